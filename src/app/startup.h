@@ -1,0 +1,46 @@
+// Program start-up and the one way out of the program.
+#ifndef PIXOLUNE_APP_STARTUP_H_
+#define PIXOLUNE_APP_STARTUP_H_
+
+#include <functional>
+#include <string>
+
+namespace pixolune {
+
+constexpr int kProgramVersion = 280;
+constexpr char kProgramName[] = "Pixolune";
+
+/// 280 gives "2.8", 281 "2.8.1", 300 "3.0".
+std::string formatVersion(int n);
+
+/// name + " " + formatVersion(version).
+std::string makeTitle(const std::string& name, int version);
+
+/// The title of this run ("Pixolune 2.8"), set by start-up.
+const std::string& programTitle();
+
+/// Returns the instance lock, or ends the program silently (exit code 0)
+/// when another instance holds it.
+int acquireSingleInstance(const std::string& name);
+
+/// Registers work to do when the program ends (closing windows, fonts,
+/// files); run in reverse order of registration.
+void atProgramEnd(std::function<void()> release);
+
+/// Releases everything the process holds and ends it with `code`
+/// (0 everywhere except where a caller documents otherwise). Never returns.
+[[noreturn]] void endProgram(int code = 0);
+
+/// The program entry: common start-up, then console mode or, when it
+/// returns, `window_mode` (the window library's runWindowMode).
+[[noreturn]] void runProgram(int argc, char** argv, void (*window_mode)());
+
+/// Runs the console mode. Returns only when the window mode is to start.
+void runConsoleMode(int argc, char** argv);
+
+/// Runs the window mode to its end. Never returns.
+[[noreturn]] void runWindowMode();
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_APP_STARTUP_H_

@@ -1,0 +1,48 @@
+// Output formats: the FormatTable, the offered format lists, and the FreeImage
+// load and save flags of every format key.
+#ifndef PIXOLUNE_ENGINE_FORMAT_TABLE_H_
+#define PIXOLUNE_ENGINE_FORMAT_TABLE_H_
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace pixolune {
+
+struct FormatInfo {
+  int format_id = -1;        // FreeImage format identifier.
+  std::string extension;     // The key again.
+  std::string description;
+  std::string depths;        // Accepted bit depths, ascending, "," separated.
+};
+
+/// Keyed by the lower-case format key ("png", "tiff", ...).
+using FormatTable = std::map<std::string, FormatInfo>;
+
+FormatTable& formatTable();
+
+/// Empties and refills the FormatTable with its 20 rows.
+void buildFormatTable();
+
+/// The formats the product offers: input "psd", output "png".
+std::vector<std::string>& inputFormatList();
+std::vector<std::string>& outputFormatList();
+
+/// Creates both lists with their single entries (program start-up).
+void createFormatLists();
+
+/// FreeImage load flags for an input format key; "psd" maps psd_color_model
+/// (0 RGB, 1 CMYK, 2 Lab); every other key gives 0.
+int loadFlagsFor(const std::string& format_key);
+
+/// FreeImage save flags for an output format key, from the format's settings.
+/// Keys are compared exactly (lower case); unknown keys give 0.
+int saveFlagsFor(const std::string& format_key);
+
+/// The per-format bit-depth setting of a format key (0 = automatic); 0 for an
+/// unknown key.
+int bitDepthSettingFor(const std::string& format_key);
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_FORMAT_TABLE_H_

@@ -1,0 +1,136 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+namespace pixolune {
+
+int64_t fileSize(const std::string& path) {
+  struct stat st;
+  if (path.empty() || stat(path.c_str(), &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool isFolder(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isRegularFile(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool makeFolders(const std::string& path) {
+  if (path.empty()) return false;
+  if (isFolder(path)) return true;
+  for (size_t pos = 1; pos <= path.size(); ++pos) {
+    if (pos == path.size() || path[pos] == '/') {
+      std::string part = path.substr(0, pos);
+      if (!isFolder(part) && mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+  }
+  return isFolder(path);
+}
+
+int64_t fileModificationTime(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_mtime);
+}
+
+bool setFileModificationTime(const std::string& path, int64_t seconds_utc) {
+  struct timespec times[2];
+  times[0].tv_sec = static_cast<time_t>(seconds_utc);
+  times[0].tv_nsec = 0;
+  times[1] = times[0];
+  return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+int64_t localDateToUtc(int32_t local_date) {
+  // Interpret the count as a wall-clock time and let mktime find its offset.
+  time_t as_utc = static_cast<time_t>(local_date);
+  struct tm broken;
+  gmtime_r(&as_utc, &broken);
+  broken.tm_isdst = -1;
+  return static_cast<int64_t>(mktime(&broken));
+}
+
+int32_t utcToLocalDate(int64_t utc) {
+  time_t t = static_cast<time_t>(utc);
+  struct tm local;
+  localtime_r(&t, &local);
+  return static_cast<int32_t>(utc + local.tm_gmtoff);
+}
+
+std::string programFolder() {
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+  if (n <= 0) return "./";
+  buf[n] = '\0';
+  return folderOf(buf);
+}
+
+std::string folderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string fileNameOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string withTrailingSlash(std::string path) {
+  if (!path.empty() && path.back() != '/') path += '/';
+  return path;
+}
+
+bool readWholeFile(const std::string& path, std::string* contents) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buf;
+  buf << in.rdbuf();
+  if (in.bad()) return false;
+  *contents = buf.str();
+  return true;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& contents, std::string* err) {
+  auto fail = [&](const std::string& what, const std::string& tmp) {
+    if (err) *err = what + ": " + std::strerror(errno);
+    if (!tmp.empty()) unlink(tmp.c_str());
+    return false;
+  };
+  std::string tmp = path + ".XXXXXX";
+  int fd = mkstemp(tmp.data());
+  if (fd < 0) return fail("cannot create a temporary file beside " + path, "");
+  size_t done = 0;
+  while (done < contents.size()) {
+    ssize_t n = write(fd, contents.data() + done, contents.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      close(fd);
+      return fail("cannot write " + tmp, tmp);
+    }
+    done += static_cast<size_t>(n);
+  }
+  struct stat st;
+  fchmod(fd, stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+  if (fsync(fd) != 0) {
+    close(fd);
+    return fail("cannot flush " + tmp, tmp);
+  }
+  if (close(fd) != 0) return fail("cannot close " + tmp, tmp);
+  if (rename(tmp.c_str(), path.c_str()) != 0) return fail("cannot replace " + path, tmp);
+  return true;
+}
+
+}  // namespace pixolune

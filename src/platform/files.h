@@ -1,0 +1,55 @@
+// File-system services: sizes, dates, folders, the program's own folder.
+#ifndef PIXOLUNE_PLATFORM_FILES_H_
+#define PIXOLUNE_PLATFORM_FILES_H_
+
+#include <cstdint>
+#include <string>
+
+namespace pixolune {
+
+/// Size in bytes; -1 when the path does not exist or is not readable.
+int64_t fileSize(const std::string& path);
+
+bool isFolder(const std::string& path);
+bool isRegularFile(const std::string& path);
+
+/// Creates the folder and every missing parent. True when it exists afterwards.
+bool makeFolders(const std::string& path);
+
+/// Modification time in seconds since the epoch (UTC); -1 on failure.
+int64_t fileModificationTime(const std::string& path);
+
+/// Sets the modification (and access) time; false on failure.
+bool setFileModificationTime(const std::string& path, int64_t seconds_utc);
+
+/// Local-time date (Settings' date form) to UTC seconds and back.
+int64_t localDateToUtc(int32_t local_date);
+int32_t utcToLocalDate(int64_t utc);
+
+/// The folder holding the running program, ending with "/".
+std::string programFolder();
+
+/// Folder part of a path including the final "/", or empty.
+std::string folderOf(const std::string& path);
+
+/// Name part of a path (after the last "/").
+std::string fileNameOf(const std::string& path);
+
+/// A path is absolute when it begins with "/".
+inline bool isAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
+
+/// Appends "/" unless the text is empty or already ends with one.
+std::string withTrailingSlash(std::string path);
+
+/// Reads a whole file; false when it cannot be read.
+bool readWholeFile(const std::string& path, std::string* contents);
+
+/// Writes a file so that a failure never leaves a half-written file in its
+/// place: the bytes go to a temporary file in the same folder, which is
+/// flushed and renamed over the target. On failure the temporary file is
+/// removed and the old file is untouched; err (if given) says what failed.
+bool writeFileAtomically(const std::string& path, const std::string& contents, std::string* err = nullptr);
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_PLATFORM_FILES_H_

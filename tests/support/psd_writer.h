@@ -1,0 +1,74 @@
+// A small writer of Photoshop documents, so tests build exactly the inputs
+// they need: every colour mode, 1 to 32 bits per channel, raw or RLE image
+// data, transparency, image resources and a layer section.
+#ifndef PIXOLUNE_TESTS_SUPPORT_PSD_WRITER_H_
+#define PIXOLUNE_TESTS_SUPPORT_PSD_WRITER_H_
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace pixolune::testing {
+
+enum class PsdMode : uint16_t {
+  kBitmap = 0,
+  kGrey = 1,
+  kIndexed = 2,
+  kRgb = 3,
+  kCmyk = 4,
+  kMultichannel = 7,
+  kDuotone = 8,
+  kLab = 9,
+};
+
+struct PsdResource {
+  uint16_t id = 0;
+  std::string data;
+};
+
+struct PsdDocument {
+  int width = 1;
+  int height = 1;
+  int depth = 8;                 // Bits per channel: 1 (bitmap), 8, 16 or 32 (float).
+  PsdMode mode = PsdMode::kRgb;
+  /// One plane per channel, width * height samples each, row by row. Values
+  /// are in the channel's own scale: 0..255 (8 bits), 0..65535 (16 bits),
+  /// 0.0..1.0 (32 bits), 0 or 1 (bitmap, 1 = black). CMYK planes hold ink
+  /// amounts (255 = full ink); the writer stores them inverted as Photoshop does.
+  std::vector<std::vector<double>> channels;
+  std::vector<uint8_t> palette;  // Indexed: 768 bytes, all reds, then greens, then blues.
+  bool rle = false;              // PackBits-compressed image data.
+  std::vector<PsdResource> resources;
+  /// When set, a layer section is written with this layer count; a negative
+  /// count marks the first extra channel as the composite's transparency.
+  /// Each layer covers the canvas and repeats the composite's pixels.
+  bool write_layers = false;
+  int16_t layer_count = 0;
+  /// Keys of empty additional layer-information blocks ("Mtrn", "Mt16", ...).
+  std::vector<std::string> layer_blocks;
+};
+
+/// The bytes of the document.
+std::string encodePsd(const PsdDocument& doc);
+
+/// Writes the document to a file; false when the file cannot be written.
+bool writePsdFile(const std::string& path, const PsdDocument& doc);
+
+/// Number of colour channels of a mode (RGB 3, CMYK 4, grey 1, ...).
+int colourChannels(PsdMode mode);
+
+/// A document whose channel c at (x, y) is value(c, x, y); channel count is
+/// the mode's colour channels plus `extra` (transparency or selections).
+PsdDocument makeDocument(PsdMode mode, int depth, int width, int height, int extra,
+                         const std::function<double(int c, int x, int y)>& value);
+
+/// Image resource 1053 (alpha identifiers), one 32-bit id per extra channel.
+PsdResource alphaIdentifiers(const std::vector<uint32_t>& ids);
+
+/// Image resource 1057 (version info) with the "has real merged data" flag.
+PsdResource versionInfo(bool has_real_merged_data);
+
+}  // namespace pixolune::testing
+
+#endif  // PIXOLUNE_TESTS_SUPPORT_PSD_WRITER_H_

@@ -1,0 +1,135 @@
+#include "support/test_util.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace pixolune::testing {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "pixolune-test-XXXXXX").string();
+  char* made = mkdtemp(pattern.data());
+  path_ = made ? made : "";
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+}
+
+Pixels readImage(const std::string& path) {
+  Pixels px;
+  FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(path.c_str(), 0);
+  if (fif == FIF_UNKNOWN) return px;
+  FIBITMAP* dib = FreeImage_Load(fif, path.c_str(), 0);
+  if (!dib) return px;
+  px.bpp = static_cast<int>(FreeImage_GetBPP(dib));
+  px.type = FreeImage_GetImageType(dib);
+  px.color_type = FreeImage_GetColorType(dib);
+  FIBITMAP* rgba = FreeImage_ConvertTo32Bits(dib);
+  FreeImage_Unload(dib);
+  if (!rgba) return px;
+  px.width = static_cast<int>(FreeImage_GetWidth(rgba));
+  px.height = static_cast<int>(FreeImage_GetHeight(rgba));
+  px.rgba.resize(static_cast<size_t>(px.width) * px.height * 4);
+  for (int y = 0; y < px.height; ++y) {
+    const BYTE* line = FreeImage_GetScanLine(rgba, px.height - 1 - y);
+    for (int x = 0; x < px.width; ++x) {
+      uint8_t* p = &px.rgba[(static_cast<size_t>(y) * px.width + x) * 4];
+      p[0] = line[4 * x + FI_RGBA_RED];
+      p[1] = line[4 * x + FI_RGBA_GREEN];
+      p[2] = line[4 * x + FI_RGBA_BLUE];
+      p[3] = line[4 * x + FI_RGBA_ALPHA];
+    }
+  }
+  FreeImage_Unload(rgba);
+  return px;
+}
+
+void writeText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+namespace {
+
+std::string drain(int fd) {
+  std::string text;
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
+  return text;
+}
+
+}  // namespace
+
+RunResult runPixolune(const std::vector<std::string>& args, const std::string& cwd, const std::string& home,
+                      int timeout_seconds) {
+  RunResult result;
+  std::string out_path = home + "/.stdout", err_path = home + "/.stderr";
+  std::filesystem::create_directories(home + "/config");
+  std::filesystem::create_directories(home + "/runtime");
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(cwd.c_str()) != 0) _exit(127);
+    int in = open("/dev/null", O_RDONLY);
+    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(in, 0), dup2(out, 1), dup2(err, 2);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (home + "/runtime").c_str(), 1);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    std::vector<char*> argv;
+    std::string binary = PIXOLUNE_BINARY;
+    argv.push_back(binary.data());
+    std::vector<std::string> copy = args;
+    for (std::string& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  int status = 0;
+  while (true) {
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      result.err = "(killed after time-out)\n";
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+  int out_fd = open(out_path.c_str(), O_RDONLY), err_fd = open(err_path.c_str(), O_RDONLY);
+  result.out = drain(out_fd);
+  result.err += drain(err_fd);
+  close(out_fd), close(err_fd);
+  return result;
+}
+
+std::string corpusFolder() {
+  std::string dir = PIXOLUNE_CORPUS_DIR;
+  return std::filesystem::is_directory(dir + "/files") ? dir : "";
+}
+
+}  // namespace pixolune::testing

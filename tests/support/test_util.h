@@ -1,0 +1,66 @@
+// Shared test helpers: temporary folders, images read back, the program run
+// as a user runs it.
+#ifndef PIXOLUNE_TESTS_SUPPORT_TEST_UTIL_H_
+#define PIXOLUNE_TESTS_SUPPORT_TEST_UTIL_H_
+
+#include <FreeImage.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pixolune::testing {
+
+/// A fresh folder below the system's temporary folder, removed with its
+/// contents when the object goes away. path() ends without "/".
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  /// path() + "/" + name.
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+/// An image read back from disk, as 8-bit RGBA samples (row 0 at the top).
+struct Pixels {
+  int width = 0;
+  int height = 0;
+  int bpp = 0;                     // Depth of the file as stored.
+  FREE_IMAGE_TYPE type = FIT_UNKNOWN;
+  FREE_IMAGE_COLOR_TYPE color_type = FIC_RGB;
+  std::vector<uint8_t> rgba;       // width * height * 4.
+  bool ok() const { return width > 0; }
+  const uint8_t* at(int x, int y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
+};
+
+/// Reads any image FreeImage knows; width 0 when it cannot.
+Pixels readImage(const std::string& path);
+
+/// Writes text to a file (binary, as given).
+void writeText(const std::string& path, const std::string& text);
+std::string readText(const std::string& path);
+
+/// Result of running the pixolune binary.
+struct RunResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+/// Runs the program with args in `cwd`, with HOME, XDG_CONFIG_HOME and
+/// XDG_RUNTIME_DIR inside `home`, standard input from /dev/null.
+RunResult runPixolune(const std::vector<std::string>& args, const std::string& cwd, const std::string& home,
+                      int timeout_seconds = 120);
+
+/// The real corpus folder (files/, reference/, manifest.tsv), or empty when absent.
+std::string corpusFolder();
+
+}  // namespace pixolune::testing
+
+#endif  // PIXOLUNE_TESTS_SUPPORT_TEST_UTIL_H_
