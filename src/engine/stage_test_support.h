@@ -1,0 +1,66 @@
+// Helpers for the stage tests: documents decoded the way the pipeline decodes
+// them, and bitmaps read as 8-bit RGBA with row 0 at the top.
+#ifndef PIXOLUNE_ENGINE_STAGE_TEST_SUPPORT_H_
+#define PIXOLUNE_ENGINE_STAGE_TEST_SUPPORT_H_
+
+#include <FreeImage.h>
+
+#include <string>
+
+#include "engine/bitmap.h"
+#include "engine/decode.h"
+#include "support/psd_writer.h"
+#include "support/test_util.h"
+
+namespace pixolune::testing {
+
+/// Writes the document into dir and decodes it; null when either fails.
+inline BitmapPtr decodeTestDocument(const TempDir& dir, const PsdDocument& doc) {
+  static int serial = 0;
+  std::string path = dir.file("doc" + std::to_string(serial++) + ".psd");
+  if (!writePsdFile(path, doc)) return nullptr;
+  return BitmapPtr(decodeDocument(path, 0, nullptr));
+}
+
+/// An RGB document of 8 bits per channel whose pixel (x, y) is rgb(x, y).
+template <typename Fn>
+PsdDocument rgbDocument(int width, int height, Fn rgb) {
+  return makeDocument(PsdMode::kRgb, 8, width, height, 0, [&](int c, int x, int y) {
+    return static_cast<double>(rgb(x, y)[c]);
+  });
+}
+
+/// The bitmap's pixels as 8-bit RGBA, row 0 at the top; bpp is the bitmap's.
+inline Pixels pixelsOf(FIBITMAP* dib) {
+  Pixels px;
+  if (!dib) return px;
+  BitmapPtr rgba(FreeImage_ConvertTo32Bits(dib));
+  if (!rgba) return px;
+  px.bpp = static_cast<int>(FreeImage_GetBPP(dib));
+  px.type = FreeImage_GetImageType(dib);
+  px.color_type = FreeImage_GetColorType(dib);
+  px.width = static_cast<int>(FreeImage_GetWidth(rgba.get()));
+  px.height = static_cast<int>(FreeImage_GetHeight(rgba.get()));
+  px.rgba.resize(static_cast<size_t>(px.width) * px.height * 4);
+  for (int y = 0; y < px.height; ++y) {
+    const BYTE* line = FreeImage_GetScanLine(rgba.get(), px.height - 1 - y);
+    for (int x = 0; x < px.width; ++x) {
+      uint8_t* p = &px.rgba[(static_cast<size_t>(y) * px.width + x) * 4];
+      p[0] = line[4 * x + FI_RGBA_RED];
+      p[1] = line[4 * x + FI_RGBA_GREEN];
+      p[2] = line[4 * x + FI_RGBA_BLUE];
+      p[3] = line[4 * x + FI_RGBA_ALPHA];
+    }
+  }
+  return px;
+}
+
+/// "r,g,b" of a pixel, for readable failures.
+inline std::string rgbText(const Pixels& px, int x, int y) {
+  const uint8_t* p = px.at(x, y);
+  return std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]);
+}
+
+}  // namespace pixolune::testing
+
+#endif  // PIXOLUNE_ENGINE_STAGE_TEST_SUPPORT_H_

@@ -1,0 +1,278 @@
+#include "engine/transform.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "engine/pipeline.h"
+#include "engine/stage_test_support.h"
+#include "settings/settings.h"
+
+namespace pixolune {
+namespace {
+
+using testing::decodeTestDocument;
+using testing::Pixels;
+using testing::pixelsOf;
+using testing::rgbDocument;
+using testing::rgbText;
+
+// Every pixel different: red from x, green from y, blue constant.
+std::array<int, 3> gradient(int x, int y) { return {x * 2, y * 5, 77}; }
+
+class TransformTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    initImageLibrary();
+    applyDefaultSettings(true);
+  }
+  BitmapPtr gradientImage(int width, int height) { return decodeTestDocument(dir_, rgbDocument(width, height, gradient)); }
+  BitmapPtr greyImage(int width, int height, int depth = 8) {
+    double top = depth == 16 ? 65535.0 : 255.0;
+    return decodeTestDocument(dir_, testing::makeDocument(testing::PsdMode::kGrey, depth, width, height, 0,
+                                                          [&](int, int x, int) { return x % 2 ? top : 0.0; }));
+  }
+  BitmapPtr solidImage(int width, int height, std::array<int, 3> rgb) {
+    return decodeTestDocument(dir_, rgbDocument(width, height, [&](int, int) { return rgb; }));
+  }
+  void turnOn(int angle, int type) {
+    settings().do_image_rotation = true;
+    settings().image_rotation = angle;
+    settings().image_rotation_type = static_cast<uint8_t>(type);
+  }
+  void resizeTo(int width, int height, int unit = 0) {
+    settings().do_image_resize = true;
+    settings().image_width = width;
+    settings().image_height = height;
+    settings().image_width_unit = settings().image_height_unit = static_cast<uint8_t>(unit);
+  }
+  // Runs the resize stage the way the pipeline does and returns the size.
+  std::pair<int, int> resized(int width, int height) {
+    FIBITMAP* out = resizeStage(gradientImage(width, height).release(), width, height);
+    BitmapPtr owned(out);
+    if (!out) return {0, 0};
+    return {static_cast<int>(FreeImage_GetWidth(out)), static_cast<int>(FreeImage_GetHeight(out))};
+  }
+
+  testing::TempDir dir_;
+};
+
+TEST(ParseHexColor, ReadsRedGreenBlueInEitherCase) {
+  RGBQUAD c = parseHexColor("FF8001");
+  EXPECT_EQ(255, c.rgbRed);
+  EXPECT_EQ(128, c.rgbGreen);
+  EXPECT_EQ(1, c.rgbBlue);
+  EXPECT_EQ(0, c.rgbReserved);
+  RGBQUAD lower = parseHexColor("0a0bFc");
+  EXPECT_EQ(10, lower.rgbRed);
+  EXPECT_EQ(11, lower.rgbGreen);
+  EXPECT_EQ(252, lower.rgbBlue);
+}
+
+TEST(ParseHexColor, AnyOtherLengthIsBlack) {
+  for (const char* text : {"", "FFFFF", "FFFFFFF", " FFFFFF"}) {
+    RGBQUAD c = parseHexColor(text);
+    EXPECT_EQ(0, c.rgbRed + c.rgbGreen + c.rgbBlue) << '"' << text << '"';
+  }
+}
+
+TEST(ScaledLength, PixelsPassPercentRoundsTiesToEven) {
+  EXPECT_EQ(640, scaledLength(640, 0, 1000));
+  EXPECT_EQ(-5, scaledLength(-5, 0, 1000));
+  EXPECT_EQ(400, scaledLength(50, 1, 801));   // 400.5
+  EXPECT_EQ(300, scaledLength(50, 1, 601));   // 300.5
+  EXPECT_EQ(402, scaledLength(50, 1, 803));   // 401.5
+  EXPECT_EQ(4, scaledLength(150, 1, 3));      // 4.5
+  EXPECT_EQ(333, scaledLength(33, 1, 1010));  // 333.3
+  EXPECT_EQ(0, scaledLength(50, 2, 800));
+}
+
+TEST(ResizeFilter, MapsTheSixAlgorithmsAndFallsBackToBicubic) {
+  EXPECT_EQ(FILTER_BOX, resizeFilter(0));
+  EXPECT_EQ(FILTER_BILINEAR, resizeFilter(1));
+  EXPECT_EQ(FILTER_BSPLINE, resizeFilter(2));
+  EXPECT_EQ(FILTER_BICUBIC, resizeFilter(3));
+  EXPECT_EQ(FILTER_CATMULLROM, resizeFilter(4));
+  EXPECT_EQ(FILTER_LANCZOS3, resizeFilter(5));
+  EXPECT_EQ(FILTER_BICUBIC, resizeFilter(6));
+  EXPECT_EQ(FILTER_BICUBIC, resizeFilter(-1));
+}
+
+TEST_F(TransformTest, NinetyDegreesTurnsCounterClockwiseOntoAnUprightCanvas) {
+  turnOn(90, 0);
+  BitmapPtr out(rotateStage(gradientImage(100, 50).release()));
+  Pixels px = pixelsOf(out.get());
+  ASSERT_EQ(50, px.width);
+  ASSERT_EQ(100, px.height);
+  EXPECT_EQ(24, px.bpp);
+  // The source's top row becomes the left column, read bottom to top.
+  int wrong = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 50; ++x) {
+      std::array<int, 3> want = gradient(99 - y, x);
+      const uint8_t* p = px.at(x, y);
+      if (p[0] != want[0] || p[1] != want[1] || p[2] != want[2]) ++wrong;
+    }
+  EXPECT_EQ(0, wrong) << "top-left is " << rgbText(px, 0, 0);
+}
+
+TEST_F(TransformTest, FortyFiveDegreesGrowsTheCanvasWithBackColourCorners) {
+  turnOn(45, 0);
+  settings().image_rotation_back_color = "FF8000";
+  BitmapPtr out(rotateStage(solidImage(100, 50, {0, 0, 255}).release()));
+  Pixels px = pixelsOf(out.get());
+  ASSERT_TRUE(px.ok());
+  EXPECT_GT(px.width, 100);
+  EXPECT_GT(px.height, 100);  // (100 + 50) / sqrt(2) is about 106.
+  for (auto [x, y] : {std::pair{0, 0}, {px.width - 1, 0}, {0, px.height - 1}, {px.width - 1, px.height - 1}})
+    EXPECT_EQ("255,128,0", rgbText(px, x, y)) << x << "," << y;
+  EXPECT_EQ("0,0,255", rgbText(px, px.width / 2, px.height / 2));
+}
+
+TEST_F(TransformTest, FortyFiveDegreesAboutTheCentreKeepsTheSize) {
+  turnOn(45, 1);
+  BitmapPtr out(rotateStage(solidImage(100, 50, {0, 0, 255}).release()));
+  Pixels px = pixelsOf(out.get());
+  EXPECT_EQ(100, px.width);
+  EXPECT_EQ(50, px.height);
+  EXPECT_EQ(24, px.bpp);
+  EXPECT_EQ("0,0,255", rgbText(px, 50, 25));
+}
+
+TEST_F(TransformTest, AnglesOutsideOneTo359LeaveTheImageUntouchedAndUnconverted) {
+  for (int angle : {0, 360, -90, 400}) {
+    turnOn(angle, 0);
+    FIBITMAP* grey = greyImage(6, 4).release();
+    FIBITMAP* out = rotateStage(grey);
+    BitmapPtr owned(out);
+    EXPECT_EQ(grey, out) << angle;
+    EXPECT_EQ(8u, FreeImage_GetBPP(out)) << angle;
+  }
+  settings().do_image_rotation = false;
+  settings().image_rotation = 90;
+  FIBITMAP* grey = greyImage(6, 4).release();
+  BitmapPtr owned(rotateStage(grey));
+  EXPECT_EQ(grey, owned.get());
+}
+
+TEST_F(TransformTest, RotationMakesShallowImagesTwentyFourBit) {
+  turnOn(30, 0);
+  BitmapPtr out(rotateStage(greyImage(6, 4).release()));
+  ASSERT_TRUE(out);
+  EXPECT_EQ(24u, FreeImage_GetBPP(out.get()));
+  // An unknown type converts but does not turn.
+  turnOn(90, 2);
+  Pixels px = pixelsOf(BitmapPtr(rotateStage(greyImage(6, 4).release())).get());
+  EXPECT_EQ(24, px.bpp);
+  ASSERT_EQ(6, px.width);
+  EXPECT_EQ("0,0,0", rgbText(px, 0, 0));
+  EXPECT_EQ("255,255,255", rgbText(px, 1, 3));
+}
+
+TEST_F(TransformTest, SixteenBitGreyIsRotatedNotLost) {
+  turnOn(90, 0);
+  BitmapPtr out(rotateStage(greyImage(6, 4, 16).release()));
+  Pixels px = pixelsOf(out.get());
+  ASSERT_TRUE(px.ok());
+  EXPECT_EQ(24, px.bpp);
+  EXPECT_EQ(4, px.width);
+  EXPECT_EQ(6, px.height);
+  EXPECT_EQ("255,255,255", rgbText(px, 0, 0));  // Source column 5 is white.
+  EXPECT_EQ("0,0,0", rgbText(px, 0, 1));
+}
+
+TEST_F(TransformTest, PercentTargetsRoundHalvesToEven) {
+  resizeTo(50, 50, 1);
+  EXPECT_EQ(std::make_pair(400, 300), resized(801, 601));
+}
+
+TEST_F(TransformTest, KeptRatioUsesTheTargetOfTheLongerSide) {
+  resizeTo(200, 999);
+  settings().keep_aspect_ratio = true;
+  EXPECT_EQ(std::make_pair(200, 150), resized(400, 300));
+  resizeTo(999, 200);
+  EXPECT_EQ(std::make_pair(150, 200), resized(300, 400));
+  resizeTo(10, 10);
+  EXPECT_EQ(std::make_pair(10, 1), resized(1000, 2));  // 0.02 would be no image at all.
+  resizeTo(70, 1);
+  EXPECT_EQ(std::make_pair(70, 35), resized(2, 1));
+  resizeTo(5, 1);
+  EXPECT_EQ(std::make_pair(5, 2), resized(600, 200));  // 1.666... rounds up.
+}
+
+TEST_F(TransformTest, ResizeWithoutAPositiveTargetOrChangeKeepsTheImage) {
+  for (auto [w, h] : {std::pair{200, 0}, {0, 150}, {-5, 150}}) {
+    resizeTo(w, h);
+    settings().keep_aspect_ratio = true;
+    FIBITMAP* in = gradientImage(400, 300).release();
+    BitmapPtr out(resizeStage(in, 400, 300));
+    EXPECT_EQ(in, out.get()) << w << "x" << h;
+  }
+  resizeTo(40, 30);
+  FIBITMAP* in = gradientImage(40, 30).release();
+  BitmapPtr out(resizeStage(in, 40, 30));
+  EXPECT_EQ(in, out.get());
+  settings().image_width_unit = 2;  // No target at all.
+  FIBITMAP* other = gradientImage(20, 30).release();
+  BitmapPtr kept(resizeStage(other, 20, 30));
+  EXPECT_EQ(other, kept.get());
+}
+
+TEST_F(TransformTest, ResizeTypeOneDoesNotEnlarge) {
+  resizeTo(800, 600);
+  settings().image_resize_type = 1;
+  EXPECT_EQ(std::make_pair(640, 480), resized(640, 480));
+  EXPECT_EQ(std::make_pair(800, 600), resized(1024, 400));
+  settings().image_resize_type = 0;
+  EXPECT_EQ(std::make_pair(800, 600), resized(640, 480));
+}
+
+TEST_F(TransformTest, EveryFilterKeepsAPlainColour) {
+  resizeTo(23, 17);
+  for (int algorithm = 0; algorithm <= 6; ++algorithm) {
+    settings().image_resize_algorithm = static_cast<uint8_t>(algorithm);
+    Pixels px = pixelsOf(BitmapPtr(resizeStage(solidImage(40, 30, {200, 90, 10}).release(), 40, 30)).get());
+    ASSERT_EQ(23, px.width);
+    ASSERT_EQ(17, px.height);
+    int off = 0;
+    for (int y = 0; y < px.height; ++y)
+      for (int x = 0; x < px.width; ++x) {
+        const uint8_t* p = px.at(x, y);
+        if (std::abs(p[0] - 200) > 1 || std::abs(p[1] - 90) > 1 || std::abs(p[2] - 10) > 1) ++off;
+      }
+    EXPECT_EQ(0, off) << "algorithm " << algorithm;
+  }
+}
+
+TEST_F(TransformTest, FlipsMoveKnownPixels) {
+  auto flipped = [&](bool horizontal, bool vertical) {
+    settings().do_image_flip_horizontal = horizontal;
+    settings().do_image_flip_vertical = vertical;
+    BitmapPtr image = gradientImage(3, 2);
+    flipStage(image.get());
+    return pixelsOf(image.get());
+  };
+  auto source = [](int x, int y) {
+    std::array<int, 3> c = gradient(x, y);
+    return std::to_string(c[0]) + "," + std::to_string(c[1]) + "," + std::to_string(c[2]);
+  };
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) {
+      EXPECT_EQ(source(x, y), rgbText(flipped(false, false), x, y));
+      EXPECT_EQ(source(2 - x, y), rgbText(flipped(true, false), x, y));
+      EXPECT_EQ(source(x, 1 - y), rgbText(flipped(false, true), x, y));
+      EXPECT_EQ(source(2 - x, 1 - y), rgbText(flipped(true, true), x, y));
+    }
+  flipStage(nullptr);
+}
+
+TEST_F(TransformTest, NullPassesThrough) {
+  turnOn(90, 0);
+  resizeTo(10, 10);
+  EXPECT_EQ(nullptr, rotateStage(nullptr));
+  EXPECT_EQ(nullptr, resizeStage(nullptr, 0, 0));
+  EXPECT_EQ(nullptr, replaceWith24Bits(nullptr));
+}
+
+}  // namespace
+}  // namespace pixolune
