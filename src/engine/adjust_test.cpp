@@ -1,0 +1,148 @@
+#include "engine/adjust.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+
+#include "engine/pipeline.h"
+#include "engine/stage_test_support.h"
+#include "settings/settings.h"
+
+namespace pixolune {
+namespace {
+
+using testing::decodeTestDocument;
+using testing::makeDocument;
+using testing::Pixels;
+using testing::pixelsOf;
+using testing::PsdMode;
+using testing::rgbText;
+
+// Six colours in a row: black, dark grey, mid grey (127), 128, red, white.
+const std::array<std::array<int, 3>, 6> kRow = {{{0, 0, 0}, {40, 40, 40}, {127, 127, 127},
+                                                 {128, 128, 128}, {255, 0, 0}, {255, 255, 255}}};
+
+class AdjustTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    initImageLibrary();
+    applyDefaultSettings(true);
+  }
+  BitmapPtr rowImage() {
+    return decodeTestDocument(dir_, testing::rgbDocument(6, 1, [](int x, int) { return kRow[x]; }));
+  }
+  // A bitmap-mode document: black where x + y is even.
+  BitmapPtr oneBitImage() {
+    return decodeTestDocument(dir_, makeDocument(PsdMode::kBitmap, 1, 4, 3, 0,
+                                                 [](int, int x, int y) { return (x + y) % 2 == 0 ? 1.0 : 0.0; }));
+  }
+  static std::string colour(std::array<int, 3> c) {
+    return std::to_string(c[0]) + "," + std::to_string(c[1]) + "," + std::to_string(c[2]);
+  }
+
+  testing::TempDir dir_;
+};
+
+TEST_F(AdjustTest, NeutralCorrectionKeepsPixelsButMakesOneBitTwentyFourBit) {
+  BitmapPtr source = oneBitImage();
+  ASSERT_EQ(1u, FreeImage_GetBPP(source.get()));
+  Pixels before = pixelsOf(source.get());
+  settings().do_image_color_correction = true;
+  BitmapPtr out(adjustStage(source.release()));
+  Pixels after = pixelsOf(out.get());
+  EXPECT_EQ(24, after.bpp);
+  ASSERT_EQ(before.width, after.width);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(rgbText(before, x, y), rgbText(after, x, y)) << x << "," << y;
+  EXPECT_EQ("0,0,0", rgbText(after, 0, 0));
+  EXPECT_EQ("255,255,255", rgbText(after, 1, 0));
+}
+
+TEST_F(AdjustTest, InvertActsOnlyInsideColourCorrection) {
+  settings().image_invert = true;
+  FIBITMAP* in = rowImage().release();
+  BitmapPtr same(adjustStage(in));
+  EXPECT_EQ(in, same.get());
+  EXPECT_EQ("255,0,0", rgbText(pixelsOf(same.get()), 4, 0));
+
+  settings().do_image_color_correction = true;
+  Pixels px = pixelsOf(BitmapPtr(adjustStage(rowImage().release())).get());
+  for (int x = 0; x < 6; ++x)
+    EXPECT_EQ(colour({255 - kRow[x][0], 255 - kRow[x][1], 255 - kRow[x][2]}), rgbText(px, x, 0)) << x;
+}
+
+TEST_F(AdjustTest, BrightnessAndGammaMoveGreyTheRightWay) {
+  settings().do_image_color_correction = true;
+  settings().image_brightness = 50;
+  Pixels brighter = pixelsOf(BitmapPtr(adjustStage(rowImage().release())).get());
+  EXPECT_GT(brighter.at(1, 0)[0], 40);
+  settings().image_brightness = 0;
+  settings().image_gamma = 0.5f;
+  Pixels darker = pixelsOf(BitmapPtr(adjustStage(rowImage().release())).get());
+  EXPECT_LT(darker.at(2, 0)[0], 127);
+  EXPECT_EQ("0,0,0", rgbText(darker, 0, 0));
+  EXPECT_EQ("255,255,255", rgbText(darker, 5, 0));
+}
+
+TEST_F(AdjustTest, GreyscaleWeighsChannelsByLuminance) {
+  settings().do_image_greyscale = true;
+  BitmapPtr out(greyscaleStage(testing::decodeTestDocument(
+                                   dir_, testing::rgbDocument(3, 1, [](int x, int) {
+                                     return std::array<int, 3>{x == 0 ? 255 : 0, x == 1 ? 255 : 0, x == 2 ? 255 : 0};
+                                   }))
+                                   .release()));
+  Pixels px = pixelsOf(out.get());
+  EXPECT_EQ(8, px.bpp);
+  const double weights[3] = {0.2126, 0.7152, 0.0722};
+  for (int x = 0; x < 3; ++x) {
+    EXPECT_NEAR(std::lround(255 * weights[x]), px.at(x, 0)[0], 1) << x;
+    EXPECT_EQ(px.at(x, 0)[0], px.at(x, 0)[1]);
+    EXPECT_EQ(px.at(x, 0)[0], px.at(x, 0)[2]);
+  }
+}
+
+TEST_F(AdjustTest, ThresholdZeroIsAllWhiteAndUsesTheLowByte) {
+  settings().do_image_threshold = true;
+  settings().image_threshold = 0;
+  Pixels white = pixelsOf(BitmapPtr(thresholdStage(rowImage().release())).get());
+  EXPECT_EQ(1, white.bpp);
+  for (int x = 0; x < 6; ++x) EXPECT_EQ("255,255,255", rgbText(white, x, 0)) << x;
+
+  settings().image_threshold = 256 + 128;
+  Pixels split = pixelsOf(BitmapPtr(thresholdStage(rowImage().release())).get());
+  const char* want[6] = {"0,0,0", "0,0,0", "0,0,0", "255,255,255", "0,0,0", "255,255,255"};
+  for (int x = 0; x < 6; ++x) EXPECT_EQ(want[x], rgbText(split, x, 0)) << x;
+
+  settings().image_threshold = 255;
+  Pixels dark = pixelsOf(BitmapPtr(thresholdStage(rowImage().release())).get());
+  for (int x = 0; x < 5; ++x) EXPECT_EQ("0,0,0", rgbText(dark, x, 0)) << x;
+  EXPECT_EQ("255,255,255", rgbText(dark, 5, 0));
+}
+
+TEST_F(AdjustTest, GreyscaleThenThresholdGivesOneBit) {
+  settings().do_image_greyscale = true;
+  settings().do_image_threshold = true;
+  settings().image_threshold = 60;  // Red's luminance (54) falls below it.
+  FIBITMAP* grey = greyscaleStage(rowImage().release());
+  ASSERT_EQ(8u, FreeImage_GetBPP(grey));
+  Pixels px = pixelsOf(BitmapPtr(thresholdStage(grey)).get());
+  EXPECT_EQ(1, px.bpp);
+  EXPECT_EQ("0,0,0", rgbText(px, 4, 0));
+  EXPECT_EQ("255,255,255", rgbText(px, 2, 0));
+}
+
+TEST_F(AdjustTest, SwitchedOffOrNullPassesThrough) {
+  FIBITMAP* in = rowImage().release();
+  EXPECT_EQ(in, adjustStage(in));
+  EXPECT_EQ(in, greyscaleStage(in));
+  EXPECT_EQ(in, thresholdStage(in));
+  BitmapPtr owned(in);
+  settings().do_image_color_correction = settings().do_image_greyscale = settings().do_image_threshold = true;
+  EXPECT_EQ(nullptr, adjustStage(nullptr));
+  EXPECT_EQ(nullptr, greyscaleStage(nullptr));
+  EXPECT_EQ(nullptr, thresholdStage(nullptr));
+}
+
+}  // namespace
+}  // namespace pixolune
