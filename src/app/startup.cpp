@@ -39,6 +39,11 @@ std::string makeTitle(const std::string& name, int version) { return name + " " 
 
 const std::string& programTitle() { return titleStorage(); }
 
+std::string& runTag() {
+  static std::string tag;
+  return tag;
+}
+
 int acquireSingleInstance(const std::string& name) {
   int handle = lockSingleInstance(name);
   if (handle < 0) endProgram(0);

@@ -10,6 +10,7 @@ namespace pixolune {
 constexpr int kProgramVersion = 280;
 constexpr char kProgramName[] = "Pixolune";
 
+
 /// 280 gives "2.8", 281 "2.8.1", 300 "3.0".
 std::string formatVersion(int n);
 
@@ -18,6 +19,10 @@ std::string makeTitle(const std::string& name, int version);
 
 /// The title of this run ("Pixolune 2.8"), set by start-up.
 const std::string& programTitle();
+
+/// Empty normally, "DEBUG" after the console's debug option, "T" in the
+/// screenshot start mode.
+std::string& runTag();
 
 /// Returns the instance lock, or ends the program silently (exit code 0)
 /// when another instance holds it.
@@ -37,6 +42,11 @@ void atProgramEnd(std::function<void()> release);
 
 /// Runs the console mode. Returns only when the window mode is to start.
 void runConsoleMode(int argc, char** argv);
+
+/// The special start modes ("-U", "-T"), supplied by the window library;
+/// the argument is the value of the second command-line argument.
+using SpecialStartMode = void (*)(const std::string& argument);
+void setSpecialStartModes(SpecialStartMode uninstall, SpecialStartMode screenshot);
 
 /// Runs the window mode to its end. Never returns.
 [[noreturn]] void runWindowMode();

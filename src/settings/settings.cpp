@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "engine/format_table.h"
+#include "platform/files.h"
 
 namespace pixolune {
 
@@ -90,11 +91,11 @@ std::string specialFolderPath(int folder_id) {
 
 std::string userDataFolder(const std::string& first, const std::string& second) {
   std::string path = specialFolderPath(kFolderAppData);
+  if (!path.empty()) makeFolders(path);
   if (path.empty() || path.back() != '/') path += '/';
   for (const std::string* name : {&first, &second}) {
     path += *name + '/';
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) mkdir(path.c_str(), 0700);
+    if (fileSize(path) < 0) mkdir(path.c_str(), 0700);
   }
   return path;
 }

@@ -176,7 +176,12 @@ std::string encodePsd(const PsdDocument& doc) {
   out.patch(mode_data);
 
   size_t resources = out.placeholder();
-  for (const PsdResource& r : doc.resources) {
+  std::vector<PsdResource> all = doc.resources;
+  // Photoshop stores the number of palette entries of an indexed document.
+  if (doc.mode == PsdMode::kIndexed &&
+      std::none_of(all.begin(), all.end(), [](const PsdResource& r) { return r.id == 1046; }))
+    all.push_back({1046, std::string("\x01\x00", 2)});
+  for (const PsdResource& r : all) {
     out.raw("8BIM");
     out.u16(r.id);
     out.u16(0);  // empty name, padded to even
