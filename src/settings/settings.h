@@ -175,6 +175,8 @@ struct Settings {
   std::string recent_out_folders;             // TAB-separated folders, newest first.
   std::string recent_files;                   // Kept and written back unchanged.
   bool clean_recent_files = false;            // Kept and written back unchanged.
+
+  friend bool operator==(const Settings&, const Settings&) = default;
 };
 
 /// The process-wide settings. Read without locks by the worker: nothing may
