@@ -72,9 +72,7 @@ float parsePreferenceFloat(std::string_view text) {
   // Only digits may start a number: "inf" and "nan" spellings read as 0.
   if (text.empty() || !((text[0] >= '0' && text[0] <= '9') || text[0] == '.')) return 0.0f;
   double value = 0.0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  (void)end;
-  if (ec != std::errc()) return 0.0f;
+  if (std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc()) return 0.0f;
   if (value > std::numeric_limits<float>::max()) value = std::numeric_limits<float>::infinity();
   return static_cast<float>(negative ? -value : value);
 }
