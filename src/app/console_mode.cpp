@@ -1,8 +1,162 @@
+// The console mode's entry: the first-argument forms, the option loop, the
+// banner and the batch run.
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "app/command_line.h"
+#include "app/maker.h"
 #include "app/startup.h"
+#include "engine/format_table.h"
+#include "engine/input_extensions.h"
+#include "engine/input_list.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "resources/string_table.h"
+#include "settings/settings.h"
 
 namespace pixolune {
 
-// The command line is not read yet: every start goes to the window mode.
-void runConsoleMode(int, char**) {}
+namespace {
+
+SpecialStartMode uninstall_mode = nullptr;
+SpecialStartMode screenshot_mode = nullptr;
+
+// Waits for one key press on the terminal, without echo. Does not wait when
+// standard input is not a terminal (scripts, pipes).
+void waitForKey() {
+  if (!isatty(STDIN_FILENO)) return;
+  struct termios saved, raw;
+  if (tcgetattr(STDIN_FILENO, &saved) != 0) return;
+  raw = saved;
+  raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  char c;
+  while (read(STDIN_FILENO, &c, 1) < 0) {
+  }
+  tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+}
+
+void printBanner() {
+  consolePrint(programTitle());
+  consolePrint(replaceIgnoreCase(kMakerNotice, "\u00A9", "(c)"));
+  consolePrint(kMakerWebAddress);
+  consolePrint(" ");
+}
+
+[[noreturn]] void runFirstArgumentForm(const CommandLine& line, const std::string& name) {
+  if (name == "-V" || name == "--VERSION") {
+    consolePrint(formatVersion(kProgramVersion));
+    endProgram(kExitOk);
+  }
+  if (name == "-H" || name == "-?" || name == "--HELP") {
+    for (const std::string& text : usageLines("pixolune")) consolePrint(text);
+    endProgram(kExitOk);
+  }
+  SpecialStartMode mode = name == "-U" ? uninstall_mode : screenshot_mode;
+  if (!mode) {
+    consolePrint("Error: This start mode needs the window mode, which is not available in this build");
+    endProgram(kExitError);
+  }
+  mode(optionValue(line, 1));
+  endProgram(kExitOk);
+}
+
+}  // namespace
+
+void setSpecialStartModes(SpecialStartMode uninstall, SpecialStartMode screenshot) {
+  uninstall_mode = uninstall;
+  screenshot_mode = screenshot;
+}
+
+std::vector<std::string> usageLines(const std::string& program_name) {
+  static const char* const kLines[] = {
+      " ",
+      "Usage: %s1% -i <filename> [options]",
+      " ",
+      "  %s1% -i example.%s2%",
+      "  %s1% -i c:\\tmp\\example.%s2%",
+      "  %s1% -i c:\\tmp\\example.%s2% -o d:\\converted",
+      "  %s1% -i c:\\tmp\\filelist.txt",
+      "  %s1% -i c:\\tmp\\ -o d:\\converted --jpg-quality=95",
+      "  %s1% -i c:\\tmp\\ -o d:\\converted -c %s2% --jpg-quality=95",
+      " ",
+      "Options:",
+      " ",
+      "  -h, -?, --help            Display this help and exit",
+      "  -i FILE, --input=FILE     Set input file/list/folder",
+      "  -o PATH, --output=PATH    Set output folder",
+      "  -c STR, --conversion=STR  Set output extension, STR = (jpg | bmp | ...)",
+      " ",
+      "Advanced options:",
+      " ",
+      "  --width=NUM               Set output image width",
+      "  --height=NUM              Set output image height",
+      "  --filename-mask=STR       Define output filename format",
+      "  --flip-horizontal         Flip output image horizontally",
+      "  --flip-vertical           Flip output image vertically",
+      "  --brightness=NUM          Set output image brightness, NUM = -100..100",
+      "  --contrast=NUM            Set output image contrast, NUM = -100..100",
+      "  --gamma=NUM               Set output image gamma, NUM = 0.01..9.99",
+      "  --invert                  Invert output image",
+      "  --greyscale               Greyscale output image",
+      "  --profile=FILE            Set configuration file with required settings",
+      "    ...                     Refer documentation for all available options",
+      " ",
+      "Other options:",
+      " ",
+      "  -q, --quiet               Don't print status messages to stdout",
+      "  -d, --debug               Print debug information to stdout",
+      "  -p, --pause               Pause at exit",
+      "  -v, --version             Display version information and exit",
+  };
+  const auto& inputs = inputFormatList();
+  const auto& outputs = outputFormatList();
+  std::vector<std::string> lines;
+  for (size_t n = 0; n < std::size(kLines); ++n) {
+    // Lines 4 to 8 name a random input format, line 9 the first output format.
+    std::string format;
+    if (n >= 3 && n <= 7 && !inputs.empty()) format = inputs[static_cast<size_t>(std::rand()) % inputs.size()];
+    if (n == 8 && !outputs.empty()) format = outputs.front();
+    lines.push_back(formatMessage(kLines[n], program_name, format));
+  }
+  return lines;
+}
+
+void runConsoleMode(int argc, char** argv) {
+  CommandLine line;
+  for (int a = 1; a < argc; ++a) line.args.push_back(trim(argv[a]));
+  if (line.args.empty()) return;
+
+  buildFormatTable();
+  buildInputExtensionTable();
+  resetRunState();
+  applyDefaultSettings(true);
+  loadStringTable();
+
+  const std::string first = optionName(line, 0);
+  if (first == "-U" || first == "-T" || first == "-V" || first == "--VERSION" || first == "-H" || first == "-?" ||
+      first == "--HELP")
+    runFirstArgumentForm(line, first);
+
+  parseOptions(line);
+  if (!line.error_text.empty()) {
+    consolePrint("Error: " + line.error_text);
+    if (line.pause) waitForKey();
+    endProgram(kExitError);
+  }
+  if (!console_mode) return;
+  if (!line.quiet) printBanner();
+  int status = runConsoleBatch(line.quiet);
+  if (line.pause) {
+    consolePrint("Press any key to exit.");
+    waitForKey();
+  }
+  endProgram(status);
+}
 
 }  // namespace pixolune

@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/command_line.h"
 #include "engine/conversion_job.h"
 #include "engine/format_table.h"
 #include "engine/pipeline.h"
+#include "platform/console.h"
 #include "platform/instance.h"
 
 namespace pixolune {
@@ -39,15 +41,14 @@ std::string makeTitle(const std::string& name, int version) { return name + " " 
 
 const std::string& programTitle() { return titleStorage(); }
 
-std::string& runTag() {
-  static std::string tag;
-  return tag;
-}
-
-int acquireSingleInstance(const std::string& name) {
+int acquireSingleInstance(const std::string& name, bool console_run) {
   int handle = lockSingleInstance(name);
-  if (handle < 0) endProgram(0);
-  return handle;
+  if (handle >= 0) return handle;
+  if (console_run) {
+    consolePrint("Error: Another instance of " + std::string(kProgramName) + " is running");
+    endProgram(1);
+  }
+  endProgram(0);
 }
 
 void atProgramEnd(std::function<void()> release) { releaseList().push_back(std::move(release)); }
@@ -73,7 +74,7 @@ void runProgram(int argc, char** argv, void (*window_mode)()) {
   job.sequence_number = 1;
   job.random_number = drawRandomNumber();
   titleStorage() = makeTitle(kProgramName, kProgramVersion);
-  instance_lock = acquireSingleInstance(programTitle());
+  instance_lock = acquireSingleInstance(programTitle(), asksForConsoleRun(argc, argv));
   runConsoleMode(argc, argv);
   window_mode();
   endProgram(0);

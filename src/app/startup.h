@@ -20,13 +20,10 @@ std::string makeTitle(const std::string& name, int version);
 /// The title of this run ("Pixolune 2.8"), set by start-up.
 const std::string& programTitle();
 
-/// Empty normally, "DEBUG" after the console's debug option, "T" in the
-/// screenshot start mode.
-std::string& runTag();
-
-/// Returns the instance lock, or ends the program silently (exit code 0)
-/// when another instance holds it.
-int acquireSingleInstance(const std::string& name);
+/// Returns the instance lock. When another instance holds it the program
+/// ends: silently with status 0 for the window mode, and with an error line
+/// and status 1 for a console run (a script must not think it succeeded).
+int acquireSingleInstance(const std::string& name, bool console_run);
 
 /// Registers work to do when the program ends (closing windows, fonts,
 /// files); run in reverse order of registration.

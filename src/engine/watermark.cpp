@@ -12,5 +12,7 @@ FIBITMAP* watermarkStage(FIBITMAP* image, int, int) {
 }
 
 bool prepareWatermarkRun() { return true; }
+bool loadWatermarkFont() { return true; }
+void freeWatermarkFont() {}
 
 }  // namespace pixolune

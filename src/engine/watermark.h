@@ -15,6 +15,9 @@ FIBITMAP* watermarkStage(FIBITMAP* image, int W, int H);
 /// loads the font once per run. False stops the run before it starts.
 bool prepareWatermarkRun();
 
+bool loadWatermarkFont();
+void freeWatermarkFont();
+
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_ENGINE_WATERMARK_H_
