@@ -100,52 +100,74 @@ void pastel(const float* rgb, float* out) {
 /// Pen width in final pixels for the icon size.
 float penWidth(int size) { return size <= 16 ? 1.0f : size <= 24 ? 1.2f : size <= 32 ? 1.5f : size <= 48 ? 2.0f : 2.4f; }
 
+/// What the pen needs to know about every pixel of the bent picture.
+struct Fields {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> inside;       // Opaque enough to be part of the shape.
+  std::vector<float> rgb;            // Colour without alpha.
+  std::vector<float> lum;            // Brightness of that colour.
+  std::vector<float> to_outside;     // Distance of a shape pixel to the outside.
+  std::vector<float> to_inside;      // Distance of an outside pixel to the shape.
+  std::vector<float> to_edge;        // Distance to the nearest inner edge.
+};
+
+Fields measure(const Raster& bent) {
+  Fields f;
+  f.width = bent.width;
+  f.height = bent.height;
+  const int n = f.width * f.height;
+  std::vector<uint8_t> outside(n);
+  f.inside.resize(n);
+  f.lum.resize(n);
+  f.rgb.resize(static_cast<size_t>(n) * 3);
+  for (int i = 0; i < n; ++i) {
+    const float* p = &bent.px[static_cast<size_t>(i) * 4];
+    f.inside[i] = p[3] > 0.5f;
+    outside[i] = !f.inside[i];
+    for (int c = 0; c < 3; ++c) f.rgb[i * 3 + c] = p[3] > 0.0f ? p[c] / p[3] : 0.0f;
+    f.lum[i] = luminance(&f.rgb[i * 3]);
+  }
+  f.to_outside = distanceTo(outside, f.width, f.height);
+  f.to_inside = distanceTo(f.inside, f.width, f.height);
+  f.to_edge = distanceTo(innerEdges(f.lum, f.inside, f.width, f.height), f.width, f.height);
+  return f;
+}
+
+/// Colours one pixel: ink on outlines and inner edges, pastel (hatched in
+/// the shadows) inside, transparent outside.
+void drawPixel(const Fields& f, int x, int y, int size, float scale, float* out) {
+  const int i = y * f.width + x;
+  const float pen = penWidth(size) * scale;
+  // The pen presses harder in some places than in others.
+  float press = 0.75f + 0.25f * std::sin((x * 0.9f + y * 0.6f) / (scale * 2.2f));
+  float signed_distance = f.inside[i] ? f.to_outside[i] : -f.to_inside[i];
+  bool ink = std::fabs(signed_distance - 0.15f * pen) <= 0.5f * pen * press;
+  if (f.inside[i] && size >= 24 && f.to_edge[i] <= 0.3f * pen * press) ink = true;
+  if (ink) {
+    for (int c = 0; c < 3; ++c) out[c] = kInk[c];
+    out[3] = 1.0f;
+    return;
+  }
+  if (!f.inside[i]) return;
+  float fill[3];
+  pastel(&f.rgb[i * 3], fill);
+  bool hatch = size >= 32 && f.lum[i] < 0.42f && std::fmod((x + y) / scale, 3.0f) < 0.8f;
+  for (int c = 0; c < 3; ++c) out[c] = hatch ? 0.5f * (fill[c] + kInk[c]) : fill[c];
+  out[3] = 1.0f;
+}
+
 }  // namespace
 
 Raster sketchIcon(const Raster& art, int size) {
-  const int f = art.width / size;
-  const float scale = static_cast<float>(f);
-  Raster bent = wobble(art, 0.45f * scale);
-  const int w = bent.width;
-  const int h = bent.height;
-  std::vector<uint8_t> inside(static_cast<size_t>(w) * h), outside(inside.size());
-  std::vector<float> lum(inside.size()), rgb(inside.size() * 3);
-  for (int i = 0; i < w * h; ++i) {
-    const float* p = &bent.px[static_cast<size_t>(i) * 4];
-    inside[i] = p[3] > 0.5f;
-    outside[i] = !inside[i];
-    for (int c = 0; c < 3; ++c) rgb[i * 3 + c] = p[3] > 0.0f ? p[c] / p[3] : 0.0f;
-    lum[i] = luminance(&rgb[i * 3]);
+  const int factor = art.width / size;
+  const float scale = static_cast<float>(factor);
+  Fields fields = measure(wobble(art, 0.45f * scale));
+  Raster out(fields.width, fields.height);
+  for (int y = 0; y < out.height; ++y) {
+    for (int x = 0; x < out.width; ++x) drawPixel(fields, x, y, size, scale, out.at(x, y));
   }
-  std::vector<float> to_outside = distanceTo(outside, w, h);
-  std::vector<float> to_inside = distanceTo(inside, w, h);
-  std::vector<float> to_edge = distanceTo(innerEdges(lum, inside, w, h), w, h);
-  const float pen = penWidth(size) * scale;
-  Raster out(w, h);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      int i = y * w + x;
-      // The pen presses harder in some places than in others.
-      float press = 0.75f + 0.25f * std::sin((x * 0.9f + y * 0.6f) / (scale * 2.2f));
-      float half = 0.5f * pen * press;
-      float signed_distance = inside[i] ? to_outside[i] : -to_inside[i];
-      bool ink = std::fabs(signed_distance - 0.15f * pen) <= half;
-      if (inside[i] && size >= 24 && to_edge[i] <= 0.3f * pen * press) ink = true;
-      float* o = out.at(x, y);
-      if (ink) {
-        for (int c = 0; c < 3; ++c) o[c] = kInk[c];
-        o[3] = 1.0f;
-        continue;
-      }
-      if (!inside[i]) continue;
-      float fill[3];
-      pastel(&rgb[i * 3], fill);
-      bool hatch = size >= 32 && lum[i] < 0.42f && std::fmod((x + y) / scale, 3.0f) < 0.8f;
-      for (int c = 0; c < 3; ++c) o[c] = hatch ? 0.5f * (fill[c] + kInk[c]) : fill[c];
-      o[3] = 1.0f;
-    }
-  }
-  return downsample(out, f);
+  return downsample(out, factor);
 }
 
 }  // namespace artwork

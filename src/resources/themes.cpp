@@ -18,9 +18,9 @@ namespace {
 
 constexpr const char* kButtonNames[] = {"Convert", "InFiles", "InFolder"};
 constexpr const char* kIconNames[] = {
-    "New",  "Add",       "InFiles", "InFolder",  "OutFolder",   "OutFormat",       "FavFolder", "ImportFiles",
-    "ExportFiles", "Exit", "Copy",  "Delete",    "SelectAll",   "Convert",         "Error",     "Preferences",
-    "CustomConverter", "Help", "Email", "Web",   "Updates",     "About"};
+    "New", "Add", "InFiles", "InFolder", "OutFolder", "OutFormat", "FavFolder", "ImportFiles", "ExportFiles",
+    "Exit", "Copy", "Delete", "SelectAll", "Convert", "Error", "Preferences", "CustomConverter", "Help", "Email",
+    "Web", "Updates", "About"};
 
 /// Only this much of "theme.cfg" is read for a display name.
 constexpr size_t kDisplayNameBytes = 255;

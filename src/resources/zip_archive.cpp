@@ -41,6 +41,12 @@ bool readData(archive* a, size_t max_bytes, std::string* data) {
   return true;
 }
 
+/// The entry's path as UTF-8, or as stored when it has no UTF-8 form.
+const char* entryName(archive_entry* entry) {
+  const char* name = archive_entry_pathname_utf8(entry);
+  return name ? name : archive_entry_pathname(entry);
+}
+
 }  // namespace
 
 bool listZipEntries(const std::string& path, std::vector<ZipEntry>* entries) {
@@ -49,7 +55,7 @@ bool listZipEntries(const std::string& path, std::vector<ZipEntry>* entries) {
   entries->clear();
   archive_entry* entry = nullptr;
   while (archive_read_next_header(a.get(), &entry) == ARCHIVE_OK) {
-    const char* name = archive_entry_pathname(entry);
+    const char* name = entryName(entry);
     if (!name || archive_entry_filetype(entry) != AE_IFREG) continue;
     int64_t size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
     entries->push_back({name, size});
@@ -67,7 +73,7 @@ bool extractZipEntries(const std::string& path, const std::vector<std::string>& 
   wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
   archive_entry* entry = nullptr;
   while (!wanted.empty() && archive_read_next_header(a.get(), &entry) == ARCHIVE_OK) {
-    const char* name = archive_entry_pathname(entry);
+    const char* name = entryName(entry);
     if (!name || archive_entry_filetype(entry) != AE_IFREG) continue;
     auto it = std::find(wanted.begin(), wanted.end(), name);
     if (it == wanted.end()) continue;
