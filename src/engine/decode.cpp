@@ -29,7 +29,7 @@ FIBITMAP* addGreyTransparency(const std::string& path, const PsdHeader& header, 
 
 // Makes the decoded composite what Photoshop shows: a saved selection is not
 // transparency, and a transparent composite loses the white it was stored over.
-FIBITMAP* showAsStored(const std::string& path, const PsdHeader& header, BitmapPtr image, std::string* reason) {
+FIBITMAP* asPhotoshopShowsIt(const std::string& path, const PsdHeader& header, BitmapPtr image, std::string* reason) {
   if (extraChannelCount(header) == 0) return image.release();
   if (!firstExtraIsTransparency(header)) {
     if (!hasAlpha(image.get())) return image.release();
@@ -63,7 +63,7 @@ FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason
     setReason(reason, "cannot be decoded as a Photoshop document");
     return nullptr;
   }
-  return showAsStored(path, header, std::move(image), reason);
+  return asPhotoshopShowsIt(path, header, std::move(image), reason);
 }
 
 }  // namespace pixolune

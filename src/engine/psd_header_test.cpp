@@ -148,6 +148,28 @@ TEST_F(PsdHeaderTest, LyingFieldsAreRejected) {
   }
 }
 
+TEST_F(PsdHeaderTest, LargeDocumentFormatHasLongerLengths) {
+  PsdDocument doc = rgbWithExtra();
+  doc.rle = true;
+  std::string bytes = testing::encodePsd(doc);
+  // Version 2, an empty layer section with an 8-byte length, and 4-byte row
+  // lengths in the compressed composite.
+  bytes[5] = 2;
+  bytes.insert(kResourcesLength + 4, 4, '\0');
+  const size_t counts = kResourcesLength + 4 + 8 + 2;
+  const size_t rows = 4 * 2;
+  for (size_t r = rows; r-- > 0;) bytes.insert(counts + 2 * r, 2, '\0');
+  PsdHeader h;
+  ReadStatus st = read(bytes, &h);
+  ASSERT_TRUE(st.ok) << st.message;
+  EXPECT_EQ(2, h.version);
+  EXPECT_EQ(1, h.compression);
+  std::vector<uint8_t> plane;
+  ASSERT_TRUE(readCompositePlane(path_, h, 3, &plane).ok);
+  EXPECT_EQ(static_cast<uint8_t>(doc.channels[3][5]), plane[5]);
+  EXPECT_FALSE(read(bytes.substr(0, bytes.size() - 1), &h).ok);
+}
+
 TEST_F(PsdHeaderTest, MissingFileAndForeignFile) {
   PsdHeader h;
   ReadStatus st = readPsdHeader(dir_.file("absent.psd"), &h);
