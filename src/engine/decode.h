@@ -9,8 +9,16 @@
 namespace pixolune {
 
 /// Decodes the file at path as a Photoshop document, whatever its extension,
-/// with the given FreeImage load flags. Returns null when it cannot be
-/// decoded and then says why in *reason (if given).
+/// with the given FreeImage load flags, and returns the composite as
+/// Photoshop shows it: an extra channel that is a saved selection is dropped
+/// (the image stays at its depth, opaque), the transparency of greyscale
+/// composites is kept, and RGB and greyscale composites with transparency
+/// lose the white they are stored over. Returns a bitmap the caller owns, or
+/// null when the file's header is truncated or inconsistent, when
+/// the document holds no real composite (saved without maximum
+/// compatibility) or when it cannot be decoded; then says why in *reason
+/// (if given). Reads the file twice: our own header reader checks it before
+/// FreeImage sees it. Holds no shared state.
 FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason);
 
 }  // namespace pixolune

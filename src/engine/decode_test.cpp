@@ -1,0 +1,203 @@
+#include "engine/decode.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/bitmap.h"
+#include "engine/conversion_job.h"
+#include "engine/format_table.h"
+#include "engine/pipeline.h"
+#include "settings/settings.h"
+#include "support/psd_writer.h"
+#include "support/test_util.h"
+
+namespace pixolune {
+namespace {
+
+using testing::PsdDocument;
+using testing::PsdMode;
+
+// The alphas of the test documents, one per column.
+const int kAlphas[] = {0, 1, 128, 255};
+
+// What Photoshop stores for colour c (0..white) at alpha a: c blended over white.
+double matted(double c, double a, double white) { return c * a / white + white * (1.0 - a / white); }
+
+// The straight colour back from a stored 8-bit value, as the converter must compute it.
+int unmatted8(int stored, int a) {
+  if (a == 0) return 0;
+  return std::clamp(static_cast<int>(std::lround((stored - 255.0 * (1.0 - a / 255.0)) / (a / 255.0))), 0, 255);
+}
+
+class DecodeTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { initImageLibrary(); }
+  BitmapPtr decode(const PsdDocument& doc, std::string* reason = nullptr) {
+    EXPECT_TRUE(testing::writePsdFile(path_, doc));
+    return BitmapPtr(decodeDocument(path_, 0, reason));
+  }
+  // A 4 x 1 RGB document: true colour (200, 90, 30) blended over white at kAlphas.
+  static PsdDocument mattedRgb(int depth) {
+    const double white = depth == 16 ? 65535.0 : 255.0;
+    const double scale = white / 255.0;
+    return testing::makeDocument(PsdMode::kRgb, depth, 4, 1, 1, [=](int c, int x, int) {
+      const double a = kAlphas[x] * scale;
+      const double colour[] = {200 * scale, 90 * scale, 30 * scale};
+      return c == 3 ? a : std::round(matted(colour[c], a, white));
+    });
+  }
+  testing::TempDir dir_;
+  std::string path_ = dir_.file("doc.psd");
+};
+
+TEST_F(DecodeTest, RemovesWhiteMatteFromEightBitRgb) {
+  PsdDocument doc = mattedRgb(8);
+  doc.write_layers = true;
+  doc.layer_count = -1;
+  BitmapPtr image = decode(doc);
+  ASSERT_TRUE(image);
+  ASSERT_EQ(32u, FreeImage_GetBPP(image.get()));
+  const BYTE* row = FreeImage_GetScanLine(image.get(), 0);
+  for (int x = 0; x < 4; ++x) {
+    const BYTE* p = row + 4 * x;
+    const int stored[] = {static_cast<int>(doc.channels[0][x]), static_cast<int>(doc.channels[1][x]),
+                          static_cast<int>(doc.channels[2][x])};
+    EXPECT_EQ(kAlphas[x], p[FI_RGBA_ALPHA]);
+    EXPECT_EQ(unmatted8(stored[0], kAlphas[x]), p[FI_RGBA_RED]) << "alpha " << kAlphas[x];
+    EXPECT_EQ(unmatted8(stored[1], kAlphas[x]), p[FI_RGBA_GREEN]) << "alpha " << kAlphas[x];
+    EXPECT_EQ(unmatted8(stored[2], kAlphas[x]), p[FI_RGBA_BLUE]) << "alpha " << kAlphas[x];
+  }
+  // Fully transparent pixels carry no colour; opaque ones are untouched; half
+  // transparent ones get their colour back within rounding.
+  EXPECT_EQ(0, row[FI_RGBA_RED] + row[FI_RGBA_GREEN] + row[FI_RGBA_BLUE]);
+  EXPECT_EQ(200, row[12 + FI_RGBA_RED]);
+  EXPECT_NEAR(200, row[8 + FI_RGBA_RED], 1);
+  EXPECT_NEAR(90, row[8 + FI_RGBA_GREEN], 1);
+  EXPECT_NEAR(30, row[8 + FI_RGBA_BLUE], 2);
+}
+
+TEST_F(DecodeTest, RemovesWhiteMatteAtSixteenBits) {
+  PsdDocument doc = mattedRgb(16);
+  doc.layer_blocks = {"Mt16"};
+  BitmapPtr image = decode(doc);
+  ASSERT_TRUE(image);
+  ASSERT_EQ(FIT_RGBA16, FreeImage_GetImageType(image.get()));
+  const FIRGBA16* p = reinterpret_cast<const FIRGBA16*>(FreeImage_GetScanLine(image.get(), 0));
+  EXPECT_EQ(0, p[0].red + p[0].green + p[0].blue);
+  EXPECT_EQ(0, p[0].alpha);
+  EXPECT_EQ(257, p[1].alpha);
+  EXPECT_NEAR(200 * 257, p[2].red, 257);
+  EXPECT_NEAR(90 * 257, p[2].green, 257);
+  EXPECT_NEAR(30 * 257, p[2].blue, 257);
+  EXPECT_EQ(200 * 257, p[3].red);
+  EXPECT_EQ(65535, p[3].alpha);
+}
+
+TEST_F(DecodeTest, GreyscaleKeepsItsTransparencyWithoutMatte) {
+  PsdDocument doc = testing::makeDocument(PsdMode::kGrey, 8, 4, 2, 1, [](int c, int x, int y) {
+    const double a = y == 0 ? kAlphas[x] : 255;
+    return c == 1 ? a : std::round(matted(66, a, 255));
+  });
+  doc.write_layers = true;
+  doc.layer_count = -1;
+  doc.rle = true;
+  BitmapPtr image = decode(doc);
+  ASSERT_TRUE(image);
+  ASSERT_EQ(32u, FreeImage_GetBPP(image.get()));
+  const BYTE* top = FreeImage_GetScanLine(image.get(), 1);  // Scan lines run bottom to top.
+  const BYTE* bottom = FreeImage_GetScanLine(image.get(), 0);
+  for (int x = 0; x < 4; ++x) {
+    EXPECT_EQ(kAlphas[x], top[4 * x + FI_RGBA_ALPHA]);
+    EXPECT_EQ(255, bottom[4 * x + FI_RGBA_ALPHA]);
+    EXPECT_EQ(66, bottom[4 * x + FI_RGBA_RED]);
+  }
+  EXPECT_EQ(0, top[FI_RGBA_GREEN]);
+  EXPECT_NEAR(66, top[8 + FI_RGBA_RED], 1);
+  EXPECT_EQ(top[8 + FI_RGBA_RED], top[8 + FI_RGBA_BLUE]);
+  EXPECT_EQ(66, top[12 + FI_RGBA_GREEN]);
+}
+
+TEST_F(DecodeTest, SavedSelectionStaysOutOfTheAlpha) {
+  // The extra channel selects nothing (0); read as alpha it would hide everything.
+  auto doc_with = [](int depth, std::vector<testing::PsdResource> resources, int16_t layers) {
+    const double scale = depth == 16 ? 257.0 : 1.0;
+    PsdDocument doc = testing::makeDocument(PsdMode::kRgb, depth, 2, 2, 1,
+                                            [=](int c, int x, int) { return c == 3 ? 0.0 : (100 + c * 50 + x) * scale; });
+    doc.resources = std::move(resources);
+    doc.write_layers = layers != 0;
+    doc.layer_count = layers;
+    return doc;
+  };
+  BitmapPtr by_identifier = decode(doc_with(8, {testing::alphaIdentifiers({7})}, 0));
+  ASSERT_TRUE(by_identifier);
+  EXPECT_EQ(24u, FreeImage_GetBPP(by_identifier.get()));
+  const BYTE* p = FreeImage_GetScanLine(by_identifier.get(), 0);
+  EXPECT_EQ(100, p[FI_RGBA_RED]);
+  EXPECT_EQ(201, p[3 + FI_RGBA_BLUE]);
+
+  BitmapPtr by_layers = decode(doc_with(8, {testing::alphaIdentifiers({0})}, 1));
+  ASSERT_TRUE(by_layers);
+  EXPECT_EQ(24u, FreeImage_GetBPP(by_layers.get()));
+
+  BitmapPtr deep = decode(doc_with(16, {testing::alphaIdentifiers({3})}, 0));
+  ASSERT_TRUE(deep);
+  ASSERT_EQ(FIT_RGB16, FreeImage_GetImageType(deep.get()));
+  EXPECT_EQ(150 * 257, reinterpret_cast<const FIRGB16*>(FreeImage_GetScanLine(deep.get(), 0))->green);
+}
+
+TEST_F(DecodeTest, NegativeLayerCountMakesFirstExtraChannelTheAlpha) {
+  // Two extra channels: the first is transparency, the second a selection.
+  // The identifiers would make both selections; the layer count decides.
+  PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 2, 1, 2, [](int c, int x, int) {
+    return c == 3 ? (x == 0 ? 255.0 : 128.0) : c == 4 ? 0.0 : std::round(matted(40.0 + x, x == 0 ? 255 : 128, 255));
+  });
+  doc.resources = {testing::alphaIdentifiers({5, 12})};
+  doc.write_layers = true;
+  doc.layer_count = -1;
+  BitmapPtr image = decode(doc);
+  ASSERT_TRUE(image);
+  ASSERT_EQ(32u, FreeImage_GetBPP(image.get()));
+  const BYTE* p = FreeImage_GetScanLine(image.get(), 0);
+  EXPECT_EQ(255, p[FI_RGBA_ALPHA]);
+  EXPECT_EQ(40, p[FI_RGBA_GREEN]);
+  EXPECT_EQ(128, p[4 + FI_RGBA_ALPHA]);
+  EXPECT_NEAR(41, p[4 + FI_RGBA_GREEN], 1);
+}
+
+TEST_F(DecodeTest, RefusesPlaceholderCompositeAndBrokenHeaders) {
+  PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 2, 2, 0, [](int, int, int) { return 255.0; });
+  doc.resources = {testing::versionInfo(false)};
+  std::string reason;
+  EXPECT_FALSE(decode(doc, &reason));
+  EXPECT_EQ("the document holds no composite image (saved without maximum compatibility)", reason);
+
+  doc.resources = {testing::versionInfo(true)};
+  EXPECT_TRUE(decode(doc));
+
+  std::string bytes = testing::encodePsd(doc);
+  testing::writeText(path_, bytes.substr(0, bytes.size() - 5));
+  EXPECT_FALSE(BitmapPtr(decodeDocument(path_, 0, &reason)));
+  EXPECT_EQ("cannot be decoded as a Photoshop document: composite image: truncated image data", reason);
+}
+
+TEST_F(DecodeTest, ConvertFileWritesNothingForPlaceholderComposite) {
+  buildFormatTable();
+  createFormatLists();
+  applyDefaultSettings(true);
+  ASSERT_TRUE(prepareRun());
+  PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 2, 2, 0, [](int, int, int) { return 255.0; });
+  doc.resources = {testing::versionInfo(false)};
+  ASSERT_TRUE(testing::writePsdFile(path_, doc));
+  testing::TempDir out;
+  ConversionJob& job = conversionJob();
+  job.input_path = path_;
+  job.source_subfolder.clear();
+  job.output_folder = out.path() + "/";
+  EXPECT_FALSE(convertFile());
+  EXPECT_NE(std::string::npos, job.failure_reason.find("no composite image"));
+  EXPECT_FALSE(testing::readImage(out.file("doc.png")).ok());
+}
+
+}  // namespace
+}  // namespace pixolune

@@ -1,0 +1,358 @@
+#include "engine/psd_header.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace pixolune {
+
+namespace {
+
+constexpr uint64_t kHeaderSize = 26;
+constexpr int kMaxChannels = 56;
+constexpr int kMaxSideV1 = 30000;
+constexpr int kMaxSideV2 = 300000;
+constexpr uint16_t kAlphaIdsResource = 1053;
+constexpr uint16_t kVersionInfoResource = 1057;
+
+ReadStatus fault(ReadFault kind, const std::string& message) { return {false, kind, message}; }
+ReadStatus corrupt(const std::string& message) { return fault(ReadFault::kCorrupt, message); }
+
+struct FileCloser {
+  void operator()(FILE* f) const {
+    if (f) fclose(f);
+  }
+};
+
+// Random access to a file whose every read is checked against its size.
+class FileReader {
+ public:
+  ReadStatus open(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+      return errno == ENOENT ? fault(ReadFault::kNotFound, "the file does not exist")
+                             : fault(ReadFault::kIoError, "the file cannot be examined");
+    if (!S_ISREG(st.st_mode)) return fault(ReadFault::kIoError, "not a regular file");
+    file_.reset(fopen(path.c_str(), "rb"));
+    if (!file_) return fault(ReadFault::kIoError, "the file cannot be opened");
+    size_ = static_cast<uint64_t>(st.st_size);
+    return {};
+  }
+  uint64_t size() const { return size_; }
+  bool fits(uint64_t offset, uint64_t n) const { return offset <= size_ && n <= size_ - offset; }
+  // Reads n bytes at offset; kCorrupt (naming `what`) when they are not all in the file.
+  ReadStatus read(uint64_t offset, size_t n, void* out, const char* what) {
+    if (!fits(offset, n)) return corrupt(std::string(what) + ": runs past the end of the file");
+    if (n == 0) return {};
+    if (fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0 || fread(out, 1, n, file_.get()) != n)
+      return fault(ReadFault::kIoError, std::string(what) + ": read error");
+    return {};
+  }
+
+ private:
+  std::unique_ptr<FILE, FileCloser> file_;
+  uint64_t size_ = 0;
+};
+
+uint64_t bigEndian(const uint8_t* p, int bytes) {
+  uint64_t v = 0;
+  for (int i = 0; i < bytes; ++i) v = (v << 8) | p[i];
+  return v;
+}
+
+// Reads a big-endian length of `bytes` bytes at *pos and advances *pos.
+ReadStatus readLength(FileReader& in, uint64_t* pos, int bytes, uint64_t* value, const char* what) {
+  uint8_t buf[8];
+  ReadStatus st = in.read(*pos, static_cast<size_t>(bytes), buf, what);
+  if (!st.ok) return st;
+  *value = bigEndian(buf, bytes);
+  *pos += static_cast<uint64_t>(bytes);
+  return {};
+}
+
+bool knownMode(int mode) {
+  switch (mode) {
+    case kModeBitmap: case kModeGrey: case kModeIndexed: case kModeRgb:
+    case kModeCmyk: case kModeMultichannel: case kModeDuotone: case kModeLab: return true;
+    default: return false;
+  }
+}
+
+ReadStatus parseFileHeader(FileReader& in, PsdHeader* h) {
+  uint8_t b[kHeaderSize];
+  if (in.size() < kHeaderSize) return corrupt("header: the file is too short for a Photoshop document");
+  ReadStatus st = in.read(0, kHeaderSize, b, "header");
+  if (!st.ok) return st;
+  if (std::memcmp(b, "8BPS", 4) != 0) return corrupt("header: not a Photoshop document (bad signature)");
+  h->version = static_cast<int>(bigEndian(b + 4, 2));
+  if (h->version != 1 && h->version != 2)
+    return fault(ReadFault::kUnsupported, "header: unknown version " + std::to_string(h->version));
+  h->channels = static_cast<int>(bigEndian(b + 12, 2));
+  h->height = static_cast<int>(std::min<uint64_t>(bigEndian(b + 14, 4), 0x7FFFFFFF));
+  h->width = static_cast<int>(std::min<uint64_t>(bigEndian(b + 18, 4), 0x7FFFFFFF));
+  h->depth = static_cast<int>(bigEndian(b + 22, 2));
+  h->mode = static_cast<int>(bigEndian(b + 24, 2));
+  h->file_size = in.size();
+  const int max_side = h->version == 1 ? kMaxSideV1 : kMaxSideV2;
+  if (h->channels < 1 || h->channels > kMaxChannels) return corrupt("header: impossible channel count");
+  if (h->width < 1 || h->height < 1 || h->width > max_side || h->height > max_side)
+    return corrupt("header: impossible image size");
+  if (h->depth != 1 && h->depth != 8 && h->depth != 16 && h->depth != 32)
+    return corrupt("header: impossible bit depth");
+  if (!knownMode(h->mode)) return fault(ReadFault::kUnsupported, "header: unknown colour mode");
+  if (h->channels < colourChannelCount(h->mode)) return corrupt("header: too few channels for the colour mode");
+  return {};
+}
+
+void takeResource(PsdHeader* h, uint16_t id, const std::vector<uint8_t>& data) {
+  if (id == kAlphaIdsResource) {
+    h->alpha_ids.clear();
+    for (size_t i = 0; i + 4 <= data.size(); i += 4)
+      h->alpha_ids.push_back(static_cast<uint32_t>(bigEndian(data.data() + i, 4)));
+  } else if (id == kVersionInfoResource && data.size() >= 5) {
+    h->has_version_info = true;
+    h->has_real_merged_data = data[4] != 0;
+  }
+}
+
+bool resourceSignature(const uint8_t* p) {
+  static const char* const kSignatures[] = {"8BIM", "MeSa", "AgHg", "PHUT", "DCSR"};
+  for (const char* s : kSignatures)
+    if (std::memcmp(p, s, 4) == 0) return true;
+  return false;
+}
+
+// Walks the image resources in [pos, end) and keeps the ones we need.
+ReadStatus parseResources(FileReader& in, uint64_t pos, uint64_t end, PsdHeader* h) {
+  while (pos < end) {
+    uint8_t b[8];
+    if (end - pos < 12) return corrupt("image resources: truncated resource");
+    ReadStatus st = in.read(pos, 8, b, "image resources");
+    if (!st.ok) return st;
+    if (!resourceSignature(b)) return corrupt("image resources: bad resource signature");
+    const uint16_t id = static_cast<uint16_t>(bigEndian(b + 4, 2));
+    const uint64_t name_field = (static_cast<uint64_t>(b[6]) + 2) & ~uint64_t{1};  // Pascal string, even.
+    pos += 6 + name_field;
+    uint64_t size = 0;
+    if (pos > end || end - pos < 4) return corrupt("image resources: truncated resource");
+    if (!(st = readLength(in, &pos, 4, &size, "image resources")).ok) return st;
+    if (size > end - pos) return corrupt("image resources: a resource runs past its section");
+    if (id == kAlphaIdsResource || id == kVersionInfoResource) {
+      std::vector<uint8_t> data(static_cast<size_t>(size));
+      if (!(st = in.read(pos, data.size(), data.data(), "image resources")).ok) return st;
+      if (id == kVersionInfoResource && size < 5) return corrupt("image resources: version info too short");
+      takeResource(h, id, data);
+    }
+    pos += size + (size & 1);
+  }
+  return {};
+}
+
+// Keys whose lengths take 8 bytes in the large document format.
+bool longLengthKey(const uint8_t* key) {
+  static const char* const kKeys[] = {"LMsk", "Lr16", "Lr32", "Layr", "Mt16", "Mt32", "Mtrn",
+                                      "Alph", "FMsk", "lnk2", "FEid", "FXid", "PxSD"};
+  for (const char* k : kKeys)
+    if (std::memcmp(key, k, 4) == 0) return true;
+  return false;
+}
+
+bool isKey(const uint8_t* key, const char* name) { return std::memcmp(key, name, 4) == 0; }
+
+// Reads the signed layer count at pos (when there is room for it).
+ReadStatus readLayerCount(FileReader& in, uint64_t pos, uint64_t length, int* count) {
+  if (length < 2) return {};
+  uint8_t b[2];
+  ReadStatus st = in.read(pos, 2, b, "layer section");
+  if (!st.ok) return st;
+  *count = static_cast<int16_t>(static_cast<uint16_t>(bigEndian(b, 2)));
+  return {};
+}
+
+// Walks the additional layer information blocks in [pos, end).
+ReadStatus parseLayerBlocks(FileReader& in, uint64_t pos, uint64_t end, PsdHeader* h) {
+  while (end - pos >= 12) {
+    uint8_t b[8];
+    ReadStatus st = in.read(pos, 8, b, "layer section");
+    if (!st.ok) return st;
+    if (std::memcmp(b, "8BIM", 4) != 0 && std::memcmp(b, "8B64", 4) != 0) {
+      if (b[0] == 0) {  // Padding some writers leave between blocks.
+        ++pos;
+        continue;
+      }
+      return corrupt("layer section: bad block signature");
+    }
+    pos += 8;
+    const int length_bytes = (h->version == 2 && longLengthKey(b + 4)) ? 8 : 4;
+    uint64_t size = 0;
+    if (end - pos < static_cast<uint64_t>(length_bytes)) return corrupt("layer section: truncated block");
+    if (!(st = readLength(in, &pos, length_bytes, &size, "layer section")).ok) return st;
+    if (size > end - pos) return corrupt("layer section: a block runs past its section");
+    if (isKey(b + 4, "Mtrn") || isKey(b + 4, "Mt16") || isKey(b + 4, "Mt32")) h->merged_transparency = true;
+    if ((isKey(b + 4, "Lr16") || isKey(b + 4, "Lr32")) && h->layer_count == 0)
+      if (!(st = readLayerCount(in, pos, size, &h->layer_count)).ok) return st;
+    pos += size;
+  }
+  return {};
+}
+
+// The layer and mask section starting at pos; sets *next to the offset after it.
+ReadStatus parseLayerSection(FileReader& in, uint64_t pos, PsdHeader* h, uint64_t* next) {
+  const int length_bytes = h->version == 2 ? 8 : 4;
+  uint64_t section = 0;
+  ReadStatus st = readLength(in, &pos, length_bytes, &section, "layer section");
+  if (!st.ok) return st;
+  if (!in.fits(pos, section)) return corrupt("layer section: length runs past the end of the file");
+  const uint64_t end = pos + section;
+  *next = end;
+  if (section == 0) return {};
+  uint64_t info = 0;
+  if (end - pos < static_cast<uint64_t>(length_bytes)) return corrupt("layer section: truncated layer info");
+  if (!(st = readLength(in, &pos, length_bytes, &info, "layer section")).ok) return st;
+  if (info > end - pos) return corrupt("layer section: layer info runs past its section");
+  if (!(st = readLayerCount(in, pos, info, &h->layer_count)).ok) return st;
+  pos += info;
+  if (end - pos < 4) return {};  // No global mask information: nothing more to learn.
+  uint64_t mask = 0;
+  if (!(st = readLength(in, &pos, 4, &mask, "layer section")).ok) return st;
+  if (mask > end - pos) return corrupt("layer section: global mask runs past its section");
+  return parseLayerBlocks(in, pos + mask, end, h);
+}
+
+uint64_t rowBytes(const PsdHeader& h) {
+  return h.depth == 1 ? (static_cast<uint64_t>(h.width) + 7) / 8
+                      : static_cast<uint64_t>(h.width) * static_cast<uint64_t>(h.depth / 8);
+}
+
+int countBytes(const PsdHeader& h) { return h.version == 2 ? 4 : 2; }
+
+// Reads the PackBits row-length table of the composite.
+ReadStatus readRowCounts(FileReader& in, const PsdHeader& h, std::vector<uint64_t>* counts) {
+  const uint64_t rows = static_cast<uint64_t>(h.channels) * static_cast<uint64_t>(h.height);
+  const int cb = countBytes(h);
+  if (!in.fits(h.image_data_offset + 2, rows * cb)) return corrupt("composite image: truncated row-length table");
+  std::vector<uint8_t> table(static_cast<size_t>(rows * cb));
+  ReadStatus st = in.read(h.image_data_offset + 2, table.size(), table.data(), "composite image");
+  if (!st.ok) return st;
+  counts->resize(static_cast<size_t>(rows));
+  for (size_t i = 0; i < counts->size(); ++i) (*counts)[i] = bigEndian(table.data() + i * cb, cb);
+  return {};
+}
+
+// Checks that the composite's image data lies within the file.
+ReadStatus checkImageData(FileReader& in, PsdHeader* h) {
+  uint8_t b[2];
+  ReadStatus st = in.read(h->image_data_offset, 2, b, "composite image");
+  if (!st.ok) return st;
+  h->compression = static_cast<int>(bigEndian(b, 2));
+  const uint64_t start = h->image_data_offset + 2;
+  const uint64_t rows = static_cast<uint64_t>(h->channels) * static_cast<uint64_t>(h->height);
+  if (h->compression == 0) {
+    if (!in.fits(start, rows * rowBytes(*h))) return corrupt("composite image: truncated image data");
+    return {};
+  }
+  if (h->compression != 1) {
+    if (h->compression > 3) return corrupt("composite image: unknown compression");
+    return {};
+  }
+  std::vector<uint64_t> counts;
+  if (!(st = readRowCounts(in, *h, &counts)).ok) return st;
+  uint64_t total = 0;
+  for (uint64_t c : counts) total += c;
+  if (!in.fits(start + rows * countBytes(*h), total)) return corrupt("composite image: truncated image data");
+  return {};
+}
+
+// Expands one PackBits row; false when the data does not make exactly `size` bytes.
+bool unpackRow(const uint8_t* src, size_t n, uint8_t* dst, size_t size) {
+  size_t i = 0, o = 0;
+  while (i < n && o < size) {
+    const int8_t code = static_cast<int8_t>(src[i++]);
+    if (code >= 0) {
+      const size_t len = static_cast<size_t>(code) + 1;
+      if (len > n - i || len > size - o) return false;
+      std::memcpy(dst + o, src + i, len);
+      i += len, o += len;
+    } else if (code != -128) {
+      const size_t len = static_cast<size_t>(1 - code);
+      if (i >= n || len > size - o) return false;
+      std::memset(dst + o, src[i++], len);
+      o += len;
+    }
+  }
+  return o == size;
+}
+
+}  // namespace
+
+int colourChannelCount(int mode) {
+  switch (mode) {
+    case kModeRgb:
+    case kModeLab: return 3;
+    case kModeCmyk: return 4;
+    default: return 1;
+  }
+}
+
+int extraChannelCount(const PsdHeader& header) {
+  return std::max(0, header.channels - colourChannelCount(header.mode));
+}
+
+bool firstExtraIsTransparency(const PsdHeader& header) {
+  if (extraChannelCount(header) == 0) return false;
+  if (header.merged_transparency || header.layer_count < 0) return true;
+  if (header.layer_count > 0) return false;
+  return header.alpha_ids.empty() || header.alpha_ids[0] == 0;
+}
+
+ReadStatus readPsdHeader(const std::string& path, PsdHeader* header) {
+  *header = PsdHeader();
+  FileReader in;
+  ReadStatus st = in.open(path);
+  if (!st.ok) return st;
+  if (!(st = parseFileHeader(in, header)).ok) return st;
+  uint64_t pos = kHeaderSize, length = 0;
+  if (!(st = readLength(in, &pos, 4, &length, "colour mode data")).ok) return st;
+  if (!in.fits(pos, length)) return corrupt("colour mode data: length runs past the end of the file");
+  pos += length;
+  if (!(st = readLength(in, &pos, 4, &length, "image resources")).ok) return st;
+  if (!in.fits(pos, length)) return corrupt("image resources: length runs past the end of the file");
+  if (!(st = parseResources(in, pos, pos + length, header)).ok) return st;
+  pos += length;
+  if (!(st = parseLayerSection(in, pos, header, &header->image_data_offset)).ok) return st;
+  return checkImageData(in, header);
+}
+
+ReadStatus readCompositePlane(const std::string& path, const PsdHeader& header, int channel,
+                              std::vector<uint8_t>* plane) {
+  if (channel < 0 || channel >= header.channels) return corrupt("composite image: no such channel");
+  if (header.compression > 1) return fault(ReadFault::kUnsupported, "composite image: compressed with ZIP");
+  FileReader in;
+  ReadStatus st = in.open(path);
+  if (!st.ok) return st;
+  const uint64_t row = rowBytes(header), height = static_cast<uint64_t>(header.height);
+  plane->assign(static_cast<size_t>(row * height), 0);
+  uint64_t pos = header.image_data_offset + 2;
+  if (header.compression == 0)
+    return in.read(pos + static_cast<uint64_t>(channel) * height * row, plane->size(), plane->data(), "composite image");
+  std::vector<uint64_t> counts;
+  if (!(st = readRowCounts(in, header, &counts)).ok) return st;
+  pos += counts.size() * static_cast<uint64_t>(countBytes(header));
+  const size_t first = static_cast<size_t>(channel) * static_cast<size_t>(height);
+  for (size_t i = 0; i < first; ++i) pos += counts[i];
+  std::vector<uint8_t> packed;
+  for (uint64_t y = 0; y < height; ++y) {
+    packed.resize(static_cast<size_t>(counts[first + y]));
+    if (!(st = in.read(pos, packed.size(), packed.data(), "composite image")).ok) return st;
+    if (!unpackRow(packed.data(), packed.size(), plane->data() + y * row, static_cast<size_t>(row)))
+      return corrupt("composite image: malformed compressed row");
+    pos += packed.size();
+  }
+  return {};
+}
+
+}  // namespace pixolune

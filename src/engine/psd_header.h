@@ -1,0 +1,90 @@
+// A small, bounds-checked reader of what the decoder needs to know about a
+// Photoshop document beyond its pixels: the file header, the image resources
+// that describe extra channels and the composite, the layer-section header,
+// and the composite's extra channel planes.
+#ifndef PIXOLUNE_ENGINE_PSD_HEADER_H_
+#define PIXOLUNE_ENGINE_PSD_HEADER_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pixolune {
+
+enum class ReadFault {
+  kNone,
+  kNotFound,     // The file does not exist.
+  kCorrupt,      // Truncated, or a length or field that cannot be true.
+  kUnsupported,  // A well-formed document of a kind we do not read.
+  kIoError,      // The file exists but could not be read.
+};
+
+/// Outcome of a read: ok, or the kind of fault and a message naming the step.
+struct ReadStatus {
+  bool ok = true;
+  ReadFault kind = ReadFault::kNone;
+  std::string message;
+};
+
+/// Photoshop colour modes, as the header stores them.
+enum PsdColourMode : int {
+  kModeBitmap = 0,
+  kModeGrey = 1,
+  kModeIndexed = 2,
+  kModeRgb = 3,
+  kModeCmyk = 4,
+  kModeMultichannel = 7,
+  kModeDuotone = 8,
+  kModeLab = 9,
+};
+
+/// What the file says about itself, apart from pixels.
+struct PsdHeader {
+  int version = 1;                    // 1: ordinary document; 2: large document format.
+  int channels = 0;                   // Channels of the composite: colour plus extra.
+  int width = 0;
+  int height = 0;
+  int depth = 0;                      // Bits per channel: 1, 8, 16 or 32.
+  int mode = 0;                       // A PsdColourMode.
+  std::vector<uint32_t> alpha_ids;    // Resource 1053: one identifier per extra channel, or empty.
+  bool has_version_info = false;      // Resource 1057 is present.
+  bool has_real_merged_data = true;   // Its flag; false: the composite is a blank placeholder.
+  int layer_count = 0;                // Signed; negative: first extra channel is transparency.
+  bool merged_transparency = false;   // A "Mtrn", "Mt16" or "Mt32" block is present.
+  uint64_t image_data_offset = 0;     // Offset of the composite's compression word.
+  int compression = 0;                // Of the composite: 0 raw, 1 PackBits, 2 and 3 ZIP.
+  uint64_t file_size = 0;
+};
+
+/// Reads the header, the image resources and the layer-section header of the
+/// document at path, and checks that the composite's image data fits in the
+/// file. Every length is checked against the file before it is trusted; no
+/// byte past the end of the file is read. On failure *header is unspecified
+/// and the status says why: kNotFound, kIoError, kCorrupt (truncated or
+/// lying lengths, impossible fields) or kUnsupported (unknown version or mode).
+ReadStatus readPsdHeader(const std::string& path, PsdHeader* header);
+
+/// Colour channels of a mode: 3 for RGB and Lab, 4 for CMYK, else 1.
+int colourChannelCount(int mode);
+
+/// Channels beyond the mode's colour channels (0 when there are none).
+int extraChannelCount(const PsdHeader& header);
+
+/// True when the composite's first extra channel is its transparency: a
+/// merged-transparency block is present, or the layer count is negative, or
+/// (with neither a positive layer count nor a positive alpha identifier for
+/// that channel) nothing marks it as a saved selection. False when there is
+/// no extra channel.
+bool firstExtraIsTransparency(const PsdHeader& header);
+
+/// Decodes one channel plane of the composite (raw or PackBits) into *plane:
+/// height rows of the channel's samples, big-endian as stored (1, 2 or 4
+/// bytes per sample; 1-bit planes packed). Fails with kCorrupt when the data
+/// is short or malformed and kUnsupported for ZIP-compressed data.
+/// REQUIRES: header was filled by readPsdHeader from the same file.
+ReadStatus readCompositePlane(const std::string& path, const PsdHeader& header, int channel,
+                              std::vector<uint8_t>* plane);
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_PSD_HEADER_H_
