@@ -72,7 +72,7 @@ bool prepareRun() {
   job.target_bpp = bitDepthSettingFor(job.output_extension);
   job.auto_bpp = job.target_bpp == 0;
   job.save_flags = saveFlagsFor(job.output_extension);
-  return prepareWatermarkRun();
+  return prepareWatermarkRun().ok();
 }
 
 bool convertFile() {
