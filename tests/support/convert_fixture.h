@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 #include "support/psd_writer.h"
@@ -18,6 +19,7 @@ struct Rgb {
   int r = 0, g = 0, b = 0;
   bool operator==(const Rgb&) const = default;
 };
+inline void PrintTo(const Rgb& c, std::ostream* out) { *out << "(" << c.r << ", " << c.g << ", " << c.b << ")"; }
 
 /// An opaque RGB document of one colour.
 PsdDocument solidDocument(int width, int height, Rgb color);
