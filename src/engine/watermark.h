@@ -54,10 +54,10 @@ void freeWatermarkFont();
 /// True while the run's watermark font is loaded.
 bool watermarkFontLoaded();
 
-/// Top-left corner of a w x h block in a roomW x roomH room for an anchor
+/// Top-left corner of a w x h block in a room_w x room_h room for an anchor
 /// code 0..8 (top-left to bottom-right, row by row); the offsets push away
-/// from the anchored edges and centred axes ignore them. Other codes give
-/// (0, 0).
+/// from the anchored edges and centred axes ignore them (halves truncate
+/// toward zero). Other codes give (0, 0).
 void watermarkAnchor(int position, int room_w, int room_h, int w, int h, int off_x, int off_y, int* x, int* y);
 
 }  // namespace pixolune

@@ -102,6 +102,13 @@ TEST_F(PictureWatermarkTest, FrameBoundaryMovesTheRoom) {
 TEST_F(PictureWatermarkTest, RotationSwapsTheSides) {
   settings().wm_image_rotation = 90;
   expectBox(changedBox(convert(solidDocument(640, 480, kGrey)), kGrey), 610, 370, 20, 100);
+  // Other angles grow the block; the corners it gains are transparent.
+  settings().wm_image_rotation = 45;
+  Pixels px = convert(solidDocument(640, 480, kGrey));
+  Box box = changedBox(px, kGrey, 8);
+  EXPECT_NEAR(85, box.width, 2);  // (100 + 20) / sqrt(2).
+  EXPECT_EQ(kGrey, rgbAt(px, box.x + 2, box.y + 2));
+  EXPECT_EQ(kRed, rgbAt(px, box.x + box.width / 2, box.y + box.height / 2));
 }
 
 TEST_F(PictureWatermarkTest, BlockIsCroppedToTheRoomEvenWhenCentred) {
