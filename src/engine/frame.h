@@ -9,11 +9,23 @@
 
 namespace pixolune {
 
-/// w and h are the image size after resizing.
+/// Paints a border inside the image's edges: four sides of their own width
+/// and colour, corners split on the diagonal, one common opacity. With
+/// do_frame set the image becomes 24 bits even when nothing shows. w and h are
+/// the image size after resizing. Returns the image to continue with (the
+/// given one is unloaded when a new one is made); a frame that cannot be
+/// drawn leaves the 24-bit image unframed. Runs on the worker thread.
 FIBITMAP* frameStage(FIBITMAP* image, int w, int h);
 
-/// "RRGGBB" plus alpha as a 32-bit ARGB colour.
+/// "RRGGBB" (hexadecimal, either case) and an alpha as the 32-bit colour
+/// red | green << 8 | blue << 16 | alpha << 24. A text that is not exactly
+/// six characters long gives black with that alpha.
 uint32_t parseHexColorAlpha(const std::string& text, int alpha);
+
+/// The outlines of the four sides as path text (M, l, Z), in drawing order:
+/// top, right, bottom, left. Each runs from the image's outer corners to
+/// the inner corners of the frame.
+std::string frameSidePath(int side, int w, int h, int left, int right, int top, int bottom);
 
 }  // namespace pixolune
 

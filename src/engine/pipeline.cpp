@@ -72,7 +72,7 @@ bool prepareRun() {
   job.target_bpp = bitDepthSettingFor(job.output_extension);
   job.auto_bpp = job.target_bpp == 0;
   job.save_flags = saveFlagsFor(job.output_extension);
-  return prepareWatermarkRun();
+  return prepareWatermarkRun().ok();
 }
 
 bool convertFile() {
@@ -94,6 +94,10 @@ bool convertFile() {
   image = resizeStage(image, width, height);
   const int W = image ? static_cast<int>(FreeImage_GetWidth(image)) : 0;
   const int H = image ? static_cast<int>(FreeImage_GetHeight(image)) : 0;
+  // Stored before the frame and watermark: a watermark text's "%width%" and
+  // "%height%" name this file's size, not the previous file's.
+  job.result_width = W;
+  job.result_height = H;
 
   image = normalizeGrey(image);
   image = normalizeHighRange(image);
@@ -105,8 +109,6 @@ bool convertFile() {
   image = watermarkStage(image, W, H);
   image = convertBitDepth(image);
 
-  job.result_width = W;
-  job.result_height = H;
   job.output_path = makeOutputPath();
   BitmapPtr owned(image);
   if (!owned) {

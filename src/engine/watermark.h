@@ -1,4 +1,5 @@
-// The text and picture watermark stage and its per-run preparation.
+// The text and picture watermark stage, its per-run preparation and the
+// run's watermark font.
 #ifndef PIXOLUNE_ENGINE_WATERMARK_H_
 #define PIXOLUNE_ENGINE_WATERMARK_H_
 
@@ -8,12 +9,56 @@
 
 namespace pixolune {
 
-/// W and H are the image size after resizing.
+/// Stamps the text (do_watermark 1) or picture (2) watermark onto the image:
+/// rotated, cropped to the room left by the offsets (inside the frame when
+/// the boundary flag asks for it), placed by its anchor and alpha-blended.
+/// Any do_watermark but 0 turns the image into 24 bits, even when no
+/// watermark can be drawn (no font loaded, unreadable picture, a block
+/// pushed off the image by negative offsets). W and H are the image size
+/// after resizing. Runs on the worker thread.
 FIBITMAP* watermarkStage(FIBITMAP* image, int W, int H);
 
-/// The watermark part of run preparation: checks the watermark inputs and
-/// loads the font once per run. False stops the run before it starts.
-bool prepareWatermarkRun();
+/// What the watermark checks of run preparation found.
+enum class WatermarkCheck {
+  kOk,
+  kInvalidFont,   // The text watermark's font cannot be loaded; subject = the font name.
+  kEmptyImage,    // A picture watermark without a path.
+  kInvalidImage,  // The picture's file is missing, empty or a folder; subject = the path.
+};
+
+struct WatermarkPreparation {
+  WatermarkCheck check = WatermarkCheck::kOk;
+  std::string subject;  // The font name or the picture path the check is about.
+  bool ok() const { return check == WatermarkCheck::kOk; }
+};
+
+/// The watermark part of run preparation, done before the first file:
+/// loads the text watermark's font (loadWatermarkFont) or checks that the
+/// picture file has a positive size. The window mode shows its own message
+/// for each failure kind; the console reports both picture kinds as an
+/// invalid image. Calling it again in the same run keeps the loaded font.
+/// REQUIRES: no worker is running.
+WatermarkPreparation prepareWatermarkRun();
+
+/// Loads the run's watermark font from watermark_font, font_size,
+/// font_style (1 bold, 2 italic, 3 both) and font_effect (1 underline,
+/// 2 strike-out). True when it is loaded; an already loaded font for the same
+/// settings is kept. A family the font system does not know fails.
+/// REQUIRES: no worker is running (the worker draws with this font).
+bool loadWatermarkFont();
+
+/// Releases the run's watermark font; the text watermark draws nothing
+/// until the next load. REQUIRES: no worker is running.
+void freeWatermarkFont();
+
+/// True while the run's watermark font is loaded.
+bool watermarkFontLoaded();
+
+/// Top-left corner of a w x h block in a room_w x room_h room for an anchor
+/// code 0..8 (top-left to bottom-right, row by row); the offsets push away
+/// from the anchored edges and centred axes ignore them (halves truncate
+/// toward zero). Other codes give (0, 0).
+void watermarkAnchor(int position, int room_w, int room_h, int w, int h, int off_x, int off_y, int* x, int* y);
 
 bool loadWatermarkFont();
 void freeWatermarkFont();

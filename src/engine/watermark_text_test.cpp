@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/conversion_job.h"
+#include "engine/pipeline.h"
+#include "engine/watermark.h"
+#include "platform/drawing.h"
+#include "settings/settings.h"
+#include "support/convert_fixture.h"
+
+namespace pixolune {
+namespace {
+
+using testing::Box;
+using testing::changedBox;
+using testing::Pixels;
+using testing::Rgb;
+using testing::rgbAt;
+using testing::solidDocument;
+
+constexpr Rgb kGrey{100, 100, 100};
+constexpr Rgb kRed{255, 0, 0};
+constexpr Rgb kWhite{255, 255, 255};
+
+class TextWatermarkTest : public testing::ConvertFixture {
+ protected:
+  void SetUp() override {
+    ConvertFixture::SetUp();
+    Settings& s = settings();
+    s.do_watermark = 1;
+    s.watermark_text = "Hello";
+    s.watermark_font = "Arial";
+    s.font_size = 14;
+    s.font_color = "FFFFFF";
+    s.back_color = "FF0000";
+    s.back_opacity = 255;
+    s.text_opacity = 255;
+    font_ = loadFont(FontRequest{"Arial", 14});
+    ASSERT_TRUE(font_);
+  }
+
+  TextSize measure(const std::string& text) { return measureText(*font_, text); }
+
+  // Pixels of the box that are neither the picture nor the block's background.
+  static int inkIn(const Pixels& px, int x0, int y0, int x1, int y1) {
+    int ink = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) ink += rgbAt(px, x, y) != kGrey && rgbAt(px, x, y) != kRed;
+    return ink;
+  }
+
+  // Leftmost and rightmost ink columns between rows y0 and y1 (-1 without ink).
+  static std::pair<int, int> inkColumns(const Pixels& px, int y0, int y1) {
+    int first = -1, last = -1;
+    for (int x = 0; x < px.width; ++x)
+      if (inkIn(px, x, y0, x + 1, y1) > 0) (first < 0 ? first : last) = x, last = x;
+    return {first, last};
+  }
+
+  FontPtr font_;
+};
+
+TEST_F(TextWatermarkTest, PlainBlockLandsAtItsAnchor) {
+  TextSize size = measure("Hello");
+  Pixels px = convert(solidDocument(640, 480, kGrey));
+  ASSERT_TRUE(px.ok());
+  Box box = changedBox(px, kGrey);
+  EXPECT_EQ(640 - size.width - 10, box.x);
+  EXPECT_EQ(480 - size.height - 10, box.y);
+  EXPECT_EQ(size.width, box.width);
+  EXPECT_EQ(size.height, box.height);
+  int white = 0;
+  for (int y = box.y; y < box.y + box.height; ++y) {
+    for (int x = box.x; x < box.x + box.width; ++x) {
+      Rgb c = rgbAt(px, x, y);
+      ASSERT_TRUE(c == kRed || c == kWhite) << "plain text is not blended at " << x << "," << y;
+      white += c == kWhite;
+    }
+  }
+  EXPECT_GT(white, 20);
+}
+
+TEST_F(TextWatermarkTest, PaddingSurroundsTheText) {
+  settings().text_padding = 6;
+  settings().text_position = 0;
+  TextSize size = measure("Hello");
+  Pixels px = convert(solidDocument(200, 100, kGrey));
+  Box box = changedBox(px, kGrey);
+  EXPECT_EQ(10, box.x);
+  EXPECT_EQ(size.width + 12, box.width);
+  EXPECT_EQ(size.height + 12, box.height);
+  EXPECT_EQ(0, inkIn(px, box.x, box.y, box.x + box.width, box.y + 6));
+  EXPECT_EQ(0, inkIn(px, box.x, box.y, box.x + 6, box.y + box.height));
+  EXPECT_GT(inkIn(px, box.x, box.y, box.x + box.width, box.y + box.height), 20);
+}
+
+TEST_F(TextWatermarkTest, LineBreakInAnyCaseStacksLines) {
+  settings().watermark_text = "AB%EOL%CD";
+  settings().font_leading = 3;
+  settings().text_position = 0;
+  const int line_h = std::max({10, measure("AB").height, measure("CD").height});
+  const int width = std::max({10, measure("AB").width, measure("CD").width});
+  Pixels px = convert(solidDocument(200, 100, kGrey));
+  Box box = changedBox(px, kGrey);
+  EXPECT_EQ(width, box.width);
+  EXPECT_EQ(2 * line_h + 3, box.height);
+  EXPECT_GT(inkIn(px, box.x, box.y, box.x + box.width, box.y + line_h), 10);
+  EXPECT_GT(inkIn(px, box.x, box.y + line_h + 3, box.x + box.width, box.y + box.height), 10);
+}
+
+TEST_F(TextWatermarkTest, AlignmentPlacesTheShorterLine) {
+  settings().watermark_text = "WWWWWW%eol%i";
+  settings().text_position = 0;
+  settings().back_opacity = 0;
+  const int line_h = std::max(10, measure("WWWWWW").height);
+  const int block_w = measure("WWWWWW").width, i_w = measure("i").width;
+  const int centre_x = 10 + static_cast<int>(std::lround((block_w - i_w) / 2.0));
+  const int expected[3] = {10, centre_x, 10 + block_w - i_w};
+  for (int alignment = 0; alignment < 3; ++alignment) {
+    settings().text_alignment = static_cast<uint8_t>(alignment);
+    auto [first, last] = inkColumns(convert(solidDocument(200, 100, kGrey)), 10 + line_h, 10 + 2 * line_h);
+    ASSERT_GE(first, 0);
+    EXPECT_GE(first, expected[alignment]) << alignment;
+    EXPECT_LT(last, expected[alignment] + i_w) << alignment;
+  }
+}
+
+TEST_F(TextWatermarkTest, WithoutBackgroundOnlyGlyphsShow) {
+  settings().back_opacity = 0;
+  Pixels plain = convert(solidDocument(200, 100, kGrey));
+  Box box = changedBox(plain, kGrey);
+  ASSERT_GT(box.width, 0);
+  for (int y = box.y; y < box.y + box.height; ++y)
+    for (int x = box.x; x < box.x + box.width; ++x)
+      ASSERT_TRUE(rgbAt(plain, x, y) == kGrey || rgbAt(plain, x, y) == kWhite) << x << "," << y;
+
+  settings().text_antialiasing = true;
+  Pixels smooth = convert(solidDocument(200, 100, kGrey));
+  int partial = 0, full = 0;
+  for (int y = 0; y < smooth.height; ++y) {
+    for (int x = 0; x < smooth.width; ++x) {
+      Rgb c = rgbAt(smooth, x, y);
+      ASSERT_TRUE(c.r == c.g && c.g == c.b && c.r >= kGrey.r) << "not a grey-to-white blend at " << x << "," << y;
+      partial += c.r > kGrey.r && c.r < 255;
+      full += c.r == 255;
+    }
+  }
+  EXPECT_GT(partial, 10) << "vector text is anti-aliased";
+  EXPECT_GT(full, 10);
+}
+
+TEST_F(TextWatermarkTest, OpacitiesBlendTheBlock) {
+  settings().text_padding = 4;
+  settings().back_opacity = 128;
+  for (bool antialias : {false, true}) {
+    settings().text_antialiasing = antialias;
+    Pixels px = convert(solidDocument(200, 100, kGrey));
+    Box box = changedBox(px, kGrey);
+    Rgb corner = rgbAt(px, box.x, box.y);
+    EXPECT_NEAR(178, corner.r, 2) << antialias;  // 255 * 128/255 + 100 * 127/255.
+    EXPECT_NEAR(50, corner.g, 2) << antialias;
+  }
+}
+
+TEST_F(TextWatermarkTest, TokensAreExpandedBeforeMeasuring) {
+  settings().watermark_text = "%WIDTH%x%height%";
+  Box box = changedBox(convert(solidDocument(64, 48, kGrey)), kGrey);
+  EXPECT_EQ(measure("64x48").width, box.width);
+}
+
+TEST_F(TextWatermarkTest, RotationSwapsTheSides) {
+  settings().text_rotation = 90;
+  TextSize size = measure("Hello");
+  Box box = changedBox(convert(solidDocument(640, 480, kGrey)), kGrey);
+  EXPECT_EQ(640 - size.height - 10, box.x);
+  EXPECT_EQ(480 - size.width - 10, box.y);
+  EXPECT_EQ(size.height, box.width);
+  EXPECT_EQ(size.width, box.height);
+}
+
+TEST_F(TextWatermarkTest, EffectsDrawALineAcrossTheText) {
+  settings().watermark_text = "i i i i i i";
+  settings().back_opacity = 0;
+  auto widestInkRow = [this] {
+    Pixels px = convert(solidDocument(200, 100, kGrey));
+    Box box = changedBox(px, kGrey);
+    int widest = 0;
+    for (int y = box.y; y < box.y + box.height; ++y) widest = std::max(widest, inkIn(px, 0, y, px.width, y + 1));
+    return widest;
+  };
+  const int text_w = measure("i i i i i i").width;
+  EXPECT_LT(widestInkRow(), text_w / 2);
+  settings().font_effect = 1;
+  EXPECT_GT(widestInkRow(), text_w * 8 / 10);
+  settings().font_effect = 2;
+  EXPECT_GT(widestInkRow(), text_w * 8 / 10);
+}
+
+TEST_F(TextWatermarkTest, UnknownFontFailsPreparation) {
+  settings().watermark_font = "Arail";
+  WatermarkPreparation prep = prepareWatermarkRun();
+  EXPECT_EQ(WatermarkCheck::kInvalidFont, prep.check);
+  EXPECT_EQ("Arail", prep.subject);
+  EXPECT_FALSE(watermarkFontLoaded());
+  EXPECT_FALSE(prepareRun());
+  for (const char* family : {"Arial", "DejaVu Sans", "Times New Roman"}) {
+    settings().watermark_font = family;
+    EXPECT_TRUE(prepareWatermarkRun().ok()) << family;
+  }
+}
+
+TEST_F(TextWatermarkTest, WithoutLoadedFontTheImageIsOnlyConverted) {
+  const std::string input = dir_.file("input.psd");
+  ASSERT_TRUE(testing::writePsdFile(input, solidDocument(50, 40, kGrey)));
+  conversionJob().input_path = input;
+  ASSERT_TRUE(prepareRun());
+  freeWatermarkFont();
+  ASSERT_TRUE(convertFile());
+  EXPECT_EQ(0, changedBox(testing::readImage(conversionJob().output_path), kGrey).width);
+}
+
+}  // namespace
+}  // namespace pixolune
