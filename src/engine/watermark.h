@@ -60,9 +60,6 @@ bool watermarkFontLoaded();
 /// toward zero). Other codes give (0, 0).
 void watermarkAnchor(int position, int room_w, int room_h, int w, int h, int off_x, int off_y, int* x, int* y);
 
-bool loadWatermarkFont();
-void freeWatermarkFont();
-
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_ENGINE_WATERMARK_H_
