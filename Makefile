@@ -1,4 +1,5 @@
 # Thin wrapper over CMake. `make demo` and `make test` install what they need.
+MAKEFLAGS += --no-print-directory
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
