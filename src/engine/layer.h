@@ -18,9 +18,10 @@ BitmapPtr layerToBitmap(const Surface& layer);
 /// is made. Null when the conversion fails (the old bitmap is gone then too).
 FIBITMAP* to24Bits(FIBITMAP* image);
 
-/// Alpha-blends a 32-bit layer of the image's size over the 24-bit image
-/// and returns the blended image, unloading the old one. When FreeImage
-/// refuses, the image comes back unchanged.
+/// Alpha-blends a 32-bit layer of the image's size over the 24-bit image in
+/// place and returns it: out = (layer * a + image * (255 - a)) / 255, rounded,
+/// so a transparent layer pixel leaves the picture exactly as it was. A
+/// layer of another size or depth leaves the image unchanged.
 FIBITMAP* compositeOver(FIBITMAP* image, FIBITMAP* layer);
 
 }  // namespace pixolune
