@@ -1,21 +1,14 @@
 #include "engine/frame.h"
 
-#include <cstdlib>
-
 #include "engine/bitmap.h"
 #include "engine/layer.h"
+#include "engine/transform.h"
 #include "platform/drawing.h"
 #include "settings/settings.h"
 
 namespace pixolune {
 
 namespace {
-
-// Two hexadecimal characters; reading stops at the first non-digit.
-int hexByte(const std::string& text, size_t at) {
-  std::string pair = text.substr(at, 2);
-  return static_cast<int>(std::strtoul(pair.c_str(), nullptr, 16));
-}
 
 std::string num(int value) { return std::to_string(value); }
 
@@ -40,8 +33,8 @@ bool drawFrame(Surface& layer, int w, int h) {
 }  // namespace
 
 uint32_t parseHexColorAlpha(const std::string& text, int alpha) {
-  if (text.size() != 6) return makeColor(0, 0, 0, alpha);
-  return makeColor(hexByte(text, 0), hexByte(text, 2), hexByte(text, 4), alpha);
+  const RGBQUAD c = parseHexColor(text);
+  return makeColor(c.rgbRed, c.rgbGreen, c.rgbBlue, alpha);
 }
 
 std::string frameSidePath(int side, int w, int h, int L, int R, int T, int B) {
