@@ -1,0 +1,71 @@
+#include "ui/links.h"
+
+#include <wx/log.h>
+#include <wx/utils.h>
+
+#include "app/maker.h"
+#include "app/startup.h"
+#include "engine/worker.h"
+#include "net/update_check.h"
+#include "platform/files.h"
+
+namespace pixolune {
+
+namespace {
+
+ShellOpener& shellOpener() {
+  static ShellOpener opener;
+  return opener;
+}
+
+bool isAddress(const std::string& target) {
+  return target.rfind("mailto:", 0) == 0 || target.find("://") != std::string::npos;
+}
+
+void openWithDesktop(const std::string& target) {
+  wxLogNull quiet;  // A failure shows nothing.
+  wxString text = wxString::FromUTF8(target);
+  if (isAddress(target)) {
+    wxLaunchDefaultBrowser(text, wxBROWSER_NOBUSYCURSOR);
+  } else {
+    wxLaunchDefaultApplication(text);
+  }
+}
+
+}  // namespace
+
+void openWithShell(const std::string& target) {
+  if (shellOpener()) {
+    shellOpener()(target);
+  } else {
+    openWithDesktop(target);
+  }
+}
+
+ShellOpener setShellOpener(ShellOpener opener) {
+  ShellOpener before = std::move(shellOpener());
+  shellOpener() = std::move(opener);
+  return before;
+}
+
+std::string manualPath() { return withTrailingSlash(programFolder()) + kManualFileName; }
+
+std::string feedbackMailLink() {
+  return std::string("mailto:") + kSupportMailAddress + "?subject=" + makeTitle(kProgramName, kProgramVersion) +
+         " Feedback";
+}
+
+void openManual() { openWithShell(manualPath()); }
+
+void sendFeedback() { openWithShell(feedbackMailLink()); }
+
+void visitHomepage() { openWithShell(kHomePageAddress); }
+
+void manualUpdateCheck() { checkForUpdate(&openWithShell); }
+
+void startupUpdateCheck() {
+  if (run_tag == "T") return;
+  scheduledUpdateCheck(&openWithShell);
+}
+
+}  // namespace pixolune

@@ -1,0 +1,53 @@
+// The outward links of the window mode: everything handed to the desktop's
+// "open" action (manual, web pages, mail), and the update checks that may
+// end in a web page.
+#ifndef PIXOLUNE_UI_LINKS_H_
+#define PIXOLUNE_UI_LINKS_H_
+
+#include <functional>
+#include <string>
+
+namespace pixolune {
+
+/// File name of the user manual, looked up in the program's folder.
+constexpr char kManualFileName[] = "vemarkt.html";
+
+/// Asks the desktop to open `target`: a web or "mailto:" address in the
+/// default browser or mail program, anything else as a document (xdg-open).
+/// Failures (no such file, no mail program) are ignored and show nothing.
+/// Main thread only.
+void openWithShell(const std::string& target);
+
+/// Replaces what openWithShell does (tests record the targets); an empty
+/// function restores the desktop's action. Returns the one replaced.
+using ShellOpener = std::function<void(const std::string& target)>;
+ShellOpener setShellOpener(ShellOpener opener);
+
+/// The manual's full path: the program's folder + kManualFileName.
+std::string manualPath();
+
+/// "mailto:" + support address + "?subject=" + title + " Feedback"; the
+/// subject is not URL-encoded.
+std::string feedbackMailLink();
+
+/// Opens the manual (menu "Manual", F1).
+void openManual();
+
+/// Opens a mail to the maker's support with the feedback subject.
+void sendFeedback();
+
+/// Opens the product's home page.
+void visitHomepage();
+
+/// The update check the user asked for: tells the outcome in a message box
+/// and opens the download page when the user wants it.
+void manualUpdateCheck();
+
+/// The automatic check after the main window is shown: asks first when its
+/// interval has passed and moves the settings' update date. Does nothing in
+/// the screenshot mode.
+void startupUpdateCheck();
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_UI_LINKS_H_
