@@ -53,9 +53,8 @@ TEST_F(MainWindowTest, CannotBeMadeSmallerThanTheMinimum) {
   window().setInnerSize(300, 200);
   pumpEvents(30);
   EXPECT_EQ(wxSize(510, 330), window().innerSize());
-  const wxSize minimum = window().GetMinClientSize();
-  EXPECT_EQ(510, minimum.x);
-  EXPECT_EQ(330, minimum.y + window().menuHeight() + window().toolbarHeight() + window().statusbarHeight());
+  EXPECT_EQ(330, window().GetClientSize().y + window().menuHeight() + window().toolbarHeight() +
+                     window().statusbarHeight());
 }
 
 TEST_F(MainWindowTest, StartsWithAnEmptyListReadyAndPngSelected) {
@@ -105,7 +104,8 @@ TEST_F(MainWindowTest, CommandsWithoutAnOperationAreDisabled) {
   EXPECT_FALSE(bar->IsEnabled(commandId(kCommandAbout)));
   EXPECT_FALSE(window().GetToolBar()->GetToolEnabled(commandId(kCommandPreferences)));
   EXPECT_FALSE(window().convertButton()->IsEnabled());
-  EXPECT_FALSE(window().formatButtonBar()->GetToolEnabled(commandId(kCommandOutputFormatOptions)));
+  EXPECT_FALSE(window().formatButtonBar()->IsEnabled());
+  EXPECT_TRUE(window().folderButtonBar()->IsEnabled());
   EXPECT_FALSE(window().runCommand(kCommandConvert));
   EXPECT_TRUE(bar->IsEnabled(commandId(kCommandExportList)));
 
@@ -119,6 +119,17 @@ TEST_F(MainWindowTest, CommandsWithoutAnOperationAreDisabled) {
   EXPECT_TRUE(window().runCommand(kCommandConvert));
   EXPECT_EQ(1, converted);
   EXPECT_FALSE(bar->IsEnabled(commandId(kCommandAbout)));
+}
+
+TEST_F(MainWindowTest, OptionButtonSendsItsCommandOnce) {
+  int opened = 0;
+  WindowCommands commands;
+  commands.output_format_options = [&opened] { ++opened; };
+  setWindowCommands(commands);
+  ASSERT_TRUE(window().formatButtonBar()->IsEnabled());
+  window().formatButtonBar()->click();
+  EXPECT_EQ(1, opened);
+  EXPECT_EQ("Options...", fromWx(window().formatButtonBar()->GetToolTipText()));
 }
 
 TEST_F(MainWindowTest, ListCommandsActOnlyWhileTheListHasTheFocus) {

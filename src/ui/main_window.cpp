@@ -61,8 +61,6 @@ const std::function<void()>* hookOf(int command) {
   }
 }
 
-int barHeight(const wxWindow* bar) { return bar ? bar->GetBestSize().y : 0; }
-
 }  // namespace
 
 int pending_window_refresh = 0;
@@ -88,7 +86,6 @@ MainWindow::MainWindow()
     const int widths[] = {-1};
     status->SetStatusWidths(1, widths);
   }
-  statusbar_height_ = barHeight(status);
   buildControls();
   bindEvents();
   updateCommandStates();
@@ -108,14 +105,12 @@ void MainWindow::buildControls() {
   file_list_->SetDropTarget(new FileDrop);
   folder_label_ = new wxStaticText(container_, controlId(kControlFolderLabel), toWx(getText("General", "Output Folder")),
                                    wxPoint(10, kListHeight + 15), wxSize(380, 20));
-  folder_box_ = new wxBitmapComboBox(container_, controlId(kControlFolderBox), wxEmptyString,
-                                     wxPoint(10, kListHeight + 30), wxSize(380, kBoxHeight), 0, nullptr,
-                                     wxCB_READONLY);
+  folder_box_ = new PictureComboBox(container_, controlId(kControlFolderBox), wxPoint(10, kListHeight + 30),
+                                    wxSize(380, kBoxHeight));
   format_label_ = new wxStaticText(container_, controlId(kControlFormatLabel), toWx(getText("General", "Output Format")),
                                    wxPoint(10, kListHeight + 55), wxSize(380, 20));
-  format_box_ = new wxBitmapComboBox(container_, controlId(kControlFormatBox), wxEmptyString,
-                                     wxPoint(10, kListHeight + 70), wxSize(380, kBoxHeight), 0, nullptr,
-                                     wxCB_READONLY);
+  format_box_ = new PictureComboBox(container_, controlId(kControlFormatBox), wxPoint(10, kListHeight + 70),
+                                    wxSize(380, kBoxHeight));
   rebuildOptionButtons();
   folder_buttons_->SetSize(396, kListHeight + 29, 24, 24);
   format_buttons_->SetSize(396, kListHeight + 69, 24, 24);
@@ -158,20 +153,23 @@ void MainWindow::onClose(wxCloseEvent&) {
 
 void MainWindow::onCommandEvent(wxCommandEvent& event) { runCommand(commandOfId(event.GetId())); }
 
-wxSize MainWindow::innerSize() const {
-  wxSize client = GetClientSize();
-  return wxSize(client.x, client.y + menu_height_ + toolbar_height_ + statusbar_height_);
-}
+int MainWindow::menuHeight() const { return GetMenuBar() ? GetMenuBar()->GetSize().y : 0; }
+
+int MainWindow::toolbarHeight() const { return GetToolBar() ? GetToolBar()->GetSize().y : 0; }
+
+int MainWindow::statusbarHeight() const { return GetStatusBar() ? GetStatusBar()->GetSize().y : 0; }
+
+int MainWindow::barsHeight() const { return menuHeight() + toolbarHeight() + statusbarHeight(); }
+
+wxSize MainWindow::innerSize() const { return GetClientSize() + wxSize(0, barsHeight()); }
 
 void MainWindow::setInnerSize(int width, int height) {
-  const int bars = menu_height_ + toolbar_height_ + statusbar_height_;
   applyMinimumSize();
-  SetClientSize(std::max(width, kMinimumInnerWidth), std::max(height, kMinimumInnerHeight) - bars);
+  SetClientSize(std::max(width, kMinimumInnerWidth), std::max(height, kMinimumInnerHeight) - barsHeight());
 }
 
 void MainWindow::applyMinimumSize() {
-  const int bars = menu_height_ + toolbar_height_ + statusbar_height_;
-  SetMinClientSize(wxSize(kMinimumInnerWidth, kMinimumInnerHeight - bars));
+  SetMinClientSize(wxSize(kMinimumInnerWidth, kMinimumInnerHeight - barsHeight()));
 }
 
 WindowGeometry MainWindow::geometry() const {
@@ -215,8 +213,7 @@ void MainWindow::updateCommandStates() {
     if (GetMenuBar() && GetMenuBar()->FindItem(commandId(command))) GetMenuBar()->Enable(commandId(command), on);
     if (GetToolBar() && GetToolBar()->FindById(commandId(command))) GetToolBar()->EnableTool(commandId(command), on);
   }
-  if (format_buttons_) format_buttons_->EnableTool(commandId(kCommandOutputFormatOptions),
-                                                   commandAvailable(kCommandOutputFormatOptions));
+  if (format_buttons_) format_buttons_->Enable(commandAvailable(kCommandOutputFormatOptions));
   if (convert_button_) convert_button_->Enable(commandAvailable(kCommandConvert));
 }
 

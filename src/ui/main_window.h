@@ -9,7 +9,6 @@
 #ifndef PIXOLUNE_UI_MAIN_WINDOW_H_
 #define PIXOLUNE_UI_MAIN_WINDOW_H_
 
-#include <wx/bmpcbox.h>
 #include <wx/bmpbuttn.h>
 #include <wx/frame.h>
 #include <wx/menu.h>
@@ -22,6 +21,7 @@
 #include <string>
 
 #include "ui/file_list_view.h"
+#include "ui/picture_controls.h"
 
 namespace pixolune {
 
@@ -59,17 +59,20 @@ class MainWindow : public wxFrame {
   FileListView* fileList() const { return file_list_; }
   wxPanel* container() const { return container_; }
   wxStaticText* folderLabel() const { return folder_label_; }
-  wxBitmapComboBox* folderBox() const { return folder_box_; }
+  PictureComboBox* folderBox() const { return folder_box_; }
   wxStaticText* formatLabel() const { return format_label_; }
-  wxBitmapComboBox* formatBox() const { return format_box_; }
-  wxToolBar* folderButtonBar() const { return folder_buttons_; }
-  wxToolBar* formatButtonBar() const { return format_buttons_; }
+  PictureComboBox* formatBox() const { return format_box_; }
+  FlatPictureButton* folderButtonBar() const { return folder_buttons_; }
+  FlatPictureButton* formatButtonBar() const { return format_buttons_; }
   wxBitmapButton* convertButton() const { return convert_button_; }
   wxMenu* popupMenu() const { return popup_menu_.get(); }
 
-  int menuHeight() const { return menu_height_; }
-  int toolbarHeight() const { return toolbar_height_; }
-  int statusbarHeight() const { return statusbar_height_; }
+  int menuHeight() const;
+  /// Menu bar, toolbar and status bar together.
+  int barsHeight() const;
+  /// Heights of the bars as the toolkit has laid them out (0 when absent).
+  int toolbarHeight() const;
+  int statusbarHeight() const;
   /// Inner size: client size plus menu bar, toolbar and status bar.
   wxSize innerSize() const;
   /// Sets the inner size (and keeps it at least 510 x 330).
@@ -111,16 +114,13 @@ class MainWindow : public wxFrame {
   wxPanel* container_ = nullptr;
   FileListView* file_list_ = nullptr;
   wxStaticText* folder_label_ = nullptr;
-  wxBitmapComboBox* folder_box_ = nullptr;
+  PictureComboBox* folder_box_ = nullptr;
   wxStaticText* format_label_ = nullptr;
-  wxBitmapComboBox* format_box_ = nullptr;
-  wxToolBar* folder_buttons_ = nullptr;
-  wxToolBar* format_buttons_ = nullptr;
+  PictureComboBox* format_box_ = nullptr;
+  FlatPictureButton* folder_buttons_ = nullptr;  // The one-button toolbars.
+  FlatPictureButton* format_buttons_ = nullptr;
   wxBitmapButton* convert_button_ = nullptr;
   std::unique_ptr<wxMenu> popup_menu_;
-  int menu_height_ = 0;
-  int toolbar_height_ = 0;
-  int statusbar_height_ = 0;
 };
 
 /// The main window while it exists, else null. Main thread only, as is
@@ -155,7 +155,7 @@ void buildOptionButtons();
 /// Fills an output-format box from the output-format list: upper-case keys,
 /// with " (description)" when `with_descriptions`; each item stores its list
 /// index. Selects settings().output_format, else the first item.
-void fillOutputFormatBox(wxBitmapComboBox* box, bool with_descriptions);
+void fillOutputFormatBox(PictureComboBox* box, bool with_descriptions);
 
 /// Moves and sizes every control for the window's current size.
 void layoutMainWindow();

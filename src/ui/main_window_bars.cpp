@@ -109,7 +109,6 @@ void MainWindow::rebuildMenus() {
   wxMenuBar* old = GetMenuBar();
   SetMenuBar(bar);
   delete old;
-  menu_height_ = bar->GetBestSize().y;
   popup_menu_.reset(makeMenu(kEditMenu));
   updateCommandStates();
 }
@@ -120,10 +119,7 @@ void MainWindow::rebuildToolbar() {
     old->Destroy();
   }
   wxToolBar* bar = CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER);
-  if (!bar) {
-    toolbar_height_ = 0;
-    return;
-  }
+  if (!bar) return;
   const int size = iconSize(settings().ui_size);
   bar->SetToolBitmapSize(wxSize(size, size));
   for (const ToolRow& row : kToolbar) {
@@ -135,14 +131,13 @@ void MainWindow::rebuildToolbar() {
     bar->AddTool(commandId(row.command), tip, namedBitmap(toolbarIcons(), row.picture, size), tip);
   }
   bar->Realize();
-  toolbar_height_ = bar->GetBestSize().y;
   updateCommandStates();
 }
 
 void MainWindow::rebuildOptionButtons() {
   if (!container_) return;
   struct OptionButton {
-    wxToolBar** bar;
+    FlatPictureButton** bar;
     int command;
     const char* picture;
     const char* tooltip;
@@ -158,14 +153,9 @@ void MainWindow::rebuildOptionButtons() {
       position = (*button.bar)->GetPosition();
       (*button.bar)->Destroy();
     }
-    auto* bar = new wxToolBar(container_, wxID_ANY, position, wxSize(24, 24),
-                              wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER | wxTB_NOALIGN);
-    bar->SetToolBitmapSize(wxSize(16, 16));
-    const wxString tip = toWx(getText("Menu", button.tooltip));
-    bar->AddTool(commandId(button.command), tip, namedBitmap(menuIcons(), button.picture, 16), tip);
-    bar->Realize();
-    bar->SetSize(position.x, position.y, 24, 24);
-    *button.bar = bar;
+    *button.bar = new FlatPictureButton(container_, commandId(button.command),
+                                        namedBitmap(menuIcons(), button.picture, 16),
+                                        toWx(getText("Menu", button.tooltip)), position, wxSize(24, 24));
   }
   updateCommandStates();
 }

@@ -44,7 +44,7 @@ void postLayout() {
   if (mainWindow()) mainWindow()->SendSizeEvent(wxSEND_EVENT_POST);
 }
 
-void fillOutputFormatBox(wxBitmapComboBox* box, bool with_descriptions) {
+void fillOutputFormatBox(PictureComboBox* box, bool with_descriptions) {
   if (!box) return;
   box->Clear();
   const std::vector<std::string>& formats = outputFormatList();
@@ -74,6 +74,8 @@ void finishMainWindow() {
   fillOutputFormatBox(window->formatBox(), true);
   newList();
   window->Show(true);
+  // The bars have their final heights only now; keep the stored inner size.
+  if (!window->IsMaximized()) window->setInnerSize(settings().window_width, settings().window_height);
   layoutMainWindow();
   postLayout();
   if (run_tag != "T" && windowCommands().startup_update_check) windowCommands().startup_update_check();
@@ -108,7 +110,7 @@ void applyPreferencesToWindow(int output_format_index) {
     pending_window_refresh = 0;
   }
   if (output_format_index >= 0) {
-    wxBitmapComboBox* box = window->formatBox();
+    PictureComboBox* box = window->formatBox();
     for (unsigned i = 0; i < box->GetCount(); ++i) {
       if (reinterpret_cast<intptr_t>(box->GetClientData(i)) == output_format_index) box->SetSelection(static_cast<int>(i));
     }

@@ -38,7 +38,7 @@ void refreshOutputFolderBox() {
   MainWindow* window = mainWindow();
   const Settings& s = settings();
   if (!window || s.recent_out_folders.empty()) return;
-  wxBitmapComboBox* box = window->folderBox();
+  PictureComboBox* box = window->folderBox();
   box->Clear();
   const wxBitmap picture = namedBitmap(menuIcons(), "FavFolder", 16);
   const std::vector<std::string> fields = split(s.recent_out_folders, '\t');
