@@ -141,6 +141,15 @@ TEST_F(MainWindowTest, ListCommandsActOnlyWhileTheListHasTheFocus) {
   EXPECT_TRUE(list().selectedRows().empty());
   EXPECT_FALSE(window().runCommand(kCommandDelete));
   EXPECT_EQ(2u, list().rowCount());
+
+  window().Raise();
+  list().SetFocus();
+  pumpEvents(50);
+  if (!window().fileListHasFocus()) GTEST_SKIP() << "the virtual display gives no keyboard focus";
+  EXPECT_TRUE(window().runCommand(kCommandSelectAll));
+  EXPECT_EQ((std::vector<size_t>{0, 1}), list().selectedRows());
+  EXPECT_TRUE(window().runCommand(kCommandDelete));
+  EXPECT_EQ(0u, list().rowCount());
 }
 
 TEST(WindowGeometryTest, MaximisedKeepsTheNormalGeometryMinimisedChangesNothing) {

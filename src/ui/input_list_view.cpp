@@ -56,6 +56,8 @@ void onInputFileAdded(const std::string& path) {
 }
 
 void dropFiles(const std::string& text) {
+  // One worker at a time: a drop that arrives during a run is refused.
+  if (progressWindow()) return;
   {
     std::lock_guard<std::mutex> hold(progress_lock);
     workerProgress().result_count = 0;
@@ -67,14 +69,14 @@ void dropFiles(const std::string& text) {
       importFolderWithProgress();
     }
     addInputFile(path);
-    pumpWindowEvents(2);
+    pumpWindowEvents();
   }
 }
 
 void addFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     addInputFile(path);
-    pumpWindowEvents(2);
+    pumpWindowEvents();
   }
 }
 

@@ -29,7 +29,8 @@ void onInputFileAdded(const std::string& path);
 
 /// Handles paths dropped on the main window, separated by LF: each folder is
 /// collected with the import-folder progress dialog, each path is then
-/// offered to addInputFile (which skips folders).
+/// offered to addInputFile (which skips folders). Ignored while a progress
+/// window is open (one worker at a time).
 void dropFiles(const std::string& text);
 
 /// Offers each path to addInputFile, keeping the window painted between them.

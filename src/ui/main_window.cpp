@@ -38,7 +38,8 @@ class FileDrop : public wxFileDropTarget {
   bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& names) override {
     std::string text;
     for (const wxString& name : names) text += fromWx(name) + "\n";
-    if (text.empty() || !mainWindow()) return false;
+    // While a run has the window disabled, drops are refused.
+    if (text.empty() || !mainWindow() || !mainWindow()->IsEnabled()) return false;
     mainWindow()->CallAfter([text] { dropFiles(text); });
     return true;
   }

@@ -123,10 +123,9 @@ void finishRun(const ProgressOperation& op, RunState* state, ProgressRecord* rec
 
 }  // namespace
 
-void pumpWindowEvents(int milliseconds) {
+void pumpWindowEvents() {
   wxEventLoopBase* loop = wxEventLoopBase::GetActive();
   if (loop) loop->YieldFor(wxEVT_CATEGORY_UI);
-  (void)milliseconds;
 }
 
 ProgressRecord runWithProgress(const ProgressOperation& op) {

@@ -44,10 +44,10 @@ const ProgressRecord& lastProgressRecord();
 /// the stop question.
 wxDialog* progressWindow();
 
-/// Handles pending window events for up to `milliseconds` (UI events only:
-/// painting and sizing; user input waits). Keeps the window alive during
-/// long loops on the main thread.
-void pumpWindowEvents(int milliseconds);
+/// Handles the window events already pending, painting and sizing only (user
+/// input waits for the event loop). Keeps the window painted during long
+/// loops on the main thread.
+void pumpWindowEvents();
 
 }  // namespace pixolune
 
