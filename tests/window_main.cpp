@@ -10,8 +10,8 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   // Listing the tests needs no display.
   if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-  // A GUI application object: without one the toolkit starts as a console
-  // program and never opens the display.
+  // A real application object: without one the toolkit starts as a console
+  // program and windows cannot be created.
   wxApp::SetInstance(new wxApp);
   if (!wxEntryStart(argc, argv)) {
     fprintf(stderr, "The windowing toolkit could not start (no display?)\n");

@@ -1,12 +1,56 @@
+// The window mode: the toolkit, the main window and its event loop.
+#include <wx/app.h>
+#include <wx/image.h>
+#include <wx/init.h>
+
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/startup.h"
+#include "ui/main_window.h"
+#include "ui/window_session.h"
 
 namespace pixolune {
 
+namespace {
+
+class WindowApp : public wxApp {
+ public:
+  bool OnInit() override { return true; }
+};
+
+bool displayNamed() {
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 && *x11) || (wayland && *wayland);
+}
+
+}  // namespace
+
 void runWindowMode() {
-  std::fprintf(stderr, "The window mode is not available yet.\n");
-  endProgram(1);
+  if (!displayNamed()) {
+    std::fprintf(stderr, "Error: The window mode needs a graphical display, and none is set "
+                         "(DISPLAY and WAYLAND_DISPLAY are empty). Use -i for the console mode.\n");
+    endProgram(1);
+  }
+  static char program_name[] = "pixolune";
+  static char* arguments[] = {program_name, nullptr};
+  int count = 1;
+  wxApp::SetInstance(new WindowApp);
+  if (!wxEntryStart(count, arguments)) {
+    std::fprintf(stderr, "Error: The window mode could not open the display.\n");
+    endProgram(1);
+  }
+  wxInitAllImageHandlers();
+  startWindowSession();
+  if (buildMainWindow()) {
+    wxTheApp->SetTopWindow(mainWindow());
+    finishMainWindow();
+    wxTheApp->OnRun();
+  }
+  endWindowSession();
+  wxEntryCleanup();
+  endProgram(0);
 }
 
 }  // namespace pixolune
