@@ -147,6 +147,17 @@ int convertEntries(Converter& converter, bool debug) {
   return converted;
 }
 
+// True when an output name or watermark text numbers files ("%n%",
+// "%rnd%"): those numbers advance only after a converted file, in list
+// order, so such a run converts one file at a time.
+bool numbersFiles() {
+  const Settings& s = settings();
+  auto numbers = [](const std::string& text) {
+    return findIgnoreCase(text, "%n%") != std::string::npos || findIgnoreCase(text, "%rnd%") != std::string::npos;
+  };
+  return numbers(s.filename_mask) || (s.do_watermark == 1 && numbers(s.watermark_text));
+}
+
 }  // namespace
 
 void conversionWorker() {
@@ -157,7 +168,8 @@ void conversionWorker() {
     InProcessConverter converter;
     converted = convertEntries(converter, debug);
   } else {
-    HelperPool pool(isolation, currentRunSetup(isolation.memory_limit), 1);
+    const bool one_by_one = numbersFiles();
+    HelperPool pool(isolation, currentRunSetup(isolation.memory_limit), 1, one_by_one ? 1 : 2);
     converted = convertEntries(pool, debug);
   }
   std::lock_guard<std::mutex> hold(progress_lock);

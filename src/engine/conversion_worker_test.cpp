@@ -191,17 +191,34 @@ TEST_P(ConversionWorkerTest, DebugLinesOnlyInConsoleDebugRuns) {
 }
 
 TEST_P(ConversionWorkerTest, StopTakesEffectAfterTheCurrentFile) {
-  for (int i = 0; i < 3; ++i) addInputFile(putPsd("in/" + std::to_string(i) + ".psd", colourOf(i)));
+  for (int i = 0; i < 4; ++i) addInputFile(putPsd("in/" + std::to_string(i) + ".psd", colourOf(i)));
   console_mode = true;
   run_tag = "DEBUG";
   setConsoleSink([](const std::string& line) {
     if (line == "OK") requestStop();
   });
+  settings().filename_mask = "%n%-%filename%.%ext%";  // Numbered: one file at a time everywhere.
   const WorkerProgress& progress = convert();
   EXPECT_EQ(1, progress.result_count);
   EXPECT_EQ(1, progress.done_count);
-  expectColour(out + "0.png", colourOf(0));
+  expectColour(out + "00001-0.png", colourOf(0));
   EXPECT_EQ(1u, filesBelow(out));
+}
+
+TEST_P(ConversionWorkerTest, StopLetsTheFilesInHandFinish) {
+  for (int i = 0; i < 4; ++i) addInputFile(putPsd("in/" + std::to_string(i) + ".psd", colourOf(i)));
+  console_mode = true;
+  run_tag = "DEBUG";
+  setConsoleSink([](const std::string& line) {
+    if (line == "OK") requestStop();
+  });
+  // Unnumbered: a helper already holds the next file when the first is done.
+  const int in_hand = GetParam() ? 2 : 1;
+  const WorkerProgress& progress = convert();
+  EXPECT_EQ(in_hand, progress.result_count);
+  EXPECT_EQ(in_hand, progress.done_count);
+  for (int i = 0; i < in_hand; ++i) expectColour(out + std::to_string(i) + ".png", colourOf(i));
+  EXPECT_EQ(static_cast<size_t>(in_hand), filesBelow(out));
 }
 
 TEST_P(ConversionWorkerTest, MissingOutputLevelsAreCreatedOneByOne) {

@@ -38,13 +38,16 @@ class HelperProcess;
 /// Used by one thread.
 class HelperPool {
  public:
-  /// `setup` goes to every helper before its first file.
-  HelperPool(const IsolationConfig& config, const RunSetup& setup, int slots);
+  /// `setup` goes to every helper before its first file. Each of the
+  /// `helpers` holds up to `depth` files: the one it converts and the next
+  /// ones already sent, so it never waits for the parent between files.
+  HelperPool(const IsolationConfig& config, const RunSetup& setup, int helpers, int depth = 1);
   ~HelperPool();
   HelperPool(const HelperPool&) = delete;
   HelperPool& operator=(const HelperPool&) = delete;
 
-  int slots() const { return static_cast<int>(slots_.size()); }
+  /// Files that may be in hand at once (helpers times depth).
+  int slots() const { return static_cast<int>(slots_.size()) * depth_; }
   /// Files submitted and not yet returned by waitForOne.
   int pending() const;
 
@@ -62,12 +65,12 @@ class HelperPool {
  private:
   struct Slot;
   bool startHelper(Slot& slot, std::string* err);
-  bool sendRequest(Slot& slot, std::string* failure);
-  bool serviceSlot(Slot& slot, bool readable, FileReply* reply);
-  bool endHelper(Slot& slot, bool timed_out, FileReply* reply);
-  void retireHelper(Slot& slot);
+  void restartWithQueue(Slot& slot);
+  bool serviceSlot(Slot& slot, bool readable, size_t* tag, FileReply* reply);
+  bool endHelper(Slot& slot, bool timed_out, size_t* tag, FileReply* reply);
 
   IsolationConfig config_;
+  int depth_ = 1;
   std::string setup_bytes_;
   std::vector<std::unique_ptr<Slot>> slots_;
   std::vector<std::pair<size_t, FileReply>> ready_;  // Failed before reaching a helper.

@@ -83,6 +83,27 @@ TEST_F(HelperPoolTest, ACrashCostsOneFileAndTheHelperIsReplaced) {
   EXPECT_TRUE(replies[1].ok) << replies[1].failure_reason;
 }
 
+TEST_F(HelperPoolTest, FilesQueuedBehindACrashGoToTheNextHelper) {
+  config.program = script("first-crashes.sh", "if [ -e " + dir.file("marker") + " ]; then exec " PIXOLUNE_BINARY
+                                              " \"$@\"; fi\ntouch " + dir.file("marker") + "\nkill -SEGV $$");
+  HelperPool pool(config, currentRunSetup(0), 1, 3);
+  ASSERT_EQ(3, pool.slots());
+  for (size_t i = 0; i < 3; ++i) pool.submit({putPsd(std::to_string(i) + ".psd"), "", 1, 1}, i);
+  std::vector<FileReply> replies(3);
+  for (int n = 0; n < 3; ++n) {
+    size_t tag = 99;
+    FileReply reply;
+    pool.waitForOne(&tag, &reply);
+    ASSERT_LT(tag, 3u);
+    replies[tag] = reply;
+  }
+  EXPECT_EQ(0, pool.pending());
+  EXPECT_FALSE(replies[0].ok);
+  EXPECT_TRUE(replies[1].ok) << replies[1].failure_reason;
+  EXPECT_TRUE(replies[2].ok) << replies[2].failure_reason;
+  EXPECT_TRUE(testing::readImage(dir.file("2.png")).ok());
+}
+
 TEST_F(HelperPoolTest, AHangIsEndedAtTheTimeLimit) {
   config.program = script("hangs.sh", "exec sleep 30");
   config.time_limit_ms = 300;
