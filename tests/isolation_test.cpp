@@ -181,3 +181,64 @@ TEST_F(IsolationTest, ReadOnlyOutputKeepsTheOldFileAndLeavesNoTemporary) {
 
 }  // namespace
 }  // namespace pixolune::testing
+
+namespace pixolune::testing {
+namespace {
+
+// Several helpers at once write what one does, and numbered runs keep their numbers.
+class ParallelRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(dir_.file("home"));
+    fs::create_directories(dir_.file("in"));
+    auto docs = writerDocuments();
+    for (int copy = 0; copy < 3; ++copy)
+      for (const auto& [name, bytes] : docs) writeText(dir_.file("in/" + std::to_string(copy) + name), bytes);
+    writeText(dir_.file("in/broken.psd"), "8BPS and nothing else");
+  }
+  RunResult convert(const std::string& out, std::vector<std::string> extra) {
+    fs::create_directories(dir_.file(out));
+    std::vector<std::string> args = {"-i", dir_.file("in"), "-o", dir_.file(out), "-d"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return runPixolune(args, dir_.path(), dir_.file("home"));
+  }
+  // The run's debug lines about files, with the output folder taken out.
+  std::vector<std::string> fileLines(const RunResult& r, const std::string& out) {
+    std::vector<std::string> kept;
+    for (std::string l : lines(r.out)) {
+      if (l.rfind("Processing: ", 0) != 0 && l.rfind("Saving As: ", 0) != 0 && l != "OK" && l != "Not OK") continue;
+      size_t at = l.find(dir_.file(out));
+      if (at != std::string::npos) l.erase(at, dir_.file(out).size());
+      kept.push_back(l);
+    }
+    return kept;
+  }
+  TempDir dir_;
+};
+
+TEST_F(ParallelRunTest, ParallelHelpersWriteTheSameFilesAsOne) {
+  RunResult one = convert("one", {"--jobs=1"});
+  RunResult three = convert("three", {"--jobs=3"});
+  EXPECT_EQ(2, one.exit_code);
+  EXPECT_EQ(2, three.exit_code);
+  EXPECT_NE(std::string::npos, one.out.find("Parallel Jobs: 1\n"));
+  EXPECT_NE(std::string::npos, three.out.find("Parallel Jobs: 3\n"));
+  EXPECT_TRUE(filesBelow(dir_.file("one")) == filesBelow(dir_.file("three")));
+  EXPECT_EQ(15u, filesBelow(dir_.file("three")).size());
+  EXPECT_EQ(fileLines(one, "one"), fileLines(three, "three"));
+}
+
+TEST_F(ParallelRunTest, NumberedNamesComeOutAsInASequentialRun) {
+  RunResult one = convert("one", {"--jobs=1", "--filename-mask=%n%-%filename%"});
+  RunResult three = convert("three", {"--jobs=3", "--filename-mask=%n%-%filename%"});
+  EXPECT_NE(std::string::npos, three.out.find("Parallel Jobs: 1 (the file names or the watermark number the files)"));
+  std::map<std::string, std::string> written = filesBelow(dir_.file("three"));
+  EXPECT_TRUE(filesBelow(dir_.file("one")) == written);
+  ASSERT_EQ(15u, written.size());
+  EXPECT_EQ("00001-", written.begin()->first.substr(0, 6));
+  EXPECT_EQ("00015-", written.rbegin()->first.substr(0, 6));
+  EXPECT_EQ(fileLines(one, "one"), fileLines(three, "three"));
+}
+
+}  // namespace
+}  // namespace pixolune::testing

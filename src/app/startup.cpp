@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
+#include <thread>
 #include <vector>
 
 #include "app/command_line.h"
@@ -44,6 +46,7 @@ void configureIsolation() {
   IsolationConfig& config = conversionIsolation();
   const char* in_process = std::getenv(kInProcessVariable);
   config.program = (in_process && std::string(in_process) == "1") ? "" : kSelfExecutable;
+  config.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   config.time_limit_ms = static_cast<int>(environmentNumber(kTimeLimitVariable, config.time_limit_ms));
   long megabytes = environmentNumber(kMemoryLimitVariable, 0);
   config.memory_limit = static_cast<uint64_t>(megabytes) << 20;

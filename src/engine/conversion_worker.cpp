@@ -1,5 +1,6 @@
 #include "engine/conversion_worker.h"
 
+#include <algorithm>
 #include <deque>
 
 #include "engine/conversion_job.h"
@@ -147,10 +148,9 @@ int convertEntries(Converter& converter, bool debug) {
   return converted;
 }
 
-// True when an output name or watermark text numbers files ("%n%",
-// "%rnd%"): those numbers advance only after a converted file, in list
-// order, so such a run converts one file at a time.
-bool numbersFiles() {
+}  // namespace
+
+bool runNumbersFiles() {
   const Settings& s = settings();
   auto numbers = [](const std::string& text) {
     return findIgnoreCase(text, "%n%") != std::string::npos || findIgnoreCase(text, "%rnd%") != std::string::npos;
@@ -158,7 +158,11 @@ bool numbersFiles() {
   return numbers(s.filename_mask) || (s.do_watermark == 1 && numbers(s.watermark_text));
 }
 
-}  // namespace
+int filesConvertedAtOnce() {
+  const IsolationConfig& isolation = conversionIsolation();
+  if (isolation.program.empty() || runNumbersFiles()) return 1;
+  return std::max(1, isolation.jobs);
+}
 
 void conversionWorker() {
   const bool debug = console_mode && run_tag == "DEBUG";
@@ -168,8 +172,8 @@ void conversionWorker() {
     InProcessConverter converter;
     converted = convertEntries(converter, debug);
   } else {
-    const bool one_by_one = numbersFiles();
-    HelperPool pool(isolation, currentRunSetup(isolation.memory_limit), 1, one_by_one ? 1 : 2);
+    const bool one_by_one = runNumbersFiles();
+    HelperPool pool(isolation, currentRunSetup(isolation.memory_limit), filesConvertedAtOnce(), one_by_one ? 1 : 2);
     converted = convertEntries(pool, debug);
   }
   std::lock_guard<std::mutex> hold(progress_lock);

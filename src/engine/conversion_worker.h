@@ -19,6 +19,15 @@ namespace pixolune {
 /// REQUIRES: prepareRun() has succeeded; nothing changes Settings or the list.
 void conversionWorker();
 
+/// True when the file-name mask or a text watermark numbers files ("%n%",
+/// "%rnd%", letter case ignored). Those numbers advance only after a
+/// converted file, in list order, so such a run converts one file at a time.
+bool runNumbersFiles();
+
+/// Helper processes a run with the current settings keeps busy: 1 when it
+/// numbers files or converts in-process, else conversionIsolation().jobs.
+int filesConvertedAtOnce();
+
 /// Creates output_folder + source_subfolder level by level when missing.
 /// Failures are ignored: the save then fails and the file counts as failed.
 void ensureOutputSubfolder();
