@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -253,7 +254,8 @@ TEST_F(ConsoleTest, DebugTranscript) {
       "Frame top: 0", "Frame bottom: 0", "Frame left color: 000000", "Frame right color: 000000",
       "Frame top color: 000000", "Frame bottom color: 000000", "Frame opacity: 255", "Watermark: NONE",
       "Filename Mask: %filename%.%ext%", "File Timestamp: CUSTOM", "Custom Timestamp: 1000000000",
-      "Keep Subfolders: 1", "Importing...", "Import complete, new files added: 1", "Converting...",
+      "Keep Subfolders: 1", "Parallel Jobs: " + std::to_string(std::max(1u, std::thread::hardware_concurrency())),
+      "Importing...", "Import complete, new files added: 1", "Converting...",
       "Processing: " + in() + "/a.psd", "Saving As: " + out() + "/a.png", "OK", "Conversion complete",
       "Files converted: 1 of 1"};
   // The output folder line shows the folder as given, before the checks.

@@ -4,6 +4,7 @@
 #include "app/options.h"
 #include "app/startup.h"
 #include "engine/conversion_job.h"
+#include "engine/helper_pool.h"
 #include "engine/input_list.h"
 #include "engine/worker.h"
 #include "platform/text.h"
@@ -81,6 +82,11 @@ bool applyOption(CommandLine& line, size_t& i, const std::string& name) {
   } else if (name == "--PROFILE") {
     if (!longValue(line, i, &value)) return line.error_text = kParameterError, false;
     if (!loadProfile(joinQuotedText(line, i, value))) return line.error_text = "Invalid profile file", false;
+  } else if (name == "--JOBS") {
+    if (!longValue(line, i, &value)) return line.error_text = kParameterError, false;
+    const int jobs = parseInt(value);
+    if (jobs < 1 || jobs > 256) return line.error_text = "Invalid jobs value", false;
+    conversionIsolation().jobs = jobs;
   } else if (name == "-D" || name == "--DEBUG") {
     run_tag = "DEBUG";
   } else if (name == "-Q" || name == "--QUIET") {

@@ -238,6 +238,9 @@ void Run::echoNaming() const {
   echoKeyword("File Timestamp: ", kKeywordsFileTimestamp, s.file_timestamp);
   if (s.file_timestamp == 2) echo("Custom Timestamp: ", s.custom_timestamp);
   echo("Keep Subfolders: ", s.keep_subfolders ? 1 : 0);
+  const int at_once = filesConvertedAtOnce();
+  echo("Parallel Jobs: ", runNumbersFiles() ? "1 (the file names or the watermark number the files)"
+                                             : std::to_string(at_once));
 }
 
 int Run::collectAndConvert() {

@@ -2,13 +2,18 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
+#include <thread>
 #include <vector>
 
 #include "app/command_line.h"
+#include "engine/conversion_helper.h"
 #include "engine/conversion_job.h"
 #include "engine/format_table.h"
+#include "engine/helper_pool.h"
 #include "engine/pipeline.h"
 #include "platform/console.h"
+#include "platform/helper_process.h"
 #include "platform/instance.h"
 
 namespace pixolune {
@@ -26,6 +31,26 @@ std::vector<std::function<void()>>& releaseList() {
 }
 
 int instance_lock = -1;
+
+// A positive whole number from the environment, or `fallback`.
+long environmentNumber(const char* name, long fallback) {
+  const char* text = std::getenv(name);
+  if (!text || !*text) return fallback;
+  char* end = nullptr;
+  long value = std::strtol(text, &end, 10);
+  return (*end == '\0' && value > 0) ? value : fallback;
+}
+
+// Both run modes convert every file in a helper process of this program.
+void configureIsolation() {
+  IsolationConfig& config = conversionIsolation();
+  const char* in_process = std::getenv(kInProcessVariable);
+  config.program = (in_process && std::string(in_process) == "1") ? "" : kSelfExecutable;
+  config.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  config.time_limit_ms = static_cast<int>(environmentNumber(kTimeLimitVariable, config.time_limit_ms));
+  long megabytes = environmentNumber(kMemoryLimitVariable, 0);
+  config.memory_limit = static_cast<uint64_t>(megabytes) << 20;
+}
 
 }  // namespace
 
@@ -69,6 +94,8 @@ void endProgram(int code) {
 
 void runProgram(int argc, char** argv, void (*window_mode)()) {
   initImageLibrary();
+  if (argc == 2 && std::string(argv[1]) == kConversionHelperArgument) endProgram(runConversionHelper(kHelperSocketFd));
+  configureIsolation();
   createFormatLists();
   ConversionJob& job = conversionJob();
   job.sequence_number = 1;

@@ -10,6 +10,16 @@ namespace pixolune {
 constexpr int kProgramVersion = 280;
 constexpr char kProgramName[] = "Pixolune";
 
+/// Internal tuning of the conversion helpers, read at start-up (for tests
+/// and benchmarks; not user options): the time a file may take in
+/// milliseconds (default 60000) and the memory a helper may map in MiB
+/// (default half the machine's memory).
+constexpr char kTimeLimitVariable[] = "PIXOLUNE_FILE_TIME_LIMIT_MS";
+constexpr char kMemoryLimitVariable[] = "PIXOLUNE_HELPER_MEMORY_MB";
+/// "1" converts in the program's own process, unprotected: only for the
+/// benchmark that measures what isolation costs.
+constexpr char kInProcessVariable[] = "PIXOLUNE_IN_PROCESS";
+
 
 /// 280 gives "2.8", 281 "2.8.1", 300 "3.0".
 std::string formatVersion(int n);
@@ -34,7 +44,10 @@ void atProgramEnd(std::function<void()> release);
 [[noreturn]] void endProgram(int code = 0);
 
 /// The program entry: common start-up, then console mode or, when it
-/// returns, `window_mode` (the window library's runWindowMode).
+/// returns, `window_mode` (the window library's runWindowMode). With the
+/// internal helper argument alone the process serves as a conversion helper
+/// instead (no instance lock, no output of its own). Both run modes convert
+/// through helper processes of this executable.
 [[noreturn]] void runProgram(int argc, char** argv, void (*window_mode)());
 
 /// Runs the console mode. Returns only when the window mode is to start.

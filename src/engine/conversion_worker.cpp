@@ -1,6 +1,11 @@
 #include "engine/conversion_worker.h"
 
+#include <algorithm>
+#include <deque>
+
 #include "engine/conversion_job.h"
+#include "engine/helper_pool.h"
+#include "engine/helper_protocol.h"
 #include "engine/input_list.h"
 #include "engine/pipeline.h"
 #include "engine/worker.h"
@@ -32,42 +37,144 @@ void applyFileDate(const ConversionJob& job) {
 }
 
 void printOutcome(const ConversionJob& job, bool ok) {
+  consolePrint("Processing: " + job.input_path);
   consolePrint("Saving As: " + job.output_path);
   consolePrint(ok ? "OK" : "Not OK");
   if (!ok && !job.failure_reason.empty()) consolePrint("Reason: " + job.failure_reason);
 }
 
-// Converts the current job file; true when it was written.
-bool convertEntry(bool debug) {
+// Converts in this process, one file at a time: the form unit tests use,
+// and the one a helper process runs for its parent.
+class InProcessConverter {
+ public:
+  int slots() const { return 1; }
+  int pending() const { return waiting_ ? 1 : 0; }
+  void submit(const FileRequest& request, size_t tag) {
+    request_ = request;
+    tag_ = tag;
+    waiting_ = true;
+  }
+  void waitForOne(size_t* tag, FileReply* reply) {
+    applyFileRequest(request_);
+    conversionJob().output_path.clear();  // A file that fails before naming shows no stale path.
+    bool ok = convertFile();
+    *reply = currentFileReply(ok);
+    *tag = tag_;
+    waiting_ = false;
+  }
+
+ private:
+  FileRequest request_;
+  size_t tag_ = 0;
+  bool waiting_ = false;
+};
+
+// A file handed to the converter, kept until every file before it is done.
+struct Pending {
+  std::string path;
+  std::string subfolder;
+  bool done = false;
+  FileReply reply;
+};
+
+// Takes a finished file's outcome in list order: debug lines, counters,
+// file date. True when it was converted.
+bool finishEntry(const Pending& file, bool debug) {
   ConversionJob& job = conversionJob();
-  if (settings().keep_subfolders) ensureOutputSubfolder();
-  if (debug) consolePrint("Processing: " + job.input_path);
-  job.output_path.clear();  // A file that fails before naming shows no stale path.
-  bool ok = convertFile();
-  if (debug) printOutcome(job, ok);
-  if (!ok) return false;
+  job.input_path = file.path;
+  job.source_subfolder = file.subfolder;
+  applyFileReply(file.reply);
+  if (debug) printOutcome(job, file.reply.ok);
+  if (!file.reply.ok) return false;
   job.random_number = drawRandomNumber();
   job.sequence_number += 1;
   applyFileDate(job);
   return true;
 }
 
+class EntryFeed {
+ public:
+  // The next listed entry, or null at the end or when a stop was asked for.
+  const std::pair<const std::string, InputEntry>* next() {
+    while (at_ != inputList().end() && at_->second.listed == 0) ++at_;
+    if (at_ == inputList().end()) return nullptr;
+    passPauseGate();
+    if (!keepRunning()) return nullptr;
+    return &*at_++;
+  }
+
+ private:
+  InputList::Entries::const_iterator at_ = inputList().begin();
+};
+
+// Keeps the converter's slots busy in list order and takes the outcomes in
+// list order as they complete. Returns the number of files converted.
+template <class Converter>
+int convertEntries(Converter& converter, bool debug) {
+  ConversionJob& job = conversionJob();
+  const bool parallel = converter.slots() > 1;
+  std::deque<Pending> window;
+  size_t first_tag = 0;
+  int number = 0, finished = 0, converted = 0;
+  EntryFeed feed;
+  bool more = true;
+  for (;;) {
+    while (more && converter.pending() < converter.slots()) {
+      const auto* entry = more ? feed.next() : nullptr;
+      if (!entry) {
+        more = false;
+        break;
+      }
+      job.input_path = entry->first;
+      job.source_subfolder = entry->second.source_subfolder;
+      if (!parallel) reportEntry(++number, job.input_path);
+      if (settings().keep_subfolders) ensureOutputSubfolder();
+      converter.submit(currentFileRequest(), first_tag + window.size());
+      window.emplace_back();
+      window.back().path = job.input_path;
+      window.back().subfolder = job.source_subfolder;
+    }
+    if (window.empty()) break;
+    size_t tag = 0;
+    FileReply reply;
+    converter.waitForOne(&tag, &reply);
+    window[tag - first_tag].reply = std::move(reply);
+    window[tag - first_tag].done = true;
+    for (; !window.empty() && window.front().done; window.pop_front(), ++first_tag) {
+      if (parallel) reportEntry(++finished, window.front().path);
+      if (finishEntry(window.front(), debug)) ++converted;
+    }
+  }
+  return converted;
+}
+
 }  // namespace
+
+bool runNumbersFiles() {
+  const Settings& s = settings();
+  auto numbers = [](const std::string& text) {
+    return findIgnoreCase(text, "%n%") != std::string::npos || findIgnoreCase(text, "%rnd%") != std::string::npos;
+  };
+  return numbers(s.filename_mask) || (s.do_watermark == 1 && numbers(s.watermark_text));
+}
+
+int filesConvertedAtOnce() {
+  const IsolationConfig& isolation = conversionIsolation();
+  if (isolation.program.empty() || runNumbersFiles()) return 1;
+  return std::max(1, isolation.jobs);
+}
 
 void conversionWorker() {
   const bool debug = console_mode && run_tag == "DEBUG";
-  ConversionJob& job = conversionJob();
-  int number = 0;
+  const IsolationConfig& isolation = conversionIsolation();
   int converted = 0;
-  for (const auto& [path, entry] : inputList()) {
-    if (entry.listed == 0) continue;
-    passPauseGate();
-    if (!keepRunning()) break;
-    ++number;
-    job.input_path = path;
-    job.source_subfolder = entry.source_subfolder;
-    reportEntry(number, path);
-    if (convertEntry(debug)) ++converted;
+  if (isolation.program.empty()) {
+    InProcessConverter converter;
+    converted = convertEntries(converter, debug);
+  } else {
+    const bool one_by_one = runNumbersFiles();
+    HelperPool pool(isolation, currentRunSetup(isolation.memory_limit), filesConvertedAtOnce(), one_by_one ? 1 : 2);
+    converted = convertEntries(pool, debug);
   }
   std::lock_guard<std::mutex> hold(progress_lock);
   workerProgress().result_count = converted;

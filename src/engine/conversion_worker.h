@@ -4,13 +4,29 @@
 
 namespace pixolune {
 
-/// Converts every listed entry in store order with convertFile. done_count is
-/// the number of the entry being converted; result_count becomes the number
-/// converted. After each converted file the mask counters advance and the
-/// file's date is set by file_timestamp. A stop takes effect after the
-/// current file. With console_mode and run_tag "DEBUG" it prints debug lines.
+/// Converts every listed entry in store order with convertFile: in helper
+/// processes when conversionIsolation() names a program (both run modes),
+/// else in this process. Outcomes are taken in list order: after each
+/// converted file the mask counters advance and the file's date is set by
+/// file_timestamp; with console_mode and run_tag "DEBUG" each file's debug
+/// lines are printed together. result_count becomes the number converted.
+/// When the file-name mask or a text watermark numbers files ("%n%",
+/// "%rnd%") files are converted one at a time, done_count is the number of
+/// the entry being converted and a stop takes effect after it. Otherwise a
+/// helper is handed the next file before it finishes the current one (and
+/// several helpers may work at once): done_count counts finished files and a
+/// stop takes effect after the files in hand.
 /// REQUIRES: prepareRun() has succeeded; nothing changes Settings or the list.
 void conversionWorker();
+
+/// True when the file-name mask or a text watermark numbers files ("%n%",
+/// "%rnd%", letter case ignored). Those numbers advance only after a
+/// converted file, in list order, so such a run converts one file at a time.
+bool runNumbersFiles();
+
+/// Helper processes a run with the current settings keeps busy: 1 when it
+/// numbers files or converts in-process, else conversionIsolation().jobs.
+int filesConvertedAtOnce();
 
 /// Creates output_folder + source_subfolder level by level when missing.
 /// Failures are ignored: the save then fails and the file counts as failed.

@@ -8,6 +8,7 @@
 
 #include "engine/conversion_job.h"
 #include "engine/format_table.h"
+#include "engine/helper_pool.h"
 #include "engine/input_extensions.h"
 #include "engine/input_list.h"
 #include "engine/pipeline.h"
@@ -26,7 +27,9 @@ using testing::TempDir;
 using testing::writeText;
 using Colour = std::array<int, 3>;
 
-class ConversionWorkerTest : public ::testing::Test {
+// Every scenario runs twice: converting in this process, and in helper
+// processes of the real program (as both run modes do).
+class ConversionWorkerTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     initImageLibrary();
@@ -40,8 +43,10 @@ class ConversionWorkerTest : public ::testing::Test {
     makeFolders(out);
     conversionJob().output_folder = out;
     ASSERT_TRUE(prepareRun());
+    if (GetParam()) conversionIsolation().program = PIXOLUNE_BINARY;
   }
   void TearDown() override {
+    conversionIsolation() = IsolationConfig();
     setConsoleSink(nullptr);
     run_tag.clear();
     resetRunState();
@@ -88,7 +93,7 @@ class ConversionWorkerTest : public ::testing::Test {
 
 Colour colourOf(int i) { return {i * 20 + 10, 200 - i * 15, (i * 37) % 256}; }
 
-TEST_F(ConversionWorkerTest, ConvertsInListOrderAndOnlySuccessAdvancesTheCounter) {
+TEST_P(ConversionWorkerTest, ConvertsInListOrderAndOnlySuccessAdvancesTheCounter) {
   settings().filename_mask = "%n%.%ext%";
   const std::vector<int> order = {3, 7, 0, 9, 4, 1, 8, 2, 6, 5};
   std::vector<Colour> expected;
@@ -116,7 +121,7 @@ TEST_F(ConversionWorkerTest, ConvertsInListOrderAndOnlySuccessAdvancesTheCounter
   EXPECT_EQ(10u, inputList().count());
 }
 
-TEST_F(ConversionWorkerTest, KeepSubfoldersRecreatesTheTreeBelowTheOutputFolder) {
+TEST_P(ConversionWorkerTest, KeepSubfoldersRecreatesTheTreeBelowTheOutputFolder) {
   conversionJob().input_folder = dir.file("in/");
   putPsd("in/a/b/x.psd", colourOf(1));
   putPsd("in/top.psd", colourOf(2));
@@ -133,7 +138,7 @@ TEST_F(ConversionWorkerTest, KeepSubfoldersRecreatesTheTreeBelowTheOutputFolder)
   EXPECT_EQ(2u, filesBelow(flat.path()));
 }
 
-TEST_F(ConversionWorkerTest, RootRepeatedInsideThePathKeepsTheWholeSubfolder) {
+TEST_P(ConversionWorkerTest, RootRepeatedInsideThePathKeepsTheWholeSubfolder) {
   conversionJob().input_folder = dir.file("a/");
   putPsd("a/b/a/c/x.psd", colourOf(3));
   ASSERT_EQ(1, collectFolder(dir.file("a/")));
@@ -141,7 +146,7 @@ TEST_F(ConversionWorkerTest, RootRepeatedInsideThePathKeepsTheWholeSubfolder) {
   expectColour(out + "b/a/c/x.png", colourOf(3));
 }
 
-TEST_F(ConversionWorkerTest, FileDateFollowsTheTimestampSetting) {
+TEST_P(ConversionWorkerTest, FileDateFollowsTheTimestampSetting) {
   std::string input = putPsd("in/x.psd", colourOf(4));
   ASSERT_TRUE(setFileModificationTime(input, 1000000000));
   addInputFile(input);
@@ -161,7 +166,7 @@ TEST_F(ConversionWorkerTest, FileDateFollowsTheTimestampSetting) {
   EXPECT_GE(fileModificationTime(out + "x.png"), before - 1);
 }
 
-TEST_F(ConversionWorkerTest, DebugLinesOnlyInConsoleDebugRuns) {
+TEST_P(ConversionWorkerTest, DebugLinesOnlyInConsoleDebugRuns) {
   std::string good = putPsd("in/good.psd", colourOf(5));
   std::string bad = putBroken("in/bad.psd");
   addInputFile(good);
@@ -185,21 +190,38 @@ TEST_F(ConversionWorkerTest, DebugLinesOnlyInConsoleDebugRuns) {
   EXPECT_EQ(0u, lines[6].rfind("Reason: ", 0));
 }
 
-TEST_F(ConversionWorkerTest, StopTakesEffectAfterTheCurrentFile) {
-  for (int i = 0; i < 3; ++i) addInputFile(putPsd("in/" + std::to_string(i) + ".psd", colourOf(i)));
+TEST_P(ConversionWorkerTest, StopTakesEffectAfterTheCurrentFile) {
+  for (int i = 0; i < 4; ++i) addInputFile(putPsd("in/" + std::to_string(i) + ".psd", colourOf(i)));
   console_mode = true;
   run_tag = "DEBUG";
   setConsoleSink([](const std::string& line) {
     if (line == "OK") requestStop();
   });
+  settings().filename_mask = "%n%-%filename%.%ext%";  // Numbered: one file at a time everywhere.
   const WorkerProgress& progress = convert();
   EXPECT_EQ(1, progress.result_count);
   EXPECT_EQ(1, progress.done_count);
-  expectColour(out + "0.png", colourOf(0));
+  expectColour(out + "00001-0.png", colourOf(0));
   EXPECT_EQ(1u, filesBelow(out));
 }
 
-TEST_F(ConversionWorkerTest, MissingOutputLevelsAreCreatedOneByOne) {
+TEST_P(ConversionWorkerTest, StopLetsTheFilesInHandFinish) {
+  for (int i = 0; i < 4; ++i) addInputFile(putPsd("in/" + std::to_string(i) + ".psd", colourOf(i)));
+  console_mode = true;
+  run_tag = "DEBUG";
+  setConsoleSink([](const std::string& line) {
+    if (line == "OK") requestStop();
+  });
+  // Unnumbered: a helper already holds the next file when the first is done.
+  const int in_hand = GetParam() ? 2 : 1;
+  const WorkerProgress& progress = convert();
+  EXPECT_EQ(in_hand, progress.result_count);
+  EXPECT_EQ(in_hand, progress.done_count);
+  for (int i = 0; i < in_hand; ++i) expectColour(out + std::to_string(i) + ".png", colourOf(i));
+  EXPECT_EQ(static_cast<size_t>(in_hand), filesBelow(out));
+}
+
+TEST_P(ConversionWorkerTest, MissingOutputLevelsAreCreatedOneByOne) {
   conversionJob().source_subfolder = "p/q/r/";
   ensureOutputSubfolder();
   EXPECT_TRUE(isFolder(out + "p/q/r"));
@@ -207,6 +229,11 @@ TEST_F(ConversionWorkerTest, MissingOutputLevelsAreCreatedOneByOne) {
   ensureOutputSubfolder();
   EXPECT_EQ(0u, filesBelow(out));
 }
+
+INSTANTIATE_TEST_SUITE_P(InProcessAndIsolated, ConversionWorkerTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Isolated" : "InProcess";
+                         });
 
 }  // namespace
 }  // namespace pixolune

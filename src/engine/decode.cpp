@@ -3,10 +3,22 @@
 #include "engine/bitmap.h"
 #include "engine/composite.h"
 #include "engine/psd_header.h"
+#include "platform/helper_process.h"
 
 namespace pixolune {
 
 namespace {
+
+thread_local bool library_ran = false;
+
+uint64_t& decodeMemoryLimit() {
+  static uint64_t limit = defaultMemoryLimit();
+  return limit;
+}
+
+std::string describeBytes(uint64_t bytes) {
+  return bytes >= (1u << 20) ? std::to_string(bytes >> 20) + " MiB" : std::to_string(bytes) + " bytes";
+}
 
 void setReason(std::string* reason, const std::string& text) {
   if (reason) *reason = text;
@@ -47,17 +59,36 @@ FIBITMAP* asPhotoshopShowsIt(const std::string& path, const PsdHeader& header, B
 
 }  // namespace
 
+uint64_t decodeMemoryNeed(const PsdHeader& header) {
+  const uint64_t channels = header.channels > 4 ? static_cast<uint64_t>(header.channels) : 4;
+  const uint64_t sample_bytes = header.depth > 8 ? static_cast<uint64_t>(header.depth) / 8 : 1;
+  const uint64_t pixels = static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height);
+  return 2 * pixels * channels * sample_bytes;
+}
+
+void setDecodeMemoryLimit(uint64_t bytes) { decodeMemoryLimit() = bytes; }
+
+bool decoderLibraryRan() { return library_ran; }
+
 FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason) {
+  library_ran = false;
   PsdHeader header;
   ReadStatus st = readPsdHeader(path, &header);
   if (!st.ok) {
     setReason(reason, "cannot be decoded as a Photoshop document: " + st.message);
     return nullptr;
   }
+  const uint64_t limit = decodeMemoryLimit();
+  if (limit != 0 && decodeMemoryNeed(header) > limit) {
+    setReason(reason, "the document's size (" + std::to_string(header.width) + " x " + std::to_string(header.height) +
+                          ") needs more memory than the limit of " + describeBytes(limit) + " allows");
+    return nullptr;
+  }
   if (header.has_version_info && !header.has_real_merged_data) {
     setReason(reason, "the document holds no composite image (saved without maximum compatibility)");
     return nullptr;
   }
+  library_ran = true;
   BitmapPtr image(FreeImage_Load(FIF_PSD, path.c_str(), flags));
   if (!image) {
     setReason(reason, "cannot be decoded as a Photoshop document");

@@ -4,9 +4,12 @@
 
 #include <FreeImage.h>
 
+#include <cstdint>
 #include <string>
 
 namespace pixolune {
+
+struct PsdHeader;
 
 /// Decodes the file at path as a Photoshop document, whatever its extension,
 /// with the given FreeImage load flags, and returns the composite as
@@ -16,10 +19,25 @@ namespace pixolune {
 /// lose the white they are stored over. Returns a bitmap the caller owns, or
 /// null when the file's header is truncated or inconsistent, when
 /// the document holds no real composite (saved without maximum
-/// compatibility) or when it cannot be decoded; then says why in *reason
+/// compatibility), when its size needs more memory than the decode memory
+/// limit allows (checked before any pixel is read) or when it cannot be decoded; then says why in *reason
 /// (if given). Reads the file twice: our own header reader checks it before
 /// FreeImage sees it. Holds no shared state.
 FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason);
+
+/// True when the last decodeDocument call on this thread got past our own
+/// checks and handed the file to FreeImage's decoder.
+bool decoderLibraryRan();
+
+/// Bytes decoding and converting a document of this header is expected to
+/// need: its pixels at the decoded sample size (at least four channels of at
+/// least 8 bits), twice (a stage's new bitmap while the old one lives).
+uint64_t decodeMemoryNeed(const PsdHeader& header);
+
+/// The memory a document may claim before decodeDocument refuses it
+/// unread (0: no limit). Starts at half the machine's memory; a conversion
+/// helper sets its own cap. Process-wide; set it before decoding starts.
+void setDecodeMemoryLimit(uint64_t bytes);
 
 }  // namespace pixolune
 

@@ -1,4 +1,5 @@
 #include "engine/decode.h"
+#include "engine/psd_header.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include "engine/conversion_job.h"
 #include "engine/format_table.h"
 #include "engine/pipeline.h"
+#include "platform/helper_process.h"
 #include "settings/settings.h"
 #include "support/psd_writer.h"
 #include "support/test_util.h"
@@ -197,6 +199,35 @@ TEST_F(DecodeTest, ConvertFileWritesNothingForPlaceholderComposite) {
   EXPECT_FALSE(convertFile());
   EXPECT_NE(std::string::npos, job.failure_reason.find("no composite image"));
   EXPECT_FALSE(testing::readImage(out.file("doc.png")).ok());
+}
+
+}  // namespace
+}  // namespace pixolune
+
+namespace pixolune {
+namespace {
+
+TEST_F(DecodeTest, RefusesDocumentsLargerThanTheMemoryLimitBeforeReadingPixels) {
+  auto flat = [](int, int, int) { return 90.0; };
+  setDecodeMemoryLimit(100000);
+  std::string reason;
+  // 100 x 100 pixels decoded as 4 bytes each, twice: 80,000 bytes fit.
+  EXPECT_TRUE(decode(testing::makeDocument(PsdMode::kRgb, 8, 100, 100, 0, flat)));
+  EXPECT_FALSE(decode(testing::makeDocument(PsdMode::kRgb, 8, 200, 100, 0, flat), &reason));
+  EXPECT_EQ("the document's size (200 x 100) needs more memory than the limit of 100000 bytes allows", reason);
+  setDecodeMemoryLimit(0);  // No limit.
+  EXPECT_TRUE(decode(testing::makeDocument(PsdMode::kRgb, 8, 200, 100, 0, flat)));
+  setDecodeMemoryLimit(defaultMemoryLimit());
+
+  PsdHeader header;
+  header.width = 30000;
+  header.height = 30000;
+  header.channels = 5;  // CMYK and transparency.
+  header.depth = 16;
+  EXPECT_EQ(2ull * 30000 * 30000 * 5 * 2, decodeMemoryNeed(header));
+  header.channels = 1;
+  header.depth = 1;
+  EXPECT_EQ(2ull * 30000 * 30000 * 4, decodeMemoryNeed(header));
 }
 
 }  // namespace

@@ -26,12 +26,15 @@ namespace pixolune {
 
 namespace {
 
+SavingObserver saving_observer = nullptr;
+
 // Saves through a temporary file in the same folder, so a failed or
 // interrupted write never leaves a truncated file at the output path.
 bool saveImage(FIBITMAP* image, const std::string& path, std::string* reason) {
   static std::atomic<unsigned> counter{0};
   std::string tmp = path + ".pxl-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
   const ConversionJob& job = conversionJob();
+  if (saving_observer) saving_observer(tmp);
   if (!FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.format_id), image, tmp.c_str(), job.save_flags)) {
     unlink(tmp.c_str());
     *reason = "the image could not be written (missing folder, no space or no permission)";
@@ -46,6 +49,8 @@ bool saveImage(FIBITMAP* image, const std::string& path, std::string* reason) {
 }
 
 }  // namespace
+
+void setSavingObserver(SavingObserver observer) { saving_observer = observer; }
 
 ConversionJob& conversionJob() {
   static ConversionJob job;

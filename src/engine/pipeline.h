@@ -2,6 +2,8 @@
 #ifndef PIXOLUNE_ENGINE_PIPELINE_H_
 #define PIXOLUNE_ENGINE_PIPELINE_H_
 
+#include <string>
+
 namespace pixolune {
 
 /// Once per run, before the first file: fills the run-wide part of the job
@@ -16,6 +18,12 @@ bool prepareRun();
 /// output path by this call and failure_reason says which step failed.
 /// Runs on the worker thread; reads Settings, writes ConversionJob.
 bool convertFile();
+
+/// Called with the temporary file's path just before convertFile writes it
+/// (null: nobody is told). A conversion helper tells its parent, which
+/// removes the file if the helper dies before renaming or removing it.
+using SavingObserver = void (*)(const std::string& temporary_path);
+void setSavingObserver(SavingObserver observer);
 
 /// Starts FreeImage once for the process (safe to call again).
 void initImageLibrary();

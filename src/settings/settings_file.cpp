@@ -270,6 +270,10 @@ void loadSettings() {
   migrate(s);
 }
 
+void visitSettingsFields(Settings& record, SettingsFieldVisitor& visitor) {
+  for (const KeyRow& row : kRows) std::visit([&](auto member) { visitor.field(record.*member); }, row.field);
+}
+
 bool saveSettings() {
   const Settings& s = settings();
   PreferenceFile file;

@@ -3,6 +3,9 @@
 #define PIXOLUNE_SETTINGS_SETTINGS_FILE_H_
 
 #include <cstdint>
+#include <string>
+
+#include "settings/settings.h"
 
 namespace pixolune {
 
@@ -24,6 +27,23 @@ void loadSettings();
 /// Returns false on failure (callers may ignore it: a failed save is not
 /// reported to the user). The record itself is never changed.
 bool saveSettings();
+
+/// Receives every stored field of a Settings record, one call per field.
+class SettingsFieldVisitor {
+ public:
+  virtual ~SettingsFieldVisitor() = default;
+  virtual void field(int32_t& value) = 0;
+  virtual void field(uint8_t& value) = 0;
+  virtual void field(bool& value) = 0;
+  virtual void field(float& value) = 0;
+  virtual void field(std::string& value) = 0;
+};
+
+/// Hands every field the settings file stores to `visitor`, in file order
+/// (settings_file_path is not among them). Lets a record be copied field by
+/// field without a text round trip, exactly (floats keep every bit); the
+/// conversion helpers receive the run's settings this way.
+void visitSettingsFields(Settings& record, SettingsFieldVisitor& visitor);
 
 }  // namespace pixolune
 

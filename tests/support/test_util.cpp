@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -81,6 +82,14 @@ std::string drain(int fd) {
 
 RunResult runPixolune(const std::vector<std::string>& args, const std::string& cwd, const std::string& home,
                       int timeout_seconds) {
+  RunEnvironment environment;
+  environment.timeout_seconds = timeout_seconds;
+  return runPixolune(args, cwd, home, environment);
+}
+
+RunResult runPixolune(const std::vector<std::string>& args, const std::string& cwd, const std::string& home,
+                      const RunEnvironment& environment) {
+  const int timeout_seconds = environment.timeout_seconds;
   RunResult result;
   std::string out_path = home + "/.stdout", err_path = home + "/.stderr";
   std::filesystem::create_directories(home + "/config");
@@ -97,6 +106,11 @@ RunResult runPixolune(const std::vector<std::string>& args, const std::string& c
     setenv("XDG_RUNTIME_DIR", (home + "/runtime").c_str(), 1);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
+    for (const auto& [name, value] : environment.variables) setenv(name.c_str(), value.c_str(), 1);
+    if (environment.file_size_limit > 0) {
+      rlimit cap{environment.file_size_limit, environment.file_size_limit};
+      setrlimit(RLIMIT_FSIZE, &cap);
+    }
     std::vector<char*> argv;
     std::string binary = PIXOLUNE_BINARY;
     argv.push_back(binary.data());

@@ -58,6 +58,17 @@ struct RunResult {
 RunResult runPixolune(const std::vector<std::string>& args, const std::string& cwd, const std::string& home,
                       int timeout_seconds = 120);
 
+/// What else a run of the binary gets: environment variables and a cap on
+/// the size of any file it writes (0: none; a write past it fails as on a
+/// full disk, or ends the writing process with SIGXFSZ).
+struct RunEnvironment {
+  std::vector<std::pair<std::string, std::string>> variables;
+  uint64_t file_size_limit = 0;
+  int timeout_seconds = 120;
+};
+RunResult runPixolune(const std::vector<std::string>& args, const std::string& cwd, const std::string& home,
+                      const RunEnvironment& environment);
+
 /// The real corpus folder (files/, reference/, manifest.tsv), or empty when absent.
 std::string corpusFolder();
 

@@ -1,0 +1,81 @@
+#include "engine/conversion_helper.h"
+
+#include <FreeImage.h>
+#include <unistd.h>
+
+#include <new>
+
+#include "engine/conversion_job.h"
+#include "engine/decode.h"
+#include "engine/format_table.h"
+#include "engine/helper_protocol.h"
+#include "engine/pipeline.h"
+#include "engine/watermark.h"
+#include "platform/helper_process.h"
+#include "platform/text.h"
+
+namespace pixolune {
+
+namespace {
+
+int parent_socket = -1;
+bool memory_message_seen = false;
+
+void tellParentSaving(const std::string& temporary_path) {
+  writeFrame(parent_socket, kFrameSavingNotice, temporary_path);
+}
+
+[[noreturn]] void outOfMemory() { _exit(kHelperOutOfMemoryExit); }
+
+// FreeImage reports failed allocations as messages and returns no image.
+void noteLibraryMessage(FREE_IMAGE_FORMAT, const char* message) {
+  if (message && findIgnoreCase(message, "memory") != std::string::npos) memory_message_seen = true;
+}
+
+bool receiveSetup(int fd) {
+  uint8_t kind = 0;
+  std::string payload;
+  RunSetup setup;
+  if (readFrame(fd, -1, &kind, &payload) != FrameRead::kFrame || kind != kFrameRunSetup) return false;
+  if (!decodeRunSetup(payload, &setup)) return false;
+  confineHelperProcess(setup.memory_limit);
+  setDecodeMemoryLimit(setup.memory_limit);
+  applyRunSetup(setup);
+  prepareWatermarkRun();
+  return true;
+}
+
+FileReply convertRequested(const FileRequest& request) {
+  applyFileRequest(request);
+  ConversionJob& job = conversionJob();
+  job.output_path.clear();
+  memory_message_seen = false;
+  bool ok = convertFile();
+  if (!ok && memory_message_seen) job.failure_reason = "out of memory: the image needs more than the helper may use";
+  FileReply reply = currentFileReply(ok);
+  // A file the decoder failed on may have damaged this process's memory.
+  reply.helper_spent = !ok && decoderLibraryRan();
+  return reply;
+}
+
+}  // namespace
+
+int runConversionHelper(int fd) {
+  parent_socket = fd;
+  buildFormatTable();
+  std::set_new_handler(outOfMemory);
+  FreeImage_SetOutputMessage(noteLibraryMessage);
+  setSavingObserver(tellParentSaving);
+  if (!receiveSetup(fd)) return 1;
+  for (;;) {
+    uint8_t kind = 0;
+    std::string payload;
+    FrameRead r = readFrame(fd, -1, &kind, &payload);
+    if (r == FrameRead::kClosed) return 0;
+    FileRequest request;
+    if (r != FrameRead::kFrame || kind != kFrameFileRequest || !decodeFileRequest(payload, &request)) return 1;
+    if (!writeFrame(fd, kFrameFileReply, encodeFileReply(convertRequested(request)))) return 0;
+  }
+}
+
+}  // namespace pixolune

@@ -1,0 +1,197 @@
+#include "engine/helper_pool.h"
+
+#include <poll.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <deque>
+
+#include "engine/conversion_helper.h"
+#include "platform/helper_process.h"
+
+namespace pixolune {
+
+namespace {
+
+// How long a healthy helper gets to leave after its socket closes.
+constexpr int kGraceMs = 2000;
+
+FileReply failedReply(const std::string& reason) {
+  FileReply reply;
+  reply.failure_reason = reason;
+  return reply;
+}
+
+std::string describeEnd(const HelperExit& end, bool timed_out, const IsolationConfig& config, uint64_t memory) {
+  if (timed_out) {
+    const int ms = config.time_limit_ms;
+    return "timed out: the conversion took longer than " +
+           (ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " milliseconds");
+  }
+  if (end.exited && end.code == kHelperOutOfMemoryExit)
+    return "out of memory: the image needs more than the " + std::to_string(memory >> 20) + " MiB a helper may use";
+  if (end.signal != 0)
+    return "crashed: the decoder ended with signal " + std::to_string(end.signal) + " (" + strsignal(end.signal) + ")";
+  return "crashed: the conversion helper ended with status " + std::to_string(end.code);
+}
+
+}  // namespace
+
+IsolationConfig& conversionIsolation() {
+  static IsolationConfig config;
+  return config;
+}
+
+struct HelperPool::Slot {
+  struct Queued {
+    FileRequest request;
+    size_t tag = 0;
+    bool second_try = false;
+  };
+  std::unique_ptr<HelperProcess> process;
+  std::deque<Queued> files;    // Sent to the helper; the first is being converted.
+  int64_t deadline = 0;        // When the first file's time is up.
+  std::string temporary_path;  // What the helper said it is writing, until it replies.
+  int files_done = 0;          // Files this helper process has finished.
+};
+
+HelperPool::HelperPool(const IsolationConfig& config, const RunSetup& setup, int helpers, int depth)
+    : config_(config), depth_(std::max(1, depth)) {
+  RunSetup copy = setup;
+  if (copy.memory_limit == 0) copy.memory_limit = config_.memory_limit ? config_.memory_limit : defaultMemoryLimit();
+  config_.memory_limit = copy.memory_limit;
+  setup_bytes_ = encodeRunSetup(copy);
+  for (int i = 0; i < std::max(1, helpers); ++i) slots_.push_back(std::make_unique<Slot>());
+}
+
+HelperPool::~HelperPool() {
+  for (auto& slot : slots_)
+    if (slot->process) slot->process->finish(slot->files.empty() ? kGraceMs : 0);
+}
+
+int HelperPool::pending() const {
+  size_t count = ready_.size();
+  for (const auto& slot : slots_) count += slot->files.size();
+  return static_cast<int>(count);
+}
+
+bool HelperPool::startHelper(Slot& slot, std::string* err) {
+  slot.process = std::make_unique<HelperProcess>();
+  slot.files_done = 0;
+  if (!slot.process->start(config_.program, {config_.program, kConversionHelperArgument}, err)) {
+    slot.process.reset();
+    return false;
+  }
+  // A helper that died at once shows up as a closed socket when its reply is
+  // read, and is then told apart by how it ended.
+  writeFrame(slot.process->socket(), kFrameRunSetup, setup_bytes_);
+  return true;
+}
+
+// Starts a fresh helper for the files still queued on the slot and sends
+// them again; when none can be started they all fail.
+void HelperPool::restartWithQueue(Slot& slot) {
+  if (slot.process) slot.process->finish(kGraceMs);
+  slot.process.reset();
+  slot.temporary_path.clear();
+  if (slot.files.empty()) return;
+  std::string err;
+  if (!startHelper(slot, &err)) {
+    for (const auto& file : slot.files)
+      ready_.emplace_back(file.tag, failedReply("crashed: the conversion helper could not be started: " + err));
+    slot.files.clear();
+    return;
+  }
+  for (const auto& file : slot.files) writeFrame(slot.process->socket(), kFrameFileRequest, encodeFileRequest(file.request));
+  slot.deadline = monotonicMilliseconds() + config_.time_limit_ms;
+}
+
+void HelperPool::submit(const FileRequest& request, size_t tag) {
+  auto least = std::min_element(slots_.begin(), slots_.end(),
+                                [](const auto& a, const auto& b) { return a->files.size() < b->files.size(); });
+  Slot& slot = **least;
+  slot.files.push_back({request, tag, false});
+  if (!(slot.process && slot.process->running())) {
+    restartWithQueue(slot);
+    return;
+  }
+  if (slot.files.size() == 1) slot.deadline = monotonicMilliseconds() + config_.time_limit_ms;
+  // A helper that died since its last file shows up as a closed socket.
+  writeFrame(slot.process->socket(), kFrameFileRequest, encodeFileRequest(request));
+}
+
+// Ends a helper that died, hung or broke the protocol; its first file
+// fails. A helper that had finished files before may have been damaged by
+// one of them (a corrupted heap can fail later), so that file gets one more
+// try in a fresh helper. Files queued behind it go to the fresh helper.
+// True when the first file is done (*tag, *reply say how it failed).
+bool HelperPool::endHelper(Slot& slot, bool timed_out, size_t* tag, FileReply* reply) {
+  if (timed_out) slot.process->kill();
+  HelperExit end = slot.process->finish(timed_out ? 0 : kGraceMs);
+  slot.process.reset();
+  if (!slot.temporary_path.empty()) unlink(slot.temporary_path.c_str());
+  Slot::Queued& first = slot.files.front();
+  const bool retry = slot.files_done > 0 && !first.second_try;
+  if (retry) {
+    first.second_try = true;
+  } else {
+    *tag = first.tag;
+    *reply = failedReply(describeEnd(end, timed_out, config_, config_.memory_limit));
+    slot.files.pop_front();
+  }
+  restartWithQueue(slot);
+  return !retry;
+}
+
+// Reads what a busy helper sent, or ends it when its time is up. True when
+// a file is done (*tag and *reply hold its outcome).
+bool HelperPool::serviceSlot(Slot& slot, bool readable, size_t* tag, FileReply* reply) {
+  if (!readable) {
+    if (monotonicMilliseconds() < slot.deadline) return false;
+    return endHelper(slot, true, tag, reply);
+  }
+  uint8_t kind = 0;
+  std::string payload;
+  FrameRead r = readFrame(slot.process->socket(), slot.deadline, &kind, &payload);
+  if (r == FrameRead::kFrame && kind == kFrameSavingNotice) {
+    slot.temporary_path = payload;
+    return false;
+  }
+  if (r != FrameRead::kFrame || kind != kFrameFileReply || !decodeFileReply(payload, reply))
+    return endHelper(slot, r == FrameRead::kTimeout, tag, reply);
+  *tag = slot.files.front().tag;
+  slot.files.pop_front();
+  slot.temporary_path.clear();
+  slot.deadline = monotonicMilliseconds() + config_.time_limit_ms;
+  ++slot.files_done;
+  // A helper whose decoder failed on a file may carry damage from it.
+  if (reply->helper_spent) restartWithQueue(slot);
+  return true;
+}
+
+void HelperPool::waitForOne(size_t* tag, FileReply* reply) {
+  for (;;) {
+    if (!ready_.empty()) {
+      *tag = ready_.front().first;
+      *reply = std::move(ready_.front().second);
+      ready_.erase(ready_.begin());
+      return;
+    }
+    std::vector<pollfd> fds;
+    std::vector<Slot*> busy;
+    int64_t first_deadline = INT64_MAX;
+    for (auto& slot : slots_) {
+      if (slot->files.empty()) continue;
+      fds.push_back({slot->process->socket(), POLLIN, 0});
+      busy.push_back(slot.get());
+      first_deadline = std::min(first_deadline, slot->deadline);
+    }
+    int64_t wait = std::max<int64_t>(0, first_deadline - monotonicMilliseconds());
+    poll(fds.data(), fds.size(), static_cast<int>(std::min<int64_t>(wait, 1000000)));
+    for (size_t i = 0; i < busy.size(); ++i)
+      if (serviceSlot(*busy[i], fds[i].revents != 0, tag, reply)) return;
+  }
+}
+
+}  // namespace pixolune

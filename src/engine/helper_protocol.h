@@ -1,0 +1,87 @@
+// What the conversion worker and its helper processes say to each other.
+//
+// The parent sends one RunSetup when a helper starts, then one FileRequest
+// per file; for each request the helper sends a SavingNotice naming its
+// temporary file just before it writes it (so the parent can remove it when
+// the helper dies mid-save), then one FileReply.
+#ifndef PIXOLUNE_ENGINE_HELPER_PROTOCOL_H_
+#define PIXOLUNE_ENGINE_HELPER_PROTOCOL_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "settings/settings.h"
+
+namespace pixolune {
+
+/// Frame kinds on the helper socket.
+enum HelperFrame : uint8_t {
+  kFrameRunSetup = 1,
+  kFrameFileRequest = 2,
+  kFrameSavingNotice = 3,
+  kFrameFileReply = 4,
+};
+
+/// Everything a helper needs to convert files of the current run.
+struct RunSetup {
+  Settings settings;
+  std::string output_folder;
+  std::string output_extension;
+  int32_t format_id = -1;
+  int32_t target_bpp = 0;
+  bool auto_bpp = true;
+  int32_t save_flags = 0;
+  uint64_t memory_limit = 0;  // Bytes a helper may map; 0: no cap.
+};
+
+/// One file to convert, with the mask counters it is to be named with.
+struct FileRequest {
+  std::string input_path;
+  std::string source_subfolder;
+  int32_t random_number = 1;
+  int32_t sequence_number = 1;
+};
+
+/// What converting one file gave.
+struct FileReply {
+  bool ok = false;
+  std::string output_path;
+  int32_t target_bpp = 0;
+  int32_t source_bpp = 0;
+  int32_t result_width = 0;
+  int32_t result_height = 0;
+  std::string failure_reason;
+  bool helper_spent = false;  // The helper should not be trusted with another file.
+};
+
+/// Byte forms of the messages. A decode fails (false) on a payload that is
+/// short, has bytes left over or holds a text longer than what remains.
+std::string encodeRunSetup(const RunSetup& setup);
+bool decodeRunSetup(std::string_view bytes, RunSetup* setup);
+std::string encodeFileRequest(const FileRequest& request);
+bool decodeFileRequest(std::string_view bytes, FileRequest* request);
+std::string encodeFileReply(const FileReply& reply);
+bool decodeFileReply(std::string_view bytes, FileReply* reply);
+
+/// The run-wide part of the process-wide Settings and ConversionJob.
+RunSetup currentRunSetup(uint64_t memory_limit);
+
+/// Makes `setup` this process's Settings and run-wide ConversionJob fields.
+void applyRunSetup(const RunSetup& setup);
+
+/// The per-file request for the job's current input_path and counters.
+FileRequest currentFileRequest();
+
+/// Sets the job's per-file input fields and counters from `request`.
+void applyFileRequest(const FileRequest& request);
+
+/// The reply for the job's current file after convertFile returned `ok`.
+FileReply currentFileReply(bool ok);
+
+/// Copies a reply's outcome fields into the process-wide job.
+void applyFileReply(const FileReply& reply);
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_HELPER_PROTOCOL_H_
