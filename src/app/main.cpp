@@ -1,3 +1,9 @@
 #include "app/startup.h"
+#include "ui/special_start_modes.h"
+#include "ui/window_wiring.h"
 
-int main(int argc, char** argv) { pixolune::runProgram(argc, argv, &pixolune::runWindowMode); }
+int main(int argc, char** argv) {
+  pixolune::registerSpecialStartModes();
+  pixolune::installWindowCommands();
+  pixolune::runProgram(argc, argv, &pixolune::runWindowMode);
+}
