@@ -1,5 +1,5 @@
 #include "app/startup.h"
-#include "ui/special_start_modes.h"
+#include "ui/start_modes.h"
 #include "ui/window_wiring.h"
 
 int main(int argc, char** argv) {

@@ -1,4 +1,4 @@
-#include "ui/special_start_modes.h"
+#include "ui/start_modes.h"
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
