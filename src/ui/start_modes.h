@@ -1,7 +1,7 @@
 // The two start modes chosen by the first command-line argument that need
 // windows: "-U" (the uninstall page) and "-T" (screenshots).
-#ifndef PIXOLUNE_UI_SPECIAL_START_MODES_H_
-#define PIXOLUNE_UI_SPECIAL_START_MODES_H_
+#ifndef PIXOLUNE_UI_START_MODES_H_
+#define PIXOLUNE_UI_START_MODES_H_
 
 #include <string>
 
@@ -21,4 +21,4 @@ void runScreenshotMode(const std::string& argument);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_UI_SPECIAL_START_MODES_H_
+#endif  // PIXOLUNE_UI_START_MODES_H_
