@@ -7,7 +7,9 @@
 #include "ui/links.h"
 #include "ui/main_window.h"
 #include "ui/picture_controls.h"
+#include "ui/preferences_dialog.h"
 #include "ui/screenshot_mode.h"
+#include "ui/start_conversion.h"
 #include "ui/wx_convert.h"
 
 namespace pixolune {
@@ -37,6 +39,12 @@ wxTopLevelWindow* buildScreenshotWindow(const ScreenshotScene& scene) {
 
 void installWindowCommands() {
   WindowCommands commands = windowCommands();
+  commands.convert = [] { startConversion(); };
+  commands.preferences = [] { openPreferencesDialog(mainWindow()); };
+  commands.output_format_options = [] {
+    preferences_start_page = kPreferencesOutputPage;
+    openPreferencesDialog(mainWindow());
+  };
   commands.about = [] { showAboutWindow(mainWindow()); };
   commands.custom_converter = [] { openConverterSearch(mainWindow()); };
   commands.manual = [] { openManual(); };

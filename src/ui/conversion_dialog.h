@@ -1,0 +1,62 @@
+// The progress window of a conversion run: the current path, a counter in the
+// title and a bar while the worker converts the list; the result afterwards,
+// until the user closes the window.
+#ifndef PIXOLUNE_UI_CONVERSION_DIALOG_H_
+#define PIXOLUNE_UI_CONVERSION_DIALOG_H_
+
+#include <functional>
+#include <string>
+
+class wxDialog;
+
+namespace pixolune {
+
+/// Width in pixels the path line may fill.
+inline constexpr int kPathLineWidth = 280;
+
+/// `text` unchanged when it is empty or not longer than `max_chars`
+/// characters; otherwise its first and last (max_chars - 3) / 2 characters
+/// joined by "...". Counts characters, not bytes.
+std::string shortenMiddle(const std::string& text, int max_chars);
+
+/// The path line for `path` with an average character width of
+/// `char_width` pixels: shortened in the middle to 280 / char_width
+/// characters when it would be wider than 280 pixels.
+std::string progressLineText(const std::string& path, int char_width);
+
+/// What the window showed when it closed.
+struct ConversionDialogRecord {
+  std::string title;
+  std::string line;
+  int bar_value = 0;
+  int bar_range = 0;
+  bool ok_enabled = false;
+  bool stop_asked = false;
+  int questions = 0;      // How often the stop question was asked.
+  int result_count = 0;
+  int char_width = 0;     // The measured average character width.
+};
+
+/// Called on the main thread once the run has ended and the window shows its
+/// result, with the window and what it shows. Tests read it and close the
+/// window from here; null: nobody is told.
+using ConversionFinishedHook = std::function<void(wxDialog* window, const ConversionDialogRecord& shown)>;
+void setConversionFinishedHook(ConversionFinishedHook hook);
+
+/// Runs conversionWorker under window 3 and returns when the user has closed
+/// the window (the close box or OK, once the run has ended). A close request
+/// during the run pauses the worker, asks askBreakConversion and stops the
+/// run after the file in hand on Yes. The main window is disabled meanwhile
+/// and its status bar gets the final text.
+/// REQUIRES: main thread; prepareRun() has succeeded; no other worker runs.
+ConversionDialogRecord runConversionDialog();
+
+/// The conversion window while it is open, else null.
+wxDialog* conversionWindow();
+
+/// The record of the last run.
+const ConversionDialogRecord& lastConversionRecord();
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_UI_CONVERSION_DIALOG_H_

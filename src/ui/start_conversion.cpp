@@ -1,0 +1,102 @@
+#include "ui/start_conversion.h"
+
+// The toolkit headers come before FreeImage.h (through watermark.h), whose
+// _WINDOWS_ would make them look for Windows headers.
+#include "ui/conversion_dialog.h"
+#include "ui/main_window.h"
+#include "ui/output_folders.h"
+
+#include "engine/conversion_job.h"
+#include "engine/format_table.h"
+#include "engine/input_list.h"
+#include "engine/pipeline.h"
+#include "engine/watermark.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "resources/message_box.h"
+#include "resources/string_table.h"
+#include "settings/settings.h"
+
+namespace pixolune {
+
+namespace {
+
+// Shows "Conversion stopped" on the status bar, then the warning.
+bool refuse(const std::string& text) {
+  setStatusText(getText("Msg", "Conversion is not complete"));
+  showWarning(text);
+  return false;
+}
+
+bool checkOutputFolder() {
+  ConversionJob& job = conversionJob();
+  if (job.output_folder.empty()) return refuse(getText("Msg", "Empty output folder"));
+  job.output_folder = withTrailingSlash(job.output_folder);
+  if (!isFolder(job.output_folder))
+    return refuse(formatMessage(getText("Msg", "Invalid output folder"), job.output_folder));
+  return true;
+}
+
+// The watermark checks keep "Preparing..." on the status bar.
+bool checkWatermark() {
+  const WatermarkPreparation prepared = prepareWatermarkRun();
+  switch (prepared.check) {
+    case WatermarkCheck::kOk: return true;
+    case WatermarkCheck::kInvalidFont:
+      showWarning(formatMessage(getText("Msg", "Invalid watermark font"), prepared.subject));
+      return false;
+    case WatermarkCheck::kEmptyImage: showWarning(getText("Msg", "Empty watermark image")); return false;
+    case WatermarkCheck::kInvalidImage:
+      showWarning(formatMessage(getText("Msg", "Invalid watermark image"), prepared.subject));
+      return false;
+  }
+  return false;
+}
+
+// The output format of the format box's selected item.
+void takeOutputFormat() {
+  MainWindow* window = mainWindow();
+  const int index = window ? window->selectedOutputFormat() : -1;
+  const std::vector<std::string>& formats = outputFormatList();
+  if (index >= 0 && static_cast<size_t>(index) < formats.size())
+    settings().output_format = formats[static_cast<size_t>(index)];
+  conversionJob().output_extension = settings().output_format;
+}
+
+}  // namespace
+
+bool validateConversion() {
+  const Settings& s = settings();
+  if (inputList().count() == 0) return refuse(getText("Msg", "Empty input files"));
+  if (!checkOutputFolder()) return false;
+  if (s.do_image_resize) {
+    if (s.image_width == 0) return refuse(getText("Msg", "Invalid width"));
+    if (s.image_height == 0) return refuse(getText("Msg", "Invalid height"));
+  }
+  return checkWatermark();
+}
+
+bool startConversion() {
+  MainWindow* window = mainWindow();
+  if (!window) return false;
+  conversionJob().output_folder = trim(window->folderBoxText());
+  takeOutputFormat();
+  setStatusText(getText("General", "Preparing"));
+  bool ran = false;
+  if (validateConversion()) {
+    // The watermark part of the preparation has passed above; an output
+    // format the table does not know is the one failure left.
+    if (!prepareRun()) {
+      refuse(getText("Msg", "Invalid conversion type"));
+    } else {
+      if (rememberOutputFolder(conversionJob().output_folder)) refreshOutputFolderBox();
+      setStatusText(getText("General", "Converting"));
+      runConversionDialog();
+      ran = true;
+    }
+  }
+  if (settings().do_watermark == 1 && watermarkFontLoaded()) freeWatermarkFont();
+  return ran;
+}
+
+}  // namespace pixolune

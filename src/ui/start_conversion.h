@@ -1,0 +1,31 @@
+// The Convert command of the main window: checks the list, the output
+// folder, the resize sizes and the watermark inputs, prepares the run and
+// converts the list under the conversion window.
+#ifndef PIXOLUNE_UI_START_CONVERSION_H_
+#define PIXOLUNE_UI_START_CONVERSION_H_
+
+#include <string>
+
+namespace pixolune {
+
+/// Takes the output folder (trimmed of spaces) and format from the main
+/// window's boxes, then checks in this order: a list with entries, a
+/// non-empty output folder, an existing output folder (a trailing "/" is
+/// added first and kept), a resize width and height other than 0, the text
+/// watermark's font, the picture watermark's file. The first failure shows
+/// its warning and ends the command; the status bar then shows "Conversion
+/// stopped" (the watermark checks leave "Preparing..."). Otherwise the run
+/// is prepared, the output folder is remembered in the history and the list
+/// is converted under the conversion window; the watermark font is freed
+/// afterwards. Returns true when the conversion window ran.
+/// REQUIRES: main thread, the main window exists, no worker runs.
+bool startConversion();
+
+/// The checks of startConversion up to and including the watermark inputs,
+/// on the job's output_folder (which gains its trailing "/"). Shows the
+/// warning of the first failure; true when all pass.
+bool validateConversion();
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_UI_START_CONVERSION_H_

@@ -1,0 +1,246 @@
+// The Convert command: its checks in order with their warnings and status
+// texts, a whole run under the conversion window (result texts, counter,
+// bar, written pixels), a stop asked for during the third file, and the
+// shortening of long paths.
+#include <wx/dialog.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "engine/conversion_job.h"
+#include "engine/pipeline.h"
+#include "engine/worker.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "ui/conversion_dialog.h"
+#include "ui/output_folders.h"
+#include "ui/start_conversion.h"
+#include "ui/window_ids.h"
+#include "window_fixture.h"
+// After the wx headers (see window_fixture.h).
+#include "support/convert_fixture.h"
+#undef _WINDOWS_
+
+namespace pixolune::testing {
+namespace {
+
+class ConversionTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    WindowCommands commands;
+    commands.convert = [] { startConversion(); };
+    setWindowCommands(commands);
+    out_ = makeFolder("out");
+    // Read the result and close the window, as the user would.
+    setConversionFinishedHook([this](wxDialog* dialog, const ConversionDialogRecord& shown) {
+      finished_ = shown;
+      main_enabled_during_run_ = mainWindow()->IsEnabled();
+      dialog->Close();
+    });
+  }
+  void TearDown() override {
+    setConversionFinishedHook(nullptr);
+    setSavingObserver(nullptr);
+    WindowTest::TearDown();
+  }
+
+  /// Documents of one colour each, added to the list; `broken` is a
+  /// ".psd" file that is not a document.
+  void addDocuments(int count, int broken = -1) {
+    for (int i = 0; i < count; ++i) {
+      const std::string path = dir_.file("in/doc" + std::to_string(i) + ".psd");
+      makeFolders(folderOf(path));
+      if (i == broken) {
+        writeText(path, "not a document at all");
+      } else {
+        ASSERT_TRUE(writePsdFile(path, solidDocument(6, 4, Rgb{10 * i, 200, 30})));
+      }
+      ASSERT_TRUE(addInputFile(path));
+    }
+  }
+
+  /// Shows `folder` as the output folder box's only entry.
+  void chooseFolder(const std::string& folder) {
+    settings().recent_out_folders = folder;
+    refreshOutputFolderBox();
+  }
+
+  std::string lastWarning() const { return boxes_.shown().empty() ? "" : boxes_.shown().back().text; }
+
+  std::string out_;
+  ConversionDialogRecord finished_;
+  bool main_enabled_during_run_ = true;
+};
+
+TEST_F(ConversionTest, EmptyListIsRefused) {
+  EXPECT_TRUE(window().runCommand(kCommandConvert));
+  ASSERT_EQ(1u, boxes_.shown().size());
+  EXPECT_EQ("Warning", boxes_.shown()[0].title);
+  EXPECT_EQ(MessageIcon::kWarning, boxes_.shown()[0].icon);
+  EXPECT_EQ("No input file(s) found. Please, add valid file(s) and try again!", lastWarning());
+  EXPECT_EQ("Conversion stopped", statusText());
+}
+
+TEST_F(ConversionTest, OutputFolderChecksComeInOrder) {
+  addDocuments(1);
+  window().clearFolderBoxText();
+  startConversion();
+  EXPECT_EQ("The output folder's field is empty. Please, select existed output folder and try again!", lastWarning());
+  EXPECT_EQ("Conversion stopped", statusText());
+
+  chooseFolder(out_ + "/missing");
+  startConversion();
+  EXPECT_EQ("The following output folder is invalid or doesn't exist:\r\n" + out_ + "/missing/" +
+                "\r\n\r\nPlease, correct the output path and try again!",
+            lastWarning());
+  EXPECT_EQ(2u, boxes_.shown().size());
+}
+
+TEST_F(ConversionTest, ResizeSizesOfZeroAreRefused) {
+  addDocuments(1);
+  chooseFolder(out_);
+  settings().do_image_resize = true;
+  settings().image_width = 800;
+  settings().image_height = 0;
+  startConversion();
+  EXPECT_EQ("Invalid resize height value!", lastWarning());
+  EXPECT_EQ("Conversion stopped", statusText());
+  settings().image_width = 0;
+  settings().image_height = 600;
+  startConversion();
+  EXPECT_EQ("Invalid resize width value!", lastWarning());
+  EXPECT_FALSE(isRegularFile(out_ + "/doc0.png"));
+}
+
+TEST_F(ConversionTest, WatermarkChecksKeepPreparingOnTheStatusBar) {
+  addDocuments(1);
+  chooseFolder(out_);
+  settings().do_watermark = 2;
+  startConversion();
+  EXPECT_EQ("Selected watermark image is invalid/empty!", lastWarning());
+  EXPECT_EQ("Preparing...", statusText());
+  settings().watermark_image = makeFolder("folder.png");
+  startConversion();
+  EXPECT_EQ("Unable to load selected file as a watermark image: " + settings().watermark_image, lastWarning());
+  settings().do_watermark = 1;
+  settings().watermark_font = "No Such Family Qzx";
+  startConversion();
+  EXPECT_EQ("Unable to load selected font for a watermark: No Such Family Qzx", lastWarning());
+  EXPECT_EQ("Preparing...", statusText());
+}
+
+TEST_F(ConversionTest, FolderWithoutTrailingSeparatorIsAcceptedAndRememberedWithIt) {
+  addDocuments(1);
+  chooseFolder(out_);
+  EXPECT_TRUE(window().runCommand(kCommandConvert));
+  EXPECT_TRUE(boxes_.shown().empty());
+  EXPECT_EQ(out_ + "/", conversionJob().output_folder);
+  EXPECT_EQ(out_ + "/", split(settings().recent_out_folders, '\t')[0]);
+  EXPECT_EQ(out_ + "/", window().folderBoxText());
+  EXPECT_TRUE(isRegularFile(out_ + "/doc0.png"));
+}
+
+TEST_F(ConversionTest, TenEntriesWithOneUnreadableFile) {
+  addDocuments(10, 4);
+  chooseFolder(out_ + "/");
+  EXPECT_TRUE(window().runCommand(kCommandConvert));
+  EXPECT_EQ("Files converted: 9 of 10", finished_.line);
+  EXPECT_EQ("Conversion complete (10/10)", finished_.title);
+  EXPECT_EQ(11, finished_.bar_range);
+  EXPECT_EQ(11, finished_.bar_value);
+  EXPECT_TRUE(finished_.ok_enabled);
+  EXPECT_FALSE(main_enabled_during_run_);
+  EXPECT_TRUE(window().IsEnabled());
+  EXPECT_EQ(nullptr, conversionWindow());
+  EXPECT_EQ("Conversion complete", statusText());
+  EXPECT_EQ(10u, inputList().count());  // A run leaves the list as it was.
+  EXPECT_FALSE(isRegularFile(out_ + "/doc4.png"));
+  for (int i : {0, 3, 9}) {
+    Pixels px = readImage(out_ + "/doc" + std::to_string(i) + ".png");
+    ASSERT_TRUE(px.ok()) << i;
+    EXPECT_EQ(6, px.width);
+    EXPECT_EQ(4, px.height);
+    EXPECT_EQ((Rgb{10 * i, 200, 30}), rgbAt(px, 5, 3)) << i;
+  }
+}
+
+// Answers Yes to the stop question and tells the waiting worker.
+class StopAnswer : public ScriptedMessageBoxes {
+ public:
+  MessageAnswer show(const std::string& title, const std::string& text, MessageButtons buttons,
+                     MessageIcon icon) override {
+    answer(MessageAnswer::kYes);
+    MessageAnswer result = ScriptedMessageBoxes::show(title, text, buttons, icon);
+    answered = true;
+    return result;
+  }
+  static inline std::atomic<bool> answered{false};
+};
+
+std::atomic<int> files_saved{0};
+
+// On the third file: asks to close the window, then waits for the answer,
+// so the question comes while that file is being converted.
+void closeDuringThirdFile(const std::string&) {
+  if (++files_saved != 3) return;
+  wxQueueEvent(conversionWindow(), new wxCloseEvent(wxEVT_CLOSE_WINDOW, conversionWindow()->GetId()));
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!StopAnswer::answered && std::chrono::steady_clock::now() < give_up)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
+TEST_F(ConversionTest, StopConfirmedDuringTheThirdFileEndsAfterIt) {
+  StopAnswer stop;
+  StopAnswer::answered = false;
+  files_saved = 0;
+  addDocuments(10);
+  chooseFolder(out_);
+  setSavingObserver(&closeDuringThirdFile);
+  startConversion();
+  ASSERT_EQ(1u, stop.shown().size());
+  EXPECT_EQ("Do you want to break the conversion?", stop.shown()[0].text);
+  EXPECT_EQ(MessageButtons::kYesNo, stop.shown()[0].buttons);
+  EXPECT_EQ("Conversion stopped (3/10)", finished_.title);
+  EXPECT_EQ("Conversion stopped", finished_.line);
+  EXPECT_EQ(3, finished_.bar_value);
+  EXPECT_TRUE(finished_.ok_enabled);
+  EXPECT_EQ(3, finished_.result_count);
+  EXPECT_EQ("Conversion stopped", statusText());
+  EXPECT_TRUE(isRegularFile(out_ + "/doc2.png"));
+  EXPECT_FALSE(isRegularFile(out_ + "/doc3.png"));
+}
+
+TEST_F(ConversionTest, WindowShowsItsControlsAndMeasuresTheCharacterWidth) {
+  addDocuments(1);
+  chooseFolder(out_);
+  wxRect path_rect, ok_rect;
+  wxSize inner;
+  setConversionFinishedHook([&](wxDialog* dialog, const ConversionDialogRecord&) {
+    inner = dialog->GetClientSize();
+    path_rect = dialog->FindWindow(controlId(344))->GetRect();
+    ok_rect = dialog->FindWindow(controlId(346))->GetRect();
+    dialog->Close();
+  });
+  startConversion();
+  EXPECT_EQ(wxSize(300, 110), inner);
+  EXPECT_EQ(wxRect(10, 13, 280, 20), path_rect);
+  EXPECT_EQ(wxRect(110, 75, 80, 25), ok_rect);
+  EXPECT_GT(lastConversionRecord().char_width, 0);
+}
+
+TEST(ShortenMiddle, KeepsBothEndsOfLongTexts) {
+  const std::string path = "/" + std::string(49, 'a') + std::string(50, 'b');
+  ASSERT_EQ(100u, path.size());
+  EXPECT_EQ("/" + std::string(17, 'a') + "..." + std::string(18, 'b'), progressLineText(path, 7));
+  EXPECT_EQ(path.substr(0, 40), progressLineText(path.substr(0, 40), 7));  // 280 pixels fit.
+  EXPECT_EQ("", shortenMiddle("", 10));
+  EXPECT_EQ("abcdefghij", shortenMiddle("abcdefghij", 10));
+  EXPECT_EQ("abc...ijk", shortenMiddle("abcdefghijk", 10));
+  // Characters, not bytes: twelve letters of two bytes each.
+  EXPECT_EQ("äöü...äöü", shortenMiddle("äöüäöüäöüäöü", 9));
+}
+
+}  // namespace
+}  // namespace pixolune::testing

@@ -1,0 +1,399 @@
+// The preferences dialog: linked number boxes and their ranges, what OK
+// stores (clean texts, derived colour correction, bit depths, the reload
+// decision for the main window), Defaults, Cancel, the enabling rules, the
+// page it opens on, and a round trip of every field through the settings
+// file.
+#include <wx/bmpcbox.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/combobox.h>
+#include <wx/datectrl.h>
+#include <wx/slider.h>
+#include <wx/textctrl.h>
+#include <wx/timectrl.h>
+#include <wx/weakref.h>
+
+#include "resources/test_pictures.h"
+#include "settings/settings_file.h"
+#include "ui/preferences_dialog.h"
+#include "ui/window_ids.h"
+#include "ui/window_wiring.h"
+#include "window_fixture.h"
+
+namespace pixolune::testing {
+namespace {
+
+class PreferencesTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    settings().settings_file_path = dir_.file("config.ini");
+    preferences_start_page = 0;
+    pending_window_refresh = 0;
+  }
+  void TearDown() override {
+    if (dialog_) dialog_->cancel();
+    pumpEvents(10);
+    setThemeFolder("");
+    themeList() = ThemeList();
+    loadBuiltinImages();
+    WindowTest::TearDown();
+  }
+
+  PreferencesWindow& open() {
+    dialog_ = openPreferencesDialog(mainWindow());
+    return *dialog_;
+  }
+
+  template <class T>
+  T* find(const std::string& name) {
+    auto* control = dynamic_cast<T*>(wxWindow::FindWindowByName(toWx(name), dialog_.get()));
+    EXPECT_NE(nullptr, control) << name;
+    return control;
+  }
+
+  /// Picks a choice item as the user does: the selection, then its event.
+  void pick(const std::string& name, int item) {
+    wxChoice* choice = find<wxChoice>(name);
+    choice->SetSelection(item);
+    wxCommandEvent event(wxEVT_CHOICE, choice->GetId());
+    event.SetEventObject(choice);
+    event.SetInt(item);
+    choice->GetEventHandler()->ProcessEvent(event);
+  }
+
+  void tick(const std::string& name, bool on) {
+    wxCheckBox* check = find<wxCheckBox>(name);
+    check->SetValue(on);
+    wxCommandEvent event(wxEVT_CHECKBOX, check->GetId());
+    event.SetEventObject(check);
+    event.SetInt(on);
+    check->GetEventHandler()->ProcessEvent(event);
+  }
+
+  /// Types `text` into a number box; returns (box text, slider value).
+  std::pair<std::string, int> type(const std::string& name, const std::string& text) {
+    find<wxTextCtrl>(name + ".number")->SetValue(toWx(text));
+    return {fromWx(find<wxTextCtrl>(name + ".number")->GetValue()), find<wxSlider>(name)->GetValue()};
+  }
+
+  void addTheme(const std::string& file, const std::string& display, uint8_t red) {
+    const std::string cfg = "\r\n[Theme]\r\nName=" + display + "\r\n[Buttons]\r\nConvert=convert.png\r\n";
+    ASSERT_TRUE(makeFolders(dir_.file("gfx")));
+    ASSERT_TRUE(writeZip(dir_.file("gfx/" + file + ".zip"),
+                         {{"theme.cfg", cfg}, {"convert.png", solidPng(16, 16, red, 0, 0)}}));
+  }
+
+  wxWeakRef<PreferencesWindow> dialog_;
+};
+
+TEST_F(PreferencesTest, NumberBoxesAreClampedIntoTheirRanges) {
+  open();
+  EXPECT_EQ(std::make_pair(std::string("1"), 1), type("jpg_quality", "0"));
+  EXPECT_EQ(std::make_pair(std::string("100"), 100), type("jpg_quality", "150"));
+  EXPECT_EQ(std::make_pair(std::string("57"), 57), type("jpg_quality", "57"));
+  EXPECT_EQ(std::make_pair(std::string("-100"), -100), type("image_brightness", "-250"));
+  EXPECT_EQ(std::make_pair(std::string("2.5"), 250), type("image_gamma", "2.5"));
+  EXPECT_EQ(std::make_pair(std::string("9.99"), 999), type("image_gamma", "40"));
+  EXPECT_EQ(std::make_pair(std::string("0.01"), 1), type("image_gamma", "0"));
+
+  wxSlider* gamma = find<wxSlider>("image_gamma");
+  gamma->SetValue(150);
+  wxCommandEvent moved(wxEVT_SLIDER, gamma->GetId());
+  moved.SetEventObject(gamma);
+  gamma->GetEventHandler()->ProcessEvent(moved);
+  EXPECT_EQ("1.50", fromWx(find<wxTextCtrl>("image_gamma.number")->GetValue()));
+
+  type("jpg_quality", "42");
+  dialog_->confirm();
+  EXPECT_EQ(42, settings().jpg_quality);
+  EXPECT_FLOAT_EQ(1.5f, settings().image_gamma);
+  EXPECT_EQ(-100, settings().image_brightness);
+}
+
+TEST_F(PreferencesTest, ColourCorrectionIsDerivedFromTheAdjustments) {
+  settings().do_image_color_correction = true;
+  open().confirm();
+  EXPECT_FALSE(settings().do_image_color_correction);
+  open();
+  type("image_contrast", "5");
+  dialog_->confirm();
+  EXPECT_TRUE(settings().do_image_color_correction);
+  open();
+  type("image_contrast", "0");
+  tick("image_invert", true);
+  dialog_->confirm();
+  EXPECT_TRUE(settings().do_image_color_correction);
+}
+
+TEST_F(PreferencesTest, TextsAreStoredWithoutLineBreaksTabsAndOuterSpaces) {
+  settings().language = "xx";
+  open();
+  find<wxTextCtrl>("watermark_text")->SetValue("  First line\r\nsecond\tline  ");
+  find<wxTextCtrl>("filename_mask")->SetValue(" %filename%\n.%ext% ");
+  find<wxTextCtrl>("watermark_image")->SetValue("\t/pictures/logo.png\r\n");
+  dialog_->confirm();
+  EXPECT_EQ("First linesecondline", settings().watermark_text);
+  EXPECT_EQ("%filename%.%ext%", settings().filename_mask);
+  EXPECT_EQ("/pictures/logo.png", settings().watermark_image);
+  EXPECT_EQ("en", settings().language);
+}
+
+TEST_F(PreferencesTest, BitDepthBoxesStoreTheDepthShownOrZeroForAuto) {
+  settings().png_bpp = 24;
+  open();
+  wxChoice* depth = find<wxChoice>("png_bpp");
+  EXPECT_EQ("Auto", depth->GetString(0));
+  EXPECT_EQ("24", depth->GetStringSelection());
+  EXPECT_EQ((std::vector<std::string>{"Auto", "1", "4", "8", "24", "32", "48"}),
+            [&] {
+              std::vector<std::string> items;
+              for (const wxString& item : depth->GetStrings()) items.push_back(fromWx(item));
+              return items;
+            }());
+  pick("png_bpp", 0);
+  pick("jpg_bpp", 1);
+  dialog_->confirm();
+  EXPECT_EQ(0, settings().png_bpp);
+  EXPECT_EQ(8, settings().jpg_bpp);
+}
+
+TEST_F(PreferencesTest, ControlsFollowTheirSwitches) {
+  open();
+  pick("raw_load_as", 0);
+  EXPECT_FALSE(find<wxTextCtrl>("raw_header_size")->IsEnabled());
+  EXPECT_FALSE(find<wxTextCtrl>("raw_image_height")->IsEnabled());
+  pick("raw_load_as", 2);
+  EXPECT_TRUE(find<wxTextCtrl>("raw_header_size")->IsEnabled());
+  EXPECT_TRUE(find<wxTextCtrl>("raw_image_width")->IsEnabled());
+  pick("raw_load_as", 3);
+  EXPECT_FALSE(find<wxTextCtrl>("raw_image_width")->IsEnabled());
+
+  EXPECT_FALSE(find<wxChoice>("image_resize_algorithm")->IsEnabled());
+  tick("do_image_resize", true);
+  EXPECT_TRUE(find<wxChoice>("image_resize_algorithm")->IsEnabled());
+  EXPECT_TRUE(find<wxTextCtrl>("image_height")->IsEnabled());
+  EXPECT_FALSE(find<wxSlider>("image_threshold")->IsEnabled());
+  tick("do_image_threshold", true);
+  EXPECT_TRUE(find<wxSlider>("image_threshold")->IsEnabled());
+  EXPECT_FALSE(find<wxSlider>("image_rotation")->IsEnabled());
+  tick("do_image_rotation", true);
+  EXPECT_TRUE(find<wxSlider>("image_rotation")->IsEnabled());
+
+  EXPECT_FALSE(find<wxDatePickerCtrl>("custom_timestamp")->IsEnabled());
+  pick("file_timestamp", 2);
+  EXPECT_TRUE(find<wxDatePickerCtrl>("custom_timestamp")->IsEnabled());
+
+  dialog_->selectCategory(6);
+  EXPECT_FALSE(find<wxTextCtrl>("solid_left")->IsShownOnScreen());
+  pick("do_frame", 1);
+  EXPECT_TRUE(find<wxTextCtrl>("solid_left")->IsShownOnScreen());
+
+  dialog_->selectCategory(7);
+  pick("do_watermark", 1);
+  EXPECT_TRUE(find<wxTextCtrl>("watermark_text")->IsShownOnScreen());
+  EXPECT_FALSE(find<wxTextCtrl>("watermark_image")->IsShownOnScreen());
+  pick("do_watermark", 2);
+  EXPECT_FALSE(find<wxTextCtrl>("watermark_text")->IsShownOnScreen());
+  EXPECT_TRUE(find<wxTextCtrl>("watermark_image")->IsShownOnScreen());
+}
+
+TEST_F(PreferencesTest, OpensOnTheStartPageWithItsCaption) {
+  open();
+  EXPECT_EQ("Preferences...", fromWx(dialog_->GetTitle()));
+  EXPECT_EQ(wxSize(600, 350), dialog_->GetClientSize());
+  EXPECT_EQ(0, dialog_->selectedCategory());
+  EXPECT_EQ("General", fromWx(dialog_->caption()->GetLabel()));
+  EXPECT_FALSE(window().IsEnabled());
+  dialog_->cancel();
+  EXPECT_TRUE(window().IsEnabled());
+  pumpEvents(10);  // The closed window is deleted at idle time.
+
+  installWindowCommands();  // The options button beside the format box.
+  EXPECT_TRUE(window().runCommand(kCommandOutputFormatOptions));
+  dialog_ = dynamic_cast<PreferencesWindow*>(wxWindow::FindWindowById(windowId(kWindowPreferences)));
+  ASSERT_TRUE(dialog_);
+  EXPECT_EQ(3, dialog_->selectedCategory());
+  EXPECT_EQ("Output", fromWx(dialog_->caption()->GetLabel()));
+  EXPECT_TRUE(dialog_->categoryPage(3)->IsShown());
+  EXPECT_FALSE(dialog_->categoryPage(0)->IsShown());
+  EXPECT_TRUE(find<wxChoice>("png_compression")->IsShownOnScreen());
+  EXPECT_FALSE(find<wxChoice>("tiff_compression")->IsShownOnScreen());
+  EXPECT_EQ("ZLib Level 6", fromWx(find<wxChoice>("png_compression")->GetString(2)));
+  dialog_->selectCategory(5);
+  EXPECT_EQ("Adjustment", fromWx(dialog_->caption()->GetLabel()));
+}
+
+TEST_F(PreferencesTest, ColourListsShowNamesAndKeepAnUnlistedChoice) {
+  EXPECT_EQ("Orange", colourName("ff8000"));
+  EXPECT_EQ("Violet", colourName("8000FF"));
+  EXPECT_EQ("Color #123456", colourName("123456"));
+  settings().font_color = "123456";
+  open();
+  auto* colours = find<wxBitmapComboBox>("font_color");
+  EXPECT_EQ(10u, colours->GetCount());
+  EXPECT_EQ("Black", fromWx(colours->GetString(0)));
+  EXPECT_EQ("Color #123456", fromWx(colours->GetStringSelection()));
+  EXPECT_EQ(wxSize(16, 16), colours->GetItemBitmap(0).GetSize());
+  colours->SetSelection(2);
+  dialog_->confirm();
+  EXPECT_EQ("FF0000", settings().font_color);
+}
+
+TEST_F(PreferencesTest, IconSizeRebuildsTheToolbarOnlyAndAThemeEverything) {
+  addTheme("alpha", "Alpha", 200);
+  addTheme("beta", "Beta", 40);
+  setThemeFolder(dir_.file("gfx/"));
+  scanThemes();
+  settings().ui_theme = "alpha";
+  wxMenuBar* menus = window().GetMenuBar();
+  open();
+  auto* themes = find<wxChoice>("ui_theme");
+  EXPECT_EQ("Alpha", fromWx(themes->GetString(0)));
+  EXPECT_EQ("Alpha", fromWx(themes->GetStringSelection()));
+  pick("ui_size", 4);
+  dialog_->confirm();
+  EXPECT_EQ(4, settings().ui_size);
+  EXPECT_EQ(wxSize(64, 64), window().GetToolBar()->GetToolBitmapSize());
+  EXPECT_EQ(menus, window().GetMenuBar());
+  EXPECT_EQ(0, pending_window_refresh);
+
+  open();
+  pick("ui_theme", 1);
+  dialog_->confirm();
+  EXPECT_EQ("beta", settings().ui_theme);
+  EXPECT_NE(menus, window().GetMenuBar());
+  wxImage convert = window().convertButton()->GetBitmap().ConvertToImage();
+  EXPECT_EQ(40, convert.GetRed(convert.GetWidth() / 2, convert.GetHeight() / 2));
+  EXPECT_EQ(0, pending_window_refresh);
+}
+
+TEST_F(PreferencesTest, CancelChangesNothing) {
+  const Settings before = settings();
+  open();
+  type("jpg_quality", "3");
+  tick("do_image_flip_vertical", true);
+  find<wxTextCtrl>("watermark_text")->SetValue("other");
+  dialog_->runCommand(kPreferencesCancel);
+  pumpEvents(10);
+  EXPECT_FALSE(dialog_);
+  EXPECT_EQ(before, settings());
+  EXPECT_FALSE(isRegularFile(settings().settings_file_path));
+  EXPECT_TRUE(window().IsEnabled());
+}
+
+TEST_F(PreferencesTest, DefaultsAskFirstAndResetOnYes) {
+  settings().jpg_quality = 12;
+  settings().do_watermark = 2;
+  open();
+  dialog_->runCommand(kPreferencesDefaults);  // Answered No.
+  pumpEvents(10);
+  ASSERT_TRUE(dialog_);
+  EXPECT_EQ("Are you sure you want to reset all your settings to the default values?", boxes_.shown().back().text);
+  EXPECT_EQ(12, settings().jpg_quality);
+  EXPECT_FALSE(isRegularFile(settings().settings_file_path));
+
+  boxes_.answer(MessageAnswer::kYes);
+  dialog_->runCommand(kPreferencesDefaults);
+  pumpEvents(10);
+  EXPECT_FALSE(dialog_);
+  EXPECT_EQ(95, settings().jpg_quality);
+  EXPECT_EQ(0, settings().do_watermark);
+  EXPECT_EQ(dir_.file("config.ini"), settings().settings_file_path);
+  settings().jpg_quality = 1;
+  loadSettings();
+  EXPECT_EQ(95, settings().jpg_quality);
+}
+
+// A record with every field the dialog edits moved off its default.
+Settings changedRecord() {
+  Settings r = settings();
+  r.update_range = 4; r.save_window_position = false; r.ui_size = 1;
+  r.dds_load_as = 2; r.gif_frame_loading = 1; r.ico_frame_loading = 2; r.tiff_frame_loading = 3;
+  r.psd_color_model = 2; r.raw_load_as = 2; r.raw_header_size = 16; r.raw_image_width = 640;
+  r.raw_image_height = 480; r.raw_tone_mapping = 4;
+  r.bmp_bpp = 8; r.bmp_compression = 1; r.bmp_color_table = 1; r.exr_compression = 3; r.jpg_bpp = 24;
+  r.jpg_quality = 61; r.jpg_chroma = 2; r.jpg_save_as = 3; r.png_bpp = 48; r.png_compression = 3;
+  r.png_interlaced = true; r.tga_bpp = 16; r.tga_compression = 1; r.tiff_bpp = 96; r.tiff_compression = 6;
+  r.tiff_color_model = 1; r.webp_quality = 77; r.webp_bpp = 32; r.ico_bpp = 4; r.xpm_bpp = 24;
+  r.do_image_rotation = true; r.image_rotation_type = 1; r.image_rotation = 45; r.image_rotation_back_color = "A0B0C0";
+  r.do_image_resize = true; r.image_width = 800; r.image_width_unit = 1; r.image_height = 600;
+  r.image_height_unit = 1; r.keep_aspect_ratio = false; r.image_resize_type = 1; r.image_resize_algorithm = 5;
+  r.do_image_flip_horizontal = true; r.do_image_flip_vertical = true;
+  r.image_brightness = -20; r.image_contrast = 35; r.image_gamma = 2.25f; r.image_invert = true;
+  r.do_image_greyscale = true; r.do_image_threshold = true; r.image_threshold = 128;
+  r.do_frame = true; r.solid_left = 1; r.solid_right = 2; r.solid_top = 3; r.solid_bottom = 4;
+  r.solid_left_color = "111111"; r.solid_right_color = "222222"; r.solid_top_color = "333333";
+  r.solid_bottom_color = "444444"; r.solid_opacity = 99;
+  r.do_watermark = 1; r.watermark_text = "Stamp %n%"; r.watermark_font = "Liberation Serif"; r.font_size = 22;
+  r.font_leading = 3; r.font_color = "123456"; r.back_color = "FF8000"; r.font_style = 3; r.font_effect = 2;
+  r.text_antialiasing = true; r.text_alignment = 2; r.text_padding = 5; r.text_opacity = 200; r.back_opacity = 60;
+  r.text_boundary = true; r.text_position = 4; r.text_x_offset = 7; r.text_y_offset = 8; r.text_rotation = 90;
+  r.text_scale = 150; r.watermark_image = "/pictures/logo.png"; r.wm_image_greyscale = true;
+  r.wm_image_opacity = 128; r.wm_image_boundary = true; r.wm_image_position = 2; r.wm_image_x_offset = 11;
+  r.wm_image_y_offset = 12; r.wm_image_rotation = 270; r.wm_image_scale = 33;
+  r.filename_mask = "%filename%-%n%.%ext%"; r.file_timestamp = 2; r.custom_timestamp = 1600000020;
+  r.out_folders_history = false; r.out_folders_number = 17; r.keep_subfolders = false;
+  return r;
+}
+
+// Every stored field as text, in file order, for readable differences.
+class FieldTexts : public SettingsFieldVisitor {
+ public:
+  void field(int32_t& v) override { texts.push_back(std::to_string(v)); }
+  void field(uint8_t& v) override { texts.push_back(std::to_string(v)); }
+  void field(bool& v) override { texts.push_back(v ? "true" : "false"); }
+  void field(float& v) override { texts.push_back(std::to_string(v)); }
+  void field(std::string& v) override { texts.push_back(v); }
+  std::vector<std::string> texts;
+};
+
+std::vector<std::string> fieldTexts(Settings record) {
+  FieldTexts visitor;
+  visitSettingsFields(record, visitor);
+  return visitor.texts;
+}
+
+TEST_F(PreferencesTest, EveryValueSetInTheDialogSurvivesARestart) {
+  const Settings changed = changedRecord();
+  open().fillControls(changed);
+  dialog_->confirm();
+  Settings expected = changed;
+  expected.do_image_color_correction = true;
+  EXPECT_EQ(fieldTexts(expected), fieldTexts(settings()));
+
+  applyDefaultSettings(false);
+  const Settings d = settings();
+  // The file keeps neither the options of formats the lists do not offer
+  // (only "psd" in and "png" out) nor, with save_window_position off, the
+  // window's geometry.
+  Settings after = expected;
+  after.window_x = d.window_x; after.window_y = d.window_y;
+  after.window_width = d.window_width; after.window_height = d.window_height;
+  after.dds_load_as = d.dds_load_as; after.gif_frame_loading = d.gif_frame_loading;
+  after.ico_frame_loading = d.ico_frame_loading; after.tiff_frame_loading = d.tiff_frame_loading;
+  after.raw_load_as = d.raw_load_as; after.raw_header_size = d.raw_header_size;
+  after.raw_image_width = d.raw_image_width; after.raw_image_height = d.raw_image_height;
+  after.raw_tone_mapping = d.raw_tone_mapping;
+  after.bmp_bpp = d.bmp_bpp; after.bmp_compression = d.bmp_compression; after.bmp_color_table = d.bmp_color_table;
+  after.exr_compression = d.exr_compression; after.ico_bpp = d.ico_bpp; after.xpm_bpp = d.xpm_bpp;
+  after.jpg_bpp = d.jpg_bpp; after.jpg_quality = d.jpg_quality; after.jpg_chroma = d.jpg_chroma;
+  after.jpg_save_as = d.jpg_save_as; after.tga_bpp = d.tga_bpp; after.tga_compression = d.tga_compression;
+  after.tiff_bpp = d.tiff_bpp; after.tiff_compression = d.tiff_compression;
+  after.tiff_color_model = d.tiff_color_model; after.webp_bpp = d.webp_bpp; after.webp_quality = d.webp_quality;
+  loadSettings();
+  EXPECT_EQ(fieldTexts(after), fieldTexts(settings()));
+}
+
+TEST_F(PreferencesTest, CustomTimestampIsReadFromTheDateAndTimeBoxes) {
+  open();
+  pick("file_timestamp", 2);
+  find<wxDatePickerCtrl>("custom_timestamp")->SetValue(wxDateTime(4, wxDateTime::Mar, 2021));
+  find<wxTimePickerCtrl>("custom_timestamp.time")->SetTime(5, 6, 0);
+  dialog_->confirm();
+  EXPECT_EQ(2, settings().file_timestamp);
+  EXPECT_EQ(1614834360, settings().custom_timestamp);  // 2021-03-04 05:06:00 as a local date.
+}
+
+}  // namespace
+}  // namespace pixolune::testing
