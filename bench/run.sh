@@ -1,8 +1,108 @@
 #!/bin/sh
-# Benchmarks of the console mode (make bench). For now: what converting in
-# helper processes costs against converting in-process, and what parallel
-# helpers gain, on the real corpus.
-# Usage: bench/run.sh [build-dir]
+# Throughput against peers (make bench). Converts two sets of Photoshop
+# documents to PNG, without compression and at zlib level 6, with:
+#   - Pixolune's console mode (helpers on every core, and --jobs=1),
+#   - ImageMagick's mogrify (installed from Debian when missing),
+#   - freeimage_floor: one process loading and saving each file with
+#     FreeImage, the floor of the libraries Pixolune is built on.
+# The sets: 24 large documents written by make_bench_set (generated once into
+# <build-dir>/bench-set) and the real corpus ../shared/psd-corpus/files.
+# Every round runs every program once per set and setting, in a rotating
+# order, so all of them meet the same load; the table holds the median of the
+# rounds. Writes bench/results.md and prints it; then measures what helper
+# processes cost (bench/isolation.sh) unless ISOLATION=0.
+# Usage: bench/run.sh [build-dir]   (environment: ROUNDS=3, CORPUS, RESULTS)
 set -eu
 HERE=$(cd "$(dirname "$0")" && pwd)
-"$HERE/isolation.sh" "${1:-build}" 7
+BUILD=$(cd "${1:-build}" && pwd)
+ROUNDS=${ROUNDS:-3}
+CORPUS=${CORPUS:-$HERE/../../shared/psd-corpus/files}
+RESULTS=${RESULTS:-$HERE/results.md}
+LARGE=$BUILD/bench-set
+BIN=$BUILD/pixolune
+FLOOR=$BUILD/freeimage_floor
+
+[ -x "$BIN" ] || { echo "build $BIN first (make build)"; exit 1; }
+[ -d "$CORPUS" ] || { echo "no corpus at $CORPUS"; exit 1; }
+
+# ImageMagick from Debian, when it is not there yet.
+if ! command -v mogrify >/dev/null 2>&1; then
+  echo "installing ImageMagick (apt-get install imagemagick)"
+  SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq && $SUDO apt-get install -y -qq --no-install-recommends imagemagick >/dev/null
+fi
+cmake --build "$BUILD" --target make_bench_set freeimage_floor >/dev/null
+
+# The large set, written again only when its generator changed.
+if [ ! -f "$LARGE/.complete" ] || [ "$BUILD/make_bench_set" -nt "$LARGE/.complete" ]; then
+  echo "writing the large set into $LARGE (about 850 MB, once)"
+  rm -rf "$LARGE"
+  "$BUILD/make_bench_set" "$LARGE" >/dev/null
+  touch "$LARGE/.complete"
+fi
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+export XDG_RUNTIME_DIR="$WORK" XDG_CONFIG_HOME="$WORK/config"
+RAW=$WORK/raw
+: >"$RAW"
+cat "$LARGE"/*.psd >/dev/null  # Both sets in the file cache before the first run.
+find "$CORPUS" -type f -name '*.psd' -exec cat {} + >/dev/null
+
+# One run of program $3 over set $1 ("large" or "corpus") at setting $2
+# ("none" or "zlib6"); appends its line to the raw figures.
+one_run() {
+  set_name=$1 setting=$2 program=$3
+  dir=$LARGE; [ "$set_name" = large ] || dir=$CORPUS
+  level=0; [ "$setting" = none ] || level=6
+  out=$WORK/out
+  rm -rf "$out" && mkdir "$out"
+  find "$dir" -type f -name '*.psd' | sort >"$WORK/list"
+  case $program in
+    pixolune) set -- "$BIN" -i "$dir" -o "$out" -c png --png-compression="$setting" -q ;;
+    pixolune-1) set -- "$BIN" -i "$dir" -o "$out" -c png --png-compression="$setting" -q --jobs=1 ;;
+    floor) set -- "$FLOOR" "$out" "$setting" ;;
+    mogrify) set -- mogrify -path "$out" -format png -define png:compression-level="$level" ;;
+  esac
+  # The floor and mogrify take the files as arguments; mogrify reads only the
+  # composite ("[0]"), not every layer as a picture of its own.
+  if [ "$program" = floor ]; then
+    while read -r f; do set -- "$@" "$f"; done <"$WORK/list"
+  elif [ "$program" = mogrify ]; then
+    while read -r f; do set -- "$@" "$f[0]"; done <"$WORK/list"
+  fi
+  figures=$(python3 "$HERE/measure.py" "$@")
+  written=$(find "$out" -type f -name '*.png' | wc -l)
+  echo "$set_name $setting $program $(wc -l <"$WORK/list") $written $figures" >>"$RAW"
+  echo "  $set_name $setting $program: $figures (seconds, peak KiB, other load, status)"
+}
+
+PROGRAMS="pixolune pixolune-1 floor mogrify"
+LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
+round=1
+while [ "$round" -le "$ROUNDS" ]; do
+  echo "round $round of $ROUNDS"
+  # Rotate the order each round, so no program always runs first or last.
+  order=$PROGRAMS
+  i=1
+  while [ "$i" -lt "$round" ]; do order="$(echo "$order" | cut -d' ' -f2-) $(echo "$order" | cut -d' ' -f1)"; i=$((i + 1)); done
+  for set_name in large corpus; do
+    for setting in none zlib6; do
+      for program in $order; do one_run "$set_name" "$setting" "$program"; done
+    done
+  done
+  round=$((round + 1))
+done
+LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
+
+python3 "$HERE/report.py" "$RAW" "$ROUNDS" "$LOAD_BEFORE" "$LOAD_AFTER" "$("$BIN" --version 2>&1 | head -1)" \
+  "$(mogrify -version | head -1)" >"$RESULTS"
+cat "$RESULTS"
+
+if [ "${ISOLATION:-1}" != 0 ]; then
+  echo
+  echo "What helper processes cost (bench/isolation.sh):"
+  "$HERE/isolation.sh" "$BUILD" 5 | tee "$WORK/isolation"
+  { echo; echo "## Helper processes against in-process conversion (real corpus, default settings)"; echo
+    echo '```'; cat "$WORK/isolation"; echo '```'; } >>"$RESULTS"
+fi
