@@ -97,9 +97,9 @@ def main():
     mem_gib = os.sysconf("SC_PAGE_SIZE") * os.sysconf("SC_PHYS_PAGES") / 2**30
     others = statistics.mean(r["others"] for r in table.values())
     print("# Throughput against peers\n")
-    print(f"Measured {datetime.date.today()} with `make bench` (bench/run.sh): {rounds} rounds, every program "
-          "once per set and setting in each round, in a rotating order; the table holds the median time "
-          "of the rounds.\n")
+    print(f"Measured {datetime.date.today()} with `make bench` (bench/run.sh): {rounds} rounds, each running every program "
+          "once per setting on the large set and three times on the corpus, interleaved in a rotating order; "
+          "the table holds the median time of the runs.\n")
     print(f"- Machine: {cpu_model()}, {cores} cores, {mem_gib:.0f} GiB, {platform.system()} "
           f"{platform.release()}")
     print(f"- Load average (1, 5, 15 min): {load_before} before, {load_after} after")

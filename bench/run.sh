@@ -7,9 +7,9 @@
 #     FreeImage, the floor of the libraries Pixolune is built on.
 # The sets: 24 large documents written by make_bench_set (generated once into
 # <build-dir>/bench-set) and the real corpus ../shared/psd-corpus/files.
-# Every round runs every program once per set and setting, in a rotating
-# order, so all of them meet the same load; the table holds the median of the
-# rounds. Writes bench/results.md and prints it; then measures what helper
+# Every round runs every program once per setting on the large set and three
+# times on the corpus, in a rotating order, so all of them meet the same
+# load; the table holds the median of the runs. Writes bench/results.md and prints it; then measures what helper
 # processes cost (bench/isolation.sh) unless ISOLATION=0.
 # Usage: bench/run.sh [build-dir]   (environment: ROUNDS=3, CORPUS, RESULTS)
 set -eu
@@ -57,7 +57,7 @@ one_run() {
   level=0; [ "$setting" = none ] || level=6
   out=$WORK/out
   rm -rf "$out" && mkdir "$out"
-  find "$dir" -type f -name '*.psd' | sort >"$WORK/list"
+  find -L "$dir" -type f -name '*.psd' | sort >"$WORK/list"
   case $program in
     pixolune) set -- "$BIN" -i "$dir" -o "$out" -c png --png-compression="$setting" -q ;;
     pixolune-1) set -- "$BIN" -i "$dir" -o "$out" -c png --png-compression="$setting" -q --jobs=1 ;;
@@ -77,18 +77,24 @@ one_run() {
   echo "  $set_name $setting $program: $figures (seconds, peak KiB, other load, status)"
 }
 
-PROGRAMS="pixolune pixolune-1 floor mogrify"
+# The programs in turn, starting with the $1-th (rotating the order, so no
+# program always runs first or last).
+rotated() {
+  order="pixolune pixolune-1 floor mogrify"
+  i=1
+  while [ "$i" -lt "$1" ]; do order="$(echo "$order" | cut -d' ' -f2-) $(echo "$order" | cut -d' ' -f1)"; i=$((i + 1)); done
+  echo "$order"
+}
+
 LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
 round=1
 while [ "$round" -le "$ROUNDS" ]; do
   echo "round $round of $ROUNDS"
-  # Rotate the order each round, so no program always runs first or last.
-  order=$PROGRAMS
-  i=1
-  while [ "$i" -lt "$round" ]; do order="$(echo "$order" | cut -d' ' -f2-) $(echo "$order" | cut -d' ' -f1)"; i=$((i + 1)); done
-  for set_name in large corpus; do
-    for setting in none zlib6; do
-      for program in $order; do one_run "$set_name" "$setting" "$program"; done
+  for setting in none zlib6; do
+    for program in $(rotated "$round"); do one_run large "$setting" "$program"; done
+    # The corpus takes about a second: three passes a round steady its median.
+    for pass in 0 1 2; do
+      for program in $(rotated $((round + pass))); do one_run corpus "$setting" "$program"; done
     done
   done
   round=$((round + 1))
