@@ -5,7 +5,7 @@
 
 The peak memory is the largest sum of the resident memory of the command and
 all its descendants seen at once (sampled four times a second), and never
-less than the largest single process's own peak. The cores busy with other
+less than the largest single process's own peak (from GNU time). The cores busy with other
 work are the machine's busy CPU time during the run, less the command's own
 and this script's, divided by the wall time: 0.0 on an idle machine.
 
@@ -15,6 +15,8 @@ import os
 import resource
 import subprocess
 import sys
+import tempfile
+import threading
 import time
 
 PAGE_KIB = os.sysconf("SC_PAGE_SIZE") // 1024
@@ -70,17 +72,30 @@ def main():
     kids_before = cpu_seconds(resource.getrusage(resource.RUSAGE_CHILDREN))
     busy_before = busy_seconds()
     start = time.monotonic()
-    proc = subprocess.Popen(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    peak = 0
-    while proc.poll() is None:
-        peak = max(peak, tree_rss_kib(proc.pid))
-        time.sleep(0.25)
+    # GNU time reports the largest single process's peak: it is measured
+    # from a small process, not from a copy of this interpreter.
+    largest = tempfile.NamedTemporaryFile(mode="r")
+    command = ["/usr/bin/time", "-f", "%M", "-o", largest.name] + sys.argv[1:]
+    proc = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    peak = [0]
+    done = threading.Event()
+
+    def sample():  # Memory on the side; the wall time is taken the moment the command ends.
+        while not done.wait(0.25):
+            peak[0] = max(peak[0], tree_rss_kib(proc.pid))
+
+    sampler = threading.Thread(target=sample)
+    sampler.start()
+    proc.wait()
     wall = time.monotonic() - start
+    done.set()
+    sampler.join()
     busy = busy_seconds() - busy_before
     kids = resource.getrusage(resource.RUSAGE_CHILDREN)
     ours = cpu_seconds(kids) - kids_before
     ours += cpu_seconds(resource.getrusage(resource.RUSAGE_SELF)) - own_before
-    peak = max(peak, kids.ru_maxrss)
+    text = largest.read().split()
+    peak = max(peak[0], int(text[-1]) if text and text[-1].isdigit() else 0)
     others = max(0.0, (busy - ours) / wall) if wall > 0 else 0.0
     print(f"{wall:.3f} {peak} {others:.2f} {proc.returncode}")
 
