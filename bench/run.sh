@@ -7,8 +7,8 @@
 #     FreeImage, the floor of the libraries Pixolune is built on.
 # The sets: 24 large documents written by make_bench_set (generated once into
 # <build-dir>/bench-set) and the real corpus ../shared/psd-corpus/files.
-# Every round runs every program once per setting on the large set and three
-# times on the corpus, in a rotating order, so all of them meet the same
+# Every round runs every program once per setting on the large set and on its
+# 8-bit documents alone, and three times on the corpus, in a rotating order, so all of them meet the same
 # load; the table holds the median of the runs. Writes bench/results.md and prints it; then measures what helper
 # processes cost (bench/isolation.sh) unless ISOLATION=0.
 # Usage: bench/run.sh [build-dir]   (environment: ROUNDS=3, CORPUS, RESULTS)
@@ -46,14 +46,18 @@ trap 'rm -rf "$WORK"' EXIT
 export XDG_RUNTIME_DIR="$WORK" XDG_CONFIG_HOME="$WORK/config"
 RAW=$WORK/raw
 : >"$RAW"
-cat "$LARGE"/*.psd >/dev/null  # Both sets in the file cache before the first run.
+# The 8-bit documents of the large set on their own: Pixolune works at 8 bits
+# per channel, so a 16-bit document costs it less compression than the peers.
+mkdir "$WORK/large8"
+for f in "$LARGE"/*-rgb8-* "$LARGE"/*-grey8-* "$LARGE"/*-cmyk8-*; do ln -s "$f" "$WORK/large8/"; done
+cat "$LARGE"/*.psd >/dev/null  # The sets in the file cache before the first run.
 find "$CORPUS" -type f -name '*.psd' -exec cat {} + >/dev/null
 
-# One run of program $3 over set $1 ("large" or "corpus") at setting $2
+# One run of program $3 over set $1 ("large", "large8" or "corpus") at setting $2
 # ("none" or "zlib6"); appends its line to the raw figures.
 one_run() {
   set_name=$1 setting=$2 program=$3
-  dir=$LARGE; [ "$set_name" = large ] || dir=$CORPUS
+  case $set_name in large) dir=$LARGE ;; large8) dir=$WORK/large8 ;; *) dir=$CORPUS ;; esac
   level=0; [ "$setting" = none ] || level=6
   out=$WORK/out
   rm -rf "$out" && mkdir "$out"
@@ -92,6 +96,7 @@ while [ "$round" -le "$ROUNDS" ]; do
   echo "round $round of $ROUNDS"
   for setting in none zlib6; do
     for program in $(rotated "$round"); do one_run large "$setting" "$program"; done
+    for program in $(rotated $((round + 1))); do one_run large8 "$setting" "$program"; done
     # The corpus takes about a second: three passes a round steady its median.
     for pass in 0 1 2; do
       for program in $(rotated $((round + pass))); do one_run corpus "$setting" "$program"; done

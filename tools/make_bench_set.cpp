@@ -65,8 +65,10 @@ PsdDocument build(const Kind& kind, uint32_t seed, bool rle, int w, int h) {
   const int colours = colourChannels(kind.mode);
   const double scale = kind.depth == 16 ? 65535.0 : 255.0;
   PsdDocument doc = makeDocument(kind.mode, kind.depth, w, h, kind.transparent ? 1 : 0, [&](int c, int x, int y) {
-    if (c >= colours) return std::round(oval(x, y, w, h) * scale);
-    double v = scene(seed, c, x, y, w, h);
+    const double alpha = kind.transparent ? oval(x, y, w, h) : 1.0;
+    if (c >= colours) return std::round(alpha * scale);
+    // As Photoshop stores a transparent composite: matted over white.
+    double v = scene(seed, c, x, y, w, h) * alpha + (1.0 - alpha);
     if (kind.mode == PsdMode::kCmyk) v = c == 3 ? 0.2 * v : 1.0 - v;  // Ink amounts.
     return std::round(v * scale);
   });
