@@ -11,6 +11,7 @@ namespace {
 template <typename T>
 T unmatte(T stored, T alpha, unsigned white) {
   if (alpha == 0) return 0;
+  if (alpha == white) return stored;  // Opaque: the formula gives the stored value back.
   const long num = static_cast<long>(stored) + static_cast<long>(alpha) - static_cast<long>(white);
   if (num <= 0) return 0;
   const unsigned long value = (static_cast<unsigned long>(num) * white + alpha / 2) / alpha;

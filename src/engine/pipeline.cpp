@@ -18,6 +18,7 @@
 #include "engine/filename_mask.h"
 #include "engine/format_table.h"
 #include "engine/frame.h"
+#include "engine/png_store.h"
 #include "engine/transform.h"
 #include "engine/watermark.h"
 #include "settings/settings.h"
@@ -35,7 +36,12 @@ bool saveImage(FIBITMAP* image, const std::string& path, std::string* reason) {
   std::string tmp = path + ".pxl-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
   const ConversionJob& job = conversionJob();
   if (saving_observer) saving_observer(tmp);
-  if (!FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.format_id), image, tmp.c_str(), job.save_flags)) {
+  PngStoreResult stored = PngStoreResult::kNotHandled;
+  if (isUncompressedPngSave(job.format_id, job.save_flags)) stored = storeUncompressedPng(image, tmp);
+  const bool saved = stored == PngStoreResult::kNotHandled
+                         ? FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.format_id), image, tmp.c_str(), job.save_flags)
+                         : stored == PngStoreResult::kWritten;
+  if (!saved) {
     unlink(tmp.c_str());
     *reason = "the image could not be written (missing folder, no space or no permission)";
     return false;
