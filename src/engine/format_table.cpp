@@ -107,9 +107,8 @@ int saveFlagsFor(const std::string& key) {
   return 0;
 }
 
-int bitDepthSettingFor(const std::string& key) {
-  const Settings& s = settings();
-  static const std::map<std::string, int Settings::*> kFields = {
+const std::vector<std::pair<std::string, DepthField>>& bitDepthFields() {
+  static const std::vector<std::pair<std::string, DepthField>> kFields = {
       {"bmp", &Settings::bmp_bpp}, {"dds", &Settings::dds_bpp},   {"exr", &Settings::exr_bpp},
       {"gif", &Settings::gif_bpp}, {"hdr", &Settings::hdr_bpp},   {"ico", &Settings::ico_bpp},
       {"j2k", &Settings::j2k_bpp}, {"jng", &Settings::jng_bpp},   {"jp2", &Settings::jp2_bpp},
@@ -119,8 +118,13 @@ int bitDepthSettingFor(const std::string& key) {
       {"tga", &Settings::tga_bpp}, {"tiff", &Settings::tiff_bpp}, {"wbmp", &Settings::wbmp_bpp},
       {"webp", &Settings::webp_bpp}, {"xpm", &Settings::xpm_bpp},
   };
-  auto it = kFields.find(key);
-  return it == kFields.end() ? 0 : s.*(it->second);
+  return kFields;
+}
+
+int bitDepthSettingFor(const std::string& key) {
+  for (const auto& [known, field] : bitDepthFields())
+    if (known == key) return settings().*field;
+  return 0;
 }
 
 }  // namespace pixolune

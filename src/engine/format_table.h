@@ -3,9 +3,12 @@
 #ifndef PIXOLUNE_ENGINE_FORMAT_TABLE_H_
 #define PIXOLUNE_ENGINE_FORMAT_TABLE_H_
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "settings/settings.h"
 
 namespace pixolune {
 
@@ -42,6 +45,11 @@ int saveFlagsFor(const std::string& format_key);
 /// The per-format bit-depth setting of a format key (0 = automatic); 0 for an
 /// unknown key.
 int bitDepthSettingFor(const std::string& format_key);
+
+/// Every format key that has a bit-depth setting, with its Settings field,
+/// in alphabetical order of the keys.
+using DepthField = int32_t Settings::*;
+const std::vector<std::pair<std::string, DepthField>>& bitDepthFields();
 
 }  // namespace pixolune
 

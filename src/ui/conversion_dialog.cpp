@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -18,6 +19,7 @@
 #include "engine/worker.h"
 #include "resources/message_box.h"
 #include "resources/string_table.h"
+#include "ui/event_loop_access.h"
 #include "ui/main_window.h"
 #include "ui/window_ids.h"
 #include "ui/wx_convert.h"
@@ -26,7 +28,7 @@ namespace pixolune {
 
 namespace {
 
-constexpr int kPollMilliseconds = 15;
+constexpr std::chrono::milliseconds kPollInterval{15};
 constexpr int kGadgetPath = 344;
 constexpr int kGadgetBar = 345;
 constexpr int kGadgetOk = 346;
@@ -35,30 +37,6 @@ constexpr int kFallbackCharWidth = 7;
 ConversionFinishedHook finished_hook;
 ConversionDialogRecord last_record;
 wxDialog* conversion_window = nullptr;
-
-/// The running event loop, or one of our own when none runs (tests drive the
-/// window without the program's main loop).
-class LoopAccess {
- public:
-  LoopAccess() {
-    loop_ = wxEventLoopBase::GetActive();
-    if (!loop_) {
-      own_ = std::make_unique<wxGUIEventLoop>();
-      activator_ = std::make_unique<wxEventLoopActivator>(own_.get());
-      loop_ = own_.get();
-    }
-  }
-  /// Handles the events that arrive within one polling interval.
-  void wait() {
-    if (wxTheApp) wxTheApp->ProcessPendingEvents();
-    loop_->DispatchTimeout(kPollMilliseconds);
-  }
-
- private:
-  std::unique_ptr<wxGUIEventLoop> own_;
-  std::unique_ptr<wxEventLoopActivator> activator_;
-  wxEventLoopBase* loop_ = nullptr;
-};
 
 class ConversionWindow : public wxDialog {
  public:
@@ -216,7 +194,7 @@ ConversionDialogRecord runConversionDialog() {
     wxWakeUpIdle();
   });
   while (!worker_done) {
-    loop.wait();
+    loop.dispatch(kPollInterval);
     if (window->close_requested) {
       window->close_requested = false;
       if (!worker_done) askToStop(&record);
@@ -231,7 +209,7 @@ ConversionDialogRecord runConversionDialog() {
     window->record(&record);
     finished_hook(window, record);
   }
-  while (!window->close_requested && !window->ok_pressed) loop.wait();
+  while (!window->close_requested && !window->ok_pressed) loop.dispatch(kPollInterval);
 
   window->record(&record);
   last_record = record;

@@ -85,17 +85,6 @@ wxChoice* formatChoice(PreferencesWindow& dialog, wxWindow* page, std::string Se
   return box;
 }
 
-const std::pair<const char*, int32_t Settings::*> kDepthFields[] = {
-    {"bmp", &Settings::bmp_bpp},  {"dds", &Settings::dds_bpp},   {"exr", &Settings::exr_bpp},
-    {"gif", &Settings::gif_bpp},  {"hdr", &Settings::hdr_bpp},   {"ico", &Settings::ico_bpp},
-    {"j2k", &Settings::j2k_bpp},  {"jng", &Settings::jng_bpp},   {"jp2", &Settings::jp2_bpp},
-    {"jpg", &Settings::jpg_bpp},  {"jxr", &Settings::jxr_bpp},   {"pbm", &Settings::pbm_bpp},
-    {"pcx", &Settings::pcx_bpp},  {"pfm", &Settings::pfm_bpp},   {"pgm", &Settings::pgm_bpp},
-    {"png", &Settings::png_bpp},  {"ppm", &Settings::ppm_bpp},   {"psd", &Settings::psd_bpp},
-    {"tga", &Settings::tga_bpp},  {"tiff", &Settings::tiff_bpp}, {"wbmp", &Settings::wbmp_bpp},
-    {"webp", &Settings::webp_bpp}, {"xpm", &Settings::xpm_bpp},
-};
-
 // "Auto" and the depths the format table allows; stores the depth, 0 for Auto.
 void addDepthChoice(PreferencesWindow& dialog, PageBuilder& sub, const std::string& key, int32_t Settings::*field) {
   auto depths = std::make_shared<std::vector<int>>(1, 0);
@@ -228,7 +217,7 @@ void buildOutputPage(PreferencesWindow& dialog) {
   PictureComboBox* format = outputFormatBox(dialog, page);
   top.row("Output Format", format);
   auto panels = std::make_shared<SubPanels>();
-  for (const auto& [key, field] : kDepthFields) {
+  for (const auto& [key, field] : bitDepthFields()) {
     wxPanel* panel = newSubPanel(page);
     (*panels)[key] = panel;
     PageBuilder sub(panel);

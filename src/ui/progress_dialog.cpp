@@ -13,6 +13,7 @@
 #include "engine/worker.h"
 #include "resources/string_table.h"
 #include "ui/input_list_view.h"
+#include "ui/event_loop_access.h"
 #include "ui/main_window.h"
 #include "ui/window_ids.h"
 #include "ui/wx_convert.h"
@@ -27,30 +28,6 @@ constexpr auto kFinalHold = std::chrono::milliseconds(700);
 
 ProgressRecord last_record;
 wxDialog* progress_window = nullptr;
-
-/// The running event loop, or one of our own when none runs (tests drive
-/// the window without the program's main loop).
-class LoopAccess {
- public:
-  LoopAccess() {
-    loop_ = wxEventLoopBase::GetActive();
-    if (!loop_) {
-      own_ = std::make_unique<wxGUIEventLoop>();
-      activator_ = std::make_unique<wxEventLoopActivator>(own_.get());
-      loop_ = own_.get();
-    }
-  }
-  /// Dispatches one event, waiting at most `wait`; false on time-out.
-  bool dispatch(std::chrono::milliseconds wait) {
-    if (wxTheApp) wxTheApp->ProcessPendingEvents();
-    return loop_->DispatchTimeout(static_cast<unsigned long>(wait.count())) > 0;
-  }
-
- private:
-  std::unique_ptr<wxGUIEventLoop> own_;
-  std::unique_ptr<wxEventLoopActivator> activator_;
-  wxEventLoopBase* loop_ = nullptr;
-};
 
 struct RunState {
   wxGauge* bar = nullptr;
