@@ -26,18 +26,6 @@ using testing::TempDir;
 
 constexpr double kTolerance = 1.0;
 
-// Misses that are not faults of the decoded composite. The 16-bit Lab
-// document: FreeImage and the one reference reader convert its
-// out-of-gamut Lab colours to sRGB differently (a saturated red comes out
-// 255, 6, 0 here and 255, 15, 0 there), a mean of 1.25 on colour.
-const char* const kKnownMisses[] = {"colormodes/4x4_16bit_lab.psd"};
-
-bool knownMiss(const std::string& file) {
-  for (const char* known : kKnownMisses)
-    if (file == known) return true;
-  return false;
-}
-
 struct CorpusRow {
   std::string file;
   std::string mode;       // "RGB", "Grayscale", ...
@@ -179,7 +167,7 @@ std::string describe(const CorpusRow& row, const Outcome& o) {
 
 TEST_F(CorpusTest, StoredCompositesMatchTheReference) {
   int total = 0, matched = 0;
-  std::string misses, refused, known;
+  std::string misses, refused;
   for (const CorpusRow& row : rows_) {
     if (!mustMatch(row)) continue;
     ++total;
@@ -190,14 +178,11 @@ TEST_F(CorpusTest, StoredCompositesMatchTheReference) {
       refused += "  " + describe(row, o) + "\n";
     else if (o.matches())
       ++matched;
-    else if (knownMiss(row.file))
-      known += "  " + describe(row, o) + "\n";
     else
       misses += "  " + describe(row, o) + "\n";
   }
   std::printf("Corpus: %d of %d documents match the reference\n", matched, total);
   if (!refused.empty()) std::printf("Refused as placeholders:\n%s", refused.c_str());
-  if (!known.empty()) std::printf("Known misses:\n%s", known.c_str());
   if (!misses.empty()) std::printf("Misses:\n%s", misses.c_str());
   EXPECT_TRUE(misses.empty()) << misses;
 }

@@ -85,10 +85,24 @@ bool hasAlphaChannel(FIBITMAP* image) {
          FreeImage_GetColorType(image) == FIC_RGBALPHA;
 }
 
+// 8 bits per channel to 16. FreeImage shifts each sample up by 8 bits, so
+// white would be 65280; multiplying by 257 keeps 255 at full scale.
+FIBITMAP* rgb8To16(FIBITMAP* image) {
+  FIBITMAP* wide = FreeImage_ConvertToRGB16(image);
+  if (!wide || FreeImage_GetImageType(image) != FIT_BITMAP) return wide;
+  const unsigned w = FreeImage_GetWidth(wide), h = FreeImage_GetHeight(wide);
+  for (unsigned y = 0; y < h; ++y) {
+    FIRGB16* p = reinterpret_cast<FIRGB16*>(FreeImage_GetScanLine(wide, static_cast<int>(y)));
+    for (unsigned x = 0; x < w; ++x, ++p)
+      for (WORD* v : {&p->red, &p->green, &p->blue}) *v = static_cast<WORD>((*v >> 8) * 257u);
+  }
+  return wide;
+}
+
 FIBITMAP* toDepth(FIBITMAP* image, int target, const std::string& key) {
   switch (target) {
     case 96: return FreeImage_ConvertToRGBF(image);
-    case 48: return FreeImage_ConvertToRGB16(image);
+    case 48: return rgb8To16(image);
     case 32: return FreeImage_ConvertTo32Bits(image);
     case 24: return FreeImage_ConvertTo24Bits(image);
     case 16: {

@@ -39,9 +39,36 @@ FIBITMAP* addGreyTransparency(const std::string& path, const PsdHeader& header, 
   return merged;
 }
 
+// The decoder spreads the a and b channels of 16-bit Lab over -128..128
+// rather than the -127.5..127.5 of the 8-bit scale they encode, which shifts
+// saturated colours at the edge of the gamut (a red's green channel comes out
+// 6 instead of 9..15), so the colours are computed again from the document's
+// own planes. A ZIP-compressed composite keeps the decoder's colours.
+bool recolourLab16(const std::string& path, const PsdHeader& header, FIBITMAP* image, std::string* reason) {
+  std::vector<uint8_t> planes[3];
+  for (int c = 0; c < 3; ++c) {
+    ReadStatus st = readCompositePlane(path, header, c, &planes[c]);
+    if (st.kind == ReadFault::kUnsupported) return true;
+    if (!st.ok) {
+      setReason(reason, st.message);
+      return false;
+    }
+  }
+  if (!setLab16Colours(image, planes[0], planes[1], planes[2])) {
+    setReason(reason, "the colours of the Lab image could not be converted");
+    return false;
+  }
+  return true;
+}
+
 // Makes the decoded composite what Photoshop shows: a saved selection is not
 // transparency, and a transparent composite loses the white it was stored over.
-FIBITMAP* asPhotoshopShowsIt(const std::string& path, const PsdHeader& header, BitmapPtr image, std::string* reason) {
+FIBITMAP* asPhotoshopShowsIt(const std::string& path, const PsdHeader& header, int flags, BitmapPtr image,
+                             std::string* reason) {
+  // With PSD_LAB the caller asked for the Lab values themselves.
+  const bool to_rgb = (flags & PSD_LAB) == 0;
+  if (header.mode == kModeLab && header.depth == 16 && to_rgb && !recolourLab16(path, header, image.get(), reason))
+    return nullptr;
   if (extraChannelCount(header) == 0) return image.release();
   if (!firstExtraIsTransparency(header)) {
     if (!hasAlpha(image.get())) return image.release();
@@ -94,7 +121,7 @@ FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason
     setReason(reason, "cannot be decoded as a Photoshop document");
     return nullptr;
   }
-  return asPhotoshopShowsIt(path, header, std::move(image), reason);
+  return asPhotoshopShowsIt(path, header, flags, std::move(image), reason);
 }
 
 }  // namespace pixolune

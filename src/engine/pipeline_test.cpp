@@ -137,6 +137,57 @@ TEST_F(PipelineTest, LabAndMultichannelConvert) {
   EXPECT_TRUE(std::filesystem::exists(dir_.file("multi.png")) || !ok_);
 }
 
+// Published sRGB values of Lab colours (D65): white, black, mid grey and the
+// three primaries, written as a 16-bit Lab document with a and b centred on
+// the middle of the range; the second row holds them in reverse order.
+TEST_F(PipelineTest, Lab16GivesTheStandardSrgbColours) {
+  struct Sample {
+    double l, a, b;
+    int rgb[3];
+  };
+  const Sample samples[] = {{100, 0, 0, {255, 255, 255}},          {0, 0, 0, {0, 0, 0}},
+                            {50, 0, 0, {119, 119, 119}},           {53.2408, 80.0925, 67.2032, {255, 0, 0}},
+                            {87.7347, -86.1827, 83.1793, {0, 255, 0}}, {32.2970, 79.1875, -107.8602, {0, 0, 255}}};
+  const int n = static_cast<int>(std::size(samples));
+  auto at = [&](int x, int y) -> const Sample& { return samples[y == 0 ? x : n - 1 - x]; };
+  PsdDocument doc = makeDocument(PsdMode::kLab, 16, n, 2, 0, [&](int c, int x, int y) {
+    const Sample& s = at(x, y);
+    return c == 0 ? std::round(s.l * 65535 / 100) : std::round((c == 1 ? s.a : s.b) * 257 + 32767.5);
+  });
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < n; ++x)
+      for (int c = 0; c < 3; ++c) EXPECT_EQ(at(x, y).rgb[c], px.at(x, y)[c]) << x << "," << y << " channel " << c;
+}
+
+// Asked to keep Lab, the converter hands on the document's L, a and b values.
+TEST_F(PipelineTest, Lab16KeptAsLabWhenAsked) {
+  settings().psd_color_model = 2;
+  PsdDocument doc = makeDocument(PsdMode::kLab, 16, 1, 1, 0, [](int c, int, int) { return c == 0 ? 65535.0 : 8000.0; });
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_EQ(255, px.at(0, 0)[0]);
+  EXPECT_EQ(31, px.at(0, 0)[1]);  // 8000 / 257
+  EXPECT_EQ(31, px.at(0, 0)[2]);
+}
+
+// A 16-bit document is written at 48 bits; full scale stays full scale
+// (not 255 shifted up to 65280).
+TEST_F(PipelineTest, SixteenBitOutputKeepsFullScale) {
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 16, 2, 1, 0, [](int, int x, int) { return x == 0 ? 65535.0 : 0.0; });
+  convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  FIBITMAP* out = FreeImage_Load(FIF_PNG, conversionJob().output_path.c_str(), 0);
+  ASSERT_NE(nullptr, out);
+  ASSERT_EQ(FIT_RGB16, FreeImage_GetImageType(out));
+  const FIRGB16* row = reinterpret_cast<const FIRGB16*>(FreeImage_GetScanLine(out, 0));
+  EXPECT_EQ(65535, row[0].red);
+  EXPECT_EQ(65535, row[0].blue);
+  EXPECT_EQ(0, row[1].green);
+  FreeImage_Unload(out);
+}
+
 TEST_F(PipelineTest, Float32IsToneMappedTo24Bits) {
   PsdDocument doc = makeDocument(PsdMode::kRgb, 32, 4, 4, 0, [](int, int x, int) { return 0.25 * x; });
   testing::Pixels px = convert(doc);
