@@ -93,12 +93,8 @@ double srgbEncode(double linear) {
   return c <= 0.0031308 ? 12.92 * c : 1.055 * std::pow(c, 1.0 / 2.4) - 0.055;
 }
 
-WORD sample16(const std::vector<uint8_t>& plane, size_t i) {
-  return static_cast<WORD>(plane[2 * i] << 8 | plane[2 * i + 1]);
-}
-
-}  // namespace
-
+// One Lab colour (L 0..100, a and b about -128..127) as sRGB at 0..1 per
+// channel, clipped to the gamut.
 void labToSrgb(double l, double a, double b, double rgb[3]) {
   const double fy = (l + 16.0) / 116.0;
   const double x = 0.95047 * labCurveInverse(fy + a / 500.0);
@@ -108,6 +104,8 @@ void labToSrgb(double l, double a, double b, double rgb[3]) {
   rgb[1] = srgbEncode(-0.9692660 * x + 1.8760108 * y + 0.0415560 * z);
   rgb[2] = srgbEncode(0.0556434 * x - 0.2040259 * y + 1.0572252 * z);
 }
+
+}  // namespace
 
 bool setLab16Colours(FIBITMAP* image, const std::vector<uint8_t>& l, const std::vector<uint8_t>& a,
                      const std::vector<uint8_t>& b) {
@@ -119,13 +117,13 @@ bool setLab16Colours(FIBITMAP* image, const std::vector<uint8_t>& l, const std::
   const unsigned step = type == FIT_RGB16 ? 3 : 4;
   for (unsigned y = 0; y < height; ++y) {
     // Plane rows run top to bottom; bitmap scan lines bottom to top.
-    const size_t first = static_cast<size_t>(height - 1 - y) * width;
+    const size_t first = static_cast<size_t>(height - 1 - y) * width * 2;
+    const uint8_t *lr = l.data() + first, *ar = a.data() + first, *br = b.data() + first;
     WORD* p = reinterpret_cast<WORD*>(FreeImage_GetScanLine(image, static_cast<int>(y)));
     for (unsigned x = 0; x < width; ++x, p += step) {
-      const size_t i = first + x;
       double rgb[3];
-      labToSrgb(100.0 * sample16(l, i) / 65535.0, (sample16(a, i) - 32767.5) / 257.0,
-                (sample16(b, i) - 32767.5) / 257.0, rgb);
+      labToSrgb(100.0 * planeSample(lr, x, 16) / 65535.0, (planeSample(ar, x, 16) - 32767.5) / 257.0,
+                (planeSample(br, x, 16) - 32767.5) / 257.0, rgb);
       for (int c = 0; c < 3; ++c) p[c] = static_cast<WORD>(std::lround(rgb[c] * 65535.0));
     }
   }

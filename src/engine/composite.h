@@ -44,10 +44,6 @@ FIBITMAP* greyWithAlpha(FIBITMAP* grey, const std::vector<uint8_t>& plane, int d
 bool setLab16Colours(FIBITMAP* image, const std::vector<uint8_t>& l, const std::vector<uint8_t>& a,
                      const std::vector<uint8_t>& b);
 
-/// One Lab colour (L 0..100, a and b about -128..127) as sRGB at 0..1 per
-/// channel, clipped to the gamut.
-void labToSrgb(double l, double a, double b, double rgb[3]);
-
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_ENGINE_COMPOSITE_H_
