@@ -392,7 +392,7 @@ TEST_F(PreferencesTest, CustomTimestampIsReadFromTheDateAndTimeBoxes) {
   find<wxTimePickerCtrl>("custom_timestamp.time")->SetTime(5, 6, 0);
   dialog_->confirm();
   EXPECT_EQ(2, settings().file_timestamp);
-  EXPECT_EQ(1614834360, settings().custom_timestamp);  // 2021-03-04 05:06:00 as a local date.
+  EXPECT_EQ(1614834360, settings().custom_timestamp);  // 2021-03-04 05:06:00 in the test's time zone (UTC).
 }
 
 }  // namespace

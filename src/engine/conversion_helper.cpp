@@ -21,8 +21,10 @@ namespace {
 int parent_socket = -1;
 bool memory_message_seen = false;
 
+// Nothing is written that the parent was not told of: with the parent gone
+// (or done with this helper) the helper ends instead.
 void tellParentSaving(const std::string& temporary_path) {
-  writeFrame(parent_socket, kFrameSavingNotice, temporary_path);
+  if (!writeFrame(parent_socket, kFrameSavingNotice, temporary_path)) _exit(0);
 }
 
 [[noreturn]] void outOfMemory() { _exit(kHelperOutOfMemoryExit); }
@@ -50,7 +52,8 @@ FileReply convertRequested(const FileRequest& request) {
   ConversionJob& job = conversionJob();
   job.output_path.clear();
   memory_message_seen = false;
-  bool ok = convertFile();
+  // The parent moves the finished file to its name, in list order.
+  bool ok = convertToTemporary();
   if (!ok && memory_message_seen) job.failure_reason = "out of memory: the image needs more than the helper may use";
   FileReply reply = currentFileReply(ok);
   // A file the decoder failed on may have damaged this process's memory.

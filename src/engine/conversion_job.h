@@ -2,6 +2,7 @@
 #ifndef PIXOLUNE_ENGINE_CONVERSION_JOB_H_
 #define PIXOLUNE_ENGINE_CONVERSION_JOB_H_
 
+#include <cstdint>
 #include <string>
 
 namespace pixolune {
@@ -24,6 +25,8 @@ struct ConversionJob {
   std::string output_path;       // Full path of the written file.
   int random_number = 1;         // "%rnd%": 1..99999, new after each converted file.
   int sequence_number = 1;       // "%n%": 1 at start, +1 after each converted file.
+  int64_t name_time = 0;         // Moment the file's date tokens show (Unix time); 0: the clock.
+  std::string temporary_path;    // Finished file waiting to be moved to output_path, or empty.
   std::string failure_reason;    // Why the last convertFile failed (debug output), or empty.
 };
 

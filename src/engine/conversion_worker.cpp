@@ -1,12 +1,14 @@
 #include "engine/conversion_worker.h"
 
 #include <algorithm>
+#include <ctime>
 #include <deque>
 
 #include "engine/conversion_job.h"
 #include "engine/helper_pool.h"
 #include "engine/helper_protocol.h"
 #include "engine/input_list.h"
+#include "engine/output_names.h"
 #include "engine/pipeline.h"
 #include "engine/worker.h"
 #include "platform/console.h"
@@ -32,13 +34,14 @@ void applyFileDate(const ConversionJob& job) {
     int64_t input_time = fileModificationTime(job.input_path);
     if (input_time >= 0) setFileModificationTime(job.output_path, input_time);
   } else if (s.file_timestamp == 2) {
-    setFileModificationTime(job.output_path, localDateToUtc(s.custom_timestamp));
+    setFileModificationTime(job.output_path, s.custom_timestamp);
   }
 }
 
-void printOutcome(const ConversionJob& job, bool ok) {
+void printOutcome(const ConversionJob& job, bool ok, const std::string& wanted) {
   consolePrint("Processing: " + job.input_path);
   consolePrint("Saving As: " + job.output_path);
+  if (ok && wanted != job.output_path) consolePrint("Renamed: " + wanted + " was written earlier in this run");
   consolePrint(ok ? "OK" : "Not OK");
   if (!ok && !job.failure_reason.empty()) consolePrint("Reason: " + job.failure_reason);
 }
@@ -57,7 +60,7 @@ class InProcessConverter {
   void waitForOne(size_t* tag, FileReply* reply) {
     applyFileRequest(request_);
     conversionJob().output_path.clear();  // A file that fails before naming shows no stale path.
-    bool ok = convertFile();
+    bool ok = convertToTemporary();
     *reply = currentFileReply(ok);
     *tag = tag_;
     waiting_ = false;
@@ -73,19 +76,25 @@ class InProcessConverter {
 struct Pending {
   std::string path;
   std::string subfolder;
+  int64_t name_time = 0;
   bool done = false;
   FileReply reply;
 };
 
-// Takes a finished file's outcome in list order: debug lines, counters,
-// file date. True when it was converted.
-bool finishEntry(const Pending& file, bool debug) {
+// Takes a finished file's outcome in list order: moves it to its name,
+// prints the debug lines, advances the counters and dates the file. True
+// when it was converted.
+bool finishEntry(const Pending& file, OutputNames& names, bool debug) {
   ConversionJob& job = conversionJob();
   job.input_path = file.path;
   job.source_subfolder = file.subfolder;
+  job.name_time = file.name_time;
   applyFileReply(file.reply);
-  if (debug) printOutcome(job, file.reply.ok);
-  if (!file.reply.ok) return false;
+  bool ok = file.reply.ok;
+  const std::string wanted = job.output_path;
+  if (ok) ok = names.place(file.reply.temporary_path, wanted, &job.output_path, &job.failure_reason);
+  if (debug) printOutcome(job, ok, wanted);
+  if (!ok) return false;
   job.random_number = drawRandomNumber();
   job.sequence_number += 1;
   applyFileDate(job);
@@ -107,11 +116,19 @@ class EntryFeed {
   InputList::Entries::const_iterator at_ = inputList().begin();
 };
 
+std::vector<std::string> listedInputs() {
+  std::vector<std::string> paths;
+  for (const auto& [path, entry] : inputList())
+    if (entry.listed != 0) paths.push_back(path);
+  return paths;
+}
+
 // Keeps the converter's slots busy in list order and takes the outcomes in
 // list order as they complete. Returns the number of files converted.
 template <class Converter>
 int convertEntries(Converter& converter, bool debug) {
   ConversionJob& job = conversionJob();
+  OutputNames names(job.output_folder, listedInputs());
   const bool parallel = converter.slots() > 1;
   std::deque<Pending> window;
   size_t first_tag = 0;
@@ -129,10 +146,12 @@ int convertEntries(Converter& converter, bool debug) {
       job.source_subfolder = entry->second.source_subfolder;
       if (!parallel) reportEntry(++number, job.input_path);
       if (settings().keep_subfolders) ensureOutputSubfolder();
+      job.name_time = static_cast<int64_t>(time(nullptr));
       converter.submit(currentFileRequest(), first_tag + window.size());
       window.emplace_back();
       window.back().path = job.input_path;
       window.back().subfolder = job.source_subfolder;
+      window.back().name_time = job.name_time;
     }
     if (window.empty()) break;
     size_t tag = 0;
@@ -142,7 +161,7 @@ int convertEntries(Converter& converter, bool debug) {
     window[tag - first_tag].done = true;
     for (; !window.empty() && window.front().done; window.pop_front(), ++first_tag) {
       if (parallel) reportEntry(++finished, window.front().path);
-      if (finishEntry(window.front(), debug)) ++converted;
+      if (finishEntry(window.front(), names, debug)) ++converted;
     }
   }
   return converted;

@@ -15,11 +15,10 @@ namespace {
 
 const char kDefaultMask[] = "%filename%.%ext%";
 
-std::string inputBaseName() { return stripExtension(fileNameOf(conversionJob().input_path)); }
-
-// One field of the current local time, taken from the clock when asked.
-std::string clockField(const char* format) {
-  time_t now = time(nullptr);
+// One field of the naming moment in local time: `when`, or the clock now
+// when it is 0.
+std::string clockField(const char* format, int64_t when) {
+  time_t now = when != 0 ? static_cast<time_t>(when) : time(nullptr);
   struct tm local;
   localtime_r(&now, &local);
   char buf[16];
@@ -34,22 +33,22 @@ std::string fiveDigits(int n) {
   return buf;
 }
 
-std::string tokenValue(size_t index) {
-  const ConversionJob& job = conversionJob();
+std::string tokenValue(const NameFields& job, size_t index) {
+  const std::string base = index <= 3 ? stripExtension(fileNameOf(job.input_path)) : std::string();
   switch (index) {
-    case 0: return inputBaseName();
-    case 1: return toUpper(inputBaseName());
-    case 2: return toLower(inputBaseName());
-    case 3: return titleCase(inputBaseName());
+    case 0: return base;
+    case 1: return toUpper(base);
+    case 2: return toLower(base);
+    case 3: return titleCase(base);
     case 4: return job.output_extension;
     case 5: return toUpper(job.output_extension);
     case 6: return titleCase(job.output_extension);
-    case 7: return clockField("%Y");
-    case 8: return clockField("%m");
-    case 9: return clockField("%d");
-    case 10: return clockField("%H");
-    case 11: return clockField("%M");
-    case 12: return clockField("%S");
+    case 7: return clockField("%Y", job.name_time);
+    case 8: return clockField("%m", job.name_time);
+    case 9: return clockField("%d", job.name_time);
+    case 10: return clockField("%H", job.name_time);
+    case 11: return clockField("%M", job.name_time);
+    case 12: return clockField("%S", job.name_time);
     case 13: return std::to_string(job.target_bpp);
     case 14: return std::to_string(job.result_width);
     case 15: return std::to_string(job.result_height);
@@ -74,18 +73,40 @@ std::string stripExtension(const std::string& file_name) {
   return dot == std::string::npos ? file_name : file_name.substr(0, dot);
 }
 
+NameFields currentNameFields() {
+  const ConversionJob& job = conversionJob();
+  NameFields fields;
+  fields.input_path = job.input_path;
+  fields.source_subfolder = job.source_subfolder;
+  fields.output_folder = job.output_folder;
+  fields.output_extension = job.output_extension;
+  fields.target_bpp = job.target_bpp;
+  fields.result_width = job.result_width;
+  fields.result_height = job.result_height;
+  fields.random_number = job.random_number;
+  fields.sequence_number = job.sequence_number;
+  fields.name_time = job.name_time;
+  return fields;
+}
+
 std::string replaceToken(const std::string& text, const std::string& token) {
+  return replaceToken(currentNameFields(), text, token);
+}
+
+std::string replaceToken(const NameFields& fields, const std::string& text, const std::string& token) {
   const auto& tokens = maskTokens();
   auto it = std::find(tokens.begin(), tokens.end(), toLower(token));
   if (it == tokens.end()) return text;
-  return replaceIgnoreCase(text, token, tokenValue(static_cast<size_t>(it - tokens.begin())));
+  return replaceIgnoreCase(text, token, tokenValue(fields, static_cast<size_t>(it - tokens.begin())));
 }
 
-std::string expandMask() {
+std::string expandMask() { return expandMask(currentNameFields()); }
+
+std::string expandMask(const NameFields& fields) {
   std::string mask = toLower(settings().filename_mask);
   if (mask.empty()) mask = kDefaultMask;
   for (const std::string& token : maskTokens())
-    if (mask.find(token) != std::string::npos) mask = replaceToken(mask, token);
+    if (mask.find(token) != std::string::npos) mask = replaceToken(fields, mask, token);
   return mask;
 }
 
@@ -97,11 +118,12 @@ std::string expandWatermarkText(const std::string& text) {
   return working;
 }
 
-std::string makeOutputPath() {
-  const ConversionJob& job = conversionJob();
-  std::string path = job.output_folder;
-  if (settings().keep_subfolders) path += job.source_subfolder;
-  return path + expandMask();
+std::string makeOutputPath() { return outputPathFor(currentNameFields()); }
+
+std::string outputPathFor(const NameFields& fields) {
+  std::string path = fields.output_folder;
+  if (settings().keep_subfolders) path += fields.source_subfolder;
+  return path + expandMask(fields);
 }
 
 }  // namespace pixolune

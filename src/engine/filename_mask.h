@@ -3,6 +3,7 @@
 #ifndef PIXOLUNE_ENGINE_FILENAME_MASK_H_
 #define PIXOLUNE_ENGINE_FILENAME_MASK_H_
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,16 +12,37 @@ namespace pixolune {
 /// The 18 tokens in expansion order.
 const std::vector<std::string>& maskTokens();
 
-/// output_folder + (source_subfolder when keep_subfolders) + expandMask().
+/// What a file's name is made of: the job fields the tokens read.
+struct NameFields {
+  std::string input_path;
+  std::string source_subfolder;
+  std::string output_folder;
+  std::string output_extension;
+  int target_bpp = 0;
+  int result_width = 0;
+  int result_height = 0;
+  int random_number = 1;
+  int sequence_number = 1;
+  int64_t name_time = 0;  // Unix time the date tokens show; 0: the clock at expansion.
+};
+
+/// The current file's fields from conversionJob().
+NameFields currentNameFields();
+
+/// output_folder + (source_subfolder when keep_subfolders) + expandMask(),
+/// for the current file or for `fields`. Reads settings().
 std::string makeOutputPath();
+std::string outputPathFor(const NameFields& fields);
 
 /// filename_mask lower-cased (empty: "%filename%.%ext%") with every token
 /// replaced by the current file's value.
 std::string expandMask();
+std::string expandMask(const NameFields& fields);
 
 /// Replaces every occurrence of one token (letter case ignored) by its value
 /// for the current file and moment.
 std::string replaceToken(const std::string& text, const std::string& token);
+std::string replaceToken(const NameFields& fields, const std::string& text, const std::string& token);
 
 /// The name without its last "." and what follows; unchanged without ".".
 std::string stripExtension(const std::string& file_name);

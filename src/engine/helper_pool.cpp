@@ -1,6 +1,8 @@
 #include "engine/helper_pool.h"
 
+#include <limits.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -8,6 +10,8 @@
 #include <deque>
 
 #include "engine/conversion_helper.h"
+#include "engine/output_names.h"
+#include "platform/files.h"
 #include "platform/helper_process.h"
 
 namespace pixolune {
@@ -36,6 +40,22 @@ std::string describeEnd(const HelperExit& end, bool timed_out, const IsolationCo
   return "crashed: the conversion helper ended with status " + std::to_string(end.code);
 }
 
+// True when `path` is a name the helper with process id `pid` may write
+// while it converts: a ".pxl-<pid>-<number>" file inside the output folder,
+// reached without leaving it through a symbolic link.
+bool isHelperTemporary(const std::string& path, pid_t pid, const std::string& output_folder) {
+  if (!isInsideFolder(path, output_folder)) return false;
+  const std::string name = fileNameOf(path);
+  const std::string marker = ".pxl-" + std::to_string(pid) + "-";
+  const size_t at = name.rfind(marker);
+  if (at == std::string::npos || at + marker.size() == name.size()) return false;
+  for (size_t i = at + marker.size(); i < name.size(); ++i)
+    if (name[i] < '0' || name[i] > '9') return false;
+  char real_folder[PATH_MAX], real_output[PATH_MAX];
+  return realpath(folderOf(path).c_str(), real_folder) && realpath(output_folder.c_str(), real_output) &&
+         isInsideFolder(std::string(real_folder) + "/x", real_output);
+}
+
 }  // namespace
 
 IsolationConfig& conversionIsolation() {
@@ -62,12 +82,34 @@ HelperPool::HelperPool(const IsolationConfig& config, const RunSetup& setup, int
   if (copy.memory_limit == 0) copy.memory_limit = config_.memory_limit ? config_.memory_limit : defaultMemoryLimit();
   config_.memory_limit = copy.memory_limit;
   setup_bytes_ = encodeRunSetup(copy);
+  output_folder_ = copy.output_folder;
   for (int i = 0; i < std::max(1, helpers); ++i) slots_.push_back(std::make_unique<Slot>());
 }
 
 HelperPool::~HelperPool() {
-  for (auto& slot : slots_)
-    if (slot->process) slot->process->finish(slot->files.empty() ? kGraceMs : 0);
+  for (auto& slot : slots_) {
+    if (!slot->process) continue;
+    if (slot->files.empty()) slot->process->finish(kGraceMs);
+    else retireHelper(*slot, 0);
+  }
+}
+
+// Ends a helper that may be in the middle of a file (killed at once when
+// `grace_ms` is 0) and waits until it is gone. Then every temporary file it
+// announced is removed, including announcements the parent had not read
+// yet, so nothing it was writing is left behind.
+HelperExit HelperPool::retireHelper(Slot& slot, int grace_ms) {
+  const pid_t pid = slot.process->pid();
+  if (grace_ms == 0) slot.process->kill();
+  HelperExit end = slot.process->reap(grace_ms);
+  uint8_t kind = 0;
+  std::string payload;
+  while (readFrame(slot.process->socket(), monotonicMilliseconds(), &kind, &payload) == FrameRead::kFrame)
+    if (kind == kFrameSavingNotice && isHelperTemporary(payload, pid, output_folder_)) unlink(payload.c_str());
+  if (!slot.temporary_path.empty()) unlink(slot.temporary_path.c_str());
+  slot.temporary_path.clear();
+  slot.process.reset();
+  return end;
 }
 
 int HelperPool::pending() const {
@@ -83,16 +125,27 @@ bool HelperPool::startHelper(Slot& slot, std::string* err) {
     slot.process.reset();
     return false;
   }
-  // A helper that died at once shows up as a closed socket when its reply is
-  // read, and is then told apart by how it ended.
+  // A helper that died at once fails this write and the next ones; how it
+  // ended then decides the outcome of its first file (endHelper).
   writeFrame(slot.process->socket(), kFrameRunSetup, setup_bytes_);
+  return true;
+}
+
+// Sends the slot's files, from `from` on, to its helper. False when the
+// helper is gone.
+bool HelperPool::sendQueue(Slot& slot, size_t from) {
+  for (size_t i = from; i < slot.files.size(); ++i)
+    if (!writeFrame(slot.process->socket(), kFrameFileRequest, encodeFileRequest(slot.files[i].request))) return false;
   return true;
 }
 
 // Starts a fresh helper for the files still queued on the slot and sends
 // them again; when none can be started they all fail.
 void HelperPool::restartWithQueue(Slot& slot) {
-  if (slot.process) slot.process->finish(kGraceMs);
+  if (slot.process) {
+    if (slot.files.empty()) slot.process->finish(kGraceMs);
+    else retireHelper(slot, 0);  // It may already be writing a file that the fresh helper will convert again.
+  }
   slot.process.reset();
   slot.temporary_path.clear();
   if (slot.files.empty()) return;
@@ -103,8 +156,16 @@ void HelperPool::restartWithQueue(Slot& slot) {
     slot.files.clear();
     return;
   }
-  for (const auto& file : slot.files) writeFrame(slot.process->socket(), kFrameFileRequest, encodeFileRequest(file.request));
   slot.deadline = monotonicMilliseconds() + config_.time_limit_ms;
+  if (!sendQueue(slot, 0)) failFirstFile(slot);
+}
+
+// The helper is gone before it took its files: its first file fails as
+// its end says (the rest go to a fresh helper).
+void HelperPool::failFirstFile(Slot& slot) {
+  size_t tag = 0;
+  FileReply reply;
+  if (endHelper(slot, false, &tag, &reply)) ready_.emplace_back(tag, std::move(reply));
 }
 
 void HelperPool::submit(const FileRequest& request, size_t tag) {
@@ -117,8 +178,7 @@ void HelperPool::submit(const FileRequest& request, size_t tag) {
     return;
   }
   if (slot.files.size() == 1) slot.deadline = monotonicMilliseconds() + config_.time_limit_ms;
-  // A helper that died since its last file shows up as a closed socket.
-  writeFrame(slot.process->socket(), kFrameFileRequest, encodeFileRequest(request));
+  if (!sendQueue(slot, slot.files.size() - 1)) failFirstFile(slot);  // It died since its last file.
 }
 
 // Ends a helper that died, hung or broke the protocol; its first file
@@ -127,10 +187,7 @@ void HelperPool::submit(const FileRequest& request, size_t tag) {
 // try in a fresh helper. Files queued behind it go to the fresh helper.
 // True when the first file is done (*tag, *reply say how it failed).
 bool HelperPool::endHelper(Slot& slot, bool timed_out, size_t* tag, FileReply* reply) {
-  if (timed_out) slot.process->kill();
-  HelperExit end = slot.process->finish(timed_out ? 0 : kGraceMs);
-  slot.process.reset();
-  if (!slot.temporary_path.empty()) unlink(slot.temporary_path.c_str());
+  HelperExit end = retireHelper(slot, timed_out ? 0 : kGraceMs);
   Slot::Queued& first = slot.files.front();
   const bool retry = slot.files_done > 0 && !first.second_try;
   if (retry) {
@@ -144,6 +201,34 @@ bool HelperPool::endHelper(Slot& slot, bool timed_out, size_t* tag, FileReply* r
   return !retry;
 }
 
+// Ends a helper that said something it must not (a file name outside its
+// own): the parent trusts nothing more from it. Its first file fails with
+// `reason`, without a second try; the temporary file it named is removed
+// only when it was one of its own.
+bool HelperPool::refuseHelper(Slot& slot, const std::string& reason, size_t* tag, FileReply* reply) {
+  retireHelper(slot, 0);
+  *tag = slot.files.front().tag;
+  *reply = failedReply("the conversion helper was stopped: " + reason);
+  slot.files.pop_front();
+  restartWithQueue(slot);
+  return true;
+}
+
+// Checks a reply against what the parent expects for the file: the output
+// path the mask gives for it, written under the temporary name the helper
+// announced. Empty when it holds.
+std::string HelperPool::replyProblem(const Slot& slot, const FileReply& reply) const {
+  if (!reply.ok) return "";
+  const std::string expected = expectedOutputPath(slot.files.front().request, reply);
+  if (reply.output_path != expected)
+    return "it reported the output \"" + reply.output_path + "\" where \"" + expected + "\" was expected";
+  const std::string& tmp = slot.temporary_path;
+  if (tmp.size() <= expected.size() || tmp.compare(0, expected.size(), expected) != 0 ||
+      !isHelperTemporary(tmp, slot.process->pid(), output_folder_))
+    return "it reported a converted file without a temporary file of its own";
+  return "";
+}
+
 // Reads what a busy helper sent, or ends it when its time is up. True when
 // a file is done (*tag and *reply hold its outcome).
 bool HelperPool::serviceSlot(Slot& slot, bool readable, size_t* tag, FileReply* reply) {
@@ -155,11 +240,20 @@ bool HelperPool::serviceSlot(Slot& slot, bool readable, size_t* tag, FileReply* 
   std::string payload;
   FrameRead r = readFrame(slot.process->socket(), slot.deadline, &kind, &payload);
   if (r == FrameRead::kFrame && kind == kFrameSavingNotice) {
+    if (!isHelperTemporary(payload, slot.process->pid(), output_folder_))
+      return refuseHelper(slot, "it named the temporary file \"" + payload + "\", which is not its own", tag, reply);
     slot.temporary_path = payload;
     return false;
   }
   if (r != FrameRead::kFrame || kind != kFrameFileReply || !decodeFileReply(payload, reply))
     return endHelper(slot, r == FrameRead::kTimeout, tag, reply);
+  const std::string problem = replyProblem(slot, *reply);
+  if (!problem.empty()) return refuseHelper(slot, problem, tag, reply);
+  if (reply->ok) {
+    reply->temporary_path = slot.temporary_path;
+  } else if (!slot.temporary_path.empty()) {
+    unlink(slot.temporary_path.c_str());
+  }
   *tag = slot.files.front().tag;
   slot.files.pop_front();
   slot.temporary_path.clear();

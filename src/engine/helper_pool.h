@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/helper_protocol.h"
+#include "platform/helper_process.h"
 
 namespace pixolune {
 
@@ -58,7 +59,12 @@ class HelperPool {
 
   /// Blocks until one submitted file is done and returns its tag and reply.
   /// A file whose helper failed has ok false and a failure_reason beginning
-  /// "crashed", "timed out" or "out of memory".
+  /// "crashed", "timed out" or "out of memory". A helper is trusted with
+  /// nothing outside the run's output folder: one that names a temporary
+  /// file other than its own ".pxl-<pid>-<n>" file there, or reports an
+  /// output path other than the mask gives for the file, is killed and the
+  /// file fails ("the conversion helper was stopped: ..."); no other file is
+  /// removed or touched. An ok reply carries the checked temporary_path.
   /// REQUIRES: pending() > 0.
   void waitForOne(size_t* tag, FileReply* reply);
 
@@ -68,10 +74,16 @@ class HelperPool {
   void restartWithQueue(Slot& slot);
   bool serviceSlot(Slot& slot, bool readable, size_t* tag, FileReply* reply);
   bool endHelper(Slot& slot, bool timed_out, size_t* tag, FileReply* reply);
+  bool refuseHelper(Slot& slot, const std::string& reason, size_t* tag, FileReply* reply);
+  std::string replyProblem(const Slot& slot, const FileReply& reply) const;
+  bool sendQueue(Slot& slot, size_t from);
+  void failFirstFile(Slot& slot);
+  HelperExit retireHelper(Slot& slot, int grace_ms);
 
   IsolationConfig config_;
   int depth_ = 1;
   std::string setup_bytes_;
+  std::string output_folder_;  // The run's; every temporary file a helper names lies inside it.
   std::vector<std::unique_ptr<Slot>> slots_;
   std::vector<std::pair<size_t, FileReply>> ready_;  // Failed before reaching a helper.
 };

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <filesystem>
+
 #include "engine/conversion_job.h"
 #include "engine/format_table.h"
 #include "engine/pipeline.h"
@@ -51,8 +54,21 @@ class HelperPoolTest : public ::testing::Test {
       replies.emplace_back();
       pool.waitForOne(&tag, &replies.back());
       EXPECT_EQ(i, tag);
+      place(replies.back());
     }
     return replies;
+  }
+  // What the conversion worker does with a converted file.
+  static void place(const FileReply& reply) {
+    if (reply.ok) {
+      EXPECT_EQ(0, rename(reply.temporary_path.c_str(), reply.output_path.c_str()));
+    }
+  }
+  // A helper that announces `temporary` (a shell word) as the file it is
+  // writing, then dies.
+  std::string announcer(const std::string& name, const std::string& temporary) {
+    // The notice frame: kind 3, 32-bit length (little-endian), the path.
+    return script(name, "t=" + temporary + "\ntouch \"$t\"\nprintf '\\003'\"$(printf '\\\\%03o' ${#t})\"'\\000\\000\\000%s' \"$t\" >&3\nsleep 0.2\nkill -KILL $$");
   }
   TempDir dir;
   IsolationConfig config;
@@ -95,6 +111,7 @@ TEST_F(HelperPoolTest, FilesQueuedBehindACrashGoToTheNextHelper) {
     FileReply reply;
     pool.waitForOne(&tag, &reply);
     ASSERT_LT(tag, 3u);
+    place(reply);
     replies[tag] = reply;
   }
   EXPECT_EQ(0, pool.pending());
@@ -122,14 +139,38 @@ TEST_F(HelperPoolTest, ExhaustedMemoryIsNamed) {
 }
 
 TEST_F(HelperPoolTest, ATemporaryFileOfAHelperThatDiedIsRemoved) {
-  const std::string temporary = dir.file("a.png.pxl-1-0");
-  const std::string size = std::to_string(temporary.size());
-  // The notice frame: kind 3, 32-bit length (little-endian), the path.
-  config.program = script("dies-saving.sh", "touch " + temporary + "\nprintf '\\003'\"$(printf '\\\\%03o' " + size +
-                                                ")\"'\\000\\000\\000%s' " + temporary + " >&3\nsleep 0.2\nkill -KILL $$");
+  config.program = announcer("dies-saving.sh", dir.file("a.png.pxl-$$-0"));
   std::vector<FileReply> replies = convert({putPsd("a.psd")});
   EXPECT_EQ(0u, replies[0].failure_reason.rfind("crashed", 0)) << replies[0].failure_reason;
-  EXPECT_FALSE(pathExists(temporary));
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_EQ(std::string::npos, entry.path().string().find(".pxl-")) << entry.path();
+}
+
+// A helper decoding a hostile document may say anything: the parent removes
+// or moves nothing but the helper's own temporary files in the output folder.
+TEST_F(HelperPoolTest, AForeignPathFromAHelperIsLeftAlone) {
+  const std::string victims[] = {
+      dir.file("notes.txt"),                     // Not a temporary name at all.
+      dir.file("a.png.pxl-1-0"),                 // Another process's temporary name.
+      "/tmp/" + fileNameOf(dir.path()) + "-outside.pxl-$$-0",  // The helper's name, outside the folder.
+      dir.file("../" + fileNameOf(dir.path()) + "-up.pxl-$$-0"),
+  };
+  for (size_t i = 0; i < std::size(victims); ++i) {
+    config.program = announcer("foreign" + std::to_string(i) + ".sh", victims[i]);
+    std::vector<FileReply> replies = convert({putPsd("a.psd")});
+    EXPECT_FALSE(replies[0].ok);
+    EXPECT_EQ(0u, replies[0].failure_reason.rfind("the conversion helper was stopped: it named the temporary file", 0))
+        << replies[0].failure_reason;
+  }
+  EXPECT_TRUE(pathExists(dir.file("notes.txt")));
+  EXPECT_TRUE(pathExists(dir.file("a.png.pxl-1-0")));
+  int outside = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/tmp"))
+    if (entry.path().filename().string().rfind(fileNameOf(dir.path()) + "-", 0) == 0) {
+      ++outside;
+      std::filesystem::remove(entry.path());
+    }
+  EXPECT_EQ(2, outside);
 }
 
 TEST_F(HelperPoolTest, AProgramThatCannotStartFailsEveryFileWithoutHanging) {

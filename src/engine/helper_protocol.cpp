@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/conversion_job.h"
+#include "engine/filename_mask.h"
 #include "settings/settings_file.h"
 
 namespace pixolune {
@@ -140,6 +141,7 @@ std::string encodeFileRequest(const FileRequest& request) {
   out.text(request.source_subfolder);
   out.i32(request.random_number);
   out.i32(request.sequence_number);
+  out.u64(static_cast<uint64_t>(request.name_time));
   return out.take();
 }
 
@@ -149,6 +151,7 @@ bool decodeFileRequest(std::string_view bytes, FileRequest* request) {
   request->source_subfolder = in.text();
   request->random_number = in.i32();
   request->sequence_number = in.i32();
+  request->name_time = static_cast<int64_t>(in.u64());
   return in.finished();
 }
 
@@ -207,7 +210,7 @@ void applyRunSetup(const RunSetup& setup) {
 
 FileRequest currentFileRequest() {
   const ConversionJob& job = conversionJob();
-  return {job.input_path, job.source_subfolder, job.random_number, job.sequence_number};
+  return {job.input_path, job.source_subfolder, job.random_number, job.sequence_number, job.name_time};
 }
 
 void applyFileRequest(const FileRequest& request) {
@@ -216,12 +219,13 @@ void applyFileRequest(const FileRequest& request) {
   job.source_subfolder = request.source_subfolder;
   job.random_number = request.random_number;
   job.sequence_number = request.sequence_number;
+  job.name_time = request.name_time;
 }
 
 FileReply currentFileReply(bool ok) {
   const ConversionJob& job = conversionJob();
-  return {ok, job.output_path, job.target_bpp, job.source_bpp, job.result_width, job.result_height,
-          job.failure_reason, false};
+  return {ok,         job.output_path,    job.target_bpp, job.source_bpp, job.result_width, job.result_height,
+          job.failure_reason, false, job.temporary_path};
 }
 
 void applyFileReply(const FileReply& reply) {
@@ -232,6 +236,19 @@ void applyFileReply(const FileReply& reply) {
   job.result_width = reply.result_width;
   job.result_height = reply.result_height;
   job.failure_reason = reply.failure_reason;
+}
+
+std::string expectedOutputPath(const FileRequest& request, const FileReply& reply) {
+  NameFields fields = currentNameFields();
+  fields.input_path = request.input_path;
+  fields.source_subfolder = request.source_subfolder;
+  fields.random_number = request.random_number;
+  fields.sequence_number = request.sequence_number;
+  fields.name_time = request.name_time;
+  fields.target_bpp = reply.target_bpp;
+  fields.result_width = reply.result_width;
+  fields.result_height = reply.result_height;
+  return outputPathFor(fields);
 }
 
 }  // namespace pixolune

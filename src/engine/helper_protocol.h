@@ -41,6 +41,7 @@ struct FileRequest {
   std::string source_subfolder;
   int32_t random_number = 1;
   int32_t sequence_number = 1;
+  int64_t name_time = 0;  // Unix time the date tokens of its name show; 0: the helper's clock.
 };
 
 /// What converting one file gave.
@@ -53,6 +54,10 @@ struct FileReply {
   int32_t result_height = 0;
   std::string failure_reason;
   bool helper_spent = false;  // The helper should not be trusted with another file.
+  // The converted file waiting under its temporary name to be moved to
+  // output_path. Not sent: the parent takes it from the saving notice it
+  // checked, never from the reply.
+  std::string temporary_path;
 };
 
 /// Byte forms of the messages. A decode fails (false) on a payload that is
@@ -81,6 +86,11 @@ FileReply currentFileReply(bool ok);
 
 /// Copies a reply's outcome fields into the process-wide job.
 void applyFileReply(const FileReply& reply);
+
+/// The output path the parent expects for `request` given the size and
+/// depth `reply` reports: the file-name mask expanded with the run-wide job
+/// fields of this process.
+std::string expectedOutputPath(const FileRequest& request, const FileReply& reply);
 
 }  // namespace pixolune
 

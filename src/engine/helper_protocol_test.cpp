@@ -53,15 +53,16 @@ TEST(HelperProtocolTest, RunSetupCarriesEverySettingExactly) {
 }
 
 TEST(HelperProtocolTest, RequestsAndRepliesRoundTrip) {
-  FileRequest request{"/in/a b.psd", "x/y/", 99999, 123456};
+  FileRequest request{"/in/a b.psd", "x/y/", 99999, 123456, 4102444800};
   FileRequest request_back;
   ASSERT_TRUE(decodeFileRequest(encodeFileRequest(request), &request_back));
   EXPECT_EQ(request.input_path, request_back.input_path);
   EXPECT_EQ(request.source_subfolder, request_back.source_subfolder);
   EXPECT_EQ(99999, request_back.random_number);
   EXPECT_EQ(123456, request_back.sequence_number);
+  EXPECT_EQ(4102444800, request_back.name_time);  // Past 2038.
 
-  FileReply reply{true, "/out/a b.png", 32, 64, 3000, 2000, "", true};
+  FileReply reply{true, "/out/a b.png", 32, 64, 3000, 2000, "", true, ""};
   FileReply reply_back;
   ASSERT_TRUE(decodeFileReply(encodeFileReply(reply), &reply_back));
   EXPECT_TRUE(reply_back.ok);
@@ -74,7 +75,7 @@ TEST(HelperProtocolTest, RequestsAndRepliesRoundTrip) {
 }
 
 TEST(HelperProtocolTest, ShortOrOverlongPayloadsAreRefused) {
-  const std::string reply = encodeFileReply({false, "/out/x.png", 24, 24, 1, 1, "crashed", false});
+  const std::string reply = encodeFileReply({false, "/out/x.png", 24, 24, 1, 1, "crashed", false, ""});
   FileReply back;
   for (size_t cut = 0; cut < reply.size(); ++cut) EXPECT_FALSE(decodeFileReply(reply.substr(0, cut), &back)) << cut;
   EXPECT_FALSE(decodeFileReply(reply + "x", &back));

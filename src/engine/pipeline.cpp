@@ -9,6 +9,7 @@
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "engine/adjust.h"
 #include "engine/bit_depth.h"
@@ -18,6 +19,7 @@
 #include "engine/filename_mask.h"
 #include "engine/format_table.h"
 #include "engine/frame.h"
+#include "engine/output_names.h"
 #include "engine/png_store.h"
 #include "engine/transform.h"
 #include "engine/watermark.h"
@@ -29,26 +31,22 @@ namespace {
 
 SavingObserver saving_observer = nullptr;
 
-// Saves through a temporary file in the same folder, so a failed or
+// Writes the image to a temporary file beside `path`, so a failed or
 // interrupted write never leaves a truncated file at the output path.
-bool saveImage(FIBITMAP* image, const std::string& path, std::string* reason) {
+bool saveTemporary(FIBITMAP* image, const std::string& path, std::string* tmp, std::string* reason) {
   static std::atomic<unsigned> counter{0};
-  std::string tmp = path + ".pxl-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+  *tmp = path + temporarySuffix(getpid(), counter++);
   const ConversionJob& job = conversionJob();
-  if (saving_observer) saving_observer(tmp);
+  if (saving_observer) saving_observer(*tmp);
   PngStoreResult stored = PngStoreResult::kNotHandled;
-  if (isUncompressedPngSave(job.format_id, job.save_flags)) stored = storeUncompressedPng(image, tmp);
+  if (isUncompressedPngSave(job.format_id, job.save_flags)) stored = storeUncompressedPng(image, *tmp);
   const bool saved = stored == PngStoreResult::kNotHandled
-                         ? FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.format_id), image, tmp.c_str(), job.save_flags)
+                         ? FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.format_id), image, tmp->c_str(), job.save_flags)
                          : stored == PngStoreResult::kWritten;
   if (!saved) {
-    unlink(tmp.c_str());
+    unlink(tmp->c_str());
+    tmp->clear();
     *reason = "the image could not be written (missing folder, no space or no permission)";
-    return false;
-  }
-  if (rename(tmp.c_str(), path.c_str()) != 0) {
-    unlink(tmp.c_str());
-    *reason = "the output file could not be replaced";
     return false;
   }
   return true;
@@ -57,6 +55,10 @@ bool saveImage(FIBITMAP* image, const std::string& path, std::string* reason) {
 }  // namespace
 
 void setSavingObserver(SavingObserver observer) { saving_observer = observer; }
+
+std::string temporarySuffix(long pid, unsigned number) {
+  return ".pxl-" + std::to_string(pid) + "-" + std::to_string(number);
+}
 
 ConversionJob& conversionJob() {
   static ConversionJob job;
@@ -87,8 +89,21 @@ bool prepareRun() {
 }
 
 bool convertFile() {
+  if (!convertToTemporary()) return false;
+  ConversionJob& job = conversionJob();
+  const std::string tmp = std::exchange(job.temporary_path, std::string());
+  if (rename(tmp.c_str(), job.output_path.c_str()) != 0) {
+    unlink(tmp.c_str());
+    job.failure_reason = "the output file could not be replaced";
+    return false;
+  }
+  return true;
+}
+
+bool convertToTemporary() {
   ConversionJob& job = conversionJob();
   job.failure_reason.clear();
+  job.temporary_path.clear();
   FIBITMAP* image = decodeDocument(job.input_path, loadFlagsFor("psd"), &job.failure_reason);
   int width = image ? static_cast<int>(FreeImage_GetWidth(image)) : 0;
   int height = image ? static_cast<int>(FreeImage_GetHeight(image)) : 0;
@@ -126,7 +141,9 @@ bool convertFile() {
     job.failure_reason = "a conversion stage failed";
     return false;
   }
-  return saveImage(owned.get(), job.output_path, &job.failure_reason);
+  job.failure_reason = outputPathProblem(job.output_path, job.output_folder, job.input_path);
+  if (!job.failure_reason.empty()) return false;
+  return saveTemporary(owned.get(), job.output_path, &job.temporary_path, &job.failure_reason);
 }
 
 }  // namespace pixolune

@@ -19,6 +19,18 @@ bool prepareRun();
 /// Runs on the worker thread; reads Settings, writes ConversionJob.
 bool convertFile();
 
+/// convertFile without the last step: the file is written to a temporary
+/// name beside output_path (in temporary_path) and left there for the
+/// caller to move (the conversion worker does it in list order, so names
+/// are decided the same way however many files are converted at once).
+/// Refuses an output path outside output_folder or equal to the input.
+/// On failure nothing is left behind and temporary_path is empty.
+bool convertToTemporary();
+
+/// What the temporary file of output path P is called while it is written
+/// by process `pid`: P + this suffix (".pxl-<pid>-<number>").
+std::string temporarySuffix(long pid, unsigned number);
+
 /// Called with the temporary file's path just before convertFile writes it
 /// (null: nobody is told). A conversion helper tells its parent, which
 /// removes the file if the helper dies before renaming or removing it.

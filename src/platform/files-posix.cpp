@@ -51,23 +51,7 @@ bool setFileModificationTime(const std::string& path, int64_t seconds_utc) {
   times[0].tv_sec = static_cast<time_t>(seconds_utc);
   times[0].tv_nsec = 0;
   times[1] = times[0];
-  return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
-}
-
-int64_t localDateToUtc(int32_t local_date) {
-  // Interpret the count as a wall-clock time and let mktime find its offset.
-  time_t as_utc = static_cast<time_t>(local_date);
-  struct tm broken;
-  gmtime_r(&as_utc, &broken);
-  broken.tm_isdst = -1;
-  return static_cast<int64_t>(mktime(&broken));
-}
-
-int32_t utcToLocalDate(int64_t utc) {
-  time_t t = static_cast<time_t>(utc);
-  struct tm local;
-  localtime_r(&t, &local);
-  return static_cast<int32_t>(utc + local.tm_gmtoff);
+  return utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 std::string programFolder() {

@@ -19,12 +19,9 @@ bool makeFolders(const std::string& path);
 /// Modification time in seconds since the epoch (UTC); -1 on failure.
 int64_t fileModificationTime(const std::string& path);
 
-/// Sets the modification (and access) time; false on failure.
+/// Sets the modification (and access) time of the path itself (a symbolic
+/// link is not followed); false on failure.
 bool setFileModificationTime(const std::string& path, int64_t seconds_utc);
-
-/// Local-time date (Settings' date form) to UTC seconds and back.
-int64_t localDateToUtc(int32_t local_date);
-int32_t utcToLocalDate(int64_t utc);
 
 /// The folder holding the running program, ending with "/".
 std::string programFolder();

@@ -153,9 +153,13 @@ void HelperProcess::kill() {
 }
 
 HelperExit HelperProcess::finish(int grace_ms) {
-  HelperExit result;
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
+  return reap(grace_ms);
+}
+
+HelperExit HelperProcess::reap(int grace_ms) {
+  HelperExit result;
   if (pid_ <= 0) return result;
   int status = 0;
   const int64_t deadline = monotonicMilliseconds() + grace_ms;

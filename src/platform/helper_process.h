@@ -75,6 +75,10 @@ class HelperProcess {
   /// has not ended within `grace_ms`) and says how it ended.
   HelperExit finish(int grace_ms);
 
+  /// Waits for the process to end like finish(), but leaves the socket
+  /// open, so what the process sent before it ended can still be read.
+  HelperExit reap(int grace_ms);
+
  private:
   pid_t pid_ = -1;
   int fd_ = -1;

@@ -11,7 +11,8 @@ namespace pixolune {
 /// Every user option. Fields follow the configuration file's keys in lower case
 /// with underscores. Enumerations hold small codes (the positions of the choices
 /// in the preferences dialog, counted from 0). Colours are six upper-case hex
-/// digits, red, green, blue. Dates are seconds since 1970-01-01 local time.
+/// digits, red, green, blue. Dates are seconds since 1970-01-01 local time, except
+/// custom_timestamp, which is Unix time (seconds since 1970-01-01 UTC).
 /// Text fields are never "null": empty text instead. No field is range-checked
 /// here; the preferences dialog and the option parser enforce the ranges.
 struct Settings {
@@ -166,7 +167,7 @@ struct Settings {
   // [Advanced]
   std::string filename_mask = "%filename%.%ext%";
   uint8_t file_timestamp = 0;                 // 0 current, 1 original, 2 custom.
-  int32_t custom_timestamp = 0;               // Default: now.
+  int32_t custom_timestamp = 0;               // Date given to written files with file_timestamp 2, Unix time (UTC).
   bool out_folders_history = true;
   uint8_t out_folders_number = 5;             // 1..50.
   bool keep_subfolders = true;

@@ -78,7 +78,7 @@ void bindTimestamp(PreferencesWindow& dialog, wxDatePickerCtrl* date, wxTimePick
         *shown = s.custom_timestamp;
         const time_t value = s.custom_timestamp;
         std::tm parts{};
-        gmtime_r(&value, &parts);  // The stored date already counts local time.
+        localtime_r(&value, &parts);  // Unix time, shown as the user's local time.
         const wxDateTime when(static_cast<wxDateTime::wxDateTime_t>(parts.tm_mday),
                               static_cast<wxDateTime::Month>(parts.tm_mon), parts.tm_year + 1900,
                               static_cast<wxDateTime::wxDateTime_t>(parts.tm_hour),
@@ -95,7 +95,8 @@ void bindTimestamp(PreferencesWindow& dialog, wxDatePickerCtrl* date, wxTimePick
         parts.tm_mday = day.GetDay();
         parts.tm_hour = clock.GetHour();
         parts.tm_min = clock.GetMinute();
-        const int32_t minutes = static_cast<int32_t>(timegm(&parts));
+        parts.tm_isdst = -1;
+        const int32_t minutes = static_cast<int32_t>(mktime(&parts));
         s.custom_timestamp = minutes == *shown - *shown % 60 ? *shown : minutes;
       });
 }

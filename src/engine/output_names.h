@@ -1,0 +1,63 @@
+// Where converted files land: the checks that keep a run inside its output
+// folder, off its own input documents, and from writing one path twice.
+#ifndef PIXOLUNE_ENGINE_OUTPUT_NAMES_H_
+#define PIXOLUNE_ENGINE_OUTPUT_NAMES_H_
+
+#include <sys/types.h>
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pixolune {
+
+/// The path with repeated "/" and "." steps removed and each ".." step
+/// taking back the step before it (a ".." above the root is kept). Purely
+/// textual: symbolic links are not followed.
+std::string lexicallyNormal(const std::string& path);
+
+/// True when `path` lies below `folder`, both compared in lexical form.
+bool isInsideFolder(const std::string& path, const std::string& folder);
+
+/// The path with " (n)" before the last extension of its file name:
+/// "out/a.png", 2 gives "out/a (2).png"; a name without extension gets it
+/// at the end.
+std::string numberedPath(const std::string& path, int n);
+
+/// Why one file's output path must not be written, or empty when it may:
+/// it leads outside `output_folder` (a mask with ".." steps or an absolute
+/// part) or it is the file's own input document.
+std::string outputPathProblem(const std::string& output_path, const std::string& output_folder,
+                              const std::string& input_path);
+
+/// The output paths of one run. A file is moved from its temporary name to
+/// its output path only through place(), in list order, so which file gets
+/// which name never depends on how many files are converted at once.
+/// Files from earlier runs are replaced; a path written earlier in this run
+/// never is. Used by one thread.
+class OutputNames {
+ public:
+  /// `inputs` are every input document of the run.
+  OutputNames(std::string output_folder, const std::vector<std::string>& inputs);
+
+  /// Moves the finished `temporary` file to `wanted`, or, when this run has
+  /// already written `wanted`, to the first free numbered form of it
+  /// ("a (2).png", "a (3).png" ...). *path is where it went. Refuses (false,
+  /// *reason, `temporary` removed) a path outside the output folder, the
+  /// path of an input document of the run, or a temporary file that is not
+  /// one plain file.
+  bool place(const std::string& temporary, const std::string& wanted, std::string* path, std::string* reason);
+
+ private:
+  bool isInput(const std::string& normal_path) const;
+
+  std::string folder_;
+  std::set<std::string> inputs_;                     // Lexical forms.
+  std::set<std::pair<dev_t, ino_t>> input_files_;    // The same files, however they are named.
+  std::set<std::string> written_;                    // Lexical forms of paths written by this run.
+};
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_OUTPUT_NAMES_H_
