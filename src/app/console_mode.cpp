@@ -48,18 +48,23 @@ void printBanner() {
   consolePrint(" ");
 }
 
-[[noreturn]] void runFirstArgumentForm(const CommandLine& line, const std::string& name) {
+[[noreturn]] void runFirstArgumentForm(const CommandLine& line, const std::string& name,
+                                       const std::string& program_name) {
   if (name == "-V" || name == "--VERSION") {
     consolePrint(formatVersion(kProgramVersion));
     endProgram(kExitOk);
   }
   if (name == "-H" || name == "-?" || name == "--HELP") {
-    for (const std::string& text : usageLines("pixolune")) consolePrint(text);
+    for (const std::string& text : usageLines(program_name)) consolePrint(text);
     endProgram(kExitOk);
   }
   SpecialStartMode mode = name == "-U" ? uninstall_mode : screenshot_mode;
   if (!mode) {
     consolePrint("Error: This start mode needs the window mode, which is not available in this build");
+    endProgram(kExitError);
+  }
+  if (!displayNamed()) {
+    consolePrint(kNoDisplayMessage);
     endProgram(kExitError);
   }
   mode(optionValue(line, 1));
@@ -79,17 +84,17 @@ std::vector<std::string> usageLines(const std::string& program_name) {
       "Usage: %s1% -i <filename> [options]",
       " ",
       "  %s1% -i example.%s2%",
-      "  %s1% -i c:\\tmp\\example.%s2%",
-      "  %s1% -i c:\\tmp\\example.%s2% -o d:\\converted",
-      "  %s1% -i c:\\tmp\\filelist.txt",
-      "  %s1% -i c:\\tmp\\ -o d:\\converted --jpg-quality=95",
-      "  %s1% -i c:\\tmp\\ -o d:\\converted -c %s2% --jpg-quality=95",
+      "  %s1% -i ~/pictures/example.%s2%",
+      "  %s1% -i ~/pictures/example.%s2% -o ~/converted",
+      "  %s1% -i ~/pictures/filelist.txt",
+      "  %s1% -i ~/pictures/ -o ~/converted --png-compression=zlib9",
+      "  %s1% -i ~/pictures/ -o ~/converted -c %s2% --png-compression=zlib9",
       " ",
       "Options:",
       " ",
       "  -h, -?, --help            Display this help and exit",
-      "  -i FILE, --input=FILE     Set input file/list/folder",
-      "  -o PATH, --output=PATH    Set output folder",
+      "  -i FILE, --input=FILE     Set input file/list/folder (relative to the working folder)",
+      "  -o PATH, --output=PATH    Set output folder (relative to the working folder)",
       "  -c STR, --conversion=STR  Set output extension, STR = (jpg | bmp | ...)",
       " ",
       "Advanced options:",
@@ -141,7 +146,7 @@ void runConsoleMode(int argc, char** argv) {
   const std::string first = optionName(line, 0);
   if (first == "-U" || first == "-T" || first == "-V" || first == "--VERSION" || first == "-H" || first == "-?" ||
       first == "--HELP")
-    runFirstArgumentForm(line, first);
+    runFirstArgumentForm(line, first, argc > 0 && argv[0] ? fileNameOf(argv[0]) : kProgramFileName);
 
   parseOptions(line);
   if (!line.error_text.empty()) {

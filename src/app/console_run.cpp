@@ -2,6 +2,7 @@
 // conversion and the result lines.
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 #include "app/command_line.h"
 #include "app/keywords.h"
@@ -61,7 +62,7 @@ bool Run::checkInput(std::string* error) {
   ConversionJob& job = conversionJob();
   echo("Input: ", job.input_folder);
   if (!inputExtensionOf(job.input_folder).empty()) {
-    job.input_path = job.input_folder;
+    job.input_path = absolutePath(job.input_folder);
     job.input_folder.clear();
     // Missing, empty, or a folder (a folder whose name has a dot).
     if (fileSize(job.input_path) <= 0 || isFolder(job.input_path)) return *error = "Invalid input file", false;
@@ -70,14 +71,9 @@ bool Run::checkInput(std::string* error) {
   return checkFolder(&job.input_folder, "input", error);
 }
 
-// A folder beginning with ".." is refused; a relative one lies beside the program.
+// A relative folder is taken from the working folder.
 bool Run::checkFolder(std::string* folder, const char* which, std::string* error) const {
-  if (folder->rfind("..", 0) == 0) return *error = std::string("Incorrect ") + which + " folder", false;
-  if (!isAbsolutePath(*folder)) {
-    if (folder->rfind("./", 0) == 0) folder->erase(0, 2);
-    *folder = programFolder() + *folder;
-  }
-  *folder = withTrailingSlash(*folder);
+  *folder = withTrailingSlash(absolutePath(*folder));
   if (!isFolder(*folder)) return *error = std::string("Invalid ") + which + " folder", false;
   return true;
 }
@@ -142,6 +138,15 @@ bool Run::checkFormatOptions(std::string* error) const {
   if (key == "jpg" && (s.jpg_quality < 1 || s.jpg_quality > 100)) return *error = "Invalid jpg-quality value", false;
   if (key == "webp" && (s.webp_quality < 1 || s.webp_quality > 100)) return *error = "Invalid webp-quality value", false;
   return true;
+}
+
+// "1000000000 (2001-09-09 01:46:40 UTC)": the number as given, then what it means.
+std::string unixTimeText(int32_t seconds) {
+  const time_t when = seconds;
+  struct tm utc;
+  char buf[64] = "";
+  if (gmtime_r(&when, &utc)) std::strftime(buf, sizeof buf, " (%Y-%m-%d %H:%M:%S UTC)", &utc);
+  return std::to_string(seconds) + buf;
 }
 
 std::string twoDecimals(float value) {
@@ -236,7 +241,7 @@ void Run::echoNaming() const {
   const Settings& s = settings();
   echo("Filename Mask: ", s.filename_mask);
   echoKeyword("File Timestamp: ", kKeywordsFileTimestamp, s.file_timestamp);
-  if (s.file_timestamp == 2) echo("Custom Timestamp: ", s.custom_timestamp);
+  if (s.file_timestamp == 2) echo("Custom Timestamp: ", unixTimeText(s.custom_timestamp));
   echo("Keep Subfolders: ", s.keep_subfolders ? 1 : 0);
   const int at_once = filesConvertedAtOnce();
   echo("Parallel Jobs: ", runNumbersFiles() ? "1 (the file names or the watermark number the files)"

@@ -66,6 +66,12 @@ std::string makeTitle(const std::string& name, int version) { return name + " " 
 
 const std::string& programTitle() { return titleStorage(); }
 
+bool displayNamed() {
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 && *x11) || (wayland && *wayland);
+}
+
 int acquireSingleInstance(const std::string& name, bool console_run) {
   int handle = lockSingleInstance(name);
   if (handle >= 0) return handle;
@@ -93,6 +99,7 @@ void endProgram(int code) {
 }
 
 void runProgram(int argc, char** argv, void (*window_mode)()) {
+  ignoreBrokenPipes();
   initImageLibrary();
   if (argc == 2 && std::string(argv[1]) == kConversionHelperArgument) endProgram(runConversionHelper(kHelperSocketFd));
   configureIsolation();

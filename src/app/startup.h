@@ -9,6 +9,15 @@ namespace pixolune {
 
 constexpr int kProgramVersion = 280;
 constexpr char kProgramName[] = "Pixolune";
+constexpr char kProgramFileName[] = "pixolune";
+
+/// Printed (with status 1) when a mode that needs windows finds no display.
+constexpr char kNoDisplayMessage[] =
+    "Error: The window mode needs a graphical display, and none is set "
+    "(DISPLAY and WAYLAND_DISPLAY are empty). Use -i for the console mode.";
+
+/// True when the environment names an X11 or Wayland display.
+bool displayNamed();
 
 /// Internal tuning of the conversion helpers, read at start-up (for tests
 /// and benchmarks; not user options): the time a file may take in

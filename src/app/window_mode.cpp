@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "app/startup.h"
+#include "platform/console.h"
 #include "ui/main_window.h"
 #include "ui/window_session.h"
 
@@ -19,18 +20,11 @@ class WindowApp : public wxApp {
   bool OnInit() override { return true; }
 };
 
-bool displayNamed() {
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x11 && *x11) || (wayland && *wayland);
-}
-
 }  // namespace
 
 void runWindowMode() {
   if (!displayNamed()) {
-    std::fprintf(stderr, "Error: The window mode needs a graphical display, and none is set "
-                         "(DISPLAY and WAYLAND_DISPLAY are empty). Use -i for the console mode.\n");
+    consolePrint(kNoDisplayMessage);
     endProgram(1);
   }
   static char program_name[] = "pixolune";

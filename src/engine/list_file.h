@@ -9,11 +9,6 @@
 
 namespace pixolune {
 
-/// The text of a list file as UTF-8. A byte-order mark at the start chooses
-/// the encoding and is dropped: EF BB BF UTF-8, FF FE UTF-16 little-endian,
-/// FE FF UTF-16 big-endian, 00 00 FE FF UTF-32 big-endian; without a mark the
-/// bytes are taken as UTF-8. Broken UTF-16/32 sequences become U+FFFD.
-std::string decodeListText(const std::string& bytes);
 
 /// The lines of decoded text (a line ends at CR, LF or CR LF), each trimmed of
 /// spaces (U+0020 only); empty lines are left out.

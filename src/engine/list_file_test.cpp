@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "platform/text.h"
 #include "support/test_util.h"
 
 namespace pixolune {
@@ -28,21 +29,33 @@ std::string utf16(const std::u16string& text, bool big_endian) {
 
 TEST(ListFileDecodeTest, MarkChoosesTheEncoding) {
   const std::u16string wide = u"/in/\u00E9\U0001D11E.psd\r\n";
-  EXPECT_EQ(kUtf8Path + "\r\n", decodeListText("\xEF\xBB\xBF" + kUtf8Path + "\r\n"));
-  EXPECT_EQ(kUtf8Path + "\r\n", decodeListText(kUtf8Path + "\r\n"));
-  EXPECT_EQ(kUtf8Path + "\r\n", decodeListText("\xFF\xFE" + utf16(wide, false)));
-  EXPECT_EQ(kUtf8Path + "\r\n", decodeListText("\xFE\xFF" + utf16(wide, true)));
+  EXPECT_EQ(kUtf8Path + "\r\n", decodeTextFile("\xEF\xBB\xBF" + kUtf8Path + "\r\n"));
+  EXPECT_EQ(kUtf8Path + "\r\n", decodeTextFile(kUtf8Path + "\r\n"));
+  EXPECT_EQ(kUtf8Path + "\r\n", decodeTextFile("\xFF\xFE" + utf16(wide, false)));
+  EXPECT_EQ(kUtf8Path + "\r\n", decodeTextFile("\xFE\xFF" + utf16(wide, true)));
   std::string utf32 = std::string("\x00\x00\xFE\xFF", 4);
   for (char32_t c : std::u32string(U"/in/\u00E9\U0001D11E.psd"))
     utf32 += std::string{static_cast<char>(c >> 24), static_cast<char>(c >> 16), static_cast<char>(c >> 8),
                          static_cast<char>(c)};
-  EXPECT_EQ(kUtf8Path, decodeListText(utf32));
+  EXPECT_EQ(kUtf8Path, decodeTextFile(utf32));
+  std::string utf32le = std::string("\xFF\xFE\x00\x00", 4);
+  for (char32_t c : std::u32string(U"/in/\u00E9\U0001D11E.psd"))
+    utf32le += std::string{static_cast<char>(c), static_cast<char>(c >> 8), static_cast<char>(c >> 16),
+                           static_cast<char>(c >> 24)};
+  EXPECT_EQ(kUtf8Path, decodeTextFile(utf32le));
+}
+
+TEST(ListFileDecodeTest, UnmarkedLinesThatAreNotUtf8AreLatin1) {
+  // A UTF-8 line, a Latin-1 line ("été"), an overlong "/" and a lone surrogate.
+  const std::string bytes = kUtf8Path + "\r\n/in/\xE9t\xE9.psd\r\n\xC0\xAF\n\xED\xA0\x80";
+  EXPECT_EQ(kUtf8Path + "\r\n/in/\xC3\xA9t\xC3\xA9.psd\r\n\xC3\x80\xC2\xAF\n\xC3\xAD\xC2\xA0\xC2\x80",
+            decodeTextFile(bytes));
 }
 
 TEST(ListFileDecodeTest, BrokenUtf16BecomesReplacementCharacters) {
   // A lone high surrogate, then "a", then an odd trailing byte.
   std::string bytes = std::string("\xFF\xFE", 2) + std::string("\x00\xD8", 2) + std::string("a\x00", 2) + "b";
-  EXPECT_EQ("\xEF\xBF\xBD" "a\xEF\xBF\xBD", decodeListText(bytes));
+  EXPECT_EQ("\xEF\xBF\xBD" "a\xEF\xBF\xBD", decodeTextFile(bytes));
 }
 
 TEST(ListFileDecodeTest, LinesEndAtCrLfOrBothAndLoseOnlySpaces) {

@@ -20,30 +20,6 @@ bool fileIdentity(const std::string& path, std::pair<dev_t, ino_t>* id) {
 
 }  // namespace
 
-std::string lexicallyNormal(const std::string& path) {
-  const bool absolute = isAbsolutePath(path);
-  std::vector<std::string> steps;
-  for (const std::string& step : split(path, '/')) {
-    if (step.empty() || step == ".") continue;
-    if (step == ".." && !steps.empty() && steps.back() != "..") {
-      steps.pop_back();
-    } else if (step != ".." || !absolute) {
-      steps.push_back(step);
-    }
-  }
-  std::string out = absolute ? "/" : "";
-  for (size_t i = 0; i < steps.size(); ++i) out += (i ? "/" : "") + steps[i];
-  return out.empty() ? "." : out;
-}
-
-bool isInsideFolder(const std::string& path, const std::string& folder) {
-  const std::string p = lexicallyNormal(path);
-  const std::string f = lexicallyNormal(folder);
-  if (f == ".") return !isAbsolutePath(p) && p != "." && p != ".." && p.rfind("../", 0) != 0;
-  const std::string prefix = f == "/" ? f : f + "/";
-  return p.size() > prefix.size() && p.compare(0, prefix.size(), prefix) == 0;
-}
-
 std::string numberedPath(const std::string& path, int n) {
   const std::string folder = folderOf(path);
   const std::string name = fileNameOf(path);

@@ -10,15 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace pixolune {
-
-/// The path with repeated "/" and "." steps removed and each ".." step
-/// taking back the step before it (a ".." above the root is kept). Purely
-/// textual: symbolic links are not followed.
-std::string lexicallyNormal(const std::string& path);
-
-/// True when `path` lies below `folder`, both compared in lexical form.
-bool isInsideFolder(const std::string& path, const std::string& folder);
 
 /// The path with " (n)" before the last extension of its file name:
 /// "out/a.png", 2 gives "out/a (2).png"; a name without extension gets it

@@ -120,9 +120,10 @@ void importListWorker() {
   if (readListFile(conversionJob().input_path, &lines)) {
     for (const std::string& line : lines) {
       if (!mayContinue()) break;
-      if (!pathExists(line)) continue;
+      const std::string path = absolutePath(line);  // A relative line is taken from the working folder.
+      if (!pathExists(path)) continue;
       countDone();
-      added += collectItem(line, isFolder(line));
+      added += collectItem(path, isFolder(path));
     }
   }
   addToResult(added);

@@ -1,5 +1,6 @@
 #include "platform/console.h"
 
+#include <csignal>
 #include <cstdio>
 #include <mutex>
 
@@ -33,6 +34,8 @@ void consolePrint(const std::string& line) {
   if (activeSink()) activeSink()(line);
   else printToTerminal(line);
 }
+
+void ignoreBrokenPipes() { signal(SIGPIPE, SIG_IGN); }
 
 void setConsoleSink(ConsoleSink sink) {
   std::lock_guard<std::mutex> hold(consoleLock());

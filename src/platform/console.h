@@ -22,6 +22,11 @@ using ConsoleSink = std::function<void(const std::string& line)>;
 /// REQUIRES: the sink does not call consolePrint itself.
 void setConsoleSink(ConsoleSink sink);
 
+/// Makes a closed reader of standard output or error (`pixolune ... | head`)
+/// cost nothing but the lines it no longer reads: SIGPIPE is ignored and
+/// failed writes are dropped, so the run goes on and its exit status stays.
+void ignoreBrokenPipes();
+
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_PLATFORM_CONSOLE_H_

@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,8 @@
 #include <ctime>
 #include <fstream>
 #include <sstream>
+
+#include "platform/text.h"
 
 namespace pixolune {
 
@@ -52,6 +55,39 @@ bool setFileModificationTime(const std::string& path, int64_t seconds_utc) {
   times[0].tv_nsec = 0;
   times[1] = times[0];
   return utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+std::string lexicallyNormal(const std::string& path) {
+  const bool absolute = isAbsolutePath(path);
+  std::vector<std::string> steps;
+  for (const std::string& step : split(path, '/')) {
+    if (step.empty() || step == ".") continue;
+    if (step == ".." && !steps.empty() && steps.back() != "..") {
+      steps.pop_back();
+    } else if (step != ".." || !absolute) {
+      steps.push_back(step);
+    }
+  }
+  std::string out = absolute ? "/" : "";
+  for (size_t i = 0; i < steps.size(); ++i) out += (i ? "/" : "") + steps[i];
+  return out.empty() ? "." : out;
+}
+
+bool isInsideFolder(const std::string& path, const std::string& folder) {
+  const std::string p = lexicallyNormal(path);
+  const std::string f = lexicallyNormal(folder);
+  if (f == ".") return !isAbsolutePath(p) && p != "." && p != ".." && p.rfind("../", 0) != 0;
+  const std::string prefix = f == "/" ? f : f + "/";
+  return p.size() > prefix.size() && p.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string absolutePath(const std::string& path) {
+  if (path.empty() || isAbsolutePath(path)) return path;
+  char buf[PATH_MAX];
+  if (!getcwd(buf, sizeof buf)) return path;
+  std::string out = lexicallyNormal(std::string(buf) + "/" + path);
+  if (path.back() == '/' && out.back() != '/') out += '/';
+  return out;
 }
 
 std::string programFolder() {

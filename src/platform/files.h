@@ -35,6 +35,18 @@ std::string fileNameOf(const std::string& path);
 /// A path is absolute when it begins with "/".
 inline bool isAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
 
+/// The path with repeated "/" and "." steps removed and each ".." step
+/// taking back the step before it (a ".." above the root is kept). Purely
+/// textual: symbolic links are not followed. "" gives ".".
+std::string lexicallyNormal(const std::string& path);
+
+/// True when `path` lies below `folder`, both compared in lexical form.
+bool isInsideFolder(const std::string& path, const std::string& folder);
+
+/// A relative path taken from the working folder, in lexical form (a
+/// trailing "/" is kept); an absolute or empty path comes back unchanged.
+std::string absolutePath(const std::string& path);
+
 /// Appends "/" unless the text is empty or already ends with one.
 std::string withTrailingSlash(std::string path);
 

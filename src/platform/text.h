@@ -27,6 +27,12 @@ std::string replaceIgnoreCase(std::string_view text, std::string_view needle, st
 /// Splits at every separator; an empty text gives one empty field.
 std::vector<std::string> split(std::string_view text, char separator);
 
+/// The text of a file's bytes as UTF-8: UTF-8, UTF-16 or UTF-32 (either
+/// byte order) when it starts with a byte-order mark (the mark is removed);
+/// without one UTF-8, except that a line holding bytes that are not valid
+/// UTF-8 is read as Latin-1. Broken UTF-16/32 units become U+FFFD.
+std::string decodeTextFile(std::string_view bytes);
+
 /// Number of code points in UTF-8 text.
 size_t utf8Length(std::string_view text);
 

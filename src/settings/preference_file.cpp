@@ -33,23 +33,6 @@ std::string trimEnd(std::string_view text) {
 
 }  // namespace
 
-std::string decodePreferenceText(std::string_view bytes) {
-  if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark)
-    return std::string(bytes.substr(kByteOrderMark.size()));
-  std::string text;
-  text.reserve(bytes.size());
-  for (char c : bytes) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      text += c;
-    } else {
-      text += static_cast<char>(0xC0 | (byte >> 6));
-      text += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  return text;
-}
-
 int32_t parsePreferenceInteger(std::string_view text) {
   size_t i = 0;
   bool negative = false;
@@ -92,7 +75,7 @@ bool PreferenceFile::openPreferences(const std::string& path) {
   if (!isRegularFile(path) || !readWholeFile(path, &bytes)) return false;
   path_ = path;
   mode_ = Mode::kReading;
-  parse(decodePreferenceText(bytes));
+  parse(decodeTextFile(bytes));
   return true;
 }
 

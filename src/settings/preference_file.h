@@ -109,10 +109,6 @@ float parsePreferenceFloat(std::string_view text);
 /// Float text as the writer writes it.
 std::string formatPreferenceFloat(float value);
 
-/// The file's text as UTF-8: after a UTF-8 mark the rest as it is, otherwise
-/// every byte taken as a Latin-1 character.
-std::string decodePreferenceText(std::string_view bytes);
-
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_SETTINGS_PREFERENCE_FILE_H_
