@@ -112,7 +112,7 @@ RunResult runPixolune(const std::vector<std::string>& args, const std::string& c
       setrlimit(RLIMIT_FSIZE, &cap);
     }
     std::vector<char*> argv;
-    std::string binary = PIXOLUNE_BINARY;
+    std::string binary = environment.program.empty() ? PIXOLUNE_BINARY : environment.program;
     argv.push_back(binary.data());
     std::vector<std::string> copy = args;
     for (std::string& a : copy) argv.push_back(a.data());

@@ -65,6 +65,7 @@ struct RunEnvironment {
   std::vector<std::pair<std::string, std::string>> variables;
   uint64_t file_size_limit = 0;
   int timeout_seconds = 120;
+  std::string program;  // Runs this (a shell, say) with the args instead of the binary.
 };
 RunResult runPixolune(const std::vector<std::string>& args, const std::string& cwd, const std::string& home,
                       const RunEnvironment& environment);
