@@ -40,7 +40,7 @@ bool receiveSetup(int fd) {
   RunSetup setup;
   if (readFrame(fd, -1, &kind, &payload) != FrameRead::kFrame || kind != kFrameRunSetup) return false;
   if (!decodeRunSetup(payload, &setup)) return false;
-  confineHelperProcess(setup.memory_limit);
+  confineHelperProcess(setup.memory_limit, setup.output_folder);
   setDecodeMemoryLimit(setup.memory_limit);
   applyRunSetup(setup);
   prepareWatermarkRun();

@@ -181,11 +181,9 @@ HelperExit HelperProcess::reap(int grace_ms) {
   return result;
 }
 
-bool confineHelperProcess(uint64_t bytes) {
+Confinement confineHelperProcess(uint64_t bytes, const std::string& writable_folder) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (bytes == 0) return true;
-  rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
-  return setrlimit(RLIMIT_AS, &limit) == 0;
+  return confineProcess(bytes, writable_folder);
 }
 
 }  // namespace pixolune

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/sandbox.h"
+
 namespace pixolune {
 
 /// The running program's own executable, for starting helpers of it.
@@ -84,9 +86,10 @@ class HelperProcess {
   int fd_ = -1;
 };
 
-/// Helper side: ends the helper with SIGKILL when its parent dies, and caps
-/// its address space at `bytes` (0: no cap). False when the cap cannot be set.
-bool confineHelperProcess(uint64_t bytes);
+/// Helper side: ends the helper with SIGKILL when its parent dies, caps its
+/// address space at `bytes` (0: no cap) and confines it as confineProcess
+/// says: writes only below `writable_folder`, no sockets, no programs.
+Confinement confineHelperProcess(uint64_t bytes, const std::string& writable_folder);
 
 }  // namespace pixolune
 
