@@ -12,19 +12,31 @@ namespace pixolune {
 /// largest; 0 for a format without a FormatTable row.
 int autoBitDepth(const std::string& format_key, int source_bpp);
 
-/// The last pixel stage: converts to target_bpp (chosen per file when
-/// auto_bpp). Returns the converted image (the old one unloaded), the same
-/// image when nothing is to do, or null for a depth it cannot make.
+/// Chooses this file's output depth when auto_bpp and stores it in
+/// target_bpp, so "%bpp%" in a watermark names it: a document of 16 bits per
+/// channel keeps them when the format stores them (16 for grey, 48 for RGB,
+/// 64 for RGBA, with grey counted as RGB when `adds_colour` says a frame or
+/// watermark will add colour); otherwise the smallest listed depth not below
+/// source_bpp, except that an image with alpha takes 32 where the format
+/// lists it and a grey image 8 where it lists that. The pipeline calls it
+/// before the frame stage. Fixed depths are left alone.
+void chooseBitDepth(FIBITMAP* image, bool adds_colour);
+
+/// The last pixel stage: converts to target_bpp. An image with alpha is
+/// blended over white for every depth without alpha; 16-bit samples are
+/// rounded to 8 bits for the shallow depths; a palette of 8 bits keeps a grey
+/// image's levels exactly. Returns the converted image (the old one
+/// unloaded), the same image when nothing is to do, or null for a depth it
+/// cannot make. REQUIRES: chooseBitDepth has run for this file.
 FIBITMAP* convertBitDepth(FIBITMAP* image);
 
-/// Brings greyscale images of non-standard types to ordinary 8-bit bitmaps:
-/// 16-bit grey by value / 257, other types by linear stretching. Ordinary
+/// Brings greyscale images of non-standard types (signed, 32-bit, floating
+/// point) to ordinary 8-bit bitmaps by linear stretching. 16-bit and 8-bit
 /// greyscale and 1-bit images are kept as they are.
 FIBITMAP* normalizeGrey(FIBITMAP* image);
 
-/// Brings images of more than 32 bits per pixel to 8 bits per channel:
-/// 16-bit integer RGB(A) by value / 257 keeping alpha, floating-point RGB(A)
-/// by Drago tone mapping, keeping alpha.
+/// Brings floating-point images to 8 bits per channel by Drago tone mapping,
+/// keeping alpha. Images of 16 bits per channel are kept.
 FIBITMAP* normalizeHighRange(FIBITMAP* image);
 
 }  // namespace pixolune

@@ -54,6 +54,26 @@ bool saveImage(FIBITMAP* image, const std::string& path, std::string* reason) {
   return true;
 }
 
+bool coloured(const std::string& hex) {
+  const RGBQUAD c = parseHexColor(hex);
+  return c.rgbRed != c.rgbGreen || c.rgbGreen != c.rgbBlue;
+}
+
+// True when the frame or the watermark may put colour on the picture, so
+// that a grey document's depth is chosen for colour.
+bool laterStagesAddColour() {
+  const Settings& s = settings();
+  const bool frame = s.do_frame == 1 && s.solid_opacity > 0 &&
+                     ((s.solid_left > 0 && coloured(s.solid_left_color)) ||
+                      (s.solid_right > 0 && coloured(s.solid_right_color)) ||
+                      (s.solid_top > 0 && coloured(s.solid_top_color)) ||
+                      (s.solid_bottom > 0 && coloured(s.solid_bottom_color)));
+  const bool text = s.do_watermark == 1 && ((s.text_opacity > 0 && coloured(s.font_color)) ||
+                                            (s.back_opacity > 0 && coloured(s.back_color)));
+  const bool picture = s.do_watermark == 2 && !s.wm_image_greyscale && s.wm_image_opacity > 0;
+  return frame || text || picture;
+}
+
 }  // namespace
 
 void setSavingObserver(SavingObserver observer) { saving_observer = observer; }
@@ -116,6 +136,8 @@ bool convertFile() {
   image = adjustStage(image);
   image = greyscaleStage(image);
   image = thresholdStage(image);
+  // Chosen before the frame, so a watermark's "%bpp%" names this file's depth.
+  chooseBitDepth(image, laterStagesAddColour());
   image = frameStage(image, W, H);
   image = watermarkStage(image, W, H);
   image = convertBitDepth(image);

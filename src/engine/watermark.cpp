@@ -2,6 +2,7 @@
 
 #include "engine/bitmap.h"
 #include "engine/layer.h"
+#include "engine/pixel_form.h"
 #include "engine/watermark_layer.h"
 #include "platform/drawing.h"
 #include "platform/files.h"
@@ -103,7 +104,7 @@ void watermarkAnchor(int position, int room_w, int room_h, int w, int h, int off
 FIBITMAP* watermarkStage(FIBITMAP* image, int W, int H) {
   const Settings& s = settings();
   if (!image || s.do_watermark == 0) return image;
-  image = to24Bits(image);
+  image = toStageForm(image);
   if (!image) return image;
   SurfacePtr layer;
   if (s.do_watermark == 1 && runFont()) layer = buildTextLayer(*runFont());
