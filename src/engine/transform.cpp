@@ -102,8 +102,13 @@ FIBITMAP* turnOnCanvas(FIBITMAP* image, int angle, RGBQUAD back) {
 
 // Type 1: the size stays and the picture turns about its centre, the middle
 // between the first and the last pixel, so a half turn moves every pixel
-// exactly. FreeImage does this on 8-bit samples only.
+// exactly: it is done as two flips, at any depth. Other angles FreeImage
+// turns on 8-bit samples only.
 FIBITMAP* turnAboutCentre(FIBITMAP* image, int angle) {
+  if (angle == 180) {
+    if (!FreeImage_FlipHorizontal(image) || !FreeImage_FlipVertical(image)) return replaceBitmap(image, nullptr);
+    return image;
+  }
   image = narrowExactly(image);
   if (!image) return nullptr;
   const double x_origin = (FreeImage_GetWidth(image) - 1) / 2.0;
