@@ -127,6 +127,30 @@ TEST_F(PipelineTest, CmykConvertsToRgb) {
   EXPECT_NEAR(255, px.at(1, 1)[2], 2);
 }
 
+// Kept as separated CMYK by the decoder, the inks are converted to RGB
+// rather than written as blue, green, red and alpha.
+TEST_F(PipelineTest, CmykReadKeptSeparatedIsWrittenAsRgb) {
+  settings().psd_color_model = 1;
+  for (int depth : {8, 16}) {
+    const double full = depth == 16 ? 65535 : 255;
+    // Cyan at full ink with 20 % black, then magenta at half ink.
+    PsdDocument doc = makeDocument(PsdMode::kCmyk, depth, 2, 1, 0, [&](int c, int x, int) {
+      if (c == 3) return x == 0 ? 0.2 * full : 0.0;
+      return c == x ? (x == 0 ? full : 0.5 * full) : 0.0;
+    });
+    testing::Pixels px = convert(doc);
+    ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+    EXPECT_EQ(depth == 16 ? 48 : 24, px.bpp);
+    EXPECT_EQ(255, px.at(0, 0)[3]);
+    EXPECT_NEAR(0, px.at(0, 0)[0], 1);
+    EXPECT_NEAR(204, px.at(0, 0)[1], 1);  // 255 * (1 - 0.2)
+    EXPECT_NEAR(204, px.at(0, 0)[2], 1);
+    EXPECT_NEAR(255, px.at(1, 0)[0], 1);
+    EXPECT_NEAR(128, px.at(1, 0)[1], 1);
+    EXPECT_NEAR(255, px.at(1, 0)[2], 1);
+  }
+}
+
 TEST_F(PipelineTest, LabAndMultichannelConvert) {
   PsdDocument lab = makeDocument(PsdMode::kLab, 8, 3, 3, 0, [](int c, int, int) { return c == 0 ? 255 : 128; });
   testing::Pixels px = convert(lab);

@@ -245,9 +245,9 @@ constexpr int kDisk = 32;
 double diskAlpha(int x, int y) { return std::clamp((12.0 - std::hypot(x - 15.5, y - 15.5)) / 4.0, 0.0, 1.0); }
 double white(int, int, int) { return 1.0; }
 
-using Setup = std::function<void(Settings&)>;
+using StageSetup = std::function<void(Settings&)>;
 
-const std::pair<const char*, Setup> kDiskStages[] = {
+const std::pair<const char*, StageSetup> kDiskStages[] = {
     {"downsize", [](Settings& s) { s.do_image_resize = true; s.image_width = s.image_height = 37;
                                    s.image_width_unit = s.image_height_unit = 1; }},
     {"enlarge", [](Settings& s) { s.do_image_resize = true; s.image_width = s.image_height = 180;
@@ -310,6 +310,30 @@ TEST_F(StageKindsTest, DepthsWithoutAlphaShowTheDiskOverWhite) {
               const int g = static_cast<int>(std::lround(255 * (1 - std::round(diskAlpha(x, y) * 255) / 255)));
               return std::array<int, 4>{65535, g * 257, g * 257, 65535};
             }, 257, "red disk"));
+}
+
+// Turned, framed in grey or stamped with a grey text, an 8-bit grey
+// document stays 8-bit grey with every one of its levels.
+TEST_F(StageKindsTest, GreyDocumentKeepsEveryLevel) {
+  const Kind& grey = kKinds[2];
+  const std::pair<const char*, StageSetup> stages[] = {
+      {"quarter turn", [](Settings& s) { s.do_image_rotation = true; s.image_rotation = 90; }},
+      {"half turn", [](Settings& s) { s.do_image_rotation = true; s.image_rotation = 180; }},
+      {"frame", [](Settings& s) { s.do_frame = true; s.solid_left = 1; }},
+      {"watermark", [](Settings& s) { s.do_watermark = 1; s.watermark_text = "x"; s.font_size = 6; }},
+  };
+  for (const auto& [name, setup] : stages) {
+    reset();
+    setup(settings());
+    // 32 x 16 with 256 levels in the right half, repeated in the left.
+    Pixels16 px = convert16(kindDocument(grey, [](int, int x, int y) { return (x % 16 + 16 * y) / 255.0; },
+                                         [](int, int) { return 1.0; }, 32, 16));
+    ASSERT_TRUE(px.ok()) << name;
+    EXPECT_EQ(8, px.bpp) << name;
+    std::set<uint16_t> levels;
+    for (uint16_t v : px.rgba) levels.insert(v);
+    EXPECT_EQ(256u, levels.size()) << name;
+  }
 }
 
 // A 16-bit ramp keeps its fine steps to the file.

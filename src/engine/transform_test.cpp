@@ -203,6 +203,9 @@ TEST_F(TransformTest, KeptRatioUsesTheTargetOfTheLongerSide) {
   EXPECT_EQ(std::make_pair(70, 35), resized(2, 1));
   resizeTo(5, 1);
   EXPECT_EQ(std::make_pair(5, 2), resized(600, 200));  // 1.666... rounds up.
+  resizeTo(10, 10);
+  EXPECT_EQ(std::make_pair(10, 8), resized(640, 480));  // 7.5 rounds half away from zero.
+  EXPECT_EQ(std::make_pair(8, 10), resized(480, 640));
 }
 
 TEST_F(TransformTest, ResizeWithoutAPositiveTargetOrChangeKeepsTheImage) {

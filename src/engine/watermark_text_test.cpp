@@ -170,6 +170,25 @@ TEST_F(TextWatermarkTest, TokensAreExpandedBeforeMeasuring) {
   EXPECT_EQ(measure("64x48").width, box.width);
 }
 
+// The depth token names this file's output depth, also when the file before
+// it was written at another depth.
+TEST_F(TextWatermarkTest, DepthTokenNamesThisFilesDepth) {
+  testing::PsdDocument deep = testing::makeDocument(testing::PsdMode::kRgb, 16, 64, 48, 0,
+                                                    [](int, int, int) { return 25700.0; });
+  testing::PsdDocument grey = testing::makeDocument(testing::PsdMode::kGrey, 8, 64, 48, 0,
+                                                    [](int, int, int) { return 100.0; });
+  settings().font_color = settings().back_color = "FFFFFF";
+  settings().watermark_text = "8";
+  Pixels want = convert(grey);
+  settings().watermark_text = "%bpp%";
+  ASSERT_TRUE(convert(deep).ok());
+  EXPECT_EQ(48, conversionJob().target_bpp);
+  Pixels got = convert(grey);
+  ASSERT_TRUE(got.ok() && want.ok());
+  EXPECT_EQ(8, got.bpp);
+  EXPECT_EQ(want.rgba, got.rgba);
+}
+
 TEST_F(TextWatermarkTest, RotationSwapsTheSides) {
   settings().text_rotation = 90;
   TextSize size = measure("Hello");
