@@ -189,6 +189,27 @@ TEST_F(TextWatermarkTest, DepthTokenNamesThisFilesDepth) {
   EXPECT_EQ(want.rgba, got.rgba);
 }
 
+// Glyphs that reach past their advance (italic overhangs) are not cut off
+// by a block without padding: the same glyph pixels show with and without.
+TEST_F(TextWatermarkTest, OverhangingGlyphsAreNotClipped) {
+  settings().watermark_text = "jfff";
+  settings().font_style = 2;
+  settings().font_size = 24;
+  settings().back_opacity = 0;
+  settings().text_position = 0;
+  for (bool antialias : {false, true}) {
+    settings().text_antialiasing = antialias;
+    settings().text_padding = 0;
+    Pixels tight = convert(solidDocument(200, 100, kGrey));
+    settings().text_padding = 12;
+    Pixels padded = convert(solidDocument(200, 100, kGrey));
+    ASSERT_TRUE(tight.ok() && padded.ok());
+    const int ink = inkIn(padded, 0, 0, 200, 100);
+    EXPECT_GT(ink, 50);
+    EXPECT_EQ(ink, inkIn(tight, 0, 0, 200, 100)) << "antialias " << antialias;
+  }
+}
+
 TEST_F(TextWatermarkTest, RotationSwapsTheSides) {
   settings().text_rotation = 90;
   TextSize size = measure("Hello");
