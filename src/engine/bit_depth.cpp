@@ -148,19 +148,23 @@ void chooseBitDepth(FIBITMAP* image, bool adds_colour) {
   if (!job.auto_bpp || !image) return;
   int target = autoBitDepth(job.output_extension, job.source_bpp);
   const std::vector<int> depths = depthList(job.output_extension);
-  FREE_IMAGE_TYPE type = FreeImage_GetImageType(image);
-  if (type == FIT_UINT16 && adds_colour) type = FIT_RGB16;
-  if (isWideImage(image) && formatStores(type)) {
-    job.target_bpp = wideDepth(type);
+  const bool alpha = hasAlpha(image);
+  const bool grey = isGreyImage(image) && !adds_colour;
+  // A document of 16 bits per channel is written at 16 bits per channel in
+  // its own kind wherever the format stores that, also when a stage had to
+  // work at 8 bits, so the depth follows the document, not the options.
+  const bool deep = isWideImage(image) || job.source_bpp == 16 || job.source_bpp == 48 || job.source_bpp == 64;
+  const FREE_IMAGE_TYPE wide = alpha ? FIT_RGBA16 : grey ? FIT_UINT16 : FIT_RGB16;
+  if (deep && formatStores(wide)) {
+    job.target_bpp = wideDepth(wide);
     return;
   }
   // Transparency is kept where the format has a depth for it; a grey image
-  // stays grey at 8 bits where the format cannot store 16-bit grey.
-  // A grey image that takes colour gets a colour depth, never a palette that
-  // would cut its levels.
-  if (hasAlpha(image) && listHas(depths, 32)) target = 32;
+  // that takes colour gets a colour depth, never a palette that would cut
+  // its levels; a grey image stays grey at 8 bits.
+  if (alpha && listHas(depths, 32)) target = 32;
   else if (adds_colour && isGreyImage(image)) target = autoBitDepth(job.output_extension, std::max(job.source_bpp, 24));
-  else if (isGreyImage(image) && target > 8 && listHas(depths, 8)) target = 8;
+  else if (grey && target > 8 && listHas(depths, 8)) target = 8;
   job.target_bpp = target;
 }
 

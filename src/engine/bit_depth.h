@@ -13,13 +13,14 @@ namespace pixolune {
 int autoBitDepth(const std::string& format_key, int source_bpp);
 
 /// Chooses this file's output depth when auto_bpp and stores it in
-/// target_bpp, so "%bpp%" in a watermark names it: a document of 16 bits per
-/// channel keeps them when the format stores them (16 for grey, 48 for RGB,
-/// 64 for RGBA, with grey counted as RGB when `adds_colour` says a frame or
-/// watermark will add colour); otherwise the smallest listed depth not below
-/// source_bpp, except that an image with alpha takes 32 where the format
-/// lists it and a grey image 8 where it lists that. The pipeline calls it
-/// before the frame stage. Fixed depths are left alone.
+/// target_bpp, so "%bpp%" in a watermark names it. A document of 16 bits per
+/// channel is written at 16 bits per channel where the format stores its
+/// kind: 16 for grey, 48 for RGB, 64 for RGBA (grey counts as RGB when
+/// `adds_colour` says a frame or watermark will put colour on it). Otherwise
+/// the smallest listed depth not below source_bpp, except that an image with
+/// alpha takes 32 where the format lists it, a grey image that takes colour
+/// a colour depth, and a grey image 8 where the format lists it. The
+/// pipeline calls it before the frame stage; fixed depths are left alone.
 void chooseBitDepth(FIBITMAP* image, bool adds_colour);
 
 /// The last pixel stage: converts to target_bpp. An image with alpha is

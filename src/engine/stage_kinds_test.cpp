@@ -236,7 +236,9 @@ TEST_F(StageKindsTest, FullChainKeepsTheKind) {
     ASSERT_TRUE(px.ok()) << k.name << ": " << conversionJob().failure_reason;
     EXPECT_EQ(k.out_bpp, px.bpp) << k.name;
     EXPECT_EQ(k.out_type, px.type) << k.name;
-    if (k.alpha) EXPECT_EQ(0, px.at(px.width - 1, 0)[3]) << k.name;  // A corner the turn uncovered.
+    if (k.alpha) {
+      EXPECT_EQ(0, px.at(px.width - 1, 0)[3]) << k.name;  // A corner the turn uncovered.
+    }
   }
 }
 
@@ -272,7 +274,9 @@ TEST_F(StageKindsTest, SoftWhiteDiskKeepsWhiteEdgesAndClearCorners) {
       ASSERT_TRUE(px.ok()) << k.name << " " << name << ": " << conversionJob().failure_reason;
       EXPECT_TRUE(px.bpp == 32 || px.bpp == 64) << k.name << " " << name << " lost its alpha";
       // Turning about the centre fills the corners by mirroring the picture.
-      if (std::string(name) != "turn about centre") EXPECT_EQ(0, px.at(0, 0)[3]) << k.name << " " << name;
+      if (std::string(name) != "turn about centre") {
+        EXPECT_EQ(0, px.at(0, 0)[3]) << k.name << " " << name;
+      }
       EXPECT_EQ(65535, px.at(px.width / 2, px.height / 2)[3]) << k.name << " " << name;
       int fringe = 0;
       for (int y = 0; y < px.height; ++y)
@@ -288,7 +292,7 @@ TEST_F(StageKindsTest, SoftWhiteDiskKeepsWhiteEdgesAndClearCorners) {
 TEST_F(StageKindsTest, DepthsWithoutAlphaShowTheDiskOverWhite) {
   for (const Kind& k : kKinds) {
     if (!k.alpha) continue;
-    for (int depth : {24, 8, 1, 48}) {
+    for (int depth : {24, 8, 4, 1, 48}) {
       reset();
       settings().png_bpp = depth;
       Pixels16 px = convert16(kindDocument(k, white, diskAlpha, kDisk, kDisk));
@@ -333,6 +337,21 @@ TEST_F(StageKindsTest, GreyDocumentKeepsEveryLevel) {
     std::set<uint16_t> levels;
     for (uint16_t v : px.rgba) levels.insert(v);
     EXPECT_EQ(256u, levels.size()) << name;
+  }
+}
+
+// Turning about the centre works on 8-bit samples; the document is still
+// written at its own depth.
+TEST_F(StageKindsTest, StagesAtEightBitsKeepTheDocumentsDepth) {
+  for (const Kind& k : kKinds) {
+    reset();
+    settings().do_image_rotation = true;
+    settings().image_rotation = 30;
+    settings().image_rotation_type = 1;
+    Pixels16 px = convertKind(k);
+    ASSERT_TRUE(px.ok()) << k.name;
+    EXPECT_EQ(k.out_bpp, px.bpp) << k.name;
+    EXPECT_EQ(k.out_bpp, conversionJob().target_bpp) << k.name;
   }
 }
 
