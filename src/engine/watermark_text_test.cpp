@@ -177,7 +177,7 @@ TEST_F(TextWatermarkTest, DepthTokenNamesThisFilesDepth) {
                                                     [](int, int, int) { return 25700.0; });
   testing::PsdDocument grey = testing::makeDocument(testing::PsdMode::kGrey, 8, 64, 48, 0,
                                                     [](int, int, int) { return 100.0; });
-  settings().font_color = settings().back_color = "FFFFFF";
+  settings().back_opacity = 0;  // Only the glyphs show, white on the grey picture.
   settings().watermark_text = "8";
   Pixels want = convert(grey);
   settings().watermark_text = "%bpp%";
@@ -187,6 +187,8 @@ TEST_F(TextWatermarkTest, DepthTokenNamesThisFilesDepth) {
   ASSERT_TRUE(got.ok() && want.ok());
   EXPECT_EQ(8, got.bpp);
   EXPECT_EQ(want.rgba, got.rgba);
+  settings().watermark_text = "48";
+  EXPECT_NE(want.rgba, convert(grey).rgba) << "the texts should differ";
 }
 
 // Glyphs that reach past their advance (italic overhangs) are not cut off
