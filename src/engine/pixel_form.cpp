@@ -287,6 +287,14 @@ FIBITMAP* straightFromPremultiplied(FIBITMAP* premultiplied, bool eight_bits) {
   return dst;
 }
 
+FIBITMAP* resampleOnPremultiplied(FIBITMAP* image, const std::function<FIBITMAP*(FIBITMAP*)>& op) {
+  if (!image) return nullptr;
+  const bool eight_bits = FreeImage_GetImageType(image) == FIT_BITMAP;
+  BitmapPtr premultiplied(premultipliedWide(image));
+  BitmapPtr done(premultiplied ? op(premultiplied.get()) : nullptr);
+  return replaceBitmap(image, done ? straightFromPremultiplied(done.get(), eight_bits) : nullptr);
+}
+
 void premultiply8(FIBITMAP* image) {
   if (!image || !isRgba8(image)) return;
   for (unsigned y = 0; y < heightOf(image); ++y) {

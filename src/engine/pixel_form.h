@@ -6,6 +6,8 @@
 
 #include <FreeImage.h>
 
+#include <functional>
+
 namespace pixolune {
 
 /// The conversions below take the one live bitmap and return the bitmap to
@@ -63,6 +65,13 @@ FIBITMAP* premultipliedWide(FIBITMAP* image);
 /// `eight_bits`, else RGBA16. A fully transparent pixel becomes black. A new
 /// bitmap the caller owns, or null; `premultiplied` is untouched.
 FIBITMAP* straightFromPremultiplied(FIBITMAP* premultiplied, bool eight_bits);
+
+/// Runs a resampling operation (rotation, rescaling) of an image with alpha
+/// on its premultiplied RGBA16 form (see premultipliedWide), so transparent
+/// pixels lend no colour to the edges, and returns the straight result at
+/// the image's depth; the given image is unloaded. `op` gets the RGBA16
+/// bitmap and returns a new one (or null, which fails the call).
+FIBITMAP* resampleOnPremultiplied(FIBITMAP* image, const std::function<FIBITMAP*(FIBITMAP*)>& op);
 
 /// Multiplies (or divides back) the colours of a 32-bit RGBA image by its
 /// alpha in place, for the operations that only take 8-bit pixels.

@@ -47,17 +47,6 @@ int keptLength(int target, int longer, int shorter) {
 
 bool isQuarterTurn(int angle) { return angle % 90 == 0; }
 
-// Runs a resampling operation on the colours multiplied by alpha, at 16 bits
-// per channel, so transparent pixels lend no colour to the edge; the result
-// has the depth the image had.
-template <typename Op>
-FIBITMAP* onPremultiplied(FIBITMAP* image, Op op) {
-  const bool eight_bits = FreeImage_GetImageType(image) == FIT_BITMAP;
-  BitmapPtr premultiplied(premultipliedWide(image));
-  BitmapPtr done(premultiplied ? op(premultiplied.get()) : nullptr);
-  return replaceBitmap(image, done ? straightFromPremultiplied(done.get(), eight_bits) : nullptr);
-}
-
 // FreeImage_Rotate reads the back colour in the image's own sample type.
 union BackColour {
   BYTE grey;
@@ -91,7 +80,7 @@ FIBITMAP* turnOnCanvas(FIBITMAP* image, int angle, RGBQUAD back) {
     if (!image) return nullptr;
   }
   if (hasAlpha(image) && !isQuarterTurn(angle)) {
-    return onPremultiplied(image, [angle](FIBITMAP* p) {
+    return resampleOnPremultiplied(image, [angle](FIBITMAP* p) {
       FIRGBA16 clear{0, 0, 0, 0};
       return FreeImage_Rotate(p, angle, &clear);
     });
@@ -180,7 +169,7 @@ FIBITMAP* resizeStage(FIBITMAP* image, int width, int height) {
   }
   const FREE_IMAGE_FILTER filter = resizeFilter(s.image_resize_algorithm);
   if (hasAlpha(image))
-    return onPremultiplied(image, [&](FIBITMAP* p) { return FreeImage_Rescale(p, new_width, new_height, filter); });
+    return resampleOnPremultiplied(image, [&](FIBITMAP* p) { return FreeImage_Rescale(p, new_width, new_height, filter); });
   return replaceBitmap(image, FreeImage_Rescale(image, new_width, new_height, filter));
 }
 

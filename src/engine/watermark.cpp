@@ -56,7 +56,11 @@ BitmapPtr placeWatermark(BitmapPtr wm, int W, int H) {
   const Settings& s = settings();
   const Placement p = currentPlacement();
   if (p.rotation > 0 && p.rotation < 360) {
-    wm.reset(FreeImage_Rotate(wm.get(), p.rotation, nullptr));
+    const int angle = p.rotation;
+    wm.reset(resampleOnPremultiplied(wm.release(), [angle](FIBITMAP* block) {
+      FIRGBA16 clear{0, 0, 0, 0};
+      return FreeImage_Rotate(block, angle, &clear);
+    }));
     if (!wm) return nullptr;
   }
   int room_w = W, room_h = H, frame_x = 0, frame_y = 0;

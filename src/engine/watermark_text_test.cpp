@@ -212,6 +212,17 @@ TEST_F(TextWatermarkTest, OverhangingGlyphsAreNotClipped) {
   }
 }
 
+// A turned block is resampled on premultiplied colours: white glyphs on a
+// clear background leave a white picture white, with no dark rims.
+TEST_F(TextWatermarkTest, TurnedBlockHasNoDarkRims) {
+  settings().text_rotation = 30;
+  settings().back_opacity = 0;
+  settings().text_antialiasing = true;
+  Pixels px = convert(solidDocument(200, 100, kWhite));
+  ASSERT_TRUE(px.ok());
+  EXPECT_EQ(0, changedBox(px, kWhite).width);
+}
+
 TEST_F(TextWatermarkTest, RotationSwapsTheSides) {
   settings().text_rotation = 90;
   TextSize size = measure("Hello");
