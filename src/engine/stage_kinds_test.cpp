@@ -167,6 +167,60 @@ TEST_F(StageKindsTest, InvertGreyscaleAndThresholdRecolourAndKeepAlpha) {
   }
 }
 
+// Doubling with the box filter repeats every pixel; with alpha it works on
+// premultiplied colours, which come back as they were.
+TEST_F(StageKindsTest, DoublingWithTheBoxFilterRepeatsPixels) {
+  for (const Kind& k : kKinds) {
+    reset();
+    Pixels16 plain = convertKind(k);
+    ASSERT_TRUE(plain.ok()) << k.name;
+    Settings& s = settings();
+    s.do_image_resize = true;
+    s.image_width = s.image_height = 200;
+    s.image_width_unit = s.image_height_unit = 1;
+    s.image_resize_algorithm = 0;
+    Pixels16 big = convertKind(k);
+    ASSERT_EQ(2 * kWidth, big.width) << k.name;
+    EXPECT_EQ(k.out_bpp, big.bpp) << k.name;
+    int wrong = 0;
+    for (int y = 0; y < big.height; ++y)
+      for (int x = 0; x < big.width; ++x) {
+        const uint16_t* want = plain.at(x / 2, y / 2);
+        const uint16_t* got = big.at(x, y);
+        // 16-bit premultiplied colours keep alpha / 65535 of their steps.
+        const int tolerance = want[3] == 0 ? 65535 : k.depth == 16 ? 65535 / want[3] + 1 : 0;
+        for (int c = 0; c < 3; ++c) wrong += std::abs(got[c] - want[c]) > tolerance;
+        wrong += got[3] != want[3];
+      }
+    EXPECT_EQ(0, wrong) << k.name;
+  }
+}
+
+// Brightness, contrast and gamma at 16 bits follow FreeImage's own 8-bit
+// adjustment of the same colours.
+TEST_F(StageKindsTest, SixteenBitToneFollowsTheEightBitAdjustment) {
+  for (int i = 0; i < 4; ++i) {
+    const Kind& narrow = kKinds[i];
+    const Kind& wide = kKinds[i + 4];
+    reset();
+    Settings& s = settings();
+    s.do_image_color_correction = true;
+    s.image_brightness = 20;
+    s.image_contrast = 15;
+    s.image_gamma = 1.4;
+    Pixels16 want = convertKind(narrow);
+    ASSERT_TRUE(want.ok()) << narrow.name << ": " << conversionJob().failure_reason;
+    Pixels16 got = convertKind(wide);
+    ASSERT_TRUE(got.ok()) << wide.name << ": " << conversionJob().failure_reason;
+    EXPECT_EQ(wide.out_bpp, got.bpp) << wide.name;
+    // Only opaque pixels: under partial alpha the 8-bit document's colours
+    // were already coarse when the white matte was taken out.
+    EXPECT_EQ(0, misses(got, [&](int x, int y) {
+                return want.at(x, y)[3] == 65535 ? at(want, x, y) : at(got, x, y);
+              }, 3 * 257, wide.name));
+  }
+}
+
 TEST_F(StageKindsTest, FrameCoversTheEdgesAndLeavesTheRestAsItWas) {
   for (const Kind& k : kKinds) {
     reset();
