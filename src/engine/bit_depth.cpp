@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <unordered_map>
 
 #include "engine/bitmap.h"
 #include "engine/composite.h"
@@ -88,12 +90,43 @@ FIBITMAP* to24(FIBITMAP* image) {
   return replaceBitmap(image, FreeImage_ConvertTo24Bits(image));
 }
 
+// The 24-bit image's colours as an exact palette, or null when it has more
+// than 256 of them (or memory runs out).
+FIBITMAP* exactPalette(FIBITMAP* image) {
+  const unsigned w = FreeImage_GetWidth(image), h = FreeImage_GetHeight(image);
+  BitmapPtr indexed(FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), 8));
+  if (!indexed) return nullptr;
+  RGBQUAD* palette = FreeImage_GetPalette(indexed.get());
+  std::unordered_map<uint32_t, BYTE> index;
+  for (unsigned y = 0; y < h; ++y) {
+    const BYTE* in = FreeImage_GetScanLine(image, static_cast<int>(y));
+    BYTE* out = FreeImage_GetScanLine(indexed.get(), static_cast<int>(y));
+    for (unsigned x = 0; x < w; ++x, in += 3) {
+      const uint32_t key = static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
+                           static_cast<uint32_t>(in[2]) << 16;
+      auto found = index.find(key);
+      if (found == index.end()) {
+        if (index.size() == 256) return nullptr;
+        const BYTE next = static_cast<BYTE>(index.size());
+        palette[next].rgbRed = in[FI_RGBA_RED], palette[next].rgbGreen = in[FI_RGBA_GREEN];
+        palette[next].rgbBlue = in[FI_RGBA_BLUE];
+        found = index.emplace(key, next).first;
+      }
+      out[x] = found->second;
+    }
+  }
+  return indexed.release();
+}
+
 // A palette of 256: grey images keep their grey levels exactly (a neutral
-// colour image becomes grey first); colour images go through Wu's quantiser.
+// colour image becomes grey first), so does a colour image of at most 256
+// colours; others go through Wu's quantiser, which works on 5 bits per
+// channel.
 FIBITMAP* toPalette(FIBITMAP* image) {
   image = greyIfNeutral(to24(image));
   if (!image || isGreyImage(image)) return image;
-  return replaceBitmap(image, FreeImage_ColorQuantizeEx(image, FIQ_WUQUANT, 256, 0, nullptr));
+  FIBITMAP* exact = exactPalette(image);
+  return replaceBitmap(image, exact ? exact : FreeImage_ColorQuantizeEx(image, FIQ_WUQUANT, 256, 0, nullptr));
 }
 
 FIBITMAP* to16Bits(FIBITMAP* image, const std::string& key) {
@@ -106,7 +139,9 @@ FIBITMAP* to16Bits(FIBITMAP* image, const std::string& key) {
 
 FIBITMAP* toDepth(FIBITMAP* image, int target, const std::string& key) {
   switch (target) {
-    case 96: image = flattenOverWhite(image); return image ? replaceBitmap(image, FreeImage_ConvertToRGBF(image)) : nullptr;
+    case 96:
+      image = flattenOverWhite(image);
+      return image ? replaceBitmap(image, FreeImage_ConvertToRGBF(image)) : nullptr;
     case 64: return toRgba16(image);
     case 48: return toRgb16(image);
     case 32:

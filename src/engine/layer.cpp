@@ -112,8 +112,9 @@ bool takesLayers(FIBITMAP* image) {
 
 FIBITMAP* compositeOver(FIBITMAP* image, FIBITMAP* layer) {
   if (!image || !layer || !takesLayers(image) || FreeImage_GetBPP(layer) != 32) return image;
-  if (FreeImage_GetWidth(layer) != FreeImage_GetWidth(image) || FreeImage_GetHeight(layer) != FreeImage_GetHeight(image))
-    return image;
+  const bool same_size = FreeImage_GetWidth(layer) == FreeImage_GetWidth(image) &&
+                         FreeImage_GetHeight(layer) == FreeImage_GetHeight(image);
+  if (!same_size) return image;
   if (isGreyImage(image) && !coversNeutrally(layer)) {
     image = asColour(image);
     if (!image) return nullptr;

@@ -245,6 +245,23 @@ TEST_F(PipelineTest, FixedDepthsFromSettings) {
   EXPECT_FALSE(ok_);
 }
 
+// A picture of at most 256 colours gets them exactly in its palette; Wu's
+// quantiser would round them to 5 bits per channel.
+TEST_F(PipelineTest, FewColoursGetAnExactPalette) {
+  settings().png_bpp = 8;
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 20, 10, 0, [](int c, int x, int y) {
+    return static_cast<double>((37 * (x + 20 * y) + 91 * c) % 256);  // 200 colours.
+  });
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_EQ(FIC_PALETTE, px.color_type);
+  int wrong = 0;
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x)
+      for (int c = 0; c < 3; ++c) wrong += px.at(x, y)[c] != (37 * (x + 20 * y) + 91 * c) % 256;
+  EXPECT_EQ(0, wrong);
+}
+
 TEST_F(PipelineTest, NonPsdInputIsRejectedAndNothingWritten) {
   testing::writeText(dir_.file("fake.psd"), "\x89PNG\r\n\x1a\n not really");
   conversionJob().input_path = dir_.file("fake.psd");

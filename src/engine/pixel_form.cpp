@@ -329,7 +329,8 @@ FIBITMAP* cmykToRgb(FIBITMAP* image) {
       const FIRGBA16* in = rowOf<FIRGBA16>(image, y);  // C, M, Y, K in the red, green, blue and alpha places.
       FIRGB16* out = rowOf<FIRGB16>(rgb, y);
       for (unsigned x = 0; x < widthOf(image); ++x)
-        out[x] = FIRGB16{static_cast<WORD>(ink(in[x].red, in[x].alpha)), static_cast<WORD>(ink(in[x].green, in[x].alpha)),
+        out[x] = FIRGB16{static_cast<WORD>(ink(in[x].red, in[x].alpha)),
+                         static_cast<WORD>(ink(in[x].green, in[x].alpha)),
                          static_cast<WORD>(ink(in[x].blue, in[x].alpha))};
     } else {
       const BYTE* in = rowOf<BYTE>(image, y);  // C, M, Y, K in memory order.
