@@ -66,7 +66,9 @@ FIBITMAP* toRgb16(FIBITMAP* image) {
 }
 
 FIBITMAP* toRgba16(FIBITMAP* image) {
-  image = narrowExactly(toStageForm(image));
+  image = toStageForm(image);
+  if (isWideImage(image)) return replaceBitmap(image, FreeImage_ConvertToRGBA16(image));
+  image = narrowExactly(image);
   if (!image) return nullptr;
   if (FreeImage_GetBPP(image) != 32) image = replaceBitmap(image, FreeImage_ConvertTo32Bits(image));
   return widenExactly(image);
