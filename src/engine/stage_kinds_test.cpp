@@ -36,6 +36,7 @@ const Kind kKinds[] = {
     {"grey", PsdMode::kGrey, 8, false, FIT_BITMAP, 8},     {"grey+alpha", PsdMode::kGrey, 8, true, FIT_BITMAP, 32},
     {"RGB16", PsdMode::kRgb, 16, false, FIT_RGB16, 48},    {"RGBA16", PsdMode::kRgb, 16, true, FIT_RGBA16, 64},
     {"grey16", PsdMode::kGrey, 16, false, FIT_UINT16, 16}, {"grey+alpha16", PsdMode::kGrey, 16, true, FIT_RGBA16, 64},
+    {"CMYK", PsdMode::kCmyk, 8, false, FIT_BITMAP, 24},    {"CMYK16", PsdMode::kCmyk, 16, false, FIT_RGB16, 48},
 };
 
 constexpr int kWidth = 24, kHeight = 16;
@@ -49,7 +50,7 @@ double alphaAt(int x, int) { return std::clamp(std::min(x, kWidth - 1 - x) / 5.0
 PsdDocument kindDocument(const Kind& k, const std::function<double(int, int, int)>& colour,
                          const std::function<double(int, int)>& alpha, int width = kWidth, int height = kHeight) {
   const double top = k.depth == 16 ? 65535.0 : 255.0;
-  const int colours = k.mode == PsdMode::kGrey ? 1 : 3;
+  const int colours = testing::colourChannels(k.mode);
   PsdDocument doc = testing::makeDocument(k.mode, k.depth, width, height, k.alpha ? 1 : 0, [&](int c, int x, int y) {
     if (c == colours) return std::round(alpha(x, y) * top);
     const double a = k.alpha ? alpha(x, y) : 1.0;
