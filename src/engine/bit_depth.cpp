@@ -187,14 +187,18 @@ void chooseBitDepth(FIBITMAP* image, bool adds_colour) {
   const std::vector<int> depths = depthList(job.output_extension);
   const bool alpha = hasAlpha(image);
   const bool grey = isGreyImage(image) && !adds_colour;
-  // A document of 16 bits per channel is written at 16 bits per channel in
-  // its own kind wherever the format stores that, also when a stage had to
-  // work at 8 bits, so the depth follows the document, not the options.
-  const bool deep = isWideImage(image) || job.source_bpp == 16 || job.source_bpp == 48 || job.source_bpp == 64;
-  const FREE_IMAGE_TYPE wide = alpha ? FIT_RGBA16 : grey ? FIT_UINT16 : FIT_RGB16;
-  if (deep && formatStores(wide)) {
-    job.target_bpp = wideDepth(wide);
-    return;
+  // 16 bits per channel are written in the image's own kind wherever the
+  // format stores that. A picture that a stage or the tone mapping brought
+  // to 8 bits per channel is not widened again: that would only double the
+  // file with samples that are all multiples of 257.
+  if (isWideImage(image)) {
+    const FREE_IMAGE_TYPE wide = alpha ? FIT_RGBA16 : grey ? FIT_UINT16 : FIT_RGB16;
+    if (formatStores(wide)) {
+      job.target_bpp = wideDepth(wide);
+      return;
+    }
+  } else if (target > 32) {
+    target = autoBitDepth(job.output_extension, alpha ? 32 : 24);
   }
   // Transparency is kept where the format has a depth for it; a grey image
   // that takes colour gets a colour depth, never a palette that would cut

@@ -395,9 +395,9 @@ TEST_F(StageKindsTest, GreyDocumentKeepsEveryLevel) {
   }
 }
 
-// Turning about the centre works on 8-bit samples; the document is still
-// written at its own depth.
-TEST_F(StageKindsTest, StagesAtEightBitsKeepTheDocumentsDepth) {
+// Turning about the centre works on 8-bit samples: a 16-bit document is
+// then written at 8 bits per channel, not widened again, and the depth says so.
+TEST_F(StageKindsTest, StagesAtEightBitsWriteEightBits) {
   for (const Kind& k : kKinds) {
     reset();
     settings().do_image_rotation = true;
@@ -405,8 +405,9 @@ TEST_F(StageKindsTest, StagesAtEightBitsKeepTheDocumentsDepth) {
     settings().image_rotation_type = 1;
     Pixels16 px = convertKind(k);
     ASSERT_TRUE(px.ok()) << k.name;
-    EXPECT_EQ(k.out_bpp, px.bpp) << k.name;
-    EXPECT_EQ(k.out_bpp, conversionJob().target_bpp) << k.name;
+    const int eight_bits = k.alpha ? 32 : k.mode == PsdMode::kGrey ? 8 : 24;
+    EXPECT_EQ(k.depth == 16 ? eight_bits : k.out_bpp, px.bpp) << k.name;
+    EXPECT_EQ(px.bpp, conversionJob().target_bpp) << k.name;
   }
 }
 
