@@ -180,13 +180,13 @@ int autoBitDepth(const std::string& format_key, int source_bpp) {
   return depths.back();
 }
 
-void chooseBitDepth(FIBITMAP* image, bool adds_colour) {
+void chooseBitDepth(FIBITMAP* image, bool grey_takes_colour) {
   ConversionJob& job = conversionJob();
   if (!job.auto_bpp || !image) return;
   int target = autoBitDepth(job.output_extension, job.source_bpp);
   const std::vector<int> depths = depthList(job.output_extension);
   const bool alpha = hasAlpha(image);
-  const bool grey = isGreyImage(image) && !adds_colour;
+  const bool grey = isGreyImage(image) && !grey_takes_colour;
   // 16 bits per channel are written in the image's own kind wherever the
   // format stores that. A picture that a stage or the tone mapping brought
   // to 8 bits per channel is not widened again: that would only double the
@@ -200,11 +200,11 @@ void chooseBitDepth(FIBITMAP* image, bool adds_colour) {
   } else if (target > 32) {
     target = autoBitDepth(job.output_extension, alpha ? 32 : 24);
   }
-  // Transparency is kept where the format has a depth for it; a grey image
-  // that takes colour gets a colour depth, never a palette that would cut
-  // its levels; a grey image stays grey at 8 bits.
+  // Transparency is kept where the format has a depth for it; a grey
+  // document that takes colour gets a colour depth, never a palette that
+  // would cut its levels; a grey image stays grey at 8 bits.
   if (alpha && listHas(depths, 32)) target = 32;
-  else if (adds_colour && isGreyImage(image)) target = autoBitDepth(job.output_extension, std::max(job.source_bpp, 24));
+  else if (grey_takes_colour) target = autoBitDepth(job.output_extension, std::max(job.source_bpp, 24));
   else if (grey && target > 8 && listHas(depths, 8)) target = 8;
   job.target_bpp = target;
 }

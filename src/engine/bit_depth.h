@@ -16,14 +16,15 @@ int autoBitDepth(const std::string& format_key, int source_bpp);
 /// target_bpp, so "%bpp%" in a watermark names it. An image of 16 bits per
 /// channel is written at 16 bits per channel where the format stores its
 /// kind: 16 for grey, 48 for RGB, 64 for RGBA (grey counts as RGB when
-/// `adds_colour` says a frame or watermark will put colour on it). Otherwise
+/// `grey_takes_colour` says the document is grey and a stage has put or will
+/// put colour on it: a rotation's corners, a frame, a watermark). Otherwise
 /// the smallest listed depth not below source_bpp, but never more than 8 bits
 /// per channel for an image that has only those (a tone-mapped or narrowed
 /// one), 32 for an image with alpha where the format lists it, a colour depth
-/// for a grey image that takes colour, and 8 for a grey image where the
+/// for a grey document that takes colour, and 8 for a grey image where the
 /// format lists it. The pipeline calls it before the frame stage; fixed
 /// depths are left alone.
-void chooseBitDepth(FIBITMAP* image, bool adds_colour);
+void chooseBitDepth(FIBITMAP* image, bool grey_takes_colour);
 
 /// The last pixel stage: converts to target_bpp. An image with alpha is
 /// blended over white for every depth without alpha; 16-bit samples are

@@ -18,6 +18,7 @@
 #include "engine/filename_mask.h"
 #include "engine/format_table.h"
 #include "engine/frame.h"
+#include "engine/pixel_form.h"
 #include "engine/png_store.h"
 #include "engine/transform.h"
 #include "engine/watermark.h"
@@ -59,8 +60,7 @@ bool coloured(const std::string& hex) {
   return c.rgbRed != c.rgbGreen || c.rgbGreen != c.rgbBlue;
 }
 
-// True when the frame or the watermark may put colour on the picture, so
-// that a grey document's depth is chosen for colour.
+// True when the frame or the watermark may put colour on the picture.
 bool laterStagesAddColour() {
   const Settings& s = settings();
   const bool frame = s.do_frame == 1 && s.solid_opacity > 0 &&
@@ -119,6 +119,7 @@ bool convertFile() {
     return false;
   }
 
+  const bool grey_document = isGreyImage(image);
   image = rotateStage(image);
   width = image ? static_cast<int>(FreeImage_GetWidth(image)) : 0;
   height = image ? static_cast<int>(FreeImage_GetHeight(image)) : 0;
@@ -137,7 +138,7 @@ bool convertFile() {
   image = greyscaleStage(image);
   image = thresholdStage(image);
   // Chosen before the frame, so a watermark's "%bpp%" names this file's depth.
-  chooseBitDepth(image, laterStagesAddColour());
+  chooseBitDepth(image, grey_document && (!isGreyImage(image) || laterStagesAddColour()));
   image = frameStage(image, W, H);
   image = watermarkStage(image, W, H);
   image = convertBitDepth(image);

@@ -411,6 +411,27 @@ TEST_F(StageKindsTest, StagesAtEightBitsWriteEightBits) {
   }
 }
 
+// Coloured corners of a turn make a grey document colour: automatic depth
+// writes it as a fixed 24 bits does, not through a palette that would cut
+// its levels.
+TEST_F(StageKindsTest, GreyDocumentTurnedOnColourIsNotQuantised) {
+  auto turned = [this](int png_bpp) {
+    reset();
+    settings().png_bpp = png_bpp;
+    settings().do_image_rotation = true;
+    settings().image_rotation = 30;
+    settings().image_rotation_back_color = "FF8000";
+    return convert16(kindDocument(kKinds[2], [](int, int x, int y) { return (x % 16 + 16 * (y % 16)) / 255.0; },
+                                  [](int, int) { return 1.0; }, 32, 32));
+  };
+  Pixels16 fixed = turned(24);
+  Pixels16 automatic = turned(0);
+  ASSERT_TRUE(fixed.ok() && automatic.ok());
+  EXPECT_EQ(24, automatic.bpp);
+  EXPECT_EQ(24, conversionJob().target_bpp);
+  EXPECT_EQ(fixed.rgba, automatic.rgba);
+}
+
 // A 16-bit ramp keeps its fine steps to the file.
 TEST_F(StageKindsTest, SixteenBitGradientsKeepMoreThan256Values) {
   for (const Kind& k : kKinds) {
