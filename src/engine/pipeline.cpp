@@ -138,7 +138,7 @@ bool convertFile() {
   image = greyscaleStage(image);
   image = thresholdStage(image);
   // Chosen before the frame, so a watermark's "%bpp%" names this file's depth.
-  chooseBitDepth(image, grey_document && (!isGreyImage(image) || laterStagesAddColour()));
+  chooseBitDepth(image, grey_document && (laterStagesAddColour() || !isNeutralImage(image)));
   image = frameStage(image, W, H);
   image = watermarkStage(image, W, H);
   image = convertBitDepth(image);

@@ -142,6 +142,10 @@ bool isNeutralImage(FIBITMAP* image) {
   if (!image) return false;
   const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image);
   const unsigned bpp = FreeImage_GetBPP(image);
+  if (type == FIT_BITMAP && bpp <= 8) {
+    const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(image);
+    return colour == FIC_MINISBLACK || colour == FIC_MINISWHITE;
+  }
   for (unsigned y = 0; y < heightOf(image); ++y) {
     if (type == FIT_BITMAP && (bpp == 24 || bpp == 32)) {
       const BYTE* p = rowOf<BYTE>(image, y);

@@ -22,7 +22,8 @@ bool isGreyImage(FIBITMAP* image);
 bool isWideImage(FIBITMAP* image);
 
 /// True when every pixel of a 24-bit, 32-bit, RGB16 or RGBA16 image has
-/// equal red, green and blue; grey images are neutral, other forms are not.
+/// equal red, green and blue; grey images and grey palettes (black and white
+/// included) are neutral, other forms are not.
 bool isNeutralImage(FIBITMAP* image);
 
 /// The form every stage works on: grey palettes (1, 4 or 8 bits, also
