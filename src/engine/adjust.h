@@ -12,16 +12,20 @@ namespace pixolune {
 /// FreeImage conversion returns null, so the file fails. They read Settings
 /// and run on the worker thread.
 
-/// Brightness, contrast, gamma and invert in place. Images of fewer than 8 or
-/// more than 32 bits per pixel are made 24-bit first (so neutral values still
-/// turn a 1-bit image into a 24-bit one).
+/// Brightness, contrast, gamma and invert in place, on the colours only
+/// (alpha is kept). Images of 16 bits per channel are adjusted at 16 bits
+/// with FreeImage's formulas; other images of fewer than 8 or more than 32
+/// bits per pixel are brought to the stage form first (a 1-bit image becomes
+/// 8-bit grey even with neutral values, a colour palette 24-bit).
 FIBITMAP* adjustStage(FIBITMAP* image);
 
-/// Makes an 8-bit greyscale image.
+/// Makes a greyscale image: 8-bit grey, or 16-bit grey from 16 bits per
+/// channel. An image with alpha keeps it and gets neutral colours instead.
 FIBITMAP* greyscaleStage(FIBITMAP* image);
 
 /// Makes a 1-bit black-and-white image: pixels darker than the low byte of
-/// image_threshold become black, the others white.
+/// image_threshold become black, the others white. An image with alpha keeps
+/// it (32-bit, colours black or white); 16-bit samples are rounded to 8 bits.
 FIBITMAP* thresholdStage(FIBITMAP* image);
 
 }  // namespace pixolune

@@ -44,14 +44,15 @@ class AdjustTest : public ::testing::Test {
   testing::TempDir dir_;
 };
 
-TEST_F(AdjustTest, NeutralCorrectionKeepsPixelsButMakesOneBitTwentyFourBit) {
+TEST_F(AdjustTest, NeutralCorrectionKeepsPixelsAndMakesOneBitGrey) {
   BitmapPtr source = oneBitImage();
   ASSERT_EQ(1u, FreeImage_GetBPP(source.get()));
   Pixels before = pixelsOf(source.get());
   settings().do_image_color_correction = true;
   BitmapPtr out(adjustStage(source.release()));
   Pixels after = pixelsOf(out.get());
-  EXPECT_EQ(24, after.bpp);
+  EXPECT_EQ(8, after.bpp);  // Black and white is grey: it stays grey, never 24-bit colour.
+  EXPECT_EQ(FIC_MINISBLACK, after.color_type);
   ASSERT_EQ(before.width, after.width);
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 4; ++x) EXPECT_EQ(rgbText(before, x, y), rgbText(after, x, y)) << x << "," << y;

@@ -2,18 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <unordered_map>
 
 #include "engine/bitmap.h"
+#include "engine/composite.h"
 #include "engine/conversion_job.h"
 #include "engine/format_table.h"
+#include "engine/pixel_form.h"
 #include "platform/text.h"
 
 namespace pixolune {
 
 namespace {
-
-// 16 bits to 8, rounded to the nearest value.
-inline BYTE scale16(WORD v) { return static_cast<BYTE>((v + 128u) / 257u); }
 
 std::vector<int> depthList(const std::string& format_key) {
   std::vector<int> depths;
@@ -22,46 +23,6 @@ std::vector<int> depthList(const std::string& format_key) {
   for (const std::string& field : split(it->second.depths, ','))
     if (!field.empty()) depths.push_back(std::stoi(field));
   return depths;
-}
-
-FIBITMAP* grey16To8(FIBITMAP* src) {
-  unsigned w = FreeImage_GetWidth(src), h = FreeImage_GetHeight(src);
-  FIBITMAP* dst = FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), 8);
-  if (!dst) return nullptr;
-  RGBQUAD* pal = FreeImage_GetPalette(dst);
-  for (int i = 0; i < 256; ++i) pal[i].rgbRed = pal[i].rgbGreen = pal[i].rgbBlue = static_cast<BYTE>(i);
-  for (unsigned y = 0; y < h; ++y) {
-    const WORD* in = reinterpret_cast<const WORD*>(FreeImage_GetScanLine(src, static_cast<int>(y)));
-    BYTE* out = FreeImage_GetScanLine(dst, static_cast<int>(y));
-    for (unsigned x = 0; x < w; ++x) out[x] = scale16(in[x]);
-  }
-  return dst;
-}
-
-FIBITMAP* rgb16To8(FIBITMAP* src, bool alpha) {
-  unsigned w = FreeImage_GetWidth(src), h = FreeImage_GetHeight(src);
-  FIBITMAP* dst = FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), alpha ? 32 : 24);
-  if (!dst) return nullptr;
-  unsigned step = alpha ? 4 : 3;
-  for (unsigned y = 0; y < h; ++y) {
-    const BYTE* in = FreeImage_GetScanLine(src, static_cast<int>(y));
-    BYTE* out = FreeImage_GetScanLine(dst, static_cast<int>(y));
-    for (unsigned x = 0; x < w; ++x, out += step) {
-      if (alpha) {
-        const FIRGBA16* p = reinterpret_cast<const FIRGBA16*>(in) + x;
-        out[FI_RGBA_RED] = scale16(p->red);
-        out[FI_RGBA_GREEN] = scale16(p->green);
-        out[FI_RGBA_BLUE] = scale16(p->blue);
-        out[FI_RGBA_ALPHA] = scale16(p->alpha);
-      } else {
-        const FIRGB16* p = reinterpret_cast<const FIRGB16*>(in) + x;
-        out[FI_RGBA_RED] = scale16(p->red);
-        out[FI_RGBA_GREEN] = scale16(p->green);
-        out[FI_RGBA_BLUE] = scale16(p->blue);
-      }
-    }
-  }
-  return dst;
 }
 
 // Drago tone mapping; a float alpha channel is carried over unchanged.
@@ -80,55 +41,135 @@ FIBITMAP* toneMap(FIBITMAP* src) {
   return with_alpha.release();
 }
 
-bool hasAlphaChannel(FIBITMAP* image) {
-  return FreeImage_GetImageType(image) == FIT_BITMAP && FreeImage_GetBPP(image) == 32 &&
-         FreeImage_GetColorType(image) == FIC_RGBALPHA;
+bool listHas(const std::vector<int>& depths, int depth) {
+  return std::find(depths.begin(), depths.end(), depth) != depths.end();
 }
 
+// True when the output format's encoder takes bitmaps of this type.
+bool formatStores(FREE_IMAGE_TYPE type) {
+  const int format = conversionJob().format_id;
+  return format >= 0 && FreeImage_FIFSupportsExportType(static_cast<FREE_IMAGE_FORMAT>(format), type);
+}
+
+int wideDepth(FREE_IMAGE_TYPE type) { return type == FIT_UINT16 ? 16 : type == FIT_RGB16 ? 48 : 64; }
+
 // 8 bits per channel to 16. FreeImage shifts each sample up by 8 bits, so
-// white would be 65280; multiplying by 257 keeps 255 at full scale.
-FIBITMAP* rgb8To16(FIBITMAP* image) {
-  FIBITMAP* wide = FreeImage_ConvertToRGB16(image);
-  if (!wide || FreeImage_GetImageType(image) != FIT_BITMAP) return wide;
-  const unsigned w = FreeImage_GetWidth(wide), h = FreeImage_GetHeight(wide);
+// white would be 65280; widening by 257 keeps 255 at full scale.
+FIBITMAP* toRgb16(FIBITMAP* image) {
+  image = flattenOverWhite(image);
+  if (!image || FreeImage_GetImageType(image) == FIT_RGB16) return image;
+  image = asColour(image);
+  if (!image || FreeImage_GetImageType(image) == FIT_RGB16) return image;
+  if (FreeImage_GetImageType(image) != FIT_BITMAP) return replaceBitmap(image, FreeImage_ConvertToRGB16(image));
+  if (FreeImage_GetBPP(image) != 24) image = replaceBitmap(image, FreeImage_ConvertTo24Bits(image));
+  return widenExactly(image);
+}
+
+FIBITMAP* toRgba16(FIBITMAP* image) {
+  image = toStageForm(image);
+  if (isWideImage(image)) return replaceBitmap(image, FreeImage_ConvertToRGBA16(image));
+  image = narrowExactly(image);
+  if (!image) return nullptr;
+  if (FreeImage_GetBPP(image) != 32) image = replaceBitmap(image, FreeImage_ConvertTo32Bits(image));
+  return widenExactly(image);
+}
+
+// 16-bit grey, for formats that store it.
+FIBITMAP* toGrey16(FIBITMAP* image) {
+  image = greyIfNeutral(flattenOverWhite(image));
+  if (!image || FreeImage_GetImageType(image) == FIT_UINT16) return image;
+  image = narrowExactly(image);
+  if (image && !isGreyImage(image)) image = replaceBitmap(image, FreeImage_ConvertToGreyscale(image));
+  return widenExactly(image);
+}
+
+// The 8-bit-per-channel opaque form the shallow depths start from.
+FIBITMAP* opaqueNarrow(FIBITMAP* image) { return narrowExactly(flattenOverWhite(toStageForm(image))); }
+
+FIBITMAP* to24(FIBITMAP* image) {
+  image = opaqueNarrow(image);
+  if (!image || FreeImage_GetBPP(image) == 24) return image;
+  return replaceBitmap(image, FreeImage_ConvertTo24Bits(image));
+}
+
+// The 24-bit image's colours as an exact palette, or null when it has more
+// than 256 of them (or memory runs out).
+FIBITMAP* exactPalette(FIBITMAP* image) {
+  const unsigned w = FreeImage_GetWidth(image), h = FreeImage_GetHeight(image);
+  BitmapPtr indexed(FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), 8));
+  if (!indexed) return nullptr;
+  RGBQUAD* palette = FreeImage_GetPalette(indexed.get());
+  std::unordered_map<uint32_t, BYTE> index;
   for (unsigned y = 0; y < h; ++y) {
-    FIRGB16* p = reinterpret_cast<FIRGB16*>(FreeImage_GetScanLine(wide, static_cast<int>(y)));
-    for (unsigned x = 0; x < w; ++x, ++p)
-      for (WORD* v : {&p->red, &p->green, &p->blue}) *v = static_cast<WORD>((*v >> 8) * 257u);
+    const BYTE* in = FreeImage_GetScanLine(image, static_cast<int>(y));
+    BYTE* out = FreeImage_GetScanLine(indexed.get(), static_cast<int>(y));
+    for (unsigned x = 0; x < w; ++x, in += 3) {
+      const uint32_t key = static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
+                           static_cast<uint32_t>(in[2]) << 16;
+      auto found = index.find(key);
+      if (found == index.end()) {
+        if (index.size() == 256) return nullptr;
+        const BYTE next = static_cast<BYTE>(index.size());
+        palette[next].rgbRed = in[FI_RGBA_RED], palette[next].rgbGreen = in[FI_RGBA_GREEN];
+        palette[next].rgbBlue = in[FI_RGBA_BLUE];
+        found = index.emplace(key, next).first;
+      }
+      out[x] = found->second;
+    }
   }
-  return wide;
+  return indexed.release();
+}
+
+// A palette of 256: grey images keep their grey levels exactly (a neutral
+// colour image becomes grey first), so does a colour image of at most 256
+// colours; others go through Wu's quantiser, which works on 5 bits per
+// channel.
+FIBITMAP* toPalette(FIBITMAP* image) {
+  image = greyIfNeutral(to24(image));
+  if (!image || isGreyImage(image)) return image;
+  FIBITMAP* exact = exactPalette(image);
+  return replaceBitmap(image, exact ? exact : FreeImage_ColorQuantizeEx(image, FIQ_WUQUANT, 256, 0, nullptr));
+}
+
+FIBITMAP* to16Bits(FIBITMAP* image, const std::string& key) {
+  if (formatStores(FIT_UINT16)) return toGrey16(image);
+  image = to24(image);
+  if (!image) return nullptr;
+  return replaceBitmap(image, (key == "ico" || key == "tga") ? FreeImage_ConvertTo16Bits555(image)
+                                                             : FreeImage_ConvertTo16Bits565(image));
 }
 
 FIBITMAP* toDepth(FIBITMAP* image, int target, const std::string& key) {
   switch (target) {
-    case 96: return FreeImage_ConvertToRGBF(image);
-    case 48: return rgb8To16(image);
-    case 32: return FreeImage_ConvertTo32Bits(image);
-    case 24: return FreeImage_ConvertTo24Bits(image);
-    case 16: {
-      BitmapPtr owned;
-      if (FreeImage_GetBPP(image) > 32) {
-        owned.reset(FreeImage_ConvertTo24Bits(image));
-        if (!owned) return nullptr;
+    case 96:
+      image = flattenOverWhite(image);
+      return image ? replaceBitmap(image, FreeImage_ConvertToRGBF(image)) : nullptr;
+    case 64: return toRgba16(image);
+    case 48: return toRgb16(image);
+    case 32:
+      image = narrowExactly(toStageForm(image));
+      return image && FreeImage_GetBPP(image) != 32 ? replaceBitmap(image, FreeImage_ConvertTo32Bits(image)) : image;
+    case 24: return to24(image);
+    case 16: return to16Bits(image, key);
+    case 8:
+      if (key == "j2k" || key == "jp2" || key == "jpg" || key == "jxr") {
+        image = opaqueNarrow(image);
+        return image ? replaceBitmap(image, FreeImage_ConvertTo8Bits(image)) : nullptr;
       }
-      FIBITMAP* src = owned ? owned.get() : image;
-      return (key == "ico" || key == "tga") ? FreeImage_ConvertTo16Bits555(src) : FreeImage_ConvertTo16Bits565(src);
-    }
-    case 8: {
-      if (key == "j2k" || key == "jp2" || key == "jpg" || key == "jxr") return FreeImage_ConvertTo8Bits(image);
-      BitmapPtr owned;
-      if (FreeImage_GetBPP(image) != 24) {
-        owned.reset(FreeImage_ConvertTo24Bits(image));
-        if (!owned) return nullptr;
-      }
-      return FreeImage_ColorQuantizeEx(owned ? owned.get() : image, FIQ_WUQUANT, 256, 0, nullptr);
-    }
-    case 4: return FreeImage_ConvertTo4Bits(image);
-    case 1: return FreeImage_Dither(image, FID_FS);
-    default: return nullptr;
+      return toPalette(image);
+    case 4: image = opaqueNarrow(image); return image ? replaceBitmap(image, FreeImage_ConvertTo4Bits(image)) : nullptr;
+    case 1: image = opaqueNarrow(image); return image ? replaceBitmap(image, FreeImage_Dither(image, FID_FS)) : nullptr;
+    default: return replaceBitmap(image, nullptr);
   }
 }
 
+// Already at the target: the depth matches and the form is one the format
+// takes at that depth (a 16-bit grey image is not a 5-6-5 bitmap).
+bool alreadyAt(FIBITMAP* image, int target) {
+  if (static_cast<int>(FreeImage_GetBPP(image)) != target) return false;
+  if (isWideImage(image)) return formatStores(FreeImage_GetImageType(image));
+  return FreeImage_GetImageType(image) == FIT_BITMAP && !(target == 16 && formatStores(FIT_UINT16));
+}
 }  // namespace
 
 int autoBitDepth(const std::string& format_key, int source_bpp) {
@@ -139,38 +180,55 @@ int autoBitDepth(const std::string& format_key, int source_bpp) {
   return depths.back();
 }
 
+void chooseBitDepth(FIBITMAP* image, bool grey_takes_colour) {
+  ConversionJob& job = conversionJob();
+  if (!job.auto_bpp || !image) return;
+  int target = autoBitDepth(job.output_extension, job.source_bpp);
+  const std::vector<int> depths = depthList(job.output_extension);
+  const bool alpha = hasAlpha(image);
+  const bool grey = isGreyImage(image) && !grey_takes_colour;
+  // 16 bits per channel are written in the image's own kind wherever the
+  // format stores that. A picture that a stage or the tone mapping brought
+  // to 8 bits per channel is not widened again: that would only double the
+  // file with samples that are all multiples of 257.
+  if (isWideImage(image)) {
+    const FREE_IMAGE_TYPE wide = alpha ? FIT_RGBA16 : grey ? FIT_UINT16 : FIT_RGB16;
+    if (formatStores(wide)) {
+      job.target_bpp = wideDepth(wide);
+      return;
+    }
+  } else if (target > 32) {
+    target = autoBitDepth(job.output_extension, alpha ? 32 : 24);
+  }
+  // Transparency is kept where the format has a depth for it; a grey
+  // document that takes colour gets a colour depth, never a palette that
+  // would cut its levels; a grey image stays grey at 8 bits.
+  if (alpha && listHas(depths, 32)) target = 32;
+  else if (grey_takes_colour) target = autoBitDepth(job.output_extension, std::max(job.source_bpp, 24));
+  else if (grey && target > 8 && listHas(depths, 8)) target = 8;
+  job.target_bpp = target;
+}
+
 FIBITMAP* convertBitDepth(FIBITMAP* image) {
   if (!image) return nullptr;
-  ConversionJob& job = conversionJob();
-  if (job.auto_bpp) {
-    job.target_bpp = autoBitDepth(job.output_extension, job.source_bpp);
-    // A deep source with transparency keeps it: the automatic choice for it is
-    // the 32-bit depth when the format offers one, not a deeper opaque one.
-    std::vector<int> depths = depthList(job.output_extension);
-    if (job.source_bpp > 32 && job.target_bpp != 32 && hasAlphaChannel(image) &&
-        std::find(depths.begin(), depths.end(), 32) != depths.end())
-      job.target_bpp = 32;
-  }
-  if (static_cast<int>(FreeImage_GetBPP(image)) == job.target_bpp) return image;
-  return replaceBitmap(image, toDepth(image, job.target_bpp, job.output_extension));
+  const ConversionJob& job = conversionJob();
+  if (alreadyAt(image, job.target_bpp)) return image;
+  return toDepth(image, job.target_bpp, job.output_extension);
 }
 
 FIBITMAP* normalizeGrey(FIBITMAP* image) {
   if (!image) return nullptr;
   FREE_IMAGE_COLOR_TYPE type = FreeImage_GetColorType(image);
   if (type != FIC_MINISWHITE && type != FIC_MINISBLACK) return image;
-  if (FreeImage_GetImageType(image) == FIT_UINT16) return replaceBitmap(image, grey16To8(image));
+  const FREE_IMAGE_TYPE pixels = FreeImage_GetImageType(image);
+  if (pixels == FIT_UINT16 || pixels == FIT_BITMAP) return image;
   return replaceBitmap(image, FreeImage_ConvertToStandardType(image, TRUE));
 }
 
 FIBITMAP* normalizeHighRange(FIBITMAP* image) {
-  if (!image || FreeImage_GetBPP(image) <= 32) return image;
-  switch (FreeImage_GetImageType(image)) {
-    case FIT_RGB16: return replaceBitmap(image, rgb16To8(image, false));
-    case FIT_RGBA16: return replaceBitmap(image, rgb16To8(image, true));
-    case FIT_RGBAF: return replaceBitmap(image, toneMap(image));
-    default: return replaceBitmap(image, FreeImage_TmoDrago03(image, 1.0, 0.0));
-  }
+  if (!image || FreeImage_GetBPP(image) <= 32 || isWideImage(image)) return image;
+  if (FreeImage_GetImageType(image) == FIT_RGBAF) return replaceBitmap(image, toneMap(image));
+  return replaceBitmap(image, FreeImage_TmoDrago03(image, 1.0, 0.0));
 }
 
 }  // namespace pixolune

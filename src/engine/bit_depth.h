@@ -12,19 +12,35 @@ namespace pixolune {
 /// largest; 0 for a format without a FormatTable row.
 int autoBitDepth(const std::string& format_key, int source_bpp);
 
-/// The last pixel stage: converts to target_bpp (chosen per file when
-/// auto_bpp). Returns the converted image (the old one unloaded), the same
-/// image when nothing is to do, or null for a depth it cannot make.
+/// Chooses this file's output depth when auto_bpp and stores it in
+/// target_bpp, so "%bpp%" in a watermark names it. An image of 16 bits per
+/// channel is written at 16 bits per channel where the format stores its
+/// kind: 16 for grey, 48 for RGB, 64 for RGBA (grey counts as RGB when
+/// `grey_takes_colour` says the document is grey and a stage has put or will
+/// put colour on it: a rotation's corners, a frame, a watermark). Otherwise
+/// the smallest listed depth not below source_bpp, but never more than 8 bits
+/// per channel for an image that has only those (a tone-mapped or narrowed
+/// one), 32 for an image with alpha where the format lists it, a colour depth
+/// for a grey document that takes colour, and 8 for a grey image where the
+/// format lists it. The pipeline calls it before the frame stage; fixed
+/// depths are left alone.
+void chooseBitDepth(FIBITMAP* image, bool grey_takes_colour);
+
+/// The last pixel stage: converts to target_bpp. An image with alpha is
+/// blended over white for every depth without alpha; 16-bit samples are
+/// rounded to 8 bits for the shallow depths; a palette of 8 bits keeps a grey
+/// image's levels exactly. Returns the converted image (the old one
+/// unloaded), the same image when nothing is to do, or null for a depth it
+/// cannot make. REQUIRES: chooseBitDepth has run for this file.
 FIBITMAP* convertBitDepth(FIBITMAP* image);
 
-/// Brings greyscale images of non-standard types to ordinary 8-bit bitmaps:
-/// 16-bit grey by value / 257, other types by linear stretching. Ordinary
+/// Brings greyscale images of non-standard types (signed, 32-bit, floating
+/// point) to ordinary 8-bit bitmaps by linear stretching. 16-bit and 8-bit
 /// greyscale and 1-bit images are kept as they are.
 FIBITMAP* normalizeGrey(FIBITMAP* image);
 
-/// Brings images of more than 32 bits per pixel to 8 bits per channel:
-/// 16-bit integer RGB(A) by value / 257 keeping alpha, floating-point RGB(A)
-/// by Drago tone mapping, keeping alpha.
+/// Brings floating-point images to 8 bits per channel by Drago tone mapping,
+/// keeping alpha. Images of 16 bits per channel are kept.
 FIBITMAP* normalizeHighRange(FIBITMAP* image);
 
 }  // namespace pixolune

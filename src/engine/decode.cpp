@@ -2,6 +2,7 @@
 
 #include "engine/bitmap.h"
 #include "engine/composite.h"
+#include "engine/pixel_form.h"
 #include "engine/psd_header.h"
 #include "platform/helper_process.h"
 
@@ -120,6 +121,15 @@ FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason
   if (!image) {
     setReason(reason, "cannot be decoded as a Photoshop document");
     return nullptr;
+  }
+  // Kept as separated CMYK the inks would be written as blue, green, red
+  // and alpha; the stages and the PNG writer need RGB.
+  if ((flags & PSD_CMYK) != 0 && header.mode == kModeCmyk) {
+    image.reset(cmykToRgb(image.release()));
+    if (!image) {
+      setReason(reason, "the CMYK image could not be converted to RGB");
+      return nullptr;
+    }
   }
   return asPhotoshopShowsIt(path, header, flags, std::move(image), reason);
 }

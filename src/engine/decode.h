@@ -16,7 +16,8 @@ struct PsdHeader;
 /// Photoshop shows it: an extra channel that is a saved selection is dropped
 /// (the image stays at its depth, opaque), the transparency of greyscale
 /// composites is kept, and RGB and greyscale composites with transparency
-/// lose the white they are stored over. Returns a bitmap the caller owns, or
+/// lose the white they are stored over. A CMYK document read with PSD_CMYK
+/// (kept separated by FreeImage) is converted to RGB. Returns a bitmap the caller owns, or
 /// null when the file's header is truncated or inconsistent, when
 /// the document holds no real composite (saved without maximum
 /// compatibility), when its size needs more memory than the decode memory

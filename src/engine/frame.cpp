@@ -2,6 +2,7 @@
 
 #include "engine/bitmap.h"
 #include "engine/layer.h"
+#include "engine/pixel_form.h"
 #include "engine/transform.h"
 #include "platform/drawing.h"
 #include "settings/settings.h"
@@ -56,7 +57,7 @@ std::string frameSidePath(int side, int w, int h, int L, int R, int T, int B) {
 FIBITMAP* frameStage(FIBITMAP* image, int w, int h) {
   const Settings& s = settings();
   if (!image || !s.do_frame) return image;
-  image = to24Bits(image);
+  image = toStageForm(image);
   if (!image) return image;
 
   SurfacePtr frame = createSurface(w, h);

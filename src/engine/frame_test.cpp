@@ -101,9 +101,9 @@ TEST_F(FrameTest, OpacityBlendsTheWholeFrame) {
   EXPECT_EQ(kGrey, rgbAt(half, 10, 15));
 }
 
-TEST_F(FrameTest, ZeroWidthsStillGiveAnOpaqueImage) {
-  // A transparent document: the frame stage works on 24 bits, so the
-  // transparency is gone even though no side is drawn.
+TEST_F(FrameTest, ZeroWidthsKeepTheTransparency) {
+  // A transparent document keeps its alpha through the frame stage even when
+  // no side is drawn.
   testing::PsdDocument doc = testing::makeDocument(testing::PsdMode::kRgb, 8, 20, 10, 1, [](int c, int x, int) {
     return c == 3 ? (x < 10 ? 0.0 : 255.0) : 100.0;
   });
@@ -116,7 +116,9 @@ TEST_F(FrameTest, ZeroWidthsStillGiveAnOpaqueImage) {
   settings().do_frame = true;
   Pixels px = convert(doc);
   ASSERT_TRUE(px.ok());
-  for (int x : {0, 15}) EXPECT_EQ(255, px.at(x, 5)[3]) << x;
+  EXPECT_EQ(32, px.bpp);
+  EXPECT_EQ(0, px.at(0, 5)[3]);
+  EXPECT_EQ(255, px.at(15, 5)[3]);
   EXPECT_EQ((Rgb{100, 100, 100}), rgbAt(px, 15, 5));
 }
 

@@ -1,7 +1,11 @@
 #include "engine/layer.h"
 
+#include <cmath>
+#include <cstdint>
 #include <memory>
 #include <string>
+
+#include "engine/pixel_form.h"
 
 namespace pixolune {
 
@@ -24,27 +28,99 @@ BitmapPtr layerToBitmap(const Surface& layer) {
   return decoded;
 }
 
-FIBITMAP* to24Bits(FIBITMAP* image) {
-  if (!image || FreeImage_GetBPP(image) == 24) return image;
-  return replaceBitmap(image, FreeImage_ConvertTo24Bits(image));
+namespace {
+
+constexpr int kLayerColours[3] = {FI_RGBA_RED, FI_RGBA_GREEN, FI_RGBA_BLUE};
+
+// True when every pixel the layer covers is grey, so a grey picture can take it.
+bool coversNeutrally(FIBITMAP* layer) {
+  for (unsigned y = 0; y < FreeImage_GetHeight(layer); ++y) {
+    const BYTE* p = FreeImage_GetScanLine(layer, static_cast<int>(y));
+    for (unsigned x = 0; x < FreeImage_GetWidth(layer); ++x, p += 4)
+      if (p[FI_RGBA_ALPHA] != 0 && (p[0] != p[1] || p[1] != p[2])) return false;
+  }
+  return true;
 }
 
-// FreeImage_Composite divides by 256, which darkens every pixel it touches
-// by up to one level (white becomes 254) even where the layer is clear.
-FIBITMAP* compositeOver(FIBITMAP* image, FIBITMAP* layer) {
-  if (!image || !layer || FreeImage_GetBPP(image) != 24 || FreeImage_GetBPP(layer) != 32) return image;
-  const unsigned w = FreeImage_GetWidth(image), h = FreeImage_GetHeight(image);
-  if (FreeImage_GetWidth(layer) != w || FreeImage_GetHeight(layer) != h) return image;
-  for (unsigned y = 0; y < h; ++y) {
-    BYTE* dst = FreeImage_GetScanLine(image, static_cast<int>(y));
+// Where the picture's samples are: `step` samples a pixel, the colour
+// samples (one for grey), and the alpha sample or -1.
+struct SampleLayout {
+  unsigned step;
+  int colours[3];
+  int count;
+  int alpha;
+};
+
+SampleLayout layoutOf(FIBITMAP* image) {
+  switch (FreeImage_GetImageType(image)) {
+    case FIT_UINT16: return {1, {0, 0, 0}, 1, -1};
+    case FIT_RGB16: return {3, {0, 1, 2}, 3, -1};
+    case FIT_RGBA16: return {4, {0, 1, 2}, 3, 3};
+    default: break;
+  }
+  const unsigned bpp = FreeImage_GetBPP(image);
+  if (bpp == 8) return {1, {0, 0, 0}, 1, -1};
+  return {bpp / 8, {FI_RGBA_RED, FI_RGBA_GREEN, FI_RGBA_BLUE}, 3, bpp == 32 ? FI_RGBA_ALPHA : -1};
+}
+
+// Over an opaque picture: out = (layer * a + picture * (255 - a)) / 255,
+// rounded, the layer's 8-bit colour taken to the picture's scale.
+template <typename T>
+void blendOpaque(T* dst, const BYTE* src, const SampleLayout& form, unsigned top) {
+  const unsigned a = src[FI_RGBA_ALPHA];
+  for (int i = 0; i < form.count; ++i) {
+    T& d = dst[form.colours[i]];
+    const unsigned l = src[kLayerColours[i]] * (top / 255);
+    d = static_cast<T>((static_cast<uint64_t>(l) * a + static_cast<uint64_t>(d) * (255 - a) + 127) / 255);
+  }
+}
+
+// Over a picture with straight alpha: Porter and Duff's "over".
+template <typename T>
+void blendTransparent(T* dst, const BYTE* src, const SampleLayout& form, unsigned top) {
+  const double fa = src[FI_RGBA_ALPHA] / 255.0, fd = dst[form.alpha] / static_cast<double>(top);
+  const double out_alpha = fa + fd * (1 - fa);
+  for (int i = 0; i < form.count; ++i) {
+    T& d = dst[form.colours[i]];
+    const double l = src[kLayerColours[i]] * (top / 255.0);
+    d = static_cast<T>(std::lround((l * fa + d * fd * (1 - fa)) / out_alpha));
+  }
+  dst[form.alpha] = static_cast<T>(std::lround(out_alpha * top));
+}
+
+template <typename T>
+void blendLayer(FIBITMAP* image, FIBITMAP* layer, unsigned top) {
+  const SampleLayout form = layoutOf(image);
+  for (unsigned y = 0; y < FreeImage_GetHeight(image); ++y) {
+    T* dst = reinterpret_cast<T*>(FreeImage_GetScanLine(image, static_cast<int>(y)));
     const BYTE* src = FreeImage_GetScanLine(layer, static_cast<int>(y));
-    for (unsigned x = 0; x < w; ++x, dst += 3, src += 4) {
-      const unsigned a = src[FI_RGBA_ALPHA];
-      if (a == 0) continue;
-      for (int c : {FI_RGBA_RED, FI_RGBA_GREEN, FI_RGBA_BLUE})
-        dst[c] = static_cast<BYTE>((src[c] * a + dst[c] * (255 - a) + 127) / 255);
+    for (unsigned x = 0; x < FreeImage_GetWidth(image); ++x, dst += form.step, src += 4) {
+      if (src[FI_RGBA_ALPHA] == 0) continue;
+      if (form.alpha < 0) blendOpaque(dst, src, form, top);
+      else blendTransparent(dst, src, form, top);
     }
   }
+}
+
+bool takesLayers(FIBITMAP* image) {
+  if (isWideImage(image)) return true;
+  const unsigned bpp = FreeImage_GetBPP(image);
+  return FreeImage_GetImageType(image) == FIT_BITMAP && (bpp == 24 || bpp == 32 || isGreyImage(image));
+}
+
+}  // namespace
+
+FIBITMAP* compositeOver(FIBITMAP* image, FIBITMAP* layer) {
+  if (!image || !layer || !takesLayers(image) || FreeImage_GetBPP(layer) != 32) return image;
+  const bool same_size = FreeImage_GetWidth(layer) == FreeImage_GetWidth(image) &&
+                         FreeImage_GetHeight(layer) == FreeImage_GetHeight(image);
+  if (!same_size) return image;
+  if (isGreyImage(image) && !coversNeutrally(layer)) {
+    image = asColour(image);
+    if (!image) return nullptr;
+  }
+  if (isWideImage(image)) blendLayer<WORD>(image, layer, 65535);
+  else blendLayer<BYTE>(image, layer, 255);
   return image;
 }
 

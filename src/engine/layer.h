@@ -14,14 +14,16 @@ namespace pixolune {
 /// a 32-bit RGBA bitmap, or null when either step fails.
 BitmapPtr layerToBitmap(const Surface& layer);
 
-/// The image as 24 bits per pixel; the old bitmap is unloaded when a new one
-/// is made. Null when the conversion fails (the old bitmap is gone then too).
-FIBITMAP* to24Bits(FIBITMAP* image);
-
-/// Alpha-blends a 32-bit layer of the image's size over the 24-bit image in
-/// place and returns it: out = (layer * a + image * (255 - a)) / 255, rounded,
-/// so a transparent layer pixel leaves the picture exactly as it was. A
-/// layer of another size or depth leaves the image unchanged.
+/// Alpha-blends a 32-bit layer of the image's size over the image and
+/// returns the image to continue with. Over an opaque image
+/// out = (layer * a + image * (255 - a)) / 255, rounded, so a transparent
+/// layer pixel leaves the picture exactly as it was; over an image with alpha
+/// the layer is laid on as Porter and Duff's "over", so the image keeps its
+/// transparency where the layer is clear. Works at the image's depth (8 or 16
+/// bits per channel); a grey image stays grey under a grey layer and becomes
+/// colour of its depth under a coloured one (the grey one is unloaded then).
+/// Images in other forms (see toStageForm) and layers of another size or
+/// depth leave the image unchanged; null when memory runs out.
 FIBITMAP* compositeOver(FIBITMAP* image, FIBITMAP* layer);
 
 }  // namespace pixolune

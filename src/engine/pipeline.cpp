@@ -20,6 +20,7 @@
 #include "engine/format_table.h"
 #include "engine/frame.h"
 #include "engine/output_names.h"
+#include "engine/pixel_form.h"
 #include "engine/png_store.h"
 #include "engine/transform.h"
 #include "engine/watermark.h"
@@ -50,6 +51,25 @@ bool saveTemporary(FIBITMAP* image, const std::string& path, std::string* tmp, s
     return false;
   }
   return true;
+}
+
+bool coloured(const std::string& hex) {
+  const RGBQUAD c = parseHexColor(hex);
+  return c.rgbRed != c.rgbGreen || c.rgbGreen != c.rgbBlue;
+}
+
+// True when the frame or the watermark may put colour on the picture.
+bool laterStagesAddColour() {
+  const Settings& s = settings();
+  const bool frame = s.do_frame == 1 && s.solid_opacity > 0 &&
+                     ((s.solid_left > 0 && coloured(s.solid_left_color)) ||
+                      (s.solid_right > 0 && coloured(s.solid_right_color)) ||
+                      (s.solid_top > 0 && coloured(s.solid_top_color)) ||
+                      (s.solid_bottom > 0 && coloured(s.solid_bottom_color)));
+  const bool text = s.do_watermark == 1 && ((s.text_opacity > 0 && coloured(s.font_color)) ||
+                                            (s.back_opacity > 0 && coloured(s.back_color)));
+  const bool picture = s.do_watermark == 2 && !s.wm_image_greyscale && s.wm_image_opacity > 0;
+  return frame || text || picture;
 }
 
 }  // namespace
@@ -114,6 +134,7 @@ bool convertToTemporary() {
     return false;
   }
 
+  const bool grey_document = isGreyImage(image);
   image = rotateStage(image);
   width = image ? static_cast<int>(FreeImage_GetWidth(image)) : 0;
   height = image ? static_cast<int>(FreeImage_GetHeight(image)) : 0;
@@ -131,6 +152,8 @@ bool convertToTemporary() {
   image = adjustStage(image);
   image = greyscaleStage(image);
   image = thresholdStage(image);
+  // Chosen before the frame, so a watermark's "%bpp%" names this file's depth.
+  chooseBitDepth(image, grey_document && (laterStagesAddColour() || !isNeutralImage(image)));
   image = frameStage(image, W, H);
   image = watermarkStage(image, W, H);
   image = convertBitDepth(image);

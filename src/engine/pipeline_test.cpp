@@ -79,10 +79,11 @@ TEST_F(PipelineTest, Grey16ScalesByValueNotByStretching) {
   PsdDocument doc = makeDocument(PsdMode::kGrey, 16, 3, 1, 0, [](int, int x, int) { return 20000.0 + 5000 * x; });
   testing::Pixels px = convert(doc);
   ASSERT_TRUE(ok_) << conversionJob().failure_reason;
-  EXPECT_EQ(24, px.bpp);  // automatic depth: the smallest PNG depth not below 16
-  EXPECT_EQ(78, px.at(0, 0)[0]);   // 20000 / 257
-  EXPECT_EQ(97, px.at(1, 0)[0]);   // 25000 / 257
-  EXPECT_EQ(117, px.at(2, 0)[0]);  // 30000 / 257
+  EXPECT_EQ(16, px.bpp);  // automatic depth: PNG stores 16-bit grey as it is
+  EXPECT_EQ(16, conversionJob().target_bpp);
+  testing::Pixels16 wide = testing::readImage16(conversionJob().output_path);
+  ASSERT_TRUE(wide.ok());
+  for (int x = 0; x < 3; ++x) EXPECT_EQ(20000 + 5000 * x, wide.at(x, 0)[0]) << x;
 }
 
 TEST_F(PipelineTest, Grey8KeepsGreyPaletteAtDepth8) {
@@ -124,6 +125,30 @@ TEST_F(PipelineTest, CmykConvertsToRgb) {
   EXPECT_NEAR(0, px.at(1, 1)[0], 2);
   EXPECT_NEAR(255, px.at(1, 1)[1], 2);
   EXPECT_NEAR(255, px.at(1, 1)[2], 2);
+}
+
+// Kept as separated CMYK by the decoder, the inks are converted to RGB
+// rather than written as blue, green, red and alpha.
+TEST_F(PipelineTest, CmykReadKeptSeparatedIsWrittenAsRgb) {
+  settings().psd_color_model = 1;
+  for (int depth : {8, 16}) {
+    const double full = depth == 16 ? 65535 : 255;
+    // Cyan at full ink with 20 % black, then magenta at half ink.
+    PsdDocument doc = makeDocument(PsdMode::kCmyk, depth, 2, 1, 0, [&](int c, int x, int) {
+      if (c == 3) return x == 0 ? 0.2 * full : 0.0;
+      return c == x ? (x == 0 ? full : 0.5 * full) : 0.0;
+    });
+    testing::Pixels px = convert(doc);
+    ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+    EXPECT_EQ(depth == 16 ? 48 : 24, px.bpp);
+    EXPECT_EQ(255, px.at(0, 0)[3]);
+    EXPECT_NEAR(0, px.at(0, 0)[0], 1);
+    EXPECT_NEAR(204, px.at(0, 0)[1], 1);  // 255 * (1 - 0.2)
+    EXPECT_NEAR(204, px.at(0, 0)[2], 1);
+    EXPECT_NEAR(255, px.at(1, 0)[0], 1);
+    EXPECT_NEAR(128, px.at(1, 0)[1], 1);
+    EXPECT_NEAR(255, px.at(1, 0)[2], 1);
+  }
 }
 
 TEST_F(PipelineTest, LabAndMultichannelConvert) {
@@ -218,6 +243,23 @@ TEST_F(PipelineTest, FixedDepthsFromSettings) {
   settings().png_bpp = 12;  // a depth no stage can make fails the file
   convert(doc);
   EXPECT_FALSE(ok_);
+}
+
+// A picture of at most 256 colours gets them exactly in its palette; Wu's
+// quantiser would round them to 5 bits per channel.
+TEST_F(PipelineTest, FewColoursGetAnExactPalette) {
+  settings().png_bpp = 8;
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 20, 10, 0, [](int c, int x, int y) {
+    return static_cast<double>((37 * (x + 20 * y) + 91 * c) % 256);  // 200 colours.
+  });
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_EQ(FIC_PALETTE, px.color_type);
+  int wrong = 0;
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x)
+      for (int c = 0; c < 3; ++c) wrong += px.at(x, y)[c] != (37 * (x + 20 * y) + 91 * c) % 256;
+  EXPECT_EQ(0, wrong);
 }
 
 TEST_F(PipelineTest, NonPsdInputIsRejectedAndNothingWritten) {

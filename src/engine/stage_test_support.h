@@ -34,24 +34,15 @@ PsdDocument rgbDocument(int width, int height, Fn rgb) {
 inline Pixels pixelsOf(FIBITMAP* dib) {
   Pixels px;
   if (!dib) return px;
-  BitmapPtr rgba(FreeImage_ConvertTo32Bits(dib));
-  if (!rgba) return px;
+  Pixels16 wide = samples16(dib);
+  if (!wide.ok()) return px;
   px.bpp = static_cast<int>(FreeImage_GetBPP(dib));
   px.type = FreeImage_GetImageType(dib);
   px.color_type = FreeImage_GetColorType(dib);
-  px.width = static_cast<int>(FreeImage_GetWidth(rgba.get()));
-  px.height = static_cast<int>(FreeImage_GetHeight(rgba.get()));
-  px.rgba.resize(static_cast<size_t>(px.width) * px.height * 4);
-  for (int y = 0; y < px.height; ++y) {
-    const BYTE* line = FreeImage_GetScanLine(rgba.get(), px.height - 1 - y);
-    for (int x = 0; x < px.width; ++x) {
-      uint8_t* p = &px.rgba[(static_cast<size_t>(y) * px.width + x) * 4];
-      p[0] = line[4 * x + FI_RGBA_RED];
-      p[1] = line[4 * x + FI_RGBA_GREEN];
-      p[2] = line[4 * x + FI_RGBA_BLUE];
-      p[3] = line[4 * x + FI_RGBA_ALPHA];
-    }
-  }
+  px.width = wide.width;
+  px.height = wide.height;
+  // 16-bit samples rounded to 8 bits; 8-bit ones come back as they were.
+  for (uint16_t v : wide.rgba) px.rgba.push_back(static_cast<uint8_t>((v + 128u) / 257u));
   return px;
 }
 

@@ -1,10 +1,12 @@
 #include "engine/transform.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
-#include "engine/bit_depth.h"
 #include "engine/bitmap.h"
+#include "engine/composite.h"
+#include "engine/pixel_form.h"
 #include "settings/settings.h"
 
 namespace pixolune {
@@ -33,12 +35,78 @@ int clampToInt(double value) {
   return static_cast<int>(value);
 }
 
-// The other side of a kept-ratio resize, rounded half away from zero. Never
-// below 1, because FreeImage cannot make an image without pixels.
+// The other side of a kept-ratio resize, target * shorter / longer rounded
+// half away from zero in exact integer arithmetic (a single-precision ratio
+// turns 7.5 into 7.4999996). Never below 1, because FreeImage cannot make an
+// image without pixels.
 int keptLength(int target, int longer, int shorter) {
-  float ratio = static_cast<float>(longer) / static_cast<float>(shorter);
-  long length = std::lround(static_cast<double>(target) / static_cast<double>(ratio));
+  const int64_t twice = 2 * static_cast<int64_t>(target) * shorter;
+  const int64_t length = (twice + longer) / (2 * static_cast<int64_t>(longer));
   return length < 1 ? 1 : clampToInt(static_cast<double>(length));
+}
+
+bool isQuarterTurn(int angle) { return angle % 90 == 0; }
+
+// FreeImage_Rotate reads the back colour in the image's own sample type.
+union BackColour {
+  BYTE grey;
+  WORD grey16;
+  RGBQUAD rgb;
+  FIRGB16 rgb16;
+  FIRGBA16 rgba16;
+};
+
+BackColour backColourFor(FIBITMAP* image, RGBQUAD back) {
+  BackColour colour{};
+  switch (FreeImage_GetImageType(image)) {
+    case FIT_UINT16: colour.grey16 = static_cast<WORD>(back.rgbRed * 257); break;
+    case FIT_RGB16: colour.rgb16 = FIRGB16{static_cast<WORD>(back.rgbRed * 257), static_cast<WORD>(back.rgbGreen * 257),
+                                           static_cast<WORD>(back.rgbBlue * 257)}; break;
+    case FIT_RGBA16: colour.rgba16 = FIRGBA16{0, 0, 0, 0}; break;
+    default:
+      if (FreeImage_GetBPP(image) == 8) colour.grey = back.rgbRed;
+      else colour.rgb = back;
+  }
+  return colour;
+}
+
+// Type 0: the canvas grows and the uncovered corners take the back colour
+// (transparent in an image with alpha). A grey image stays grey unless the
+// corners bring colour into it; 16-bit images turn at 16 bits.
+FIBITMAP* turnOnCanvas(FIBITMAP* image, int angle, RGBQUAD back) {
+  const bool neutral_back = back.rgbRed == back.rgbGreen && back.rgbGreen == back.rgbBlue;
+  if (isGreyImage(image) && !neutral_back && !isQuarterTurn(angle)) {
+    image = asColour(image);
+    if (!image) return nullptr;
+  }
+  if (hasAlpha(image) && !isQuarterTurn(angle)) {
+    return resampleOnPremultiplied(image, [angle](FIBITMAP* p) {
+      FIRGBA16 clear{0, 0, 0, 0};
+      return FreeImage_Rotate(p, angle, &clear);
+    });
+  }
+  BackColour colour = backColourFor(image, back);
+  return replaceBitmap(image, FreeImage_Rotate(image, angle, &colour));
+}
+
+// Type 1: the size stays and the picture turns about its centre, the middle
+// between the first and the last pixel, so a half turn moves every pixel
+// exactly: it is done as two flips, at any depth. Other angles FreeImage
+// turns on 8-bit samples only.
+FIBITMAP* turnAboutCentre(FIBITMAP* image, int angle) {
+  if (angle == 180) {
+    if (!FreeImage_FlipHorizontal(image) || !FreeImage_FlipVertical(image)) return replaceBitmap(image, nullptr);
+    return image;
+  }
+  image = narrowExactly(image);
+  if (!image) return nullptr;
+  const double x_origin = (FreeImage_GetWidth(image) - 1) / 2.0;
+  const double y_origin = (FreeImage_GetHeight(image) - 1) / 2.0;
+  const bool alpha = hasAlpha(image);
+  if (alpha) premultiply8(image);
+  FIBITMAP* turned = FreeImage_RotateEx(image, angle, 0.0, 0.0, x_origin, y_origin, FALSE);
+  if (alpha) unpremultiply8(turned);
+  return replaceBitmap(image, turned);
 }
 
 }  // namespace
@@ -52,35 +120,15 @@ RGBQUAD parseHexColor(const std::string& text) {
   return colour;
 }
 
-FIBITMAP* replaceWith24Bits(FIBITMAP* image) {
-  if (!image) return nullptr;
-  if (FreeImage_GetImageType(image) != FIT_BITMAP) {
-    image = normalizeGrey(normalizeHighRange(image));
-    if (!image) return nullptr;
-    if (FreeImage_GetBPP(image) == 24) return image;
-  }
-  return replaceBitmap(image, FreeImage_ConvertTo24Bits(image));
-}
-
 FIBITMAP* rotateStage(FIBITMAP* image) {
   const Settings& s = settings();
   if (!image || !s.do_image_rotation) return image;
   const int angle = s.image_rotation;
   if (angle <= 0 || angle >= 360) return image;
-  const unsigned bpp = FreeImage_GetBPP(image);
-  if (bpp <= 16 || bpp > 32) {
-    image = replaceWith24Bits(image);
-    if (!image) return nullptr;
-  }
-  if (s.image_rotation_type == 0) {
-    RGBQUAD back = parseHexColor(s.image_rotation_back_color);
-    return replaceBitmap(image, FreeImage_Rotate(image, angle, &back));
-  }
-  if (s.image_rotation_type == 1) {
-    double x_origin = FreeImage_GetWidth(image) / 2.0;
-    double y_origin = FreeImage_GetHeight(image) / 2.0;
-    return replaceBitmap(image, FreeImage_RotateEx(image, angle, 0.0, 0.0, x_origin, y_origin, FALSE));
-  }
+  image = toStageForm(image);
+  if (!image) return nullptr;
+  if (s.image_rotation_type == 0) return turnOnCanvas(image, angle, parseHexColor(s.image_rotation_back_color));
+  if (s.image_rotation_type == 1) return turnAboutCentre(image, angle);
   return image;
 }
 
@@ -119,8 +167,10 @@ FIBITMAP* resizeStage(FIBITMAP* image, int width, int height) {
       new_width = keptLength(target_height, height, width);
     }
   }
-  return replaceBitmap(image, FreeImage_Rescale(image, new_width, new_height,
-                                                resizeFilter(s.image_resize_algorithm)));
+  const FREE_IMAGE_FILTER filter = resizeFilter(s.image_resize_algorithm);
+  if (hasAlpha(image))
+    return resampleOnPremultiplied(image, [&](FIBITMAP* p) { return FreeImage_Rescale(p, new_width, new_height, filter); });
+  return replaceBitmap(image, FreeImage_Rescale(image, new_width, new_height, filter));
 }
 
 void flipStage(FIBITMAP* image) {

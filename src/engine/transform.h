@@ -14,16 +14,21 @@ namespace pixolune {
 /// fails). They read Settings and run on the worker thread.
 
 /// Turns the image by image_rotation degrees (only 1..359 turn; FreeImage's
-/// direction, counter-clockwise). Images that are not 24 or 32 bits per pixel
-/// are made 24-bit first, whatever the type. Type 0 grows the canvas and
-/// fills the uncovered corners with image_rotation_back_color; type 1 keeps
-/// the size and turns about the centre.
+/// direction, counter-clockwise). Palettes are brought to the stage form
+/// first (grey stays grey). Type 0 grows the canvas and fills the uncovered
+/// corners with image_rotation_back_color (transparent when the image has
+/// alpha), at 16 bits per channel for 16-bit images; type 1 keeps the size
+/// and turns about the exact centre, at 8 bits per channel. Images with alpha
+/// are resampled on premultiplied colours, so edges take no colour from
+/// transparent pixels.
 FIBITMAP* rotateStage(FIBITMAP* image);
 
 /// Rescales to the targets of image_width / image_height in their units.
 /// width and height are the image's size as the pipeline read it before the
 /// call. The image is returned unchanged when a target is not positive, the
 /// size already matches, or (resize type 1) it is smaller in both directions.
+/// A kept ratio rounds the other side to the nearest pixel. Images with alpha
+/// are resampled on premultiplied colours at 16 bits per channel.
 FIBITMAP* resizeStage(FIBITMAP* image, int width, int height);
 
 /// Mirrors left-right and/or top-bottom in place; null does nothing.
@@ -37,12 +42,6 @@ int scaledLength(int value, int unit, int current_length);
 /// FreeImage filter of an image_resize_algorithm code: 0 box, 1 bilinear,
 /// 2 B-spline, 3 bicubic, 4 Catmull-Rom, 5 Lanczos 3; any other is bicubic.
 FREE_IMAGE_FILTER resizeFilter(int algorithm);
-
-/// Returns a 24-bit copy of the image and unloads the original; null when
-/// FreeImage cannot convert it. Grey images of 16 bits or floating point and
-/// images of more than 32 bits per pixel are brought to 8 bits per channel
-/// first, as the pipeline does, because FreeImage has no direct path for them.
-FIBITMAP* replaceWith24Bits(FIBITMAP* image);
 
 /// Six hex digits "RRGGBB" (either case, not trimmed); any other length
 /// gives black. The reserved byte is 0.

@@ -155,26 +155,31 @@ TEST_F(TransformTest, AnglesOutsideOneTo359LeaveTheImageUntouchedAndUnconverted)
   EXPECT_EQ(grey, owned.get());
 }
 
-TEST_F(TransformTest, RotationMakesShallowImagesTwentyFourBit) {
+TEST_F(TransformTest, RotationKeepsGreyGreyUnlessTheCornersBringColour) {
   turnOn(30, 0);
   BitmapPtr out(rotateStage(greyImage(6, 4).release()));
   ASSERT_TRUE(out);
-  EXPECT_EQ(24u, FreeImage_GetBPP(out.get()));
-  // An unknown type converts but does not turn.
+  EXPECT_EQ(8u, FreeImage_GetBPP(out.get()));
+  EXPECT_EQ(FIC_MINISBLACK, FreeImage_GetColorType(out.get()));
+  settings().image_rotation_back_color = "FF8000";
+  BitmapPtr coloured(rotateStage(greyImage(6, 4).release()));
+  ASSERT_TRUE(coloured);
+  EXPECT_EQ(24u, FreeImage_GetBPP(coloured.get()));
+  // An unknown type does not turn and leaves grey alone.
   turnOn(90, 2);
   Pixels px = pixelsOf(BitmapPtr(rotateStage(greyImage(6, 4).release())).get());
-  EXPECT_EQ(24, px.bpp);
+  EXPECT_EQ(8, px.bpp);
   ASSERT_EQ(6, px.width);
   EXPECT_EQ("0,0,0", rgbText(px, 0, 0));
   EXPECT_EQ("255,255,255", rgbText(px, 1, 3));
 }
 
-TEST_F(TransformTest, SixteenBitGreyIsRotatedNotLost) {
+TEST_F(TransformTest, SixteenBitGreyIsRotatedAtSixteenBits) {
   turnOn(90, 0);
   BitmapPtr out(rotateStage(greyImage(6, 4, 16).release()));
   Pixels px = pixelsOf(out.get());
   ASSERT_TRUE(px.ok());
-  EXPECT_EQ(24, px.bpp);
+  EXPECT_EQ(FIT_UINT16, px.type);
   EXPECT_EQ(4, px.width);
   EXPECT_EQ(6, px.height);
   EXPECT_EQ("255,255,255", rgbText(px, 0, 0));  // Source column 5 is white.
@@ -198,6 +203,9 @@ TEST_F(TransformTest, KeptRatioUsesTheTargetOfTheLongerSide) {
   EXPECT_EQ(std::make_pair(70, 35), resized(2, 1));
   resizeTo(5, 1);
   EXPECT_EQ(std::make_pair(5, 2), resized(600, 200));  // 1.666... rounds up.
+  resizeTo(10, 10);
+  EXPECT_EQ(std::make_pair(10, 8), resized(640, 480));  // 7.5 rounds half away from zero.
+  EXPECT_EQ(std::make_pair(8, 10), resized(480, 640));
 }
 
 TEST_F(TransformTest, ResizeWithoutAPositiveTargetOrChangeKeepsTheImage) {
@@ -271,7 +279,6 @@ TEST_F(TransformTest, NullPassesThrough) {
   resizeTo(10, 10);
   EXPECT_EQ(nullptr, rotateStage(nullptr));
   EXPECT_EQ(nullptr, resizeStage(nullptr, 0, 0));
-  EXPECT_EQ(nullptr, replaceWith24Bits(nullptr));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "engine/bitmap.h"
 #include "engine/layer.h"
+#include "engine/pixel_form.h"
 #include "engine/watermark_layer.h"
 #include "platform/drawing.h"
 #include "platform/files.h"
@@ -55,7 +56,11 @@ BitmapPtr placeWatermark(BitmapPtr wm, int W, int H) {
   const Settings& s = settings();
   const Placement p = currentPlacement();
   if (p.rotation > 0 && p.rotation < 360) {
-    wm.reset(FreeImage_Rotate(wm.get(), p.rotation, nullptr));
+    const int angle = p.rotation;
+    wm.reset(resampleOnPremultiplied(wm.release(), [angle](FIBITMAP* block) {
+      FIRGBA16 clear{0, 0, 0, 0};
+      return FreeImage_Rotate(block, angle, &clear);
+    }));
     if (!wm) return nullptr;
   }
   int room_w = W, room_h = H, frame_x = 0, frame_y = 0;
@@ -103,7 +108,7 @@ void watermarkAnchor(int position, int room_w, int room_h, int w, int h, int off
 FIBITMAP* watermarkStage(FIBITMAP* image, int W, int H) {
   const Settings& s = settings();
   if (!image || s.do_watermark == 0) return image;
-  image = to24Bits(image);
+  image = toStageForm(image);
   if (!image) return image;
   SurfacePtr layer;
   if (s.do_watermark == 1 && runFont()) layer = buildTextLayer(*runFont());

@@ -12,9 +12,10 @@ namespace pixolune {
 /// Stamps the text (do_watermark 1) or picture (2) watermark onto the image:
 /// rotated, cropped to the room left by the offsets (inside the frame when
 /// the boundary flag asks for it), placed by its anchor and alpha-blended.
-/// Any do_watermark but 0 turns the image into 24 bits, even when no
-/// watermark can be drawn (no font loaded, unreadable picture, a block
-/// pushed off the image by negative offsets). W and H are the image size
+/// Any do_watermark but 0 brings a palette image to the stage form, even
+/// when no watermark can be drawn (no font loaded, unreadable picture, a
+/// block pushed off the image by negative offsets); alpha, grey (under a grey
+/// watermark) and 16 bits per channel are kept. W and H are the image size
 /// after resizing. Runs on the worker thread.
 FIBITMAP* watermarkStage(FIBITMAP* image, int W, int H);
 

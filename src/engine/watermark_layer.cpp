@@ -17,16 +17,39 @@ constexpr int kMinimumLineSize = 10;
 
 int opacity(int value) { return std::clamp(value, 0, 255); }
 
-// Where the lines go inside the block.
+// Where the lines go inside the block. left, top, right and bottom are the
+// room added beyond the padding for glyphs that reach past their boxes.
 struct TextBlock {
   std::vector<std::string> lines;
   bool multi_line = false;
   int width = 0;
   int height = 0;
   int line_step = 0;
+  int left = 0, top = 0, right = 0, bottom = 0;
 };
 
-TextBlock measureBlock(const Font& font, const std::string& text) {
+// Glyphs are never cut off by the block: where they reach past the line
+// boxes by more than the padding, the block grows by the difference.
+void makeRoomForOverhangs(const Font& font, bool vector, TextBlock* block) {
+  const int pad = settings().text_padding;
+  TextSize first, last;
+  int left = 0, right = 0;
+  for (size_t i = 0; i < block->lines.size(); ++i) {
+    const TextSize size = vector ? measureVectorText(font, block->lines[i]) : measureText(font, block->lines[i]);
+    left = std::max(left, size.overhang_left);
+    right = std::max(right, size.overhang_right);
+    if (i == 0) first = size;
+    last = size;
+  }
+  block->left = std::max(0, left - pad);
+  block->right = std::max(0, right - pad);
+  block->top = std::max(0, first.overhang_top - pad);
+  block->bottom = std::max(0, last.overhang_bottom - pad);
+  block->width += block->left + block->right;
+  block->height += block->top + block->bottom;
+}
+
+TextBlock measureBlock(const Font& font, const std::string& text, bool vector) {
   const Settings& s = settings();
   TextBlock block;
   block.lines = splitWatermarkLines(text);
@@ -48,6 +71,7 @@ TextBlock measureBlock(const Font& font, const std::string& text) {
   }
   block.width += 2 * s.text_padding;
   block.height += 2 * s.text_padding;
+  makeRoomForOverhangs(font, vector, &block);
   return block;
 }
 
@@ -55,19 +79,20 @@ TextBlock measureBlock(const Font& font, const std::string& text) {
 // alignment, centred ones rounded half away from zero.
 int lineX(const TextBlock& block, int line_width) {
   const Settings& s = settings();
-  if (!block.multi_line) return s.text_padding;
+  const int inner = block.width - block.left - block.right;
+  if (!block.multi_line) return block.left + s.text_padding;
   switch (s.text_alignment) {
     case 1:
-      return static_cast<int>(std::lround((block.width - line_width) / 2.0));
+      return block.left + static_cast<int>(std::lround((inner - line_width) / 2.0));
     case 2:
-      return block.width - line_width - s.text_padding;
+      return block.left + inner - line_width - s.text_padding;
     default:
-      return s.text_padding;
+      return block.left + s.text_padding;
   }
 }
 
 int lineY(const TextBlock& block, size_t index) {
-  return settings().text_padding + static_cast<int>(index) * block.line_step;
+  return block.top + settings().text_padding + static_cast<int>(index) * block.line_step;
 }
 
 // Plain text: every pixel is written as it is, back colour or text colour,
@@ -123,7 +148,7 @@ std::vector<std::string> splitWatermarkLines(const std::string& text) {
 
 SurfacePtr buildTextLayer(const Font& font) {
   const std::string text = expandWatermarkText(settings().watermark_text);
-  TextBlock block = measureBlock(font, text);
+  TextBlock block = measureBlock(font, text, settings().text_antialiasing);
   if (block.width <= 0 || block.height <= 0) return nullptr;
   return settings().text_antialiasing ? drawVectorBlock(font, block) : drawPlainBlock(font, block);
 }

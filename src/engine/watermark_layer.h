@@ -16,7 +16,9 @@ std::vector<std::string> splitWatermarkLines(const std::string& text);
 
 /// The text block for the current file: watermark_text expanded, in `font`,
 /// with padding, alignment, leading, colours and opacities from Settings,
-/// drawn plainly or as anti-aliased vector text. Null when the block cannot
+/// drawn plainly or as anti-aliased vector text. Glyphs that reach past
+/// their line boxes by more than the padding widen the block by the
+/// difference, so nothing is cut off. Null when the block cannot
 /// be drawn (for instance an empty text without padding).
 SurfacePtr buildTextLayer(const Font& font);
 

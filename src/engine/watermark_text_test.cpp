@@ -170,6 +170,59 @@ TEST_F(TextWatermarkTest, TokensAreExpandedBeforeMeasuring) {
   EXPECT_EQ(measure("64x48").width, box.width);
 }
 
+// The depth token names this file's output depth, also when the file before
+// it was written at another depth.
+TEST_F(TextWatermarkTest, DepthTokenNamesThisFilesDepth) {
+  testing::PsdDocument deep = testing::makeDocument(testing::PsdMode::kRgb, 16, 64, 48, 0,
+                                                    [](int, int, int) { return 25700.0; });
+  testing::PsdDocument grey = testing::makeDocument(testing::PsdMode::kGrey, 8, 64, 48, 0,
+                                                    [](int, int, int) { return 100.0; });
+  settings().back_opacity = 0;  // Only the glyphs show, white on the grey picture.
+  settings().watermark_text = "8";
+  Pixels want = convert(grey);
+  settings().watermark_text = "%bpp%";
+  ASSERT_TRUE(convert(deep).ok());
+  EXPECT_EQ(48, conversionJob().target_bpp);
+  Pixels got = convert(grey);
+  ASSERT_TRUE(got.ok() && want.ok());
+  EXPECT_EQ(8, got.bpp);
+  EXPECT_EQ(want.rgba, got.rgba);
+  settings().watermark_text = "48";
+  EXPECT_NE(want.rgba, convert(grey).rgba) << "the texts should differ";
+}
+
+// Glyphs that reach past their advance (italic overhangs) are not cut off
+// by a block without padding: the same glyph pixels show with and without.
+TEST_F(TextWatermarkTest, OverhangingGlyphsAreNotClipped) {
+  settings().watermark_text = "jfff";
+  settings().font_style = 2;
+  settings().font_size = 24;
+  settings().back_opacity = 0;
+  settings().text_position = 0;
+  for (bool antialias : {false, true}) {
+    settings().text_antialiasing = antialias;
+    settings().text_padding = 0;
+    Pixels tight = convert(solidDocument(200, 100, kGrey));
+    settings().text_padding = 12;
+    Pixels padded = convert(solidDocument(200, 100, kGrey));
+    ASSERT_TRUE(tight.ok() && padded.ok());
+    const int ink = inkIn(padded, 0, 0, 200, 100);
+    EXPECT_GT(ink, 50);
+    EXPECT_EQ(ink, inkIn(tight, 0, 0, 200, 100)) << "antialias " << antialias;
+  }
+}
+
+// A turned block is resampled on premultiplied colours: white glyphs on a
+// clear background leave a white picture white, with no dark rims.
+TEST_F(TextWatermarkTest, TurnedBlockHasNoDarkRims) {
+  settings().text_rotation = 30;
+  settings().back_opacity = 0;
+  settings().text_antialiasing = true;
+  Pixels px = convert(solidDocument(200, 100, kWhite));
+  ASSERT_TRUE(px.ok());
+  EXPECT_EQ(0, changedBox(px, kWhite).width);
+}
+
 TEST_F(TextWatermarkTest, RotationSwapsTheSides) {
   settings().text_rotation = 90;
   TextSize size = measure("Hello");

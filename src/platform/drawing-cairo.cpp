@@ -232,9 +232,12 @@ Picture loadPicture(const std::string& path) {
   FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
   if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(path.c_str());
   if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) return picture;
-  FreeImagePtr loaded(FreeImage_Load(format, path.c_str(), 0));
+  // FreeImage's default JPEG decoder is the fast, coarse one.
+  FreeImagePtr loaded(FreeImage_Load(format, path.c_str(), format == FIF_JPEG ? JPEG_ACCURATE : 0));
   if (!loaded) return picture;
-  picture.has_alpha = FreeImage_GetBPP(loaded.get()) == 32;
+  // A palette with transparent entries and 16-bit RGBA have alpha too.
+  picture.has_alpha = FreeImage_GetBPP(loaded.get()) == 32 || FreeImage_GetImageType(loaded.get()) == FIT_RGBA16 ||
+                      (FreeImage_GetBPP(loaded.get()) <= 8 && FreeImage_IsTransparent(loaded.get()));
   FreeImagePtr rgba(FreeImage_ConvertTo32Bits(loaded.get()));
   if (!rgba) return picture;
   picture.surface = surfaceFromBitmap(rgba.get(), picture.has_alpha);

@@ -108,10 +108,17 @@ const FontRequest& fontRequest(const Font& font);
 struct TextSize {
   int width = 0;
   int height = 0;
+  // Pixels by which the glyphs reach past that box on each side (italic
+  // overhangs, for instance); 0 when they stay inside.
+  int overhang_left = 0;
+  int overhang_top = 0;
+  int overhang_right = 0;
+  int overhang_bottom = 0;
 };
 
 /// Width (advance) and line height of one line of text as plain text draws
-/// it. Text is UTF-8 and is drawn as one line.
+/// it, and how far its glyphs reach past that box. Text is UTF-8 and is
+/// drawn as one line.
 TextSize measureText(const Font& font, const std::string& text);
 
 /// The same for anti-aliased vector text.

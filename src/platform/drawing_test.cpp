@@ -99,6 +99,42 @@ TEST(DrawingPicture, LoadsWithOrWithoutAlpha) {
   EXPECT_FALSE(loadPicture(dir.file("missing.png")).surface);
 }
 
+// JPEG pictures are decoded with the accurate decoder, not the fast one.
+TEST(DrawingPicture, JpegIsDecodedAccurately) {
+  testing::TempDir dir;
+  FIBITMAP* dib = FreeImage_Allocate(64, 32, 24);
+  for (unsigned y = 0; y < 32; ++y) {
+    BYTE* line = FreeImage_GetScanLine(dib, static_cast<int>(y));
+    for (unsigned x = 0; x < 64; ++x, line += 3) {
+      line[FI_RGBA_RED] = static_cast<BYTE>(x * 4), line[FI_RGBA_GREEN] = static_cast<BYTE>((x * y) % 256);
+      line[FI_RGBA_BLUE] = static_cast<BYTE>(255 - y * 8);
+    }
+  }
+  const std::string path = dir.file("p.jpg");
+  ASSERT_TRUE(FreeImage_Save(FIF_JPEG, dib, path.c_str(), 90));
+  FreeImage_Unload(dib);
+  FIBITMAP* accurate = FreeImage_Load(FIF_JPEG, path.c_str(), JPEG_ACCURATE);
+  FIBITMAP* fast = FreeImage_Load(FIF_JPEG, path.c_str(), JPEG_FAST);
+  ASSERT_TRUE(accurate && fast);
+  Picture picture = loadPicture(path);
+  ASSERT_TRUE(picture.surface);
+  EXPECT_FALSE(picture.has_alpha);
+  int differs = 0, fast_differs = 0;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 64; ++x) {
+      RGBQUAD a, f;
+      FreeImage_GetPixelColor(accurate, static_cast<unsigned>(x), static_cast<unsigned>(31 - y), &a);
+      FreeImage_GetPixelColor(fast, static_cast<unsigned>(x), static_cast<unsigned>(31 - y), &f);
+      const uint32_t p = surfacePixel(*picture.surface, x, y);
+      differs += colorRed(p) != a.rgbRed || colorGreen(p) != a.rgbGreen || colorBlue(p) != a.rgbBlue;
+      fast_differs += f.rgbRed != a.rgbRed || f.rgbGreen != a.rgbGreen || f.rgbBlue != a.rgbBlue;
+    }
+  EXPECT_EQ(0, differs);
+  EXPECT_GT(fast_differs, 0) << "the two decoders should differ on this picture";
+  FreeImage_Unload(accurate);
+  FreeImage_Unload(fast);
+}
+
 TEST(DrawingFont, FamiliesTheFontSystemKnowsLoad) {
   for (const char* family : {"Arial", "arial", "DejaVu Sans", "Liberation Sans", "Times New Roman"})
     EXPECT_TRUE(loadFont(FontRequest{family, 12})) << family;

@@ -2,6 +2,7 @@
 #include <fontconfig/fontconfig.h>
 #include <glib.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -94,9 +95,16 @@ LayoutPtr makeLayout(cairo_t* cr, const Font& font, const std::string& text, boo
 }
 
 TextSize layoutSize(PangoLayout* layout) {
-  PangoRectangle logical{};
-  pango_layout_get_pixel_extents(layout, nullptr, &logical);
-  return TextSize{logical.width, logical.height};
+  PangoRectangle ink{}, logical{};
+  pango_layout_get_pixel_extents(layout, &ink, &logical);
+  TextSize size{logical.width, logical.height};
+  if (ink.width > 0 && ink.height > 0) {
+    size.overhang_left = std::max(0, logical.x - ink.x);
+    size.overhang_top = std::max(0, logical.y - ink.y);
+    size.overhang_right = std::max(0, ink.x + ink.width - (logical.x + logical.width));
+    size.overhang_bottom = std::max(0, ink.y + ink.height - (logical.y + logical.height));
+  }
+  return size;
 }
 
 // Text is measured on a scratch surface with the same options it is drawn with.

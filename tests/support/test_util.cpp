@@ -27,6 +27,50 @@ TempDir::~TempDir() {
   if (!path_.empty()) std::filesystem::remove_all(path_, ec);
 }
 
+// The samples of any bitmap at 16 bits, RGBA, row 0 at the top; 8-bit
+// samples are widened by 257. Width 0 for types without such a view.
+Pixels16 samples16(FIBITMAP* dib) {
+  Pixels16 px;
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(dib);
+  FIBITMAP* rgba = type == FIT_BITMAP ? FreeImage_ConvertTo32Bits(dib) : nullptr;
+  if (type != FIT_UINT16 && type != FIT_RGB16 && type != FIT_RGBA16 && !rgba) return px;
+  px.bpp = static_cast<int>(FreeImage_GetBPP(dib));
+  px.type = type;
+  px.width = static_cast<int>(FreeImage_GetWidth(dib));
+  px.height = static_cast<int>(FreeImage_GetHeight(dib));
+  px.rgba.resize(static_cast<size_t>(px.width) * px.height * 4);
+  for (int y = 0; y < px.height; ++y) {
+    const BYTE* line = FreeImage_GetScanLine(rgba ? rgba : dib, px.height - 1 - y);
+    for (int x = 0; x < px.width; ++x) {
+      uint16_t* p = &px.rgba[(static_cast<size_t>(y) * px.width + x) * 4];
+      if (rgba) {
+        const BYTE* q = line + 4 * x;
+        const uint16_t v[4] = {q[FI_RGBA_RED], q[FI_RGBA_GREEN], q[FI_RGBA_BLUE], q[FI_RGBA_ALPHA]};
+        for (int c = 0; c < 4; ++c) p[c] = static_cast<uint16_t>(v[c] * 257);
+      } else if (type == FIT_UINT16) {
+        p[0] = p[1] = p[2] = reinterpret_cast<const WORD*>(line)[x];
+        p[3] = 65535;
+      } else {
+        const WORD* q = reinterpret_cast<const WORD*>(line) + (type == FIT_RGB16 ? 3 : 4) * x;
+        for (int c = 0; c < 3; ++c) p[c] = q[c];
+        p[3] = type == FIT_RGB16 ? 65535 : q[3];
+      }
+    }
+  }
+  if (rgba) FreeImage_Unload(rgba);
+  return px;
+}
+
+Pixels16 readImage16(const std::string& path) {
+  FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(path.c_str(), 0);
+  if (fif == FIF_UNKNOWN) return {};
+  FIBITMAP* dib = FreeImage_Load(fif, path.c_str(), 0);
+  if (!dib) return {};
+  Pixels16 px = samples16(dib);
+  FreeImage_Unload(dib);
+  return px;
+}
+
 Pixels readImage(const std::string& path) {
   Pixels px;
   FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(path.c_str(), 0);
@@ -36,8 +80,18 @@ Pixels readImage(const std::string& path) {
   px.bpp = static_cast<int>(FreeImage_GetBPP(dib));
   px.type = FreeImage_GetImageType(dib);
   px.color_type = FreeImage_GetColorType(dib);
-  FIBITMAP* rgba = FreeImage_ConvertTo32Bits(dib);
+  Pixels16 wide = samples16(dib);
+  const bool wide_type = px.type == FIT_UINT16 || px.type == FIT_RGB16 || px.type == FIT_RGBA16;
+  FIBITMAP* rgba = wide_type ? nullptr : FreeImage_ConvertTo32Bits(dib);
   FreeImage_Unload(dib);
+  if (wide_type) {
+    // FreeImage's 8-bit view of 16-bit samples drops the low byte; here each
+    // sample is rounded.
+    px.width = wide.width;
+    px.height = wide.height;
+    for (uint16_t v : wide.rgba) px.rgba.push_back(static_cast<uint8_t>((v + 128u) / 257u));
+    return px;
+  }
   if (!rgba) return px;
   px.width = static_cast<int>(FreeImage_GetWidth(rgba));
   px.height = static_cast<int>(FreeImage_GetHeight(rgba));

@@ -39,8 +39,26 @@ struct Pixels {
   const uint8_t* at(int x, int y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
 };
 
-/// Reads any image FreeImage knows; width 0 when it cannot.
+/// Reads any image FreeImage knows; width 0 when it cannot. 16-bit samples
+/// are rounded to 8 bits.
 Pixels readImage(const std::string& path);
+
+/// An image with 16-bit RGBA samples (8-bit files widened by 257, grey
+/// repeated in red, green and blue, opaque files at alpha 65535).
+struct Pixels16 {
+  int width = 0;
+  int height = 0;
+  int bpp = 0;
+  FREE_IMAGE_TYPE type = FIT_UNKNOWN;
+  std::vector<uint16_t> rgba;
+  bool ok() const { return width > 0; }
+  const uint16_t* at(int x, int y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
+};
+
+/// The samples of a bitmap or of an image file at 16 bits; width 0 when
+/// they cannot be read.
+Pixels16 samples16(FIBITMAP* dib);
+Pixels16 readImage16(const std::string& path);
 
 /// Writes text to a file (binary, as given).
 void writeText(const std::string& path, const std::string& text);
