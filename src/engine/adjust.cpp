@@ -55,16 +55,16 @@ T luma(T red, T green, T blue) {
   return static_cast<T>(0.2126F * red + 0.7152F * green + 0.0722F * blue + 0.5F);
 }
 
-FIBITMAP* grey16(FIBITMAP* image) {
-  FIBITMAP* grey = FreeImage_AllocateT(FIT_UINT16, static_cast<int>(FreeImage_GetWidth(image)),
-                                       static_cast<int>(FreeImage_GetHeight(image)));
-  if (!grey) return replaceBitmap(image, nullptr);
+BitmapPtr grey16(FIBITMAP* image) {
+  BitmapPtr grey(FreeImage_AllocateT(FIT_UINT16, static_cast<int>(FreeImage_GetWidth(image)),
+                                     static_cast<int>(FreeImage_GetHeight(image))));
+  if (!grey) return nullptr;
   for (unsigned y = 0; y < FreeImage_GetHeight(image); ++y) {
     const FIRGB16* in = reinterpret_cast<const FIRGB16*>(FreeImage_GetScanLine(image, static_cast<int>(y)));
-    WORD* out = reinterpret_cast<WORD*>(FreeImage_GetScanLine(grey, static_cast<int>(y)));
+    WORD* out = reinterpret_cast<WORD*>(FreeImage_GetScanLine(grey.get(), static_cast<int>(y)));
     for (unsigned x = 0; x < FreeImage_GetWidth(image); ++x) out[x] = luma(in[x].red, in[x].green, in[x].blue);
   }
-  return replaceBitmap(image, grey);
+  return grey;
 }
 
 // Colours with alpha become neutral in place; alpha is kept.
@@ -85,10 +85,10 @@ void neutralise(FIBITMAP* image) {
   }
 }
 
-// Black or white by the 1-bit threshold image, alpha kept.
-FIBITMAP* thresholdKeepingAlpha(FIBITMAP* image, BYTE level) {
+// Black or white by the 1-bit threshold image, alpha kept, in place.
+bool thresholdKeepingAlpha(FIBITMAP* image, BYTE level) {
   BitmapPtr bw(FreeImage_Threshold(image, level));
-  if (!bw) return replaceBitmap(image, nullptr);
+  if (!bw) return false;
   for (unsigned y = 0; y < FreeImage_GetHeight(image); ++y) {
     const BYTE* bits = FreeImage_GetScanLine(bw.get(), static_cast<int>(y));
     BYTE* p = FreeImage_GetScanLine(image, static_cast<int>(y));
@@ -97,47 +97,58 @@ FIBITMAP* thresholdKeepingAlpha(FIBITMAP* image, BYTE level) {
       p[FI_RGBA_RED] = p[FI_RGBA_GREEN] = p[FI_RGBA_BLUE] = value;
     }
   }
-  return image;
+  return true;
+}
+
+Status noImage(const BitmapPtr& image, const char* what) {
+  if (image) return Status();
+  return Status::ioError(std::string("the image could not be ") + what + " (out of memory?)");
 }
 
 }  // namespace
 
-FIBITMAP* adjustStage(FIBITMAP* image) {
+Status adjustStage(BitmapPtr& image) {
   const Settings& s = settings();
-  if (!image || !s.do_image_color_correction) return image;
-  const unsigned bpp = FreeImage_GetBPP(image);
-  if (!isWideImage(image) && (bpp < 8 || bpp > 32 || FreeImage_GetImageType(image) != FIT_BITMAP)) {
-    image = toStageForm(image);
-    if (!image) return nullptr;
+  if (!image || !s.do_image_color_correction) return Status();
+  const unsigned bpp = FreeImage_GetBPP(image.get());
+  if (!isWideImage(image.get()) && (bpp < 8 || bpp > 32 || FreeImage_GetImageType(image.get()) != FIT_BITMAP)) {
+    image = toStageForm(std::move(image));
+    if (!image) return noImage(image, "corrected");
   }
-  if (isWideImage(image)) {
-    adjustColours16(image, s);
-    return image;
+  if (isWideImage(image.get())) {
+    adjustColours16(image.get(), s);
+    return Status();
   }
-  FreeImage_AdjustColors(image, s.image_brightness, s.image_contrast, s.image_gamma, s.image_invert ? TRUE : FALSE);
-  return image;
+  FreeImage_AdjustColors(image.get(), s.image_brightness, s.image_contrast, s.image_gamma, s.image_invert ? TRUE : FALSE);
+  return Status();
 }
 
-FIBITMAP* greyscaleStage(FIBITMAP* image) {
-  if (!image || !settings().do_image_greyscale) return image;
-  image = toStageForm(image);
-  if (!image || isGreyImage(image)) return image;
-  if (FreeImage_GetImageType(image) == FIT_RGB16) return grey16(image);
-  if (hasAlpha(image)) {
-    neutralise(image);
-    return image;
+Status greyscaleStage(BitmapPtr& image) {
+  if (!image || !settings().do_image_greyscale) return Status();
+  image = toStageForm(std::move(image));
+  if (!image || isGreyImage(image.get())) return noImage(image, "made grey");
+  if (FreeImage_GetImageType(image.get()) == FIT_RGB16) {
+    image = grey16(image.get());
+  } else if (hasAlpha(image.get())) {
+    neutralise(image.get());
+  } else {
+    replaceWith(image, FreeImage_ConvertToGreyscale(image.get()));
   }
-  return replaceBitmap(image, FreeImage_ConvertToGreyscale(image));
+  return noImage(image, "made grey");
 }
 
-FIBITMAP* thresholdStage(FIBITMAP* image) {
+Status thresholdStage(BitmapPtr& image) {
   const Settings& s = settings();
-  if (!image || !s.do_image_threshold) return image;
-  image = narrowExactly(toStageForm(image));
-  if (!image) return nullptr;
+  if (!image || !s.do_image_threshold) return Status();
+  image = narrowExactly(toStageForm(std::move(image)));
+  if (!image) return noImage(image, "made black and white");
   const BYTE level = static_cast<BYTE>(s.image_threshold & 0xFF);
-  if (hasAlpha(image)) return thresholdKeepingAlpha(image, level);
-  return replaceBitmap(image, FreeImage_Threshold(image, level));
+  if (hasAlpha(image.get())) {
+    if (!thresholdKeepingAlpha(image.get(), level)) image.reset();
+  } else {
+    replaceWith(image, FreeImage_Threshold(image.get(), level));
+  }
+  return noImage(image, "made black and white");
 }
 
 }  // namespace pixolune

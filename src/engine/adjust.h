@@ -5,11 +5,14 @@
 
 #include <FreeImage.h>
 
+#include "engine/bitmap.h"
+#include "platform/status.h"
+
 namespace pixolune {
 
-/// Each stage returns null for null and the image it got while its switch is
-/// off. A stage that makes a new bitmap unloads the one it got; a failed
-/// FreeImage conversion returns null, so the file fails. They read Settings
+/// Each stage leaves the image it got while its switch is off. A stage that
+/// makes a new bitmap unloads the one it got; a failed FreeImage conversion
+/// gives a failed status and no image, so the file fails. They read Settings
 /// and run on the worker thread.
 
 /// Brightness, contrast, gamma and invert in place, on the colours only
@@ -17,16 +20,16 @@ namespace pixolune {
 /// with FreeImage's formulas; other images of fewer than 8 or more than 32
 /// bits per pixel are brought to the stage form first (a 1-bit image becomes
 /// 8-bit grey even with neutral values, a colour palette 24-bit).
-FIBITMAP* adjustStage(FIBITMAP* image);
+Status adjustStage(BitmapPtr& image);
 
 /// Makes a greyscale image: 8-bit grey, or 16-bit grey from 16 bits per
 /// channel. An image with alpha keeps it and gets neutral colours instead.
-FIBITMAP* greyscaleStage(FIBITMAP* image);
+Status greyscaleStage(BitmapPtr& image);
 
 /// Makes a 1-bit black-and-white image: pixels darker than the low byte of
 /// image_threshold become black, the others white. An image with alpha keeps
 /// it (32-bit, colours black or white); 16-bit samples are rounded to 8 bits.
-FIBITMAP* thresholdStage(FIBITMAP* image);
+Status thresholdStage(BitmapPtr& image);
 
 }  // namespace pixolune
 

@@ -12,6 +12,7 @@
 namespace pixolune {
 namespace {
 
+using testing::staged;
 using testing::decodeTestDocument;
 using testing::makeDocument;
 using testing::Pixels;
@@ -49,7 +50,7 @@ TEST_F(AdjustTest, NeutralCorrectionKeepsPixelsAndMakesOneBitGrey) {
   ASSERT_EQ(1u, FreeImage_GetBPP(source.get()));
   Pixels before = pixelsOf(source.get());
   settings().do_image_color_correction = true;
-  BitmapPtr out(adjustStage(source.release()));
+  BitmapPtr out(staged(adjustStage, std::move(source)));
   Pixels after = pixelsOf(out.get());
   EXPECT_EQ(8, after.bpp);  // Black and white is grey: it stays grey, never 24-bit colour.
   EXPECT_EQ(FIC_MINISBLACK, after.color_type);
@@ -62,13 +63,14 @@ TEST_F(AdjustTest, NeutralCorrectionKeepsPixelsAndMakesOneBitGrey) {
 
 TEST_F(AdjustTest, InvertActsOnlyInsideColourCorrection) {
   settings().image_invert = true;
-  FIBITMAP* in = rowImage().release();
-  BitmapPtr same(adjustStage(in));
+  BitmapPtr same = rowImage();
+  FIBITMAP* in = same.get();
+  EXPECT_TRUE(adjustStage(same).ok());
   EXPECT_EQ(in, same.get());
   EXPECT_EQ("255,0,0", rgbText(pixelsOf(same.get()), 4, 0));
 
   settings().do_image_color_correction = true;
-  Pixels px = pixelsOf(BitmapPtr(adjustStage(rowImage().release())).get());
+  Pixels px = pixelsOf(BitmapPtr(staged(adjustStage, rowImage())).get());
   for (int x = 0; x < 6; ++x)
     EXPECT_EQ(colour({255 - kRow[x][0], 255 - kRow[x][1], 255 - kRow[x][2]}), rgbText(px, x, 0)) << x;
 }
@@ -76,11 +78,11 @@ TEST_F(AdjustTest, InvertActsOnlyInsideColourCorrection) {
 TEST_F(AdjustTest, BrightnessAndGammaMoveGreyTheRightWay) {
   settings().do_image_color_correction = true;
   settings().image_brightness = 50;
-  Pixels brighter = pixelsOf(BitmapPtr(adjustStage(rowImage().release())).get());
+  Pixels brighter = pixelsOf(BitmapPtr(staged(adjustStage, rowImage())).get());
   EXPECT_GT(brighter.at(1, 0)[0], 40);
   settings().image_brightness = 0;
   settings().image_gamma = 0.5f;
-  Pixels darker = pixelsOf(BitmapPtr(adjustStage(rowImage().release())).get());
+  Pixels darker = pixelsOf(BitmapPtr(staged(adjustStage, rowImage())).get());
   EXPECT_LT(darker.at(2, 0)[0], 127);
   EXPECT_EQ("0,0,0", rgbText(darker, 0, 0));
   EXPECT_EQ("255,255,255", rgbText(darker, 5, 0));
@@ -88,11 +90,11 @@ TEST_F(AdjustTest, BrightnessAndGammaMoveGreyTheRightWay) {
 
 TEST_F(AdjustTest, GreyscaleWeighsChannelsByLuminance) {
   settings().do_image_greyscale = true;
-  BitmapPtr out(greyscaleStage(testing::decodeTestDocument(
+  BitmapPtr out(staged(greyscaleStage, testing::decodeTestDocument(
                                    dir_, testing::rgbDocument(3, 1, [](int x, int) {
                                      return std::array<int, 3>{x == 0 ? 255 : 0, x == 1 ? 255 : 0, x == 2 ? 255 : 0};
                                    }))
-                                   .release()));
+                                   ));
   Pixels px = pixelsOf(out.get());
   EXPECT_EQ(8, px.bpp);
   const double weights[3] = {0.2126, 0.7152, 0.0722};
@@ -106,17 +108,17 @@ TEST_F(AdjustTest, GreyscaleWeighsChannelsByLuminance) {
 TEST_F(AdjustTest, ThresholdZeroIsAllWhiteAndUsesTheLowByte) {
   settings().do_image_threshold = true;
   settings().image_threshold = 0;
-  Pixels white = pixelsOf(BitmapPtr(thresholdStage(rowImage().release())).get());
+  Pixels white = pixelsOf(BitmapPtr(staged(thresholdStage, rowImage())).get());
   EXPECT_EQ(1, white.bpp);
   for (int x = 0; x < 6; ++x) EXPECT_EQ("255,255,255", rgbText(white, x, 0)) << x;
 
   settings().image_threshold = 256 + 128;
-  Pixels split = pixelsOf(BitmapPtr(thresholdStage(rowImage().release())).get());
+  Pixels split = pixelsOf(BitmapPtr(staged(thresholdStage, rowImage())).get());
   const char* want[6] = {"0,0,0", "0,0,0", "0,0,0", "255,255,255", "0,0,0", "255,255,255"};
   for (int x = 0; x < 6; ++x) EXPECT_EQ(want[x], rgbText(split, x, 0)) << x;
 
   settings().image_threshold = 255;
-  Pixels dark = pixelsOf(BitmapPtr(thresholdStage(rowImage().release())).get());
+  Pixels dark = pixelsOf(BitmapPtr(staged(thresholdStage, rowImage())).get());
   for (int x = 0; x < 5; ++x) EXPECT_EQ("0,0,0", rgbText(dark, x, 0)) << x;
   EXPECT_EQ("255,255,255", rgbText(dark, 5, 0));
 }
@@ -125,24 +127,27 @@ TEST_F(AdjustTest, GreyscaleThenThresholdGivesOneBit) {
   settings().do_image_greyscale = true;
   settings().do_image_threshold = true;
   settings().image_threshold = 60;  // Red's luminance (54) falls below it.
-  FIBITMAP* grey = greyscaleStage(rowImage().release());
-  ASSERT_EQ(8u, FreeImage_GetBPP(grey));
-  Pixels px = pixelsOf(BitmapPtr(thresholdStage(grey)).get());
+  BitmapPtr grey = staged(greyscaleStage, rowImage());
+  ASSERT_EQ(8u, FreeImage_GetBPP(grey.get()));
+  Pixels px = pixelsOf(staged(thresholdStage, std::move(grey)).get());
   EXPECT_EQ(1, px.bpp);
   EXPECT_EQ("0,0,0", rgbText(px, 4, 0));
   EXPECT_EQ("255,255,255", rgbText(px, 2, 0));
 }
 
 TEST_F(AdjustTest, SwitchedOffOrNullPassesThrough) {
-  FIBITMAP* in = rowImage().release();
-  EXPECT_EQ(in, adjustStage(in));
-  EXPECT_EQ(in, greyscaleStage(in));
-  EXPECT_EQ(in, thresholdStage(in));
-  BitmapPtr owned(in);
+  BitmapPtr owned = rowImage();
+  FIBITMAP* in = owned.get();
+  for (auto stage : {adjustStage, greyscaleStage, thresholdStage}) {
+    EXPECT_TRUE(stage(owned).ok());
+    EXPECT_EQ(in, owned.get());
+  }
   settings().do_image_color_correction = settings().do_image_greyscale = settings().do_image_threshold = true;
-  EXPECT_EQ(nullptr, adjustStage(nullptr));
-  EXPECT_EQ(nullptr, greyscaleStage(nullptr));
-  EXPECT_EQ(nullptr, thresholdStage(nullptr));
+  for (auto stage : {adjustStage, greyscaleStage, thresholdStage}) {
+    BitmapPtr none;
+    stage(none);
+    EXPECT_EQ(nullptr, none);
+  }
 }
 
 }  // namespace

@@ -26,9 +26,9 @@ std::vector<int> depthList(const std::string& format_key) {
 }
 
 // Drago tone mapping; a float alpha channel is carried over unchanged.
-FIBITMAP* toneMap(FIBITMAP* src) {
+BitmapPtr toneMap(FIBITMAP* src) {
   BitmapPtr mapped(FreeImage_TmoDrago03(src, 1.0, 0.0));
-  if (!mapped || FreeImage_GetImageType(src) != FIT_RGBAF) return mapped.release();
+  if (!mapped || FreeImage_GetImageType(src) != FIT_RGBAF) return mapped;
   BitmapPtr with_alpha(FreeImage_ConvertTo32Bits(mapped.get()));
   if (!with_alpha) return nullptr;
   unsigned w = FreeImage_GetWidth(src), h = FreeImage_GetHeight(src);
@@ -38,7 +38,7 @@ FIBITMAP* toneMap(FIBITMAP* src) {
     for (unsigned x = 0; x < w; ++x)
       out[4 * x + FI_RGBA_ALPHA] = static_cast<BYTE>(std::lround(std::clamp(in[x].alpha, 0.0f, 1.0f) * 255.0f));
   }
-  return with_alpha.release();
+  return with_alpha;
 }
 
 bool listHas(const std::vector<int>& depths, int depth) {
@@ -53,48 +53,50 @@ bool formatStores(FREE_IMAGE_TYPE type) {
 
 int wideDepth(FREE_IMAGE_TYPE type) { return type == FIT_UINT16 ? 16 : type == FIT_RGB16 ? 48 : 64; }
 
+FREE_IMAGE_TYPE typeOf(const BitmapPtr& image) { return FreeImage_GetImageType(image.get()); }
+
 // 8 bits per channel to 16. FreeImage shifts each sample up by 8 bits, so
 // white would be 65280; widening by 257 keeps 255 at full scale.
-FIBITMAP* toRgb16(FIBITMAP* image) {
-  image = flattenOverWhite(image);
-  if (!image || FreeImage_GetImageType(image) == FIT_RGB16) return image;
-  image = asColour(image);
-  if (!image || FreeImage_GetImageType(image) == FIT_RGB16) return image;
-  if (FreeImage_GetImageType(image) != FIT_BITMAP) return replaceBitmap(image, FreeImage_ConvertToRGB16(image));
-  if (FreeImage_GetBPP(image) != 24) image = replaceBitmap(image, FreeImage_ConvertTo24Bits(image));
-  return widenExactly(image);
+BitmapPtr toRgb16(BitmapPtr image) {
+  image = flattenOverWhite(std::move(image));
+  if (!image || typeOf(image) == FIT_RGB16) return image;
+  image = asColour(std::move(image));
+  if (!image || typeOf(image) == FIT_RGB16) return image;
+  if (typeOf(image) != FIT_BITMAP) return replaceBitmap(image, FreeImage_ConvertToRGB16(image.get()));
+  if (FreeImage_GetBPP(image.get()) != 24) replaceWith(image, FreeImage_ConvertTo24Bits(image.get()));
+  return widenExactly(std::move(image));
 }
 
-FIBITMAP* toRgba16(FIBITMAP* image) {
-  image = toStageForm(image);
-  if (isWideImage(image)) return replaceBitmap(image, FreeImage_ConvertToRGBA16(image));
-  image = narrowExactly(image);
+BitmapPtr toRgba16(BitmapPtr image) {
+  image = toStageForm(std::move(image));
+  if (isWideImage(image.get())) return replaceBitmap(image, FreeImage_ConvertToRGBA16(image.get()));
+  image = narrowExactly(std::move(image));
   if (!image) return nullptr;
-  if (FreeImage_GetBPP(image) != 32) image = replaceBitmap(image, FreeImage_ConvertTo32Bits(image));
-  return widenExactly(image);
+  if (FreeImage_GetBPP(image.get()) != 32) replaceWith(image, FreeImage_ConvertTo32Bits(image.get()));
+  return widenExactly(std::move(image));
 }
 
 // 16-bit grey, for formats that store it.
-FIBITMAP* toGrey16(FIBITMAP* image) {
-  image = greyIfNeutral(flattenOverWhite(image));
-  if (!image || FreeImage_GetImageType(image) == FIT_UINT16) return image;
-  image = narrowExactly(image);
-  if (image && !isGreyImage(image)) image = replaceBitmap(image, FreeImage_ConvertToGreyscale(image));
-  return widenExactly(image);
+BitmapPtr toGrey16(BitmapPtr image) {
+  image = greyIfNeutral(flattenOverWhite(std::move(image)));
+  if (!image || typeOf(image) == FIT_UINT16) return image;
+  image = narrowExactly(std::move(image));
+  if (image && !isGreyImage(image.get())) replaceWith(image, FreeImage_ConvertToGreyscale(image.get()));
+  return widenExactly(std::move(image));
 }
 
 // The 8-bit-per-channel opaque form the shallow depths start from.
-FIBITMAP* opaqueNarrow(FIBITMAP* image) { return narrowExactly(flattenOverWhite(toStageForm(image))); }
+BitmapPtr opaqueNarrow(BitmapPtr image) { return narrowExactly(flattenOverWhite(toStageForm(std::move(image)))); }
 
-FIBITMAP* to24(FIBITMAP* image) {
-  image = opaqueNarrow(image);
-  if (!image || FreeImage_GetBPP(image) == 24) return image;
-  return replaceBitmap(image, FreeImage_ConvertTo24Bits(image));
+BitmapPtr to24(BitmapPtr image) {
+  image = opaqueNarrow(std::move(image));
+  if (!image || FreeImage_GetBPP(image.get()) == 24) return image;
+  return replaceBitmap(image, FreeImage_ConvertTo24Bits(image.get()));
 }
 
 // The 24-bit image's colours as an exact palette, or null when it has more
 // than 256 of them (or memory runs out).
-FIBITMAP* exactPalette(FIBITMAP* image) {
+BitmapPtr exactPalette(FIBITMAP* image) {
   const unsigned w = FreeImage_GetWidth(image), h = FreeImage_GetHeight(image);
   BitmapPtr indexed(FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), 8));
   if (!indexed) return nullptr;
@@ -117,49 +119,56 @@ FIBITMAP* exactPalette(FIBITMAP* image) {
       out[x] = found->second;
     }
   }
-  return indexed.release();
+  return indexed;
 }
 
 // A palette of 256: grey images keep their grey levels exactly (a neutral
 // colour image becomes grey first), so does a colour image of at most 256
 // colours; others go through Wu's quantiser, which works on 5 bits per
 // channel.
-FIBITMAP* toPalette(FIBITMAP* image) {
-  image = greyIfNeutral(to24(image));
-  if (!image || isGreyImage(image)) return image;
-  FIBITMAP* exact = exactPalette(image);
-  return replaceBitmap(image, exact ? exact : FreeImage_ColorQuantizeEx(image, FIQ_WUQUANT, 256, 0, nullptr));
+BitmapPtr toPalette(BitmapPtr image) {
+  image = greyIfNeutral(to24(std::move(image)));
+  if (!image || isGreyImage(image.get())) return image;
+  BitmapPtr exact = exactPalette(image.get());
+  if (exact) return exact;
+  return replaceBitmap(image, FreeImage_ColorQuantizeEx(image.get(), FIQ_WUQUANT, 256, 0, nullptr));
 }
 
-FIBITMAP* to16Bits(FIBITMAP* image, const std::string& key) {
-  if (formatStores(FIT_UINT16)) return toGrey16(image);
-  image = to24(image);
+BitmapPtr to16Bits(BitmapPtr image, const std::string& key) {
+  if (formatStores(FIT_UINT16)) return toGrey16(std::move(image));
+  image = to24(std::move(image));
   if (!image) return nullptr;
-  return replaceBitmap(image, (key == "ico" || key == "tga") ? FreeImage_ConvertTo16Bits555(image)
-                                                             : FreeImage_ConvertTo16Bits565(image));
+  return replaceBitmap(image, (key == "ico" || key == "tga") ? FreeImage_ConvertTo16Bits555(image.get())
+                                                             : FreeImage_ConvertTo16Bits565(image.get()));
 }
 
-FIBITMAP* toDepth(FIBITMAP* image, int target, const std::string& key) {
+// Applies a FreeImage conversion to the opaque 8-bit form.
+BitmapPtr opaqueThen(BitmapPtr image, FIBITMAP* (*convert)(FIBITMAP*)) {
+  image = opaqueNarrow(std::move(image));
+  return image ? replaceBitmap(image, convert(image.get())) : nullptr;
+}
+
+FIBITMAP* dither(FIBITMAP* image) { return FreeImage_Dither(image, FID_FS); }
+
+BitmapPtr toDepth(BitmapPtr image, int target, const std::string& key) {
   switch (target) {
     case 96:
-      image = flattenOverWhite(image);
-      return image ? replaceBitmap(image, FreeImage_ConvertToRGBF(image)) : nullptr;
-    case 64: return toRgba16(image);
-    case 48: return toRgb16(image);
+      image = flattenOverWhite(std::move(image));
+      return image ? replaceBitmap(image, FreeImage_ConvertToRGBF(image.get())) : nullptr;
+    case 64: return toRgba16(std::move(image));
+    case 48: return toRgb16(std::move(image));
     case 32:
-      image = narrowExactly(toStageForm(image));
-      return image && FreeImage_GetBPP(image) != 32 ? replaceBitmap(image, FreeImage_ConvertTo32Bits(image)) : image;
-    case 24: return to24(image);
-    case 16: return to16Bits(image, key);
+      image = narrowExactly(toStageForm(std::move(image)));
+      if (image && FreeImage_GetBPP(image.get()) != 32) replaceWith(image, FreeImage_ConvertTo32Bits(image.get()));
+      return image;
+    case 24: return to24(std::move(image));
+    case 16: return to16Bits(std::move(image), key);
     case 8:
-      if (key == "j2k" || key == "jp2" || key == "jpg" || key == "jxr") {
-        image = opaqueNarrow(image);
-        return image ? replaceBitmap(image, FreeImage_ConvertTo8Bits(image)) : nullptr;
-      }
-      return toPalette(image);
-    case 4: image = opaqueNarrow(image); return image ? replaceBitmap(image, FreeImage_ConvertTo4Bits(image)) : nullptr;
-    case 1: image = opaqueNarrow(image); return image ? replaceBitmap(image, FreeImage_Dither(image, FID_FS)) : nullptr;
-    default: return replaceBitmap(image, nullptr);
+      if (key == "j2k" || key == "jp2" || key == "jpg" || key == "jxr") return opaqueThen(std::move(image), FreeImage_ConvertTo8Bits);
+      return toPalette(std::move(image));
+    case 4: return opaqueThen(std::move(image), FreeImage_ConvertTo4Bits);
+    case 1: return opaqueThen(std::move(image), dither);
+    default: return nullptr;
   }
 }
 
@@ -209,26 +218,29 @@ void chooseBitDepth(FIBITMAP* image, bool grey_takes_colour) {
   job.target_bpp = target;
 }
 
-FIBITMAP* convertBitDepth(FIBITMAP* image) {
-  if (!image) return nullptr;
+Status convertBitDepth(BitmapPtr& image) {
+  if (!image) return Status::invalid("no image");
   const ConversionJob& job = conversionJob();
-  if (alreadyAt(image, job.target_bpp)) return image;
-  return toDepth(image, job.target_bpp, job.output_extension);
+  if (alreadyAt(image.get(), job.target_bpp)) return Status();
+  image = toDepth(std::move(image), job.target_bpp, job.output_extension);
+  if (image) return Status();
+  return Status::unsupported("the image could not be brought to " + std::to_string(job.target_bpp) +
+                             " bits per pixel (or memory ran out)");
 }
 
-FIBITMAP* normalizeGrey(FIBITMAP* image) {
+BitmapPtr normalizeGrey(BitmapPtr image) {
   if (!image) return nullptr;
-  FREE_IMAGE_COLOR_TYPE type = FreeImage_GetColorType(image);
+  FREE_IMAGE_COLOR_TYPE type = FreeImage_GetColorType(image.get());
   if (type != FIC_MINISWHITE && type != FIC_MINISBLACK) return image;
-  const FREE_IMAGE_TYPE pixels = FreeImage_GetImageType(image);
+  const FREE_IMAGE_TYPE pixels = FreeImage_GetImageType(image.get());
   if (pixels == FIT_UINT16 || pixels == FIT_BITMAP) return image;
-  return replaceBitmap(image, FreeImage_ConvertToStandardType(image, TRUE));
+  return replaceBitmap(image, FreeImage_ConvertToStandardType(image.get(), TRUE));
 }
 
-FIBITMAP* normalizeHighRange(FIBITMAP* image) {
-  if (!image || FreeImage_GetBPP(image) <= 32 || isWideImage(image)) return image;
-  if (FreeImage_GetImageType(image) == FIT_RGBAF) return replaceBitmap(image, toneMap(image));
-  return replaceBitmap(image, FreeImage_TmoDrago03(image, 1.0, 0.0));
+BitmapPtr normalizeHighRange(BitmapPtr image) {
+  if (!image || FreeImage_GetBPP(image.get()) <= 32 || isWideImage(image.get())) return image;
+  if (FreeImage_GetImageType(image.get()) == FIT_RGBAF) return toneMap(image.get());
+  return replaceBitmap(image, FreeImage_TmoDrago03(image.get(), 1.0, 0.0));
 }
 
 }  // namespace pixolune

@@ -6,6 +6,9 @@
 
 #include <string>
 
+#include "engine/bitmap.h"
+#include "platform/status.h"
+
 namespace pixolune {
 
 /// The smallest depth of the format's list not below source_bpp, else the
@@ -29,19 +32,20 @@ void chooseBitDepth(FIBITMAP* image, bool grey_takes_colour);
 /// The last pixel stage: converts to target_bpp. An image with alpha is
 /// blended over white for every depth without alpha; 16-bit samples are
 /// rounded to 8 bits for the shallow depths; a palette of 8 bits keeps a grey
-/// image's levels exactly. Returns the converted image (the old one
-/// unloaded), the same image when nothing is to do, or null for a depth it
-/// cannot make. REQUIRES: chooseBitDepth has run for this file.
-FIBITMAP* convertBitDepth(FIBITMAP* image);
+/// image's levels exactly. `image` holds the converted image afterwards (the
+/// old one unloaded), or is kept when nothing is to do; a depth it cannot
+/// make (or a failed allocation) gives a failed status and no image.
+/// REQUIRES: chooseBitDepth has run for this file.
+Status convertBitDepth(BitmapPtr& image);
 
 /// Brings greyscale images of non-standard types (signed, 32-bit, floating
 /// point) to ordinary 8-bit bitmaps by linear stretching. 16-bit and 8-bit
 /// greyscale and 1-bit images are kept as they are.
-FIBITMAP* normalizeGrey(FIBITMAP* image);
+BitmapPtr normalizeGrey(BitmapPtr image);
 
 /// Brings floating-point images to 8 bits per channel by Drago tone mapping,
 /// keeping alpha. Images of 16 bits per channel are kept.
-FIBITMAP* normalizeHighRange(FIBITMAP* image);
+BitmapPtr normalizeHighRange(BitmapPtr image);
 
 }  // namespace pixolune
 

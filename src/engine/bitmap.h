@@ -5,6 +5,7 @@
 #include <FreeImage.h>
 
 #include <memory>
+#include <utility>
 
 namespace pixolune {
 
@@ -17,11 +18,17 @@ struct BitmapDeleter {
 /// Owns one FreeImage bitmap; early returns unload it.
 using BitmapPtr = std::unique_ptr<FIBITMAP, BitmapDeleter>;
 
-/// Replaces `image` by `converted` (unloading the old one) and returns the new
-/// handle; the stage convention for conversions that make a new bitmap.
-inline FIBITMAP* replaceBitmap(FIBITMAP* image, FIBITMAP* converted) {
-  if (image && image != converted) FreeImage_Unload(image);
-  return converted;
+/// Makes `converted`, a bitmap made from `image` (or null when that failed),
+/// the one `image` owns, unloading the old one unless it is the same, and
+/// hands it on: the convention of conversions that make a new bitmap.
+inline BitmapPtr replaceBitmap(BitmapPtr& image, FIBITMAP* converted) {
+  if (image.get() != converted) image.reset(converted);
+  return std::move(image);
+}
+
+/// The same in place: `image` holds `converted` afterwards.
+inline void replaceWith(BitmapPtr& image, FIBITMAP* converted) {
+  if (image.get() != converted) image.reset(converted);
 }
 
 }  // namespace pixolune

@@ -125,7 +125,7 @@ FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason
   // Kept as separated CMYK the inks would be written as blue, green, red
   // and alpha; the stages and the PNG writer need RGB.
   if ((flags & PSD_CMYK) != 0 && header.mode == kModeCmyk) {
-    image.reset(cmykToRgb(image.release()));
+    image = cmykToRgb(std::move(image));
     if (!image) {
       setReason(reason, "the CMYK image could not be converted to RGB");
       return nullptr;

@@ -54,19 +54,20 @@ std::string frameSidePath(int side, int w, int h, int L, int R, int T, int B) {
   }
 }
 
-FIBITMAP* frameStage(FIBITMAP* image, int w, int h) {
+Status frameStage(BitmapPtr& image, int w, int h) {
   const Settings& s = settings();
-  if (!image || !s.do_frame) return image;
-  image = toStageForm(image);
-  if (!image) return image;
+  if (!image || !s.do_frame) return Status();
+  image = toStageForm(std::move(image));
+  if (!image) return Status::ioError("the image could not be framed (out of memory?)");
 
   SurfacePtr frame = createSurface(w, h);
-  if (!frame || !drawFrame(*frame, w, h)) return image;
+  if (!frame || !drawFrame(*frame, w, h)) return Status();
   SurfacePtr faded = createSurface(w, h);
-  if (!faded) return image;
+  if (!faded) return Status();
   drawSurface(*faded, *frame, 0, 0, s.solid_opacity);
   BitmapPtr layer = layerToBitmap(*faded);
-  return layer ? compositeOver(image, layer.get()) : image;
+  if (layer) image = compositeOver(std::move(image), layer.get());
+  return image ? Status() : Status::ioError("the frame could not be laid on (out of memory?)");
 }
 
 }  // namespace pixolune

@@ -7,16 +7,20 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/bitmap.h"
+#include "platform/status.h"
+
 namespace pixolune {
 
 /// Paints a border inside the image's edges: four sides of their own width
 /// and colour, corners split on the diagonal, one common opacity. With
 /// do_frame set a palette image is brought to the stage form even when
 /// nothing shows; alpha, grey (under a grey frame) and 16 bits per channel
-/// are kept. w and h are the image size after resizing. Returns the image to
-/// continue with (the given one is unloaded when a new one is made); a frame
-/// that cannot be drawn leaves the image unframed. Runs on the worker thread.
-FIBITMAP* frameStage(FIBITMAP* image, int w, int h);
+/// are kept. w and h are the image size after resizing. Leaves in `image`
+/// the bitmap to continue with (the given one is unloaded when a new one is
+/// made); a frame that cannot be drawn leaves the image unframed, a failed
+/// allocation gives a failed status. Runs on the worker thread.
+Status frameStage(BitmapPtr& image, int w, int h);
 
 /// "RRGGBB" (hexadecimal, either case) and an alpha as the 32-bit colour
 /// red | green << 8 | blue << 16 | alpha << 24. A text that is not exactly

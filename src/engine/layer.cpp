@@ -110,17 +110,17 @@ bool takesLayers(FIBITMAP* image) {
 
 }  // namespace
 
-FIBITMAP* compositeOver(FIBITMAP* image, FIBITMAP* layer) {
-  if (!image || !layer || !takesLayers(image) || FreeImage_GetBPP(layer) != 32) return image;
-  const bool same_size = FreeImage_GetWidth(layer) == FreeImage_GetWidth(image) &&
-                         FreeImage_GetHeight(layer) == FreeImage_GetHeight(image);
+BitmapPtr compositeOver(BitmapPtr image, FIBITMAP* layer) {
+  if (!image || !layer || !takesLayers(image.get()) || FreeImage_GetBPP(layer) != 32) return image;
+  const bool same_size = FreeImage_GetWidth(layer) == FreeImage_GetWidth(image.get()) &&
+                         FreeImage_GetHeight(layer) == FreeImage_GetHeight(image.get());
   if (!same_size) return image;
-  if (isGreyImage(image) && !coversNeutrally(layer)) {
-    image = asColour(image);
+  if (isGreyImage(image.get()) && !coversNeutrally(layer)) {
+    image = asColour(std::move(image));
     if (!image) return nullptr;
   }
-  if (isWideImage(image)) blendLayer<WORD>(image, layer, 65535);
-  else blendLayer<BYTE>(image, layer, 255);
+  if (isWideImage(image.get())) blendLayer<WORD>(image.get(), layer, 65535);
+  else blendLayer<BYTE>(image.get(), layer, 255);
   return image;
 }
 

@@ -24,7 +24,7 @@ BitmapPtr layerToBitmap(const Surface& layer);
 /// colour of its depth under a coloured one (the grey one is unloaded then).
 /// Images in other forms (see toStageForm) and layers of another size or
 /// depth leave the image unchanged; null when memory runs out.
-FIBITMAP* compositeOver(FIBITMAP* image, FIBITMAP* layer);
+BitmapPtr compositeOver(BitmapPtr image, FIBITMAP* layer);
 
 }  // namespace pixolune
 

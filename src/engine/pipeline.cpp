@@ -34,7 +34,7 @@ SavingObserver saving_observer = nullptr;
 
 // Writes the image to a temporary file beside `path`, so a failed or
 // interrupted write never leaves a truncated file at the output path.
-bool saveTemporary(FIBITMAP* image, const std::string& path, std::string* tmp, std::string* reason) {
+Status saveTemporary(FIBITMAP* image, const std::string& path, std::string* tmp) {
   static std::atomic<unsigned> counter{0};
   *tmp = path + temporarySuffix(getpid(), counter++);
   const ConversionJob& job = conversionJob();
@@ -44,13 +44,10 @@ bool saveTemporary(FIBITMAP* image, const std::string& path, std::string* tmp, s
   const bool saved = stored == PngStoreResult::kNotHandled
                          ? FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.format_id), image, tmp->c_str(), job.save_flags)
                          : stored == PngStoreResult::kWritten;
-  if (!saved) {
-    unlink(tmp->c_str());
-    tmp->clear();
-    *reason = "the image could not be written (missing folder, no space or no permission)";
-    return false;
-  }
-  return true;
+  if (saved) return Status();
+  unlink(tmp->c_str());
+  tmp->clear();
+  return Status::ioError("the image could not be written (missing folder, no space or no permission)");
 }
 
 bool coloured(const std::string& hex) {
@@ -70,6 +67,53 @@ bool laterStagesAddColour() {
                                             (s.back_opacity > 0 && coloured(s.back_color)));
   const bool picture = s.do_watermark == 2 && !s.wm_image_greyscale && s.wm_image_opacity > 0;
   return frame || text || picture;
+}
+
+
+int widthOf(const BitmapPtr& image) { return static_cast<int>(FreeImage_GetWidth(image.get())); }
+int heightOf(const BitmapPtr& image) { return static_cast<int>(FreeImage_GetHeight(image.get())); }
+
+// The stages in their order. A failure names the stage it came from.
+Status runStages(ConversionJob& job, BitmapPtr& image) {
+  const bool grey_document = isGreyImage(image.get());
+  Status st = rotateStage(image).within("rotation");
+  if (st.ok()) st = resizeStage(image, widthOf(image), heightOf(image)).within("resize");
+  if (!st.ok()) return st;
+  const int W = widthOf(image), H = heightOf(image);
+  // Stored before the frame and watermark: a watermark text's "%width%" and
+  // "%height%" name this file's size, not the previous file's.
+  job.result_width = W;
+  job.result_height = H;
+
+  image = normalizeHighRange(normalizeGrey(std::move(image)));
+  if (!image) return Status::unsupported("the samples could not be brought to 8 or 16 bits").within("normalisation");
+  st = flipStage(image).within("flip");
+  if (st.ok()) st = adjustStage(image).within("colour correction");
+  if (st.ok()) st = greyscaleStage(image).within("greyscale");
+  if (st.ok()) st = thresholdStage(image).within("threshold");
+  if (!st.ok()) return st;
+  // Chosen before the frame, so a watermark's "%bpp%" names this file's depth.
+  chooseBitDepth(image.get(), grey_document && (laterStagesAddColour() || !isNeutralImage(image.get())));
+  st = frameStage(image, W, H).within("frame");
+  if (st.ok()) st = watermarkStage(image, W, H).within("watermark");
+  if (st.ok()) st = convertBitDepth(image).within("bit depth");
+  return st;
+}
+
+// Decodes, runs the stages, names the output and writes it under its
+// temporary name.
+Status convertCurrentFile(ConversionJob& job) {
+  std::string reason;
+  BitmapPtr image(decodeDocument(job.input_path, loadFlagsFor("psd"), &reason));
+  job.source_bpp = image ? static_cast<int>(FreeImage_GetBPP(image.get())) : 0;
+  if (!image || widthOf(image) == 0 || heightOf(image) == 0)
+    return Status::corrupt(reason.empty() ? "the document holds no image" : reason);
+  Status st = runStages(job, image);
+  if (!st.ok()) return st;
+  job.output_path = makeOutputPath();
+  const std::string problem = outputPathProblem(job.output_path, job.output_folder, job.input_path);
+  if (!problem.empty()) return Status::invalid(problem);
+  return saveTemporary(image.get(), job.output_path, &job.temporary_path);
 }
 
 }  // namespace
@@ -122,51 +166,10 @@ bool convertFile() {
 
 bool convertToTemporary() {
   ConversionJob& job = conversionJob();
-  job.failure_reason.clear();
   job.temporary_path.clear();
-  FIBITMAP* image = decodeDocument(job.input_path, loadFlagsFor("psd"), &job.failure_reason);
-  int width = image ? static_cast<int>(FreeImage_GetWidth(image)) : 0;
-  int height = image ? static_cast<int>(FreeImage_GetHeight(image)) : 0;
-  job.source_bpp = image ? static_cast<int>(FreeImage_GetBPP(image)) : 0;
-  if (width == 0 || height == 0) {
-    if (image) FreeImage_Unload(image);
-    if (job.failure_reason.empty()) job.failure_reason = "the document holds no image";
-    return false;
-  }
-
-  const bool grey_document = isGreyImage(image);
-  image = rotateStage(image);
-  width = image ? static_cast<int>(FreeImage_GetWidth(image)) : 0;
-  height = image ? static_cast<int>(FreeImage_GetHeight(image)) : 0;
-  image = resizeStage(image, width, height);
-  const int W = image ? static_cast<int>(FreeImage_GetWidth(image)) : 0;
-  const int H = image ? static_cast<int>(FreeImage_GetHeight(image)) : 0;
-  // Stored before the frame and watermark: a watermark text's "%width%" and
-  // "%height%" name this file's size, not the previous file's.
-  job.result_width = W;
-  job.result_height = H;
-
-  image = normalizeGrey(image);
-  image = normalizeHighRange(image);
-  if (image) flipStage(image);
-  image = adjustStage(image);
-  image = greyscaleStage(image);
-  image = thresholdStage(image);
-  // Chosen before the frame, so a watermark's "%bpp%" names this file's depth.
-  chooseBitDepth(image, grey_document && (laterStagesAddColour() || !isNeutralImage(image)));
-  image = frameStage(image, W, H);
-  image = watermarkStage(image, W, H);
-  image = convertBitDepth(image);
-
-  job.output_path = makeOutputPath();
-  BitmapPtr owned(image);
-  if (!owned) {
-    job.failure_reason = "a conversion stage failed";
-    return false;
-  }
-  job.failure_reason = outputPathProblem(job.output_path, job.output_folder, job.input_path);
-  if (!job.failure_reason.empty()) return false;
-  return saveTemporary(owned.get(), job.output_path, &job.temporary_path, &job.failure_reason);
+  const Status st = convertCurrentFile(job);
+  job.failure_reason = st.message();
+  return st.ok();
 }
 
 }  // namespace pixolune

@@ -26,13 +26,13 @@ BYTE narrow(unsigned v) { return static_cast<BYTE>((v + 128u) / 257u); }
 WORD widen(unsigned v) { return static_cast<WORD>(v * 257u); }
 
 // A blank bitmap of the source's size that keeps its resolution.
-FIBITMAP* blankLike(FIBITMAP* src, FREE_IMAGE_TYPE type, int bpp) {
-  FIBITMAP* dst = FreeImage_AllocateT(type, static_cast<int>(widthOf(src)), static_cast<int>(heightOf(src)), bpp);
+BitmapPtr blankLike(FIBITMAP* src, FREE_IMAGE_TYPE type, int bpp) {
+  BitmapPtr dst(FreeImage_AllocateT(type, static_cast<int>(widthOf(src)), static_cast<int>(heightOf(src)), bpp));
   if (!dst) return nullptr;
-  FreeImage_SetDotsPerMeterX(dst, FreeImage_GetDotsPerMeterX(src));
-  FreeImage_SetDotsPerMeterY(dst, FreeImage_GetDotsPerMeterY(src));
+  FreeImage_SetDotsPerMeterX(dst.get(), FreeImage_GetDotsPerMeterX(src));
+  FreeImage_SetDotsPerMeterY(dst.get(), FreeImage_GetDotsPerMeterY(src));
   if (type == FIT_BITMAP && bpp == 8) {
-    RGBQUAD* pal = FreeImage_GetPalette(dst);
+    RGBQUAD* pal = FreeImage_GetPalette(dst.get());
     for (int i = 0; i < 256; ++i) pal[i].rgbRed = pal[i].rgbGreen = pal[i].rgbBlue = static_cast<BYTE>(i);
   }
   return dst;
@@ -50,13 +50,13 @@ unsigned overWhite(uint64_t c, uint64_t a, uint64_t top) {
   return static_cast<unsigned>((c * a + top * (top - a) + top / 2) / top);
 }
 
-FIBITMAP* narrowed(FIBITMAP* src) {
+BitmapPtr narrowed(FIBITMAP* src) {
   const FREE_IMAGE_TYPE type = FreeImage_GetImageType(src);
   const int bpp = type == FIT_UINT16 ? 8 : type == FIT_RGB16 ? 24 : 32;
-  FIBITMAP* dst = blankLike(src, FIT_BITMAP, bpp);
+  BitmapPtr dst = blankLike(src, FIT_BITMAP, bpp);
   if (!dst) return nullptr;
   for (unsigned y = 0; y < heightOf(src); ++y) {
-    BYTE* out = rowOf<BYTE>(dst, y);
+    BYTE* out = rowOf<BYTE>(dst.get(), y);
     if (type == FIT_UINT16) {
       const WORD* in = rowOf<WORD>(src, y);
       for (unsigned x = 0; x < widthOf(src); ++x) out[x] = narrow(in[x]);
@@ -77,22 +77,22 @@ FIBITMAP* narrowed(FIBITMAP* src) {
   return dst;
 }
 
-FIBITMAP* widened(FIBITMAP* src) {
+BitmapPtr widened(FIBITMAP* src) {
   const unsigned bpp = FreeImage_GetBPP(src);
   const FREE_IMAGE_TYPE type = bpp == 8 ? FIT_UINT16 : bpp == 24 ? FIT_RGB16 : FIT_RGBA16;
-  FIBITMAP* dst = blankLike(src, type, 0);
+  BitmapPtr dst = blankLike(src, type, 0);
   if (!dst) return nullptr;
   for (unsigned y = 0; y < heightOf(src); ++y) {
     const BYTE* in = rowOf<BYTE>(src, y);
     if (type == FIT_UINT16) {
-      WORD* out = rowOf<WORD>(dst, y);
+      WORD* out = rowOf<WORD>(dst.get(), y);
       for (unsigned x = 0; x < widthOf(src); ++x) out[x] = widen(in[x]);
     } else if (type == FIT_RGB16) {
-      FIRGB16* out = rowOf<FIRGB16>(dst, y);
+      FIRGB16* out = rowOf<FIRGB16>(dst.get(), y);
       for (unsigned x = 0; x < widthOf(src); ++x, in += 3)
         out[x] = FIRGB16{widen(in[FI_RGBA_RED]), widen(in[FI_RGBA_GREEN]), widen(in[FI_RGBA_BLUE])};
     } else {
-      FIRGBA16* out = rowOf<FIRGBA16>(dst, y);
+      FIRGBA16* out = rowOf<FIRGBA16>(dst.get(), y);
       for (unsigned x = 0; x < widthOf(src); ++x, in += 4)
         out[x] = FIRGBA16{widen(in[FI_RGBA_RED]), widen(in[FI_RGBA_GREEN]), widen(in[FI_RGBA_BLUE]),
                           widen(in[FI_RGBA_ALPHA])};
@@ -101,14 +101,14 @@ FIBITMAP* widened(FIBITMAP* src) {
   return dst;
 }
 
-FIBITMAP* flattened(FIBITMAP* src) {
+BitmapPtr flattened(FIBITMAP* src) {
   const bool wide = FreeImage_GetImageType(src) == FIT_RGBA16;
-  FIBITMAP* dst = wide ? blankLike(src, FIT_RGB16, 0) : blankLike(src, FIT_BITMAP, 24);
+  BitmapPtr dst = wide ? blankLike(src, FIT_RGB16, 0) : blankLike(src, FIT_BITMAP, 24);
   if (!dst) return nullptr;
   for (unsigned y = 0; y < heightOf(src); ++y) {
     if (wide) {
       const FIRGBA16* in = rowOf<FIRGBA16>(src, y);
-      FIRGB16* out = rowOf<FIRGB16>(dst, y);
+      FIRGB16* out = rowOf<FIRGB16>(dst.get(), y);
       for (unsigned x = 0; x < widthOf(src); ++x) {
         const uint64_t a = in[x].alpha;
         out[x] = FIRGB16{static_cast<WORD>(overWhite(in[x].red, a, 65535)),
@@ -117,7 +117,7 @@ FIBITMAP* flattened(FIBITMAP* src) {
       }
     } else {
       const BYTE* in = rowOf<BYTE>(src, y);
-      BYTE* out = rowOf<BYTE>(dst, y);
+      BYTE* out = rowOf<BYTE>(dst.get(), y);
       for (unsigned x = 0; x < widthOf(src); ++x, in += 4, out += 3)
         for (int c : kRgb) out[c] = static_cast<BYTE>(overWhite(in[c], in[FI_RGBA_ALPHA], 255));
     }
@@ -163,88 +163,91 @@ bool isNeutralImage(FIBITMAP* image) {
   return true;
 }
 
-FIBITMAP* toStageForm(FIBITMAP* image) {
-  if (!image || isWideImage(image)) return image;
-  if (FreeImage_GetImageType(image) != FIT_BITMAP) {
-    image = normalizeGrey(normalizeHighRange(image));
-    if (!image || isWideImage(image) || FreeImage_GetImageType(image) != FIT_BITMAP) return image;
+BitmapPtr toStageForm(BitmapPtr image) {
+  if (!image || isWideImage(image.get())) return image;
+  if (FreeImage_GetImageType(image.get()) != FIT_BITMAP) {
+    image = normalizeGrey(normalizeHighRange(std::move(image)));
+    if (!image || isWideImage(image.get()) || FreeImage_GetImageType(image.get()) != FIT_BITMAP) return image;
   }
-  const unsigned bpp = FreeImage_GetBPP(image);
-  if (bpp == 24 || bpp == 32 || is8BitGrey(image)) return image;
-  const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(image);
-  const bool transparent = FreeImage_IsTransparent(image);
+  FIBITMAP* dib = image.get();
+  const unsigned bpp = FreeImage_GetBPP(dib);
+  if (bpp == 24 || bpp == 32 || is8BitGrey(dib)) return image;
+  const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(dib);
+  const bool transparent = FreeImage_IsTransparent(dib);
   if (bpp <= 8 && !transparent && (colour == FIC_MINISBLACK || colour == FIC_MINISWHITE))
-    return replaceBitmap(image, FreeImage_ConvertToGreyscale(image));
-  return replaceBitmap(image, transparent ? FreeImage_ConvertTo32Bits(image) : FreeImage_ConvertTo24Bits(image));
+    return replaceBitmap(image, FreeImage_ConvertToGreyscale(dib));
+  return replaceBitmap(image, transparent ? FreeImage_ConvertTo32Bits(dib) : FreeImage_ConvertTo24Bits(dib));
 }
 
-FIBITMAP* narrowExactly(FIBITMAP* image) {
-  if (!isWideImage(image)) return image;
-  return replaceBitmap(image, narrowed(image));
+BitmapPtr narrowExactly(BitmapPtr image) {
+  if (!isWideImage(image.get())) return image;
+  return narrowed(image.get());
 }
 
-FIBITMAP* widenExactly(FIBITMAP* image) {
-  if (!image || FreeImage_GetImageType(image) != FIT_BITMAP) return image;
-  const unsigned bpp = FreeImage_GetBPP(image);
-  if (!is8BitGrey(image) && bpp != 24 && bpp != 32) return image;
-  return replaceBitmap(image, widened(image));
+BitmapPtr widenExactly(BitmapPtr image) {
+  if (!image || FreeImage_GetImageType(image.get()) != FIT_BITMAP) return image;
+  const unsigned bpp = FreeImage_GetBPP(image.get());
+  if (!is8BitGrey(image.get()) && bpp != 24 && bpp != 32) return image;
+  return widened(image.get());
 }
 
-FIBITMAP* flattenOverWhite(FIBITMAP* image) {
+BitmapPtr flattenOverWhite(BitmapPtr image) {
   if (!image) return nullptr;
-  if (FreeImage_GetImageType(image) == FIT_BITMAP && FreeImage_GetBPP(image) <= 8 && FreeImage_IsTransparent(image)) {
-    image = replaceBitmap(image, FreeImage_ConvertTo32Bits(image));
+  FIBITMAP* dib = image.get();
+  if (FreeImage_GetImageType(dib) == FIT_BITMAP && FreeImage_GetBPP(dib) <= 8 && FreeImage_IsTransparent(dib)) {
+    replaceWith(image, FreeImage_ConvertTo32Bits(dib));
     if (!image) return nullptr;
   }
-  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image);
-  if (!(type == FIT_RGBA16 || (isRgba8(image) && hasAlpha(image)))) return image;
-  return replaceBitmap(image, flattened(image));
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image.get());
+  if (!(type == FIT_RGBA16 || (isRgba8(image.get()) && hasAlpha(image.get())))) return image;
+  return flattened(image.get());
 }
 
-FIBITMAP* asColour(FIBITMAP* image) {
-  if (is8BitGrey(image)) return replaceBitmap(image, FreeImage_ConvertTo24Bits(image));
-  if (!image || FreeImage_GetImageType(image) != FIT_UINT16) return image;
-  FIBITMAP* colour = blankLike(image, FIT_RGB16, 0);
+BitmapPtr asColour(BitmapPtr image) {
+  if (is8BitGrey(image.get())) return replaceBitmap(image, FreeImage_ConvertTo24Bits(image.get()));
+  if (!image || FreeImage_GetImageType(image.get()) != FIT_UINT16) return image;
+  BitmapPtr colour = blankLike(image.get(), FIT_RGB16, 0);
   if (colour) {
-    for (unsigned y = 0; y < heightOf(image); ++y) {
-      const WORD* in = rowOf<WORD>(image, y);
-      FIRGB16* out = rowOf<FIRGB16>(colour, y);
-      for (unsigned x = 0; x < widthOf(image); ++x) out[x] = FIRGB16{in[x], in[x], in[x]};
+    for (unsigned y = 0; y < heightOf(image.get()); ++y) {
+      const WORD* in = rowOf<WORD>(image.get(), y);
+      FIRGB16* out = rowOf<FIRGB16>(colour.get(), y);
+      for (unsigned x = 0; x < widthOf(image.get()); ++x) out[x] = FIRGB16{in[x], in[x], in[x]};
     }
   }
-  return replaceBitmap(image, colour);
+  return colour;
 }
 
-FIBITMAP* greyIfNeutral(FIBITMAP* image) {
+BitmapPtr greyIfNeutral(BitmapPtr image) {
   if (!image) return nullptr;
-  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image);
-  const bool rgb8 = type == FIT_BITMAP && FreeImage_GetBPP(image) == 24;
-  if ((!rgb8 && type != FIT_RGB16) || !isNeutralImage(image)) return image;
-  FIBITMAP* grey = rgb8 ? blankLike(image, FIT_BITMAP, 8) : blankLike(image, FIT_UINT16, 0);
+  FIBITMAP* dib = image.get();
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(dib);
+  const bool rgb8 = type == FIT_BITMAP && FreeImage_GetBPP(dib) == 24;
+  if ((!rgb8 && type != FIT_RGB16) || !isNeutralImage(dib)) return image;
+  BitmapPtr grey = rgb8 ? blankLike(dib, FIT_BITMAP, 8) : blankLike(dib, FIT_UINT16, 0);
   if (grey) {
-    for (unsigned y = 0; y < heightOf(image); ++y) {
+    for (unsigned y = 0; y < heightOf(dib); ++y) {
       if (rgb8) {
-        const BYTE* in = rowOf<BYTE>(image, y);
-        BYTE* out = rowOf<BYTE>(grey, y);
-        for (unsigned x = 0; x < widthOf(image); ++x) out[x] = in[3 * x];
+        const BYTE* in = rowOf<BYTE>(dib, y);
+        BYTE* out = rowOf<BYTE>(grey.get(), y);
+        for (unsigned x = 0; x < widthOf(dib); ++x) out[x] = in[3 * x];
       } else {
-        const FIRGB16* in = rowOf<FIRGB16>(image, y);
-        WORD* out = rowOf<WORD>(grey, y);
-        for (unsigned x = 0; x < widthOf(image); ++x) out[x] = in[x].red;
+        const FIRGB16* in = rowOf<FIRGB16>(dib, y);
+        WORD* out = rowOf<WORD>(grey.get(), y);
+        for (unsigned x = 0; x < widthOf(dib); ++x) out[x] = in[x].red;
       }
     }
   }
-  return replaceBitmap(image, grey);
+  return grey;
 }
 
-FIBITMAP* premultipliedWide(FIBITMAP* image) {
+BitmapPtr premultipliedWide(FIBITMAP* image) {
   if (!image) return nullptr;
   const bool wide = FreeImage_GetImageType(image) == FIT_RGBA16;
   if (!wide && !isRgba8(image)) return nullptr;
-  FIBITMAP* dst = blankLike(image, FIT_RGBA16, 0);
+  BitmapPtr dst = blankLike(image, FIT_RGBA16, 0);
   if (!dst) return nullptr;
   for (unsigned y = 0; y < heightOf(image); ++y) {
-    FIRGBA16* out = rowOf<FIRGBA16>(dst, y);
+    FIRGBA16* out = rowOf<FIRGBA16>(dst.get(), y);
     if (wide) {
       const FIRGBA16* in = rowOf<FIRGBA16>(image, y);
       for (unsigned x = 0; x < widthOf(image); ++x) {
@@ -264,9 +267,9 @@ FIBITMAP* premultipliedWide(FIBITMAP* image) {
   return dst;
 }
 
-FIBITMAP* straightFromPremultiplied(FIBITMAP* premultiplied, bool eight_bits) {
+BitmapPtr straightFromPremultiplied(FIBITMAP* premultiplied, bool eight_bits) {
   if (!premultiplied || FreeImage_GetImageType(premultiplied) != FIT_RGBA16) return nullptr;
-  FIBITMAP* dst = eight_bits ? blankLike(premultiplied, FIT_BITMAP, 32) : blankLike(premultiplied, FIT_RGBA16, 0);
+  BitmapPtr dst = eight_bits ? blankLike(premultiplied, FIT_BITMAP, 32) : blankLike(premultiplied, FIT_RGBA16, 0);
   if (!dst) return nullptr;
   const uint64_t top = eight_bits ? 255 : 65535;
   for (unsigned y = 0; y < heightOf(premultiplied); ++y) {
@@ -277,13 +280,13 @@ FIBITMAP* straightFromPremultiplied(FIBITMAP* premultiplied, bool eight_bits) {
         return a == 0 ? 0u : static_cast<unsigned>(std::min<uint64_t>(top, (c * top + a / 2) / a));
       };
       if (eight_bits) {
-        BYTE* out = rowOf<BYTE>(dst, y) + 4 * x;
+        BYTE* out = rowOf<BYTE>(dst.get(), y) + 4 * x;
         out[FI_RGBA_RED] = static_cast<BYTE>(div(in[x].red));
         out[FI_RGBA_GREEN] = static_cast<BYTE>(div(in[x].green));
         out[FI_RGBA_BLUE] = static_cast<BYTE>(div(in[x].blue));
         out[FI_RGBA_ALPHA] = narrow(in[x].alpha);
       } else {
-        rowOf<FIRGBA16>(dst, y)[x] = FIRGBA16{static_cast<WORD>(div(in[x].red)), static_cast<WORD>(div(in[x].green)),
+        rowOf<FIRGBA16>(dst.get(), y)[x] = FIRGBA16{static_cast<WORD>(div(in[x].red)), static_cast<WORD>(div(in[x].green)),
                                              static_cast<WORD>(div(in[x].blue)), in[x].alpha};
       }
     }
@@ -291,12 +294,12 @@ FIBITMAP* straightFromPremultiplied(FIBITMAP* premultiplied, bool eight_bits) {
   return dst;
 }
 
-FIBITMAP* resampleOnPremultiplied(FIBITMAP* image, const std::function<FIBITMAP*(FIBITMAP*)>& op) {
+BitmapPtr resampleOnPremultiplied(BitmapPtr image, const std::function<FIBITMAP*(FIBITMAP*)>& op) {
   if (!image) return nullptr;
-  const bool eight_bits = FreeImage_GetImageType(image) == FIT_BITMAP;
-  BitmapPtr premultiplied(premultipliedWide(image));
+  const bool eight_bits = FreeImage_GetImageType(image.get()) == FIT_BITMAP;
+  BitmapPtr premultiplied = premultipliedWide(image.get());
   BitmapPtr done(premultiplied ? op(premultiplied.get()) : nullptr);
-  return replaceBitmap(image, done ? straightFromPremultiplied(done.get(), eight_bits) : nullptr);
+  return done ? straightFromPremultiplied(done.get(), eight_bits) : nullptr;
 }
 
 void premultiply8(FIBITMAP* image) {
@@ -319,26 +322,27 @@ void unpremultiply8(FIBITMAP* image) {
   }
 }
 
-FIBITMAP* cmykToRgb(FIBITMAP* image) {
-  if (!image) return nullptr;
+BitmapPtr cmykToRgb(BitmapPtr owned) {
+  if (!owned) return nullptr;
+  FIBITMAP* image = owned.get();
   const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image);
   const bool wide = type == FIT_RGBA16;
-  if (!wide && !isRgba8(image)) return image;
-  FIBITMAP* rgb = wide ? blankLike(image, FIT_RGB16, 0) : blankLike(image, FIT_BITMAP, 24);
-  if (!rgb) return replaceBitmap(image, nullptr);
+  if (!wide && !isRgba8(image)) return owned;
+  BitmapPtr rgb = wide ? blankLike(image, FIT_RGB16, 0) : blankLike(image, FIT_BITMAP, 24);
+  if (!rgb) return nullptr;
   const uint64_t top = wide ? 65535 : 255;
   auto ink = [top](uint64_t c, uint64_t k) { return static_cast<unsigned>(((top - c) * (top - k) + top / 2) / top); };
   for (unsigned y = 0; y < heightOf(image); ++y) {
     if (wide) {
       const FIRGBA16* in = rowOf<FIRGBA16>(image, y);  // C, M, Y, K in the red, green, blue and alpha places.
-      FIRGB16* out = rowOf<FIRGB16>(rgb, y);
+      FIRGB16* out = rowOf<FIRGB16>(rgb.get(), y);
       for (unsigned x = 0; x < widthOf(image); ++x)
         out[x] = FIRGB16{static_cast<WORD>(ink(in[x].red, in[x].alpha)),
                          static_cast<WORD>(ink(in[x].green, in[x].alpha)),
                          static_cast<WORD>(ink(in[x].blue, in[x].alpha))};
     } else {
       const BYTE* in = rowOf<BYTE>(image, y);  // C, M, Y, K in memory order.
-      BYTE* out = rowOf<BYTE>(rgb, y);
+      BYTE* out = rowOf<BYTE>(rgb.get(), y);
       for (unsigned x = 0; x < widthOf(image); ++x, in += 4, out += 3) {
         out[FI_RGBA_RED] = static_cast<BYTE>(ink(in[0], in[3]));
         out[FI_RGBA_GREEN] = static_cast<BYTE>(ink(in[1], in[3]));
@@ -346,7 +350,7 @@ FIBITMAP* cmykToRgb(FIBITMAP* image) {
       }
     }
   }
-  return replaceBitmap(image, rgb);
+  return rgb;
 }
 
 }  // namespace pixolune

@@ -8,12 +8,14 @@
 
 #include <functional>
 
+#include "engine/bitmap.h"
+
 namespace pixolune {
 
-/// The conversions below take the one live bitmap and return the bitmap to
-/// continue with: the given one is unloaded when a new one is made, a bitmap
-/// they have nothing to do for comes back as it is, and null (also for a
-/// failed allocation) makes the file fail. No shared state.
+/// The conversions below take the one live bitmap and hand back the bitmap
+/// to continue with: the given one is unloaded when a new one is made, a
+/// bitmap they have nothing to do for comes back as it is, and null (also for
+/// a failed allocation) makes the file fail. No shared state.
 
 /// 8-bit greyscale (a 0..255 grey ramp) or 16-bit greyscale.
 bool isGreyImage(FIBITMAP* image);
@@ -32,47 +34,48 @@ bool isNeutralImage(FIBITMAP* image);
 /// and other non-standard types are brought to 8 bits per channel as the
 /// pipeline's normalisation does. 8-bit grey, 24-bit, 32-bit and 16-bit
 /// integer forms are kept as they are.
-FIBITMAP* toStageForm(FIBITMAP* image);
+BitmapPtr toStageForm(BitmapPtr image);
 
 /// 16 bits per channel to 8, each sample rounded to the nearest 8-bit value
 /// (v / 257): grey to 8-bit grey, RGB16 to 24-bit, RGBA16 to 32-bit with
 /// its alpha. Other forms are kept.
-FIBITMAP* narrowExactly(FIBITMAP* image);
+BitmapPtr narrowExactly(BitmapPtr image);
 
 /// 8 bits per channel to 16 by v * 257, so 255 stays full scale: 8-bit grey
 /// to 16-bit grey, 24-bit to RGB16, 32-bit to RGBA16. Other forms are kept.
-FIBITMAP* widenExactly(FIBITMAP* image);
+BitmapPtr widenExactly(BitmapPtr image);
 
 /// Blends an image with alpha over white, as Photoshop shows a transparent
 /// document: RGBA to 24-bit, RGBA16 to RGB16, a palette with transparency to
 /// 24-bit. Opaque forms are kept.
-FIBITMAP* flattenOverWhite(FIBITMAP* image);
+BitmapPtr flattenOverWhite(BitmapPtr image);
 
 /// Grey to colour of the same depth: 8-bit grey to 24-bit, 16-bit grey to
 /// RGB16. Other forms are kept.
-FIBITMAP* asColour(FIBITMAP* image);
+BitmapPtr asColour(BitmapPtr image);
 
 /// A colour image without alpha whose pixels are all neutral becomes grey of
 /// the same depth (24-bit to 8-bit grey, RGB16 to 16-bit grey), exactly.
-FIBITMAP* greyIfNeutral(FIBITMAP* image);
+BitmapPtr greyIfNeutral(BitmapPtr image);
 
 /// A new RGBA16 bitmap holding the colours of a 32-bit or RGBA16 image
 /// multiplied by their alpha (the form resampling needs so transparent
 /// pixels lend no colour to their neighbours). Null for other forms or when
-/// memory runs out; `image` is untouched and the caller owns the result.
-FIBITMAP* premultipliedWide(FIBITMAP* image);
+/// memory runs out; `image` is untouched.
+BitmapPtr premultipliedWide(FIBITMAP* image);
 
 /// The straight-alpha image of a premultiplied RGBA16 bitmap: 32-bit when
 /// `eight_bits`, else RGBA16. A fully transparent pixel becomes black. A new
-/// bitmap the caller owns, or null; `premultiplied` is untouched.
-FIBITMAP* straightFromPremultiplied(FIBITMAP* premultiplied, bool eight_bits);
+/// bitmap, or null; `premultiplied` is untouched.
+BitmapPtr straightFromPremultiplied(FIBITMAP* premultiplied, bool eight_bits);
 
 /// Runs a resampling operation (rotation, rescaling) of an image with alpha
 /// on its premultiplied RGBA16 form (see premultipliedWide), so transparent
 /// pixels lend no colour to the edges, and returns the straight result at
 /// the image's depth; the given image is unloaded. `op` gets the RGBA16
-/// bitmap and returns a new one (or null, which fails the call).
-FIBITMAP* resampleOnPremultiplied(FIBITMAP* image, const std::function<FIBITMAP*(FIBITMAP*)>& op);
+/// bitmap (it stays the caller's) and returns a new one (or null, which
+/// fails the call).
+BitmapPtr resampleOnPremultiplied(BitmapPtr image, const std::function<FIBITMAP*(FIBITMAP*)>& op);
 
 /// Multiplies (or divides back) the colours of a 32-bit RGBA image by its
 /// alpha in place, for the operations that only take 8-bit pixels.
@@ -82,7 +85,7 @@ void unpremultiply8(FIBITMAP* image);
 /// A CMYK bitmap as the decoder keeps it (32-bit, or RGBA16 at 16 bits per
 /// channel; 255 or 65535 is full ink) turned into RGB of the same depth:
 /// each colour is (1 - ink) * (1 - black). Other bitmaps are kept.
-FIBITMAP* cmykToRgb(FIBITMAP* image);
+BitmapPtr cmykToRgb(BitmapPtr image);
 
 }  // namespace pixolune
 

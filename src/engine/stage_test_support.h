@@ -6,6 +6,7 @@
 #include <FreeImage.h>
 
 #include <string>
+#include <utility>
 
 #include "engine/bitmap.h"
 #include "engine/decode.h"
@@ -44,6 +45,14 @@ inline Pixels pixelsOf(FIBITMAP* dib) {
   // 16-bit samples rounded to 8 bits; 8-bit ones come back as they were.
   for (uint16_t v : wide.rgba) px.rgba.push_back(static_cast<uint8_t>((v + 128u) / 257u));
   return px;
+}
+
+/// Runs a stage on `image` and hands back the bitmap it left, or null when
+/// the stage failed.
+template <typename Stage, typename... Args>
+BitmapPtr staged(Stage stage, BitmapPtr image, Args... args) {
+  const Status st = stage(image, args...);
+  return st.ok() ? std::move(image) : nullptr;
 }
 
 /// "r,g,b" of a pixel, for readable failures.

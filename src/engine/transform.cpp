@@ -73,40 +73,46 @@ BackColour backColourFor(FIBITMAP* image, RGBQUAD back) {
 // Type 0: the canvas grows and the uncovered corners take the back colour
 // (transparent in an image with alpha). A grey image stays grey unless the
 // corners bring colour into it; 16-bit images turn at 16 bits.
-FIBITMAP* turnOnCanvas(FIBITMAP* image, int angle, RGBQUAD back) {
+BitmapPtr turnOnCanvas(BitmapPtr image, int angle, RGBQUAD back) {
   const bool neutral_back = back.rgbRed == back.rgbGreen && back.rgbGreen == back.rgbBlue;
-  if (isGreyImage(image) && !neutral_back && !isQuarterTurn(angle)) {
-    image = asColour(image);
+  if (isGreyImage(image.get()) && !neutral_back && !isQuarterTurn(angle)) {
+    image = asColour(std::move(image));
     if (!image) return nullptr;
   }
-  if (hasAlpha(image) && !isQuarterTurn(angle)) {
-    return resampleOnPremultiplied(image, [angle](FIBITMAP* p) {
+  if (hasAlpha(image.get()) && !isQuarterTurn(angle)) {
+    return resampleOnPremultiplied(std::move(image), [angle](FIBITMAP* p) {
       FIRGBA16 clear{0, 0, 0, 0};
       return FreeImage_Rotate(p, angle, &clear);
     });
   }
-  BackColour colour = backColourFor(image, back);
-  return replaceBitmap(image, FreeImage_Rotate(image, angle, &colour));
+  BackColour colour = backColourFor(image.get(), back);
+  return replaceBitmap(image, FreeImage_Rotate(image.get(), angle, &colour));
 }
 
 // Type 1: the size stays and the picture turns about its centre, the middle
 // between the first and the last pixel, so a half turn moves every pixel
 // exactly: it is done as two flips, at any depth. Other angles FreeImage
 // turns on 8-bit samples only.
-FIBITMAP* turnAboutCentre(FIBITMAP* image, int angle) {
+BitmapPtr turnAboutCentre(BitmapPtr image, int angle) {
   if (angle == 180) {
-    if (!FreeImage_FlipHorizontal(image) || !FreeImage_FlipVertical(image)) return replaceBitmap(image, nullptr);
+    if (!FreeImage_FlipHorizontal(image.get()) || !FreeImage_FlipVertical(image.get())) return nullptr;
     return image;
   }
-  image = narrowExactly(image);
+  image = narrowExactly(std::move(image));
   if (!image) return nullptr;
-  const double x_origin = (FreeImage_GetWidth(image) - 1) / 2.0;
-  const double y_origin = (FreeImage_GetHeight(image) - 1) / 2.0;
-  const bool alpha = hasAlpha(image);
-  if (alpha) premultiply8(image);
-  FIBITMAP* turned = FreeImage_RotateEx(image, angle, 0.0, 0.0, x_origin, y_origin, FALSE);
-  if (alpha) unpremultiply8(turned);
-  return replaceBitmap(image, turned);
+  const double x_origin = (FreeImage_GetWidth(image.get()) - 1) / 2.0;
+  const double y_origin = (FreeImage_GetHeight(image.get()) - 1) / 2.0;
+  const bool alpha = hasAlpha(image.get());
+  if (alpha) premultiply8(image.get());
+  BitmapPtr turned(FreeImage_RotateEx(image.get(), angle, 0.0, 0.0, x_origin, y_origin, FALSE));
+  if (alpha) unpremultiply8(turned.get());
+  return turned;
+}
+
+// A failed conversion inside a stage: nothing to continue with.
+Status noImage(BitmapPtr& image, const char* what) {
+  if (image) return Status();
+  return Status::ioError(std::string("the image could not be ") + what + " (out of memory?)");
 }
 
 }  // namespace
@@ -120,16 +126,16 @@ RGBQUAD parseHexColor(const std::string& text) {
   return colour;
 }
 
-FIBITMAP* rotateStage(FIBITMAP* image) {
+Status rotateStage(BitmapPtr& image) {
   const Settings& s = settings();
-  if (!image || !s.do_image_rotation) return image;
+  if (!image || !s.do_image_rotation) return Status();
   const int angle = s.image_rotation;
-  if (angle <= 0 || angle >= 360) return image;
-  image = toStageForm(image);
-  if (!image) return nullptr;
-  if (s.image_rotation_type == 0) return turnOnCanvas(image, angle, parseHexColor(s.image_rotation_back_color));
-  if (s.image_rotation_type == 1) return turnAboutCentre(image, angle);
-  return image;
+  if (angle <= 0 || angle >= 360) return Status();
+  image = toStageForm(std::move(image));
+  if (!image) return noImage(image, "turned");
+  if (s.image_rotation_type == 0) image = turnOnCanvas(std::move(image), angle, parseHexColor(s.image_rotation_back_color));
+  else if (s.image_rotation_type == 1) image = turnAboutCentre(std::move(image), angle);
+  return noImage(image, "turned");
 }
 
 int scaledLength(int value, int unit, int current_length) {
@@ -150,14 +156,14 @@ FREE_IMAGE_FILTER resizeFilter(int algorithm) {
   }
 }
 
-FIBITMAP* resizeStage(FIBITMAP* image, int width, int height) {
+Status resizeStage(BitmapPtr& image, int width, int height) {
   const Settings& s = settings();
-  if (!image || !s.do_image_resize) return image;
+  if (!image || !s.do_image_resize) return Status();
   const int target_width = scaledLength(s.image_width, s.image_width_unit, width);
   const int target_height = scaledLength(s.image_height, s.image_height_unit, height);
-  if (target_width <= 0 || target_height <= 0) return image;
-  if (width == target_width && height == target_height) return image;
-  if (s.image_resize_type == 1 && width < target_width && height < target_height) return image;
+  if (target_width <= 0 || target_height <= 0) return Status();
+  if (width == target_width && height == target_height) return Status();
+  if (s.image_resize_type == 1 && width < target_width && height < target_height) return Status();
   int new_width = target_width;
   int new_height = target_height;
   if (s.keep_aspect_ratio) {
@@ -168,15 +174,22 @@ FIBITMAP* resizeStage(FIBITMAP* image, int width, int height) {
     }
   }
   const FREE_IMAGE_FILTER filter = resizeFilter(s.image_resize_algorithm);
-  if (hasAlpha(image))
-    return resampleOnPremultiplied(image, [&](FIBITMAP* p) { return FreeImage_Rescale(p, new_width, new_height, filter); });
-  return replaceBitmap(image, FreeImage_Rescale(image, new_width, new_height, filter));
+  if (hasAlpha(image.get())) {
+    image = resampleOnPremultiplied(std::move(image),
+                                    [&](FIBITMAP* p) { return FreeImage_Rescale(p, new_width, new_height, filter); });
+  } else {
+    replaceWith(image, FreeImage_Rescale(image.get(), new_width, new_height, filter));
+  }
+  return noImage(image, "resized");
 }
 
-void flipStage(FIBITMAP* image) {
-  if (!image) return;
-  if (settings().do_image_flip_horizontal) FreeImage_FlipHorizontal(image);
-  if (settings().do_image_flip_vertical) FreeImage_FlipVertical(image);
+Status flipStage(BitmapPtr& image) {
+  if (!image) return Status();
+  if (settings().do_image_flip_horizontal && !FreeImage_FlipHorizontal(image.get()))
+    return Status::unsupported("the image could not be flipped");
+  if (settings().do_image_flip_vertical && !FreeImage_FlipVertical(image.get()))
+    return Status::unsupported("the image could not be flipped");
+  return Status();
 }
 
 }  // namespace pixolune

@@ -6,12 +6,16 @@
 
 #include <string>
 
+#include "engine/bitmap.h"
+#include "platform/status.h"
+
 namespace pixolune {
 
-/// Stages take the one live bitmap and return the bitmap to continue with;
-/// a stage that makes a new bitmap unloads the one it was given. Null passes
-/// through unchanged, and a failed FreeImage call returns null (the file then
-/// fails). They read Settings and run on the worker thread.
+/// Stages take the one live bitmap and leave in it the bitmap to continue
+/// with; a stage that makes a new bitmap unloads the one it was given. A
+/// failed FreeImage call (memory) gives a failed status and no image, and the
+/// file fails. They read Settings and run on the worker thread.
+/// REQUIRES: `image` holds a bitmap.
 
 /// Turns the image by image_rotation degrees (only 1..359 turn; FreeImage's
 /// direction, counter-clockwise). Palettes are brought to the stage form
@@ -21,7 +25,7 @@ namespace pixolune {
 /// and turns about the exact centre, at 8 bits per channel. Images with alpha
 /// are resampled on premultiplied colours, so edges take no colour from
 /// transparent pixels.
-FIBITMAP* rotateStage(FIBITMAP* image);
+Status rotateStage(BitmapPtr& image);
 
 /// Rescales to the targets of image_width / image_height in their units.
 /// width and height are the image's size as the pipeline read it before the
@@ -29,10 +33,10 @@ FIBITMAP* rotateStage(FIBITMAP* image);
 /// size already matches, or (resize type 1) it is smaller in both directions.
 /// A kept ratio rounds the other side to the nearest pixel. Images with alpha
 /// are resampled on premultiplied colours at 16 bits per channel.
-FIBITMAP* resizeStage(FIBITMAP* image, int width, int height);
+Status resizeStage(BitmapPtr& image, int width, int height);
 
-/// Mirrors left-right and/or top-bottom in place; null does nothing.
-void flipStage(FIBITMAP* image);
+/// Mirrors left-right and/or top-bottom in place.
+Status flipStage(BitmapPtr& image);
 
 /// Target length for a value in a unit: 0 pixels (the value), 1 percent of
 /// current_length rounded to the nearest integer with ties to even; any other

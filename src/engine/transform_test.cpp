@@ -11,6 +11,7 @@
 namespace pixolune {
 namespace {
 
+using testing::staged;
 using testing::decodeTestDocument;
 using testing::Pixels;
 using testing::pixelsOf;
@@ -48,10 +49,9 @@ class TransformTest : public ::testing::Test {
   }
   // Runs the resize stage the way the pipeline does and returns the size.
   std::pair<int, int> resized(int width, int height) {
-    FIBITMAP* out = resizeStage(gradientImage(width, height).release(), width, height);
-    BitmapPtr owned(out);
+    BitmapPtr out = staged(resizeStage, gradientImage(width, height), width, height);
     if (!out) return {0, 0};
-    return {static_cast<int>(FreeImage_GetWidth(out)), static_cast<int>(FreeImage_GetHeight(out))};
+    return {static_cast<int>(FreeImage_GetWidth(out.get())), static_cast<int>(FreeImage_GetHeight(out.get()))};
   }
 
   testing::TempDir dir_;
@@ -100,7 +100,7 @@ TEST(ResizeFilter, MapsTheSixAlgorithmsAndFallsBackToBicubic) {
 
 TEST_F(TransformTest, NinetyDegreesTurnsCounterClockwiseOntoAnUprightCanvas) {
   turnOn(90, 0);
-  BitmapPtr out(rotateStage(gradientImage(100, 50).release()));
+  BitmapPtr out(staged(rotateStage, gradientImage(100, 50)));
   Pixels px = pixelsOf(out.get());
   ASSERT_EQ(50, px.width);
   ASSERT_EQ(100, px.height);
@@ -119,7 +119,7 @@ TEST_F(TransformTest, NinetyDegreesTurnsCounterClockwiseOntoAnUprightCanvas) {
 TEST_F(TransformTest, FortyFiveDegreesGrowsTheCanvasWithBackColourCorners) {
   turnOn(45, 0);
   settings().image_rotation_back_color = "FF8000";
-  BitmapPtr out(rotateStage(solidImage(100, 50, {0, 0, 255}).release()));
+  BitmapPtr out(staged(rotateStage, solidImage(100, 50, {0, 0, 255})));
   Pixels px = pixelsOf(out.get());
   ASSERT_TRUE(px.ok());
   EXPECT_GT(px.width, 100);
@@ -131,7 +131,7 @@ TEST_F(TransformTest, FortyFiveDegreesGrowsTheCanvasWithBackColourCorners) {
 
 TEST_F(TransformTest, FortyFiveDegreesAboutTheCentreKeepsTheSize) {
   turnOn(45, 1);
-  BitmapPtr out(rotateStage(solidImage(100, 50, {0, 0, 255}).release()));
+  BitmapPtr out(staged(rotateStage, solidImage(100, 50, {0, 0, 255})));
   Pixels px = pixelsOf(out.get());
   EXPECT_EQ(100, px.width);
   EXPECT_EQ(50, px.height);
@@ -142,32 +142,33 @@ TEST_F(TransformTest, FortyFiveDegreesAboutTheCentreKeepsTheSize) {
 TEST_F(TransformTest, AnglesOutsideOneTo359LeaveTheImageUntouchedAndUnconverted) {
   for (int angle : {0, 360, -90, 400}) {
     turnOn(angle, 0);
-    FIBITMAP* grey = greyImage(6, 4).release();
-    FIBITMAP* out = rotateStage(grey);
-    BitmapPtr owned(out);
-    EXPECT_EQ(grey, out) << angle;
-    EXPECT_EQ(8u, FreeImage_GetBPP(out)) << angle;
+    BitmapPtr out = greyImage(6, 4);
+    FIBITMAP* grey = out.get();
+    EXPECT_TRUE(rotateStage(out).ok());
+    EXPECT_EQ(grey, out.get()) << angle;
+    EXPECT_EQ(8u, FreeImage_GetBPP(out.get())) << angle;
   }
   settings().do_image_rotation = false;
   settings().image_rotation = 90;
-  FIBITMAP* grey = greyImage(6, 4).release();
-  BitmapPtr owned(rotateStage(grey));
+  BitmapPtr owned = greyImage(6, 4);
+  FIBITMAP* grey = owned.get();
+  EXPECT_TRUE(rotateStage(owned).ok());
   EXPECT_EQ(grey, owned.get());
 }
 
 TEST_F(TransformTest, RotationKeepsGreyGreyUnlessTheCornersBringColour) {
   turnOn(30, 0);
-  BitmapPtr out(rotateStage(greyImage(6, 4).release()));
+  BitmapPtr out(staged(rotateStage, greyImage(6, 4)));
   ASSERT_TRUE(out);
   EXPECT_EQ(8u, FreeImage_GetBPP(out.get()));
   EXPECT_EQ(FIC_MINISBLACK, FreeImage_GetColorType(out.get()));
   settings().image_rotation_back_color = "FF8000";
-  BitmapPtr coloured(rotateStage(greyImage(6, 4).release()));
+  BitmapPtr coloured(staged(rotateStage, greyImage(6, 4)));
   ASSERT_TRUE(coloured);
   EXPECT_EQ(24u, FreeImage_GetBPP(coloured.get()));
   // An unknown type does not turn and leaves grey alone.
   turnOn(90, 2);
-  Pixels px = pixelsOf(BitmapPtr(rotateStage(greyImage(6, 4).release())).get());
+  Pixels px = pixelsOf(BitmapPtr(staged(rotateStage, greyImage(6, 4))).get());
   EXPECT_EQ(8, px.bpp);
   ASSERT_EQ(6, px.width);
   EXPECT_EQ("0,0,0", rgbText(px, 0, 0));
@@ -176,7 +177,7 @@ TEST_F(TransformTest, RotationKeepsGreyGreyUnlessTheCornersBringColour) {
 
 TEST_F(TransformTest, SixteenBitGreyIsRotatedAtSixteenBits) {
   turnOn(90, 0);
-  BitmapPtr out(rotateStage(greyImage(6, 4, 16).release()));
+  BitmapPtr out(staged(rotateStage, greyImage(6, 4, 16)));
   Pixels px = pixelsOf(out.get());
   ASSERT_TRUE(px.ok());
   EXPECT_EQ(FIT_UINT16, px.type);
@@ -212,17 +213,20 @@ TEST_F(TransformTest, ResizeWithoutAPositiveTargetOrChangeKeepsTheImage) {
   for (auto [w, h] : {std::pair{200, 0}, {0, 150}, {-5, 150}}) {
     resizeTo(w, h);
     settings().keep_aspect_ratio = true;
-    FIBITMAP* in = gradientImage(400, 300).release();
-    BitmapPtr out(resizeStage(in, 400, 300));
+    BitmapPtr out = gradientImage(400, 300);
+    FIBITMAP* in = out.get();
+    EXPECT_TRUE(resizeStage(out, 400, 300).ok());
     EXPECT_EQ(in, out.get()) << w << "x" << h;
   }
   resizeTo(40, 30);
-  FIBITMAP* in = gradientImage(40, 30).release();
-  BitmapPtr out(resizeStage(in, 40, 30));
+  BitmapPtr out = gradientImage(40, 30);
+  FIBITMAP* in = out.get();
+  EXPECT_TRUE(resizeStage(out, 40, 30).ok());
   EXPECT_EQ(in, out.get());
   settings().image_width_unit = 2;  // No target at all.
-  FIBITMAP* other = gradientImage(20, 30).release();
-  BitmapPtr kept(resizeStage(other, 20, 30));
+  BitmapPtr kept = gradientImage(20, 30);
+  FIBITMAP* other = kept.get();
+  EXPECT_TRUE(resizeStage(kept, 20, 30).ok());
   EXPECT_EQ(other, kept.get());
 }
 
@@ -239,7 +243,7 @@ TEST_F(TransformTest, EveryFilterKeepsAPlainColour) {
   resizeTo(23, 17);
   for (int algorithm = 0; algorithm <= 6; ++algorithm) {
     settings().image_resize_algorithm = static_cast<uint8_t>(algorithm);
-    Pixels px = pixelsOf(BitmapPtr(resizeStage(solidImage(40, 30, {200, 90, 10}).release(), 40, 30)).get());
+    Pixels px = pixelsOf(BitmapPtr(staged(resizeStage, solidImage(40, 30, {200, 90, 10}), 40, 30)).get());
     ASSERT_EQ(23, px.width);
     ASSERT_EQ(17, px.height);
     int off = 0;
@@ -257,7 +261,7 @@ TEST_F(TransformTest, FlipsMoveKnownPixels) {
     settings().do_image_flip_horizontal = horizontal;
     settings().do_image_flip_vertical = vertical;
     BitmapPtr image = gradientImage(3, 2);
-    flipStage(image.get());
+    EXPECT_TRUE(flipStage(image).ok());
     return pixelsOf(image.get());
   };
   auto source = [](int x, int y) {
@@ -271,14 +275,18 @@ TEST_F(TransformTest, FlipsMoveKnownPixels) {
       EXPECT_EQ(source(x, 1 - y), rgbText(flipped(false, true), x, y));
       EXPECT_EQ(source(2 - x, 1 - y), rgbText(flipped(true, true), x, y));
     }
-  flipStage(nullptr);
+  BitmapPtr none;
+  flipStage(none);
 }
 
 TEST_F(TransformTest, NullPassesThrough) {
   turnOn(90, 0);
   resizeTo(10, 10);
-  EXPECT_EQ(nullptr, rotateStage(nullptr));
-  EXPECT_EQ(nullptr, resizeStage(nullptr, 0, 0));
+  BitmapPtr none;
+  rotateStage(none);
+  EXPECT_EQ(nullptr, none);
+  resizeStage(none, 0, 0);
+  EXPECT_EQ(nullptr, none);
 }
 
 }  // namespace

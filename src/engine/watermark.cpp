@@ -57,10 +57,10 @@ BitmapPtr placeWatermark(BitmapPtr wm, int W, int H) {
   const Placement p = currentPlacement();
   if (p.rotation > 0 && p.rotation < 360) {
     const int angle = p.rotation;
-    wm.reset(resampleOnPremultiplied(wm.release(), [angle](FIBITMAP* block) {
+    wm = resampleOnPremultiplied(std::move(wm), [angle](FIBITMAP* block) {
       FIRGBA16 clear{0, 0, 0, 0};
       return FreeImage_Rotate(block, angle, &clear);
-    }));
+    });
     if (!wm) return nullptr;
   }
   int room_w = W, room_h = H, frame_x = 0, frame_y = 0;
@@ -105,19 +105,20 @@ void watermarkAnchor(int position, int room_w, int room_h, int w, int h, int off
   *y = ys[position / 3];
 }
 
-FIBITMAP* watermarkStage(FIBITMAP* image, int W, int H) {
+Status watermarkStage(BitmapPtr& image, int W, int H) {
   const Settings& s = settings();
-  if (!image || s.do_watermark == 0) return image;
-  image = toStageForm(image);
-  if (!image) return image;
+  if (!image || s.do_watermark == 0) return Status();
+  image = toStageForm(std::move(image));
+  if (!image) return Status::ioError("the image could not be watermarked (out of memory?)");
   SurfacePtr layer;
   if (s.do_watermark == 1 && runFont()) layer = buildTextLayer(*runFont());
   if (s.do_watermark == 2) layer = buildPictureLayer();
-  if (!layer) return image;
+  if (!layer) return Status();
   BitmapPtr wm = layerToBitmap(*layer);
-  if (!wm) return image;
+  if (!wm) return Status();
   BitmapPtr canvas = placeWatermark(std::move(wm), W, H);
-  return canvas ? compositeOver(image, canvas.get()) : image;
+  if (canvas) image = compositeOver(std::move(image), canvas.get());
+  return image ? Status() : Status::ioError("the watermark could not be laid on (out of memory?)");
 }
 
 WatermarkPreparation prepareWatermarkRun() {

@@ -7,6 +7,9 @@
 
 #include <string>
 
+#include "engine/bitmap.h"
+#include "platform/status.h"
+
 namespace pixolune {
 
 /// Stamps the text (do_watermark 1) or picture (2) watermark onto the image:
@@ -17,7 +20,7 @@ namespace pixolune {
 /// block pushed off the image by negative offsets); alpha, grey (under a grey
 /// watermark) and 16 bits per channel are kept. W and H are the image size
 /// after resizing. Runs on the worker thread.
-FIBITMAP* watermarkStage(FIBITMAP* image, int W, int H);
+Status watermarkStage(BitmapPtr& image, int W, int H);
 
 /// What the watermark checks of run preparation found.
 enum class WatermarkCheck {
