@@ -140,7 +140,7 @@ class CorpusTest : public ::testing::Test {
     buildFormatTable();
     createFormatLists();
     applyDefaultSettings(true);
-    ASSERT_TRUE(prepareRun());
+    ASSERT_TRUE(prepareRun().ok());
     TempDir out;
     rows_ = readManifest(corpus_);
     for (const CorpusRow& row : rows_) outcomes_[row.file] = convertOne(corpus_, row, out.path());

@@ -299,7 +299,7 @@ int Run::execute() {
   if (!checkStages(&error)) return fail(error);
   echoNaming();
   settings().output_format = job.output_extension;
-  if (!prepareRun()) return fail("Invalid conversion type");
+  if (!prepareRun().ok()) return fail("Invalid conversion type");
   int status = collectAndConvert();
   freeWatermarkFont();
   return status;

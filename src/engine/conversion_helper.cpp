@@ -20,6 +20,7 @@ namespace {
 
 int parent_socket = -1;
 bool memory_message_seen = false;
+Status run_prepared;  // A watermark the helper cannot prepare fails every file, never silently.
 
 // Nothing is written that the parent was not told of: with the parent gone
 // (or done with this helper) the helper ends instead.
@@ -43,7 +44,7 @@ bool receiveSetup(int fd) {
   confineHelperProcess(setup.memory_limit, setup.output_folder);
   setDecodeMemoryLimit(setup.memory_limit);
   applyRunSetup(setup);
-  prepareWatermarkRun();
+  run_prepared = prepareWatermarkRun();
   return true;
 }
 
@@ -52,6 +53,10 @@ FileReply convertRequested(const FileRequest& request) {
   ConversionJob& job = conversionJob();
   job.output_path.clear();
   memory_message_seen = false;
+  if (!run_prepared.ok()) {
+    job.failure_reason = run_prepared.message();
+    return currentFileReply(false);
+  }
   // The parent moves the finished file to its name, in list order.
   bool ok = convertToTemporary();
   if (!ok && memory_message_seen) job.failure_reason = "out of memory: the image needs more than the helper may use";

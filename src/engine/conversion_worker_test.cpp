@@ -42,7 +42,7 @@ class ConversionWorkerTest : public ::testing::TestWithParam<bool> {
     out = dir.file("out/");
     makeFolders(out);
     conversionJob().output_folder = out;
-    ASSERT_TRUE(prepareRun());
+    ASSERT_TRUE(prepareRun().ok());
     if (GetParam()) conversionIsolation().program = PIXOLUNE_BINARY;
   }
   void TearDown() override {

@@ -187,7 +187,7 @@ TEST_F(DecodeTest, ConvertFileWritesNothingForPlaceholderComposite) {
   buildFormatTable();
   createFormatLists();
   applyDefaultSettings(true);
-  ASSERT_TRUE(prepareRun());
+  ASSERT_TRUE(prepareRun().ok());
   PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 2, 2, 0, [](int, int, int) { return 255.0; });
   doc.resources = {testing::versionInfo(false)};
   ASSERT_TRUE(testing::writePsdFile(path_, doc));

@@ -30,7 +30,7 @@ class HelperPoolTest : public ::testing::Test {
     createFormatLists();
     applyDefaultSettings(true);
     conversionJob().output_folder = dir.path() + "/";
-    ASSERT_TRUE(prepareRun());
+    ASSERT_TRUE(prepareRun().ok());
     config.program = PIXOLUNE_BINARY;
   }
   std::string script(const std::string& name, const std::string& body) {

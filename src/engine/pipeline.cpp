@@ -139,17 +139,17 @@ void initImageLibrary() {
   });
 }
 
-bool prepareRun() {
+Status prepareRun() {
   initImageLibrary();
   ConversionJob& job = conversionJob();
   job.output_extension = settings().output_format;
   auto row = formatTable().find(job.output_extension);
-  if (row == formatTable().end()) return false;
+  if (row == formatTable().end()) return Status::invalid("unknown output format \"" + job.output_extension + "\"");
   job.format_id = row->second.format_id;
   job.target_bpp = bitDepthSettingFor(job.output_extension);
   job.auto_bpp = job.target_bpp == 0;
   job.save_flags = saveFlagsFor(job.output_extension);
-  return prepareWatermarkRun().ok();
+  return prepareWatermarkRun();
 }
 
 bool convertFile() {

@@ -4,14 +4,16 @@
 
 #include <string>
 
+#include "platform/status.h"
+
 namespace pixolune {
 
 /// Once per run, before the first file: fills the run-wide part of the job
 /// (output key, FreeImage format, bit depth, save flags) from Settings and
-/// prepares the watermark. False when the output format is unknown or a
-/// watermark check fails; then the run must not start.
+/// prepares the watermark. Fails (kInvalid) when the output format is
+/// unknown, or as prepareWatermarkRun says; then the run must not start.
 /// REQUIRES: buildFormatTable() has run.
-bool prepareRun();
+Status prepareRun();
 
 /// Converts conversionJob().input_path to the output named by the mask.
 /// True only when the file was written. On failure nothing is left at the

@@ -37,7 +37,7 @@ class PipelineTest : public ::testing::Test {
     std::string in = dir_.file(name);
     EXPECT_TRUE(testing::writePsdFile(in, doc));
     conversionJob().input_path = in;
-    EXPECT_TRUE(prepareRun());
+    EXPECT_TRUE(prepareRun().ok());
     ok_ = convertFile();
     return ok_ ? testing::readImage(conversionJob().output_path) : testing::Pixels();
   }
@@ -265,7 +265,7 @@ TEST_F(PipelineTest, FewColoursGetAnExactPalette) {
 TEST_F(PipelineTest, NonPsdInputIsRejectedAndNothingWritten) {
   testing::writeText(dir_.file("fake.psd"), "\x89PNG\r\n\x1a\n not really");
   conversionJob().input_path = dir_.file("fake.psd");
-  ASSERT_TRUE(prepareRun());
+  ASSERT_TRUE(prepareRun().ok());
   EXPECT_FALSE(convertFile());
   EXPECT_FALSE(conversionJob().failure_reason.empty());
   EXPECT_FALSE(std::filesystem::exists(dir_.file("fake.png")));

@@ -43,7 +43,7 @@ class StagesPipelineTest : public ::testing::Test {
   // Converts the document and reads the written PNG back (width 0 on failure).
   Pixels convert(const testing::PsdDocument& doc) {
     conversionJob().input_path = in_.file("picture.psd");
-    if (!testing::writePsdFile(conversionJob().input_path, doc) || !prepareRun() || !convertFile()) return {};
+    if (!testing::writePsdFile(conversionJob().input_path, doc) || !prepareRun().ok() || !convertFile()) return {};
     return readImage(conversionJob().output_path);
   }
   static testing::PsdDocument quadrants() {

@@ -121,16 +121,16 @@ Status watermarkStage(BitmapPtr& image, int W, int H) {
   return image ? Status() : Status::ioError("the watermark could not be laid on (out of memory?)");
 }
 
-WatermarkPreparation prepareWatermarkRun() {
+Status prepareWatermarkRun() {
   const Settings& s = settings();
   if (s.do_watermark == 1 && !loadWatermarkFont())
-    return WatermarkPreparation{WatermarkCheck::kInvalidFont, s.watermark_font};
+    return Status::unsupported("the watermark font \"" + s.watermark_font + "\" cannot be loaded");
   if (s.do_watermark == 2) {
-    if (s.watermark_image.empty()) return WatermarkPreparation{WatermarkCheck::kEmptyImage, ""};
+    if (s.watermark_image.empty()) return Status::invalid("no watermark picture is set");
     if (fileSize(s.watermark_image) <= 0 || isFolder(s.watermark_image))
-      return WatermarkPreparation{WatermarkCheck::kInvalidImage, s.watermark_image};
+      return Status::notFound("the watermark picture \"" + s.watermark_image + "\" is missing or empty");
   }
-  return WatermarkPreparation{};
+  return Status();
 }
 
 bool loadWatermarkFont() {

@@ -22,27 +22,16 @@ namespace pixolune {
 /// after resizing. Runs on the worker thread.
 Status watermarkStage(BitmapPtr& image, int W, int H);
 
-/// What the watermark checks of run preparation found.
-enum class WatermarkCheck {
-  kOk,
-  kInvalidFont,   // The text watermark's font cannot be loaded; subject = the font name.
-  kEmptyImage,    // A picture watermark without a path.
-  kInvalidImage,  // The picture's file is missing, empty or a folder; subject = the path.
-};
-
-struct WatermarkPreparation {
-  WatermarkCheck check = WatermarkCheck::kOk;
-  std::string subject;  // The font name or the picture path the check is about.
-  bool ok() const { return check == WatermarkCheck::kOk; }
-};
-
 /// The watermark part of run preparation, done before the first file:
 /// loads the text watermark's font (loadWatermarkFont) or checks that the
-/// picture file has a positive size. The window mode shows its own message
-/// for each failure kind; the console reports both picture kinds as an
-/// invalid image. Calling it again in the same run keeps the loaded font.
+/// picture file has a positive size. Fails with kUnsupported when the font
+/// cannot be loaded, kInvalid for a picture watermark without a path and
+/// kNotFound when the picture's file is missing, empty or a folder; the
+/// message names the font or the path. The window mode shows its own message
+/// for each kind; the console reports both picture kinds as an invalid
+/// image. Calling it again in the same run keeps the loaded font.
 /// REQUIRES: no worker is running.
-WatermarkPreparation prepareWatermarkRun();
+Status prepareWatermarkRun();
 
 /// Loads the run's watermark font from watermark_font, font_size,
 /// font_style (1 bold, 2 italic, 3 both) and font_effect (1 underline,

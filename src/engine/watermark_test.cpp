@@ -154,14 +154,14 @@ TEST_F(PictureWatermarkTest, UnreadablePictureStillConverts) {
 TEST_F(PictureWatermarkTest, PreparationReportsWhichCheckFailed) {
   EXPECT_TRUE(prepareWatermarkRun().ok());
   settings().watermark_image = "";
-  EXPECT_EQ(WatermarkCheck::kEmptyImage, prepareWatermarkRun().check);
+  EXPECT_EQ(Status::Code::kInvalid, prepareWatermarkRun().code());
   for (const std::string& bad : {dir_.file("missing.png"), dir_.file("empty.png"), dir_.path()}) {
     testing::writeText(dir_.file("empty.png"), "");
     settings().watermark_image = bad;
-    WatermarkPreparation prep = prepareWatermarkRun();
-    EXPECT_EQ(WatermarkCheck::kInvalidImage, prep.check) << bad;
-    EXPECT_EQ(bad, prep.subject);
-    EXPECT_FALSE(prepareRun());
+    Status prep = prepareWatermarkRun();
+    EXPECT_EQ(Status::Code::kNotFound, prep.code()) << bad;
+    EXPECT_NE(std::string::npos, prep.message().find("\"" + bad + "\"")) << prep.message();
+    EXPECT_FALSE(prepareRun().ok());
   }
 }
 

@@ -253,11 +253,11 @@ TEST_F(TextWatermarkTest, EffectsDrawALineAcrossTheText) {
 
 TEST_F(TextWatermarkTest, UnknownFontFailsPreparation) {
   settings().watermark_font = "Arail";
-  WatermarkPreparation prep = prepareWatermarkRun();
-  EXPECT_EQ(WatermarkCheck::kInvalidFont, prep.check);
-  EXPECT_EQ("Arail", prep.subject);
+  Status prep = prepareWatermarkRun();
+  EXPECT_EQ(Status::Code::kUnsupported, prep.code());
+  EXPECT_NE(std::string::npos, prep.message().find("\"Arail\"")) << prep.message();
   EXPECT_FALSE(watermarkFontLoaded());
-  EXPECT_FALSE(prepareRun());
+  EXPECT_FALSE(prepareRun().ok());
   for (const char* family : {"Arial", "DejaVu Sans", "Times New Roman"}) {
     settings().watermark_font = family;
     EXPECT_TRUE(prepareWatermarkRun().ok()) << family;
@@ -268,7 +268,7 @@ TEST_F(TextWatermarkTest, WithoutLoadedFontTheImageIsOnlyConverted) {
   const std::string input = dir_.file("input.psd");
   ASSERT_TRUE(testing::writePsdFile(input, solidDocument(50, 40, kGrey)));
   conversionJob().input_path = input;
-  ASSERT_TRUE(prepareRun());
+  ASSERT_TRUE(prepareRun().ok());
   freeWatermarkFont();
   ASSERT_TRUE(convertFile());
   EXPECT_EQ(0, changedBox(testing::readImage(conversionJob().output_path), kGrey).width);

@@ -39,16 +39,15 @@ bool checkOutputFolder() {
 
 // The watermark checks keep "Preparing..." on the status bar.
 bool checkWatermark() {
-  const WatermarkPreparation prepared = prepareWatermarkRun();
-  switch (prepared.check) {
-    case WatermarkCheck::kOk: return true;
-    case WatermarkCheck::kInvalidFont:
-      showWarning(formatMessage(getText("Msg", "Invalid watermark font"), prepared.subject));
-      return false;
-    case WatermarkCheck::kEmptyImage: showWarning(getText("Msg", "Empty watermark image")); return false;
-    case WatermarkCheck::kInvalidImage:
-      showWarning(formatMessage(getText("Msg", "Invalid watermark image"), prepared.subject));
-      return false;
+  const Status prepared = prepareWatermarkRun();
+  if (prepared.ok()) return true;
+  const Settings& s = settings();
+  switch (prepared.code()) {
+    case Status::Code::kUnsupported:
+      showWarning(formatMessage(getText("Msg", "Invalid watermark font"), s.watermark_font));
+      break;
+    case Status::Code::kInvalid: showWarning(getText("Msg", "Empty watermark image")); break;
+    default: showWarning(formatMessage(getText("Msg", "Invalid watermark image"), s.watermark_image));
   }
   return false;
 }
@@ -86,7 +85,7 @@ bool startConversion() {
   if (validateConversion()) {
     // The watermark part of the preparation has passed above; an output
     // format the table does not know is the one failure left.
-    if (!prepareRun()) {
+    if (!prepareRun().ok()) {
       refuse(getText("Msg", "Invalid conversion type"));
     } else {
       if (rememberOutputFolder(conversionJob().output_folder)) refreshOutputFolderBox();

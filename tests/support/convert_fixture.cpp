@@ -51,7 +51,7 @@ Pixels ConvertFixture::convert(const PsdDocument& doc) {
   const std::string input = dir_.file("input.psd");
   if (!writePsdFile(input, doc)) return Pixels{};
   conversionJob().input_path = input;
-  if (!prepareRun() || !convertFile()) return Pixels{};
+  if (!prepareRun().ok() || !convertFile()) return Pixels{};
   return readImage(conversionJob().output_path);
 }
 
