@@ -25,6 +25,7 @@ struct ConversionJob {
   int random_number = 1;         // "%rnd%": 1..99999, new after each converted file.
   int sequence_number = 1;       // "%n%": 1 at start, +1 after each converted file.
   std::string failure_reason;    // Why the last convertFile failed (debug output), or empty.
+  std::string decode_note;       // What decoding left out, e.g. layer effects (debug output), or empty.
 };
 
 /// The process-wide job record.

@@ -90,6 +90,7 @@ bool convertFile() {
   ConversionJob& job = conversionJob();
   job.failure_reason.clear();
   FIBITMAP* image = decodeDocument(job.input_path, loadFlagsFor("psd"), &job.failure_reason);
+  job.decode_note = lastDecodeNote();
   int width = image ? static_cast<int>(FreeImage_GetWidth(image)) : 0;
   int height = image ? static_cast<int>(FreeImage_GetHeight(image)) : 0;
   job.source_bpp = image ? static_cast<int>(FreeImage_GetBPP(image)) : 0;

@@ -1,0 +1,28 @@
+// Adjustment layers (which recolour what lies below them) and fill layers
+// (which paint a colour, gradient or pattern), as sources for the canvas.
+#ifndef PIXOLUNE_ENGINE_LAYERS_ADJUSTMENTS_H_
+#define PIXOLUNE_ENGINE_LAYERS_ADJUSTMENTS_H_
+
+#include <memory>
+#include <string>
+
+#include "engine/layers/layer_canvas.h"
+#include "engine/layers/layer_records.h"
+
+namespace pixolune {
+
+struct AdjustmentSource {
+  std::unique_ptr<PixelSource> source;  // Null: the layer is an ordinary pixel layer.
+  bool adjusts = false;                 // True: it recolours the canvas and keeps its alpha.
+};
+
+/// The source of an adjustment or fill layer for a canvas of `colours`
+/// colour channels (1 grey, 3 RGB, 4 CMYK as stored). A kind this program
+/// cannot draw gives a null source and its name in *left_out (as "selective
+/// colour adjustment"); an ordinary layer gives a null source and leaves
+/// *left_out alone. Pure function of the layer's blocks.
+AdjustmentSource makeAdjustmentSource(const LayerRecord& layer, int colours, std::string* left_out);
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_LAYERS_ADJUSTMENTS_H_

@@ -1,0 +1,43 @@
+// Pixels of one layer channel: raw, PackBits, ZIP, or ZIP with prediction.
+#ifndef PIXOLUNE_ENGINE_LAYERS_CHANNEL_DATA_H_
+#define PIXOLUNE_ENGINE_LAYERS_CHANNEL_DATA_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/layers/layer_records.h"
+#include "engine/psd_file.h"
+
+namespace pixolune {
+
+/// One decoded channel: width * height samples, row by row, top row first.
+/// 8-bit channels fill `bytes`; 16-bit channels fill `words`.
+struct ChannelPlane {
+  int width = 0;
+  int height = 0;
+  int depth = 8;
+  std::vector<uint8_t> bytes;
+  std::vector<uint16_t> words;
+  bool empty() const { return width == 0 || height == 0; }
+  /// The sample at (x, y) on the 0..1 scale. REQUIRES: inside the plane.
+  float at(int x, int y) const {
+    const size_t i = static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
+    return depth == 8 ? bytes[i] * (1.0f / 255.0f) : words[i] * (1.0f / 65535.0f);
+  }
+};
+
+/// Decodes the channel `ch` of a width x height rectangle with `depth` bits
+/// per sample (8 or 16) from the file. Fails with kCorrupt when the data
+/// does not make exactly the rectangle's samples (short, overlong rows,
+/// malformed PackBits or ZIP), kUnsupported for an unknown compression or
+/// depth. An empty rectangle gives an empty plane. `version` is the
+/// document's (2: large document format, 4-byte PackBits row counts).
+ReadStatus readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int height, int depth, int version,
+                            ChannelPlane* plane);
+
+/// Expands PackBits data into exactly `size` bytes; false when it does not fit.
+bool unpackBits(const uint8_t* src, size_t n, uint8_t* dst, size_t size);
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_LAYERS_CHANNEL_DATA_H_

@@ -1,0 +1,227 @@
+#include "engine/layers/compositor.h"
+
+#include <memory>
+
+#include "engine/layers/adjustments.h"
+#include "engine/layers/layer_effects.h"
+
+namespace pixolune {
+
+namespace {
+
+// A layer and what hangs on it: a group's layers, or the layers clipped to it.
+struct LayerNode {
+  const LayerRecord* layer = nullptr;
+  bool group = false;
+  std::vector<LayerNode> children;
+  std::vector<LayerNode> clipped;
+};
+
+// A pixel layer's colour and transparency planes as a source.
+class PlaneSource : public PixelSource {
+ public:
+  LayerRect rect;
+  std::vector<ChannelPlane> colour;
+  ChannelPlane alpha;
+  LayerRect bounds() const override { return rect; }
+  void row(int x, int y, int n, const Canvas&, float* out) const override {
+    const int nc = static_cast<int>(colour.size()), px = x - rect.left, py = y - rect.top;
+    for (int i = 0; i < n; ++i, out += nc + 1) {
+      for (int c = 0; c < nc; ++c) out[c] = colour[c].empty() ? 0.0f : colour[c].at(px + i, py);
+      out[nc] = alpha.empty() ? 1.0f : alpha.at(px + i, py);
+    }
+  }
+};
+
+struct Context {
+  PsdFile& in;
+  const PsdHeader& header;
+  uint64_t pixel_budget;
+  MergeNotes* notes;
+  int colours;
+};
+
+const LayerChannel* findChannel(const LayerRecord& layer, int id) {
+  for (const LayerChannel& ch : layer.channels)
+    if (ch.id == id) return &ch;
+  return nullptr;
+}
+
+ReadStatus budgetCheck(const Context& cx, const LayerRect& r, int planes) {
+  const uint64_t samples = static_cast<uint64_t>(r.width()) * static_cast<uint64_t>(r.height()) * planes;
+  if (samples > cx.pixel_budget) return readFault(ReadFault::kUnsupported, "a layer is larger than the memory limit allows");
+  return {};
+}
+
+ReadStatus readPlane(Context& cx, const LayerRecord& layer, int id, const LayerRect& r, ChannelPlane* plane) {
+  const LayerChannel* ch = findChannel(layer, id);
+  if (!ch) return {};
+  return readChannelPlane(cx.in, *ch, r.width(), r.height(), cx.header.depth, cx.header.version, plane);
+}
+
+ReadStatus loadMask(Context& cx, const LayerRecord& layer, const LayerMask& mask, PlaneMask* out, bool* used) {
+  *used = false;
+  if (!mask.present || mask.disabled || !findChannel(layer, mask.channel)) return {};
+  ReadStatus st = budgetCheck(cx, mask.rect, 1);
+  if (!st.ok) return st;
+  out->rect = mask.rect;
+  out->outside = mask.default_colour / 255.0f;
+  out->density = mask.density / 255.0f;
+  if (!(st = readPlane(cx, layer, mask.channel, mask.rect, &out->plane)).ok) return st;
+  *used = true;
+  return {};
+}
+
+// The masks of a layer, loaded; `rule` receives pointers into *masks.
+ReadStatus loadMasks(Context& cx, const LayerRecord& layer, PlaneMask (*masks)[2], ComposeRule* rule) {
+  bool used = false;
+  ReadStatus st = loadMask(cx, layer, layer.user_mask, &(*masks)[0], &used);
+  if (!st.ok) return st;
+  if (used) rule->masks.push_back(&(*masks)[0]);
+  if (!(st = loadMask(cx, layer, layer.vector_mask, &(*masks)[1], &used)).ok) return st;
+  if (used) rule->masks.push_back(&(*masks)[1]);
+  return {};
+}
+
+ReadStatus loadPixels(Context& cx, const LayerRecord& layer, PlaneSource* src) {
+  src->rect = layer.rect;
+  ReadStatus st = budgetCheck(cx, layer.rect, cx.colours + 1);
+  if (!st.ok) return st;
+  src->colour.resize(static_cast<size_t>(cx.colours));
+  for (int c = 0; c < cx.colours; ++c)
+    if (!(st = readPlane(cx, layer, c, layer.rect, &src->colour[c])).ok) return st;
+  return readPlane(cx, layer, kChannelTransparency, layer.rect, &src->alpha);
+}
+
+ComposeRule ruleFor(const LayerRecord& layer, bool with_opacity) {
+  ComposeRule rule;
+  rule.mode = blendModeFromKey(layer.blend_key);
+  rule.opacity = layer.fill_opacity / 255.0f * (with_opacity ? layer.opacity / 255.0f : 1.0f);
+  return rule;
+}
+
+ReadStatus renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* target);
+
+ReadStatus drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha) {
+  const LayerRecord& layer = *node.layer;
+  PlaneMask masks[2];
+  ComposeRule rule = ruleFor(layer, with_opacity);
+  rule.keep_alpha = keep_alpha;
+  if (!layer.section_blend_key.empty()) rule.mode = blendModeFromKey(layer.section_blend_key);
+  ReadStatus st = loadMasks(cx, layer, &masks, &rule);
+  if (!st.ok) return st;
+  if (rule.mode == BlendMode::kPassThrough && !keep_alpha) {
+    if (rule.opacity >= 1.0f && rule.masks.empty()) return renderNodes(cx, node.children, target);
+    Canvas before = *target;
+    if (!(st = renderNodes(cx, node.children, target)).ok) return st;
+    fadeTowards(target, before, rule.opacity, rule.masks);
+    return {};
+  }
+  if (rule.mode == BlendMode::kPassThrough) rule.mode = BlendMode::kNormal;
+  Canvas inner(target->area, target->colours);
+  if (!(st = renderNodes(cx, node.children, &inner)).ok) return st;
+  composeOnto(target, CanvasSource(inner), rule);
+  return {};
+}
+
+ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha) {
+  if (node.group) return drawGroup(cx, node, target, with_opacity, keep_alpha);
+  const LayerRecord& layer = *node.layer;
+  noteEffects(layer, &cx.notes->left_out);
+  PlaneMask masks[2];
+  ComposeRule rule = ruleFor(layer, with_opacity);
+  rule.keep_alpha = keep_alpha;
+  ReadStatus st = loadMasks(cx, layer, &masks, &rule);
+  if (!st.ok) return st;
+  std::string left_out;
+  AdjustmentSource adjustment = makeAdjustmentSource(layer, cx.colours, &left_out);
+  if (!left_out.empty()) cx.notes->left_out.insert(left_out);
+  if (adjustment.source) {
+    rule.keep_alpha = rule.keep_alpha || adjustment.adjusts;
+    composeOnto(target, *adjustment.source, rule);
+    return {};
+  }
+  if (layer.rect.empty()) return {};
+  PlaneSource src;
+  if (!(st = loadPixels(cx, layer, &src)).ok) return st;
+  composeOnto(target, src, rule);
+  return {};
+}
+
+// A layer with layers clipped to it: they are merged on the base's own
+// pixels, and the result is laid on the target by the base's blend mode
+// and opacity.
+ReadStatus drawClipGroup(Context& cx, const LayerNode& node, Canvas* target) {
+  const LayerRecord& base = *node.layer;
+  const LayerRect area = node.group ? target->area : intersect(target->area, base.rect);
+  if (area.empty() && !node.group) return {};
+  Canvas inner(area, target->colours);
+  ReadStatus st = drawLayer(cx, node, &inner, false, false);
+  if (!st.ok) return st;
+  for (const LayerNode& c : node.clipped)
+    if (c.layer->visible && !(st = drawLayer(cx, c, &inner, true, true)).ok) return st;
+  ComposeRule rule;
+  rule.mode = blendModeFromKey(node.group && !base.section_blend_key.empty() ? base.section_blend_key : base.blend_key);
+  if (rule.mode == BlendMode::kPassThrough) rule.mode = BlendMode::kNormal;
+  rule.opacity = base.opacity / 255.0f;
+  composeOnto(target, CanvasSource(inner), rule);
+  return {};
+}
+
+ReadStatus renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* target) {
+  for (const LayerNode& node : nodes) {
+    if (!node.layer->visible) continue;
+    ReadStatus st = node.clipped.empty() ? drawLayer(cx, node, target, true, false) : drawClipGroup(cx, node, target);
+    if (!st.ok) return st;
+  }
+  return {};
+}
+
+void addNode(std::vector<LayerNode>* list, LayerNode node) {
+  if (node.layer->clipped && !list->empty()) list->back().clipped.push_back(std::move(node));
+  else list->push_back(std::move(node));
+}
+
+// Records are stored bottom first; a group's end marker comes before its
+// layers and its own record after them.
+ReadStatus buildTree(const LayerSet& set, std::vector<LayerNode>* roots) {
+  std::vector<std::vector<LayerNode>> stack(1);
+  for (const LayerRecord& layer : set.layers) {
+    if (layer.section == SectionKind::kGroupEnd) {
+      if (stack.size() > 256) return readCorrupt("layer records: groups nested too deeply");
+      stack.emplace_back();
+      continue;
+    }
+    LayerNode node;
+    node.layer = &layer;
+    if (layer.section == SectionKind::kOpenGroup || layer.section == SectionKind::kClosedGroup) {
+      node.group = true;
+      if (stack.size() > 1) {
+        node.children = std::move(stack.back());
+        stack.pop_back();
+      }
+    }
+    addNode(&stack.back(), std::move(node));
+  }
+  // Unclosed groups: their layers belong to the level above.
+  while (stack.size() > 1) {
+    std::vector<LayerNode> loose = std::move(stack.back());
+    stack.pop_back();
+    for (LayerNode& n : loose) addNode(&stack.back(), std::move(n));
+  }
+  *roots = std::move(stack.back());
+  return {};
+}
+
+}  // namespace
+
+ReadStatus mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, uint64_t pixel_budget,
+                       Canvas* canvas, MergeNotes* notes) {
+  std::vector<LayerNode> roots;
+  ReadStatus st = buildTree(set, &roots);
+  if (!st.ok) return st;
+  Context cx{in, header, pixel_budget, notes, canvas->colours};
+  return renderNodes(cx, roots, canvas);
+}
+
+}  // namespace pixolune

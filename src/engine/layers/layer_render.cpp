@@ -1,0 +1,155 @@
+#include "engine/layers/layer_render.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "engine/bitmap.h"
+#include "engine/layers/compositor.h"
+#include "engine/psd_file.h"
+
+namespace pixolune {
+
+namespace {
+
+struct MemoryCloser {
+  void operator()(FIMEMORY* m) const { FreeImage_CloseMemory(m); }
+};
+
+bool opaque(const Canvas& c) {
+  for (size_t i = static_cast<size_t>(c.colours); i < c.px.size(); i += static_cast<size_t>(c.stride()))
+    if (c.px[i] < 1.0f - 0.5f / 65535.0f) return false;
+  return true;
+}
+
+uint8_t to8(float v) { return static_cast<uint8_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); }
+uint16_t to16(float v) { return static_cast<uint16_t>(std::clamp(v, 0.0f, 1.0f) * 65535.0f + 0.5f); }
+
+// 8-bit RGB or grey as 24/32-bit bitmaps; grey with alpha as RGBA, as the decoder's repair does.
+FIBITMAP* toBitmap8(const Canvas& c, bool alpha) {
+  const int w = c.area.width(), h = c.area.height();
+  const bool grey_plain = c.colours == 1 && !alpha;
+  FIBITMAP* dib = FreeImage_Allocate(w, h, grey_plain ? 8 : alpha ? 32 : 24);
+  if (!dib) return nullptr;
+  if (grey_plain) {
+    RGBQUAD* pal = FreeImage_GetPalette(dib);
+    for (int i = 0; i < 256; ++i) pal[i].rgbRed = pal[i].rgbGreen = pal[i].rgbBlue = static_cast<BYTE>(i);
+  }
+  const int step = grey_plain ? 1 : alpha ? 4 : 3;
+  for (int y = 0; y < h; ++y) {
+    BYTE* p = FreeImage_GetScanLine(dib, h - 1 - y);
+    const float* s = c.at(c.area.left, c.area.top + y);
+    for (int x = 0; x < w; ++x, p += step, s += c.stride()) {
+      if (grey_plain) {
+        p[0] = to8(s[0]);
+        continue;
+      }
+      const int g = c.colours == 1 ? 0 : 1, b = c.colours == 1 ? 0 : 2;
+      p[FI_RGBA_RED] = to8(s[0]), p[FI_RGBA_GREEN] = to8(s[g]), p[FI_RGBA_BLUE] = to8(s[b]);
+      if (alpha) p[FI_RGBA_ALPHA] = to8(s[c.colours]);
+    }
+  }
+  return dib;
+}
+
+FIBITMAP* toBitmap16(const Canvas& c, bool alpha) {
+  const int w = c.area.width(), h = c.area.height();
+  const bool grey_plain = c.colours == 1 && !alpha;
+  FIBITMAP* dib = FreeImage_AllocateT(grey_plain ? FIT_UINT16 : alpha ? FIT_RGBA16 : FIT_RGB16, w, h);
+  if (!dib) return nullptr;
+  const int step = grey_plain ? 1 : alpha ? 4 : 3;
+  for (int y = 0; y < h; ++y) {
+    WORD* p = reinterpret_cast<WORD*>(FreeImage_GetScanLine(dib, h - 1 - y));
+    const float* s = c.at(c.area.left, c.area.top + y);
+    for (int x = 0; x < w; ++x, p += step, s += c.stride()) {
+      const int g = c.colours == 1 ? 0 : 1, b = c.colours == 1 ? 0 : 2;
+      p[0] = to16(s[0]);
+      if (grey_plain) continue;
+      p[1] = to16(s[g]), p[2] = to16(s[b]);
+      if (alpha) p[3] = to16(s[c.colours]);
+    }
+  }
+  return dib;
+}
+
+void put(std::string* out, uint64_t v, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+// CMYK goes through the decoder itself, so its colours match a stored
+// composite's: the canvas becomes a one-layer-free document in memory, its
+// transparency blended over white as Photoshop stores it.
+FIBITMAP* cmykThroughDecoder(const Canvas& c, int depth, bool alpha, int flags) {
+  const int w = c.area.width(), h = c.area.height(), planes = alpha ? 5 : 4;
+  std::string psd = "8BPS";
+  put(&psd, 1, 2), put(&psd, 0, 6), put(&psd, static_cast<uint64_t>(planes), 2);
+  put(&psd, static_cast<uint64_t>(h), 4), put(&psd, static_cast<uint64_t>(w), 4);
+  put(&psd, static_cast<uint64_t>(depth), 2), put(&psd, kModeCmyk, 2);
+  put(&psd, 0, 4), put(&psd, 0, 4), put(&psd, 0, 4), put(&psd, 0, 2);
+  const int bytes = depth / 8;
+  psd.reserve(psd.size() + static_cast<size_t>(w) * h * planes * bytes);
+  for (int p = 0; p < planes; ++p)
+    for (int y = 0; y < h; ++y) {
+      const float* s = c.at(c.area.left, c.area.top + y);
+      for (int x = 0; x < w; ++x, s += c.stride()) {
+        const float a = s[4];
+        const float v = p == 4 ? a : alpha ? s[p] * a + (1.0f - a) : s[p];
+        put(&psd, bytes == 1 ? to8(v) : to16(v), bytes);
+      }
+    }
+  std::unique_ptr<FIMEMORY, MemoryCloser> mem(
+      FreeImage_OpenMemory(reinterpret_cast<BYTE*>(psd.data()), static_cast<DWORD>(psd.size())));
+  return mem ? FreeImage_LoadFromMemory(FIF_PSD, mem.get(), flags) : nullptr;
+}
+
+std::string joinNotes(const MergeNotes& notes) {
+  std::string text;
+  for (const std::string& n : notes.left_out) text += (text.empty() ? "" : ", ") + n;
+  return text.empty() ? text : "drawn from its layers without " + text;
+}
+
+}  // namespace
+
+uint64_t layerRenderMemoryNeed(const PsdHeader& header) {
+  const uint64_t pixels = static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height);
+  const uint64_t canvas = pixels * static_cast<uint64_t>(colourChannelCount(header.mode) + 1) * sizeof(float);
+  return 3 * canvas + pixels * 8;
+}
+
+LayerRendering renderLayers(const std::string& path, const PsdHeader& header, int flags, uint64_t memory_limit) {
+  LayerRendering out;
+  if (header.mode != kModeRgb && header.mode != kModeGrey && header.mode != kModeCmyk) {
+    out.reason = "layers are drawn only in RGB, greyscale and CMYK documents";
+    return out;
+  }
+  if (header.depth != 8 && header.depth != 16) {
+    out.reason = "layers are drawn only at 8 and 16 bits per channel";
+    return out;
+  }
+  const uint64_t need = layerRenderMemoryNeed(header);
+  if (memory_limit != 0 && need > memory_limit) {
+    out.reason = "drawing its layers needs more memory than the limit allows";
+    return out;
+  }
+  LayerSet set;
+  ReadStatus st = readLayerRecords(path, header, &set);
+  PsdFile in;
+  if (st.ok) st = in.open(path);
+  if (st.ok && set.layers.empty()) st = readFault(ReadFault::kUnsupported, "the document has no layers");
+  Canvas canvas(LayerRect{0, 0, header.height, header.width}, colourChannelCount(header.mode));
+  MergeNotes notes;
+  const uint64_t budget = memory_limit == 0 ? (uint64_t{1} << 34) : (memory_limit - need) / 2;
+  if (st.ok) st = mergeLayers(in, header, set, budget, &canvas, &notes);
+  if (!st.ok) {
+    out.reason = "its layers cannot be read: " + st.message;
+    return out;
+  }
+  const bool alpha = !opaque(canvas);
+  if (header.mode == kModeCmyk) out.image = cmykThroughDecoder(canvas, header.depth, alpha, flags);
+  else out.image = header.depth == 8 ? toBitmap8(canvas, alpha) : toBitmap16(canvas, alpha);
+  if (!out.image) out.reason = "the drawn layers could not be made into an image";
+  out.note = joinNotes(notes);
+  return out;
+}
+
+}  // namespace pixolune

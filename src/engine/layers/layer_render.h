@@ -1,0 +1,43 @@
+// A document's picture made from its layers, for documents saved without a
+// composite (and, on request, instead of the stored composite).
+#ifndef PIXOLUNE_ENGINE_LAYERS_LAYER_RENDER_H_
+#define PIXOLUNE_ENGINE_LAYERS_LAYER_RENDER_H_
+
+#include <FreeImage.h>
+
+#include <cstdint>
+#include <string>
+
+#include "engine/psd_header.h"
+
+namespace pixolune {
+
+/// Result of a rendering: the bitmap (owned by the caller) or null with the
+/// reason; `note` names what the rendering left out (effects, kinds of
+/// adjustment it cannot draw), or is empty.
+struct LayerRendering {
+  FIBITMAP* image = nullptr;
+  std::string reason;
+  std::string note;
+};
+
+/// Merges the visible layers of the document at path into a bitmap of the
+/// kind the decoder gives for a stored composite of the same document: RGB
+/// and greyscale at their depth (with alpha when any pixel is not opaque,
+/// colour not blended with white), CMYK through the decoder's own colour
+/// conversion (kept as CMYK with PSD_CMYK in `flags`). Fails (null image)
+/// for documents without layers, for colour modes other than RGB, greyscale
+/// and CMYK, for depths other than 8 and 16, when the layers cannot be read,
+/// and when the canvas would need more than `memory_limit` bytes (0: no
+/// limit). REQUIRES: header was filled by readPsdHeader from the same file.
+/// Holds no shared state.
+LayerRendering renderLayers(const std::string& path, const PsdHeader& header, int flags, uint64_t memory_limit);
+
+/// Bytes renderLayers is expected to need for a document of this header:
+/// its float canvas three times over (groups and their backdrops) and the
+/// bitmap it returns.
+uint64_t layerRenderMemoryNeed(const PsdHeader& header);
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_LAYERS_LAYER_RENDER_H_
