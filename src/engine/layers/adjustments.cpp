@@ -111,7 +111,7 @@ RecolourSource::Recolour levels(const std::vector<uint8_t>& d, int colours) {
   const ToneTable master = levelsRecord(d, 2);
   std::vector<ToneTable> tables;
   for (int c = 0; c < colours; ++c)
-    tables.push_back(colours == 1 ? master : levelsRecord(d, 2 + 10 * static_cast<size_t>(c + 1)).then(master));
+    tables.push_back(levelsRecord(d, 2 + 10 * static_cast<size_t>(c + 1)).then(master));
   return perChannel(std::move(tables));
 }
 
@@ -160,7 +160,7 @@ RecolourSource::Recolour curves(const std::vector<uint8_t>& d, int colours) {
   }
   std::vector<ToneTable> tables;
   for (int c = 0; c < colours; ++c)
-    tables.push_back(colours == 1 ? found[0] : found[static_cast<size_t>(c + 1)].then(found[0]));
+    tables.push_back(found[static_cast<size_t>(c + 1)].then(found[0]));
   return perChannel(std::move(tables));
 }
 
