@@ -135,7 +135,10 @@ LayerRendering renderLayers(const std::string& path, const PsdHeader& header, in
   ReadStatus st = readLayerRecords(path, header, &set);
   PsdFile in;
   if (st.ok) st = in.open(path);
-  if (st.ok && set.layers.empty()) st = readFault(ReadFault::kUnsupported, "the document has no layers");
+  if (st.ok && set.layers.empty()) {
+    out.reason = "it has no layers";
+    return out;
+  }
   Canvas canvas(LayerRect{0, 0, header.height, header.width}, colourChannelCount(header.mode));
   MergeNotes notes;
   const uint64_t budget = memory_limit == 0 ? (uint64_t{1} << 34) : (memory_limit - need) / 2;
