@@ -1,0 +1,243 @@
+#include "engine/layers/compositor.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "engine/bitmap.h"
+#include "engine/conversion_job.h"
+#include "engine/decode.h"
+#include "engine/format_table.h"
+#include "engine/pipeline.h"
+#include "settings/settings.h"
+#include "support/psd_writer.h"
+#include "support/test_util.h"
+
+namespace pixolune {
+namespace {
+
+using testing::PsdDocument;
+using testing::PsdLayer;
+using testing::PsdLayerChannel;
+using testing::PsdMode;
+
+// A decoded bitmap as RGBA on the 0..1 scale, top row first.
+struct Image {
+  int width = 0, height = 0;
+  bool alpha = false;
+  std::vector<double> px;
+  const double* at(int x, int y) const { return &px[(static_cast<size_t>(y) * width + x) * 4]; }
+};
+
+Image imageOf(FIBITMAP* dib) {
+  Image im;
+  im.width = static_cast<int>(FreeImage_GetWidth(dib)), im.height = static_cast<int>(FreeImage_GetHeight(dib));
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(dib);
+  const unsigned bpp = FreeImage_GetBPP(dib);
+  im.alpha = type == FIT_RGBA16 || (type == FIT_BITMAP && bpp == 32);
+  im.px.resize(static_cast<size_t>(im.width) * im.height * 4);
+  for (int y = 0; y < im.height; ++y) {
+    const BYTE* b = FreeImage_GetScanLine(dib, im.height - 1 - y);
+    const WORD* w = reinterpret_cast<const WORD*>(b);
+    for (int x = 0; x < im.width; ++x) {
+      double* p = &im.px[(static_cast<size_t>(y) * im.width + x) * 4];
+      p[3] = 1.0;
+      if (type == FIT_UINT16) p[0] = p[1] = p[2] = w[x] / 65535.0;
+      else if (type == FIT_RGB16 || type == FIT_RGBA16) {
+        const int n = type == FIT_RGBA16 ? 4 : 3;
+        for (int c = 0; c < n; ++c) p[c] = w[n * x + c] / 65535.0;
+      } else if (bpp == 8) {
+        p[0] = p[1] = p[2] = b[x] / 255.0;
+      } else {
+        const int n = static_cast<int>(bpp / 8);
+        p[0] = b[n * x + FI_RGBA_RED] / 255.0, p[1] = b[n * x + FI_RGBA_GREEN] / 255.0;
+        p[2] = b[n * x + FI_RGBA_BLUE] / 255.0;
+        if (n == 4) p[3] = b[n * x + FI_RGBA_ALPHA] / 255.0;
+      }
+    }
+  }
+  return im;
+}
+
+// One kind of document the merge must handle.
+struct Kind {
+  PsdMode mode;
+  int depth;
+  const char* name;
+  int colours() const { return testing::colourChannels(mode); }
+  double full() const { return depth == 16 ? 65535.0 : 255.0; }
+  double tolerance() const { return depth == 16 ? 1.5 / 65535.0 : 0.6 / 255.0; }
+};
+
+const Kind kKinds[] = {{PsdMode::kRgb, 8, "RGB 8"}, {PsdMode::kRgb, 16, "RGB 16"},
+                       {PsdMode::kGrey, 8, "grey 8"}, {PsdMode::kGrey, 16, "grey 16"}};
+
+// A layer over (top, left, bottom, right) whose colour channel c is colour[c]
+// (0..1) and whose alpha at (x, y) inside the layer is alpha(x, y).
+PsdLayer solidLayer(const Kind& k, int top, int left, int bottom, int right, const std::vector<double>& colour,
+                    const std::function<double(int, int)>& alpha, int compression = 1) {
+  PsdLayer layer;
+  layer.top = top, layer.left = left, layer.bottom = bottom, layer.right = right;
+  const size_t n = static_cast<size_t>(bottom - top) * (right - left);
+  PsdLayerChannel a{-1, {}, compression};
+  for (int y = top; y < bottom; ++y)
+    for (int x = left; x < right; ++x) a.samples.push_back(std::round(alpha(x - left, y - top) * k.full()));
+  layer.channels.push_back(a);
+  for (int c = 0; c < k.colours(); ++c)
+    layer.channels.push_back({c, std::vector<double>(n, std::round(colour[c] * k.full())), compression});
+  return layer;
+}
+
+double opaque(int, int) { return 1.0; }
+
+class LayerMergeTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { initImageLibrary(); }
+  // A document of this kind whose composite is a blank placeholder.
+  static PsdDocument document(const Kind& k, int w, int h) {
+    PsdDocument doc = testing::makeDocument(k.mode, k.depth, w, h, 0, [](int, int, int) { return 0.0; });
+    doc.resources = {testing::versionInfo(false)};
+    return doc;
+  }
+  Image render(const PsdDocument& doc, std::string* reason = nullptr) {
+    EXPECT_TRUE(testing::writePsdFile(path_, doc));
+    std::string why;
+    BitmapPtr dib(decodeDocument(path_, 0, &why));
+    if (reason) *reason = why;
+    EXPECT_TRUE(dib || reason) << why;
+    return dib ? imageOf(dib.get()) : Image();
+  }
+  // The grey or RGB value of colour c of `colour` as the bitmap shows it.
+  static double shown(const Kind& k, const std::vector<double>& colour, int c) {
+    return k.colours() == 1 ? colour[0] : colour[c];
+  }
+  testing::TempDir dir_;
+  std::string path_ = dir_.file("layers.psd");
+};
+
+TEST_F(LayerMergeTest, NormalLayerWithOpacityAndFillOverOpaqueBackdrop) {
+  const double alphas[] = {0.0, 0.25, 0.5, 1.0};
+  const std::vector<double> under = {0.8, 0.4, 0.2}, over = {0.1, 0.3, 0.9};
+  for (const Kind& k : kKinds) {
+    PsdDocument doc = document(k, 4, 2);
+    doc.layers.push_back(solidLayer(k, 0, 0, 2, 4, under, opaque));
+    PsdLayer top = solidLayer(k, 0, 0, 2, 4, over, [&](int x, int) { return alphas[x]; });
+    top.opacity = 128, top.fill_opacity = 200;
+    doc.layers.push_back(top);
+    Image im = render(doc);
+    ASSERT_EQ(4, im.width) << k.name;
+    EXPECT_FALSE(im.alpha) << k.name;
+    for (int x = 0; x < 4; ++x) {
+      const double a = std::round(alphas[x] * k.full()) / k.full() * (128 / 255.0) * (200 / 255.0);
+      for (int c = 0; c < 3; ++c) {
+        const double want = shown(k, under, c) * (1 - a) + shown(k, over, c) * a;
+        EXPECT_NEAR(want, im.at(x, 1)[c], k.tolerance()) << k.name << " column " << x << " channel " << c;
+      }
+    }
+  }
+}
+
+TEST_F(LayerMergeTest, SoftEdgesOverTransparencyKeepTheirOwnColour) {
+  const double alphas[] = {0.0, 1 / 255.0, 0.5, 1.0};
+  const std::vector<double> colour = {0.2, 0.6, 0.4};
+  for (const Kind& k : kKinds) {
+    PsdDocument doc = document(k, 4, 1);
+    doc.layers.push_back(solidLayer(k, 0, 0, 1, 4, colour, [&](int x, int) { return alphas[x]; }));
+    Image im = render(doc);
+    ASSERT_TRUE(im.alpha) << k.name;
+    for (int x = 0; x < 4; ++x) {
+      EXPECT_NEAR(std::round(alphas[x] * k.full()) / k.full(), im.at(x, 0)[3], k.tolerance()) << k.name << " " << x;
+      const double want = x == 0 ? 0.0 : shown(k, colour, 1);
+      EXPECT_NEAR(want, im.at(x, 0)[1], k.tolerance()) << k.name << " column " << x;
+    }
+  }
+}
+
+TEST_F(LayerMergeTest, LayersOutsideTheCanvasAreClipped) {
+  const Kind k = kKinds[0];
+  PsdDocument doc = document(k, 3, 3);
+  doc.layers.push_back(solidLayer(k, -5, -5, 2, 2, {1, 0, 0}, opaque));
+  doc.layers.push_back(solidLayer(k, 2, 2, 9, 9, {0, 0, 1}, opaque));
+  Image im = render(doc);
+  EXPECT_EQ(1.0, im.at(1, 1)[0]);
+  EXPECT_EQ(1.0, im.at(2, 2)[2]);
+  EXPECT_EQ(0.0, im.at(2, 0)[3]);
+}
+
+TEST_F(LayerMergeTest, CmykLayersGetTheColoursOfAStoredComposite) {
+  for (int depth : {8, 16}) {
+    const Kind k{PsdMode::kCmyk, depth, "CMYK"};
+    // Ink amounts are written inverted, as Photoshop stores them; 0.25 of the
+    // top layer's cyan over the bottom's magenta.
+    const std::vector<double> under = {1.0, 0.2, 1.0, 0.9}, over = {0.3, 1.0, 0.6, 1.0};
+    PsdDocument doc = document(k, 2, 1);
+    doc.layers.push_back(solidLayer(k, 0, 0, 1, 2, under, opaque));
+    doc.layers.push_back(solidLayer(k, 0, 0, 1, 2, over, [](int x, int) { return x == 0 ? 0.0 : 1.0; }));
+    Image drawn = render(doc);
+    PsdDocument stored = testing::makeDocument(PsdMode::kCmyk, depth, 2, 1, 0, [&](int c, int x, int) {
+      return (1.0 - (x == 0 ? under[c] : over[c])) * k.full();  // Ink amounts.
+    });
+    ASSERT_TRUE(testing::writePsdFile(path_, stored));
+    BitmapPtr composite(decodeDocument(path_, 0, nullptr));
+    ASSERT_TRUE(composite);
+    Image want = imageOf(composite.get());
+    for (int x = 0; x < 2; ++x)
+      for (int c = 0; c < 3; ++c) EXPECT_NEAR(want.at(x, 0)[c], drawn.at(x, 0)[c], 1.0 / 255) << depth << " " << x;
+  }
+}
+
+TEST_F(LayerMergeTest, EveryCompressionGivesTheSamePixels) {
+  for (const Kind& k : kKinds) {
+    std::vector<Image> images;
+    for (int compression : {0, 1, 2, 3}) {
+      PsdDocument doc = document(k, 5, 3);
+      doc.layers.push_back(solidLayer(k, 0, 0, 3, 5, {0.5, 0.25, 0.75},
+                                      [](int x, int y) { return (x * 3 + y * 7) % 11 / 10.0; }, compression));
+      doc.layers_in_deep_block = k.depth == 16 && compression == 3;
+      images.push_back(render(doc));
+    }
+    for (size_t i = 1; i < images.size(); ++i) EXPECT_EQ(images[0].px, images[i].px) << k.name << " " << i;
+    EXPECT_NEAR(0.2, images[0].at(2, 1)[3], k.tolerance()) << k.name;  // (6 + 7) % 11 / 10
+  }
+}
+
+TEST_F(LayerMergeTest, DocumentWithoutCompositeIsConvertedNotBlank) {
+  const Kind k = kKinds[0];
+  PsdDocument doc = document(k, 4, 4);
+  doc.layers.push_back(solidLayer(k, 0, 0, 4, 4, {0.0, 0.5, 1.0}, opaque));
+  ASSERT_TRUE(testing::writePsdFile(path_, doc));
+  buildFormatTable();
+  createFormatLists();
+  applyDefaultSettings(true);
+  ASSERT_TRUE(prepareRun());
+  testing::TempDir out;
+  ConversionJob& job = conversionJob();
+  job.input_path = path_;
+  job.source_subfolder.clear();
+  job.output_folder = out.path() + "/";
+  ASSERT_TRUE(convertFile()) << job.failure_reason;
+  testing::Pixels png = testing::readImage(job.output_path);
+  ASSERT_EQ(4, png.width);
+  EXPECT_EQ(128, png.at(2, 2)[1]);
+  EXPECT_EQ(255, png.at(2, 2)[2]);
+}
+
+TEST_F(LayerMergeTest, UnreadableLayersAreRefusedWithTheReason) {
+  const Kind k = kKinds[0];
+  PsdDocument doc = document(k, 4, 4);
+  doc.layers.push_back(solidLayer(k, 0, 0, 4, 4, {0.0, 0.5, 1.0}, opaque, 2));
+  std::string bytes = testing::encodePsd(doc);
+  const size_t stream = bytes.find("\x78\x9c");  // The first channel's ZIP stream.
+  ASSERT_NE(std::string::npos, stream);
+  bytes.replace(stream + 2, 4, "\xff\xff\xff\xff");
+  testing::writeText(path_, bytes);
+  std::string reason;
+  EXPECT_FALSE(BitmapPtr(decodeDocument(path_, 0, &reason)));
+  EXPECT_EQ("the document holds no composite image (saved without maximum compatibility) and its layers cannot "
+            "be read: layer channel: malformed ZIP data",
+            reason);
+}
+
+}  // namespace
+}  // namespace pixolune
