@@ -239,5 +239,141 @@ TEST_F(LayerMergeTest, UnreadableLayersAreRefusedWithTheReason) {
             reason);
 }
 
+// A mask over the left half of a 4 x 1 layer, 1.0 inside (0.5 in the
+// second column); outside it the mask's default colour.
+void addHalfMask(const Kind& k, PsdLayer* layer, int default_colour, int flags) {
+  layer->has_mask = true;
+  layer->mask_top = 0, layer->mask_left = 0, layer->mask_bottom = 1, layer->mask_right = 2;
+  layer->mask_default = default_colour, layer->mask_flags = flags;
+  layer->channels.push_back({-2, {k.full(), std::round(128 / 255.0 * k.full())}, 1});
+}
+
+TEST_F(LayerMergeTest, MaskDefaultColourFillsOutsideItsRectangle) {
+  const Kind k = kKinds[0];
+  for (int default_colour : {0, 255}) {
+    PsdDocument doc = document(k, 4, 1);
+    PsdLayer layer = solidLayer(k, 0, 0, 1, 4, {1, 0, 0}, opaque);
+    addHalfMask(k, &layer, default_colour, 0);
+    doc.layers.push_back(layer);
+    Image im = render(doc);
+    EXPECT_EQ(1.0, im.at(0, 0)[3]);
+    EXPECT_NEAR(128 / 255.0, im.at(1, 0)[3], 1e-9);
+    EXPECT_EQ(default_colour / 255.0, im.at(3, 0)[3]) << default_colour;
+  }
+}
+
+TEST_F(LayerMergeTest, DisabledMaskIsIgnored) {
+  const Kind k = kKinds[2];
+  PsdDocument doc = document(k, 4, 1);
+  PsdLayer layer = solidLayer(k, 0, 0, 1, 4, {0.4}, opaque);
+  addHalfMask(k, &layer, 0, 2);
+  doc.layers.push_back(layer);
+  Image im = render(doc);
+  EXPECT_FALSE(im.alpha);
+  EXPECT_NEAR(0.4, im.at(3, 0)[0], 0.5 / 255);
+}
+
+TEST_F(LayerMergeTest, ClippedLayerTakesTheBaseTransparency) {
+  for (const Kind& k : kKinds) {
+    PsdDocument doc = document(k, 3, 1);
+    const double base_alpha[] = {0.0, 0.5, 1.0};
+    doc.layers.push_back(solidLayer(k, 0, 0, 1, 3, {0.9, 0.9, 0.9}, [&](int x, int) { return base_alpha[x]; }));
+    PsdLayer clipped = solidLayer(k, 0, 0, 1, 3, {0.2, 0.4, 0.6}, opaque);
+    clipped.clipped = true;
+    doc.layers.push_back(clipped);
+    Image im = render(doc);
+    for (int x = 0; x < 3; ++x)
+      EXPECT_NEAR(std::round(base_alpha[x] * k.full()) / k.full(), im.at(x, 0)[3], k.tolerance()) << k.name;
+    const double clip_colour = shown(k, {0.2, 0.4, 0.6}, 1);
+    EXPECT_NEAR(clip_colour, im.at(1, 0)[1], k.tolerance()) << k.name;  // The clipped layer's colour, unmixed.
+    EXPECT_NEAR(clip_colour, im.at(2, 0)[1], k.tolerance()) << k.name;
+  }
+}
+
+TEST_F(LayerMergeTest, HalfOpaqueBaseFadesItsClippedLayersOnce) {
+  const Kind k = kKinds[0];
+  PsdDocument doc = document(k, 1, 1);
+  doc.layers.push_back(solidLayer(k, 0, 0, 1, 1, {1, 1, 1}, opaque));
+  PsdLayer base = solidLayer(k, 0, 0, 1, 1, {0, 0, 0}, opaque);
+  base.opacity = 128;
+  doc.layers.push_back(base);
+  PsdLayer clipped = solidLayer(k, 0, 0, 1, 1, {0, 0, 1}, opaque);
+  clipped.clipped = true;
+  doc.layers.push_back(clipped);
+  Image im = render(doc);
+  const double a = 128 / 255.0;
+  EXPECT_NEAR(1 - a, im.at(0, 0)[0], 0.6 / 255);  // White under a half-opaque blue.
+  EXPECT_NEAR(1.0, im.at(0, 0)[2], 0.6 / 255);
+}
+
+// Layers bottom first: a white background, then a group of `inner` layers.
+PsdDocument groupDocument(const Kind& k, const std::string& group_key, int opacity, std::vector<PsdLayer> inner) {
+  PsdDocument doc = testing::makeDocument(k.mode, k.depth, 1, 1, 0, [](int, int, int) { return 0.0; });
+  doc.resources = {testing::versionInfo(false)};
+  doc.layers.push_back(solidLayer(k, 0, 0, 1, 1, {0.5, 0.5, 0.5}, opaque));
+  PsdLayer end;
+  end.section = 3;
+  doc.layers.push_back(end);
+  for (PsdLayer& l : inner) doc.layers.push_back(l);
+  PsdLayer group;
+  group.section = 1, group.section_blend_key = group_key, group.opacity = opacity;
+  group.blend_key = group_key;
+  doc.layers.push_back(group);
+  return doc;
+}
+
+TEST_F(LayerMergeTest, GroupOpacityFadesTheMergedGroup) {
+  for (const Kind& k : kKinds) {
+    // Two opaque layers in a half-opaque group: the top one hides the other,
+    // so the grey background shows through once, not twice.
+    PsdDocument doc = groupDocument(k, "norm", 128, {solidLayer(k, 0, 0, 1, 1, {0, 0, 0}, opaque),
+                                                     solidLayer(k, 0, 0, 1, 1, {1, 1, 1}, opaque)});
+    Image im = render(doc);
+    const double a = 128 / 255.0;
+    EXPECT_NEAR(0.5 * (1 - a) + a, im.at(0, 0)[0], 2 * k.tolerance()) << k.name;
+  }
+}
+
+TEST_F(LayerMergeTest, PassThroughLetsBlendModesReachBelowTheGroup) {
+  for (const Kind& k : kKinds) {
+    PsdLayer multiply = solidLayer(k, 0, 0, 1, 1, {0.5, 0.5, 0.5}, opaque);
+    multiply.blend_key = "mul ";
+    Image pass = render(groupDocument(k, "pass", 255, {multiply}));
+    EXPECT_NEAR(0.25, pass.at(0, 0)[0], 2 * k.tolerance()) << k.name;  // 0.5 * 0.5 with the background.
+    // In a normal group the multiply meets only the group's empty backdrop.
+    Image isolated = render(groupDocument(k, "norm", 255, {multiply}));
+    EXPECT_NEAR(0.5, isolated.at(0, 0)[0], 2 * k.tolerance()) << k.name;
+    // A half-opaque pass-through group lands halfway between.
+    Image faded = render(groupDocument(k, "pass", 128, {multiply}));
+    EXPECT_NEAR(0.5 - 0.25 * 128 / 255.0, faded.at(0, 0)[0], 2 * k.tolerance()) << k.name;
+  }
+}
+
+TEST_F(LayerMergeTest, HiddenLayersAndGroupsAreLeftOut) {
+  const Kind k = kKinds[0];
+  PsdLayer black = solidLayer(k, 0, 0, 1, 1, {0, 0, 0}, opaque);
+  black.hidden = true;
+  Image im = render(groupDocument(k, "norm", 255, {black}));
+  EXPECT_NEAR(0.5, im.at(0, 0)[0], 0.6 / 255);
+  PsdDocument doc = groupDocument(k, "norm", 255, {solidLayer(k, 0, 0, 1, 1, {0, 0, 0}, opaque)});
+  doc.layers.back().hidden = true;
+  EXPECT_NEAR(0.5, render(doc).at(0, 0)[0], 0.6 / 255);
+}
+
+TEST_F(LayerMergeTest, InvertAdjustmentRecolourswithinItsMask) {
+  for (const Kind& k : kKinds) {
+    PsdDocument doc = document(k, 4, 1);
+    doc.layers.push_back(solidLayer(k, 0, 0, 1, 4, {0.2, 0.6, 0.8}, [](int x, int) { return x == 3 ? 0.0 : 1.0; }));
+    PsdLayer invert;
+    invert.blocks = {{"nvrt", ""}};
+    addHalfMask(k, &invert, 0, 0);
+    doc.layers.push_back(invert);
+    Image im = render(doc);
+    EXPECT_NEAR(1 - shown(k, {0.2, 0.6, 0.8}, 1), im.at(0, 0)[1], 2 * k.tolerance()) << k.name;
+    EXPECT_NEAR(shown(k, {0.2, 0.6, 0.8}, 1), im.at(2, 0)[1], 2 * k.tolerance()) << k.name;
+    EXPECT_EQ(0.0, im.at(3, 0)[3]) << k.name;  // The adjustment adds no pixels of its own.
+  }
+}
+
 }  // namespace
 }  // namespace pixolune
