@@ -25,10 +25,28 @@ class PlaneSource : public PixelSource {
   ChannelPlane alpha;
   LayerRect bounds() const override { return rect; }
   void row(int x, int y, int n, const Canvas&, float* out) const override {
-    const int nc = static_cast<int>(colour.size()), px = x - rect.left, py = y - rect.top;
-    for (int i = 0; i < n; ++i, out += nc + 1) {
-      for (int c = 0; c < nc; ++c) out[c] = colour[c].empty() ? 0.0f : colour[c].at(px + i, py);
-      out[nc] = alpha.empty() ? 1.0f : alpha.at(px + i, py);
+    const int nc = static_cast<int>(colour.size()), st = nc + 1;
+    const size_t at = static_cast<size_t>(y - rect.top) * static_cast<size_t>(rect.width()) + (x - rect.left);
+    for (int c = 0; c < nc; ++c) spread(colour[c], at, n, out + c, st, 0.0f);
+    spread(alpha, at, n, out + nc, st, 1.0f);
+  }
+
+ private:
+  // Writes n samples from index `at` of the plane to every st-th float of out.
+  static void spread(const ChannelPlane& p, size_t at, int n, float* out, int st, float missing) {
+    static const std::vector<float> kByte = [] {
+      std::vector<float> t(256);
+      for (int i = 0; i < 256; ++i) t[i] = i / 255.0f;
+      return t;
+    }();
+    if (p.empty()) {
+      for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = missing;
+    } else if (p.depth == 8) {
+      const uint8_t* s = p.bytes.data() + at;
+      for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = kByte[s[i]];
+    } else {
+      const uint16_t* s = p.words.data() + at;
+      for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = s[i] * (1.0f / 65535.0f);
     }
   }
 };

@@ -40,6 +40,28 @@ void composePixel(float* d, const float* s, float as, int n, const ComposeRule& 
   d[n] = ao;
 }
 
+// Normal blending without masks, the common case, kept tight.
+void normalRow(float* d, const float* s, int w, int n, float opacity) {
+  const int st = n + 1;
+  for (int i = 0; i < w; ++i, d += st, s += st) {
+    const float as = s[n] * opacity;
+    if (as <= 0.0f) continue;
+    const float ab = d[n];
+    if (as >= 1.0f) {
+      for (int c = 0; c < st; ++c) d[c] = s[c];
+      d[n] = 1.0f;
+      continue;
+    }
+    if (ab >= 1.0f) {
+      for (int c = 0; c < n; ++c) d[c] += (s[c] - d[c]) * as;
+      continue;
+    }
+    const float kept = ab * (1.0f - as), ao = as + kept, inv = 1.0f / ao;
+    for (int c = 0; c < n; ++c) d[c] = (as * s[c] + kept * d[c]) * inv;
+    d[n] = ao;
+  }
+}
+
 }  // namespace
 
 LayerRect intersect(const LayerRect& a, const LayerRect& b) {
@@ -57,6 +79,10 @@ void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& r
   for (int y = r.top; y < r.bottom; ++y) {
     source.row(r.left, y, w, *canvas, row.data());
     float* dst = canvas->at(r.left, y);
+    if (plainMode(rule.mode) && rule.mode != BlendMode::kDissolve && rule.masks.empty() && !rule.keep_alpha) {
+      normalRow(dst, row.data(), w, n, rule.opacity);
+      continue;
+    }
     for (int i = 0; i < w; ++i) {
       const float* s = &row[static_cast<size_t>(i) * st];
       float as = s[n] * rule.opacity;
