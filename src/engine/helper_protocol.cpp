@@ -162,6 +162,7 @@ std::string encodeFileReply(const FileReply& reply) {
   out.i32(reply.result_height);
   out.text(reply.failure_reason);
   out.u8(reply.helper_spent ? 1 : 0);
+  out.text(reply.decode_note);
   return out.take();
 }
 
@@ -175,6 +176,7 @@ bool decodeFileReply(std::string_view bytes, FileReply* reply) {
   reply->result_height = in.i32();
   reply->failure_reason = in.text();
   reply->helper_spent = in.u8() != 0;
+  reply->decode_note = in.text();
   return in.finished();
 }
 
@@ -221,7 +223,7 @@ void applyFileRequest(const FileRequest& request) {
 FileReply currentFileReply(bool ok) {
   const ConversionJob& job = conversionJob();
   return {ok, job.output_path, job.target_bpp, job.source_bpp, job.result_width, job.result_height,
-          job.failure_reason, false};
+          job.failure_reason, false, job.decode_note};
 }
 
 void applyFileReply(const FileReply& reply) {
@@ -232,6 +234,7 @@ void applyFileReply(const FileReply& reply) {
   job.result_width = reply.result_width;
   job.result_height = reply.result_height;
   job.failure_reason = reply.failure_reason;
+  job.decode_note = reply.decode_note;
 }
 
 }  // namespace pixolune

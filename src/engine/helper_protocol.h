@@ -53,6 +53,7 @@ struct FileReply {
   int32_t result_height = 0;
   std::string failure_reason;
   bool helper_spent = false;  // The helper should not be trusted with another file.
+  std::string decode_note;    // What decoding left out (debug output), or empty.
 };
 
 /// Byte forms of the messages. A decode fails (false) on a payload that is

@@ -61,7 +61,7 @@ TEST(HelperProtocolTest, RequestsAndRepliesRoundTrip) {
   EXPECT_EQ(99999, request_back.random_number);
   EXPECT_EQ(123456, request_back.sequence_number);
 
-  FileReply reply{true, "/out/a b.png", 32, 64, 3000, 2000, "", true};
+  FileReply reply{true, "/out/a b.png", 32, 64, 3000, 2000, "", true, "drawn from its layers without stroke"};
   FileReply reply_back;
   ASSERT_TRUE(decodeFileReply(encodeFileReply(reply), &reply_back));
   EXPECT_TRUE(reply_back.ok);
@@ -71,6 +71,7 @@ TEST(HelperProtocolTest, RequestsAndRepliesRoundTrip) {
   EXPECT_EQ(3000, reply_back.result_width);
   EXPECT_EQ(2000, reply_back.result_height);
   EXPECT_TRUE(reply_back.helper_spent);
+  EXPECT_EQ("drawn from its layers without stroke", reply_back.decode_note);
 }
 
 TEST(HelperProtocolTest, ShortOrOverlongPayloadsAreRefused) {
