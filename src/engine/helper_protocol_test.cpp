@@ -75,7 +75,7 @@ TEST(HelperProtocolTest, RequestsAndRepliesRoundTrip) {
 }
 
 TEST(HelperProtocolTest, ShortOrOverlongPayloadsAreRefused) {
-  const std::string reply = encodeFileReply({false, "/out/x.png", 24, 24, 1, 1, "crashed", false});
+  const std::string reply = encodeFileReply({false, "/out/x.png", 24, 24, 1, 1, "crashed", false, ""});
   FileReply back;
   for (size_t cut = 0; cut < reply.size(); ++cut) EXPECT_FALSE(decodeFileReply(reply.substr(0, cut), &back)) << cut;
   EXPECT_FALSE(decodeFileReply(reply + "x", &back));
