@@ -53,5 +53,24 @@ TEST_F(LayerConsoleTest, DebugOutputNamesTheEffectsLeftOut) {
   EXPECT_EQ(10, px.at(1, 1)[0]);
 }
 
+TEST_F(LayerConsoleTest, RenderLayersOptionIgnoresTheStoredComposite) {
+  // The composite says black, the layer says (10, 200, 30).
+  const std::string in = dir_.file("both.psd");
+  writeDocument(in);
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 3, 2, 0, [](int, int, int) { return 0.0; });
+  PsdLayer layer;
+  layer.bottom = 2, layer.right = 3;
+  for (int c = 0; c < 3; ++c) layer.channels.push_back({c, std::vector<double>(6, c == 1 ? 200 : c == 0 ? 10 : 30), 0});
+  doc.layers.push_back(layer);
+  ASSERT_TRUE(writePsdFile(in, doc));
+  RunResult plain = runPixolune({"-q", "-i", in, "-o", dir_.file("out")}, dir_.path(), dir_.file("home"));
+  ASSERT_EQ(0, plain.exit_code) << plain.err;
+  EXPECT_EQ(0, readImage(dir_.file("out/both.png")).at(0, 0)[1]);
+  RunResult drawn = runPixolune({"-q", "--render-layers", "-i", in, "-o", dir_.file("out")}, dir_.path(),
+                                dir_.file("home"));
+  ASSERT_EQ(0, drawn.exit_code) << drawn.err;
+  EXPECT_EQ(200, readImage(dir_.file("out/both.png")).at(0, 0)[1]);
+}
+
 }  // namespace
 }  // namespace pixolune::testing

@@ -11,6 +11,7 @@ namespace pixolune {
 namespace {
 
 thread_local bool library_ran = false;
+bool always_draw_layers = false;
 thread_local std::string decode_note;
 
 uint64_t& decodeMemoryLimit() {
@@ -130,6 +131,10 @@ void setDecodeMemoryLimit(uint64_t bytes) { decodeMemoryLimit() = bytes; }
 
 bool decoderLibraryRan() { return library_ran; }
 
+void setLayersAlwaysDrawn(bool on) { always_draw_layers = on; }
+
+bool layersAlwaysDrawn() { return always_draw_layers; }
+
 const std::string& lastDecodeNote() { return decode_note; }
 
 FIBITMAP* decodeLayers(const std::string& path, int flags, std::string* reason) {
@@ -142,6 +147,7 @@ FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason
   PsdHeader header;
   if (!checkedHeader(path, &header, reason)) return nullptr;
   if (header.has_version_info && !header.has_real_merged_data) return fromLayers(path, header, flags, reason);
+  if (always_draw_layers && header.layer_count != 0) return fromLayers(path, header, flags, reason);
   library_ran = true;
   BitmapPtr image(FreeImage_Load(FIF_PSD, path.c_str(), flags));
   if (!image) {

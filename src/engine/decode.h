@@ -33,6 +33,13 @@ FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason
 /// beyond lastDecodeNote.
 FIBITMAP* decodeLayers(const std::string& path, int flags, std::string* reason);
 
+/// When set, decodeDocument draws every document that has layers from
+/// them and ignores its stored composite (for measuring the drawing);
+/// documents without layers still give their composite. Process-wide, off
+/// at start; set it before decoding starts.
+void setLayersAlwaysDrawn(bool on);
+bool layersAlwaysDrawn();
+
 /// What the last decode on this thread left out when it drew the layers
 /// ("drawn from its layers without drop shadow, stroke"), or empty.
 const std::string& lastDecodeNote();

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/conversion_job.h"
+#include "engine/decode.h"
 #include "settings/settings_file.h"
 
 namespace pixolune {
@@ -117,6 +118,7 @@ std::string encodeRunSetup(const RunSetup& setup) {
   out.u8(setup.auto_bpp ? 1 : 0);
   out.i32(setup.save_flags);
   out.u64(setup.memory_limit);
+  out.u8(setup.layers_always_drawn ? 1 : 0);
   return out.take();
 }
 
@@ -131,6 +133,7 @@ bool decodeRunSetup(std::string_view bytes, RunSetup* setup) {
   setup->auto_bpp = in.u8() != 0;
   setup->save_flags = in.i32();
   setup->memory_limit = in.u64();
+  setup->layers_always_drawn = in.u8() != 0;
   return in.finished();
 }
 
@@ -191,6 +194,7 @@ RunSetup currentRunSetup(uint64_t memory_limit) {
   setup.auto_bpp = job.auto_bpp;
   setup.save_flags = job.save_flags;
   setup.memory_limit = memory_limit;
+  setup.layers_always_drawn = layersAlwaysDrawn();
   return setup;
 }
 
@@ -205,6 +209,7 @@ void applyRunSetup(const RunSetup& setup) {
   job.target_bpp = setup.target_bpp;
   job.auto_bpp = setup.auto_bpp;
   job.save_flags = setup.save_flags;
+  setLayersAlwaysDrawn(setup.layers_always_drawn);
 }
 
 FileRequest currentFileRequest() {

@@ -33,6 +33,7 @@ struct RunSetup {
   bool auto_bpp = true;
   int32_t save_flags = 0;
   uint64_t memory_limit = 0;  // Bytes a helper may map; 0: no cap.
+  bool layers_always_drawn = false;  // See setLayersAlwaysDrawn.
 };
 
 /// One file to convert, with the mask counters it is to be named with.
