@@ -64,7 +64,7 @@ ReadStatus parseMaskData(Cursor c, LayerRecord* layer) {
   first.disabled = (flags & 2) != 0;
   first.channel = kChannelUserMask;
   int user_density = 255, vector_density = 255;
-  if ((flags & 16) && size > 20 && c.has(1)) {
+  if ((flags & 16) && c.has(1)) {  // The parameters may take the place of the padding.
     const int params = static_cast<int>(c.number(1));
     if ((params & 1) && c.has(1)) user_density = static_cast<int>(c.number(1));
     if ((params & 2) && c.has(8)) c.skip(8);
