@@ -199,7 +199,10 @@ void writeOwnLayerRecord(Out& out, const PsdLayer& layer, const std::vector<std:
   if (layer.has_mask) {
     out.u32(20);
     for (int v : {layer.mask_top, layer.mask_left, layer.mask_bottom, layer.mask_right}) out.u32(static_cast<uint32_t>(v));
-    out.u8(static_cast<uint8_t>(layer.mask_default)), out.u8(static_cast<uint8_t>(layer.mask_flags)), out.u16(0);
+    const bool density = layer.mask_density >= 0;
+    out.u8(static_cast<uint8_t>(layer.mask_default)), out.u8(static_cast<uint8_t>(layer.mask_flags | (density ? 16 : 0)));
+    if (density) out.u8(1), out.u8(static_cast<uint8_t>(layer.mask_density));  // In place of the padding.
+    else out.u16(0);
   } else {
     out.u32(0);
   }

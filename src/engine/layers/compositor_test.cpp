@@ -262,6 +262,32 @@ TEST_F(LayerMergeTest, MaskDefaultColourFillsOutsideItsRectangle) {
   }
 }
 
+TEST_F(LayerMergeTest, MaskDensityLiftsTheMaskTowardsWhite) {
+  for (const Kind& k : kKinds) {
+    PsdDocument doc = document(k, 4, 1);
+    PsdLayer layer = solidLayer(k, 0, 0, 1, 4, {1, 0, 0}, opaque);
+    addHalfMask(k, &layer, 0, 0);
+    layer.mask_density = 51;  // 20 %: a black mask hides a fifth.
+    doc.layers.push_back(layer);
+    Image im = render(doc);
+    EXPECT_NEAR(1.0, im.at(0, 0)[3], k.tolerance()) << k.name;
+    EXPECT_NEAR(0.8, im.at(3, 0)[3], k.tolerance()) << k.name;
+  }
+}
+
+TEST_F(LayerMergeTest, RenderedMaskWithoutVectorMaskIsTheUserMask) {
+  // Flag 8 says the mask came from other data; with no vector mask on the
+  // layer it still hides what it covers.
+  const Kind k = kKinds[0];
+  PsdDocument doc = document(k, 4, 1);
+  PsdLayer layer = solidLayer(k, 0, 0, 1, 4, {1, 0, 0}, opaque);
+  addHalfMask(k, &layer, 0, 8);
+  doc.layers.push_back(layer);
+  Image im = render(doc);
+  EXPECT_NEAR(128 / 255.0, im.at(1, 0)[3], 1e-9);
+  EXPECT_EQ(0.0, im.at(3, 0)[3]);
+}
+
 TEST_F(LayerMergeTest, DisabledMaskIsIgnored) {
   const Kind k = kKinds[2];
   PsdDocument doc = document(k, 4, 1);

@@ -73,7 +73,9 @@ ReadStatus parseMaskData(Cursor c, LayerRecord* layer) {
   }
   if (!plausibleRect(first.rect)) return readCorrupt("layer records: impossible mask rectangle");
   if (size >= 36 && c.left() >= 18) {
-    // The first mask is the vector mask's rendering; the real one is the user's.
+    // The first mask is the vector mask's rendering; the real one is the
+    // user's. A rendering made from other data (flag 8) already holds the
+    // user's mask too: drawing both would apply it twice.
     LayerMask real;
     real.present = true;
     const int real_flags = static_cast<int>(c.number(1));
@@ -85,7 +87,7 @@ ReadStatus parseMaskData(Cursor c, LayerRecord* layer) {
     if (!plausibleRect(real.rect)) return readCorrupt("layer records: impossible mask rectangle");
     first.density = vector_density;
     layer->vector_mask = first;
-    layer->user_mask = real;
+    if (!(flags & 8)) layer->user_mask = real;
     return {};
   }
   first.density = (flags & 8) ? vector_density : user_density;
@@ -117,6 +119,13 @@ ReadStatus parseBlocks(Cursor c, int version, std::vector<LayerBlock>* blocks) {
     blocks->push_back(std::move(block));
   }
   return {};
+}
+
+// Without a vector mask of its own, a rendered mask is the user's.
+void settleMasks(LayerRecord* layer) {
+  if (layer->block("vmsk") || layer->block("vsms") || !layer->vector_mask.present) return;
+  layer->user_mask = layer->vector_mask;
+  layer->vector_mask = LayerMask();
 }
 
 void takeBlocks(LayerRecord* layer) {
@@ -166,6 +175,7 @@ ReadStatus parseExtra(Cursor c, int version, LayerRecord* layer) {
   c.skip(field <= c.left() ? field : c.left());
   if (!(st = parseBlocks(c, version, &layer->blocks)).ok) return st;
   takeBlocks(layer);
+  settleMasks(layer);
   return {};
 }
 
