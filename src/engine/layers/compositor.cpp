@@ -128,7 +128,9 @@ ReadStatus drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool wi
   if (!layer.section_blend_key.empty()) rule.mode = blendModeFromKey(layer.section_blend_key);
   ReadStatus st = loadMasks(cx, layer, &masks, &rule);
   if (!st.ok) return st;
-  if (rule.mode == BlendMode::kPassThrough && !keep_alpha) {
+  // A pass-through group with a fill opacity below full is merged on its
+  // own, as a normal group, as Photoshop does.
+  if (rule.mode == BlendMode::kPassThrough && !keep_alpha && layer.fill_opacity == 255) {
     if (rule.opacity >= 1.0f && rule.masks.empty()) return renderNodes(cx, node.children, target);
     Canvas before = *target;
     if (!(st = renderNodes(cx, node.children, target)).ok) return st;
