@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "engine/layers/descriptor.h"
+#include "engine/layers/fill_layers.h"
 #include "engine/psd_file.h"
 
 namespace pixolune {
@@ -14,23 +15,6 @@ namespace pixolune {
 namespace {
 
 constexpr LayerRect kEverywhere{INT_MIN / 2, INT_MIN / 2, INT_MAX / 2, INT_MAX / 2};
-
-// One colour everywhere.
-class SolidSource : public PixelSource {
- public:
-  SolidSource(const float* colour, int n) : colour_(colour, colour + n) {}
-  LayerRect bounds() const override { return kEverywhere; }
-  void row(int, int, int n, const Canvas&, float* out) const override {
-    const size_t nc = colour_.size();
-    for (int i = 0; i < n; ++i, out += nc + 1) {
-      std::copy(colour_.begin(), colour_.end(), out);
-      out[nc] = 1.0f;
-    }
-  }
-
- private:
-  std::vector<float> colour_;
-};
 
 // The canvas itself, recoloured pixel by pixel.
 class RecolourSource : public PixelSource {
@@ -203,7 +187,7 @@ const char* unsupportedAdjustment(const LayerRecord& layer) {
       {"grdm", "gradient map"},   {"phfl", "photo filter"},     {"blwh", "black and white"},
       {"vibA", "vibrance"},       {"clrL", "colour lookup"},    {"hue2", "hue/saturation"},
       {"hue ", "hue/saturation"}, {"CgEd", "brightness/contrast"}, {"brit", "brightness/contrast"},
-      {"GdFl", "gradient fill"},  {"PtFl", "pattern fill"},
+      {"PtFl", "pattern fill"},
   };
   for (const auto& [key, name] : kKinds)
     if (layer.block(key)) return name;
@@ -212,8 +196,14 @@ const char* unsupportedAdjustment(const LayerRecord& layer) {
 
 }  // namespace
 
-AdjustmentSource makeAdjustmentSource(const LayerRecord& layer, int colours, std::string* left_out) {
+AdjustmentSource makeAdjustmentSource(const LayerRecord& layer, int colours, const LayerRect& document,
+                                      std::string* left_out) {
   AdjustmentSource out;
+  if (layer.block("SoCo") || layer.block("GdFl")) {
+    if (layer.rect.empty()) out.source = makeFillSource(layer, colours, document);
+    if (!out.source && layer.rect.empty()) *left_out = layer.block("SoCo") ? "colour fill" : "gradient fill";
+    return out;
+  }
   RecolourSource::Recolour f;
   if (const LayerBlock* b = layer.block("levl")) f = levels(b->data, colours);
   else if (const LayerBlock* b = layer.block("curv")) f = curves(b->data, colours);

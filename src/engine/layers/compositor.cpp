@@ -4,6 +4,7 @@
 
 #include "engine/layers/adjustments.h"
 #include "engine/layers/layer_effects.h"
+#include "engine/layers/vector_mask.h"
 
 namespace pixolune {
 
@@ -57,6 +58,7 @@ struct Context {
   uint64_t pixel_budget;
   MergeNotes* notes;
   int colours;
+  LayerRect document;
 };
 
 const LayerChannel* findChannel(const LayerRecord& layer, int id) {
@@ -97,6 +99,11 @@ ReadStatus loadMasks(Context& cx, const LayerRecord& layer, PlaneMask (*masks)[2
   if (!st.ok) return st;
   if (used) rule->masks.push_back(&(*masks)[0]);
   if (!(st = loadMask(cx, layer, layer.vector_mask, &(*masks)[1], &used)).ok) return st;
+  // A vector mask the file holds no rendering of is drawn from its path,
+  // for layers without pixels of their own (stored pixels already have
+  // the shape, and masking them again would thin their edges).
+  if (!used && !layer.vector_mask.present && layer.rect.empty())
+    used = drawVectorMask(layer, cx.header.width, cx.header.height, &(*masks)[1]);
   if (used) rule->masks.push_back(&(*masks)[1]);
   return {};
 }
@@ -154,7 +161,7 @@ ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool wi
   ReadStatus st = loadMasks(cx, layer, &masks, &rule);
   if (!st.ok) return st;
   std::string left_out;
-  AdjustmentSource adjustment = makeAdjustmentSource(layer, cx.colours, &left_out);
+  AdjustmentSource adjustment = makeAdjustmentSource(layer, cx.colours, cx.document, &left_out);
   if (!left_out.empty()) cx.notes->left_out.insert(left_out);
   if (adjustment.source) {
     rule.keep_alpha = rule.keep_alpha || adjustment.adjusts;
@@ -240,7 +247,7 @@ ReadStatus mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set
   std::vector<LayerNode> roots;
   ReadStatus st = buildTree(set, &roots);
   if (!st.ok) return st;
-  Context cx{in, header, pixel_budget, notes, canvas->colours};
+  Context cx{in, header, pixel_budget, notes, canvas->colours, LayerRect{0, 0, header.height, header.width}};
   return renderNodes(cx, roots, canvas);
 }
 
