@@ -46,6 +46,15 @@ float beFloat(const std::vector<uint8_t>& d, size_t at) {
   return f;
 }
 
+// An HSL colour (hue in degrees) as RGB.
+void hsbColour(float hue, float sat, float light, float* rgb) {
+  const float q = light < 0.5f ? light * (1 + sat) : light + sat - light * sat, p = 2 * light - q;
+  for (int k = 0; k < 3; ++k) {
+    float t = std::fmod(hue / 360.0f + (1 - k) / 3.0f + 2.0f, 1.0f);
+    rgb[k] = t < 1 / 6.0f ? p + (q - p) * 6 * t : t < 0.5f ? q : t < 2 / 3.0f ? p + (q - p) * (2 / 3.0f - t) * 6 : p;
+  }
+}
+
 // A tone curve sampled on the 0..1 scale, read back with linear interpolation.
 class ToneTable {
  public:
@@ -176,6 +185,90 @@ RecolourSource::Recolour threshold(const std::vector<uint8_t>& d) {
   };
 }
 
+// Hue of an RGB colour in degrees, or -1 for greys.
+float hueOf(const float* c) {
+  const float hi = std::max({c[0], c[1], c[2]}), lo = std::min({c[0], c[1], c[2]}), d = hi - lo;
+  if (d <= 0.0f) return -1.0f;
+  float h = hi == c[0] ? (c[1] - c[2]) / d : hi == c[1] ? 2.0f + (c[2] - c[0]) / d : 4.0f + (c[0] - c[1]) / d;
+  h *= 60.0f;
+  return h < 0.0f ? h + 360.0f : h;
+}
+
+// Turns the hue by `degrees`, keeping lightness and saturation (HSL).
+void turnHue(float* c, float degrees) {
+  const float h = hueOf(c);
+  if (h < 0.0f || degrees == 0.0f) return;
+  const float hi = std::max({c[0], c[1], c[2]}), lo = std::min({c[0], c[1], c[2]});
+  float nh = std::fmod(h + degrees + 720.0f, 360.0f) / 60.0f;
+  const int i = static_cast<int>(nh);
+  const float f = nh - static_cast<float>(i), up = lo + (hi - lo) * f, down = hi - (hi - lo) * f;
+  const float table[6][3] = {{hi, up, lo}, {down, hi, lo}, {lo, hi, up}, {lo, down, hi}, {up, lo, hi}, {hi, lo, down}};
+  for (int k = 0; k < 3; ++k) c[k] = table[std::min(i, 5)][k];
+}
+
+// Photoshop's saturation: colours move away from (or towards) their lightness.
+void saturate(float* c, float amount) {
+  if (amount == 0.0f) return;
+  const float l = (std::max({c[0], c[1], c[2]}) + std::min({c[0], c[1], c[2]})) / 2.0f;
+  const float gain = amount > 0.0f ? 1.0f / (1.0f - std::min(amount, 0.99f)) - 1.0f : amount;
+  for (int k = 0; k < 3; ++k) c[k] = std::clamp(c[k] + (c[k] - l) * gain, 0.0f, 1.0f);
+}
+
+void lighten(float* c, int n, float amount) {
+  for (int k = 0; k < n; ++k) c[k] = amount >= 0.0f ? c[k] + (1.0f - c[k]) * amount : c[k] * (1.0f + amount);
+}
+
+struct HueRange {
+  float ramp_in, begin, end, ramp_out;  // Degrees; a range may wrap past 360.
+  float hue, sat, light;
+};
+
+// How much of a range's setting a hue gets: 1 inside, fading over the ramps.
+float rangeWeight(const HueRange& r, float h) {
+  auto from = [](float a, float b) { return std::fmod(b - a + 720.0f, 360.0f); };  // Degrees from a to b.
+  const float span_in = from(r.ramp_in, r.begin), span_full = from(r.begin, r.end), span_out = from(r.end, r.ramp_out);
+  const float d = from(r.ramp_in, h);
+  if (d < span_in) return span_in > 0 ? d / span_in : 1.0f;
+  if (d <= span_in + span_full) return 1.0f;
+  if (d < span_in + span_full + span_out) return 1.0f - (d - span_in - span_full) / span_out;
+  return 0.0f;
+}
+
+// Hue/saturation: the six colour ranges' settings by each pixel's hue, then
+// the master's; "colorize" gives every pixel one hue and saturation.
+RecolourSource::Recolour hueSaturation(const std::vector<uint8_t>& d) {
+  auto signed16 = [&](size_t at) { return static_cast<float>(static_cast<int16_t>(be(d, at, 2))); };
+  const bool colourize = be(d, 2, 1) != 0;
+  const float master[3] = {signed16(colourize ? 4 : 10), signed16(colourize ? 6 : 12), signed16(colourize ? 8 : 14)};
+  std::vector<HueRange> ranges;
+  for (size_t r = 0, at = 16; r < 6 && !colourize; ++r, at += 14)
+    ranges.push_back({signed16(at), signed16(at + 2), signed16(at + 4), signed16(at + 6), signed16(at + 8),
+                      signed16(at + 10), signed16(at + 12)});
+  return [=](float* c, int n) {
+    if (n < 3) {
+      lighten(c, n, master[2] / 100.0f);
+      return;
+    }
+    if (colourize) {
+      const float l = (std::max({c[0], c[1], c[2]}) + std::min({c[0], c[1], c[2]})) / 2.0f;
+      float sat = master[1] / 100.0f, rgb[3];
+      hsbColour(master[0], sat, l, rgb);
+      std::copy(rgb, rgb + 3, c);
+      lighten(c, 3, master[2] / 100.0f);
+      return;
+    }
+    const float h = hueOf(c);
+    float hue = master[0], sat = master[1], light = master[2];
+    for (const HueRange& r : ranges) {
+      const float w = h < 0.0f ? 0.0f : rangeWeight(r, h);
+      hue += w * r.hue, sat += w * r.sat, light += w * r.light;
+    }
+    turnHue(c, hue);
+    saturate(c, std::clamp(sat, -100.0f, 100.0f) / 100.0f);
+    lighten(c, 3, std::clamp(light, -100.0f, 100.0f) / 100.0f);
+  };
+}
+
 void invert(float* c, int n) {
   for (int i = 0; i < n; ++i) c[i] = 1.0f - c[i];
 }
@@ -185,8 +278,7 @@ const char* unsupportedAdjustment(const LayerRecord& layer) {
   static const std::pair<const char*, const char*> kKinds[] = {
       {"blnc", "colour balance"}, {"selc", "selective colour"}, {"mixr", "channel mixer"},
       {"grdm", "gradient map"},   {"phfl", "photo filter"},     {"blwh", "black and white"},
-      {"vibA", "vibrance"},       {"clrL", "colour lookup"},    {"hue2", "hue/saturation"},
-      {"hue ", "hue/saturation"}, {"CgEd", "brightness/contrast"}, {"brit", "brightness/contrast"},
+      {"vibA", "vibrance"},       {"clrL", "colour lookup"},    {"hue ", "hue/saturation"}, {"CgEd", "brightness/contrast"}, {"brit", "brightness/contrast"},
       {"PtFl", "pattern fill"},
   };
   for (const auto& [key, name] : kKinds)
@@ -210,6 +302,7 @@ AdjustmentSource makeAdjustmentSource(const LayerRecord& layer, int colours, con
   else if (const LayerBlock* b = layer.block("expA")) f = exposure(b->data);
   else if (const LayerBlock* b = layer.block("post")) f = posterize(b->data);
   else if (const LayerBlock* b = layer.block("thrs")) f = threshold(b->data);
+  else if (const LayerBlock* b = layer.block("hue2")) f = hueSaturation(b->data);
   else if (layer.block("nvrt")) f = invert;
   if (f) {
     out.adjusts = true;
