@@ -55,10 +55,34 @@ class PlaneSource : public PixelSource {
 struct Context {
   PsdFile& in;
   const PsdHeader& header;
-  uint64_t pixel_budget;
+  uint64_t layer_samples;
   MergeNotes* notes;
   int colours;
   LayerRect document;
+  uint64_t canvas_bytes_left;  // For the canvases of groups, clipping groups and backdrops.
+};
+
+// Holds the bytes of one more canvas while it lives; ok() is false when the
+// memory limit leaves no room for it.
+class CanvasTicket {
+ public:
+  CanvasTicket(Context& cx, const LayerRect& area) : cx_(cx) {
+    bytes_ = static_cast<uint64_t>(area.width()) * static_cast<uint64_t>(area.height()) *
+             static_cast<uint64_t>(cx.colours + 1) * sizeof(float);
+    if (bytes_ > cx_.canvas_bytes_left) bytes_ = 0, ok_ = false;
+    cx_.canvas_bytes_left -= bytes_;
+  }
+  ~CanvasTicket() { cx_.canvas_bytes_left += bytes_; }
+  CanvasTicket(const CanvasTicket&) = delete;
+  CanvasTicket& operator=(const CanvasTicket&) = delete;
+  ReadStatus status() const {
+    return ok_ ? ReadStatus() : readFault(ReadFault::kUnsupported, "its groups need more memory than the limit allows");
+  }
+
+ private:
+  Context& cx_;
+  uint64_t bytes_ = 0;
+  bool ok_ = true;
 };
 
 const LayerChannel* findChannel(const LayerRecord& layer, int id) {
@@ -69,7 +93,7 @@ const LayerChannel* findChannel(const LayerRecord& layer, int id) {
 
 ReadStatus budgetCheck(const Context& cx, const LayerRect& r, int planes) {
   const uint64_t samples = static_cast<uint64_t>(r.width()) * static_cast<uint64_t>(r.height()) * planes;
-  if (samples > cx.pixel_budget) return readFault(ReadFault::kUnsupported, "a layer is larger than the memory limit allows");
+  if (samples > cx.layer_samples) return readFault(ReadFault::kUnsupported, "a layer is larger than the memory limit allows");
   return {};
 }
 
@@ -139,12 +163,16 @@ ReadStatus drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool wi
   // own, as a normal group, as Photoshop does.
   if (rule.mode == BlendMode::kPassThrough && !keep_alpha && layer.fill_opacity == 255) {
     if (rule.opacity >= 1.0f && rule.masks.empty()) return renderNodes(cx, node.children, target);
+    CanvasTicket ticket(cx, target->area);
+    if (!ticket.status().ok) return ticket.status();
     Canvas before = *target;
     if (!(st = renderNodes(cx, node.children, target)).ok) return st;
     fadeTowards(target, before, rule.opacity, rule.masks);
     return {};
   }
   if (rule.mode == BlendMode::kPassThrough) rule.mode = BlendMode::kNormal;
+  CanvasTicket ticket(cx, target->area);
+  if (!ticket.status().ok) return ticket.status();
   Canvas inner(target->area, target->colours);
   if (!(st = renderNodes(cx, node.children, &inner)).ok) return st;
   composeOnto(target, CanvasSource(inner), rule);
@@ -182,6 +210,8 @@ ReadStatus drawClipGroup(Context& cx, const LayerNode& node, Canvas* target) {
   const LayerRecord& base = *node.layer;
   const LayerRect area = node.group ? target->area : intersect(target->area, base.rect);
   if (area.empty() && !node.group) return {};
+  CanvasTicket ticket(cx, area);
+  if (!ticket.status().ok) return ticket.status();
   Canvas inner(area, target->colours);
   ReadStatus st = drawLayer(cx, node, &inner, false, false);
   if (!st.ok) return st;
@@ -242,12 +272,13 @@ ReadStatus buildTree(const LayerSet& set, std::vector<LayerNode>* roots) {
 
 }  // namespace
 
-ReadStatus mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, uint64_t pixel_budget,
+ReadStatus mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
                        Canvas* canvas, MergeNotes* notes) {
   std::vector<LayerNode> roots;
   ReadStatus st = buildTree(set, &roots);
   if (!st.ok) return st;
-  Context cx{in, header, pixel_budget, notes, canvas->colours, LayerRect{0, 0, header.height, header.width}};
+  Context cx{in,     header, budget.layer_samples, notes, canvas->colours, LayerRect{0, 0, header.height, header.width},
+             budget.canvas_bytes};
   return renderNodes(cx, roots, canvas);
 }
 

@@ -4,6 +4,7 @@
 #ifndef PIXOLUNE_ENGINE_LAYERS_COMPOSITOR_H_
 #define PIXOLUNE_ENGINE_LAYERS_COMPOSITOR_H_
 
+#include <cstdint>
 #include <set>
 #include <string>
 
@@ -18,14 +19,19 @@ struct MergeNotes {
   std::set<std::string> left_out;  // "drop shadow", "adjustment selective colour", ...
 };
 
+/// What a merge may use beyond the canvas it draws on.
+struct MergeBudget {
+  uint64_t layer_samples = UINT64_MAX;  // Samples of any one layer's planes.
+  uint64_t canvas_bytes = UINT64_MAX;   // Bytes of the further canvases alive at once (groups, backdrops).
+};
+
 /// Merges the visible layers of `set`, read from `in`, onto *canvas (which
-/// covers the document and starts transparent). `depth` is the document's
-/// bits per channel (8 or 16). `pixel_budget` caps the samples of any one
-/// layer's planes. Fails with the reader's status when a layer's channel
-/// data cannot be read (kCorrupt, kUnsupported), or kUnsupported when a
-/// layer is larger than the budget; what was drawn so far is then
-/// unspecified. Holds no shared state.
-ReadStatus mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, uint64_t pixel_budget,
+/// covers the document and starts transparent). Fails with the reader's
+/// status when a layer's channel data cannot be read (kCorrupt,
+/// kUnsupported), or kUnsupported when a layer or the nesting of groups
+/// needs more than the budget; what was drawn so far is then unspecified.
+/// Holds no shared state.
+ReadStatus mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
                        Canvas* canvas, MergeNotes* notes);
 
 }  // namespace pixolune

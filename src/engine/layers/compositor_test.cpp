@@ -10,6 +10,7 @@
 #include "engine/decode.h"
 #include "engine/format_table.h"
 #include "engine/pipeline.h"
+#include "platform/helper_process.h"
 #include "settings/settings.h"
 #include "support/psd_writer.h"
 #include "support/test_util.h"
@@ -399,6 +400,42 @@ TEST_F(LayerMergeTest, InvertAdjustmentRecolourswithinItsMask) {
     EXPECT_NEAR(shown(k, {0.2, 0.6, 0.8}, 1), im.at(2, 0)[1], 2 * k.tolerance()) << k.name;
     EXPECT_EQ(0.0, im.at(3, 0)[3]) << k.name;  // The adjustment adds no pixels of its own.
   }
+}
+
+class LayerMemoryTest : public LayerMergeTest {
+ protected:
+  void TearDown() override { setDecodeMemoryLimit(defaultMemoryLimit()); }
+};
+
+TEST_F(LayerMemoryTest, CanvasBeyondTheLimitIsRefusedWithTheReason) {
+  const Kind k = kKinds[0];
+  PsdDocument doc = document(k, 100, 100);
+  doc.layers.push_back(solidLayer(k, 0, 0, 100, 100, {0, 0, 0}, opaque));
+  setDecodeMemoryLimit(100 * 100 * 20);  // Enough for the composite, not for the float canvas.
+  std::string reason;
+  render(doc, &reason);
+  EXPECT_EQ("the document holds no composite image (saved without maximum compatibility) and drawing its layers "
+            "needs more memory than the limit allows",
+            reason);
+}
+
+TEST_F(LayerMemoryTest, GroupsNestedBeyondTheLimitAreRefused) {
+  const Kind k = kKinds[0];
+  PsdDocument doc = document(k, 100, 100);
+  PsdLayer end, group;
+  end.section = 3, group.section = 1, group.section_blend_key = "norm";
+  for (int i = 0; i < 6; ++i) doc.layers.push_back(end);
+  doc.layers.push_back(solidLayer(k, 0, 0, 100, 100, {0, 0, 0}, opaque));
+  for (int i = 0; i < 6; ++i) doc.layers.push_back(group);
+  setDecodeMemoryLimit(100 * 100 * 60);  // Room for the canvas and one group of it.
+  std::string reason;
+  render(doc, &reason);
+  EXPECT_EQ("the document holds no composite image (saved without maximum compatibility) and its layers cannot "
+            "be read: its groups need more memory than the limit allows",
+            reason);
+  doc.layers.erase(doc.layers.begin(), doc.layers.begin() + 5);
+  doc.layers.resize(3);  // One group: fits.
+  EXPECT_EQ(100, render(doc).width);
 }
 
 }  // namespace

@@ -110,10 +110,26 @@ std::string joinNotes(const MergeNotes& notes) {
 
 }  // namespace
 
-uint64_t layerRenderMemoryNeed(const PsdHeader& header) {
+namespace {
+
+struct RenderCosts {
+  uint64_t canvas;  // Bytes of one float canvas of the document.
+  uint64_t layer;   // Bytes of the planes of one layer as large as the document.
+  uint64_t bitmap;  // Bytes of the bitmap handed back.
+};
+
+RenderCosts costsOf(const PsdHeader& header) {
   const uint64_t pixels = static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height);
-  const uint64_t canvas = pixels * static_cast<uint64_t>(colourChannelCount(header.mode) + 1) * sizeof(float);
-  return 3 * canvas + pixels * 8;
+  const uint64_t planes = static_cast<uint64_t>(colourChannelCount(header.mode) + 1);
+  const uint64_t sample = static_cast<uint64_t>(header.depth / 8);
+  return {pixels * planes * sizeof(float), pixels * (planes + 1) * sample, pixels * 4 * sample};
+}
+
+}  // namespace
+
+uint64_t layerRenderMemoryNeed(const PsdHeader& header) {
+  const RenderCosts c = costsOf(header);
+  return 2 * c.canvas + c.layer + c.bitmap;
 }
 
 LayerRendering renderLayers(const std::string& path, const PsdHeader& header, int flags, uint64_t memory_limit) {
@@ -141,7 +157,15 @@ LayerRendering renderLayers(const std::string& path, const PsdHeader& header, in
   }
   Canvas canvas(LayerRect{0, 0, header.height, header.width}, colourChannelCount(header.mode));
   MergeNotes notes;
-  const uint64_t budget = memory_limit == 0 ? (uint64_t{1} << 34) : (memory_limit - need) / 2;
+  // The need counts one group canvas and one document-sized layer; what
+  // the limit leaves beyond it is shared between more of either.
+  MergeBudget budget;
+  if (memory_limit != 0) {
+    const RenderCosts c = costsOf(header);
+    const uint64_t spare = (memory_limit - need) / 2;
+    budget.layer_samples = (c.layer + spare) / static_cast<uint64_t>(header.depth / 8);
+    budget.canvas_bytes = c.canvas + spare;
+  }
   if (st.ok) st = mergeLayers(in, header, set, budget, &canvas, &notes);
   if (!st.ok) {
     out.reason = "its layers cannot be read: " + st.message;

@@ -34,8 +34,8 @@ struct LayerRendering {
 LayerRendering renderLayers(const std::string& path, const PsdHeader& header, int flags, uint64_t memory_limit);
 
 /// Bytes renderLayers is expected to need for a document of this header:
-/// its float canvas three times over (groups and their backdrops) and the
-/// bitmap it returns.
+/// its float canvas twice (the document and one group), the planes of one
+/// layer as large as the document, and the bitmap it returns.
 uint64_t layerRenderMemoryNeed(const PsdHeader& header);
 
 }  // namespace pixolune
