@@ -269,6 +269,28 @@ RecolourSource::Recolour hueSaturation(const std::vector<uint8_t>& d) {
   };
 }
 
+// Brightness/contrast as Photoshop drew it before CS3 (the "legacy" form):
+// brightness shifts every level, contrast stretches about the mean.
+RecolourSource::Recolour legacyBrightnessContrast(double brightness, double contrast, double mean) {
+  const double m = mean / 255.0, shift = brightness / 255.0;
+  const double k = contrast >= 0 ? 1.0 / std::max(0.01, 1.0 - contrast / 100.0) : 1.0 + contrast / 100.0;
+  const ToneTable t([=](double x) { return (x + shift - m) * k + m; });
+  return perChannel(std::vector<ToneTable>(4, t));
+}
+
+// The legacy form from "brit", or from "CgEd" when it asks for it; the
+// newer form is not drawn (null).
+RecolourSource::Recolour brightnessContrast(const LayerRecord& layer) {
+  DescValue d;
+  if (const LayerBlock* b = layer.block("CgEd")) {
+    if (!parseBlockDescriptor(b->data, 4, &d) || !d.on("useLegacy", false)) return nullptr;
+    return legacyBrightnessContrast(d.num("Brgh", 0), d.num("Cntr", 0), d.num("means", 127));
+  }
+  const std::vector<uint8_t>& data = layer.block("brit")->data;
+  return legacyBrightnessContrast(static_cast<int16_t>(be(data, 0, 2)), static_cast<int16_t>(be(data, 2, 2)),
+                                  static_cast<double>(be(data, 4, 2)));
+}
+
 void invert(float* c, int n) {
   for (int i = 0; i < n; ++i) c[i] = 1.0f - c[i];
 }
@@ -304,6 +326,7 @@ AdjustmentSource makeAdjustmentSource(const LayerRecord& layer, int colours, con
   else if (const LayerBlock* b = layer.block("thrs")) f = threshold(b->data);
   else if (const LayerBlock* b = layer.block("hue2")) f = hueSaturation(b->data);
   else if (layer.block("nvrt")) f = invert;
+  else if (layer.block("brit") || layer.block("CgEd")) f = brightnessContrast(layer);
   if (f) {
     out.adjusts = true;
     out.source = std::make_unique<RecolourSource>(std::move(f));
