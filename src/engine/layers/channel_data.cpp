@@ -24,7 +24,8 @@ ReadStatus readPackBits(PsdFile& in, uint64_t pos, uint64_t length, int height, 
   uint64_t total = 0;
   for (int y = 0; y < height; ++y) total += bigEndian(table.data() + static_cast<size_t>(y) * cb, cb);
   if (total > length - table_bytes) return readCorrupt("layer channel: compressed rows run past the channel");
-  std::vector<uint8_t> packed(static_cast<size_t>(total));
+  thread_local std::vector<uint8_t> packed;  // Kept between channels: no allocation per channel.
+  packed.resize(static_cast<size_t>(total));
   if (!(st = in.read(pos + table_bytes, packed.size(), packed.data(), "layer channel")).ok) return st;
   size_t at = 0;
   for (int y = 0; y < height; ++y) {
@@ -94,7 +95,7 @@ bool unpackBits(const uint8_t* src, size_t n, uint8_t* dst, size_t size) {
 
 ReadStatus readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int height, int depth, int version,
                             ChannelPlane* plane) {
-  *plane = ChannelPlane();
+  plane->width = plane->height = 0;  // Empty until decoded; the buffers keep their memory.
   plane->depth = depth;
   if (depth != 8 && depth != 16) return readFault(ReadFault::kUnsupported, "layer channel: unsupported depth");
   if (ch.length < 2) return readCorrupt("layer channel: missing compression");
@@ -104,7 +105,11 @@ ReadStatus readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int 
   if (width <= 0 || height <= 0) return {};
   const int compression = static_cast<int>(bigEndian(word, 2));
   const size_t row_bytes = static_cast<size_t>(width) * static_cast<size_t>(depth / 8);
-  std::vector<uint8_t> data(row_bytes * static_cast<size_t>(height));
+  // 8-bit samples are decoded straight into the plane, 16-bit ones through a
+  // scratch buffer; both keep their memory from one layer to the next.
+  thread_local std::vector<uint8_t> scratch;
+  std::vector<uint8_t>& data = depth == 8 ? plane->bytes : scratch;
+  data.resize(row_bytes * static_cast<size_t>(height));
   const uint64_t pos = ch.offset + 2, length = ch.length - 2;
   if (compression == 0) st = readRaw(in, pos, length, &data);
   else if (compression == 1) st = readPackBits(in, pos, length, height, row_bytes, version, &data);
@@ -113,10 +118,7 @@ ReadStatus readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int 
   if (!st.ok) return st;
   if (compression == 3) undoPrediction(&data, width, height, depth);
   plane->width = width, plane->height = height;
-  if (depth == 8) {
-    plane->bytes = std::move(data);
-    return {};
-  }
+  if (depth == 8) return {};
   plane->words.resize(data.size() / 2);
   for (size_t i = 0; i < plane->words.size(); ++i)
     plane->words[i] = static_cast<uint16_t>(data[2 * i] << 8 | data[2 * i + 1]);

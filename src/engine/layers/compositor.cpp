@@ -18,6 +18,16 @@ struct LayerNode {
   std::vector<LayerNode> clipped;
 };
 
+// The 0..1 value of each byte.
+const float* byteScale() {
+  static const std::vector<float> table = [] {
+    std::vector<float> t(256);
+    for (int i = 0; i < 256; ++i) t[static_cast<size_t>(i)] = static_cast<float>(i) / 255.0f;
+    return t;
+  }();
+  return table.data();
+}
+
 // A pixel layer's colour and transparency planes as a source.
 class PlaneSource : public PixelSource {
  public:
@@ -35,11 +45,7 @@ class PlaneSource : public PixelSource {
  private:
   // Writes n samples from index `at` of the plane to every st-th float of out.
   static void spread(const ChannelPlane& p, size_t at, int n, float* out, int st, float missing) {
-    static const std::vector<float> kByte = [] {
-      std::vector<float> t(256);
-      for (int i = 0; i < 256; ++i) t[i] = i / 255.0f;
-      return t;
-    }();
+    const float* kByte = byteScale();
     if (p.empty()) {
       for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = missing;
     } else if (p.depth == 8) {
@@ -60,6 +66,7 @@ struct Context {
   int colours;
   LayerRect document;
   uint64_t canvas_bytes_left;  // For the canvases of groups, clipping groups and backdrops.
+  PlaneSource pixels;          // The planes of the layer being drawn, kept to save allocations.
 };
 
 // Holds the bytes of one more canvas while it lives; ok() is false when the
@@ -99,7 +106,10 @@ ReadStatus budgetCheck(const Context& cx, const LayerRect& r, int planes) {
 
 ReadStatus readPlane(Context& cx, const LayerRecord& layer, int id, const LayerRect& r, ChannelPlane* plane) {
   const LayerChannel* ch = findChannel(layer, id);
-  if (!ch) return {};
+  if (!ch) {
+    plane->width = plane->height = 0;
+    return {};
+  }
   return readChannelPlane(cx.in, *ch, r.width(), r.height(), cx.header.depth, cx.header.version, plane);
 }
 
@@ -197,9 +207,8 @@ ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool wi
     return {};
   }
   if (layer.rect.empty()) return {};
-  PlaneSource src;
-  if (!(st = loadPixels(cx, layer, &src)).ok) return st;
-  composeOnto(target, src, rule);
+  if (!(st = loadPixels(cx, layer, &cx.pixels)).ok) return st;
+  composeOnto(target, cx.pixels, rule);
   return {};
 }
 
@@ -278,7 +287,7 @@ ReadStatus mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set
   ReadStatus st = buildTree(set, &roots);
   if (!st.ok) return st;
   Context cx{in,     header, budget.layer_samples, notes, canvas->colours, LayerRect{0, 0, header.height, header.width},
-             budget.canvas_bytes};
+             budget.canvas_bytes, {}};
   return renderNodes(cx, roots, canvas);
 }
 
