@@ -291,6 +291,43 @@ RecolourSource::Recolour brightnessContrast(const LayerRecord& layer) {
                                   static_cast<double>(be(data, 4, 2)));
 }
 
+// HSL lightness of an RGB colour.
+float lightnessOf(const float* c) { return (std::max({c[0], c[1], c[2]}) + std::min({c[0], c[1], c[2]})) / 2.0f; }
+
+// Colour balance: shifts along cyan-red, magenta-green and yellow-blue,
+// each weighted by how much the pixel is a shadow, midtone or highlight;
+// with "preserve luminosity" the pixel keeps its lightness.
+RecolourSource::Recolour colourBalance(const std::vector<uint8_t>& d) {
+  float shift[3][3];  // Shadows, midtones, highlights; per channel, -1..1.
+  for (int range = 0; range < 3; ++range)
+    for (int c = 0; c < 3; ++c)
+      shift[range][c] = static_cast<int16_t>(be(d, static_cast<size_t>(6 * range + 2 * c), 2)) / 100.0f;
+  const bool keep_lightness = be(d, 18, 1) != 0;
+  return [=](float* c, int n) {
+    if (n < 3) return;
+    const float l = lightnessOf(c);
+    constexpr float a = 0.25f, b = 0.333f, scale = 0.7f;
+    const float w[3] = {std::clamp((l - b) / -a + 0.5f, 0.0f, 1.0f) * scale,
+                        std::clamp((l - b) / a + 0.5f, 0.0f, 1.0f) * std::clamp((l + b - 1) / -a + 0.5f, 0.0f, 1.0f) * scale,
+                        std::clamp((l + b - 1) / a + 0.5f, 0.0f, 1.0f) * scale};
+    for (int k = 0; k < 3; ++k) {
+      float v = c[k];
+      for (int range = 0; range < 3; ++range) v += shift[range][k] * w[range];
+      c[k] = std::clamp(v, 0.0f, 1.0f);
+    }
+    if (!keep_lightness) return;
+    const float now = lightnessOf(c);
+    const float hi = std::max({c[0], c[1], c[2]}), lo = std::min({c[0], c[1], c[2]});
+    const float sat = hi > lo ? (hi - lo) / (1.0f - std::fabs(2.0f * now - 1.0f) + 1e-6f) : 0.0f;
+    const float hue = hueOf(c);
+    if (hue < 0.0f) {
+      c[0] = c[1] = c[2] = l;
+      return;
+    }
+    hsbColour(hue, std::min(sat, 1.0f), l, c);
+  };
+}
+
 void invert(float* c, int n) {
   for (int i = 0; i < n; ++i) c[i] = 1.0f - c[i];
 }
@@ -298,7 +335,7 @@ void invert(float* c, int n) {
 // Adjustments this program cannot apply, by block key, for the debug output.
 const char* unsupportedAdjustment(const LayerRecord& layer) {
   static const std::pair<const char*, const char*> kKinds[] = {
-      {"blnc", "colour balance"}, {"selc", "selective colour"}, {"mixr", "channel mixer"},
+      {"selc", "selective colour"}, {"mixr", "channel mixer"},
       {"grdm", "gradient map"},   {"phfl", "photo filter"},     {"blwh", "black and white"},
       {"vibA", "vibrance"},       {"clrL", "colour lookup"},    {"hue ", "hue/saturation"}, {"CgEd", "brightness/contrast"}, {"brit", "brightness/contrast"},
       {"PtFl", "pattern fill"},
@@ -325,6 +362,7 @@ AdjustmentSource makeAdjustmentSource(const LayerRecord& layer, int colours, con
   else if (const LayerBlock* b = layer.block("post")) f = posterize(b->data);
   else if (const LayerBlock* b = layer.block("thrs")) f = threshold(b->data);
   else if (const LayerBlock* b = layer.block("hue2")) f = hueSaturation(b->data);
+  else if (const LayerBlock* b = layer.block("blnc")) f = colourBalance(b->data);
   else if (layer.block("nvrt")) f = invert;
   else if (layer.block("brit") || layer.block("CgEd")) f = brightnessContrast(layer);
   if (f) {

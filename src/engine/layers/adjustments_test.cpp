@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -143,6 +144,21 @@ TEST_F(AdjustmentLayerTest, HueSaturationMasterSettings) {
   auto light = apply(PsdMode::kRgb, {{100, 0, 255}}, "hue2", words({2, 0, 0, 0, 0, 0, 0, 50}) + ranges);
   ASSERT_EQ(1u, light.size());
   EXPECT_EQ((std::array<int, 3>{178, 128, 255}), light[0]);  // Halfway to white.
+}
+
+TEST_F(AdjustmentLayerTest, ColourBalanceShiftsTheTonesItNames) {
+  // Midtones fully towards red: a mid grey gains 0.7 of full red; a black
+  // pixel is a shadow and stays.
+  const std::string midtones_red = words({0, 0, 0, 100, 0, 0, 0, 0, 0}) + std::string("\0\0", 2);
+  auto out = apply(PsdMode::kRgb, {{128, 128, 128}, {0, 0, 0}}, "blnc", midtones_red);
+  ASSERT_EQ(2u, out.size());
+  EXPECT_EQ((std::array<int, 3>{255, 128, 128}), out[0]);
+  EXPECT_EQ((std::array<int, 3>{0, 0, 0}), out[1]);
+  const std::string keep = words({0, 0, 0, 100, 0, 0, 0, 0, 0}) + std::string("\x01\0", 2);
+  auto kept = apply(PsdMode::kRgb, {{128, 128, 128}}, "blnc", keep);
+  ASSERT_EQ(1u, kept.size());
+  EXPECT_NEAR(128, (std::max({kept[0][0], kept[0][1], kept[0][2]}) + std::min({kept[0][0], kept[0][1], kept[0][2]})) / 2.0, 1);
+  EXPECT_GT(kept[0][0], kept[0][1]);
 }
 
 TEST_F(AdjustmentLayerTest, UndrawableAdjustmentIsNamed) {
