@@ -180,7 +180,9 @@ RecolourSource::Recolour posterize(const std::vector<uint8_t>& d) {
 RecolourSource::Recolour threshold(const std::vector<uint8_t>& d) {
   const float level = std::clamp(static_cast<int>(be(d, 0, 2)), 1, 255) / 255.0f;
   return [level](float* c, int n) {
-    const float l = n >= 3 ? 0.299f * c[0] + 0.587f * c[1] + 0.114f * c[2] : c[0];
+    // CMYK as stored: each colour's light is what its ink and the black leave.
+    const float k = n == 4 ? c[3] : 1.0f;
+    const float l = n >= 3 ? (0.299f * c[0] + 0.587f * c[1] + 0.114f * c[2]) * k : c[0];
     for (int i = 0; i < n; ++i) c[i] = l >= level ? 1.0f : 0.0f;
   };
 }
