@@ -157,12 +157,15 @@ RecolourSource::Recolour curves(const std::vector<uint8_t>& d, int colours) {
   return perChannel(std::move(tables));
 }
 
-// Exposure works on linear light: exposure in stops and offset there, then gamma.
-RecolourSource::Recolour exposure(const std::vector<uint8_t>& d) {
+// Exposure works on linear light: exposure in stops and offset there, then
+// gamma. RGB is taken as gamma 2.2; greyscale's working space (dot gain
+// 20 %) is close to gamma 1.75.
+RecolourSource::Recolour exposure(const std::vector<uint8_t>& d, int colours) {
   const double stops = beFloat(d, 2), offset = beFloat(d, 6), gamma = std::max(0.01f, beFloat(d, 10));
+  const double g = colours == 1 ? 1.75 : 2.2;
   const ToneTable t([=](double x) {
-    const double lin = std::pow(x, 2.2) * std::pow(2.0, stops) + offset;
-    return std::pow(std::max(0.0, lin), 1.0 / (2.2 * gamma));
+    const double lin = std::pow(x, g) * std::pow(2.0, stops) + offset;
+    return std::pow(std::max(0.0, lin), 1.0 / (g * gamma));
   });
   return perChannel(std::vector<ToneTable>(4, t));
 }
@@ -171,8 +174,9 @@ RecolourSource::Recolour posterize(const std::vector<uint8_t>& d) {
   const int levels = std::clamp(static_cast<int>(be(d, 0, 2)), 2, 255);
   return [levels](float* c, int n) {
     for (int i = 0; i < n; ++i) {
-      const float step = std::min(std::floor(c[i] * levels), static_cast<float>(levels - 1));
-      c[i] = step / (levels - 1);
+      // Bands are cut on the 8-bit level, also in 16-bit documents.
+      const float step = std::floor(std::round(c[i] * 255.0f) * static_cast<float>(levels) / 256.0f);
+      c[i] = std::min(step, static_cast<float>(levels - 1)) / static_cast<float>(levels - 1);
     }
   };
 }
@@ -360,7 +364,7 @@ AdjustmentSource makeAdjustmentSource(const LayerRecord& layer, int colours, con
   RecolourSource::Recolour f;
   if (const LayerBlock* b = layer.block("levl")) f = levels(b->data, colours);
   else if (const LayerBlock* b = layer.block("curv")) f = curves(b->data, colours);
-  else if (const LayerBlock* b = layer.block("expA")) f = exposure(b->data);
+  else if (const LayerBlock* b = layer.block("expA")) f = exposure(b->data, colours);
   else if (const LayerBlock* b = layer.block("post")) f = posterize(b->data);
   else if (const LayerBlock* b = layer.block("thrs")) f = threshold(b->data);
   else if (const LayerBlock* b = layer.block("hue2")) f = hueSaturation(b->data);
