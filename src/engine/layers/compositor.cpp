@@ -1,8 +1,10 @@
 #include "engine/layers/compositor.h"
 
+#include <cmath>
 #include <memory>
 
 #include "engine/layers/adjustments.h"
+#include "engine/layers/descriptor.h"
 #include "engine/layers/layer_effects.h"
 #include "engine/layers/vector_mask.h"
 
@@ -161,14 +163,33 @@ ComposeRule ruleFor(const LayerRecord& layer, bool with_opacity) {
 
 ReadStatus renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* target);
 
+// An artboard shows its layers only inside its rectangle: a mask of it.
+bool artboardMask(const LayerRecord& layer, PlaneMask* out) {
+  const LayerBlock* b = layer.block("artb");
+  if (!b) b = layer.block("artd");
+  DescValue d;
+  if (!b || !parseBlockDescriptor(b->data, 4, &d)) return false;
+  const DescValue* r = d.get("artboardRect");
+  if (!r) return false;
+  LayerRect rect{static_cast<int>(std::lround(r->num("Top ", 0))), static_cast<int>(std::lround(r->num("Left", 0))),
+                 static_cast<int>(std::lround(r->num("Btom", 0))), static_cast<int>(std::lround(r->num("Rght", 0)))};
+  if (rect.empty() || rect.width() > kMaxLayerSide || rect.height() > kMaxLayerSide) return false;
+  out->rect = rect;
+  out->outside = 0.0f;
+  out->plane.width = rect.width(), out->plane.height = rect.height(), out->plane.depth = 8;
+  out->plane.bytes.assign(static_cast<size_t>(rect.width()) * rect.height(), 255);
+  return true;
+}
+
 ReadStatus drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha) {
   const LayerRecord& layer = *node.layer;
-  PlaneMask masks[2];
+  PlaneMask masks[2], artboard;
   ComposeRule rule = ruleFor(layer, with_opacity);
   rule.keep_alpha = keep_alpha;
   if (!layer.section_blend_key.empty()) rule.mode = blendModeFromKey(layer.section_blend_key);
   ReadStatus st = loadMasks(cx, layer, &masks, &rule);
   if (!st.ok) return st;
+  if (artboardMask(layer, &artboard)) rule.masks.push_back(&artboard);
   // A pass-through group with a fill opacity below full is merged on its
   // own, as a normal group, as Photoshop does.
   if (rule.mode == BlendMode::kPassThrough && !keep_alpha && layer.fill_opacity == 255) {

@@ -184,5 +184,28 @@ TEST_F(FillLayerTest, UnreadableFillIsNamedAndLeftOut) {
   EXPECT_EQ("drawn from its layers without colour fill", lastDecodeNote());
 }
 
+TEST_F(FillLayerTest, ArtboardShowsItsLayersOnlyInsideItsRectangle) {
+  PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 4, 1, 0, [](int, int, int) { return 0.0; });
+  doc.resources = {testing::versionInfo(false)};
+  PsdLayer end, inside, board;
+  end.section = 3;
+  inside.bottom = 1, inside.right = 4;
+  for (int c = 0; c < 3; ++c) inside.channels.push_back({c, std::vector<double>(4, 200), 1});
+  Desc d;
+  d.object("artboard", 1).item("artboardRect", "Objc").object("classFloatRect", 4);
+  d.item("Top ", "doub").number(0).item("Left", "doub").number(1).item("Btom", "doub").number(1).item("Rght", "doub").number(3);
+  board.section = 1, board.section_blend_key = "pass", board.blocks = {{"artb", d.block()}};
+  doc.layers = {end, inside, board};
+  ASSERT_TRUE(testing::writePsdFile(path_, doc));
+  std::string reason;
+  BitmapPtr image(decodeDocument(path_, 0, &reason));
+  ASSERT_TRUE(image) << reason;
+  ASSERT_EQ(32u, FreeImage_GetBPP(image.get()));
+  EXPECT_EQ(0, pixel(image.get(), 0)[FI_RGBA_ALPHA]);
+  EXPECT_EQ(255, pixel(image.get(), 1)[FI_RGBA_ALPHA]);
+  EXPECT_EQ(200, pixel(image.get(), 2)[FI_RGBA_GREEN]);
+  EXPECT_EQ(0, pixel(image.get(), 3)[FI_RGBA_ALPHA]);
+}
+
 }  // namespace
 }  // namespace pixolune
