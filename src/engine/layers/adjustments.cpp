@@ -353,6 +353,13 @@ const char* unsupportedAdjustment(const LayerRecord& layer) {
 
 }  // namespace
 
+bool drawsWithoutPixels(const LayerRecord& layer) {
+  static const char* const kKeys[] = {"levl", "curv", "expA", "post", "thrs", "nvrt", "hue2", "blnc", "SoCo", "GdFl"};
+  for (const char* key : kKeys)
+    if (layer.block(key)) return true;
+  return unsupportedAdjustment(layer) != nullptr;
+}
+
 AdjustmentSource makeAdjustmentSource(const LayerRecord& layer, int colours, const LayerRect& document,
                                       std::string* left_out) {
   AdjustmentSource out;

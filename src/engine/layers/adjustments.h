@@ -26,6 +26,10 @@ struct AdjustmentSource {
 AdjustmentSource makeAdjustmentSource(const LayerRecord& layer, int colours, const LayerRect& document,
                                       std::string* left_out);
 
+/// True for the layers that draw without pixels of their own: adjustment
+/// and fill layers of every kind, drawable or not.
+bool drawsWithoutPixels(const LayerRecord& layer);
+
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_ENGINE_LAYERS_ADJUSTMENTS_H_

@@ -210,7 +210,8 @@ ReadStatus drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool wi
   return {};
 }
 
-ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha) {
+ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha,
+                     const std::vector<const PlaneMask*>& clip_masks = {}) {
   if (node.group) return drawGroup(cx, node, target, with_opacity, keep_alpha);
   const LayerRecord& layer = *node.layer;
   noteEffects(layer, &cx.notes->left_out);
@@ -219,6 +220,7 @@ ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool wi
   rule.keep_alpha = keep_alpha;
   ReadStatus st = loadMasks(cx, layer, &masks, &rule);
   if (!st.ok) return st;
+  rule.masks.insert(rule.masks.end(), clip_masks.begin(), clip_masks.end());
   std::string left_out;
   AdjustmentSource adjustment = makeAdjustmentSource(layer, cx.colours, cx.document, &left_out);
   if (!left_out.empty()) cx.notes->left_out.insert(left_out);
@@ -236,8 +238,23 @@ ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool wi
 // A layer with layers clipped to it: they are merged on the base's own
 // pixels, and the result is laid on the target by the base's blend mode
 // and opacity.
+// Layers clipped to an adjustment or a fill without pixels: the base covers
+// everything its masks let through, so each clipped layer is drawn on the
+// target through the base's masks.
+ReadStatus drawOnPixellessBase(Context& cx, const LayerNode& node, Canvas* target) {
+  ReadStatus st = drawLayer(cx, node, target, true, false);
+  if (!st.ok) return st;
+  PlaneMask masks[2];
+  ComposeRule base_rule;
+  if (!(st = loadMasks(cx, *node.layer, &masks, &base_rule)).ok) return st;
+  for (const LayerNode& c : node.clipped)
+    if (c.layer->visible && !(st = drawLayer(cx, c, target, true, false, base_rule.masks)).ok) return st;
+  return {};
+}
+
 ReadStatus drawClipGroup(Context& cx, const LayerNode& node, Canvas* target) {
   const LayerRecord& base = *node.layer;
+  if (!node.group && base.rect.empty() && drawsWithoutPixels(base)) return drawOnPixellessBase(cx, node, target);
   const LayerRect area = node.group ? target->area : intersect(target->area, base.rect);
   if (area.empty() && !node.group) return {};
   CanvasTicket ticket(cx, area);

@@ -402,6 +402,27 @@ TEST_F(LayerMergeTest, InvertAdjustmentRecolourswithinItsMask) {
   }
 }
 
+TEST_F(LayerMergeTest, LayerClippedToAnAdjustmentFollowsItsMask) {
+  // An invert over the left half, and a two-level posterize clipped to it:
+  // the left half's green 0.6 becomes 0.4, then 0; the right half stays.
+  const Kind k = kKinds[0];
+  PsdDocument doc = document(k, 4, 1);
+  doc.layers.push_back(solidLayer(k, 0, 0, 1, 4, {0.2, 0.6, 0.8}, opaque));
+  PsdLayer base;
+  base.blocks = {{"nvrt", ""}};
+  addHalfMask(k, &base, 0, 0);
+  PsdLayer clipped;
+  clipped.blocks = {{"post", std::string("\0\x02\0\0", 4)}};
+  clipped.clipped = true;
+  doc.layers.push_back(base);
+  doc.layers.push_back(clipped);
+  Image im = render(doc);
+  EXPECT_EQ(0.0, im.at(0, 0)[1]);
+  EXPECT_NEAR(0.6, im.at(3, 0)[1], 0.6 / 255);
+  doc.layers.back().clipped = false;  // Unclipped, the posterize reaches the right half too.
+  EXPECT_EQ(1.0, render(doc).at(3, 0)[1]);
+}
+
 class LayerMemoryTest : public LayerMergeTest {
  protected:
   void TearDown() override { setDecodeMemoryLimit(defaultMemoryLimit()); }
