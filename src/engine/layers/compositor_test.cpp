@@ -188,6 +188,22 @@ TEST_F(LayerMergeTest, CmykLayersGetTheColoursOfAStoredComposite) {
   }
 }
 
+TEST_F(LayerMergeTest, TransparentCmykKeepsItsAlpha) {
+  for (int depth : {8, 16}) {
+    const Kind k{PsdMode::kCmyk, depth, "CMYK"};
+    PsdDocument doc = document(k, 3, 1);
+    const double alphas[] = {0.0, 0.5, 1.0};
+    doc.layers.push_back(solidLayer(k, 0, 0, 1, 3, {1.0, 0.0, 1.0, 1.0}, [&](int x, int) { return alphas[x]; }));
+    Image im = render(doc);
+    ASSERT_TRUE(im.alpha) << depth;
+    for (int x = 0; x < 3; ++x) EXPECT_NEAR(std::round(alphas[x] * k.full()) / k.full(), im.at(x, 0)[3], k.tolerance()) << x;
+    // Full magenta ink: red stays, green goes, at half alpha as at full.
+    EXPECT_GT(im.at(2, 0)[0], 0.9) << depth;
+    EXPECT_LT(im.at(2, 0)[1], 0.3) << depth;
+    EXPECT_NEAR(im.at(2, 0)[1], im.at(1, 0)[1], 2.0 / 255) << depth;
+  }
+}
+
 TEST_F(LayerMergeTest, EveryCompressionGivesTheSamePixels) {
   for (const Kind& k : kKinds) {
     std::vector<Image> images;

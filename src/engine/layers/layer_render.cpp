@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engine/bitmap.h"
+#include "engine/composite.h"
 #include "engine/layers/compositor.h"
 #include "engine/psd_file.h"
 
@@ -77,29 +78,57 @@ void put(std::string* out, uint64_t v, int bytes) {
 }
 
 // CMYK goes through the decoder itself, so its colours match a stored
-// composite's: the canvas becomes a one-layer-free document in memory, its
-// transparency blended over white as Photoshop stores it.
+// composite's: the canvas becomes a document in memory, blended over white
+// as Photoshop stores it.
 FIBITMAP* cmykThroughDecoder(const Canvas& c, int depth, bool alpha, int flags) {
-  const int w = c.area.width(), h = c.area.height(), planes = alpha ? 5 : 4;
+  const int w = c.area.width(), h = c.area.height();
   std::string psd = "8BPS";
-  put(&psd, 1, 2), put(&psd, 0, 6), put(&psd, static_cast<uint64_t>(planes), 2);
+  put(&psd, 1, 2), put(&psd, 0, 6), put(&psd, 4, 2);
   put(&psd, static_cast<uint64_t>(h), 4), put(&psd, static_cast<uint64_t>(w), 4);
   put(&psd, static_cast<uint64_t>(depth), 2), put(&psd, kModeCmyk, 2);
   put(&psd, 0, 4), put(&psd, 0, 4), put(&psd, 0, 4), put(&psd, 0, 2);
   const int bytes = depth / 8;
-  psd.reserve(psd.size() + static_cast<size_t>(w) * h * planes * bytes);
-  for (int p = 0; p < planes; ++p)
+  psd.reserve(psd.size() + static_cast<size_t>(w) * h * 4 * bytes);
+  for (int p = 0; p < 4; ++p)
     for (int y = 0; y < h; ++y) {
       const float* s = c.at(c.area.left, c.area.top + y);
       for (int x = 0; x < w; ++x, s += c.stride()) {
-        const float a = s[4];
-        const float v = p == 4 ? a : alpha ? s[p] * a + (1.0f - a) : s[p];
+        const float v = alpha ? s[p] * s[4] + (1.0f - s[4]) : s[p];
         put(&psd, bytes == 1 ? to8(v) : to16(v), bytes);
       }
     }
   std::unique_ptr<FIMEMORY, MemoryCloser> mem(
       FreeImage_OpenMemory(reinterpret_cast<BYTE*>(psd.data()), static_cast<DWORD>(psd.size())));
   return mem ? FreeImage_LoadFromMemory(FIF_PSD, mem.get(), flags) : nullptr;
+}
+
+// The canvas's alpha put into the decoder's RGB bitmap, whose colours then
+// lose the white they were blended over. Null when the bitmap is of
+// another kind (CMYK kept as CMYK stays matted and opaque).
+FIBITMAP* withCanvasAlpha(FIBITMAP* rgb, const Canvas& c) {
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(rgb);
+  FIBITMAP* out = type == FIT_RGB16 ? FreeImage_ConvertToRGBA16(rgb)
+                  : type == FIT_BITMAP && FreeImage_GetBPP(rgb) == 24 ? FreeImage_ConvertTo32Bits(rgb)
+                                                                      : nullptr;
+  if (!out) return nullptr;
+  const int w = c.area.width(), h = c.area.height();
+  for (int y = 0; y < h; ++y) {
+    BYTE* line = FreeImage_GetScanLine(out, h - 1 - y);
+    const float* s = c.at(c.area.left, c.area.top + y);
+    for (int x = 0; x < w; ++x, s += c.stride()) {
+      if (type == FIT_RGB16) reinterpret_cast<FIRGBA16*>(line)[x].alpha = to16(s[4]);
+      else line[4 * x + FI_RGBA_ALPHA] = to8(s[4]);
+    }
+  }
+  removeWhiteMatte(out);
+  return out;
+}
+
+FIBITMAP* cmykBitmap(const Canvas& c, int depth, bool alpha, int flags) {
+  BitmapPtr decoded(cmykThroughDecoder(c, depth, alpha, flags));
+  if (!decoded || !alpha) return decoded.release();
+  FIBITMAP* with_alpha = withCanvasAlpha(decoded.get(), c);
+  return with_alpha ? with_alpha : decoded.release();
 }
 
 std::string joinNotes(const MergeNotes& notes) {
@@ -172,7 +201,7 @@ LayerRendering renderLayers(const std::string& path, const PsdHeader& header, in
     return out;
   }
   const bool alpha = !opaque(canvas);
-  if (header.mode == kModeCmyk) out.image = cmykThroughDecoder(canvas, header.depth, alpha, flags);
+  if (header.mode == kModeCmyk) out.image = cmykBitmap(canvas, header.depth, alpha, flags);
   else out.image = header.depth == 8 ? toBitmap8(canvas, alpha) : toBitmap16(canvas, alpha);
   if (!out.image) out.reason = "the drawn layers could not be made into an image";
   out.note = joinNotes(notes);

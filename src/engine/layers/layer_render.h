@@ -25,7 +25,9 @@ struct LayerRendering {
 /// kind the decoder gives for a stored composite of the same document: RGB
 /// and greyscale at their depth (with alpha when any pixel is not opaque,
 /// colour not blended with white), CMYK through the decoder's own colour
-/// conversion (kept as CMYK with PSD_CMYK in `flags`). Fails (null image)
+/// conversion (kept as CMYK with PSD_CMYK in `flags`; with transparency
+/// the converted colours lose the white again and get the alpha, except
+/// when kept as CMYK, which stays blended over white). Fails (null image)
 /// for documents without layers, for colour modes other than RGB, greyscale
 /// and CMYK, for depths other than 8 and 16, when the layers cannot be read,
 /// and when the canvas would need more than `memory_limit` bytes (0: no
