@@ -26,14 +26,18 @@ struct ChannelPlane {
   }
 };
 
-/// Decodes the channel `ch` of a width x height rectangle with `depth` bits
-/// per sample (8 or 16) from the file. Fails with kCorrupt when the data
-/// does not make exactly the rectangle's samples (short, overlong rows,
-/// malformed PackBits or ZIP), kUnsupported for an unknown compression or
-/// depth. An empty rectangle gives an empty plane. `version` is the
-/// document's (2: large document format, 4-byte PackBits row counts).
+/// Decodes the part `keep` (relative to the channel's own width x height
+/// rectangle) of channel `ch`, with `depth` bits per sample (8 or 16), into
+/// *plane, which then covers keep's intersection with the rectangle; rows
+/// and columns outside it are skipped, or decoded and dropped. Fails with
+/// kCorrupt when the data does not make the rectangle's samples (short
+/// data, overlong or malformed PackBits rows, malformed or short ZIP data
+/// up to the last kept row), kUnsupported for an unknown depth. An empty
+/// rectangle or part gives an empty plane. `version` is the document's (2:
+/// large document format, 4-byte PackBits row counts). *plane keeps its
+/// buffers' memory for the next call.
 ReadStatus readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int height, int depth, int version,
-                            ChannelPlane* plane);
+                            const LayerRect& keep, ChannelPlane* plane);
 
 /// Expands PackBits data into exactly `size` bytes; false when it does not fit.
 bool unpackBits(const uint8_t* src, size_t n, uint8_t* dst, size_t size);

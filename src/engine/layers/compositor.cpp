@@ -106,24 +106,28 @@ ReadStatus budgetCheck(const Context& cx, const LayerRect& r, int planes) {
   return {};
 }
 
-ReadStatus readPlane(Context& cx, const LayerRecord& layer, int id, const LayerRect& r, ChannelPlane* plane) {
+// Reads the part `visible` (document coordinates) of a channel over `r`.
+ReadStatus readPlane(Context& cx, const LayerRecord& layer, int id, const LayerRect& r, const LayerRect& visible,
+                     ChannelPlane* plane) {
   const LayerChannel* ch = findChannel(layer, id);
   if (!ch) {
     plane->width = plane->height = 0;
     return {};
   }
-  return readChannelPlane(cx.in, *ch, r.width(), r.height(), cx.header.depth, cx.header.version, plane);
+  const LayerRect keep{visible.top - r.top, visible.left - r.left, visible.bottom - r.top, visible.right - r.left};
+  return readChannelPlane(cx.in, *ch, r.width(), r.height(), cx.header.depth, cx.header.version, keep, plane);
 }
 
 ReadStatus loadMask(Context& cx, const LayerRecord& layer, const LayerMask& mask, PlaneMask* out, bool* used) {
   *used = false;
   if (!mask.present || mask.disabled || !findChannel(layer, mask.channel)) return {};
-  ReadStatus st = budgetCheck(cx, mask.rect, 1);
+  const LayerRect visible = intersect(mask.rect, cx.document);
+  ReadStatus st = budgetCheck(cx, visible, 1);
   if (!st.ok) return st;
-  out->rect = mask.rect;
+  out->rect = visible;  // Beyond the document the mask is never asked.
   out->outside = mask.default_colour / 255.0f;
   out->density = mask.density / 255.0f;
-  if (!(st = readPlane(cx, layer, mask.channel, mask.rect, &out->plane)).ok) return st;
+  if (!(st = readPlane(cx, layer, mask.channel, mask.rect, visible, &out->plane)).ok) return st;
   *used = true;
   return {};
 }
@@ -144,14 +148,15 @@ ReadStatus loadMasks(Context& cx, const LayerRecord& layer, PlaneMask (*masks)[2
   return {};
 }
 
+// The planes of the part of the layer inside the document.
 ReadStatus loadPixels(Context& cx, const LayerRecord& layer, PlaneSource* src) {
-  src->rect = layer.rect;
-  ReadStatus st = budgetCheck(cx, layer.rect, cx.colours + 1);
+  src->rect = intersect(layer.rect, cx.document);
+  ReadStatus st = budgetCheck(cx, src->rect, cx.colours + 1);
   if (!st.ok) return st;
   src->colour.resize(static_cast<size_t>(cx.colours));
   for (int c = 0; c < cx.colours; ++c)
-    if (!(st = readPlane(cx, layer, c, layer.rect, &src->colour[c])).ok) return st;
-  return readPlane(cx, layer, kChannelTransparency, layer.rect, &src->alpha);
+    if (!(st = readPlane(cx, layer, c, layer.rect, src->rect, &src->colour[c])).ok) return st;
+  return readPlane(cx, layer, kChannelTransparency, layer.rect, src->rect, &src->alpha);
 }
 
 ComposeRule ruleFor(const LayerRecord& layer, bool with_opacity) {
@@ -229,7 +234,7 @@ ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool wi
     composeOnto(target, *adjustment.source, rule);
     return {};
   }
-  if (layer.rect.empty()) return {};
+  if (intersect(layer.rect, cx.document).empty()) return {};
   if (!(st = loadPixels(cx, layer, &cx.pixels)).ok) return st;
   composeOnto(target, cx.pixels, rule);
   return {};

@@ -475,5 +475,21 @@ TEST_F(LayerMemoryTest, GroupsNestedBeyondTheLimitAreRefused) {
   EXPECT_EQ(100, render(doc).width);
 }
 
+TEST_F(LayerMemoryTest, LayerFarBeyondTheDocumentCostsOnlyItsVisiblePart) {
+  // 200000 x 2 samples per plane would not fit the limit; the 4 x 2 inside do.
+  for (int compression : {0, 1, 3}) {
+    const Kind k = kKinds[0];
+    PsdDocument doc = document(k, 4, 2);
+    doc.layers.push_back(solidLayer(k, 0, -100000, 2, 100000, {0.2, 0.4, 0.6},
+                                    [](int x, int) { return x == 100001 ? 0.0 : 1.0; }, compression));
+    setDecodeMemoryLimit(64 * 1024);
+    Image im = render(doc);
+    ASSERT_EQ(4, im.width) << compression;
+    EXPECT_NEAR(0.4, im.at(0, 1)[1], 0.6 / 255) << compression;
+    EXPECT_EQ(0.0, im.at(1, 0)[3]) << compression;  // Column 100001 of the layer is document column 1.
+    EXPECT_EQ(1.0, im.at(2, 0)[3]) << compression;
+  }
+}
+
 }  // namespace
 }  // namespace pixolune

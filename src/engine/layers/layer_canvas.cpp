@@ -64,13 +64,6 @@ void normalRow(float* d, const float* s, int w, int n, float opacity) {
 
 }  // namespace
 
-LayerRect intersect(const LayerRect& a, const LayerRect& b) {
-  LayerRect r{std::max(a.top, b.top), std::max(a.left, b.left), std::min(a.bottom, b.bottom),
-              std::min(a.right, b.right)};
-  if (r.empty()) return LayerRect();
-  return r;
-}
-
 void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& rule) {
   const LayerRect r = intersect(canvas->area, source.bounds());
   if (r.empty() || rule.opacity <= 0.0f) return;

@@ -83,9 +83,6 @@ class CanvasSource : public PixelSource {
   const Canvas& canvas_;
 };
 
-/// The intersection of two rectangles (empty when they do not meet).
-LayerRect intersect(const LayerRect& a, const LayerRect& b);
-
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_ENGINE_LAYERS_LAYER_CANVAS_H_

@@ -21,6 +21,13 @@ struct LayerRect {
   bool empty() const { return width() == 0 || height() == 0; }
 };
 
+/// The intersection of two rectangles (empty when they do not meet).
+inline LayerRect intersect(const LayerRect& a, const LayerRect& b) {
+  const LayerRect r{a.top > b.top ? a.top : b.top, a.left > b.left ? a.left : b.left,
+                    a.bottom < b.bottom ? a.bottom : b.bottom, a.right < b.right ? a.right : b.right};
+  return r.empty() ? LayerRect() : r;
+}
+
 /// Channel identifiers of layer channels beyond the colour channels.
 enum LayerChannelId : int {
   kChannelTransparency = -1,
