@@ -206,7 +206,8 @@ void writeOwnLayerRecord(Out& out, const PsdLayer& layer, const std::vector<std:
   } else {
     out.u32(0);
   }
-  out.u32(0);  // blending ranges
+  out.u32(static_cast<uint32_t>(layer.blend_ranges.size()));
+  out.raw(layer.blend_ranges);
   std::string name = layer.name.substr(0, 255);
   out.u8(static_cast<uint8_t>(name.size())), out.raw(name);
   while ((name.size() + 1) % 4) out.u8(0), name += ' ';

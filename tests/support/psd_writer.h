@@ -53,6 +53,7 @@ struct PsdLayer {
   int mask_default = 0;         // 0 or 255.
   int mask_flags = 0;           // 2: disabled; 8: rendered from a vector mask.
   int mask_density = -1;        // Written as the user mask density parameter when 0..255.
+  std::string blend_ranges;     // Blending ranges as stored (composite grey source, backdrop, ...).
   int section = -1;             // "lsct" type when 0..3 (1 open group, 3 group end).
   std::string section_blend_key;  // A group's blend key in its "lsct", or empty.
   std::vector<std::pair<std::string, std::string>> blocks;  // Further blocks: four-letter key, data.

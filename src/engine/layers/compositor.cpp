@@ -159,10 +159,21 @@ ReadStatus loadPixels(Context& cx, const LayerRecord& layer, PlaneSource* src) {
   return readPlane(cx, layer, kChannelTransparency, layer.rect, src->rect, &src->alpha);
 }
 
+// The first two blending ranges are the composite grey's: source, then backdrop.
+void readBlendRanges(const LayerRecord& layer, ComposeRule* rule) {
+  const std::vector<uint8_t>& r = layer.blend_ranges;
+  if (r.size() < 8) return;
+  rule->source_range = {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2]),
+                        static_cast<float>(r[3])};
+  rule->backdrop_range = {static_cast<float>(r[4]), static_cast<float>(r[5]), static_cast<float>(r[6]),
+                          static_cast<float>(r[7])};
+}
+
 ComposeRule ruleFor(const LayerRecord& layer, bool with_opacity) {
   ComposeRule rule;
   rule.mode = blendModeFromKey(layer.blend_key);
   rule.opacity = layer.fill_opacity / 255.0f * (with_opacity ? layer.opacity / 255.0f : 1.0f);
+  readBlendRanges(layer, &rule);
   return rule;
 }
 

@@ -439,6 +439,25 @@ TEST_F(LayerMergeTest, LayerClippedToAnAdjustmentFollowsItsMask) {
   EXPECT_EQ(1.0, render(doc).at(3, 0)[1]);
 }
 
+TEST_F(LayerMergeTest, BlendIfRangesHideDarkSourceAndBrightBackdrop) {
+  const Kind k = kKinds[2];  // Grey.
+  PsdDocument doc = document(k, 4, 1);
+  const double under[] = {0.0, 0.0, 1.0, 0.5}, over[] = {100 / 255.0, 200 / 255.0, 200 / 255.0, 150 / 255.0};
+  PsdLayer bottom = solidLayer(k, 0, 0, 1, 4, {0}, opaque);
+  for (int x = 0; x < 4; ++x) bottom.channels[1].samples[x] = std::round(under[x] * 255);
+  PsdLayer top = solidLayer(k, 0, 0, 1, 4, {0}, opaque);
+  for (int x = 0; x < 4; ++x) top.channels[1].samples[x] = std::round(over[x] * 255);
+  // Source: nothing below 128. Backdrop: all up to 100, fading out to nothing at 200.
+  top.blend_ranges = std::string("\x80\x80\xff\xff\x00\x00\x64\xc8", 8);
+  doc.layers = {bottom, top};
+  Image im = render(doc);
+  EXPECT_NEAR(0.0, im.at(0, 0)[0], 0.6 / 255);               // Source 100 is too dark: the backdrop shows.
+  EXPECT_NEAR(200 / 255.0, im.at(1, 0)[0], 0.6 / 255);       // Light source on a dark backdrop.
+  EXPECT_NEAR(1.0, im.at(2, 0)[0], 0.6 / 255);               // Backdrop 255 is too bright.
+  const double w = (200 - 128) / 100.0;                       // Backdrop 128: the source at 72 %.
+  EXPECT_NEAR(150 / 255.0 * w + 128 / 255.0 * (1 - w), im.at(3, 0)[0], 1.0 / 255);
+}
+
 class LayerMemoryTest : public LayerMergeTest {
  protected:
   void TearDown() override { setDecodeMemoryLimit(defaultMemoryLimit()); }

@@ -62,7 +62,21 @@ void normalRow(float* d, const float* s, int w, int n, float opacity) {
   }
 }
 
+// The grey of a pixel on the 0..255 scale, for blend-if.
+float grey255(const float* c, int n) {
+  if (n == 1) return c[0] * 255.0f;
+  const float k = n == 4 ? c[3] : 1.0f;
+  return (0.3f * c[0] + 0.59f * c[1] + 0.11f * c[2]) * k * 255.0f;
+}
+
 }  // namespace
+
+float BlendRange::weight(float v) const {
+  if (v < black_from || v > white_to) return 0.0f;
+  if (v < black_to) return (v - black_from) / (black_to - black_from);
+  if (v > white_from) return (white_to - v) / (white_to - white_from);
+  return 1.0f;
+}
 
 void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& rule) {
   const LayerRect r = intersect(canvas->area, source.bounds());
@@ -72,7 +86,8 @@ void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& r
   for (int y = r.top; y < r.bottom; ++y) {
     source.row(r.left, y, w, *canvas, row.data());
     float* dst = canvas->at(r.left, y);
-    if (plainMode(rule.mode) && rule.mode != BlendMode::kDissolve && rule.masks.empty() && !rule.keep_alpha) {
+    if (plainMode(rule.mode) && rule.mode != BlendMode::kDissolve && rule.masks.empty() && !rule.keep_alpha &&
+        !rule.blend_if()) {
       normalRow(dst, row.data(), w, n, rule.opacity);
       continue;
     }
@@ -81,8 +96,10 @@ void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& r
       float as = s[n] * rule.opacity;
       for (const PlaneMask* m : rule.masks) as *= m->at(r.left + i, y);
       if (rule.mode == BlendMode::kDissolve) as = dissolveNoise(r.left + i, y) < as ? 1.0f : 0.0f;
+      float* d = dst + static_cast<size_t>(i) * st;
+      if (rule.blend_if()) as *= rule.source_range.weight(grey255(s, n)) * rule.backdrop_range.weight(grey255(d, n));
       if (as <= 0.0f) continue;
-      composePixel(dst + static_cast<size_t>(i) * st, s, std::min(as, 1.0f), n, rule);
+      composePixel(d, s, std::min(as, 1.0f), n, rule);
     }
   }
 }

@@ -54,11 +54,23 @@ struct PlaneMask {
 };
 
 /// How a source is put on the canvas.
+/// "Blend if" on the grey of source and backdrop: each range, on the
+/// 0..255 scale, lets nothing through below `black_from` and above
+/// `white_to`, everything between `black_to` and `white_from`, and fades
+/// in between.
+struct BlendRange {
+  float black_from = 0, black_to = 0, white_from = 255, white_to = 255;
+  bool all() const { return black_to <= 0 && white_from >= 255; }
+  float weight(float grey255) const;
+};
+
 struct ComposeRule {
   BlendMode mode = BlendMode::kNormal;
   float opacity = 1.0f;                 // Opacity times fill, 0..1.
   std::vector<const PlaneMask*> masks;  // Multiplied into the source's alpha.
   bool keep_alpha = false;              // Clipped: the canvas's own alpha stays (source atop).
+  BlendRange source_range, backdrop_range;  // Blend if, on the composite grey.
+  bool blend_if() const { return !source_range.all() || !backdrop_range.all(); }
 };
 
 /// Composes the source onto the canvas where both exist. Colour follows the
