@@ -1,121 +1,12 @@
 #include "engine/layers/compositor.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <functional>
-
-#include "engine/bitmap.h"
 #include "engine/conversion_job.h"
-#include "engine/decode.h"
 #include "engine/format_table.h"
-#include "engine/pipeline.h"
-#include "platform/helper_process.h"
+#include "engine/layers/layer_test_support.h"
 #include "settings/settings.h"
-#include "support/psd_writer.h"
-#include "support/test_util.h"
 
 namespace pixolune {
 namespace {
-
-using testing::PsdDocument;
-using testing::PsdLayer;
-using testing::PsdLayerChannel;
-using testing::PsdMode;
-
-// A decoded bitmap as RGBA on the 0..1 scale, top row first.
-struct Image {
-  int width = 0, height = 0;
-  bool alpha = false;
-  std::vector<double> px;
-  const double* at(int x, int y) const { return &px[(static_cast<size_t>(y) * width + x) * 4]; }
-};
-
-Image imageOf(FIBITMAP* dib) {
-  Image im;
-  im.width = static_cast<int>(FreeImage_GetWidth(dib)), im.height = static_cast<int>(FreeImage_GetHeight(dib));
-  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(dib);
-  const unsigned bpp = FreeImage_GetBPP(dib);
-  im.alpha = type == FIT_RGBA16 || (type == FIT_BITMAP && bpp == 32);
-  im.px.resize(static_cast<size_t>(im.width) * im.height * 4);
-  for (int y = 0; y < im.height; ++y) {
-    const BYTE* b = FreeImage_GetScanLine(dib, im.height - 1 - y);
-    const WORD* w = reinterpret_cast<const WORD*>(b);
-    for (int x = 0; x < im.width; ++x) {
-      double* p = &im.px[(static_cast<size_t>(y) * im.width + x) * 4];
-      p[3] = 1.0;
-      if (type == FIT_UINT16) p[0] = p[1] = p[2] = w[x] / 65535.0;
-      else if (type == FIT_RGB16 || type == FIT_RGBA16) {
-        const int n = type == FIT_RGBA16 ? 4 : 3;
-        for (int c = 0; c < n; ++c) p[c] = w[n * x + c] / 65535.0;
-      } else if (bpp == 8) {
-        p[0] = p[1] = p[2] = b[x] / 255.0;
-      } else {
-        const int n = static_cast<int>(bpp / 8);
-        p[0] = b[n * x + FI_RGBA_RED] / 255.0, p[1] = b[n * x + FI_RGBA_GREEN] / 255.0;
-        p[2] = b[n * x + FI_RGBA_BLUE] / 255.0;
-        if (n == 4) p[3] = b[n * x + FI_RGBA_ALPHA] / 255.0;
-      }
-    }
-  }
-  return im;
-}
-
-// One kind of document the merge must handle.
-struct Kind {
-  PsdMode mode;
-  int depth;
-  const char* name;
-  int colours() const { return testing::colourChannels(mode); }
-  double full() const { return depth == 16 ? 65535.0 : 255.0; }
-  double tolerance() const { return depth == 16 ? 1.5 / 65535.0 : 0.6 / 255.0; }
-};
-
-const Kind kKinds[] = {{PsdMode::kRgb, 8, "RGB 8"}, {PsdMode::kRgb, 16, "RGB 16"},
-                       {PsdMode::kGrey, 8, "grey 8"}, {PsdMode::kGrey, 16, "grey 16"}};
-
-// A layer over (top, left, bottom, right) whose colour channel c is colour[c]
-// (0..1) and whose alpha at (x, y) inside the layer is alpha(x, y).
-PsdLayer solidLayer(const Kind& k, int top, int left, int bottom, int right, const std::vector<double>& colour,
-                    const std::function<double(int, int)>& alpha, int compression = 1) {
-  PsdLayer layer;
-  layer.top = top, layer.left = left, layer.bottom = bottom, layer.right = right;
-  const size_t n = static_cast<size_t>(bottom - top) * (right - left);
-  PsdLayerChannel a{-1, {}, compression};
-  for (int y = top; y < bottom; ++y)
-    for (int x = left; x < right; ++x) a.samples.push_back(std::round(alpha(x - left, y - top) * k.full()));
-  layer.channels.push_back(a);
-  for (int c = 0; c < k.colours(); ++c)
-    layer.channels.push_back({c, std::vector<double>(n, std::round(colour[c] * k.full())), compression});
-  return layer;
-}
-
-double opaque(int, int) { return 1.0; }
-
-class LayerMergeTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { initImageLibrary(); }
-  // A document of this kind whose composite is a blank placeholder.
-  static PsdDocument document(const Kind& k, int w, int h) {
-    PsdDocument doc = testing::makeDocument(k.mode, k.depth, w, h, 0, [](int, int, int) { return 0.0; });
-    doc.resources = {testing::versionInfo(false)};
-    return doc;
-  }
-  Image render(const PsdDocument& doc, std::string* reason = nullptr) {
-    EXPECT_TRUE(testing::writePsdFile(path_, doc));
-    std::string why;
-    BitmapPtr dib(decodeDocument(path_, 0, &why));
-    if (reason) *reason = why;
-    EXPECT_TRUE(dib || reason) << why;
-    return dib ? imageOf(dib.get()) : Image();
-  }
-  // The grey or RGB value of colour c of `colour` as the bitmap shows it.
-  static double shown(const Kind& k, const std::vector<double>& colour, int c) {
-    return k.colours() == 1 ? colour[0] : colour[c];
-  }
-  testing::TempDir dir_;
-  std::string path_ = dir_.file("layers.psd");
-};
 
 TEST_F(LayerMergeTest, NormalLayerWithOpacityAndFillOverOpaqueBackdrop) {
   const double alphas[] = {0.0, 0.25, 0.5, 1.0};
@@ -254,15 +145,6 @@ TEST_F(LayerMergeTest, UnreadableLayersAreRefusedWithTheReason) {
   EXPECT_EQ("the document holds no composite image (saved without maximum compatibility) and its layers cannot "
             "be read: layer channel: malformed ZIP data",
             reason);
-}
-
-// A mask over the left half of a 4 x 1 layer, 1.0 inside (0.5 in the
-// second column); outside it the mask's default colour.
-void addHalfMask(const Kind& k, PsdLayer* layer, int default_colour, int flags) {
-  layer->has_mask = true;
-  layer->mask_top = 0, layer->mask_left = 0, layer->mask_bottom = 1, layer->mask_right = 2;
-  layer->mask_default = default_colour, layer->mask_flags = flags;
-  layer->channels.push_back({-2, {k.full(), std::round(128 / 255.0 * k.full())}, 1});
 }
 
 TEST_F(LayerMergeTest, MaskDefaultColourFillsOutsideItsRectangle) {
@@ -456,58 +338,6 @@ TEST_F(LayerMergeTest, BlendIfRangesHideDarkSourceAndBrightBackdrop) {
   EXPECT_NEAR(1.0, im.at(2, 0)[0], 0.6 / 255);               // Backdrop 255 is too bright.
   const double w = (200 - 128) / 100.0;                       // Backdrop 128: the source at 72 %.
   EXPECT_NEAR(150 / 255.0 * w + 128 / 255.0 * (1 - w), im.at(3, 0)[0], 1.0 / 255);
-}
-
-class LayerMemoryTest : public LayerMergeTest {
- protected:
-  void TearDown() override { setDecodeMemoryLimit(defaultMemoryLimit()); }
-};
-
-TEST_F(LayerMemoryTest, CanvasBeyondTheLimitIsRefusedWithTheReason) {
-  const Kind k = kKinds[0];
-  PsdDocument doc = document(k, 100, 100);
-  doc.layers.push_back(solidLayer(k, 0, 0, 100, 100, {0, 0, 0}, opaque));
-  setDecodeMemoryLimit(100 * 100 * 20);  // Enough for the composite, not for the float canvas.
-  std::string reason;
-  render(doc, &reason);
-  EXPECT_EQ("the document holds no composite image (saved without maximum compatibility) and drawing its layers "
-            "needs more memory than the limit allows",
-            reason);
-}
-
-TEST_F(LayerMemoryTest, GroupsNestedBeyondTheLimitAreRefused) {
-  const Kind k = kKinds[0];
-  PsdDocument doc = document(k, 100, 100);
-  PsdLayer end, group;
-  end.section = 3, group.section = 1, group.section_blend_key = "norm";
-  for (int i = 0; i < 6; ++i) doc.layers.push_back(end);
-  doc.layers.push_back(solidLayer(k, 0, 0, 100, 100, {0, 0, 0}, opaque));
-  for (int i = 0; i < 6; ++i) doc.layers.push_back(group);
-  setDecodeMemoryLimit(100 * 100 * 60);  // Room for the canvas and one group of it.
-  std::string reason;
-  render(doc, &reason);
-  EXPECT_EQ("the document holds no composite image (saved without maximum compatibility) and its layers cannot "
-            "be read: its groups need more memory than the limit allows",
-            reason);
-  doc.layers.erase(doc.layers.begin(), doc.layers.begin() + 5);
-  doc.layers.resize(3);  // One group: fits.
-  EXPECT_EQ(100, render(doc).width);
-}
-
-TEST_F(LayerMemoryTest, LayerFarBeyondTheDocumentCostsOnlyItsVisiblePart) {
-  // 200000 x 2 samples per plane would not fit the limit; the 4 x 2 inside do.
-  for (int compression : {0, 1, 3}) {
-    const Kind k = kKinds[0];
-    PsdDocument doc = document(k, 4, 2);
-    doc.layers.push_back(solidLayer(k, 0, -100000, 2, 100000, {0.2, 0.4, 0.6},
-                                    [](int x, int) { return x == 100001 ? 0.0 : 1.0; }, compression));
-    setDecodeMemoryLimit(64 * 1024);
-    Image im = render(doc);
-    ASSERT_EQ(4, im.width) << compression;
-    EXPECT_NEAR(0.4, im.at(0, 1)[1], 0.6 / 255) << compression;
-    EXPECT_EQ(0.0, im.at(1, 0)[3]) << compression;  // Column 100001 of the layer is document column 1.
-    EXPECT_EQ(1.0, im.at(2, 0)[3]) << compression;
-  }
 }
 
 }  // namespace

@@ -161,21 +161,42 @@ uint64_t layerRenderMemoryNeed(const PsdHeader& header) {
   return 2 * c.canvas + c.layer + c.bitmap;
 }
 
+namespace {
+
+// Why a document of this header is not drawn, or empty when it can be.
+std::string refusal(const PsdHeader& header, uint64_t memory_limit) {
+  if (header.mode != kModeRgb && header.mode != kModeGrey && header.mode != kModeCmyk)
+    return "layers are drawn only in RGB, greyscale and CMYK documents";
+  if (header.depth != 8 && header.depth != 16) return "layers are drawn only at 8 and 16 bits per channel";
+  if (memory_limit != 0 && layerRenderMemoryNeed(header) > memory_limit)
+    return "drawing its layers needs more memory than the limit allows";
+  return "";
+}
+
+// The need counts one group canvas and one document-sized layer; what the
+// limit leaves beyond it is shared between more of either.
+MergeBudget budgetFor(const PsdHeader& header, uint64_t memory_limit) {
+  MergeBudget budget;
+  if (memory_limit == 0) return budget;
+  const RenderCosts c = costsOf(header);
+  const uint64_t spare = (memory_limit - layerRenderMemoryNeed(header)) / 2;
+  budget.layer_samples = (c.layer + spare) / static_cast<uint64_t>(header.depth / 8);
+  budget.canvas_bytes = c.canvas + spare;
+  return budget;
+}
+
+FIBITMAP* bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags) {
+  const bool alpha = !opaque(canvas);
+  if (header.mode == kModeCmyk) return cmykBitmap(canvas, header.depth, alpha, flags);
+  return header.depth == 8 ? toBitmap8(canvas, alpha) : toBitmap16(canvas, alpha);
+}
+
+}  // namespace
+
 LayerRendering renderLayers(const std::string& path, const PsdHeader& header, int flags, uint64_t memory_limit) {
   LayerRendering out;
-  if (header.mode != kModeRgb && header.mode != kModeGrey && header.mode != kModeCmyk) {
-    out.reason = "layers are drawn only in RGB, greyscale and CMYK documents";
-    return out;
-  }
-  if (header.depth != 8 && header.depth != 16) {
-    out.reason = "layers are drawn only at 8 and 16 bits per channel";
-    return out;
-  }
-  const uint64_t need = layerRenderMemoryNeed(header);
-  if (memory_limit != 0 && need > memory_limit) {
-    out.reason = "drawing its layers needs more memory than the limit allows";
-    return out;
-  }
+  out.reason = refusal(header, memory_limit);
+  if (!out.reason.empty()) return out;
   LayerSet set;
   ReadStatus st = readLayerRecords(path, header, &set);
   PsdFile in;
@@ -186,23 +207,12 @@ LayerRendering renderLayers(const std::string& path, const PsdHeader& header, in
   }
   Canvas canvas(LayerRect{0, 0, header.height, header.width}, colourChannelCount(header.mode));
   MergeNotes notes;
-  // The need counts one group canvas and one document-sized layer; what
-  // the limit leaves beyond it is shared between more of either.
-  MergeBudget budget;
-  if (memory_limit != 0) {
-    const RenderCosts c = costsOf(header);
-    const uint64_t spare = (memory_limit - need) / 2;
-    budget.layer_samples = (c.layer + spare) / static_cast<uint64_t>(header.depth / 8);
-    budget.canvas_bytes = c.canvas + spare;
-  }
-  if (st.ok) st = mergeLayers(in, header, set, budget, &canvas, &notes);
+  if (st.ok) st = mergeLayers(in, header, set, budgetFor(header, memory_limit), &canvas, &notes);
   if (!st.ok) {
     out.reason = "its layers cannot be read: " + st.message;
     return out;
   }
-  const bool alpha = !opaque(canvas);
-  if (header.mode == kModeCmyk) out.image = cmykBitmap(canvas, header.depth, alpha, flags);
-  else out.image = header.depth == 8 ? toBitmap8(canvas, alpha) : toBitmap16(canvas, alpha);
+  out.image = bitmapOf(canvas, header, flags);
   if (!out.image) out.reason = "the drawn layers could not be made into an image";
   out.note = joinNotes(notes);
   return out;
