@@ -237,6 +237,10 @@ ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool wi
   ReadStatus st = loadMasks(cx, layer, &masks, &rule);
   if (!st.ok) return st;
   rule.masks.insert(rule.masks.end(), clip_masks.begin(), clip_masks.end());
+  if (cx.header.mode == kModeLab && layer.rect.empty() && drawsWithoutPixels(layer)) {
+    cx.notes->left_out.insert("adjustment and fill layers of Lab documents");  // Their colours are not Lab's.
+    return {};
+  }
   std::string left_out;
   AdjustmentSource adjustment = makeAdjustmentSource(layer, cx.colours, cx.document, &left_out);
   if (!left_out.empty()) cx.notes->left_out.insert(left_out);

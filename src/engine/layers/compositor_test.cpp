@@ -95,6 +95,30 @@ TEST_F(LayerMergeTest, TransparentCmykKeepsItsAlpha) {
   }
 }
 
+TEST_F(LayerMergeTest, LabLayersGetTheColoursOfAStoredComposite) {
+  for (int depth : {8, 16}) {
+    const Kind k{PsdMode::kLab, depth, "Lab"};
+    // A saturated orange over a dull blue, half covered.
+    const std::vector<double> under = {0.4, 0.55, 0.3}, over = {0.7, 0.7, 0.85};
+    PsdDocument doc = document(k, 2, 1);
+    doc.layers.push_back(solidLayer(k, 0, 0, 1, 2, under, opaque));
+    doc.layers.push_back(solidLayer(k, 0, 0, 1, 2, over, [](int x, int) { return x == 0 ? 0.0 : 0.5; }));
+    Image drawn = render(doc);
+    PsdDocument stored = testing::makeDocument(PsdMode::kLab, depth, 2, 1, 0, [&](int c, int x, int) {
+      // From the samples as the layers store them.
+      const double a = x == 0 ? 0.0 : std::round(0.5 * k.full()) / k.full();
+      const double u = std::round(under[c] * k.full()), o = std::round(over[c] * k.full());
+      return std::round(u * (1 - a) + o * a);
+    });
+    ASSERT_TRUE(testing::writePsdFile(path_, stored));
+    BitmapPtr composite(decodeDocument(path_, 0, nullptr));
+    ASSERT_TRUE(composite);
+    Image want = imageOf(composite.get());
+    for (int x = 0; x < 2; ++x)
+      for (int c = 0; c < 3; ++c) EXPECT_NEAR(want.at(x, 0)[c], drawn.at(x, 0)[c], 1.0 / 255) << depth << " " << x;
+  }
+}
+
 TEST_F(LayerMergeTest, EveryCompressionGivesTheSamePixels) {
   for (const Kind& k : kKinds) {
     std::vector<Image> images;

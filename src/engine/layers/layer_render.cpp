@@ -77,29 +77,48 @@ void put(std::string* out, uint64_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
-// CMYK goes through the decoder itself, so its colours match a stored
-// composite's: the canvas becomes a document in memory, blended over white
-// as Photoshop stores it.
-FIBITMAP* cmykThroughDecoder(const Canvas& c, int depth, bool alpha, int flags) {
-  const int w = c.area.width(), h = c.area.height();
+constexpr size_t kMemoryHeader = 26 + 4 + 4 + 4 + 2;
+
+// The canvas as a document in memory with a raw composite, its
+// transparency blended over the mode's white as Photoshop stores it.
+std::string memoryDocument(const Canvas& c, int mode, int depth, bool alpha) {
+  const int w = c.area.width(), h = c.area.height(), n = c.colours;
+  const float neutral = depth == 8 ? 128.0f / 255.0f : 32768.0f / 65535.0f;  // Lab's a and b of grey.
   std::string psd = "8BPS";
-  put(&psd, 1, 2), put(&psd, 0, 6), put(&psd, 4, 2);
+  put(&psd, 1, 2), put(&psd, 0, 6), put(&psd, static_cast<uint64_t>(n), 2);
   put(&psd, static_cast<uint64_t>(h), 4), put(&psd, static_cast<uint64_t>(w), 4);
-  put(&psd, static_cast<uint64_t>(depth), 2), put(&psd, kModeCmyk, 2);
+  put(&psd, static_cast<uint64_t>(depth), 2), put(&psd, static_cast<uint64_t>(mode), 2);
   put(&psd, 0, 4), put(&psd, 0, 4), put(&psd, 0, 4), put(&psd, 0, 2);
   const int bytes = depth / 8;
-  psd.reserve(psd.size() + static_cast<size_t>(w) * h * 4 * bytes);
-  for (int p = 0; p < 4; ++p)
+  psd.reserve(psd.size() + static_cast<size_t>(w) * h * n * bytes);
+  for (int p = 0; p < n; ++p) {
+    const float white = mode == kModeLab && p > 0 ? neutral : 1.0f;
     for (int y = 0; y < h; ++y) {
       const float* s = c.at(c.area.left, c.area.top + y);
       for (int x = 0; x < w; ++x, s += c.stride()) {
-        const float v = alpha ? s[p] * s[4] + (1.0f - s[4]) : s[p];
+        const float v = alpha ? s[p] * s[n] + white * (1.0f - s[n]) : s[p];
         put(&psd, bytes == 1 ? to8(v) : to16(v), bytes);
       }
     }
+  }
+  return psd;
+}
+
+FIBITMAP* decodeMemory(std::string& psd, int flags) {
   std::unique_ptr<FIMEMORY, MemoryCloser> mem(
       FreeImage_OpenMemory(reinterpret_cast<BYTE*>(psd.data()), static_cast<DWORD>(psd.size())));
   return mem ? FreeImage_LoadFromMemory(FIF_PSD, mem.get(), flags) : nullptr;
+}
+
+// 16-bit Lab gets its colours from its own planes, as a stored composite does.
+bool recolourLab16(const std::string& psd, FIBITMAP* image, int w, int h) {
+  const size_t plane = static_cast<size_t>(w) * h * 2;
+  std::vector<uint8_t> planes[3];
+  for (int p = 0; p < 3; ++p) {
+    const char* at = psd.data() + kMemoryHeader + p * plane;
+    planes[p].assign(at, at + plane);
+  }
+  return setLab16Colours(image, planes[0], planes[1], planes[2]);
 }
 
 // The canvas's alpha put into the decoder's RGB bitmap, whose colours then
@@ -116,17 +135,25 @@ FIBITMAP* withCanvasAlpha(FIBITMAP* rgb, const Canvas& c) {
     BYTE* line = FreeImage_GetScanLine(out, h - 1 - y);
     const float* s = c.at(c.area.left, c.area.top + y);
     for (int x = 0; x < w; ++x, s += c.stride()) {
-      if (type == FIT_RGB16) reinterpret_cast<FIRGBA16*>(line)[x].alpha = to16(s[4]);
-      else line[4 * x + FI_RGBA_ALPHA] = to8(s[4]);
+      if (type == FIT_RGB16) reinterpret_cast<FIRGBA16*>(line)[x].alpha = to16(s[c.colours]);
+      else line[4 * x + FI_RGBA_ALPHA] = to8(s[c.colours]);
     }
   }
   removeWhiteMatte(out);
   return out;
 }
 
-FIBITMAP* cmykBitmap(const Canvas& c, int depth, bool alpha, int flags) {
-  BitmapPtr decoded(cmykThroughDecoder(c, depth, alpha, flags));
-  if (!decoded || !alpha) return decoded.release();
+// CMYK and Lab go through the decoder itself, so their colours match a
+// stored composite's; with transparency the converted colours get the
+// canvas's alpha (unless kept as CMYK or Lab).
+FIBITMAP* throughDecoder(const Canvas& c, int mode, int depth, bool alpha, int flags) {
+  std::string psd = memoryDocument(c, mode, depth, alpha);
+  BitmapPtr decoded(decodeMemory(psd, flags));
+  const bool converted = (flags & (PSD_CMYK | PSD_LAB)) == 0;
+  if (decoded && mode == kModeLab && depth == 16 && converted &&
+      !recolourLab16(psd, decoded.get(), c.area.width(), c.area.height()))
+    return nullptr;
+  if (!decoded || !alpha || !converted) return decoded.release();
   FIBITMAP* with_alpha = withCanvasAlpha(decoded.get(), c);
   return with_alpha ? with_alpha : decoded.release();
 }
@@ -165,8 +192,8 @@ namespace {
 
 // Why a document of this header is not drawn, or empty when it can be.
 std::string refusal(const PsdHeader& header, uint64_t memory_limit) {
-  if (header.mode != kModeRgb && header.mode != kModeGrey && header.mode != kModeCmyk)
-    return "layers are drawn only in RGB, greyscale and CMYK documents";
+  if (header.mode != kModeRgb && header.mode != kModeGrey && header.mode != kModeCmyk && header.mode != kModeLab)
+    return "layers are drawn only in RGB, greyscale, CMYK and Lab documents";
   if (header.depth != 8 && header.depth != 16) return "layers are drawn only at 8 and 16 bits per channel";
   if (memory_limit != 0 && layerRenderMemoryNeed(header) > memory_limit)
     return "drawing its layers needs more memory than the limit allows";
@@ -187,7 +214,8 @@ MergeBudget budgetFor(const PsdHeader& header, uint64_t memory_limit) {
 
 FIBITMAP* bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags) {
   const bool alpha = !opaque(canvas);
-  if (header.mode == kModeCmyk) return cmykBitmap(canvas, header.depth, alpha, flags);
+  if (header.mode == kModeCmyk || header.mode == kModeLab)
+    return throughDecoder(canvas, header.mode, header.depth, alpha, flags);
   return header.depth == 8 ? toBitmap8(canvas, alpha) : toBitmap16(canvas, alpha);
 }
 

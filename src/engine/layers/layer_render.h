@@ -25,11 +25,11 @@ struct LayerRendering {
 /// kind the decoder gives for a stored composite of the same document: RGB
 /// and greyscale at their depth (with alpha when any pixel is not opaque,
 /// colour not blended with white), CMYK through the decoder's own colour
-/// conversion (kept as CMYK with PSD_CMYK in `flags`; with transparency
-/// the converted colours lose the white again and get the alpha, except
-/// when kept as CMYK, which stays blended over white). Fails (null image)
-/// for documents without layers, for colour modes other than RGB, greyscale
-/// and CMYK, for depths other than 8 and 16, when the layers cannot be read,
+/// conversion (kept as CMYK with PSD_CMYK in `flags`), Lab likewise (kept
+/// with PSD_LAB); with transparency the converted colours lose the white
+/// again and get the alpha, while kept CMYK or Lab stays blended over
+/// white. Fails (null image) for documents without layers, for colour
+/// modes other than RGB, greyscale, CMYK and Lab, for depths other than 8 and 16, when the layers cannot be read,
 /// and when the canvas would need more than `memory_limit` bytes (0: no
 /// limit). REQUIRES: header was filled by readPsdHeader from the same file.
 /// Holds no shared state.
