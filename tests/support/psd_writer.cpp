@@ -140,11 +140,20 @@ std::string zip(const std::string& data) {
   return out;
 }
 
-// Differences along each row, as "ZIP with prediction" stores them.
+// Differences along each row, as "ZIP with prediction" stores them; 32-bit
+// rows first put all first bytes, then all second bytes, and so on.
 std::string predicted(std::string rows, int width, int height, int depth) {
   const size_t row = static_cast<size_t>(width) * (depth / 8);
   for (int y = 0; y < height; ++y) {
     char* p = rows.data() + static_cast<size_t>(y) * row;
+    if (depth == 32) {
+      std::string planar(row, '\0');
+      for (size_t x = 0; x < static_cast<size_t>(width); ++x)
+        for (size_t b = 0; b < 4; ++b) planar[b * static_cast<size_t>(width) + x] = p[4 * x + b];
+      for (size_t i = row - 1; i > 0; --i) planar[i] = static_cast<char>(planar[i] - planar[i - 1]);
+      std::copy(planar.begin(), planar.end(), p);
+      continue;
+    }
     for (int x = width - 1; x > 0; --x) {
       if (depth == 8) {
         p[x] = static_cast<char>(p[x] - p[x - 1]);

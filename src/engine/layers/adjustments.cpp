@@ -361,10 +361,10 @@ bool drawsWithoutPixels(const LayerRecord& layer) {
 }
 
 AdjustmentSource makeAdjustmentSource(const LayerRecord& layer, int colours, const LayerRect& document,
-                                      std::string* left_out) {
+                                      std::string* left_out, bool linear) {
   AdjustmentSource out;
   if (layer.block("SoCo") || layer.block("GdFl")) {
-    if (layer.rect.empty()) out.source = makeFillSource(layer, colours, document);
+    if (layer.rect.empty()) out.source = makeFillSource(layer, colours, document, linear);
     if (!out.source && layer.rect.empty()) *left_out = layer.block("SoCo") ? "colour fill" : "gradient fill";
     return out;
   }

@@ -72,8 +72,18 @@ ReadStatus readPackBits(PsdFile& in, uint64_t pos, uint64_t length, int height, 
   return {};
 }
 
-// Undoes the difference coding of "ZIP with prediction" in one row.
+// Undoes the difference coding of "ZIP with prediction" in one row. For
+// 32-bit samples the row holds all first bytes, then all second bytes, and
+// so on, and the differences run over that whole row of bytes.
 void undoPrediction(uint8_t* p, int width, int depth) {
+  if (depth == 32) {
+    const size_t n = static_cast<size_t>(width) * 4;
+    for (size_t i = 1; i < n; ++i) p[i] = static_cast<uint8_t>(p[i] + p[i - 1]);
+    std::vector<uint8_t> planar(p, p + n);
+    for (size_t x = 0; x < static_cast<size_t>(width); ++x)
+      for (size_t b = 0; b < 4; ++b) p[4 * x + b] = planar[b * static_cast<size_t>(width) + x];
+    return;
+  }
   if (depth == 8) {
     for (int x = 1; x < width; ++x) p[x] = static_cast<uint8_t>(p[x] + p[x - 1]);
     return;
@@ -140,7 +150,7 @@ ReadStatus readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int 
                             const LayerRect& keep, ChannelPlane* plane) {
   plane->width = plane->height = 0;  // Empty until decoded; the buffers keep their memory.
   plane->depth = depth;
-  if (depth != 8 && depth != 16) return readFault(ReadFault::kUnsupported, "layer channel: unsupported depth");
+  if (depth != 8 && depth != 16 && depth != 32) return readFault(ReadFault::kUnsupported, "layer channel: unsupported depth");
   if (ch.length < 2) return readCorrupt("layer channel: missing compression");
   uint8_t word[2];
   ReadStatus st = in.read(ch.offset, 2, word, "layer channel");
@@ -149,7 +159,7 @@ ReadStatus readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int 
   if (width <= 0 || height <= 0 || kept.empty()) return {};
   const int compression = static_cast<int>(bigEndian(word, 2));
   const size_t bps = static_cast<size_t>(depth / 8), row_bytes = static_cast<size_t>(width) * bps;
-  // 8-bit samples are decoded straight into the plane, 16-bit ones through a
+  // 8-bit samples are decoded straight into the plane, deeper ones through a
   // scratch buffer; both keep their memory from one layer to the next.
   thread_local std::vector<uint8_t> scratch;
   std::vector<uint8_t>& data = depth == 8 ? plane->bytes : scratch;
@@ -163,6 +173,14 @@ ReadStatus readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int 
   if (!st.ok) return st;
   plane->width = kept.width(), plane->height = kept.height();
   if (depth == 8) return {};
+  if (depth == 32) {
+    plane->floats.resize(data.size() / 4);
+    for (size_t i = 0; i < plane->floats.size(); ++i) {
+      const uint32_t bits = static_cast<uint32_t>(bigEndian(data.data() + 4 * i, 4));
+      std::memcpy(&plane->floats[i], &bits, 4);
+    }
+    return {};
+  }
   plane->words.resize(data.size() / 2);
   for (size_t i = 0; i < plane->words.size(); ++i)
     plane->words[i] = static_cast<uint16_t>(data[2 * i] << 8 | data[2 * i + 1]);

@@ -53,9 +53,12 @@ class PlaneSource : public PixelSource {
     } else if (p.depth == 8) {
       const uint8_t* s = p.bytes.data() + at;
       for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = kByte[s[i]];
-    } else {
+    } else if (p.depth == 16) {
       const uint16_t* s = p.words.data() + at;
       for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = s[i] * (1.0f / 65535.0f);
+    } else {
+      const float* s = p.floats.data() + at;
+      for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = s[i];
     }
   }
 };
@@ -242,7 +245,7 @@ ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool wi
     return {};
   }
   std::string left_out;
-  AdjustmentSource adjustment = makeAdjustmentSource(layer, cx.colours, cx.document, &left_out);
+  AdjustmentSource adjustment = makeAdjustmentSource(layer, cx.colours, cx.document, &left_out, cx.header.depth == 32);
   if (!left_out.empty()) cx.notes->left_out.insert(left_out);
   if (adjustment.source) {
     rule.keep_alpha = rule.keep_alpha || adjustment.adjusts;

@@ -134,6 +134,26 @@ TEST_F(LayerMergeTest, EveryCompressionGivesTheSamePixels) {
   }
 }
 
+TEST_F(LayerMergeTest, FloatingPointLayersKeepLightAboveOne) {
+  // 32-bit documents hold linear light; a half-covering layer of 3.0 over 0.5.
+  for (int compression : {0, 1, 2, 3}) {
+    const Kind k{PsdMode::kRgb, 32, "RGB 32"};
+    PsdDocument doc = document(k, 2, 1);
+    PsdLayer under = solidLayer(k, 0, 0, 1, 2, {0.5, 0.5, 0.5}, opaque, compression);
+    PsdLayer over = solidLayer(k, 0, 0, 1, 2, {3.0, 0.25, 0.0}, [](int x, int) { return x == 0 ? 0.0 : 0.5; }, compression);
+    doc.layers = {under, over};
+    ASSERT_TRUE(testing::writePsdFile(path_, doc));
+    std::string reason;
+    BitmapPtr image(decodeDocument(path_, 0, &reason));
+    ASSERT_TRUE(image) << reason;
+    ASSERT_EQ(FIT_RGBF, FreeImage_GetImageType(image.get()));
+    const FIRGBF* row = reinterpret_cast<const FIRGBF*>(FreeImage_GetScanLine(image.get(), 0));
+    EXPECT_FLOAT_EQ(0.5f, row[0].red) << compression;
+    EXPECT_FLOAT_EQ(1.75f, row[1].red) << compression;
+    EXPECT_FLOAT_EQ(0.375f, row[1].green) << compression;
+  }
+}
+
 TEST_F(LayerMergeTest, DocumentWithoutCompositeIsConvertedNotBlank) {
   const Kind k = kKinds[0];
   PsdDocument doc = document(k, 4, 4);

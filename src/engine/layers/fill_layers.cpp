@@ -127,14 +127,17 @@ void sampleStops(const std::vector<DescValue>& stops, int count, F value, std::v
 
 class GradientSource : public PixelSource {
  public:
-  GradientSource(const DescValue& fill, int colours, const LayerRect& box) : colours_(colours) {
+  GradientSource(const DescValue& fill, int colours, const LayerRect& box, bool linear) : colours_(colours) {
     const DescValue* grad = fill.get("Grad");
     std::vector<std::vector<float>> col, opa;
     static const std::vector<DescValue> kNone;
     const DescValue* stops = grad ? grad->get("Clrs") : nullptr;
     const DescValue* trans = grad ? grad->get("Trns") : nullptr;
     sampleStops(stops ? stops->list : kNone, colours, [&](const DescValue& s, float* v) {
-      return descriptorColour(s.get("Clr "), colours, v);
+      if (!descriptorColour(s.get("Clr "), colours, v)) return false;
+      if (linear)
+        for (int c = 0; c < colours; ++c) v[c] = std::pow(v[c], 2.2f);
+      return true;
     }, &col);
     sampleStops(trans ? trans->list : kNone, 1, [](const DescValue& s, float* v) {
       v[0] = static_cast<float>(s.num("Opct", 100) / 100.0);
@@ -189,11 +192,14 @@ class GradientSource : public PixelSource {
 
 }  // namespace
 
-std::unique_ptr<PixelSource> makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document) {
+std::unique_ptr<PixelSource> makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document,
+                                            bool linear) {
   DescValue d;
   if (const LayerBlock* b = layer.block("SoCo")) {
     float colour[4];
     if (!parseBlockDescriptor(b->data, 4, &d) || !descriptorColour(d.get("Clr "), colours, colour)) return nullptr;
+    if (linear)
+      for (int c = 0; c < colours; ++c) colour[c] = std::pow(colour[c], 2.2f);
     return std::make_unique<SolidSource>(colour, colours);
   }
   if (const LayerBlock* b = layer.block("GdFl")) {
@@ -201,7 +207,7 @@ std::unique_ptr<PixelSource> makeFillSource(const LayerRecord& layer, int colour
     const DescValue* grad = d.get("Grad");
     const DescValue* form = grad ? grad->get("GrdF") : nullptr;
     if (form && form->class_id != "CstS") return nullptr;  // Noise gradients are not drawn.
-    return std::make_unique<GradientSource>(d, colours, document);
+    return std::make_unique<GradientSource>(d, colours, document, linear);
   }
   return nullptr;
 }

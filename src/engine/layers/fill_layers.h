@@ -18,8 +18,11 @@ namespace pixolune {
 bool descriptorColour(const DescValue* colour, int colours, float* out);
 
 /// The source of a solid colour or gradient fill layer over `document`, or
-/// null when the layer is neither or its descriptor cannot be read.
-std::unique_ptr<PixelSource> makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document);
+/// null when the layer is neither or its descriptor cannot be read. With
+/// `linear` (32-bit documents, which hold linear light) the colours, given
+/// for the screen, are taken to linear light with gamma 2.2.
+std::unique_ptr<PixelSource> makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document,
+                                            bool linear = false);
 
 }  // namespace pixolune
 

@@ -73,6 +73,28 @@ FIBITMAP* toBitmap16(const Canvas& c, bool alpha) {
   return dib;
 }
 
+// 32-bit documents as floating-point bitmaps, values as they are (light
+// may exceed 1.0); grey with alpha as RGBA, as the decoder's repair does.
+FIBITMAP* toBitmapFloat(const Canvas& c, bool alpha) {
+  const int w = c.area.width(), h = c.area.height();
+  const bool grey_plain = c.colours == 1 && !alpha;
+  FIBITMAP* dib = FreeImage_AllocateT(grey_plain ? FIT_FLOAT : alpha ? FIT_RGBAF : FIT_RGBF, w, h);
+  if (!dib) return nullptr;
+  const int step = grey_plain ? 1 : alpha ? 4 : 3;
+  for (int y = 0; y < h; ++y) {
+    float* p = reinterpret_cast<float*>(FreeImage_GetScanLine(dib, h - 1 - y));
+    const float* s = c.at(c.area.left, c.area.top + y);
+    for (int x = 0; x < w; ++x, p += step, s += c.stride()) {
+      const int g = c.colours == 1 ? 0 : 1, b = c.colours == 1 ? 0 : 2;
+      p[0] = s[0];
+      if (grey_plain) continue;
+      p[1] = s[g], p[2] = s[b];
+      if (alpha) p[3] = std::clamp(s[c.colours], 0.0f, 1.0f);
+    }
+  }
+  return dib;
+}
+
 void put(std::string* out, uint64_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
@@ -194,7 +216,9 @@ namespace {
 std::string refusal(const PsdHeader& header, uint64_t memory_limit) {
   if (header.mode != kModeRgb && header.mode != kModeGrey && header.mode != kModeCmyk && header.mode != kModeLab)
     return "layers are drawn only in RGB, greyscale, CMYK and Lab documents";
-  if (header.depth != 8 && header.depth != 16) return "layers are drawn only at 8 and 16 bits per channel";
+  const bool deep_colour = header.mode == kModeCmyk || header.mode == kModeLab;
+  if (header.depth != 8 && header.depth != 16 && (header.depth != 32 || deep_colour))
+    return "layers are drawn only at 8 and 16 bits per channel, and at 32 in RGB and greyscale";
   if (memory_limit != 0 && layerRenderMemoryNeed(header) > memory_limit)
     return "drawing its layers needs more memory than the limit allows";
   return "";
@@ -216,6 +240,7 @@ FIBITMAP* bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags) {
   const bool alpha = !opaque(canvas);
   if (header.mode == kModeCmyk || header.mode == kModeLab)
     return throughDecoder(canvas, header.mode, header.depth, alpha, flags);
+  if (header.depth == 32) return toBitmapFloat(canvas, alpha);
   return header.depth == 8 ? toBitmap8(canvas, alpha) : toBitmap16(canvas, alpha);
 }
 

@@ -22,17 +22,18 @@ struct LayerRendering {
 };
 
 /// Merges the visible layers of the document at path into a bitmap of the
-/// kind the decoder gives for a stored composite of the same document: RGB
-/// and greyscale at their depth (with alpha when any pixel is not opaque,
-/// colour not blended with white), CMYK through the decoder's own colour
-/// conversion (kept as CMYK with PSD_CMYK in `flags`), Lab likewise (kept
-/// with PSD_LAB); with transparency the converted colours lose the white
-/// again and get the alpha, while kept CMYK or Lab stays blended over
-/// white. Fails (null image) for documents without layers, for colour
-/// modes other than RGB, greyscale, CMYK and Lab, for depths other than 8 and 16, when the layers cannot be read,
-/// and when the canvas would need more than `memory_limit` bytes (0: no
-/// limit). REQUIRES: header was filled by readPsdHeader from the same file.
-/// Holds no shared state.
+/// kind the decoder gives for a stored composite of the same document:
+/// - RGB and greyscale at their depth (8, 16, or 32 as floating point),
+///   with alpha when any pixel is not opaque, colour not blended with white;
+/// - CMYK and Lab through the decoder's own colour conversion (kept as CMYK
+///   or Lab with PSD_CMYK or PSD_LAB in `flags`, then blended over white);
+///   with transparency the converted colours lose the white again and get
+///   the alpha.
+/// Fails (null image, with the reason) for documents without layers, for
+/// other colour modes, for 32 bits outside RGB and greyscale, when the
+/// layers cannot be read, and when the canvas would need more than
+/// `memory_limit` bytes (0: no limit). REQUIRES: header was filled by
+/// readPsdHeader from the same file. Holds no shared state.
 LayerRendering renderLayers(const std::string& path, const PsdHeader& header, int flags, uint64_t memory_limit);
 
 /// Bytes renderLayers is expected to need for a document of this header:

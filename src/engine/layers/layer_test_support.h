@@ -67,7 +67,9 @@ struct Kind {
   int depth;
   const char* name;
   int colours() const { return testing::colourChannels(mode); }
-  double full() const { return depth == 16 ? 65535.0 : 255.0; }
+  double full() const { return depth == 32 ? 1.0 : depth == 16 ? 65535.0 : 255.0; }
+  // A 0..1 value as the channel stores it (32-bit samples are floats, not rounded).
+  double stored(double v) const { return depth == 32 ? v : std::round(v * full()); }
   double tolerance() const { return depth == 16 ? 1.5 / 65535.0 : 0.6 / 255.0; }
 };
 
@@ -83,10 +85,10 @@ inline PsdLayer solidLayer(const Kind& k, int top, int left, int bottom, int rig
   const size_t n = static_cast<size_t>(bottom - top) * (right - left);
   PsdLayerChannel a{-1, {}, compression};
   for (int y = top; y < bottom; ++y)
-    for (int x = left; x < right; ++x) a.samples.push_back(std::round(alpha(x - left, y - top) * k.full()));
+    for (int x = left; x < right; ++x) a.samples.push_back(k.stored(alpha(x - left, y - top)));
   layer.channels.push_back(a);
   for (int c = 0; c < k.colours(); ++c)
-    layer.channels.push_back({c, std::vector<double>(n, std::round(colour[c] * k.full())), compression});
+    layer.channels.push_back({c, std::vector<double>(n, k.stored(colour[c])), compression});
   return layer;
 }
 
