@@ -43,7 +43,7 @@ float beFloat(const std::vector<uint8_t>& d, size_t at) {
   const uint32_t bits = static_cast<uint32_t>(be(d, at, 4));
   float f;
   std::memcpy(&f, &bits, 4);
-  return f;
+  return std::isfinite(f) ? f : 0.0f;
 }
 
 // An HSL colour (hue in degrees) as RGB.
@@ -55,6 +55,9 @@ void hsbColour(float hue, float sat, float light, float* rgb) {
   }
 }
 
+// 0..1, NaN as 0.
+float unit(float v) { return v >= 0.0f ? std::min(v, 1.0f) : 0.0f; }
+
 // A tone curve sampled on the 0..1 scale, read back with linear interpolation.
 class ToneTable {
  public:
@@ -64,10 +67,10 @@ class ToneTable {
   }
   template <typename F>
   explicit ToneTable(F f) : v_(kSteps + 1) {
-    for (int i = 0; i <= kSteps; ++i) v_[i] = std::clamp(static_cast<float>(f(static_cast<double>(i) / kSteps)), 0.0f, 1.0f);
+    for (int i = 0; i <= kSteps; ++i) v_[i] = unit(static_cast<float>(f(static_cast<double>(i) / kSteps)));
   }
   float operator()(float x) const {
-    const float p = std::clamp(x, 0.0f, 1.0f) * kSteps;
+    const float p = unit(x) * kSteps;
     const int i = std::min(static_cast<int>(p), kSteps - 1);
     return v_[i] + (v_[i + 1] - v_[i]) * (p - static_cast<float>(i));
   }

@@ -1,5 +1,6 @@
 #include "engine/layers/compositor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -145,8 +146,10 @@ ReadStatus loadMasks(Context& cx, const LayerRecord& layer, PlaneMask (*masks)[2
   // A vector mask the file holds no rendering of is drawn from its path,
   // for layers without pixels of their own (stored pixels already have
   // the shape, and masking them again would thin their edges).
-  if (!used && !layer.vector_mask.present && layer.rect.empty())
+  if (!used && !layer.vector_mask.present && layer.rect.empty()) {
+    if (!(st = budgetCheck(cx, cx.document, 1)).ok) return st;
     used = drawVectorMask(layer, cx.header.width, cx.header.height, &(*masks)[1]);
+  }
   if (used) rule->masks.push_back(&(*masks)[1]);
   return {};
 }
@@ -182,17 +185,18 @@ ComposeRule ruleFor(const LayerRecord& layer, bool with_opacity) {
 
 ReadStatus renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* target);
 
-// An artboard shows its layers only inside its rectangle: a mask of it.
-bool artboardMask(const LayerRecord& layer, PlaneMask* out) {
+// An artboard shows its layers only inside its rectangle (within the
+// document): a mask of it.
+bool artboardMask(const LayerRecord& layer, const LayerRect& document, PlaneMask* out) {
   const LayerBlock* b = layer.block("artb");
   if (!b) b = layer.block("artd");
   DescValue d;
   if (!b || !parseBlockDescriptor(b->data, 4, &d)) return false;
   const DescValue* r = d.get("artboardRect");
   if (!r) return false;
-  LayerRect rect{static_cast<int>(std::lround(r->num("Top ", 0))), static_cast<int>(std::lround(r->num("Left", 0))),
-                 static_cast<int>(std::lround(r->num("Btom", 0))), static_cast<int>(std::lround(r->num("Rght", 0)))};
-  if (rect.empty() || rect.width() > kMaxLayerSide || rect.height() > kMaxLayerSide) return false;
+  const auto side = [&](const char* key) { return static_cast<int>(std::lround(std::clamp(r->num(key, 0), -1e9, 1e9))); };
+  LayerRect rect{side("Top "), side("Left"), side("Btom"), side("Rght")};
+  rect = intersect(rect, document);
   out->rect = rect;
   out->outside = 0.0f;
   out->plane.width = rect.width(), out->plane.height = rect.height(), out->plane.depth = 8;
@@ -208,7 +212,7 @@ ReadStatus drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool wi
   if (!layer.section_blend_key.empty()) rule.mode = blendModeFromKey(layer.section_blend_key);
   ReadStatus st = loadMasks(cx, layer, &masks, &rule);
   if (!st.ok) return st;
-  if (artboardMask(layer, &artboard)) rule.masks.push_back(&artboard);
+  if (artboardMask(layer, cx.document, &artboard)) rule.masks.push_back(&artboard);
   // A pass-through group with a fill opacity below full is merged on its
   // own, as a normal group, as Photoshop does.
   if (rule.mode == BlendMode::kPassThrough && !keep_alpha && layer.fill_opacity == 255) {

@@ -1,5 +1,6 @@
 #include "engine/layers/descriptor.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "engine/psd_file.h"
@@ -57,6 +58,7 @@ class Parser {
     if (!has(8)) return false;
     const uint64_t bits = bigEndian(d_ + p_, 8);
     std::memcpy(v, &bits, 8);
+    if (!std::isfinite(*v)) *v = 0;  // Nothing downstream has to guard against NaN or infinity.
     p_ += 8;
     return true;
   }

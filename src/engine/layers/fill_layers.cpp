@@ -155,7 +155,8 @@ class GradientSource : public PixelSource {
     const int st = colours_ + 1;
     for (int i = 0; i < n; ++i, out += st) {
       const double t = position(x + i + 0.5, y + 0.5);
-      const int k = static_cast<int>(std::lround(std::clamp(t, 0.0, 1.0) * GradientTable::kSteps));
+      const double u = t >= 0.0 ? std::min(t, 1.0) : 0.0;  // NaN as 0.
+      const int k = static_cast<int>(std::lround(u * GradientTable::kSteps));
       std::copy_n(&table_[static_cast<size_t>(k) * st], st, out);
     }
   }

@@ -23,8 +23,10 @@ bool opaque(const Canvas& c) {
   return true;
 }
 
-uint8_t to8(float v) { return static_cast<uint8_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); }
-uint16_t to16(float v) { return static_cast<uint16_t>(std::clamp(v, 0.0f, 1.0f) * 65535.0f + 0.5f); }
+// 0..1 (NaN as 0) to the integer scales.
+float unit(float v) { return v >= 0.0f ? std::min(v, 1.0f) : 0.0f; }
+uint8_t to8(float v) { return static_cast<uint8_t>(unit(v) * 255.0f + 0.5f); }
+uint16_t to16(float v) { return static_cast<uint16_t>(unit(v) * 65535.0f + 0.5f); }
 
 // 8-bit RGB or grey as 24/32-bit bitmaps; grey with alpha as RGBA, as the decoder's repair does.
 FIBITMAP* toBitmap8(const Canvas& c, bool alpha) {
