@@ -160,6 +160,14 @@ TEST_F(FillLayerTest, LinearGradientRunsAcrossTheDocument) {
   EXPECT_NEAR(255 * 7 / 8.0, pixel(turned.get(), 0)[FI_RGBA_RED], 1);
 }
 
+TEST_F(FillLayerTest, NonFiniteNumbersAreTakenAsZero) {
+  // A gradient at an angle of NaN degrees is a gradient at 0 degrees.
+  BitmapPtr nan_angle = render(PsdMode::kRgb, 8, 4, {{"GdFl", blackToWhite(std::nan(""))}});
+  BitmapPtr zero = render(PsdMode::kRgb, 8, 4, {{"GdFl", blackToWhite(0)}});
+  ASSERT_TRUE(nan_angle && zero);
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(zero.get(), x)[FI_RGBA_RED], pixel(nan_angle.get(), x)[FI_RGBA_RED]) << x;
+}
+
 TEST_F(FillLayerTest, VectorMaskShapesAFillWithoutPixels) {
   for (uint32_t flags : {0u, 1u}) {  // 1: inverted.
     BitmapPtr image = render(PsdMode::kRgb, 8, 4, {{"SoCo", solidColour(0, 0, 255)},
