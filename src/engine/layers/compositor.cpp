@@ -206,6 +206,7 @@ bool artboardMask(const LayerRecord& layer, const LayerRect& document, PlaneMask
 
 ReadStatus drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha) {
   const LayerRecord& layer = *node.layer;
+  noteEffects(layer, &cx.notes->left_out);
   PlaneMask masks[2], artboard;
   ComposeRule rule = ruleFor(layer, with_opacity);
   rule.keep_alpha = keep_alpha;
