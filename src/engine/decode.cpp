@@ -107,11 +107,12 @@ bool checkedHeader(const std::string& path, PsdHeader* header, std::string* reas
   return true;
 }
 
-FIBITMAP* fromLayers(const std::string& path, const PsdHeader& header, int flags, std::string* reason) {
+FIBITMAP* fromLayers(const std::string& path, const PsdHeader& header, int flags, std::string* reason,
+                     const std::string& why = "the document holds no composite image (saved without maximum "
+                                              "compatibility) and ") {
   LayerRendering r = renderLayers(path, header, flags, decodeMemoryLimit());
   if (!r.image) {
-    setReason(reason, "the document holds no composite image (saved without maximum compatibility) and " +
-                          r.reason);
+    setReason(reason, why + r.reason);
     return nullptr;
   }
   decode_note = r.note;
@@ -140,14 +141,16 @@ const std::string& lastDecodeNote() { return decode_note; }
 FIBITMAP* decodeLayers(const std::string& path, int flags, std::string* reason) {
   PsdHeader header;
   if (!checkedHeader(path, &header, reason)) return nullptr;
-  return fromLayers(path, header, flags, reason);
+  if (header.has_version_info && !header.has_real_merged_data) return fromLayers(path, header, flags, reason);
+  return fromLayers(path, header, flags, reason, "its layers cannot be drawn: ");
 }
 
 FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason) {
   PsdHeader header;
   if (!checkedHeader(path, &header, reason)) return nullptr;
   if (header.has_version_info && !header.has_real_merged_data) return fromLayers(path, header, flags, reason);
-  if (always_draw_layers && header.layer_count != 0) return fromLayers(path, header, flags, reason);
+  if (always_draw_layers && header.layer_count != 0 && layersDrawable(header))
+    return fromLayers(path, header, flags, reason, "its layers cannot be drawn: ");
   library_ran = true;
   BitmapPtr image(FreeImage_Load(FIF_PSD, path.c_str(), flags));
   if (!image) {

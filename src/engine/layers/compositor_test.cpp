@@ -119,6 +119,18 @@ TEST_F(LayerMergeTest, LabLayersGetTheColoursOfAStoredComposite) {
   }
 }
 
+TEST_F(LayerMergeTest, DuotoneLayersAreDrawnAsGreyscale) {
+  const Kind k{PsdMode::kDuotone, 8, "duotone"};
+  PsdDocument doc = document(k, 2, 1);
+  doc.layers.push_back(solidLayer(k, 0, 0, 1, 2, {0.8}, opaque));
+  doc.layers.push_back(solidLayer(k, 0, 0, 1, 2, {0.2}, [](int x, int) { return x == 0 ? 0.0 : 1.0; }));
+  Image im = render(doc);
+  ASSERT_EQ(2, im.width);
+  EXPECT_FALSE(im.alpha);
+  EXPECT_NEAR(0.8, im.at(0, 0)[0], 0.6 / 255);
+  EXPECT_NEAR(0.2, im.at(1, 0)[0], 0.6 / 255);
+}
+
 TEST_F(LayerMergeTest, EveryCompressionGivesTheSamePixels) {
   for (const Kind& k : kKinds) {
     std::vector<Image> images;

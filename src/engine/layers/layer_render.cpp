@@ -216,9 +216,10 @@ namespace {
 
 // Why a document of this header is not drawn, or empty when it can be.
 std::string refusal(const PsdHeader& header, uint64_t memory_limit) {
-  if (header.mode != kModeRgb && header.mode != kModeGrey && header.mode != kModeCmyk && header.mode != kModeLab)
-    return "layers are drawn only in RGB, greyscale, CMYK and Lab documents";
-  const bool deep_colour = header.mode == kModeCmyk || header.mode == kModeLab;
+  if (header.mode != kModeRgb && header.mode != kModeGrey && header.mode != kModeCmyk && header.mode != kModeLab &&
+      header.mode != kModeDuotone)
+    return "layers are drawn only in RGB, greyscale, duotone, CMYK and Lab documents";
+  const bool deep_colour = header.mode == kModeCmyk || header.mode == kModeLab || header.mode == kModeDuotone;
   if (header.depth != 8 && header.depth != 16 && (header.depth != 32 || deep_colour))
     return "layers are drawn only at 8 and 16 bits per channel, and at 32 in RGB and greyscale";
   if (memory_limit != 0 && layerRenderMemoryNeed(header) > memory_limit)
@@ -247,6 +248,8 @@ FIBITMAP* bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags) {
 }
 
 }  // namespace
+
+bool layersDrawable(const PsdHeader& header) { return refusal(header, 0).empty(); }
 
 LayerRendering renderLayers(const std::string& path, const PsdHeader& header, int flags, uint64_t memory_limit) {
   LayerRendering out;

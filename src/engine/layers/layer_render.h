@@ -25,6 +25,7 @@ struct LayerRendering {
 /// kind the decoder gives for a stored composite of the same document:
 /// - RGB and greyscale at their depth (8, 16, or 32 as floating point),
 ///   with alpha when any pixel is not opaque, colour not blended with white;
+///   duotone as greyscale, as the decoder reads it;
 /// - CMYK and Lab through the decoder's own colour conversion (kept as CMYK
 ///   or Lab with PSD_CMYK or PSD_LAB in `flags`, then blended over white);
 ///   with transparency the converted colours lose the white again and get
@@ -35,6 +36,9 @@ struct LayerRendering {
 /// `memory_limit` bytes (0: no limit). REQUIRES: header was filled by
 /// readPsdHeader from the same file. Holds no shared state.
 LayerRendering renderLayers(const std::string& path, const PsdHeader& header, int flags, uint64_t memory_limit);
+
+/// True when renderLayers draws documents of this colour mode and depth.
+bool layersDrawable(const PsdHeader& header);
 
 /// Bytes renderLayers is expected to need for a document of this header:
 /// its float canvas twice (the document and one group), the planes of one
