@@ -5,76 +5,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/bitmap.h"
-#include "engine/decode.h"
-#include "engine/pipeline.h"
-#include "support/psd_writer.h"
-#include "support/test_util.h"
+#include "engine/layers/layer_test_support.h"
 
 namespace pixolune {
 namespace {
-
-using testing::PsdDocument;
-using testing::PsdLayer;
-using testing::PsdMode;
-
-// A small writer of descriptors, enough for fill layers.
-class Desc {
- public:
-  Desc& object(const std::string& cls, int items) {
-    u32(0);  // Empty name.
-    key(cls);
-    u32(static_cast<uint32_t>(items));
-    return *this;
-  }
-  Desc& item(const std::string& k, const std::string& type) {
-    key(k);
-    bytes_ += type;
-    return *this;
-  }
-  Desc& number(double v) {
-    uint64_t bits;
-    std::memcpy(&bits, &v, 8);
-    for (int i = 7; i >= 0; --i) bytes_ += static_cast<char>((bits >> (8 * i)) & 0xFF);
-    return *this;
-  }
-  Desc& unit(const std::string& u, double v) {
-    bytes_ += u;
-    return number(v);
-  }
-  Desc& enumeration(const std::string& type, const std::string& value) {
-    key(type);
-    key(value);
-    return *this;
-  }
-  Desc& integer(int v) {
-    u32(static_cast<uint32_t>(v));
-    return *this;
-  }
-  Desc& list(int n) {
-    u32(static_cast<uint32_t>(n));
-    return *this;
-  }
-  Desc& raw(const std::string& s) {
-    bytes_ += s;
-    return *this;
-  }
-  Desc& rgb(double r, double g, double b) {
-    object("RGBC", 3).item("Rd  ", "doub").number(r).item("Grn ", "doub").number(g).item("Bl  ", "doub").number(b);
-    return *this;
-  }
-  std::string block() const { return std::string("\0\0\0\x10", 4) + bytes_; }  // Version 16 first.
-
- private:
-  void u32(uint32_t v) {
-    for (int i = 3; i >= 0; --i) bytes_ += static_cast<char>((v >> (8 * i)) & 0xFF);
-  }
-  void key(const std::string& k) {
-    u32(k.size() == 4 ? 0 : static_cast<uint32_t>(k.size()));
-    bytes_ += k;
-  }
-  std::string bytes_;
-};
 
 std::string solidColour(double r, double g, double b) {
   Desc d;
