@@ -266,11 +266,13 @@ RecolourSource::Recolour hueSaturation(const std::vector<uint8_t>& d) {
       lighten(c, 3, master[2] / 100.0f);
       return;
     }
-    const float h = hueOf(c);
+    // A colour range's lightness reaches a pixel as far as it has colour:
+    // greys belong to no range.
+    const float h = hueOf(c), chroma = std::max({c[0], c[1], c[2]}) - std::min({c[0], c[1], c[2]});
     float hue = master[0], sat = master[1], light = master[2];
     for (const HueRange& r : ranges) {
       const float w = h < 0.0f ? 0.0f : rangeWeight(r, h);
-      hue += w * r.hue, sat += w * r.sat, light += w * r.light;
+      hue += w * r.hue, sat += w * r.sat, light += w * chroma * r.light;
     }
     turnHue(c, hue);
     saturate(c, std::clamp(sat, -100.0f, 100.0f) / 100.0f);
