@@ -187,12 +187,11 @@ TEST_F(CorpusTest, StoredCompositesMatchTheReference) {
   EXPECT_TRUE(misses.empty()) << misses;
 }
 
-TEST_F(CorpusTest, DocumentsWithoutCompositeAreNotConverted) {
+TEST_F(CorpusTest, DocumentsWithoutCompositeAreDrawnFromTheirLayers) {
   for (const CorpusRow& row : rows_) {
     if (row.composite != "no") continue;
     const Outcome& o = outcomes_[row.file];
-    EXPECT_FALSE(o.converted) << row.file;
-    EXPECT_NE(std::string::npos, o.reason.find("no composite")) << describe(row, o);
+    EXPECT_TRUE(o.converted) << describe(row, o);
   }
 }
 

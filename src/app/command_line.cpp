@@ -4,6 +4,7 @@
 #include "app/options.h"
 #include "app/startup.h"
 #include "engine/conversion_job.h"
+#include "engine/decode.h"
 #include "engine/helper_pool.h"
 #include "engine/input_list.h"
 #include "engine/worker.h"
@@ -87,6 +88,8 @@ bool applyOption(CommandLine& line, size_t& i, const std::string& name) {
     const int jobs = parseInt(value);
     if (jobs < 1 || jobs > 256) return line.error_text = "Invalid jobs value", false;
     conversionIsolation().jobs = jobs;
+  } else if (name == "--RENDER-LAYERS") {
+    setLayersAlwaysDrawn(true);  // For measuring: documents with layers are drawn from them.
   } else if (name == "-D" || name == "--DEBUG") {
     run_tag = "DEBUG";
   } else if (name == "-Q" || name == "--QUIET") {

@@ -28,6 +28,7 @@ struct ConversionJob {
   int64_t name_time = 0;         // Moment the file's date tokens show (Unix time); 0: the clock.
   std::string temporary_path;    // Finished file waiting to be moved to output_path, or empty.
   std::string failure_reason;    // Why the last convertFile failed (debug output), or empty.
+  std::string decode_note;       // What decoding left out, e.g. layer effects (debug output), or empty.
 };
 
 /// The process-wide job record.

@@ -44,6 +44,7 @@ void printOutcome(const ConversionJob& job, bool ok, const std::string& wanted) 
   if (ok && wanted != job.output_path) consolePrint("Renamed: " + wanted + " was written earlier in this run");
   consolePrint(ok ? "OK" : "Not OK");
   if (!ok && !job.failure_reason.empty()) consolePrint("Reason: " + job.failure_reason);
+  if (ok && !job.decode_note.empty()) consolePrint("Note: " + job.decode_note);
 }
 
 // Converts in this process, one file at a time: the form unit tests use,

@@ -2,6 +2,7 @@
 
 #include "engine/bitmap.h"
 #include "engine/composite.h"
+#include "engine/layers/layer_render.h"
 #include "engine/pixel_form.h"
 #include "engine/psd_header.h"
 #include "platform/helper_process.h"
@@ -11,6 +12,8 @@ namespace pixolune {
 namespace {
 
 thread_local bool library_ran = false;
+bool always_draw_layers = false;
+thread_local std::string decode_note;
 
 uint64_t& decodeMemoryLimit() {
   static uint64_t limit = defaultMemoryLimit();
@@ -85,6 +88,38 @@ FIBITMAP* asPhotoshopShowsIt(const std::string& path, const PsdHeader& header, i
   return image.release();
 }
 
+// Reads and checks the header: false, with the reason, when the document
+// is unreadable or too large for the memory limit.
+bool checkedHeader(const std::string& path, PsdHeader* header, std::string* reason) {
+  library_ran = false;
+  decode_note.clear();
+  ReadStatus st = readPsdHeader(path, header);
+  if (!st.ok) {
+    setReason(reason, "cannot be decoded as a Photoshop document: " + st.message);
+    return false;
+  }
+  const uint64_t limit = decodeMemoryLimit();
+  if (limit != 0 && decodeMemoryNeed(*header) > limit) {
+    setReason(reason, "the document's size (" + std::to_string(header->width) + " x " +
+                          std::to_string(header->height) + ") needs more memory than the limit of " +
+                          describeBytes(limit) + " allows");
+    return false;
+  }
+  return true;
+}
+
+FIBITMAP* fromLayers(const std::string& path, const PsdHeader& header, int flags, std::string* reason,
+                     const std::string& why = "the document holds no composite image (saved without maximum "
+                                              "compatibility) and ") {
+  LayerRendering r = renderLayers(path, header, flags, decodeMemoryLimit());
+  if (!r.image) {
+    setReason(reason, why + r.reason);
+    return nullptr;
+  }
+  decode_note = r.note;
+  return r.image;
+}
+
 }  // namespace
 
 uint64_t decodeMemoryNeed(const PsdHeader& header) {
@@ -98,24 +133,25 @@ void setDecodeMemoryLimit(uint64_t bytes) { decodeMemoryLimit() = bytes; }
 
 bool decoderLibraryRan() { return library_ran; }
 
-FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason) {
-  library_ran = false;
+void setLayersAlwaysDrawn(bool on) { always_draw_layers = on; }
+
+bool layersAlwaysDrawn() { return always_draw_layers; }
+
+const std::string& lastDecodeNote() { return decode_note; }
+
+FIBITMAP* decodeLayers(const std::string& path, int flags, std::string* reason) {
   PsdHeader header;
-  ReadStatus st = readPsdHeader(path, &header);
-  if (!st.ok) {
-    setReason(reason, "cannot be decoded as a Photoshop document: " + st.message);
-    return nullptr;
-  }
-  const uint64_t limit = decodeMemoryLimit();
-  if (limit != 0 && decodeMemoryNeed(header) > limit) {
-    setReason(reason, "the document's size (" + std::to_string(header.width) + " x " + std::to_string(header.height) +
-                          ") needs more memory than the limit of " + describeBytes(limit) + " allows");
-    return nullptr;
-  }
-  if (header.has_version_info && !header.has_real_merged_data) {
-    setReason(reason, "the document holds no composite image (saved without maximum compatibility)");
-    return nullptr;
-  }
+  if (!checkedHeader(path, &header, reason)) return nullptr;
+  if (header.has_version_info && !header.has_real_merged_data) return fromLayers(path, header, flags, reason);
+  return fromLayers(path, header, flags, reason, "its layers cannot be drawn: ");
+}
+
+FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason) {
+  PsdHeader header;
+  if (!checkedHeader(path, &header, reason)) return nullptr;
+  if (header.has_version_info && !header.has_real_merged_data) return fromLayers(path, header, flags, reason);
+  if (always_draw_layers && header.layer_count != 0 && layersDrawable(header))
+    return fromLayers(path, header, flags, reason, "its layers cannot be drawn: ");
   library_ran = true;
   BitmapPtr image(FreeImage_Load(FIF_PSD, path.c_str(), flags));
   if (!image) {

@@ -20,11 +20,30 @@ struct PsdHeader;
 /// (kept separated by FreeImage) is converted to RGB. Returns a bitmap the caller owns, or
 /// null when the file's header is truncated or inconsistent, when
 /// the document holds no real composite (saved without maximum
-/// compatibility), when its size needs more memory than the decode memory
+/// compatibility) and its layers cannot be read or drawn (such a document
+/// is otherwise drawn from its layers, see decodeLayers), when its size needs more memory than the decode memory
 /// limit allows (checked before any pixel is read) or when it cannot be decoded; then says why in *reason
 /// (if given). Reads the file twice: our own header reader checks it before
 /// FreeImage sees it. Holds no shared state.
 FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason);
+
+/// Decodes the document from its layers alone, ignoring any stored
+/// composite, as decodeDocument does for documents saved without one.
+/// Returns a bitmap the caller owns, or null with the reason (header, memory
+/// limit, or layers that cannot be read or drawn). Holds no shared state
+/// beyond lastDecodeNote.
+FIBITMAP* decodeLayers(const std::string& path, int flags, std::string* reason);
+
+/// When set, decodeDocument draws every document that has layers from
+/// them and ignores its stored composite (for measuring the drawing);
+/// documents without layers still give their composite. Process-wide, off
+/// at start; set it before decoding starts.
+void setLayersAlwaysDrawn(bool on);
+bool layersAlwaysDrawn();
+
+/// What the last decode on this thread left out when it drew the layers
+/// ("drawn from its layers without drop shadow, stroke"), or empty.
+const std::string& lastDecodeNote();
 
 /// True when the last decodeDocument call on this thread got past our own
 /// checks and handed the file to FreeImage's decoder.

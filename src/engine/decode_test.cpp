@@ -172,7 +172,8 @@ TEST_F(DecodeTest, RefusesPlaceholderCompositeAndBrokenHeaders) {
   doc.resources = {testing::versionInfo(false)};
   std::string reason;
   EXPECT_FALSE(decode(doc, &reason));
-  EXPECT_EQ("the document holds no composite image (saved without maximum compatibility)", reason);
+  EXPECT_EQ("the document holds no composite image (saved without maximum compatibility) and it has no layers",
+            reason);
 
   doc.resources = {testing::versionInfo(true)};
   EXPECT_TRUE(decode(doc));

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/conversion_job.h"
+#include "engine/decode.h"
 #include "engine/filename_mask.h"
 #include "settings/settings_file.h"
 
@@ -118,6 +119,7 @@ std::string encodeRunSetup(const RunSetup& setup) {
   out.u8(setup.auto_bpp ? 1 : 0);
   out.i32(setup.save_flags);
   out.u64(setup.memory_limit);
+  out.u8(setup.layers_always_drawn ? 1 : 0);
   return out.take();
 }
 
@@ -132,6 +134,7 @@ bool decodeRunSetup(std::string_view bytes, RunSetup* setup) {
   setup->auto_bpp = in.u8() != 0;
   setup->save_flags = in.i32();
   setup->memory_limit = in.u64();
+  setup->layers_always_drawn = in.u8() != 0;
   return in.finished();
 }
 
@@ -165,6 +168,7 @@ std::string encodeFileReply(const FileReply& reply) {
   out.i32(reply.result_height);
   out.text(reply.failure_reason);
   out.u8(reply.helper_spent ? 1 : 0);
+  out.text(reply.decode_note);
   return out.take();
 }
 
@@ -178,6 +182,7 @@ bool decodeFileReply(std::string_view bytes, FileReply* reply) {
   reply->result_height = in.i32();
   reply->failure_reason = in.text();
   reply->helper_spent = in.u8() != 0;
+  reply->decode_note = in.text();
   return in.finished();
 }
 
@@ -192,6 +197,7 @@ RunSetup currentRunSetup(uint64_t memory_limit) {
   setup.auto_bpp = job.auto_bpp;
   setup.save_flags = job.save_flags;
   setup.memory_limit = memory_limit;
+  setup.layers_always_drawn = layersAlwaysDrawn();
   return setup;
 }
 
@@ -206,6 +212,7 @@ void applyRunSetup(const RunSetup& setup) {
   job.target_bpp = setup.target_bpp;
   job.auto_bpp = setup.auto_bpp;
   job.save_flags = setup.save_flags;
+  setLayersAlwaysDrawn(setup.layers_always_drawn);
 }
 
 FileRequest currentFileRequest() {
@@ -224,8 +231,8 @@ void applyFileRequest(const FileRequest& request) {
 
 FileReply currentFileReply(bool ok) {
   const ConversionJob& job = conversionJob();
-  return {ok,         job.output_path,    job.target_bpp, job.source_bpp, job.result_width, job.result_height,
-          job.failure_reason, false, job.temporary_path};
+  return {ok,         job.output_path,    job.target_bpp,     job.source_bpp, job.result_width, job.result_height,
+          job.failure_reason, false, job.decode_note, job.temporary_path};
 }
 
 void applyFileReply(const FileReply& reply) {
@@ -236,6 +243,7 @@ void applyFileReply(const FileReply& reply) {
   job.result_width = reply.result_width;
   job.result_height = reply.result_height;
   job.failure_reason = reply.failure_reason;
+  job.decode_note = reply.decode_note;
 }
 
 std::string expectedOutputPath(const FileRequest& request, const FileReply& reply) {

@@ -33,6 +33,7 @@ struct RunSetup {
   bool auto_bpp = true;
   int32_t save_flags = 0;
   uint64_t memory_limit = 0;  // Bytes a helper may map; 0: no cap.
+  bool layers_always_drawn = false;  // See setLayersAlwaysDrawn.
 };
 
 /// One file to convert, with the mask counters it is to be named with.
@@ -54,6 +55,7 @@ struct FileReply {
   int32_t result_height = 0;
   std::string failure_reason;
   bool helper_spent = false;  // The helper should not be trusted with another file.
+  std::string decode_note;    // What decoding left out (debug output), or empty.
   // The converted file waiting under its temporary name to be moved to
   // output_path. Not sent: the parent takes it from the saving notice it
   // checked, never from the reply.

@@ -105,6 +105,7 @@ Status runStages(ConversionJob& job, BitmapPtr& image) {
 Status convertCurrentFile(ConversionJob& job) {
   std::string reason;
   BitmapPtr image(decodeDocument(job.input_path, loadFlagsFor("psd"), &reason));
+  job.decode_note = lastDecodeNote();
   job.source_bpp = image ? static_cast<int>(FreeImage_GetBPP(image.get())) : 0;
   if (!image || widthOf(image) == 0 || heightOf(image) == 0)
     return Status::corrupt(reason.empty() ? "the document holds no image" : reason);

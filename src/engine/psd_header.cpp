@@ -1,12 +1,9 @@
 #include "engine/psd_header.h"
 
-#include <errno.h>
-#include <stdio.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
-#include <memory>
+
+#include "engine/psd_file.h"
 
 namespace pixolune {
 
@@ -19,50 +16,10 @@ constexpr int kMaxSideV2 = 300000;
 constexpr uint16_t kAlphaIdsResource = 1053;
 constexpr uint16_t kVersionInfoResource = 1057;
 
-ReadStatus fault(ReadFault kind, const std::string& message) { return {false, kind, message}; }
-ReadStatus corrupt(const std::string& message) { return fault(ReadFault::kCorrupt, message); }
+ReadStatus fault(ReadFault kind, const std::string& message) { return readFault(kind, message); }
+ReadStatus corrupt(const std::string& message) { return readCorrupt(message); }
 
-struct FileCloser {
-  void operator()(FILE* f) const {
-    if (f) fclose(f);
-  }
-};
-
-// Random access to a file whose every read is checked against its size.
-class FileReader {
- public:
-  ReadStatus open(const std::string& path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0)
-      return errno == ENOENT ? fault(ReadFault::kNotFound, "the file does not exist")
-                             : fault(ReadFault::kIoError, "the file cannot be examined");
-    if (!S_ISREG(st.st_mode)) return fault(ReadFault::kIoError, "not a regular file");
-    file_.reset(fopen(path.c_str(), "rb"));
-    if (!file_) return fault(ReadFault::kIoError, "the file cannot be opened");
-    size_ = static_cast<uint64_t>(st.st_size);
-    return {};
-  }
-  uint64_t size() const { return size_; }
-  bool fits(uint64_t offset, uint64_t n) const { return offset <= size_ && n <= size_ - offset; }
-  // Reads n bytes at offset; kCorrupt (naming `what`) when they are not all in the file.
-  ReadStatus read(uint64_t offset, size_t n, void* out, const char* what) {
-    if (!fits(offset, n)) return corrupt(std::string(what) + ": runs past the end of the file");
-    if (n == 0) return {};
-    if (fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0 || fread(out, 1, n, file_.get()) != n)
-      return fault(ReadFault::kIoError, std::string(what) + ": read error");
-    return {};
-  }
-
- private:
-  std::unique_ptr<FILE, FileCloser> file_;
-  uint64_t size_ = 0;
-};
-
-uint64_t bigEndian(const uint8_t* p, int bytes) {
-  uint64_t v = 0;
-  for (int i = 0; i < bytes; ++i) v = (v << 8) | p[i];
-  return v;
-}
+using FileReader = PsdFile;
 
 // Reads a big-endian length of `bytes` bytes at *pos and advances *pos.
 ReadStatus readLength(FileReader& in, uint64_t* pos, int bytes, uint64_t* value, const char* what) {
@@ -193,8 +150,11 @@ ReadStatus parseLayerBlocks(FileReader& in, uint64_t pos, uint64_t end, PsdHeade
     if (!(st = readLength(in, &pos, length_bytes, &size, "layer section")).ok) return st;
     if (size > end - pos) return corrupt("layer section: a block runs past its section");
     if (isKey(b + 4, "Mtrn") || isKey(b + 4, "Mt16") || isKey(b + 4, "Mt32")) h->merged_transparency = true;
-    if ((isKey(b + 4, "Lr16") || isKey(b + 4, "Lr32")) && h->layer_count == 0)
+    if ((isKey(b + 4, "Lr16") || isKey(b + 4, "Lr32")) && h->layer_count == 0) {
       if (!(st = readLayerCount(in, pos, size, &h->layer_count)).ok) return st;
+      h->layer_info_offset = pos, h->layer_info_length = size;
+    }
+    if (h->global_blocks_offset == 0) h->global_blocks_offset = pos - 8 - length_bytes;
     pos += size;
   }
   return {};
@@ -215,11 +175,13 @@ ReadStatus parseLayerSection(FileReader& in, uint64_t pos, PsdHeader* h, uint64_
   if (!(st = readLength(in, &pos, length_bytes, &info, "layer section")).ok) return st;
   if (info > end - pos) return corrupt("layer section: layer info runs past its section");
   if (!(st = readLayerCount(in, pos, info, &h->layer_count)).ok) return st;
+  h->layer_info_offset = pos, h->layer_info_length = info;
   pos += info;
   if (end - pos < 4) return {};  // No global mask information: nothing more to learn.
   uint64_t mask = 0;
   if (!(st = readLength(in, &pos, 4, &mask, "layer section")).ok) return st;
   if (mask > end - pos) return corrupt("layer section: global mask runs past its section");
+  h->global_blocks_end = end;
   return parseLayerBlocks(in, pos + mask, end, h);
 }
 

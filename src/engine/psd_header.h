@@ -51,6 +51,10 @@ struct PsdHeader {
   bool has_real_merged_data = true;   // Its flag; false: the composite is a blank placeholder.
   int layer_count = 0;                // Signed; negative: first extra channel is transparency.
   bool merged_transparency = false;   // A "Mtrn", "Mt16" or "Mt32" block is present.
+  uint64_t layer_info_offset = 0;     // Layer count of the layer records ("Lr16"/"Lr32" too), or 0.
+  uint64_t layer_info_length = 0;     // Bytes of the layer records from the count on.
+  uint64_t global_blocks_offset = 0;  // First additional-information block of the layer section, or 0.
+  uint64_t global_blocks_end = 0;     // End of the layer section.
   uint64_t image_data_offset = 0;     // Offset of the composite's compression word.
   int compression = 0;                // Of the composite: 0 raw, 1 PackBits, 2 and 3 ZIP.
   uint64_t file_size = 0;

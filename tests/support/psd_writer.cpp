@@ -5,6 +5,8 @@
 #include <cstring>
 #include <fstream>
 
+#include <zlib.h>
+
 namespace pixolune::testing {
 
 namespace {
@@ -120,6 +122,150 @@ void writeLayerRecord(Out& out, const PsdDocument& doc, size_t colour, bool alph
   out.patch(extra);
 }
 
+// A channel's samples as stored: big-endian rows of the document's depth.
+std::string channelRows(const PsdDocument& doc, const std::vector<double>& samples, int width, int height) {
+  PsdDocument shape = doc;
+  shape.width = width;
+  std::string rows;
+  for (int y = 0; y < height; ++y) rows += encodeRow(shape, samples, y, false);
+  return rows;
+}
+
+std::string zip(const std::string& data) {
+  uLongf size = compressBound(static_cast<uLong>(data.size()));
+  std::string out(size, '\0');
+  compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
+           static_cast<uLong>(data.size()));
+  out.resize(size);
+  return out;
+}
+
+// Differences along each row, as "ZIP with prediction" stores them; 32-bit
+// rows first put all first bytes, then all second bytes, and so on.
+std::string predicted(std::string rows, int width, int height, int depth) {
+  const size_t row = static_cast<size_t>(width) * (depth / 8);
+  for (int y = 0; y < height; ++y) {
+    char* p = rows.data() + static_cast<size_t>(y) * row;
+    if (depth == 32) {
+      std::string planar(row, '\0');
+      for (size_t x = 0; x < static_cast<size_t>(width); ++x)
+        for (size_t b = 0; b < 4; ++b) planar[b * static_cast<size_t>(width) + x] = p[4 * x + b];
+      for (size_t i = row - 1; i > 0; --i) planar[i] = static_cast<char>(planar[i] - planar[i - 1]);
+      std::copy(planar.begin(), planar.end(), p);
+      continue;
+    }
+    for (int x = width - 1; x > 0; --x) {
+      if (depth == 8) {
+        p[x] = static_cast<char>(p[x] - p[x - 1]);
+        continue;
+      }
+      auto at = [&](int i) { return static_cast<uint16_t>(static_cast<uint8_t>(p[2 * i]) << 8 | static_cast<uint8_t>(p[2 * i + 1])); };
+      const uint16_t d = static_cast<uint16_t>(at(x) - at(x - 1));
+      p[2 * x] = static_cast<char>(d >> 8), p[2 * x + 1] = static_cast<char>(d & 0xFF);
+    }
+  }
+  return rows;
+}
+
+// One channel's data: compression word, then its rows as asked.
+std::string channelData(const PsdDocument& doc, const PsdLayer& layer, const PsdLayerChannel& ch) {
+  const bool mask = ch.id <= -2;
+  const int w = mask ? layer.mask_right - layer.mask_left : layer.right - layer.left;
+  const int h = mask ? layer.mask_bottom - layer.mask_top : layer.bottom - layer.top;
+  Out out;
+  out.u16(static_cast<uint16_t>(ch.compression));
+  if (w <= 0 || h <= 0) return out.bytes();
+  const std::string rows = channelRows(doc, ch.samples, w, h);
+  if (ch.compression == 0) out.raw(rows);
+  if (ch.compression == 2) out.raw(zip(rows));
+  if (ch.compression == 3) out.raw(zip(predicted(rows, w, h, doc.depth)));
+  if (ch.compression == 1) {
+    const size_t row = rows.size() / static_cast<size_t>(h);
+    std::vector<std::string> packed;
+    for (int y = 0; y < h; ++y) packed.push_back(packBits(rows.substr(static_cast<size_t>(y) * row, row)));
+    for (const std::string& r : packed) out.u16(static_cast<uint16_t>(r.size()));
+    for (const std::string& r : packed) out.raw(r);
+  }
+  return out.bytes();
+}
+
+void writeBlock(Out& out, const std::string& key, const std::string& data) {
+  out.raw("8BIM");
+  out.raw(key.substr(0, 4));
+  out.u32(static_cast<uint32_t>(data.size()));
+  out.raw(data);
+}
+
+void writeOwnLayerRecord(Out& out, const PsdLayer& layer, const std::vector<std::string>& data) {
+  for (int v : {layer.top, layer.left, layer.bottom, layer.right}) out.u32(static_cast<uint32_t>(v));
+  out.u16(static_cast<uint16_t>(layer.channels.size()));
+  for (size_t i = 0; i < layer.channels.size(); ++i)
+    out.u16(static_cast<uint16_t>(layer.channels[i].id)), out.u32(static_cast<uint32_t>(data[i].size()));
+  out.raw("8BIM");
+  out.raw(layer.blend_key.substr(0, 4));
+  out.u8(static_cast<uint8_t>(layer.opacity)), out.u8(layer.clipped ? 1 : 0), out.u8(layer.hidden ? 2 : 0), out.u8(0);
+  size_t extra = out.placeholder();
+  if (layer.has_mask) {
+    out.u32(20);
+    for (int v : {layer.mask_top, layer.mask_left, layer.mask_bottom, layer.mask_right}) out.u32(static_cast<uint32_t>(v));
+    const bool density = layer.mask_density >= 0;
+    out.u8(static_cast<uint8_t>(layer.mask_default)), out.u8(static_cast<uint8_t>(layer.mask_flags | (density ? 16 : 0)));
+    if (density) out.u8(1), out.u8(static_cast<uint8_t>(layer.mask_density));  // In place of the padding.
+    else out.u16(0);
+  } else {
+    out.u32(0);
+  }
+  out.u32(static_cast<uint32_t>(layer.blend_ranges.size()));
+  out.raw(layer.blend_ranges);
+  std::string name = layer.name.substr(0, 255);
+  out.u8(static_cast<uint8_t>(name.size())), out.raw(name);
+  while ((name.size() + 1) % 4) out.u8(0), name += ' ';
+  if (layer.fill_opacity >= 0) writeBlock(out, "iOpa", std::string(1, static_cast<char>(layer.fill_opacity)) + std::string(3, '\0'));
+  if (layer.section >= 0) {
+    Out sec;
+    sec.u32(static_cast<uint32_t>(layer.section));
+    if (!layer.section_blend_key.empty()) sec.raw("8BIM"), sec.raw(layer.section_blend_key.substr(0, 4));
+    writeBlock(out, "lsct", sec.bytes());
+  }
+  for (const auto& [key, bytes] : layer.blocks) writeBlock(out, key, bytes);
+  out.patch(extra);
+}
+
+// The layer info of the document's own layers: count, records, channel data.
+std::string ownLayerInfo(const PsdDocument& doc) {
+  Out out;
+  const size_t colour = static_cast<size_t>(colourChannels(doc.mode));
+  const bool negative = doc.channels.size() > colour && doc.layer_count < 0;
+  const int count = static_cast<int>(doc.layers.size());
+  out.u16(static_cast<uint16_t>(negative ? -count : count));
+  std::vector<std::vector<std::string>> data;
+  for (const PsdLayer& layer : doc.layers) {
+    data.emplace_back();
+    for (const PsdLayerChannel& ch : layer.channels) data.back().push_back(channelData(doc, layer, ch));
+    writeOwnLayerRecord(out, layer, data.back());
+  }
+  for (const auto& channels : data)
+    for (const std::string& d : channels) out.raw(d);
+  if (out.size() % 2) out.u8(0);
+  return out.bytes();
+}
+
+void writeOwnLayerSection(Out& out, const PsdDocument& doc) {
+  size_t section = out.placeholder();
+  const std::string info = ownLayerInfo(doc);
+  if (doc.layers_in_deep_block) {
+    out.u32(0);  // empty layer info
+    out.u32(0);  // global layer mask info
+    writeBlock(out, doc.depth == 32 ? "Lr32" : "Lr16", info);
+  } else {
+    out.u32(static_cast<uint32_t>(info.size()));
+    out.raw(info);
+    out.u32(0);
+  }
+  for (const std::string& key : doc.layer_blocks) writeBlock(out, key, "");
+  out.patch(section);
+}
+
 void writeLayerSection(Out& out, const PsdDocument& doc) {
   size_t section = out.placeholder();
   size_t info = out.placeholder();
@@ -191,7 +337,8 @@ std::string encodePsd(const PsdDocument& doc) {
   }
   out.patch(resources);
 
-  if (doc.write_layers || !doc.layer_blocks.empty()) writeLayerSection(out, doc);
+  if (!doc.layers.empty()) writeOwnLayerSection(out, doc);
+  else if (doc.write_layers || !doc.layer_blocks.empty()) writeLayerSection(out, doc);
   else out.u32(0);
 
   std::vector<size_t> planes(doc.channels.size());

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pixolune::testing {
@@ -27,6 +28,37 @@ struct PsdResource {
   std::string data;
 };
 
+/// One channel of a layer: its identifier (0.. colour, -1 transparency,
+/// -2 mask, -3 real mask), its samples (width * height of its rectangle, in
+/// the channel's scale as PsdDocument::channels) and how it is compressed:
+/// 0 raw, 1 PackBits, 2 ZIP, 3 ZIP with prediction.
+struct PsdLayerChannel {
+  int id = 0;
+  std::vector<double> samples;
+  int compression = 0;
+};
+
+/// A layer record. Rectangles are top, left, bottom, right.
+struct PsdLayer {
+  std::string name = "Layer";
+  int top = 0, left = 0, bottom = 0, right = 0;
+  std::vector<PsdLayerChannel> channels;
+  std::string blend_key = "norm";
+  int opacity = 255;
+  int fill_opacity = -1;        // Written as an "iOpa" block when 0..255.
+  bool clipped = false;
+  bool hidden = false;
+  bool has_mask = false;        // Mask data for channel -2.
+  int mask_top = 0, mask_left = 0, mask_bottom = 0, mask_right = 0;
+  int mask_default = 0;         // 0 or 255.
+  int mask_flags = 0;           // 2: disabled; 8: rendered from a vector mask.
+  int mask_density = -1;        // Written as the user mask density parameter when 0..255.
+  std::string blend_ranges;     // Blending ranges as stored (composite grey source, backdrop, ...).
+  int section = -1;             // "lsct" type when 0..3 (1 open group, 3 group end).
+  std::string section_blend_key;  // A group's blend key in its "lsct", or empty.
+  std::vector<std::pair<std::string, std::string>> blocks;  // Further blocks: four-letter key, data.
+};
+
 struct PsdDocument {
   int width = 1;
   int height = 1;
@@ -45,6 +77,11 @@ struct PsdDocument {
   /// Each layer covers the canvas and repeats the composite's pixels.
   bool write_layers = false;
   int16_t layer_count = 0;
+  /// When not empty, these layers (bottom first) are written instead of
+  /// copies of the composite, with their own channel data.
+  std::vector<PsdLayer> layers;
+  /// 16-bit layers go into an "Lr16" block, as Photoshop writes them.
+  bool layers_in_deep_block = false;
   /// Keys of empty additional layer-information blocks ("Mtrn", "Mt16", ...).
   std::vector<std::string> layer_blocks;
 };

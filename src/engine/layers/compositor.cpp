@@ -1,0 +1,360 @@
+#include "engine/layers/compositor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "engine/layers/adjustments.h"
+#include "engine/layers/descriptor.h"
+#include "engine/layers/layer_effects.h"
+#include "engine/layers/vector_mask.h"
+
+namespace pixolune {
+
+namespace {
+
+// A layer and what hangs on it: a group's layers, or the layers clipped to it.
+struct LayerNode {
+  const LayerRecord* layer = nullptr;
+  bool group = false;
+  std::vector<LayerNode> children;
+  std::vector<LayerNode> clipped;
+};
+
+// The 0..1 value of each byte.
+const float* byteScale() {
+  static const std::vector<float> table = [] {
+    std::vector<float> t(256);
+    for (int i = 0; i < 256; ++i) t[static_cast<size_t>(i)] = static_cast<float>(i) / 255.0f;
+    return t;
+  }();
+  return table.data();
+}
+
+// A pixel layer's colour and transparency planes as a source.
+class PlaneSource : public PixelSource {
+ public:
+  LayerRect rect;
+  std::vector<ChannelPlane> colour;
+  ChannelPlane alpha;
+  LayerRect bounds() const override { return rect; }
+  void row(int x, int y, int n, const Canvas&, float* out) const override {
+    const int nc = static_cast<int>(colour.size()), st = nc + 1;
+    const size_t at = static_cast<size_t>(y - rect.top) * static_cast<size_t>(rect.width()) + (x - rect.left);
+    for (int c = 0; c < nc; ++c) spread(colour[c], at, n, out + c, st, 0.0f);
+    spread(alpha, at, n, out + nc, st, 1.0f);
+  }
+
+ private:
+  // Writes n samples from index `at` of the plane to every st-th float of out.
+  static void spread(const ChannelPlane& p, size_t at, int n, float* out, int st, float missing) {
+    const float* kByte = byteScale();
+    if (p.empty()) {
+      for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = missing;
+    } else if (p.depth == 8) {
+      const uint8_t* s = p.bytes.data() + at;
+      for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = kByte[s[i]];
+    } else if (p.depth == 16) {
+      const uint16_t* s = p.words.data() + at;
+      for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = s[i] * (1.0f / 65535.0f);
+    } else {
+      const float* s = p.floats.data() + at;
+      for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = s[i];
+    }
+  }
+};
+
+struct Context {
+  PsdFile& in;
+  const PsdHeader& header;
+  uint64_t layer_samples;
+  MergeNotes* notes;
+  int colours;
+  LayerRect document;
+  uint64_t canvas_bytes_left;  // For the canvases of groups, clipping groups and backdrops.
+  PlaneSource pixels;          // The planes of the layer being drawn, kept to save allocations.
+};
+
+// Holds the bytes of one more canvas while it lives; ok() is false when the
+// memory limit leaves no room for it.
+class CanvasTicket {
+ public:
+  CanvasTicket(Context& cx, const LayerRect& area) : cx_(cx) {
+    bytes_ = static_cast<uint64_t>(area.width()) * static_cast<uint64_t>(area.height()) *
+             static_cast<uint64_t>(cx.colours + 1) * sizeof(float);
+    if (bytes_ > cx_.canvas_bytes_left) bytes_ = 0, ok_ = false;
+    cx_.canvas_bytes_left -= bytes_;
+  }
+  ~CanvasTicket() { cx_.canvas_bytes_left += bytes_; }
+  CanvasTicket(const CanvasTicket&) = delete;
+  CanvasTicket& operator=(const CanvasTicket&) = delete;
+  ReadStatus status() const {
+    return ok_ ? ReadStatus() : readFault(ReadFault::kUnsupported, "its groups need more memory than the limit allows");
+  }
+
+ private:
+  Context& cx_;
+  uint64_t bytes_ = 0;
+  bool ok_ = true;
+};
+
+const LayerChannel* findChannel(const LayerRecord& layer, int id) {
+  for (const LayerChannel& ch : layer.channels)
+    if (ch.id == id) return &ch;
+  return nullptr;
+}
+
+ReadStatus budgetCheck(const Context& cx, const LayerRect& r, int planes) {
+  const uint64_t samples = static_cast<uint64_t>(r.width()) * static_cast<uint64_t>(r.height()) * planes;
+  if (samples > cx.layer_samples) return readFault(ReadFault::kUnsupported, "a layer is larger than the memory limit allows");
+  return {};
+}
+
+// Reads the part `visible` (document coordinates) of a channel over `r`.
+ReadStatus readPlane(Context& cx, const LayerRecord& layer, int id, const LayerRect& r, const LayerRect& visible,
+                     ChannelPlane* plane) {
+  const LayerChannel* ch = findChannel(layer, id);
+  if (!ch) {
+    plane->width = plane->height = 0;
+    return {};
+  }
+  const LayerRect keep{visible.top - r.top, visible.left - r.left, visible.bottom - r.top, visible.right - r.left};
+  return readChannelPlane(cx.in, *ch, r.width(), r.height(), cx.header.depth, cx.header.version, keep, plane);
+}
+
+ReadStatus loadMask(Context& cx, const LayerRecord& layer, const LayerMask& mask, PlaneMask* out, bool* used) {
+  *used = false;
+  if (!mask.present || mask.disabled || !findChannel(layer, mask.channel)) return {};
+  const LayerRect visible = intersect(mask.rect, cx.document);
+  ReadStatus st = budgetCheck(cx, visible, 1);
+  if (!st.ok) return st;
+  out->rect = visible;  // Beyond the document the mask is never asked.
+  out->outside = mask.default_colour / 255.0f;
+  out->density = mask.density / 255.0f;
+  if (!(st = readPlane(cx, layer, mask.channel, mask.rect, visible, &out->plane)).ok) return st;
+  *used = true;
+  return {};
+}
+
+// The masks of a layer, loaded; `rule` receives pointers into *masks.
+ReadStatus loadMasks(Context& cx, const LayerRecord& layer, PlaneMask (*masks)[2], ComposeRule* rule) {
+  bool used = false;
+  ReadStatus st = loadMask(cx, layer, layer.user_mask, &(*masks)[0], &used);
+  if (!st.ok) return st;
+  if (used) rule->masks.push_back(&(*masks)[0]);
+  if (!(st = loadMask(cx, layer, layer.vector_mask, &(*masks)[1], &used)).ok) return st;
+  // A vector mask the file holds no rendering of is drawn from its path,
+  // for layers without pixels of their own (stored pixels already have
+  // the shape, and masking them again would thin their edges).
+  if (!used && !layer.vector_mask.present && layer.rect.empty()) {
+    if (!(st = budgetCheck(cx, cx.document, 1)).ok) return st;
+    used = drawVectorMask(layer, cx.header.width, cx.header.height, &(*masks)[1]);
+  }
+  if (used) rule->masks.push_back(&(*masks)[1]);
+  return {};
+}
+
+// The planes of the part of the layer inside the document.
+ReadStatus loadPixels(Context& cx, const LayerRecord& layer, PlaneSource* src) {
+  src->rect = intersect(layer.rect, cx.document);
+  ReadStatus st = budgetCheck(cx, src->rect, cx.colours + 1);
+  if (!st.ok) return st;
+  src->colour.resize(static_cast<size_t>(cx.colours));
+  for (int c = 0; c < cx.colours; ++c)
+    if (!(st = readPlane(cx, layer, c, layer.rect, src->rect, &src->colour[c])).ok) return st;
+  return readPlane(cx, layer, kChannelTransparency, layer.rect, src->rect, &src->alpha);
+}
+
+// The first two blending ranges are the composite grey's: source, then backdrop.
+void readBlendRanges(const LayerRecord& layer, ComposeRule* rule) {
+  const std::vector<uint8_t>& r = layer.blend_ranges;
+  if (r.size() < 8) return;
+  rule->source_range = {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2]),
+                        static_cast<float>(r[3])};
+  rule->backdrop_range = {static_cast<float>(r[4]), static_cast<float>(r[5]), static_cast<float>(r[6]),
+                          static_cast<float>(r[7])};
+}
+
+ComposeRule ruleFor(const LayerRecord& layer, bool with_opacity) {
+  ComposeRule rule;
+  rule.mode = blendModeFromKey(layer.blend_key);
+  rule.opacity = layer.fill_opacity / 255.0f * (with_opacity ? layer.opacity / 255.0f : 1.0f);
+  readBlendRanges(layer, &rule);
+  return rule;
+}
+
+ReadStatus renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* target);
+
+// An artboard shows its layers only inside its rectangle (within the
+// document): a mask of it.
+bool artboardMask(const LayerRecord& layer, const LayerRect& document, PlaneMask* out) {
+  const LayerBlock* b = layer.block("artb");
+  if (!b) b = layer.block("artd");
+  DescValue d;
+  if (!b || !parseBlockDescriptor(b->data, 4, &d)) return false;
+  const DescValue* r = d.get("artboardRect");
+  if (!r) return false;
+  const auto side = [&](const char* key) { return static_cast<int>(std::lround(std::clamp(r->num(key, 0), -1e9, 1e9))); };
+  LayerRect rect{side("Top "), side("Left"), side("Btom"), side("Rght")};
+  rect = intersect(rect, document);
+  out->rect = rect;
+  out->outside = 0.0f;
+  out->plane.width = rect.width(), out->plane.height = rect.height(), out->plane.depth = 8;
+  out->plane.bytes.assign(static_cast<size_t>(rect.width()) * rect.height(), 255);
+  return true;
+}
+
+ReadStatus drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha) {
+  const LayerRecord& layer = *node.layer;
+  noteEffects(layer, &cx.notes->left_out);
+  PlaneMask masks[2], artboard;
+  ComposeRule rule = ruleFor(layer, with_opacity);
+  rule.keep_alpha = keep_alpha;
+  if (!layer.section_blend_key.empty()) rule.mode = blendModeFromKey(layer.section_blend_key);
+  ReadStatus st = loadMasks(cx, layer, &masks, &rule);
+  if (!st.ok) return st;
+  if (artboardMask(layer, cx.document, &artboard)) rule.masks.push_back(&artboard);
+  // A pass-through group with a fill opacity below full is merged on its
+  // own, as a normal group, as Photoshop does.
+  if (rule.mode == BlendMode::kPassThrough && !keep_alpha && layer.fill_opacity == 255) {
+    if (rule.opacity >= 1.0f && rule.masks.empty()) return renderNodes(cx, node.children, target);
+    CanvasTicket ticket(cx, target->area);
+    if (!ticket.status().ok) return ticket.status();
+    Canvas before = *target;
+    if (!(st = renderNodes(cx, node.children, target)).ok) return st;
+    fadeTowards(target, before, rule.opacity, rule.masks);
+    return {};
+  }
+  if (rule.mode == BlendMode::kPassThrough) rule.mode = BlendMode::kNormal;
+  CanvasTicket ticket(cx, target->area);
+  if (!ticket.status().ok) return ticket.status();
+  Canvas inner(target->area, target->colours);
+  if (!(st = renderNodes(cx, node.children, &inner)).ok) return st;
+  composeOnto(target, CanvasSource(inner), rule);
+  return {};
+}
+
+ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha,
+                     const std::vector<const PlaneMask*>& clip_masks = {}) {
+  if (node.group) return drawGroup(cx, node, target, with_opacity, keep_alpha);
+  const LayerRecord& layer = *node.layer;
+  noteEffects(layer, &cx.notes->left_out);
+  PlaneMask masks[2];
+  ComposeRule rule = ruleFor(layer, with_opacity);
+  rule.keep_alpha = keep_alpha;
+  ReadStatus st = loadMasks(cx, layer, &masks, &rule);
+  if (!st.ok) return st;
+  rule.masks.insert(rule.masks.end(), clip_masks.begin(), clip_masks.end());
+  if (cx.header.mode == kModeLab && layer.rect.empty() && drawsWithoutPixels(layer)) {
+    cx.notes->left_out.insert("adjustment and fill layers of Lab documents");  // Their colours are not Lab's.
+    return {};
+  }
+  std::string left_out;
+  AdjustmentSource adjustment = makeAdjustmentSource(layer, cx.colours, cx.document, &left_out, cx.header.depth == 32);
+  if (!left_out.empty()) cx.notes->left_out.insert(left_out);
+  if (adjustment.source) {
+    rule.keep_alpha = rule.keep_alpha || adjustment.adjusts;
+    composeOnto(target, *adjustment.source, rule);
+    return {};
+  }
+  if (intersect(layer.rect, cx.document).empty()) return {};
+  if (!(st = loadPixels(cx, layer, &cx.pixels)).ok) return st;
+  composeOnto(target, cx.pixels, rule);
+  return {};
+}
+
+// A layer with layers clipped to it: they are merged on the base's own
+// pixels, and the result is laid on the target by the base's blend mode
+// and opacity.
+// Layers clipped to an adjustment or a fill without pixels: the base covers
+// everything its masks let through, so each clipped layer is drawn on the
+// target through the base's masks.
+ReadStatus drawOnPixellessBase(Context& cx, const LayerNode& node, Canvas* target) {
+  ReadStatus st = drawLayer(cx, node, target, true, false);
+  if (!st.ok) return st;
+  PlaneMask masks[2];
+  ComposeRule base_rule;
+  if (!(st = loadMasks(cx, *node.layer, &masks, &base_rule)).ok) return st;
+  for (const LayerNode& c : node.clipped)
+    if (c.layer->visible && !(st = drawLayer(cx, c, target, true, false, base_rule.masks)).ok) return st;
+  return {};
+}
+
+ReadStatus drawClipGroup(Context& cx, const LayerNode& node, Canvas* target) {
+  const LayerRecord& base = *node.layer;
+  if (!node.group && base.rect.empty() && drawsWithoutPixels(base)) return drawOnPixellessBase(cx, node, target);
+  const LayerRect area = node.group ? target->area : intersect(target->area, base.rect);
+  if (area.empty() && !node.group) return {};
+  CanvasTicket ticket(cx, area);
+  if (!ticket.status().ok) return ticket.status();
+  Canvas inner(area, target->colours);
+  ReadStatus st = drawLayer(cx, node, &inner, false, false);
+  if (!st.ok) return st;
+  for (const LayerNode& c : node.clipped)
+    if (c.layer->visible && !(st = drawLayer(cx, c, &inner, true, true)).ok) return st;
+  ComposeRule rule;
+  rule.mode = blendModeFromKey(node.group && !base.section_blend_key.empty() ? base.section_blend_key : base.blend_key);
+  if (rule.mode == BlendMode::kPassThrough) rule.mode = BlendMode::kNormal;
+  rule.opacity = base.opacity / 255.0f;
+  composeOnto(target, CanvasSource(inner), rule);
+  return {};
+}
+
+ReadStatus renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* target) {
+  for (const LayerNode& node : nodes) {
+    if (!node.layer->visible) continue;
+    ReadStatus st = node.clipped.empty() ? drawLayer(cx, node, target, true, false) : drawClipGroup(cx, node, target);
+    if (!st.ok) return st;
+  }
+  return {};
+}
+
+void addNode(std::vector<LayerNode>* list, LayerNode node) {
+  if (node.layer->clipped && !list->empty()) list->back().clipped.push_back(std::move(node));
+  else list->push_back(std::move(node));
+}
+
+// Records are stored bottom first; a group's end marker comes before its
+// layers and its own record after them.
+ReadStatus buildTree(const LayerSet& set, std::vector<LayerNode>* roots) {
+  std::vector<std::vector<LayerNode>> stack(1);
+  for (const LayerRecord& layer : set.layers) {
+    if (layer.section == SectionKind::kGroupEnd) {
+      if (stack.size() > 256) return readCorrupt("layer records: groups nested too deeply");
+      stack.emplace_back();
+      continue;
+    }
+    LayerNode node;
+    node.layer = &layer;
+    if (layer.section == SectionKind::kOpenGroup || layer.section == SectionKind::kClosedGroup) {
+      node.group = true;
+      if (stack.size() > 1) {
+        node.children = std::move(stack.back());
+        stack.pop_back();
+      }
+    }
+    addNode(&stack.back(), std::move(node));
+  }
+  // Unclosed groups: their layers belong to the level above.
+  while (stack.size() > 1) {
+    std::vector<LayerNode> loose = std::move(stack.back());
+    stack.pop_back();
+    for (LayerNode& n : loose) addNode(&stack.back(), std::move(n));
+  }
+  *roots = std::move(stack.back());
+  return {};
+}
+
+}  // namespace
+
+ReadStatus mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
+                       Canvas* canvas, MergeNotes* notes) {
+  std::vector<LayerNode> roots;
+  ReadStatus st = buildTree(set, &roots);
+  if (!st.ok) return st;
+  Context cx{in,     header, budget.layer_samples, notes, canvas->colours, LayerRect{0, 0, header.height, header.width},
+             budget.canvas_bytes, {}};
+  return renderNodes(cx, roots, canvas);
+}
+
+}  // namespace pixolune

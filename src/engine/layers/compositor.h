@@ -1,0 +1,39 @@
+// Draws a document's layers onto one canvas as Photoshop merges them:
+// visibility, opacity and fill, pixel and vector masks, clipping groups,
+// groups with their own blend mode, opacity and mask, and pass-through.
+#ifndef PIXOLUNE_ENGINE_LAYERS_COMPOSITOR_H_
+#define PIXOLUNE_ENGINE_LAYERS_COMPOSITOR_H_
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "engine/layers/layer_canvas.h"
+#include "engine/layers/layer_records.h"
+#include "engine/psd_file.h"
+
+namespace pixolune {
+
+/// What a merge had to leave out, for the debug output.
+struct MergeNotes {
+  std::set<std::string> left_out;  // "drop shadow", "adjustment selective colour", ...
+};
+
+/// What a merge may use beyond the canvas it draws on.
+struct MergeBudget {
+  uint64_t layer_samples = UINT64_MAX;  // Samples of any one layer's planes.
+  uint64_t canvas_bytes = UINT64_MAX;   // Bytes of the further canvases alive at once (groups, backdrops).
+};
+
+/// Merges the visible layers of `set`, read from `in`, onto *canvas (which
+/// covers the document and starts transparent). Fails with the reader's
+/// status when a layer's channel data cannot be read (kCorrupt,
+/// kUnsupported), or kUnsupported when a layer or the nesting of groups
+/// needs more than the budget; what was drawn so far is then unspecified.
+/// Holds no shared state.
+ReadStatus mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
+                       Canvas* canvas, MergeNotes* notes);
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_LAYERS_COMPOSITOR_H_

@@ -1,0 +1,279 @@
+#include "engine/layers/layer_render.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "engine/bitmap.h"
+#include "engine/composite.h"
+#include "engine/layers/compositor.h"
+#include "engine/psd_file.h"
+
+namespace pixolune {
+
+namespace {
+
+struct MemoryCloser {
+  void operator()(FIMEMORY* m) const { FreeImage_CloseMemory(m); }
+};
+
+bool opaque(const Canvas& c) {
+  for (size_t i = static_cast<size_t>(c.colours); i < c.px.size(); i += static_cast<size_t>(c.stride()))
+    if (c.px[i] < 1.0f - 0.5f / 65535.0f) return false;
+  return true;
+}
+
+// 0..1 (NaN as 0) to the integer scales.
+float unit(float v) { return v >= 0.0f ? std::min(v, 1.0f) : 0.0f; }
+uint8_t to8(float v) { return static_cast<uint8_t>(unit(v) * 255.0f + 0.5f); }
+uint16_t to16(float v) { return static_cast<uint16_t>(unit(v) * 65535.0f + 0.5f); }
+
+// 8-bit RGB or grey as 24/32-bit bitmaps; grey with alpha as RGBA, as the decoder's repair does.
+FIBITMAP* toBitmap8(const Canvas& c, bool alpha) {
+  const int w = c.area.width(), h = c.area.height();
+  const bool grey_plain = c.colours == 1 && !alpha;
+  FIBITMAP* dib = FreeImage_Allocate(w, h, grey_plain ? 8 : alpha ? 32 : 24);
+  if (!dib) return nullptr;
+  if (grey_plain) {
+    RGBQUAD* pal = FreeImage_GetPalette(dib);
+    for (int i = 0; i < 256; ++i) pal[i].rgbRed = pal[i].rgbGreen = pal[i].rgbBlue = static_cast<BYTE>(i);
+  }
+  const int step = grey_plain ? 1 : alpha ? 4 : 3;
+  for (int y = 0; y < h; ++y) {
+    BYTE* p = FreeImage_GetScanLine(dib, h - 1 - y);
+    const float* s = c.at(c.area.left, c.area.top + y);
+    for (int x = 0; x < w; ++x, p += step, s += c.stride()) {
+      if (grey_plain) {
+        p[0] = to8(s[0]);
+        continue;
+      }
+      const int g = c.colours == 1 ? 0 : 1, b = c.colours == 1 ? 0 : 2;
+      p[FI_RGBA_RED] = to8(s[0]), p[FI_RGBA_GREEN] = to8(s[g]), p[FI_RGBA_BLUE] = to8(s[b]);
+      if (alpha) p[FI_RGBA_ALPHA] = to8(s[c.colours]);
+    }
+  }
+  return dib;
+}
+
+FIBITMAP* toBitmap16(const Canvas& c, bool alpha) {
+  const int w = c.area.width(), h = c.area.height();
+  const bool grey_plain = c.colours == 1 && !alpha;
+  FIBITMAP* dib = FreeImage_AllocateT(grey_plain ? FIT_UINT16 : alpha ? FIT_RGBA16 : FIT_RGB16, w, h);
+  if (!dib) return nullptr;
+  const int step = grey_plain ? 1 : alpha ? 4 : 3;
+  for (int y = 0; y < h; ++y) {
+    WORD* p = reinterpret_cast<WORD*>(FreeImage_GetScanLine(dib, h - 1 - y));
+    const float* s = c.at(c.area.left, c.area.top + y);
+    for (int x = 0; x < w; ++x, p += step, s += c.stride()) {
+      const int g = c.colours == 1 ? 0 : 1, b = c.colours == 1 ? 0 : 2;
+      p[0] = to16(s[0]);
+      if (grey_plain) continue;
+      p[1] = to16(s[g]), p[2] = to16(s[b]);
+      if (alpha) p[3] = to16(s[c.colours]);
+    }
+  }
+  return dib;
+}
+
+// 32-bit documents as floating-point bitmaps, values as they are (light
+// may exceed 1.0); grey with alpha as RGBA, as the decoder's repair does.
+FIBITMAP* toBitmapFloat(const Canvas& c, bool alpha) {
+  const int w = c.area.width(), h = c.area.height();
+  const bool grey_plain = c.colours == 1 && !alpha;
+  FIBITMAP* dib = FreeImage_AllocateT(grey_plain ? FIT_FLOAT : alpha ? FIT_RGBAF : FIT_RGBF, w, h);
+  if (!dib) return nullptr;
+  const int step = grey_plain ? 1 : alpha ? 4 : 3;
+  for (int y = 0; y < h; ++y) {
+    float* p = reinterpret_cast<float*>(FreeImage_GetScanLine(dib, h - 1 - y));
+    const float* s = c.at(c.area.left, c.area.top + y);
+    for (int x = 0; x < w; ++x, p += step, s += c.stride()) {
+      const int g = c.colours == 1 ? 0 : 1, b = c.colours == 1 ? 0 : 2;
+      p[0] = s[0];
+      if (grey_plain) continue;
+      p[1] = s[g], p[2] = s[b];
+      if (alpha) p[3] = std::clamp(s[c.colours], 0.0f, 1.0f);
+    }
+  }
+  return dib;
+}
+
+void put(std::string* out, uint64_t v, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+constexpr size_t kMemoryHeader = 26 + 4 + 4 + 4 + 2;
+
+// The canvas as a document in memory with a raw composite, its
+// transparency blended over the mode's white as Photoshop stores it.
+std::string memoryDocument(const Canvas& c, int mode, int depth, bool alpha) {
+  const int w = c.area.width(), h = c.area.height(), n = c.colours;
+  const float neutral = depth == 8 ? 128.0f / 255.0f : 32768.0f / 65535.0f;  // Lab's a and b of grey.
+  std::string psd = "8BPS";
+  put(&psd, 1, 2), put(&psd, 0, 6), put(&psd, static_cast<uint64_t>(n), 2);
+  put(&psd, static_cast<uint64_t>(h), 4), put(&psd, static_cast<uint64_t>(w), 4);
+  put(&psd, static_cast<uint64_t>(depth), 2), put(&psd, static_cast<uint64_t>(mode), 2);
+  put(&psd, 0, 4), put(&psd, 0, 4), put(&psd, 0, 4), put(&psd, 0, 2);
+  const int bytes = depth / 8;
+  psd.reserve(psd.size() + static_cast<size_t>(w) * h * n * bytes);
+  for (int p = 0; p < n; ++p) {
+    const float white = mode == kModeLab && p > 0 ? neutral : 1.0f;
+    for (int y = 0; y < h; ++y) {
+      const float* s = c.at(c.area.left, c.area.top + y);
+      for (int x = 0; x < w; ++x, s += c.stride()) {
+        const float v = alpha ? s[p] * s[n] + white * (1.0f - s[n]) : s[p];
+        put(&psd, bytes == 1 ? to8(v) : to16(v), bytes);
+      }
+    }
+  }
+  return psd;
+}
+
+FIBITMAP* decodeMemory(std::string& psd, int flags) {
+  std::unique_ptr<FIMEMORY, MemoryCloser> mem(
+      FreeImage_OpenMemory(reinterpret_cast<BYTE*>(psd.data()), static_cast<DWORD>(psd.size())));
+  return mem ? FreeImage_LoadFromMemory(FIF_PSD, mem.get(), flags) : nullptr;
+}
+
+// 16-bit Lab gets its colours from its own planes, as a stored composite does.
+bool recolourLab16(const std::string& psd, FIBITMAP* image, int w, int h) {
+  const size_t plane = static_cast<size_t>(w) * h * 2;
+  std::vector<uint8_t> planes[3];
+  for (int p = 0; p < 3; ++p) {
+    const char* at = psd.data() + kMemoryHeader + p * plane;
+    planes[p].assign(at, at + plane);
+  }
+  return setLab16Colours(image, planes[0], planes[1], planes[2]);
+}
+
+// The canvas's alpha put into the decoder's RGB bitmap, whose colours then
+// lose the white they were blended over. Null when the bitmap is of
+// another kind (CMYK kept as CMYK stays matted and opaque).
+FIBITMAP* withCanvasAlpha(FIBITMAP* rgb, const Canvas& c) {
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(rgb);
+  FIBITMAP* out = type == FIT_RGB16 ? FreeImage_ConvertToRGBA16(rgb)
+                  : type == FIT_BITMAP && FreeImage_GetBPP(rgb) == 24 ? FreeImage_ConvertTo32Bits(rgb)
+                                                                      : nullptr;
+  if (!out) return nullptr;
+  const int w = c.area.width(), h = c.area.height();
+  for (int y = 0; y < h; ++y) {
+    BYTE* line = FreeImage_GetScanLine(out, h - 1 - y);
+    const float* s = c.at(c.area.left, c.area.top + y);
+    for (int x = 0; x < w; ++x, s += c.stride()) {
+      if (type == FIT_RGB16) reinterpret_cast<FIRGBA16*>(line)[x].alpha = to16(s[c.colours]);
+      else line[4 * x + FI_RGBA_ALPHA] = to8(s[c.colours]);
+    }
+  }
+  removeWhiteMatte(out);
+  return out;
+}
+
+// CMYK and Lab go through the decoder itself, so their colours match a
+// stored composite's; with transparency the converted colours get the
+// canvas's alpha (unless kept as CMYK or Lab).
+FIBITMAP* throughDecoder(const Canvas& c, int mode, int depth, bool alpha, int flags) {
+  std::string psd = memoryDocument(c, mode, depth, alpha);
+  BitmapPtr decoded(decodeMemory(psd, flags));
+  const bool converted = (flags & (PSD_CMYK | PSD_LAB)) == 0;
+  if (decoded && mode == kModeLab && depth == 16 && converted &&
+      !recolourLab16(psd, decoded.get(), c.area.width(), c.area.height()))
+    return nullptr;
+  if (!decoded || !alpha || !converted) return decoded.release();
+  FIBITMAP* with_alpha = withCanvasAlpha(decoded.get(), c);
+  return with_alpha ? with_alpha : decoded.release();
+}
+
+std::string joinNotes(const MergeNotes& notes) {
+  std::string text;
+  for (const std::string& n : notes.left_out) text += (text.empty() ? "" : ", ") + n;
+  return text.empty() ? text : "drawn from its layers without " + text;
+}
+
+}  // namespace
+
+namespace {
+
+struct RenderCosts {
+  uint64_t canvas;  // Bytes of one float canvas of the document.
+  uint64_t layer;   // Bytes of the planes of one layer as large as the document.
+  uint64_t bitmap;  // Bytes of the bitmap handed back.
+};
+
+RenderCosts costsOf(const PsdHeader& header) {
+  const uint64_t pixels = static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height);
+  const uint64_t planes = static_cast<uint64_t>(colourChannelCount(header.mode) + 1);
+  const uint64_t sample = static_cast<uint64_t>(header.depth / 8);
+  return {pixels * planes * sizeof(float), pixels * (planes + 1) * sample, pixels * 4 * sample};
+}
+
+}  // namespace
+
+uint64_t layerRenderMemoryNeed(const PsdHeader& header) {
+  const RenderCosts c = costsOf(header);
+  return 2 * c.canvas + c.layer + c.bitmap;
+}
+
+namespace {
+
+// Why a document of this header is not drawn, or empty when it can be.
+std::string refusal(const PsdHeader& header, uint64_t memory_limit) {
+  if (header.mode != kModeRgb && header.mode != kModeGrey && header.mode != kModeCmyk && header.mode != kModeLab &&
+      header.mode != kModeDuotone)
+    return "layers are drawn only in RGB, greyscale, duotone, CMYK and Lab documents";
+  const bool deep_colour = header.mode == kModeCmyk || header.mode == kModeLab || header.mode == kModeDuotone;
+  if (header.depth != 8 && header.depth != 16 && (header.depth != 32 || deep_colour))
+    return "layers are drawn only at 8 and 16 bits per channel, and at 32 in RGB and greyscale";
+  if (memory_limit != 0 && layerRenderMemoryNeed(header) > memory_limit)
+    return "drawing its layers needs more memory than the limit allows";
+  return "";
+}
+
+// The need counts one group canvas and one document-sized layer; what the
+// limit leaves beyond it is shared between more of either.
+MergeBudget budgetFor(const PsdHeader& header, uint64_t memory_limit) {
+  MergeBudget budget;
+  if (memory_limit == 0) return budget;
+  const RenderCosts c = costsOf(header);
+  const uint64_t spare = (memory_limit - layerRenderMemoryNeed(header)) / 2;
+  budget.layer_samples = (c.layer + spare) / static_cast<uint64_t>(header.depth / 8);
+  budget.canvas_bytes = c.canvas + spare;
+  return budget;
+}
+
+FIBITMAP* bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags) {
+  const bool alpha = !opaque(canvas);
+  if (header.mode == kModeCmyk || header.mode == kModeLab)
+    return throughDecoder(canvas, header.mode, header.depth, alpha, flags);
+  if (header.depth == 32) return toBitmapFloat(canvas, alpha);
+  return header.depth == 8 ? toBitmap8(canvas, alpha) : toBitmap16(canvas, alpha);
+}
+
+}  // namespace
+
+bool layersDrawable(const PsdHeader& header) { return refusal(header, 0).empty(); }
+
+LayerRendering renderLayers(const std::string& path, const PsdHeader& header, int flags, uint64_t memory_limit) {
+  LayerRendering out;
+  out.reason = refusal(header, memory_limit);
+  if (!out.reason.empty()) return out;
+  LayerSet set;
+  ReadStatus st = readLayerRecords(path, header, &set);
+  PsdFile in;
+  if (st.ok) st = in.open(path);
+  if (st.ok && set.layers.empty()) {
+    out.reason = "it has no layers";
+    return out;
+  }
+  Canvas canvas(LayerRect{0, 0, header.height, header.width}, colourChannelCount(header.mode));
+  MergeNotes notes;
+  if (st.ok) st = mergeLayers(in, header, set, budgetFor(header, memory_limit), &canvas, &notes);
+  if (!st.ok) {
+    out.reason = "its layers cannot be read: " + st.message;
+    return out;
+  }
+  out.image = bitmapOf(canvas, header, flags);
+  if (!out.image) out.reason = "the drawn layers could not be made into an image";
+  out.note = joinNotes(notes);
+  return out;
+}
+
+}  // namespace pixolune

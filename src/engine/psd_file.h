@@ -1,0 +1,48 @@
+// Random access to a document file whose every read is checked against its
+// size; shared by the header reader and the layer reader.
+#ifndef PIXOLUNE_ENGINE_PSD_FILE_H_
+#define PIXOLUNE_ENGINE_PSD_FILE_H_
+
+#include <stdio.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/psd_header.h"
+
+namespace pixolune {
+
+inline ReadStatus readFault(ReadFault kind, const std::string& message) { return {false, kind, message}; }
+inline ReadStatus readCorrupt(const std::string& message) { return readFault(ReadFault::kCorrupt, message); }
+
+/// The big-endian unsigned number in the `bytes` bytes at p.
+inline uint64_t bigEndian(const uint8_t* p, int bytes) {
+  uint64_t v = 0;
+  for (int i = 0; i < bytes; ++i) v = (v << 8) | p[i];
+  return v;
+}
+
+class PsdFile {
+ public:
+  /// Opens a regular file: kNotFound, kIoError on failure.
+  ReadStatus open(const std::string& path);
+  uint64_t size() const { return size_; }
+  bool fits(uint64_t offset, uint64_t n) const { return offset <= size_ && n <= size_ - offset; }
+  /// Reads n bytes at offset; kCorrupt (naming `what`) when they are not all
+  /// in the file, kIoError when the read fails.
+  ReadStatus read(uint64_t offset, size_t n, void* out, const char* what);
+
+ private:
+  struct Closer {
+    void operator()(FILE* f) const {
+      if (f) fclose(f);
+    }
+  };
+  std::unique_ptr<FILE, Closer> file_;
+  uint64_t size_ = 0;
+};
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_PSD_FILE_H_
