@@ -98,7 +98,7 @@ bool drawable(const Row& row) {
 bool hasLayers(const std::string& path) {
   PsdHeader header;
   LayerSet set;
-  return readPsdHeader(path, &header).ok && readLayerRecords(path, header, &set).ok && !set.layers.empty();
+  return readPsdHeader(path, &header).ok() && readLayerRecords(path, header, &set).ok() && !set.layers.empty();
 }
 
 std::string describe(const Row& row, const std::pair<double, double>& d, const std::string& extra) {

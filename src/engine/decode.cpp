@@ -33,9 +33,9 @@ void setReason(std::string* reason, const std::string& text) {
 FIBITMAP* addGreyTransparency(const std::string& path, const PsdHeader& header, BitmapPtr image,
                               std::string* reason) {
   std::vector<uint8_t> plane;
-  ReadStatus st = readCompositePlane(path, header, colourChannelCount(header.mode), &plane);
-  if (!st.ok) {
-    setReason(reason, st.message);
+  Status st = readCompositePlane(path, header, colourChannelCount(header.mode), &plane);
+  if (!st.ok()) {
+    setReason(reason, st.message());
     return nullptr;
   }
   FIBITMAP* merged = greyWithAlpha(image.get(), plane, header.depth);
@@ -51,10 +51,10 @@ FIBITMAP* addGreyTransparency(const std::string& path, const PsdHeader& header, 
 bool recolourLab16(const std::string& path, const PsdHeader& header, FIBITMAP* image, std::string* reason) {
   std::vector<uint8_t> planes[3];
   for (int c = 0; c < 3; ++c) {
-    ReadStatus st = readCompositePlane(path, header, c, &planes[c]);
-    if (st.kind == ReadFault::kUnsupported) return true;
-    if (!st.ok) {
-      setReason(reason, st.message);
+    Status st = readCompositePlane(path, header, c, &planes[c]);
+    if (st.code() == Status::Code::kUnsupported) return true;
+    if (!st.ok()) {
+      setReason(reason, st.message());
       return false;
     }
   }
@@ -93,9 +93,9 @@ FIBITMAP* asPhotoshopShowsIt(const std::string& path, const PsdHeader& header, i
 bool checkedHeader(const std::string& path, PsdHeader* header, std::string* reason) {
   library_ran = false;
   decode_note.clear();
-  ReadStatus st = readPsdHeader(path, header);
-  if (!st.ok) {
-    setReason(reason, "cannot be decoded as a Photoshop document: " + st.message);
+  Status st = readPsdHeader(path, header);
+  if (!st.ok()) {
+    setReason(reason, "cannot be decoded as a Photoshop document: " + st.message());
     return false;
   }
   const uint64_t limit = decodeMemoryLimit();

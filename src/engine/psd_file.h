@@ -13,8 +13,8 @@
 
 namespace pixolune {
 
-inline ReadStatus readFault(ReadFault kind, const std::string& message) { return {false, kind, message}; }
-inline ReadStatus readCorrupt(const std::string& message) { return readFault(ReadFault::kCorrupt, message); }
+inline Status readFault(Status::Code kind, const std::string& message) { return Status::withCode(kind, message); }
+inline Status readCorrupt(const std::string& message) { return Status::corrupt(message); }
 
 /// The big-endian unsigned number in the `bytes` bytes at p.
 inline uint64_t bigEndian(const uint8_t* p, int bytes) {
@@ -26,12 +26,12 @@ inline uint64_t bigEndian(const uint8_t* p, int bytes) {
 class PsdFile {
  public:
   /// Opens a regular file: kNotFound, kIoError on failure.
-  ReadStatus open(const std::string& path);
+  Status open(const std::string& path);
   uint64_t size() const { return size_; }
   bool fits(uint64_t offset, uint64_t n) const { return offset <= size_ && n <= size_ - offset; }
   /// Reads n bytes at offset; kCorrupt (naming `what`) when they are not all
   /// in the file, kIoError when the read fails.
-  ReadStatus read(uint64_t offset, size_t n, void* out, const char* what);
+  Status read(uint64_t offset, size_t n, void* out, const char* what);
 
  private:
   struct Closer {

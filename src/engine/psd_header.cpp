@@ -16,16 +16,16 @@ constexpr int kMaxSideV2 = 300000;
 constexpr uint16_t kAlphaIdsResource = 1053;
 constexpr uint16_t kVersionInfoResource = 1057;
 
-ReadStatus fault(ReadFault kind, const std::string& message) { return readFault(kind, message); }
-ReadStatus corrupt(const std::string& message) { return readCorrupt(message); }
+Status fault(Status::Code kind, const std::string& message) { return readFault(kind, message); }
+Status corrupt(const std::string& message) { return readCorrupt(message); }
 
 using FileReader = PsdFile;
 
 // Reads a big-endian length of `bytes` bytes at *pos and advances *pos.
-ReadStatus readLength(FileReader& in, uint64_t* pos, int bytes, uint64_t* value, const char* what) {
+Status readLength(FileReader& in, uint64_t* pos, int bytes, uint64_t* value, const char* what) {
   uint8_t buf[8];
-  ReadStatus st = in.read(*pos, static_cast<size_t>(bytes), buf, what);
-  if (!st.ok) return st;
+  Status st = in.read(*pos, static_cast<size_t>(bytes), buf, what);
+  if (!st.ok()) return st;
   *value = bigEndian(buf, bytes);
   *pos += static_cast<uint64_t>(bytes);
   return {};
@@ -39,15 +39,15 @@ bool knownMode(int mode) {
   }
 }
 
-ReadStatus parseFileHeader(FileReader& in, PsdHeader* h) {
+Status parseFileHeader(FileReader& in, PsdHeader* h) {
   uint8_t b[kHeaderSize];
   if (in.size() < kHeaderSize) return corrupt("header: the file is too short for a Photoshop document");
-  ReadStatus st = in.read(0, kHeaderSize, b, "header");
-  if (!st.ok) return st;
+  Status st = in.read(0, kHeaderSize, b, "header");
+  if (!st.ok()) return st;
   if (std::memcmp(b, "8BPS", 4) != 0) return corrupt("header: not a Photoshop document (bad signature)");
   h->version = static_cast<int>(bigEndian(b + 4, 2));
   if (h->version != 1 && h->version != 2)
-    return fault(ReadFault::kUnsupported, "header: unknown version " + std::to_string(h->version));
+    return fault(Status::Code::kUnsupported, "header: unknown version " + std::to_string(h->version));
   h->channels = static_cast<int>(bigEndian(b + 12, 2));
   h->height = static_cast<int>(std::min<uint64_t>(bigEndian(b + 14, 4), 0x7FFFFFFF));
   h->width = static_cast<int>(std::min<uint64_t>(bigEndian(b + 18, 4), 0x7FFFFFFF));
@@ -60,7 +60,7 @@ ReadStatus parseFileHeader(FileReader& in, PsdHeader* h) {
     return corrupt("header: impossible image size");
   if (h->depth != 1 && h->depth != 8 && h->depth != 16 && h->depth != 32)
     return corrupt("header: impossible bit depth");
-  if (!knownMode(h->mode)) return fault(ReadFault::kUnsupported, "header: unknown colour mode");
+  if (!knownMode(h->mode)) return fault(Status::Code::kUnsupported, "header: unknown colour mode");
   if (h->channels < colourChannelCount(h->mode)) return corrupt("header: too few channels for the colour mode");
   return {};
 }
@@ -84,23 +84,23 @@ bool resourceSignature(const uint8_t* p) {
 }
 
 // Walks the image resources in [pos, end) and keeps the ones we need.
-ReadStatus parseResources(FileReader& in, uint64_t pos, uint64_t end, PsdHeader* h) {
+Status parseResources(FileReader& in, uint64_t pos, uint64_t end, PsdHeader* h) {
   while (pos < end) {
     uint8_t b[8];
     if (end - pos < 12) return corrupt("image resources: truncated resource");
-    ReadStatus st = in.read(pos, 8, b, "image resources");
-    if (!st.ok) return st;
+    Status st = in.read(pos, 8, b, "image resources");
+    if (!st.ok()) return st;
     if (!resourceSignature(b)) return corrupt("image resources: bad resource signature");
     const uint16_t id = static_cast<uint16_t>(bigEndian(b + 4, 2));
     const uint64_t name_field = (static_cast<uint64_t>(b[6]) + 2) & ~uint64_t{1};  // Pascal string, even.
     pos += 6 + name_field;
     uint64_t size = 0;
     if (pos > end || end - pos < 4) return corrupt("image resources: truncated resource");
-    if (!(st = readLength(in, &pos, 4, &size, "image resources")).ok) return st;
+    if (!(st = readLength(in, &pos, 4, &size, "image resources")).ok()) return st;
     if (size > end - pos) return corrupt("image resources: a resource runs past its section");
     if (id == kAlphaIdsResource || id == kVersionInfoResource) {
       std::vector<uint8_t> data(static_cast<size_t>(size));
-      if (!(st = in.read(pos, data.size(), data.data(), "image resources")).ok) return st;
+      if (!(st = in.read(pos, data.size(), data.data(), "image resources")).ok()) return st;
       if (id == kVersionInfoResource && size < 5) return corrupt("image resources: version info too short");
       takeResource(h, id, data);
     }
@@ -121,21 +121,21 @@ bool longLengthKey(const uint8_t* key) {
 bool isKey(const uint8_t* key, const char* name) { return std::memcmp(key, name, 4) == 0; }
 
 // Reads the signed layer count at pos (when there is room for it).
-ReadStatus readLayerCount(FileReader& in, uint64_t pos, uint64_t length, int* count) {
+Status readLayerCount(FileReader& in, uint64_t pos, uint64_t length, int* count) {
   if (length < 2) return {};
   uint8_t b[2];
-  ReadStatus st = in.read(pos, 2, b, "layer section");
-  if (!st.ok) return st;
+  Status st = in.read(pos, 2, b, "layer section");
+  if (!st.ok()) return st;
   *count = static_cast<int16_t>(static_cast<uint16_t>(bigEndian(b, 2)));
   return {};
 }
 
 // Walks the additional layer information blocks in [pos, end).
-ReadStatus parseLayerBlocks(FileReader& in, uint64_t pos, uint64_t end, PsdHeader* h) {
+Status parseLayerBlocks(FileReader& in, uint64_t pos, uint64_t end, PsdHeader* h) {
   while (end - pos >= 12) {
     uint8_t b[8];
-    ReadStatus st = in.read(pos, 8, b, "layer section");
-    if (!st.ok) return st;
+    Status st = in.read(pos, 8, b, "layer section");
+    if (!st.ok()) return st;
     if (std::memcmp(b, "8BIM", 4) != 0 && std::memcmp(b, "8B64", 4) != 0) {
       if (b[0] == 0) {  // Padding some writers leave between blocks.
         ++pos;
@@ -147,11 +147,11 @@ ReadStatus parseLayerBlocks(FileReader& in, uint64_t pos, uint64_t end, PsdHeade
     const int length_bytes = (h->version == 2 && longLengthKey(b + 4)) ? 8 : 4;
     uint64_t size = 0;
     if (end - pos < static_cast<uint64_t>(length_bytes)) return corrupt("layer section: truncated block");
-    if (!(st = readLength(in, &pos, length_bytes, &size, "layer section")).ok) return st;
+    if (!(st = readLength(in, &pos, length_bytes, &size, "layer section")).ok()) return st;
     if (size > end - pos) return corrupt("layer section: a block runs past its section");
     if (isKey(b + 4, "Mtrn") || isKey(b + 4, "Mt16") || isKey(b + 4, "Mt32")) h->merged_transparency = true;
     if ((isKey(b + 4, "Lr16") || isKey(b + 4, "Lr32")) && h->layer_count == 0) {
-      if (!(st = readLayerCount(in, pos, size, &h->layer_count)).ok) return st;
+      if (!(st = readLayerCount(in, pos, size, &h->layer_count)).ok()) return st;
       h->layer_info_offset = pos, h->layer_info_length = size;
     }
     if (h->global_blocks_offset == 0) h->global_blocks_offset = pos - 8 - length_bytes;
@@ -161,25 +161,25 @@ ReadStatus parseLayerBlocks(FileReader& in, uint64_t pos, uint64_t end, PsdHeade
 }
 
 // The layer and mask section starting at pos; sets *next to the offset after it.
-ReadStatus parseLayerSection(FileReader& in, uint64_t pos, PsdHeader* h, uint64_t* next) {
+Status parseLayerSection(FileReader& in, uint64_t pos, PsdHeader* h, uint64_t* next) {
   const int length_bytes = h->version == 2 ? 8 : 4;
   uint64_t section = 0;
-  ReadStatus st = readLength(in, &pos, length_bytes, &section, "layer section");
-  if (!st.ok) return st;
+  Status st = readLength(in, &pos, length_bytes, &section, "layer section");
+  if (!st.ok()) return st;
   if (!in.fits(pos, section)) return corrupt("layer section: length runs past the end of the file");
   const uint64_t end = pos + section;
   *next = end;
   if (section == 0) return {};
   uint64_t info = 0;
   if (end - pos < static_cast<uint64_t>(length_bytes)) return corrupt("layer section: truncated layer info");
-  if (!(st = readLength(in, &pos, length_bytes, &info, "layer section")).ok) return st;
+  if (!(st = readLength(in, &pos, length_bytes, &info, "layer section")).ok()) return st;
   if (info > end - pos) return corrupt("layer section: layer info runs past its section");
-  if (!(st = readLayerCount(in, pos, info, &h->layer_count)).ok) return st;
+  if (!(st = readLayerCount(in, pos, info, &h->layer_count)).ok()) return st;
   h->layer_info_offset = pos, h->layer_info_length = info;
   pos += info;
   if (end - pos < 4) return {};  // No global mask information: nothing more to learn.
   uint64_t mask = 0;
-  if (!(st = readLength(in, &pos, 4, &mask, "layer section")).ok) return st;
+  if (!(st = readLength(in, &pos, 4, &mask, "layer section")).ok()) return st;
   if (mask > end - pos) return corrupt("layer section: global mask runs past its section");
   h->global_blocks_end = end;
   return parseLayerBlocks(in, pos + mask, end, h);
@@ -193,23 +193,23 @@ uint64_t rowBytes(const PsdHeader& h) {
 int countBytes(const PsdHeader& h) { return h.version == 2 ? 4 : 2; }
 
 // Reads the PackBits row-length table of the composite.
-ReadStatus readRowCounts(FileReader& in, const PsdHeader& h, std::vector<uint64_t>* counts) {
+Status readRowCounts(FileReader& in, const PsdHeader& h, std::vector<uint64_t>* counts) {
   const uint64_t rows = static_cast<uint64_t>(h.channels) * static_cast<uint64_t>(h.height);
   const int cb = countBytes(h);
   if (!in.fits(h.image_data_offset + 2, rows * cb)) return corrupt("composite image: truncated row-length table");
   std::vector<uint8_t> table(static_cast<size_t>(rows * cb));
-  ReadStatus st = in.read(h.image_data_offset + 2, table.size(), table.data(), "composite image");
-  if (!st.ok) return st;
+  Status st = in.read(h.image_data_offset + 2, table.size(), table.data(), "composite image");
+  if (!st.ok()) return st;
   counts->resize(static_cast<size_t>(rows));
   for (size_t i = 0; i < counts->size(); ++i) (*counts)[i] = bigEndian(table.data() + i * cb, cb);
   return {};
 }
 
 // Checks that the composite's image data lies within the file.
-ReadStatus checkImageData(FileReader& in, PsdHeader* h) {
+Status checkImageData(FileReader& in, PsdHeader* h) {
   uint8_t b[2];
-  ReadStatus st = in.read(h->image_data_offset, 2, b, "composite image");
-  if (!st.ok) return st;
+  Status st = in.read(h->image_data_offset, 2, b, "composite image");
+  if (!st.ok()) return st;
   h->compression = static_cast<int>(bigEndian(b, 2));
   const uint64_t start = h->image_data_offset + 2;
   const uint64_t rows = static_cast<uint64_t>(h->channels) * static_cast<uint64_t>(h->height);
@@ -222,7 +222,7 @@ ReadStatus checkImageData(FileReader& in, PsdHeader* h) {
     return {};
   }
   std::vector<uint64_t> counts;
-  if (!(st = readRowCounts(in, *h, &counts)).ok) return st;
+  if (!(st = readRowCounts(in, *h, &counts)).ok()) return st;
   uint64_t total = 0;
   for (uint64_t c : counts) total += c;
   if (!in.fits(start + rows * countBytes(*h), total)) return corrupt("composite image: truncated image data");
@@ -271,45 +271,45 @@ bool firstExtraIsTransparency(const PsdHeader& header) {
   return header.alpha_ids.empty() || header.alpha_ids[0] == 0;
 }
 
-ReadStatus readPsdHeader(const std::string& path, PsdHeader* header) {
+Status readPsdHeader(const std::string& path, PsdHeader* header) {
   *header = PsdHeader();
   FileReader in;
-  ReadStatus st = in.open(path);
-  if (!st.ok) return st;
-  if (!(st = parseFileHeader(in, header)).ok) return st;
+  Status st = in.open(path);
+  if (!st.ok()) return st;
+  if (!(st = parseFileHeader(in, header)).ok()) return st;
   uint64_t pos = kHeaderSize, length = 0;
-  if (!(st = readLength(in, &pos, 4, &length, "colour mode data")).ok) return st;
+  if (!(st = readLength(in, &pos, 4, &length, "colour mode data")).ok()) return st;
   if (!in.fits(pos, length)) return corrupt("colour mode data: length runs past the end of the file");
   pos += length;
-  if (!(st = readLength(in, &pos, 4, &length, "image resources")).ok) return st;
+  if (!(st = readLength(in, &pos, 4, &length, "image resources")).ok()) return st;
   if (!in.fits(pos, length)) return corrupt("image resources: length runs past the end of the file");
-  if (!(st = parseResources(in, pos, pos + length, header)).ok) return st;
+  if (!(st = parseResources(in, pos, pos + length, header)).ok()) return st;
   pos += length;
-  if (!(st = parseLayerSection(in, pos, header, &header->image_data_offset)).ok) return st;
+  if (!(st = parseLayerSection(in, pos, header, &header->image_data_offset)).ok()) return st;
   return checkImageData(in, header);
 }
 
-ReadStatus readCompositePlane(const std::string& path, const PsdHeader& header, int channel,
+Status readCompositePlane(const std::string& path, const PsdHeader& header, int channel,
                               std::vector<uint8_t>* plane) {
   if (channel < 0 || channel >= header.channels) return corrupt("composite image: no such channel");
-  if (header.compression > 1) return fault(ReadFault::kUnsupported, "composite image: compressed with ZIP");
+  if (header.compression > 1) return fault(Status::Code::kUnsupported, "composite image: compressed with ZIP");
   FileReader in;
-  ReadStatus st = in.open(path);
-  if (!st.ok) return st;
+  Status st = in.open(path);
+  if (!st.ok()) return st;
   const uint64_t row = rowBytes(header), height = static_cast<uint64_t>(header.height);
   plane->assign(static_cast<size_t>(row * height), 0);
   uint64_t pos = header.image_data_offset + 2;
   if (header.compression == 0)
     return in.read(pos + static_cast<uint64_t>(channel) * height * row, plane->size(), plane->data(), "composite image");
   std::vector<uint64_t> counts;
-  if (!(st = readRowCounts(in, header, &counts)).ok) return st;
+  if (!(st = readRowCounts(in, header, &counts)).ok()) return st;
   pos += counts.size() * static_cast<uint64_t>(countBytes(header));
   const size_t first = static_cast<size_t>(channel) * static_cast<size_t>(height);
   for (size_t i = 0; i < first; ++i) pos += counts[i];
   std::vector<uint8_t> packed;
   for (uint64_t y = 0; y < height; ++y) {
     packed.resize(static_cast<size_t>(counts[first + y]));
-    if (!(st = in.read(pos, packed.size(), packed.data(), "composite image")).ok) return st;
+    if (!(st = in.read(pos, packed.size(), packed.data(), "composite image")).ok()) return st;
     if (!unpackRow(packed.data(), packed.size(), plane->data() + y * row, static_cast<size_t>(row)))
       return corrupt("composite image: malformed compressed row");
     pos += packed.size();

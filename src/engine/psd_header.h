@@ -9,22 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/status.h"
+
 namespace pixolune {
-
-enum class ReadFault {
-  kNone,
-  kNotFound,     // The file does not exist.
-  kCorrupt,      // Truncated, or a length or field that cannot be true.
-  kUnsupported,  // A well-formed document of a kind we do not read.
-  kIoError,      // The file exists but could not be read.
-};
-
-/// Outcome of a read: ok, or the kind of fault and a message naming the step.
-struct ReadStatus {
-  bool ok = true;
-  ReadFault kind = ReadFault::kNone;
-  std::string message;
-};
 
 /// Photoshop colour modes, as the header stores them.
 enum PsdColourMode : int {
@@ -66,7 +53,7 @@ struct PsdHeader {
 /// byte past the end of the file is read. On failure *header is unspecified
 /// and the status says why: kNotFound, kIoError, kCorrupt (truncated or
 /// lying lengths, impossible fields) or kUnsupported (unknown version or mode).
-ReadStatus readPsdHeader(const std::string& path, PsdHeader* header);
+Status readPsdHeader(const std::string& path, PsdHeader* header);
 
 /// Colour channels of a mode: 3 for RGB and Lab, 4 for CMYK, else 1.
 int colourChannelCount(int mode);
@@ -86,7 +73,7 @@ bool firstExtraIsTransparency(const PsdHeader& header);
 /// bytes per sample; 1-bit planes packed). Fails with kCorrupt when the data
 /// is short or malformed and kUnsupported for ZIP-compressed data.
 /// REQUIRES: header was filled by readPsdHeader from the same file.
-ReadStatus readCompositePlane(const std::string& path, const PsdHeader& header, int channel,
+Status readCompositePlane(const std::string& path, const PsdHeader& header, int channel,
                               std::vector<uint8_t>* plane);
 
 }  // namespace pixolune

@@ -23,11 +23,11 @@ class PsdHeaderTest : public ::testing::Test {
     return testing::makeDocument(PsdMode::kRgb, depth, 3, 2, 1,
                                  [=](int c, int x, int y) { return (c * 40 + x * 7 + y * 60) * scale; });
   }
-  ReadStatus read(const std::string& bytes, PsdHeader* header) {
+  Status read(const std::string& bytes, PsdHeader* header) {
     testing::writeText(path_, bytes);
     return readPsdHeader(path_, header);
   }
-  ReadStatus read(const PsdDocument& doc, PsdHeader* header) { return read(testing::encodePsd(doc), header); }
+  Status read(const PsdDocument& doc, PsdHeader* header) { return read(testing::encodePsd(doc), header); }
   static void putU32(std::string* bytes, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) (*bytes)[at + i] = static_cast<char>((v >> (24 - 8 * i)) & 0xFF);
   }
@@ -41,7 +41,7 @@ TEST_F(PsdHeaderTest, ReadsHeaderResourcesAndLayerCount) {
   doc.write_layers = true;
   doc.layer_count = -1;
   PsdHeader h;
-  ASSERT_TRUE(read(doc, &h).ok);
+  ASSERT_TRUE(read(doc, &h).ok());
   EXPECT_EQ(1, h.version);
   EXPECT_EQ(4, h.channels);
   EXPECT_EQ(3, h.width);
@@ -81,11 +81,11 @@ TEST_F(PsdHeaderTest, WhichExtraChannelIsTransparency) {
     doc.layer_count = c.layers;
     doc.layer_blocks = c.blocks;
     PsdHeader h;
-    ASSERT_TRUE(read(doc, &h).ok) << c.name;
+    ASSERT_TRUE(read(doc, &h).ok()) << c.name;
     EXPECT_EQ(c.transparency, firstExtraIsTransparency(h)) << c.name;
   }
   PsdHeader opaque;
-  ASSERT_TRUE(read(testing::makeDocument(PsdMode::kRgb, 8, 2, 2, 0, [](int, int, int) { return 9.0; }), &opaque).ok);
+  ASSERT_TRUE(read(testing::makeDocument(PsdMode::kRgb, 8, 2, 2, 0, [](int, int, int) { return 9.0; }), &opaque).ok());
   EXPECT_FALSE(firstExtraIsTransparency(opaque));
 }
 
@@ -99,11 +99,11 @@ TEST_F(PsdHeaderTest, EveryTruncationIsRejected) {
     doc.rle = rle;
     const std::string bytes = testing::encodePsd(doc);
     PsdHeader h;
-    ASSERT_TRUE(read(bytes, &h).ok);
+    ASSERT_TRUE(read(bytes, &h).ok());
     for (size_t n = 0; n < bytes.size(); ++n) {
-      ReadStatus st = read(bytes.substr(0, n), &h);
-      EXPECT_FALSE(st.ok) << "prefix of " << n << " bytes";
-      EXPECT_EQ(ReadFault::kCorrupt, st.kind) << "prefix of " << n << " bytes";
+      Status st = read(bytes.substr(0, n), &h);
+      EXPECT_FALSE(st.ok()) << "prefix of " << n << " bytes";
+      EXPECT_EQ(Status::Code::kCorrupt, st.code()) << "prefix of " << n << " bytes";
     }
   }
 }
@@ -120,31 +120,31 @@ TEST_F(PsdHeaderTest, LyingFieldsAreRejected) {
     size_t at;
     uint32_t value;
     int bytes;
-    ReadFault kind;
+    Status::Code kind;
   };
   const Case cases[] = {
-      {"signature", 0, 0x38425058, 4, ReadFault::kCorrupt},
-      {"version", 4, 3, 2, ReadFault::kUnsupported},
-      {"no channels", 12, 0, 2, ReadFault::kCorrupt},
-      {"too many channels", 12, 57, 2, ReadFault::kCorrupt},
-      {"zero height", 14, 0, 4, ReadFault::kCorrupt},
-      {"huge width", 18, 0x7FFFFFFF, 4, ReadFault::kCorrupt},
-      {"depth", 22, 7, 2, ReadFault::kCorrupt},
-      {"colour mode", 24, 5, 2, ReadFault::kUnsupported},
-      {"colour mode data length", 26, 0xFFFFFFF0, 4, ReadFault::kCorrupt},
-      {"resources length", kResourcesLength, 0x10000000, 4, ReadFault::kCorrupt},
-      {"resource size", kFirstResourceSize, 0x1000, 4, ReadFault::kCorrupt},
-      {"layer section length", layer_section, 0x10000000, 4, ReadFault::kCorrupt},
-      {"layer info length", layer_section + 4, 0x0FFFFFFF, 4, ReadFault::kCorrupt},
+      {"signature", 0, 0x38425058, 4, Status::Code::kCorrupt},
+      {"version", 4, 3, 2, Status::Code::kUnsupported},
+      {"no channels", 12, 0, 2, Status::Code::kCorrupt},
+      {"too many channels", 12, 57, 2, Status::Code::kCorrupt},
+      {"zero height", 14, 0, 4, Status::Code::kCorrupt},
+      {"huge width", 18, 0x7FFFFFFF, 4, Status::Code::kCorrupt},
+      {"depth", 22, 7, 2, Status::Code::kCorrupt},
+      {"colour mode", 24, 5, 2, Status::Code::kUnsupported},
+      {"colour mode data length", 26, 0xFFFFFFF0, 4, Status::Code::kCorrupt},
+      {"resources length", kResourcesLength, 0x10000000, 4, Status::Code::kCorrupt},
+      {"resource size", kFirstResourceSize, 0x1000, 4, Status::Code::kCorrupt},
+      {"layer section length", layer_section, 0x10000000, 4, Status::Code::kCorrupt},
+      {"layer info length", layer_section + 4, 0x0FFFFFFF, 4, Status::Code::kCorrupt},
   };
   for (const Case& c : cases) {
     std::string bytes = good;
     for (int i = 0; i < c.bytes; ++i)
       bytes[c.at + i] = static_cast<char>((c.value >> (8 * (c.bytes - 1 - i))) & 0xFF);
     PsdHeader h;
-    ReadStatus st = read(bytes, &h);
-    EXPECT_FALSE(st.ok) << c.name;
-    EXPECT_EQ(c.kind, st.kind) << c.name << ": " << st.message;
+    Status st = read(bytes, &h);
+    EXPECT_FALSE(st.ok()) << c.name;
+    EXPECT_EQ(c.kind, st.code()) << c.name << ": " << st.message();
   }
 }
 
@@ -160,23 +160,23 @@ TEST_F(PsdHeaderTest, LargeDocumentFormatHasLongerLengths) {
   const size_t rows = 4 * 2;
   for (size_t r = rows; r-- > 0;) bytes.insert(counts + 2 * r, 2, '\0');
   PsdHeader h;
-  ReadStatus st = read(bytes, &h);
-  ASSERT_TRUE(st.ok) << st.message;
+  Status st = read(bytes, &h);
+  ASSERT_TRUE(st.ok()) << st.message();
   EXPECT_EQ(2, h.version);
   EXPECT_EQ(1, h.compression);
   std::vector<uint8_t> plane;
-  ASSERT_TRUE(readCompositePlane(path_, h, 3, &plane).ok);
+  ASSERT_TRUE(readCompositePlane(path_, h, 3, &plane).ok());
   EXPECT_EQ(static_cast<uint8_t>(doc.channels[3][5]), plane[5]);
-  EXPECT_FALSE(read(bytes.substr(0, bytes.size() - 1), &h).ok);
+  EXPECT_FALSE(read(bytes.substr(0, bytes.size() - 1), &h).ok());
 }
 
 TEST_F(PsdHeaderTest, MissingFileAndForeignFile) {
   PsdHeader h;
-  ReadStatus st = readPsdHeader(dir_.file("absent.psd"), &h);
-  EXPECT_EQ(ReadFault::kNotFound, st.kind);
+  Status st = readPsdHeader(dir_.file("absent.psd"), &h);
+  EXPECT_EQ(Status::Code::kNotFound, st.code());
   st = read(std::string("\x89PNG\r\n\x1a\n") + std::string(40, '\0'), &h);
-  EXPECT_EQ(ReadFault::kCorrupt, st.kind);
-  EXPECT_EQ("header: not a Photoshop document (bad signature)", st.message);
+  EXPECT_EQ(Status::Code::kCorrupt, st.code());
+  EXPECT_EQ("header: not a Photoshop document (bad signature)", st.message());
 }
 
 TEST_F(PsdHeaderTest, ReadsCompositePlanesRawAndCompressed) {
@@ -185,9 +185,9 @@ TEST_F(PsdHeaderTest, ReadsCompositePlanesRawAndCompressed) {
       PsdDocument doc = rgbWithExtra(depth);
       doc.rle = rle;
       PsdHeader h;
-      ASSERT_TRUE(read(doc, &h).ok);
+      ASSERT_TRUE(read(doc, &h).ok());
       std::vector<uint8_t> plane;
-      ASSERT_TRUE(readCompositePlane(path_, h, 3, &plane).ok) << depth << (rle ? " rle" : " raw");
+      ASSERT_TRUE(readCompositePlane(path_, h, 3, &plane).ok()) << depth << (rle ? " rle" : " raw");
       const size_t bytes = static_cast<size_t>(depth / 8);
       ASSERT_EQ(3u * 2u * bytes, plane.size());
       for (int y = 0; y < 2; ++y)
@@ -207,11 +207,11 @@ TEST_F(PsdHeaderTest, MalformedCompressedRowIsCorrupt) {
   // The last row of the last channel: a literal run claiming more bytes than the row holds.
   bytes[bytes.size() - 4] = 0x7F;
   PsdHeader h;
-  ASSERT_TRUE(read(bytes, &h).ok);
+  ASSERT_TRUE(read(bytes, &h).ok());
   std::vector<uint8_t> plane;
-  ReadStatus st = readCompositePlane(path_, h, 3, &plane);
-  EXPECT_EQ(ReadFault::kCorrupt, st.kind);
-  EXPECT_EQ("composite image: malformed compressed row", st.message);
+  Status st = readCompositePlane(path_, h, 3, &plane);
+  EXPECT_EQ(Status::Code::kCorrupt, st.code());
+  EXPECT_EQ("composite image: malformed compressed row", st.message());
 }
 
 }  // namespace

@@ -28,6 +28,10 @@ class Status {
   static Status unsupported(std::string message) { return Status(Code::kUnsupported, std::move(message)); }
   static Status ioError(std::string message) { return Status(Code::kIoError, std::move(message)); }
   static Status invalid(std::string message) { return Status(Code::kInvalid, std::move(message)); }
+  /// A status of the given kind (kOk gives ok, without a message).
+  static Status withCode(Code code, std::string message) {
+    return code == Code::kOk ? Status() : Status(code, std::move(message));
+  }
 
   bool ok() const { return code_ == Code::kOk; }
   Code code() const { return code_; }

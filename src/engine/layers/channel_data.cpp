@@ -31,25 +31,25 @@ class RowKeeper {
   uint8_t* out_;
 };
 
-ReadStatus readRaw(PsdFile& in, uint64_t pos, uint64_t length, int height, size_t row_bytes, size_t bps,
+Status readRaw(PsdFile& in, uint64_t pos, uint64_t length, int height, size_t row_bytes, size_t bps,
                    const RowKeeper& rows) {
   if (length < static_cast<uint64_t>(height) * row_bytes) return readCorrupt("layer channel: truncated pixel data");
   for (int y = rows.keep().top; y < rows.keep().bottom; ++y) {
     const uint64_t at = pos + static_cast<uint64_t>(y) * row_bytes + static_cast<uint64_t>(rows.keep().left) * bps;
-    ReadStatus st = in.read(at, rows.keptBytes(), rows.keptRow(y), "layer channel");
-    if (!st.ok) return st;
+    Status st = in.read(at, rows.keptBytes(), rows.keptRow(y), "layer channel");
+    if (!st.ok()) return st;
   }
   return {};
 }
 
-ReadStatus readPackBits(PsdFile& in, uint64_t pos, uint64_t length, int height, size_t row_bytes, int version,
+Status readPackBits(PsdFile& in, uint64_t pos, uint64_t length, int height, size_t row_bytes, int version,
                         const RowKeeper& rows) {
   const int cb = version == 2 ? 4 : 2;
   const uint64_t table_bytes = static_cast<uint64_t>(height) * cb;
   if (length < table_bytes) return readCorrupt("layer channel: truncated row-length table");
   std::vector<uint8_t> table(static_cast<size_t>(table_bytes));
-  ReadStatus st = in.read(pos, table.size(), table.data(), "layer channel");
-  if (!st.ok) return st;
+  Status st = in.read(pos, table.size(), table.data(), "layer channel");
+  if (!st.ok()) return st;
   auto count = [&](int y) { return bigEndian(table.data() + static_cast<size_t>(y) * cb, cb); };
   uint64_t total = 0, skipped = 0, kept = 0;
   for (int y = 0; y < height; ++y) {
@@ -61,7 +61,7 @@ ReadStatus readPackBits(PsdFile& in, uint64_t pos, uint64_t length, int height, 
   thread_local std::vector<uint8_t> packed, row;  // Kept between channels: no allocation per channel.
   packed.resize(static_cast<size_t>(kept));
   row.resize(row_bytes);
-  if (!(st = in.read(pos + table_bytes + skipped, packed.size(), packed.data(), "layer channel")).ok) return st;
+  if (!(st = in.read(pos + table_bytes + skipped, packed.size(), packed.data(), "layer channel")).ok()) return st;
   size_t at = 0;
   for (int y = rows.keep().top; y < rows.keep().bottom; ++y) {
     const size_t n = static_cast<size_t>(count(y));
@@ -100,13 +100,13 @@ struct InflateEnd {
 };
 
 // Inflates row after row up to the last kept one; the rows after it are never made.
-ReadStatus readZip(PsdFile& in, uint64_t pos, uint64_t length, int width, int depth, bool predicted,
+Status readZip(PsdFile& in, uint64_t pos, uint64_t length, int width, int depth, bool predicted,
                    const RowKeeper& rows) {
   std::vector<uint8_t> packed(static_cast<size_t>(length));
-  ReadStatus st = in.read(pos, packed.size(), packed.data(), "layer channel");
-  if (!st.ok) return st;
+  Status st = in.read(pos, packed.size(), packed.data(), "layer channel");
+  if (!st.ok()) return st;
   z_stream z{};
-  if (inflateInit(&z) != Z_OK) return readFault(ReadFault::kIoError, "layer channel: ZIP decoder unavailable");
+  if (inflateInit(&z) != Z_OK) return readFault(Status::Code::kIoError, "layer channel: ZIP decoder unavailable");
   std::unique_ptr<z_stream, InflateEnd> end(&z);
   z.next_in = packed.data();
   z.avail_in = static_cast<uInt>(packed.size());
@@ -146,15 +146,15 @@ bool unpackBits(const uint8_t* src, size_t n, uint8_t* dst, size_t size) {
   return o == size;
 }
 
-ReadStatus readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int height, int depth, int version,
+Status readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int height, int depth, int version,
                             const LayerRect& keep, ChannelPlane* plane) {
   plane->width = plane->height = 0;  // Empty until decoded; the buffers keep their memory.
   plane->depth = depth;
-  if (depth != 8 && depth != 16 && depth != 32) return readFault(ReadFault::kUnsupported, "layer channel: unsupported depth");
+  if (depth != 8 && depth != 16 && depth != 32) return readFault(Status::Code::kUnsupported, "layer channel: unsupported depth");
   if (ch.length < 2) return readCorrupt("layer channel: missing compression");
   uint8_t word[2];
-  ReadStatus st = in.read(ch.offset, 2, word, "layer channel");
-  if (!st.ok) return st;
+  Status st = in.read(ch.offset, 2, word, "layer channel");
+  if (!st.ok()) return st;
   const LayerRect kept = intersect(keep, LayerRect{0, 0, height, width});
   if (width <= 0 || height <= 0 || kept.empty()) return {};
   const int compression = static_cast<int>(bigEndian(word, 2));
@@ -170,7 +170,7 @@ ReadStatus readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int 
   else if (compression == 1) st = readPackBits(in, pos, length, height, row_bytes, version, rows);
   else if (compression == 2 || compression == 3) st = readZip(in, pos, length, width, depth, compression == 3, rows);
   else return readCorrupt("layer channel: unknown compression");
-  if (!st.ok) return st;
+  if (!st.ok()) return st;
   plane->width = kept.width(), plane->height = kept.height();
   if (depth == 8) return {};
   if (depth == 32) {

@@ -38,7 +38,7 @@ struct ChannelPlane {
 /// rectangle or part gives an empty plane. `version` is the document's (2:
 /// large document format, 4-byte PackBits row counts). *plane keeps its
 /// buffers' memory for the next call.
-ReadStatus readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int height, int depth, int version,
+Status readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int height, int depth, int version,
                             const LayerRect& keep, ChannelPlane* plane);
 
 /// Expands PackBits data into exactly `size` bytes; false when it does not fit.

@@ -88,8 +88,8 @@ class CanvasTicket {
   ~CanvasTicket() { cx_.canvas_bytes_left += bytes_; }
   CanvasTicket(const CanvasTicket&) = delete;
   CanvasTicket& operator=(const CanvasTicket&) = delete;
-  ReadStatus status() const {
-    return ok_ ? ReadStatus() : readFault(ReadFault::kUnsupported, "its groups need more memory than the limit allows");
+  Status status() const {
+    return ok_ ? Status() : readFault(Status::Code::kUnsupported, "its groups need more memory than the limit allows");
   }
 
  private:
@@ -104,14 +104,14 @@ const LayerChannel* findChannel(const LayerRecord& layer, int id) {
   return nullptr;
 }
 
-ReadStatus budgetCheck(const Context& cx, const LayerRect& r, int planes) {
+Status budgetCheck(const Context& cx, const LayerRect& r, int planes) {
   const uint64_t samples = static_cast<uint64_t>(r.width()) * static_cast<uint64_t>(r.height()) * planes;
-  if (samples > cx.layer_samples) return readFault(ReadFault::kUnsupported, "a layer is larger than the memory limit allows");
+  if (samples > cx.layer_samples) return readFault(Status::Code::kUnsupported, "a layer is larger than the memory limit allows");
   return {};
 }
 
 // Reads the part `visible` (document coordinates) of a channel over `r`.
-ReadStatus readPlane(Context& cx, const LayerRecord& layer, int id, const LayerRect& r, const LayerRect& visible,
+Status readPlane(Context& cx, const LayerRecord& layer, int id, const LayerRect& r, const LayerRect& visible,
                      ChannelPlane* plane) {
   const LayerChannel* ch = findChannel(layer, id);
   if (!ch) {
@@ -122,32 +122,32 @@ ReadStatus readPlane(Context& cx, const LayerRecord& layer, int id, const LayerR
   return readChannelPlane(cx.in, *ch, r.width(), r.height(), cx.header.depth, cx.header.version, keep, plane);
 }
 
-ReadStatus loadMask(Context& cx, const LayerRecord& layer, const LayerMask& mask, PlaneMask* out, bool* used) {
+Status loadMask(Context& cx, const LayerRecord& layer, const LayerMask& mask, PlaneMask* out, bool* used) {
   *used = false;
   if (!mask.present || mask.disabled || !findChannel(layer, mask.channel)) return {};
   const LayerRect visible = intersect(mask.rect, cx.document);
-  ReadStatus st = budgetCheck(cx, visible, 1);
-  if (!st.ok) return st;
+  Status st = budgetCheck(cx, visible, 1);
+  if (!st.ok()) return st;
   out->rect = visible;  // Beyond the document the mask is never asked.
   out->outside = mask.default_colour / 255.0f;
   out->density = mask.density / 255.0f;
-  if (!(st = readPlane(cx, layer, mask.channel, mask.rect, visible, &out->plane)).ok) return st;
+  if (!(st = readPlane(cx, layer, mask.channel, mask.rect, visible, &out->plane)).ok()) return st;
   *used = true;
   return {};
 }
 
 // The masks of a layer, loaded; `rule` receives pointers into *masks.
-ReadStatus loadMasks(Context& cx, const LayerRecord& layer, PlaneMask (*masks)[2], ComposeRule* rule) {
+Status loadMasks(Context& cx, const LayerRecord& layer, PlaneMask (*masks)[2], ComposeRule* rule) {
   bool used = false;
-  ReadStatus st = loadMask(cx, layer, layer.user_mask, &(*masks)[0], &used);
-  if (!st.ok) return st;
+  Status st = loadMask(cx, layer, layer.user_mask, &(*masks)[0], &used);
+  if (!st.ok()) return st;
   if (used) rule->masks.push_back(&(*masks)[0]);
-  if (!(st = loadMask(cx, layer, layer.vector_mask, &(*masks)[1], &used)).ok) return st;
+  if (!(st = loadMask(cx, layer, layer.vector_mask, &(*masks)[1], &used)).ok()) return st;
   // A vector mask the file holds no rendering of is drawn from its path,
   // for layers without pixels of their own (stored pixels already have
   // the shape, and masking them again would thin their edges).
   if (!used && !layer.vector_mask.present && layer.rect.empty()) {
-    if (!(st = budgetCheck(cx, cx.document, 1)).ok) return st;
+    if (!(st = budgetCheck(cx, cx.document, 1)).ok()) return st;
     used = drawVectorMask(layer, cx.header.width, cx.header.height, &(*masks)[1]);
   }
   if (used) rule->masks.push_back(&(*masks)[1]);
@@ -155,13 +155,13 @@ ReadStatus loadMasks(Context& cx, const LayerRecord& layer, PlaneMask (*masks)[2
 }
 
 // The planes of the part of the layer inside the document.
-ReadStatus loadPixels(Context& cx, const LayerRecord& layer, PlaneSource* src) {
+Status loadPixels(Context& cx, const LayerRecord& layer, PlaneSource* src) {
   src->rect = intersect(layer.rect, cx.document);
-  ReadStatus st = budgetCheck(cx, src->rect, cx.colours + 1);
-  if (!st.ok) return st;
+  Status st = budgetCheck(cx, src->rect, cx.colours + 1);
+  if (!st.ok()) return st;
   src->colour.resize(static_cast<size_t>(cx.colours));
   for (int c = 0; c < cx.colours; ++c)
-    if (!(st = readPlane(cx, layer, c, layer.rect, src->rect, &src->colour[c])).ok) return st;
+    if (!(st = readPlane(cx, layer, c, layer.rect, src->rect, &src->colour[c])).ok()) return st;
   return readPlane(cx, layer, kChannelTransparency, layer.rect, src->rect, &src->alpha);
 }
 
@@ -183,7 +183,7 @@ ComposeRule ruleFor(const LayerRecord& layer, bool with_opacity) {
   return rule;
 }
 
-ReadStatus renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* target);
+Status renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* target);
 
 // An artboard shows its layers only inside its rectangle (within the
 // document): a mask of it.
@@ -204,37 +204,37 @@ bool artboardMask(const LayerRecord& layer, const LayerRect& document, PlaneMask
   return true;
 }
 
-ReadStatus drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha) {
+Status drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha) {
   const LayerRecord& layer = *node.layer;
   noteEffects(layer, &cx.notes->left_out);
   PlaneMask masks[2], artboard;
   ComposeRule rule = ruleFor(layer, with_opacity);
   rule.keep_alpha = keep_alpha;
   if (!layer.section_blend_key.empty()) rule.mode = blendModeFromKey(layer.section_blend_key);
-  ReadStatus st = loadMasks(cx, layer, &masks, &rule);
-  if (!st.ok) return st;
+  Status st = loadMasks(cx, layer, &masks, &rule);
+  if (!st.ok()) return st;
   if (artboardMask(layer, cx.document, &artboard)) rule.masks.push_back(&artboard);
   // A pass-through group with a fill opacity below full is merged on its
   // own, as a normal group, as Photoshop does.
   if (rule.mode == BlendMode::kPassThrough && !keep_alpha && layer.fill_opacity == 255) {
     if (rule.opacity >= 1.0f && rule.masks.empty()) return renderNodes(cx, node.children, target);
     CanvasTicket ticket(cx, target->area);
-    if (!ticket.status().ok) return ticket.status();
+    if (!ticket.status().ok()) return ticket.status();
     Canvas before = *target;
-    if (!(st = renderNodes(cx, node.children, target)).ok) return st;
+    if (!(st = renderNodes(cx, node.children, target)).ok()) return st;
     fadeTowards(target, before, rule.opacity, rule.masks);
     return {};
   }
   if (rule.mode == BlendMode::kPassThrough) rule.mode = BlendMode::kNormal;
   CanvasTicket ticket(cx, target->area);
-  if (!ticket.status().ok) return ticket.status();
+  if (!ticket.status().ok()) return ticket.status();
   Canvas inner(target->area, target->colours);
-  if (!(st = renderNodes(cx, node.children, &inner)).ok) return st;
+  if (!(st = renderNodes(cx, node.children, &inner)).ok()) return st;
   composeOnto(target, CanvasSource(inner), rule);
   return {};
 }
 
-ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha,
+Status drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha,
                      const std::vector<const PlaneMask*>& clip_masks = {}) {
   if (node.group) return drawGroup(cx, node, target, with_opacity, keep_alpha);
   const LayerRecord& layer = *node.layer;
@@ -242,8 +242,8 @@ ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool wi
   PlaneMask masks[2];
   ComposeRule rule = ruleFor(layer, with_opacity);
   rule.keep_alpha = keep_alpha;
-  ReadStatus st = loadMasks(cx, layer, &masks, &rule);
-  if (!st.ok) return st;
+  Status st = loadMasks(cx, layer, &masks, &rule);
+  if (!st.ok()) return st;
   rule.masks.insert(rule.masks.end(), clip_masks.begin(), clip_masks.end());
   if (cx.header.mode == kModeLab && layer.rect.empty() && drawsWithoutPixels(layer)) {
     cx.notes->left_out.insert("adjustment and fill layers of Lab documents");  // Their colours are not Lab's.
@@ -258,7 +258,7 @@ ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool wi
     return {};
   }
   if (intersect(layer.rect, cx.document).empty()) return {};
-  if (!(st = loadPixels(cx, layer, &cx.pixels)).ok) return st;
+  if (!(st = loadPixels(cx, layer, &cx.pixels)).ok()) return st;
   composeOnto(target, cx.pixels, rule);
   return {};
 }
@@ -269,29 +269,29 @@ ReadStatus drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool wi
 // Layers clipped to an adjustment or a fill without pixels: the base covers
 // everything its masks let through, so each clipped layer is drawn on the
 // target through the base's masks.
-ReadStatus drawOnPixellessBase(Context& cx, const LayerNode& node, Canvas* target) {
-  ReadStatus st = drawLayer(cx, node, target, true, false);
-  if (!st.ok) return st;
+Status drawOnPixellessBase(Context& cx, const LayerNode& node, Canvas* target) {
+  Status st = drawLayer(cx, node, target, true, false);
+  if (!st.ok()) return st;
   PlaneMask masks[2];
   ComposeRule base_rule;
-  if (!(st = loadMasks(cx, *node.layer, &masks, &base_rule)).ok) return st;
+  if (!(st = loadMasks(cx, *node.layer, &masks, &base_rule)).ok()) return st;
   for (const LayerNode& c : node.clipped)
-    if (c.layer->visible && !(st = drawLayer(cx, c, target, true, false, base_rule.masks)).ok) return st;
+    if (c.layer->visible && !(st = drawLayer(cx, c, target, true, false, base_rule.masks)).ok()) return st;
   return {};
 }
 
-ReadStatus drawClipGroup(Context& cx, const LayerNode& node, Canvas* target) {
+Status drawClipGroup(Context& cx, const LayerNode& node, Canvas* target) {
   const LayerRecord& base = *node.layer;
   if (!node.group && base.rect.empty() && drawsWithoutPixels(base)) return drawOnPixellessBase(cx, node, target);
   const LayerRect area = node.group ? target->area : intersect(target->area, base.rect);
   if (area.empty() && !node.group) return {};
   CanvasTicket ticket(cx, area);
-  if (!ticket.status().ok) return ticket.status();
+  if (!ticket.status().ok()) return ticket.status();
   Canvas inner(area, target->colours);
-  ReadStatus st = drawLayer(cx, node, &inner, false, false);
-  if (!st.ok) return st;
+  Status st = drawLayer(cx, node, &inner, false, false);
+  if (!st.ok()) return st;
   for (const LayerNode& c : node.clipped)
-    if (c.layer->visible && !(st = drawLayer(cx, c, &inner, true, true)).ok) return st;
+    if (c.layer->visible && !(st = drawLayer(cx, c, &inner, true, true)).ok()) return st;
   ComposeRule rule;
   rule.mode = blendModeFromKey(node.group && !base.section_blend_key.empty() ? base.section_blend_key : base.blend_key);
   if (rule.mode == BlendMode::kPassThrough) rule.mode = BlendMode::kNormal;
@@ -300,11 +300,11 @@ ReadStatus drawClipGroup(Context& cx, const LayerNode& node, Canvas* target) {
   return {};
 }
 
-ReadStatus renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* target) {
+Status renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* target) {
   for (const LayerNode& node : nodes) {
     if (!node.layer->visible) continue;
-    ReadStatus st = node.clipped.empty() ? drawLayer(cx, node, target, true, false) : drawClipGroup(cx, node, target);
-    if (!st.ok) return st;
+    Status st = node.clipped.empty() ? drawLayer(cx, node, target, true, false) : drawClipGroup(cx, node, target);
+    if (!st.ok()) return st;
   }
   return {};
 }
@@ -316,7 +316,7 @@ void addNode(std::vector<LayerNode>* list, LayerNode node) {
 
 // Records are stored bottom first; a group's end marker comes before its
 // layers and its own record after them.
-ReadStatus buildTree(const LayerSet& set, std::vector<LayerNode>* roots) {
+Status buildTree(const LayerSet& set, std::vector<LayerNode>* roots) {
   std::vector<std::vector<LayerNode>> stack(1);
   for (const LayerRecord& layer : set.layers) {
     if (layer.section == SectionKind::kGroupEnd) {
@@ -347,11 +347,11 @@ ReadStatus buildTree(const LayerSet& set, std::vector<LayerNode>* roots) {
 
 }  // namespace
 
-ReadStatus mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
+Status mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
                        Canvas* canvas, MergeNotes* notes) {
   std::vector<LayerNode> roots;
-  ReadStatus st = buildTree(set, &roots);
-  if (!st.ok) return st;
+  Status st = buildTree(set, &roots);
+  if (!st.ok()) return st;
   Context cx{in,     header, budget.layer_samples, notes, canvas->colours, LayerRect{0, 0, header.height, header.width},
              budget.canvas_bytes, {}};
   return renderNodes(cx, roots, canvas);

@@ -31,7 +31,7 @@ struct MergeBudget {
 /// kUnsupported), or kUnsupported when a layer or the nesting of groups
 /// needs more than the budget; what was drawn so far is then unspecified.
 /// Holds no shared state.
-ReadStatus mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
+Status mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
                        Canvas* canvas, MergeNotes* notes);
 
 }  // namespace pixolune

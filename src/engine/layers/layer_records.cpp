@@ -52,7 +52,7 @@ LayerRect readRect(Cursor& c) {
 
 // Mask data: the first rectangle, default colour and flags; then, when the
 // layer has both a pixel mask and a vector mask, the real pixel mask's.
-ReadStatus parseMaskData(Cursor c, LayerRecord* layer) {
+Status parseMaskData(Cursor c, LayerRecord* layer) {
   const size_t size = c.left();
   if (size == 0) return {};
   if (size < 18) return readCorrupt("layer records: mask data too short");
@@ -97,7 +97,7 @@ ReadStatus parseMaskData(Cursor c, LayerRecord* layer) {
 }
 
 // Additional layer information blocks of one record.
-ReadStatus parseBlocks(Cursor c, int version, std::vector<LayerBlock>* blocks) {
+Status parseBlocks(Cursor c, int version, std::vector<LayerBlock>* blocks) {
   while (c.left() >= 12) {
     const uint8_t* sig = c.here();
     if (std::memcmp(sig, "8BIM", 4) != 0 && std::memcmp(sig, "8B64", 4) != 0) {
@@ -155,12 +155,12 @@ void takeBlocks(LayerRecord* layer) {
 }
 
 // The part of a record after its blend flags: masks, ranges, name, blocks.
-ReadStatus parseExtra(Cursor c, int version, LayerRecord* layer) {
+Status parseExtra(Cursor c, int version, LayerRecord* layer) {
   if (!c.has(4)) return readCorrupt("layer records: truncated mask data");
   uint64_t n = c.number(4);
   if (n > c.left()) return readCorrupt("layer records: mask data runs past its layer");
-  ReadStatus st = parseMaskData(Cursor(c.here(), static_cast<size_t>(n)), layer);
-  if (!st.ok) return st;
+  Status st = parseMaskData(Cursor(c.here(), static_cast<size_t>(n)), layer);
+  if (!st.ok()) return st;
   c.skip(static_cast<size_t>(n));
   if (!c.has(4)) return readCorrupt("layer records: truncated blending ranges");
   n = c.number(4);
@@ -173,34 +173,34 @@ ReadStatus parseExtra(Cursor c, int version, LayerRecord* layer) {
   if (!c.has(name_length + 1)) return readCorrupt("layer records: truncated layer name");
   layer->name.assign(reinterpret_cast<const char*>(c.here() + 1), name_length);
   c.skip(field <= c.left() ? field : c.left());
-  if (!(st = parseBlocks(c, version, &layer->blocks)).ok) return st;
+  if (!(st = parseBlocks(c, version, &layer->blocks)).ok()) return st;
   takeBlocks(layer);
   settleMasks(layer);
   return {};
 }
 
 // Reads `n` bytes at *pos (within end) into *bytes and advances *pos.
-ReadStatus take(PsdFile& in, uint64_t* pos, uint64_t end, uint64_t n, std::vector<uint8_t>* bytes) {
+Status take(PsdFile& in, uint64_t* pos, uint64_t end, uint64_t n, std::vector<uint8_t>* bytes) {
   if (n > end - *pos) return readCorrupt("layer records: a layer record runs past the layer info");
   bytes->resize(static_cast<size_t>(n));
-  ReadStatus st = in.read(*pos, bytes->size(), bytes->data(), "layer records");
+  Status st = in.read(*pos, bytes->size(), bytes->data(), "layer records");
   *pos += n;
   return st;
 }
 
 // One layer record at *pos, read piece by piece so that no length is
 // trusted before it has been checked against the layer info.
-ReadStatus parseRecord(PsdFile& in, uint64_t* pos, uint64_t end, int version, LayerRecord* layer) {
+Status parseRecord(PsdFile& in, uint64_t* pos, uint64_t end, int version, LayerRecord* layer) {
   std::vector<uint8_t> bytes;
-  ReadStatus st = take(in, pos, end, 18, &bytes);
-  if (!st.ok) return st;
+  Status st = take(in, pos, end, 18, &bytes);
+  if (!st.ok()) return st;
   Cursor head(bytes.data(), bytes.size());
   layer->rect = readRect(head);
   if (!plausibleRect(layer->rect)) return readCorrupt("layer records: impossible layer rectangle");
   const int channels = static_cast<int>(head.number(2));
   if (channels > kMaxLayerChannels) return readCorrupt("layer records: too many channels in a layer");
   const int length_bytes = version == 2 ? 8 : 4;
-  if (!(st = take(in, pos, end, static_cast<uint64_t>(channels) * (2 + length_bytes) + 16, &bytes)).ok) return st;
+  if (!(st = take(in, pos, end, static_cast<uint64_t>(channels) * (2 + length_bytes) + 16, &bytes)).ok()) return st;
   Cursor c(bytes.data(), bytes.size());
   for (int i = 0; i < channels; ++i) {
     LayerChannel ch;
@@ -217,13 +217,13 @@ ReadStatus parseRecord(PsdFile& in, uint64_t* pos, uint64_t end, int version, La
   layer->visible = (flags & 2) == 0;
   c.skip(1);
   const uint64_t extra = c.number(4);
-  if (!(st = take(in, pos, end, extra, &bytes)).ok) return st;
+  if (!(st = take(in, pos, end, extra, &bytes)).ok()) return st;
   return parseExtra(Cursor(bytes.data(), bytes.size()), version, layer);
 }
 
 // Gives every channel its file offset: the channel data follows the records,
 // layer by layer, channel by channel, in the order of the records.
-ReadStatus placeChannels(uint64_t start, uint64_t end, LayerSet* set) {
+Status placeChannels(uint64_t start, uint64_t end, LayerSet* set) {
   uint64_t pos = start;
   for (LayerRecord& layer : set->layers)
     for (LayerChannel& ch : layer.channels) {
@@ -234,14 +234,14 @@ ReadStatus placeChannels(uint64_t start, uint64_t end, LayerSet* set) {
   return {};
 }
 
-ReadStatus readGlobalBlocks(PsdFile& in, const PsdHeader& header, LayerSet* set) {
+Status readGlobalBlocks(PsdFile& in, const PsdHeader& header, LayerSet* set) {
   if (header.global_blocks_offset == 0 || header.global_blocks_end <= header.global_blocks_offset) return {};
   const uint64_t n = header.global_blocks_end - header.global_blocks_offset;
   std::vector<uint8_t> bytes(static_cast<size_t>(n));
-  ReadStatus st = in.read(header.global_blocks_offset, bytes.size(), bytes.data(), "layer section");
-  if (!st.ok) return st;
+  Status st = in.read(header.global_blocks_offset, bytes.size(), bytes.data(), "layer section");
+  if (!st.ok()) return st;
   std::vector<LayerBlock> blocks;
-  if (!(st = parseBlocks(Cursor(bytes.data(), bytes.size()), header.version, &blocks)).ok) return st;
+  if (!(st = parseBlocks(Cursor(bytes.data(), bytes.size()), header.version, &blocks)).ok()) return st;
   for (LayerBlock& b : blocks)
     if (b.key != "Lr16" && b.key != "Lr32" && b.key != "Layr") set->global_blocks.push_back(std::move(b));
   return {};
@@ -255,14 +255,14 @@ const LayerBlock* LayerRecord::block(const char* key) const {
   return nullptr;
 }
 
-ReadStatus readLayerRecords(const std::string& path, const PsdHeader& header, LayerSet* set) {
+Status readLayerRecords(const std::string& path, const PsdHeader& header, LayerSet* set) {
   *set = LayerSet();
   if (header.layer_info_offset == 0 || header.layer_info_length < 2) return {};
   PsdFile in;
-  ReadStatus st = in.open(path);
-  if (!st.ok) return st;
+  Status st = in.open(path);
+  if (!st.ok()) return st;
   uint8_t count_bytes[2];
-  if (!(st = in.read(header.layer_info_offset, 2, count_bytes, "layer records")).ok) return st;
+  if (!(st = in.read(header.layer_info_offset, 2, count_bytes, "layer records")).ok()) return st;
   const int count = static_cast<int16_t>(static_cast<uint16_t>(bigEndian(count_bytes, 2)));
   set->first_alpha_is_transparency = count < 0;
   const int layers = count < 0 ? -count : count;
@@ -274,8 +274,8 @@ ReadStatus readLayerRecords(const std::string& path, const PsdHeader& header, La
   if (static_cast<uint64_t>(layers) * 34 > end - pos) return readCorrupt("layer records: too many layers for the layer info");
   set->layers.resize(static_cast<size_t>(layers));
   for (LayerRecord& layer : set->layers)
-    if (!(st = parseRecord(in, &pos, end, header.version, &layer)).ok) return st;
-  if (!(st = placeChannels(pos, end, set)).ok) return st;
+    if (!(st = parseRecord(in, &pos, end, header.version, &layer)).ok()) return st;
+  if (!(st = placeChannels(pos, end, set)).ok()) return st;
   return readGlobalBlocks(in, header, set);
 }
 

@@ -100,7 +100,7 @@ constexpr int kMaxLayerSide = 300000;
 /// set. Fails with kCorrupt (truncated or lying lengths, impossible fields,
 /// more layers or channels than the limits) naming the step.
 /// REQUIRES: header was filled by readPsdHeader from the same file.
-ReadStatus readLayerRecords(const std::string& path, const PsdHeader& header, LayerSet* set);
+Status readLayerRecords(const std::string& path, const PsdHeader& header, LayerSet* set);
 
 }  // namespace pixolune
 

@@ -40,11 +40,11 @@ PsdDocument layeredDocument() {
 class LayerRecordsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { initImageLibrary(); }
-  ReadStatus read(const std::string& bytes, LayerSet* set) {
+  Status read(const std::string& bytes, LayerSet* set) {
     testing::writeText(path_, bytes);
     PsdHeader header;
-    ReadStatus st = readPsdHeader(path_, &header);
-    return st.ok ? readLayerRecords(path_, header, set) : st;
+    Status st = readPsdHeader(path_, &header);
+    return st.ok() ? readLayerRecords(path_, header, set) : st;
   }
   testing::TempDir dir_;
   std::string path_ = dir_.file("layers.psd");
@@ -52,7 +52,7 @@ class LayerRecordsTest : public ::testing::Test {
 
 TEST_F(LayerRecordsTest, ReadsWhatEachRecordSays) {
   LayerSet set;
-  ASSERT_TRUE(read(testing::encodePsd(layeredDocument()), &set).ok);
+  ASSERT_TRUE(read(testing::encodePsd(layeredDocument()), &set).ok());
   ASSERT_EQ(4u, set.layers.size());
   EXPECT_EQ(SectionKind::kGroupEnd, set.layers[0].section);
   const LayerRecord& masked = set.layers[1];
@@ -77,7 +77,7 @@ TEST_F(LayerRecordsTest, ReadsWhatEachRecordSays) {
 TEST_F(LayerRecordsTest, DocumentWithoutLayerSectionHasNoLayers) {
   LayerSet set;
   PsdDocument doc = testing::makeDocument(testing::PsdMode::kRgb, 8, 1, 1, 0, [](int, int, int) { return 1.0; });
-  ASSERT_TRUE(read(testing::encodePsd(doc), &set).ok);
+  ASSERT_TRUE(read(testing::encodePsd(doc), &set).ok());
   EXPECT_TRUE(set.layers.empty());
 }
 
@@ -92,9 +92,9 @@ TEST_F(LayerRecordsTest, LyingLengthsAreCorrupt) {
   const size_t length_at = second - 3 * 6 + 2;  // Three channels of 6 bytes each before it.
   bytes.replace(length_at, 4, "\x7f\xff\xff\xff");
   LayerSet set;
-  ReadStatus st = read(bytes, &set);
-  EXPECT_EQ(ReadFault::kCorrupt, st.kind);
-  EXPECT_EQ("layer records: channel data runs past the layer info", st.message);
+  Status st = read(bytes, &set);
+  EXPECT_EQ(Status::Code::kCorrupt, st.code());
+  EXPECT_EQ("layer records: channel data runs past the layer info", st.message());
 }
 
 TEST_F(LayerRecordsTest, LayerCountBeyondTheLayerInfoIsCorrupt) {
@@ -104,7 +104,7 @@ TEST_F(LayerRecordsTest, LayerCountBeyondTheLayerInfoIsCorrupt) {
   ASSERT_EQ(4, bytes[count_at + 1]);
   bytes[count_at] = 0x30;
   LayerSet set;
-  EXPECT_EQ("layer records: too many layers for the layer info", read(bytes, &set).message);
+  EXPECT_EQ("layer records: too many layers for the layer info", read(bytes, &set).message());
 }
 
 // Every byte of the layer section set to 0xFF in turn: the reader and the
@@ -113,7 +113,7 @@ TEST_F(LayerRecordsTest, DamagedBytesAnywhereAreSurvived) {
   const std::string good = testing::encodePsd(layeredDocument());
   PsdHeader header;
   testing::writeText(path_, good);
-  ASSERT_TRUE(readPsdHeader(path_, &header).ok);
+  ASSERT_TRUE(readPsdHeader(path_, &header).ok());
   int refused = 0;
   for (size_t i = header.layer_info_offset; i < header.image_data_offset; ++i) {
     std::string bytes = good;

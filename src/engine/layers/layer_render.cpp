@@ -256,18 +256,18 @@ LayerRendering renderLayers(const std::string& path, const PsdHeader& header, in
   out.reason = refusal(header, memory_limit);
   if (!out.reason.empty()) return out;
   LayerSet set;
-  ReadStatus st = readLayerRecords(path, header, &set);
+  Status st = readLayerRecords(path, header, &set);
   PsdFile in;
-  if (st.ok) st = in.open(path);
-  if (st.ok && set.layers.empty()) {
+  if (st.ok()) st = in.open(path);
+  if (st.ok() && set.layers.empty()) {
     out.reason = "it has no layers";
     return out;
   }
   Canvas canvas(LayerRect{0, 0, header.height, header.width}, colourChannelCount(header.mode));
   MergeNotes notes;
-  if (st.ok) st = mergeLayers(in, header, set, budgetFor(header, memory_limit), &canvas, &notes);
-  if (!st.ok) {
-    out.reason = "its layers cannot be read: " + st.message;
+  if (st.ok()) st = mergeLayers(in, header, set, budgetFor(header, memory_limit), &canvas, &notes);
+  if (!st.ok()) {
+    out.reason = "its layers cannot be read: " + st.message();
     return out;
   }
   out.image = bitmapOf(canvas, header, flags);
