@@ -125,8 +125,10 @@ TEST_F(LayerCorpusTest, LayersReproduceTheStoredComposite) {
     if (row.composite != "yes" || !drawable(row) || !hasLayers(path)) continue;
     ++total;
     std::string reason;
-    BitmapPtr stored(decodeDocument(path, 0, &reason));
-    BitmapPtr drawn(decodeLayers(path, 0, &reason));
+    BitmapPtr stored;
+    reason = decodeDocument(path, 0, &stored).message();
+    BitmapPtr drawn;
+    reason = decodeLayers(path, 0, &drawn).message();
     if (!stored || !drawn) {
       misses += "  " + row.file + ": " + (stored ? "not drawn (" + reason + ")" : "composite unreadable") + "\n";
       continue;
@@ -147,7 +149,8 @@ TEST_F(LayerCorpusTest, DocumentsWithoutCompositeMatchTheirReference) {
     if (row.composite != "no") continue;
     const std::string path = corpus_ + "/files/" + row.file;
     std::string reason;
-    BitmapPtr drawn(decodeDocument(path, 0, &reason));
+    BitmapPtr drawn;
+    reason = decodeDocument(path, 0, &drawn).message();
     EXPECT_TRUE(drawn) << row.file << ": " << reason;
     if (!drawn || row.reference == "none") continue;
     const auto d = difference(pixelsOf(drawn.get()), testing::readImage(corpus_ + "/reference/" + row.reference));

@@ -152,27 +152,25 @@ void removeWhiteMatte(FIBITMAP* image) {
   }
 }
 
-FIBITMAP* withoutAlpha(FIBITMAP* image) {
+BitmapPtr withoutAlpha(FIBITMAP* image) {
   switch (FreeImage_GetImageType(image)) {
-    case FIT_BITMAP: return FreeImage_ConvertTo24Bits(image);
-    case FIT_RGBA16: return FreeImage_ConvertToRGB16(image);
-    case FIT_RGBAF: return FreeImage_ConvertToRGBF(image);
-    default: return FreeImage_Clone(image);
+    case FIT_BITMAP: return BitmapPtr(FreeImage_ConvertTo24Bits(image));
+    case FIT_RGBA16: return BitmapPtr(FreeImage_ConvertToRGB16(image));
+    case FIT_RGBAF: return BitmapPtr(FreeImage_ConvertToRGBF(image));
+    default: return BitmapPtr(FreeImage_Clone(image));
   }
 }
 
-FIBITMAP* greyWithAlpha(FIBITMAP* grey, const std::vector<uint8_t>& plane, int depth) {
+BitmapPtr greyWithAlpha(FIBITMAP* grey, const std::vector<uint8_t>& plane, int depth) {
   const FREE_IMAGE_TYPE type = FreeImage_GetImageType(grey);
   const unsigned width = FreeImage_GetWidth(grey), height = FreeImage_GetHeight(grey);
-  FIBITMAP* out = nullptr;
-  if (type == FIT_BITMAP && FreeImage_GetBPP(grey) == 8 && depth == 8) out = FreeImage_Allocate(width, height, 32);
-  else if (type == FIT_UINT16 && depth == 16) out = FreeImage_AllocateT(FIT_RGBA16, width, height);
-  else if (type == FIT_FLOAT && depth == 32) out = FreeImage_AllocateT(FIT_RGBAF, width, height);
+  BitmapPtr owned;
+  if (type == FIT_BITMAP && FreeImage_GetBPP(grey) == 8 && depth == 8) owned.reset(FreeImage_Allocate(width, height, 32));
+  else if (type == FIT_UINT16 && depth == 16) owned.reset(FreeImage_AllocateT(FIT_RGBA16, width, height));
+  else if (type == FIT_FLOAT && depth == 32) owned.reset(FreeImage_AllocateT(FIT_RGBAF, width, height));
+  FIBITMAP* out = owned.get();
   const size_t row_bytes = static_cast<size_t>(width) * static_cast<size_t>(depth / 8);
-  if (!out || plane.size() != row_bytes * height) {
-    if (out) FreeImage_Unload(out);
-    return nullptr;
-  }
+  if (!out || plane.size() != row_bytes * height) return nullptr;
   const RGBQUAD* palette = type == FIT_BITMAP ? FreeImage_GetPalette(grey) : nullptr;
   for (unsigned y = 0; y < height; ++y) {
     // Plane rows run top to bottom; bitmap scan lines bottom to top.
@@ -180,7 +178,7 @@ FIBITMAP* greyWithAlpha(FIBITMAP* grey, const std::vector<uint8_t>& plane, int d
     mergeRow(type, FreeImage_GetScanLine(grey, static_cast<int>(y)), palette, alpha,
              FreeImage_GetScanLine(out, static_cast<int>(y)), width, depth);
   }
-  return out;
+  return owned;
 }
 
 }  // namespace pixolune

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/bitmap.h"
+
 namespace pixolune {
 
 /// True for the bitmaps with an alpha channel the decoder makes: 32-bit
@@ -25,14 +27,14 @@ void removeWhiteMatte(FIBITMAP* image);
 /// An opaque copy of an image with alpha, of the same depth per channel
 /// (RGBA 8 to RGB 8, RGBA16 to RGB16, RGBAF to RGBF). Returns a new bitmap
 /// the caller owns, or null when the conversion fails; `image` is untouched.
-FIBITMAP* withoutAlpha(FIBITMAP* image);
+BitmapPtr withoutAlpha(FIBITMAP* image);
 
 /// A colour bitmap with alpha made from a greyscale bitmap (8-bit, 16-bit or
 /// float grey) and an alpha plane as the document stores it (height rows of
 /// big-endian samples of `depth` bits, top row first). Returns a new RGBA,
 /// RGBA16 or RGBAF bitmap the caller owns, or null for other inputs or a
 /// plane of the wrong size.
-FIBITMAP* greyWithAlpha(FIBITMAP* grey, const std::vector<uint8_t>& plane, int depth);
+BitmapPtr greyWithAlpha(FIBITMAP* grey, const std::vector<uint8_t>& plane, int depth);
 
 /// Gives a decoded 16-bit Lab composite (an RGB16 or RGBA16 bitmap) the
 /// sRGB colours of the document's own L, a and b planes (each height rows of

@@ -24,23 +24,14 @@ std::string describeBytes(uint64_t bytes) {
   return bytes >= (1u << 20) ? std::to_string(bytes >> 20) + " MiB" : std::to_string(bytes) + " bytes";
 }
 
-void setReason(std::string* reason, const std::string& text) {
-  if (reason) *reason = text;
-}
-
 // The decoder drops the transparency of greyscale composites; it is the
 // first extra channel of the file, so it is read from there.
-FIBITMAP* addGreyTransparency(const std::string& path, const PsdHeader& header, BitmapPtr image,
-                              std::string* reason) {
+Status addGreyTransparency(const std::string& path, const PsdHeader& header, BitmapPtr* image) {
   std::vector<uint8_t> plane;
   Status st = readCompositePlane(path, header, colourChannelCount(header.mode), &plane);
-  if (!st.ok()) {
-    setReason(reason, st.message());
-    return nullptr;
-  }
-  FIBITMAP* merged = greyWithAlpha(image.get(), plane, header.depth);
-  if (!merged) setReason(reason, "the transparency of the greyscale image could not be added");
-  return merged;
+  if (!st.ok()) return st;
+  *image = greyWithAlpha(image->get(), plane, header.depth);
+  return *image ? Status() : Status::ioError("the transparency of the greyscale image could not be added");
 }
 
 // The decoder spreads the a and b channels of 16-bit Lab over -128..128
@@ -48,76 +39,64 @@ FIBITMAP* addGreyTransparency(const std::string& path, const PsdHeader& header, 
 // saturated colours at the edge of the gamut (a red's green channel comes out
 // 6 instead of 9..15), so the colours are computed again from the document's
 // own planes. A ZIP-compressed composite keeps the decoder's colours.
-bool recolourLab16(const std::string& path, const PsdHeader& header, FIBITMAP* image, std::string* reason) {
+Status recolourLab16(const std::string& path, const PsdHeader& header, FIBITMAP* image) {
   std::vector<uint8_t> planes[3];
   for (int c = 0; c < 3; ++c) {
     Status st = readCompositePlane(path, header, c, &planes[c]);
-    if (st.code() == Status::Code::kUnsupported) return true;
-    if (!st.ok()) {
-      setReason(reason, st.message());
-      return false;
-    }
+    if (st.code() == Status::Code::kUnsupported) return Status();
+    if (!st.ok()) return st;
   }
-  if (!setLab16Colours(image, planes[0], planes[1], planes[2])) {
-    setReason(reason, "the colours of the Lab image could not be converted");
-    return false;
-  }
-  return true;
+  if (!setLab16Colours(image, planes[0], planes[1], planes[2]))
+    return Status::unsupported("the colours of the Lab image could not be converted");
+  return Status();
 }
 
 // Makes the decoded composite what Photoshop shows: a saved selection is not
 // transparency, and a transparent composite loses the white it was stored over.
-FIBITMAP* asPhotoshopShowsIt(const std::string& path, const PsdHeader& header, int flags, BitmapPtr image,
-                             std::string* reason) {
+Status asPhotoshopShowsIt(const std::string& path, const PsdHeader& header, int flags, BitmapPtr* image) {
   // With PSD_LAB the caller asked for the Lab values themselves.
   const bool to_rgb = (flags & PSD_LAB) == 0;
-  if (header.mode == kModeLab && header.depth == 16 && to_rgb && !recolourLab16(path, header, image.get(), reason))
-    return nullptr;
-  if (extraChannelCount(header) == 0) return image.release();
+  if (header.mode == kModeLab && header.depth == 16 && to_rgb) {
+    Status st = recolourLab16(path, header, image->get());
+    if (!st.ok()) return st;
+  }
+  if (extraChannelCount(header) == 0) return Status();
   if (!firstExtraIsTransparency(header)) {
-    if (!hasAlpha(image.get())) return image.release();
-    FIBITMAP* opaque = withoutAlpha(image.get());
-    if (!opaque) setReason(reason, "the saved selection could not be removed");
-    return opaque;
+    if (!hasAlpha(image->get())) return Status();
+    *image = withoutAlpha(image->get());
+    return *image ? Status() : Status::ioError("the saved selection could not be removed");
   }
-  if (header.mode == kModeGrey && !hasAlpha(image.get())) {
-    image.reset(addGreyTransparency(path, header, std::move(image), reason));
-    if (!image) return nullptr;
+  if (header.mode == kModeGrey && !hasAlpha(image->get())) {
+    Status st = addGreyTransparency(path, header, image);
+    if (!st.ok()) return st;
   }
-  if (header.mode == kModeRgb || header.mode == kModeGrey) removeWhiteMatte(image.get());
-  return image.release();
+  if (header.mode == kModeRgb || header.mode == kModeGrey) removeWhiteMatte(image->get());
+  return Status();
 }
 
-// Reads and checks the header: false, with the reason, when the document
-// is unreadable or too large for the memory limit.
-bool checkedHeader(const std::string& path, PsdHeader* header, std::string* reason) {
+// Reads and checks the header: the document must be readable and fit the
+// memory limit.
+Status checkedHeader(const std::string& path, PsdHeader* header) {
   library_ran = false;
   decode_note.clear();
   Status st = readPsdHeader(path, header);
-  if (!st.ok()) {
-    setReason(reason, "cannot be decoded as a Photoshop document: " + st.message());
-    return false;
-  }
+  if (!st.ok()) return Status::withCode(st.code(), "cannot be decoded as a Photoshop document: " + st.message());
   const uint64_t limit = decodeMemoryLimit();
-  if (limit != 0 && decodeMemoryNeed(*header) > limit) {
-    setReason(reason, "the document's size (" + std::to_string(header->width) + " x " +
-                          std::to_string(header->height) + ") needs more memory than the limit of " +
-                          describeBytes(limit) + " allows");
-    return false;
-  }
-  return true;
+  if (limit != 0 && decodeMemoryNeed(*header) > limit)
+    return Status::unsupported("the document's size (" + std::to_string(header->width) + " x " +
+                               std::to_string(header->height) + ") needs more memory than the limit of " +
+                               describeBytes(limit) + " allows");
+  return Status();
 }
 
-FIBITMAP* fromLayers(const std::string& path, const PsdHeader& header, int flags, std::string* reason,
-                     const std::string& why = "the document holds no composite image (saved without maximum "
-                                              "compatibility) and ") {
+Status fromLayers(const std::string& path, const PsdHeader& header, int flags, BitmapPtr* image,
+                  const std::string& why = "the document holds no composite image (saved without maximum "
+                                           "compatibility) and ") {
   LayerRendering r = renderLayers(path, header, flags, decodeMemoryLimit());
-  if (!r.image) {
-    setReason(reason, why + r.reason);
-    return nullptr;
-  }
+  if (!r.image) return Status::unsupported(why + r.reason);
   decode_note = r.note;
-  return r.image;
+  *image = std::move(r.image);
+  return Status();
 }
 
 }  // namespace
@@ -139,35 +118,35 @@ bool layersAlwaysDrawn() { return always_draw_layers; }
 
 const std::string& lastDecodeNote() { return decode_note; }
 
-FIBITMAP* decodeLayers(const std::string& path, int flags, std::string* reason) {
+Status decodeLayers(const std::string& path, int flags, BitmapPtr* image) {
+  image->reset();
   PsdHeader header;
-  if (!checkedHeader(path, &header, reason)) return nullptr;
-  if (header.has_version_info && !header.has_real_merged_data) return fromLayers(path, header, flags, reason);
-  return fromLayers(path, header, flags, reason, "its layers cannot be drawn: ");
+  Status st = checkedHeader(path, &header);
+  if (!st.ok()) return st;
+  if (header.has_version_info && !header.has_real_merged_data) return fromLayers(path, header, flags, image);
+  return fromLayers(path, header, flags, image, "its layers cannot be drawn: ");
 }
 
-FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason) {
+Status decodeDocument(const std::string& path, int flags, BitmapPtr* image) {
+  image->reset();
   PsdHeader header;
-  if (!checkedHeader(path, &header, reason)) return nullptr;
-  if (header.has_version_info && !header.has_real_merged_data) return fromLayers(path, header, flags, reason);
+  Status st = checkedHeader(path, &header);
+  if (!st.ok()) return st;
+  if (header.has_version_info && !header.has_real_merged_data) return fromLayers(path, header, flags, image);
   if (always_draw_layers && header.layer_count != 0 && layersDrawable(header))
-    return fromLayers(path, header, flags, reason, "its layers cannot be drawn: ");
+    return fromLayers(path, header, flags, image, "its layers cannot be drawn: ");
   library_ran = true;
-  BitmapPtr image(FreeImage_Load(FIF_PSD, path.c_str(), flags));
-  if (!image) {
-    setReason(reason, "cannot be decoded as a Photoshop document");
-    return nullptr;
-  }
+  BitmapPtr decoded(FreeImage_Load(FIF_PSD, path.c_str(), flags));
+  if (!decoded) return Status::corrupt("cannot be decoded as a Photoshop document");
   // Kept as separated CMYK the inks would be written as blue, green, red
   // and alpha; the stages and the PNG writer need RGB.
   if ((flags & PSD_CMYK) != 0 && header.mode == kModeCmyk) {
-    image = cmykToRgb(std::move(image));
-    if (!image) {
-      setReason(reason, "the CMYK image could not be converted to RGB");
-      return nullptr;
-    }
+    decoded = cmykToRgb(std::move(decoded));
+    if (!decoded) return Status::ioError("the CMYK image could not be converted to RGB");
   }
-  return asPhotoshopShowsIt(path, header, flags, std::move(image), reason);
+  st = asPhotoshopShowsIt(path, header, flags, &decoded);
+  if (st.ok()) *image = std::move(decoded);
+  return st;
 }
 
 }  // namespace pixolune

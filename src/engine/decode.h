@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/bitmap.h"
+#include "platform/status.h"
+
 namespace pixolune {
 
 struct PsdHeader;
@@ -17,22 +20,24 @@ struct PsdHeader;
 /// (the image stays at its depth, opaque), the transparency of greyscale
 /// composites is kept, and RGB and greyscale composites with transparency
 /// lose the white they are stored over. A CMYK document read with PSD_CMYK
-/// (kept separated by FreeImage) is converted to RGB. Returns a bitmap the caller owns, or
-/// null when the file's header is truncated or inconsistent, when
+/// (kept separated by FreeImage) is converted to RGB. *image gets the bitmap;
+/// it stays null, and the status says why, when the file's header is
+/// truncated or inconsistent (kCorrupt, or kNotFound/kIoError for a file that
+/// cannot be read), when
 /// the document holds no real composite (saved without maximum
 /// compatibility) and its layers cannot be read or drawn (such a document
 /// is otherwise drawn from its layers, see decodeLayers), when its size needs more memory than the decode memory
-/// limit allows (checked before any pixel is read) or when it cannot be decoded; then says why in *reason
-/// (if given). Reads the file twice: our own header reader checks it before
+/// limit allows (checked before any pixel is read; kUnsupported) or when it
+/// cannot be decoded (kCorrupt). Reads the file twice: our own header reader checks it before
 /// FreeImage sees it. Holds no shared state.
-FIBITMAP* decodeDocument(const std::string& path, int flags, std::string* reason);
+Status decodeDocument(const std::string& path, int flags, BitmapPtr* image);
 
 /// Decodes the document from its layers alone, ignoring any stored
 /// composite, as decodeDocument does for documents saved without one.
-/// Returns a bitmap the caller owns, or null with the reason (header, memory
-/// limit, or layers that cannot be read or drawn). Holds no shared state
+/// *image gets the bitmap, or stays null and the status says why (header,
+/// memory limit, or layers that cannot be read or drawn). Holds no shared state
 /// beyond lastDecodeNote.
-FIBITMAP* decodeLayers(const std::string& path, int flags, std::string* reason);
+Status decodeLayers(const std::string& path, int flags, BitmapPtr* image);
 
 /// When set, decodeDocument draws every document that has layers from
 /// them and ignores its stored composite (for measuring the drawing);

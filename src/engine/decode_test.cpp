@@ -37,7 +37,10 @@ class DecodeTest : public ::testing::Test {
   static void SetUpTestSuite() { initImageLibrary(); }
   BitmapPtr decode(const PsdDocument& doc, std::string* reason = nullptr) {
     EXPECT_TRUE(testing::writePsdFile(path_, doc));
-    return BitmapPtr(decodeDocument(path_, 0, reason));
+    BitmapPtr image;
+    const Status st = decodeDocument(path_, 0, &image);
+    if (reason) *reason = st.message();
+    return image;
   }
   // A 4 x 1 RGB document: true colour (200, 90, 30) blended over white at kAlphas.
   static PsdDocument mattedRgb(int depth) {
@@ -180,7 +183,9 @@ TEST_F(DecodeTest, RefusesPlaceholderCompositeAndBrokenHeaders) {
 
   std::string bytes = testing::encodePsd(doc);
   testing::writeText(path_, bytes.substr(0, bytes.size() - 5));
-  EXPECT_FALSE(BitmapPtr(decodeDocument(path_, 0, &reason)));
+  BitmapPtr image;
+  reason = decodeDocument(path_, 0, &image).message();
+  EXPECT_FALSE(image);
   EXPECT_EQ("cannot be decoded as a Photoshop document: composite image: truncated image data", reason);
 }
 

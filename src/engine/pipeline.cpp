@@ -103,13 +103,13 @@ Status runStages(ConversionJob& job, BitmapPtr& image) {
 // Decodes, runs the stages, names the output and writes it under its
 // temporary name.
 Status convertCurrentFile(ConversionJob& job) {
-  std::string reason;
-  BitmapPtr image(decodeDocument(job.input_path, loadFlagsFor("psd"), &reason));
+  BitmapPtr image;
+  Status st = decodeDocument(job.input_path, loadFlagsFor("psd"), &image);
   job.decode_note = lastDecodeNote();
   job.source_bpp = image ? static_cast<int>(FreeImage_GetBPP(image.get())) : 0;
-  if (!image || widthOf(image) == 0 || heightOf(image) == 0)
-    return Status::corrupt(reason.empty() ? "the document holds no image" : reason);
-  Status st = runStages(job, image);
+  if (!st.ok()) return st;
+  if (widthOf(image) == 0 || heightOf(image) == 0) return Status::corrupt("the document holds no image");
+  st = runStages(job, image);
   if (!st.ok()) return st;
   job.output_path = makeOutputPath();
   const std::string problem = outputPathProblem(job.output_path, job.output_folder, job.input_path);

@@ -20,7 +20,9 @@ inline BitmapPtr decodeTestDocument(const TempDir& dir, const PsdDocument& doc) 
   static int serial = 0;
   std::string path = dir.file("doc" + std::to_string(serial++) + ".psd");
   if (!writePsdFile(path, doc)) return nullptr;
-  return BitmapPtr(decodeDocument(path, 0, nullptr));
+  BitmapPtr image;
+  decodeDocument(path, 0, &image);
+  return image;
 }
 
 /// An RGB document of 8 bits per channel whose pixel (x, y) is rgb(x, y).

@@ -64,7 +64,8 @@ class AdjustmentLayerTest : public ::testing::Test {
     doc.layers = {base, adjustment};
     EXPECT_TRUE(testing::writePsdFile(path_, doc));
     std::string reason;
-    BitmapPtr image(decodeDocument(path_, 0, &reason));
+    BitmapPtr image;
+    reason = decodeDocument(path_, 0, &image).message();
     EXPECT_TRUE(image) << reason;
     std::vector<std::array<int, 3>> out;
     if (!image) return out;

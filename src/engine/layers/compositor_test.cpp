@@ -71,7 +71,8 @@ TEST_F(LayerMergeTest, CmykLayersGetTheColoursOfAStoredComposite) {
       return (1.0 - (x == 0 ? under[c] : over[c])) * k.full();  // Ink amounts.
     });
     ASSERT_TRUE(testing::writePsdFile(path_, stored));
-    BitmapPtr composite(decodeDocument(path_, 0, nullptr));
+    BitmapPtr composite;
+    decodeDocument(path_, 0, &composite);
     ASSERT_TRUE(composite);
     Image want = imageOf(composite.get());
     for (int x = 0; x < 2; ++x)
@@ -111,7 +112,8 @@ TEST_F(LayerMergeTest, LabLayersGetTheColoursOfAStoredComposite) {
       return std::round(u * (1 - a) + o * a);
     });
     ASSERT_TRUE(testing::writePsdFile(path_, stored));
-    BitmapPtr composite(decodeDocument(path_, 0, nullptr));
+    BitmapPtr composite;
+    decodeDocument(path_, 0, &composite);
     ASSERT_TRUE(composite);
     Image want = imageOf(composite.get());
     for (int x = 0; x < 2; ++x)
@@ -156,7 +158,8 @@ TEST_F(LayerMergeTest, FloatingPointLayersKeepLightAboveOne) {
     doc.layers = {under, over};
     ASSERT_TRUE(testing::writePsdFile(path_, doc));
     std::string reason;
-    BitmapPtr image(decodeDocument(path_, 0, &reason));
+    BitmapPtr image;
+    reason = decodeDocument(path_, 0, &image).message();
     ASSERT_TRUE(image) << reason;
     ASSERT_EQ(FIT_RGBF, FreeImage_GetImageType(image.get()));
     const FIRGBF* row = reinterpret_cast<const FIRGBF*>(FreeImage_GetScanLine(image.get(), 0));
@@ -197,7 +200,9 @@ TEST_F(LayerMergeTest, UnreadableLayersAreRefusedWithTheReason) {
   bytes.replace(stream + 2, 4, "\xff\xff\xff\xff");
   testing::writeText(path_, bytes);
   std::string reason;
-  EXPECT_FALSE(BitmapPtr(decodeDocument(path_, 0, &reason)));
+  BitmapPtr image;
+  reason = decodeDocument(path_, 0, &image).message();
+  EXPECT_FALSE(image);
   EXPECT_EQ("the document holds no composite image (saved without maximum compatibility) and its layers cannot "
             "be read: layer channel: malformed ZIP data",
             reason);

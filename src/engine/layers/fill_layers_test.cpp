@@ -57,7 +57,8 @@ class FillLayerTest : public ::testing::Test {
     doc.layers.push_back(layer);
     EXPECT_TRUE(testing::writePsdFile(path_, doc));
     std::string reason;
-    BitmapPtr image(decodeDocument(path_, 0, &reason));
+    BitmapPtr image;
+    reason = decodeDocument(path_, 0, &image).message();
     EXPECT_TRUE(image) << reason;
     return image;
   }
@@ -140,7 +141,8 @@ TEST_F(FillLayerTest, ArtboardShowsItsLayersOnlyInsideItsRectangle) {
   doc.layers = {end, inside, board};
   ASSERT_TRUE(testing::writePsdFile(path_, doc));
   std::string reason;
-  BitmapPtr image(decodeDocument(path_, 0, &reason));
+  BitmapPtr image;
+    reason = decodeDocument(path_, 0, &image).message();
   ASSERT_TRUE(image) << reason;
   ASSERT_EQ(32u, FreeImage_GetBPP(image.get()));
   EXPECT_EQ(0, pixel(image.get(), 0)[FI_RGBA_ALPHA]);

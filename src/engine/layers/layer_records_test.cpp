@@ -120,7 +120,8 @@ TEST_F(LayerRecordsTest, DamagedBytesAnywhereAreSurvived) {
     bytes[i] = static_cast<char>(0xFF);
     testing::writeText(path_, bytes);
     std::string reason;
-    BitmapPtr image(decodeDocument(path_, 0, &reason));
+    BitmapPtr image;
+    reason = decodeDocument(path_, 0, &image).message();
     if (!image) {
       ++refused;
       EXPECT_FALSE(reason.empty()) << "byte " << i;

@@ -29,10 +29,11 @@ uint8_t to8(float v) { return static_cast<uint8_t>(unit(v) * 255.0f + 0.5f); }
 uint16_t to16(float v) { return static_cast<uint16_t>(unit(v) * 65535.0f + 0.5f); }
 
 // 8-bit RGB or grey as 24/32-bit bitmaps; grey with alpha as RGBA, as the decoder's repair does.
-FIBITMAP* toBitmap8(const Canvas& c, bool alpha) {
+BitmapPtr toBitmap8(const Canvas& c, bool alpha) {
   const int w = c.area.width(), h = c.area.height();
   const bool grey_plain = c.colours == 1 && !alpha;
-  FIBITMAP* dib = FreeImage_Allocate(w, h, grey_plain ? 8 : alpha ? 32 : 24);
+  BitmapPtr owned(FreeImage_Allocate(w, h, grey_plain ? 8 : alpha ? 32 : 24));
+  FIBITMAP* dib = owned.get();
   if (!dib) return nullptr;
   if (grey_plain) {
     RGBQUAD* pal = FreeImage_GetPalette(dib);
@@ -52,13 +53,14 @@ FIBITMAP* toBitmap8(const Canvas& c, bool alpha) {
       if (alpha) p[FI_RGBA_ALPHA] = to8(s[c.colours]);
     }
   }
-  return dib;
+  return owned;
 }
 
-FIBITMAP* toBitmap16(const Canvas& c, bool alpha) {
+BitmapPtr toBitmap16(const Canvas& c, bool alpha) {
   const int w = c.area.width(), h = c.area.height();
   const bool grey_plain = c.colours == 1 && !alpha;
-  FIBITMAP* dib = FreeImage_AllocateT(grey_plain ? FIT_UINT16 : alpha ? FIT_RGBA16 : FIT_RGB16, w, h);
+  BitmapPtr owned(FreeImage_AllocateT(grey_plain ? FIT_UINT16 : alpha ? FIT_RGBA16 : FIT_RGB16, w, h));
+  FIBITMAP* dib = owned.get();
   if (!dib) return nullptr;
   const int step = grey_plain ? 1 : alpha ? 4 : 3;
   for (int y = 0; y < h; ++y) {
@@ -72,15 +74,16 @@ FIBITMAP* toBitmap16(const Canvas& c, bool alpha) {
       if (alpha) p[3] = to16(s[c.colours]);
     }
   }
-  return dib;
+  return owned;
 }
 
 // 32-bit documents as floating-point bitmaps, values as they are (light
 // may exceed 1.0); grey with alpha as RGBA, as the decoder's repair does.
-FIBITMAP* toBitmapFloat(const Canvas& c, bool alpha) {
+BitmapPtr toBitmapFloat(const Canvas& c, bool alpha) {
   const int w = c.area.width(), h = c.area.height();
   const bool grey_plain = c.colours == 1 && !alpha;
-  FIBITMAP* dib = FreeImage_AllocateT(grey_plain ? FIT_FLOAT : alpha ? FIT_RGBAF : FIT_RGBF, w, h);
+  BitmapPtr owned(FreeImage_AllocateT(grey_plain ? FIT_FLOAT : alpha ? FIT_RGBAF : FIT_RGBF, w, h));
+  FIBITMAP* dib = owned.get();
   if (!dib) return nullptr;
   const int step = grey_plain ? 1 : alpha ? 4 : 3;
   for (int y = 0; y < h; ++y) {
@@ -94,7 +97,7 @@ FIBITMAP* toBitmapFloat(const Canvas& c, bool alpha) {
       if (alpha) p[3] = std::clamp(s[c.colours], 0.0f, 1.0f);
     }
   }
-  return dib;
+  return owned;
 }
 
 void put(std::string* out, uint64_t v, int bytes) {
@@ -128,10 +131,10 @@ std::string memoryDocument(const Canvas& c, int mode, int depth, bool alpha) {
   return psd;
 }
 
-FIBITMAP* decodeMemory(std::string& psd, int flags) {
+BitmapPtr decodeMemory(std::string& psd, int flags) {
   std::unique_ptr<FIMEMORY, MemoryCloser> mem(
       FreeImage_OpenMemory(reinterpret_cast<BYTE*>(psd.data()), static_cast<DWORD>(psd.size())));
-  return mem ? FreeImage_LoadFromMemory(FIF_PSD, mem.get(), flags) : nullptr;
+  return BitmapPtr(mem ? FreeImage_LoadFromMemory(FIF_PSD, mem.get(), flags) : nullptr);
 }
 
 // 16-bit Lab gets its colours from its own planes, as a stored composite does.
@@ -148,11 +151,12 @@ bool recolourLab16(const std::string& psd, FIBITMAP* image, int w, int h) {
 // The canvas's alpha put into the decoder's RGB bitmap, whose colours then
 // lose the white they were blended over. Null when the bitmap is of
 // another kind (CMYK kept as CMYK stays matted and opaque).
-FIBITMAP* withCanvasAlpha(FIBITMAP* rgb, const Canvas& c) {
+BitmapPtr withCanvasAlpha(FIBITMAP* rgb, const Canvas& c) {
   const FREE_IMAGE_TYPE type = FreeImage_GetImageType(rgb);
-  FIBITMAP* out = type == FIT_RGB16 ? FreeImage_ConvertToRGBA16(rgb)
+  BitmapPtr owned(type == FIT_RGB16 ? FreeImage_ConvertToRGBA16(rgb)
                   : type == FIT_BITMAP && FreeImage_GetBPP(rgb) == 24 ? FreeImage_ConvertTo32Bits(rgb)
-                                                                      : nullptr;
+                                                                      : nullptr);
+  FIBITMAP* out = owned.get();
   if (!out) return nullptr;
   const int w = c.area.width(), h = c.area.height();
   for (int y = 0; y < h; ++y) {
@@ -164,22 +168,22 @@ FIBITMAP* withCanvasAlpha(FIBITMAP* rgb, const Canvas& c) {
     }
   }
   removeWhiteMatte(out);
-  return out;
+  return owned;
 }
 
 // CMYK and Lab go through the decoder itself, so their colours match a
 // stored composite's; with transparency the converted colours get the
 // canvas's alpha (unless kept as CMYK or Lab).
-FIBITMAP* throughDecoder(const Canvas& c, int mode, int depth, bool alpha, int flags) {
+BitmapPtr throughDecoder(const Canvas& c, int mode, int depth, bool alpha, int flags) {
   std::string psd = memoryDocument(c, mode, depth, alpha);
-  BitmapPtr decoded(decodeMemory(psd, flags));
+  BitmapPtr decoded = decodeMemory(psd, flags);
   const bool converted = (flags & (PSD_CMYK | PSD_LAB)) == 0;
   if (decoded && mode == kModeLab && depth == 16 && converted &&
       !recolourLab16(psd, decoded.get(), c.area.width(), c.area.height()))
     return nullptr;
-  if (!decoded || !alpha || !converted) return decoded.release();
-  FIBITMAP* with_alpha = withCanvasAlpha(decoded.get(), c);
-  return with_alpha ? with_alpha : decoded.release();
+  if (!decoded || !alpha || !converted) return decoded;
+  BitmapPtr with_alpha = withCanvasAlpha(decoded.get(), c);
+  return with_alpha ? std::move(with_alpha) : std::move(decoded);
 }
 
 std::string joinNotes(const MergeNotes& notes) {
@@ -239,7 +243,7 @@ MergeBudget budgetFor(const PsdHeader& header, uint64_t memory_limit) {
   return budget;
 }
 
-FIBITMAP* bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags) {
+BitmapPtr bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags) {
   const bool alpha = !opaque(canvas);
   if (header.mode == kModeCmyk || header.mode == kModeLab)
     return throughDecoder(canvas, header.mode, header.depth, alpha, flags);

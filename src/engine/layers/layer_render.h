@@ -10,13 +10,14 @@
 
 #include "engine/psd_header.h"
 
+#include "engine/bitmap.h"
+
 namespace pixolune {
 
-/// Result of a rendering: the bitmap (owned by the caller) or null with the
-/// reason; `note` names what the rendering left out (effects, kinds of
+/// Result of a rendering: the bitmap or null with the reason; `note` names what the rendering left out (effects, kinds of
 /// adjustment it cannot draw), or is empty.
 struct LayerRendering {
-  FIBITMAP* image = nullptr;
+  BitmapPtr image;
   std::string reason;
   std::string note;
 };

@@ -107,7 +107,8 @@ class LayerMergeTest : public ::testing::Test {
   Image render(const PsdDocument& doc, std::string* reason = nullptr) {
     EXPECT_TRUE(testing::writePsdFile(path_, doc));
     std::string why;
-    BitmapPtr dib(decodeDocument(path_, 0, &why));
+    BitmapPtr dib;
+    why = decodeDocument(path_, 0, &dib).message();
     if (reason) *reason = why;
     EXPECT_TRUE(dib || reason) << why;
     return dib ? imageOf(dib.get()) : Image();
