@@ -1,5 +1,7 @@
 #include "engine/psd_file.h"
 
+#include <cstring>
+
 #include <errno.h>
 #include <sys/stat.h>
 
@@ -23,6 +25,33 @@ Status PsdFile::read(uint64_t offset, size_t n, void* out, const char* what) {
   if (fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0 || fread(out, 1, n, file_.get()) != n)
     return readFault(Status::Code::kIoError, std::string(what) + ": read error");
   return {};
+}
+
+bool longLengthKey(const uint8_t* key) {
+  static const char* const kKeys[] = {"LMsk", "Lr16", "Lr32", "Layr", "Mt16", "Mt32", "Mtrn",
+                                      "Alph", "FMsk", "lnk2", "FEid", "FXid", "PxSD"};
+  for (const char* k : kKeys)
+    if (std::memcmp(key, k, 4) == 0) return true;
+  return false;
+}
+
+bool unpackBits(const uint8_t* src, size_t n, uint8_t* dst, size_t size) {
+  size_t i = 0, o = 0;
+  while (i < n && o < size) {
+    const int8_t code = static_cast<int8_t>(src[i++]);
+    if (code >= 0) {
+      const size_t len = static_cast<size_t>(code) + 1;
+      if (len > n - i || len > size - o) return false;
+      std::memcpy(dst + o, src + i, len);
+      i += len, o += len;
+    } else if (code != -128) {
+      const size_t len = static_cast<size_t>(1 - code);
+      if (i >= n || len > size - o) return false;
+      std::memset(dst + o, src[i++], len);
+      o += len;
+    }
+  }
+  return o == size;
 }
 
 }  // namespace pixolune

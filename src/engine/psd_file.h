@@ -16,6 +16,13 @@ namespace pixolune {
 inline Status readFault(Status::Code kind, const std::string& message) { return Status::withCode(kind, message); }
 inline Status readCorrupt(const std::string& message) { return Status::corrupt(message); }
 
+/// Expands PackBits data into exactly `size` bytes; false when it does not fit.
+bool unpackBits(const uint8_t* src, size_t n, uint8_t* dst, size_t size);
+
+/// True for the keys of additional layer information whose lengths take 8
+/// bytes in the large document format.
+bool longLengthKey(const uint8_t* key);
+
 /// The big-endian unsigned number in the `bytes` bytes at p.
 inline uint64_t bigEndian(const uint8_t* p, int bytes) {
   uint64_t v = 0;

@@ -109,15 +109,6 @@ Status parseResources(FileReader& in, uint64_t pos, uint64_t end, PsdHeader* h) 
   return {};
 }
 
-// Keys whose lengths take 8 bytes in the large document format.
-bool longLengthKey(const uint8_t* key) {
-  static const char* const kKeys[] = {"LMsk", "Lr16", "Lr32", "Layr", "Mt16", "Mt32", "Mtrn",
-                                      "Alph", "FMsk", "lnk2", "FEid", "FXid", "PxSD"};
-  for (const char* k : kKeys)
-    if (std::memcmp(key, k, 4) == 0) return true;
-  return false;
-}
-
 bool isKey(const uint8_t* key, const char* name) { return std::memcmp(key, name, 4) == 0; }
 
 // Reads the signed layer count at pos (when there is room for it).
@@ -229,26 +220,6 @@ Status checkImageData(FileReader& in, PsdHeader* h) {
   return {};
 }
 
-// Expands one PackBits row; false when the data does not make exactly `size` bytes.
-bool unpackRow(const uint8_t* src, size_t n, uint8_t* dst, size_t size) {
-  size_t i = 0, o = 0;
-  while (i < n && o < size) {
-    const int8_t code = static_cast<int8_t>(src[i++]);
-    if (code >= 0) {
-      const size_t len = static_cast<size_t>(code) + 1;
-      if (len > n - i || len > size - o) return false;
-      std::memcpy(dst + o, src + i, len);
-      i += len, o += len;
-    } else if (code != -128) {
-      const size_t len = static_cast<size_t>(1 - code);
-      if (i >= n || len > size - o) return false;
-      std::memset(dst + o, src[i++], len);
-      o += len;
-    }
-  }
-  return o == size;
-}
-
 }  // namespace
 
 int colourChannelCount(int mode) {
@@ -310,7 +281,7 @@ Status readCompositePlane(const std::string& path, const PsdHeader& header, int 
   for (uint64_t y = 0; y < height; ++y) {
     packed.resize(static_cast<size_t>(counts[first + y]));
     if (!(st = in.read(pos, packed.size(), packed.data(), "composite image")).ok()) return st;
-    if (!unpackRow(packed.data(), packed.size(), plane->data() + y * row, static_cast<size_t>(row)))
+    if (!unpackBits(packed.data(), packed.size(), plane->data() + y * row, static_cast<size_t>(row)))
       return corrupt("composite image: malformed compressed row");
     pos += packed.size();
   }

@@ -127,25 +127,6 @@ Status readZip(PsdFile& in, uint64_t pos, uint64_t length, int width, int depth,
 
 }  // namespace
 
-bool unpackBits(const uint8_t* src, size_t n, uint8_t* dst, size_t size) {
-  size_t i = 0, o = 0;
-  while (i < n && o < size) {
-    const int8_t code = static_cast<int8_t>(src[i++]);
-    if (code >= 0) {
-      const size_t len = static_cast<size_t>(code) + 1;
-      if (len > n - i || len > size - o) return false;
-      std::memcpy(dst + o, src + i, len);
-      i += len, o += len;
-    } else if (code != -128) {
-      const size_t len = static_cast<size_t>(1 - code);
-      if (i >= n || len > size - o) return false;
-      std::memset(dst + o, src[i++], len);
-      o += len;
-    }
-  }
-  return o == size;
-}
-
 Status readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int height, int depth, int version,
                             const LayerRect& keep, ChannelPlane* plane) {
   plane->width = plane->height = 0;  // Empty until decoded; the buffers keep their memory.

@@ -41,8 +41,6 @@ struct ChannelPlane {
 Status readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int height, int depth, int version,
                             const LayerRect& keep, ChannelPlane* plane);
 
-/// Expands PackBits data into exactly `size` bytes; false when it does not fit.
-bool unpackBits(const uint8_t* src, size_t n, uint8_t* dst, size_t size);
 
 }  // namespace pixolune
 

@@ -30,15 +30,6 @@ class Cursor {
   size_t pos_ = 0;
 };
 
-// Keys whose lengths take 8 bytes in the large document format.
-bool longLengthKey(const uint8_t* key) {
-  static const char* const kKeys[] = {"LMsk", "Lr16", "Lr32", "Layr", "Mt16", "Mt32", "Mtrn",
-                                      "Alph", "FMsk", "lnk2", "FEid", "FXid", "PxSD"};
-  for (const char* k : kKeys)
-    if (std::memcmp(key, k, 4) == 0) return true;
-  return false;
-}
-
 bool plausibleRect(const LayerRect& r) {
   auto side = [](int64_t a, int64_t b) { return b - a >= 0 && b - a <= kMaxLayerSide; };
   return side(r.top, r.bottom) && side(r.left, r.right);
