@@ -18,7 +18,7 @@
 #include "engine/filename_mask.h"
 #include "engine/format_table.h"
 #include "engine/frame.h"
-#include "engine/png_store.h"
+#include "engine/png_writer.h"
 #include "engine/transform.h"
 #include "engine/watermark.h"
 #include "settings/settings.h"
@@ -36,11 +36,15 @@ bool saveImage(FIBITMAP* image, const std::string& path, std::string* reason) {
   std::string tmp = path + ".pxl-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
   const ConversionJob& job = conversionJob();
   if (saving_observer) saving_observer(tmp);
-  PngStoreResult stored = PngStoreResult::kNotHandled;
-  if (isUncompressedPngSave(job.format_id, job.save_flags)) stored = storeUncompressedPng(image, tmp);
-  const bool saved = stored == PngStoreResult::kNotHandled
+  PngWriteResult written = PngWriteResult::kNotHandled;
+  if (job.format_id == FIF_PNG) {
+    PngWriteOptions options = pngOptionsForSaveFlags(job.save_flags);
+    options.threads = idleCoresForSave();
+    written = writePng(image, tmp, options);
+  }
+  const bool saved = written == PngWriteResult::kNotHandled
                          ? FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.format_id), image, tmp.c_str(), job.save_flags)
-                         : stored == PngStoreResult::kWritten;
+                         : written == PngWriteResult::kWritten;
   if (!saved) {
     unlink(tmp.c_str());
     *reason = "the image could not be written (missing folder, no space or no permission)";
