@@ -10,7 +10,11 @@
 #include <vector>
 
 #include "engine/bitmap.h"
+#include "engine/conversion_job.h"
+#include "engine/format_table.h"
 #include "engine/pipeline.h"
+#include "settings/settings.h"
+#include "support/psd_writer.h"
 #include "support/test_util.h"
 
 namespace pixolune {
@@ -362,6 +366,77 @@ TEST_F(PngWriterTest, SaveFlagsKeepFreeImageMeanings) {
   const int idle = idleCoresForSave();
   EXPECT_GE(idle, 1);
   EXPECT_LE(idle, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+// Documents through the whole pipeline: the compressed and interlaced files
+// hold what the stored file holds, and what FreeImage writes of it.
+class PngSaveTest : public PngWriterTest {
+ protected:
+  void SetUp() override {
+    PngWriterTest::SetUp();
+    createFormatLists();
+    buildFormatTable();
+    applyDefaultSettings(true);
+    conversionJob() = ConversionJob();
+    conversionJob().output_folder = dir_.path() + "/";
+  }
+
+  // Converts the document at the compression setting; the output's path.
+  std::string convert(const testing::PsdDocument& doc, const std::string& name, int compression, bool interlaced) {
+    settings().png_compression = compression;
+    settings().png_interlaced = interlaced;
+    settings().filename_mask = name + ".%ext%";
+    conversionJob().input_path = dir_.file("in.psd");
+    EXPECT_TRUE(testing::writePsdFile(conversionJob().input_path, doc));
+    EXPECT_TRUE(prepareRun());
+    EXPECT_TRUE(convertFile()) << conversionJob().failure_reason;
+    return conversionJob().output_path;
+  }
+};
+
+double wave(int c, int x, int y) { return static_cast<double>((40 * c + 17 * x + 29 * y + x * y) % 256); }
+
+TEST_F(PngSaveTest, EveryDocumentKindSavesTheSamePixelsAtEverySetting) {
+  using testing::PsdMode;
+  auto soft_edges = [](int c, int x, int y) { return c == 3 ? std::min(255, std::abs(x - 20) * 12) : wave(c, x, y); };
+  auto indexes = [](int, int x, int y) { return static_cast<double>((x + y) % 7); };
+  auto bits = [](int, int x, int y) { return static_cast<double>((x * y + x) % 3 == 0); };
+  const struct {
+    const char* name;
+    testing::PsdDocument doc;
+  } documents[] = {
+      {"rgb8", testing::makeDocument(PsdMode::kRgb, 8, 41, 19, 0, wave)},
+      {"rgba8-soft", testing::makeDocument(PsdMode::kRgb, 8, 41, 19, 1, soft_edges)},
+      {"grey8", testing::makeDocument(PsdMode::kGrey, 8, 41, 19, 0, wave)},
+      {"grey-alpha", testing::makeDocument(PsdMode::kGrey, 8, 41, 19, 1, soft_edges)},
+      {"rgb16", testing::makeDocument(PsdMode::kRgb, 16, 41, 19, 0, [](int c, int x, int y) { return 257 * wave(c, x, y); })},
+      {"rgba16", testing::makeDocument(PsdMode::kRgb, 16, 41, 19, 1, [&](int c, int x, int y) { return 257 * soft_edges(c, x, y); })},
+      {"cmyk8", testing::makeDocument(PsdMode::kCmyk, 8, 41, 19, 0, wave)},
+      {"bitmap", testing::makeDocument(PsdMode::kBitmap, 1, 41, 19, 0, bits)},
+      {"indexed", testing::makeDocument(PsdMode::kIndexed, 8, 41, 19, 0, indexes)},
+  };
+  for (const auto& [name, doc_in] : documents) {
+    testing::PsdDocument doc = doc_in;
+    if (doc.mode == PsdMode::kIndexed)
+      for (int i = 0; i < 768; ++i) doc.palette.push_back(static_cast<uint8_t>(i * 29));
+    SCOPED_TRACE(name);
+    const std::string stored = convert(doc, std::string(name) + "-stored", 0, false);
+    BitmapPtr image(FreeImage_Load(FIF_PNG, stored.c_str(), 0));
+    ASSERT_TRUE(image);
+    for (int compression : {0, 1, 2, 3}) {
+      for (bool interlaced : {false, true}) {
+        const std::string base = std::string(name) + "-" + std::to_string(compression) + (interlaced ? "i" : "");
+        const std::string ours = convert(doc, base, compression, interlaced);
+        const std::string theirs = dir_.file(base + "-freeimage.png");
+        ASSERT_TRUE(FreeImage_Save(FIF_PNG, image.get(), theirs.c_str(), conversionJob().save_flags));
+        expectSameDecoding(theirs, ours);
+        checks_.add(theirs, ours);
+        const Decoded a = decodeWithLibpng(stored), b = decodeWithLibpng(ours);
+        EXPECT_TRUE(a.rgba == b.rgba) << base;
+      }
+    }
+  }
+  checks_.run();
 }
 
 }  // namespace
