@@ -84,7 +84,7 @@ bool layoutOf(FIBITMAP* image, Layout* layout) {
         smallLayout(image, bpp, layout);
         return true;
       }
-      if (bpp == 16) {  // FreeImage's writer stores 5-5-5 and 5-6-5 pixels as RGB.
+      if (bpp == 16) {  // 5-5-5 and 5-6-5 pixels as RGB (FreeImage's writer takes their bytes for RGB).
         layout->converted.reset(FreeImage_ConvertTo24Bits(image));
         if (!layout->converted) return false;
         layout->rows = layout->converted.get();

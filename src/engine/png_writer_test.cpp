@@ -161,6 +161,7 @@ constexpr Kind kKinds[] = {
     {"palette4", FIT_BITMAP, 4, Palette::kColour, false},   {"grey4", FIT_BITMAP, 4, Palette::kGrey, false},
     {"palette4-trns", FIT_BITMAP, 4, Palette::kColour, true}, {"palette8", FIT_BITMAP, 8, Palette::kColour, false},
     {"grey8", FIT_BITMAP, 8, Palette::kGrey, false},        {"grey8-trns", FIT_BITMAP, 8, Palette::kGrey, true},
+    {"white8", FIT_BITMAP, 8, Palette::kWhiteFirst, false},
     {"palette8-trns", FIT_BITMAP, 8, Palette::kColour, true},
     {"rgb", FIT_BITMAP, 24, Palette::kNone, false},         {"rgba", FIT_BITMAP, 32, Palette::kNone, false},
     {"grey16", FIT_UINT16, 16, Palette::kNone, false},      {"rgb16", FIT_RGB16, 48, Palette::kNone, false},
