@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -237,7 +238,11 @@ std::vector<uint8_t> compressPiece(const uint8_t* data, size_t size, int level, 
   Compressor compressor(libdeflate_alloc_compressor(level));
   std::vector<uint8_t> out;
   if (!compressor) return out;
-  out.resize(libdeflate_deflate_compress_bound(compressor.get(), size));
+  try {
+    out.resize(libdeflate_deflate_compress_bound(compressor.get(), size));
+  } catch (const std::bad_alloc&) {
+    return out;  // Runs on a thread of its own: out of memory is a failed piece, not the end of the process.
+  }
   out.resize(libdeflate_deflate_compress(compressor.get(), data, size, out.data(), out.size()));
   if (!out.empty() && !last && !makeContinuable(&out)) out.clear();
   return out;
@@ -271,6 +276,8 @@ std::vector<size_t> pieceBounds(size_t size, size_t pieces, int level) {
   for (size_t i = 0; i < pieces; ++i) bounds[i] = static_cast<size_t>(static_cast<double>(size) * share * i);
   return bounds;
 }
+
+bool compressInPieces(const uint8_t* data, size_t size, int level, int threads, std::vector<uint8_t>* out);
 
 }  // namespace
 
@@ -311,6 +318,18 @@ bool makeContinuable(std::vector<uint8_t>* piece) {
 bool zlibCompress(const uint8_t* data, size_t size, int level, int threads, std::vector<uint8_t>* out) {
   out->clear();
   if (level < 0 || level > 12) return false;
+  try {
+    if (compressInPieces(data, size, level, threads, out)) return true;
+  } catch (const std::bad_alloc&) {
+  }
+  out->clear();
+  out->shrink_to_fit();
+  return false;
+}
+
+namespace {
+
+bool compressInPieces(const uint8_t* data, size_t size, int level, int threads, std::vector<uint8_t>* out) {
   const size_t pieces = std::clamp<size_t>(size / kMinPieceBytes, 1, std::max(threads, 1));
   if (pieces == 1) {
     if (!compressWhole(data, size, level, out)) out->clear();
@@ -344,5 +363,7 @@ bool zlibCompress(const uint8_t* data, size_t size, int level, int threads, std:
   for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(adler >> shift));
   return true;
 }
+
+}  // namespace
 
 }  // namespace pixolune

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -54,10 +55,18 @@ uint8_t paeth(int a, int b, int c) {
 
 // Filters rows [begin, end) of a non-interlaced image into `out`, which
 // holds every row of the image at its place.
-void filterRange(FIBITMAP* image, const ScanlineFormat& format, unsigned begin, unsigned end, uint8_t* out) {
+// False when out of memory (it runs on threads of its own, where an
+// exception would end the process).
+bool filterRange(FIBITMAP* image, const ScanlineFormat& format, unsigned begin, unsigned end, uint8_t* out) {
   const size_t size = rowBytes(FreeImage_GetWidth(image), format.bits_per_pixel);
   const unsigned pixel_bytes = std::max(1u, format.bits_per_pixel / 8);
-  std::vector<uint8_t> rows(2 * size, 0), scratch(4 * size);
+  std::vector<uint8_t> rows, scratch;
+  try {
+    rows.resize(2 * size, 0);
+    scratch.resize(4 * size);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   uint8_t* prior = rows.data();
   uint8_t* row = prior + size;
   if (begin > 0 && format.adaptive) pngRow(image, begin - 1, format, size, prior);
@@ -66,6 +75,7 @@ void filterRange(FIBITMAP* image, const ScanlineFormat& format, unsigned begin, 
     filterRow(row, prior, size, pixel_bytes, format.adaptive, out + y * (size + 1), scratch.data());
     std::swap(prior, row);
   }
+  return true;
 }
 
 // Copies pixel x of `in` to pixel i of `out` (whose bits start cleared).
@@ -154,17 +164,21 @@ std::vector<uint8_t> filteredScanlines(FIBITMAP* image, const ScanlineFormat& fo
   const size_t size = rowBytes(FreeImage_GetWidth(image), format.bits_per_pixel);
   std::vector<uint8_t> out((size + 1) * height);
   const unsigned pieces = std::clamp<unsigned>(height / 64, 1, std::max(threads, 1));
+  std::vector<char> done(pieces, 0);
+  auto work = [&](unsigned i) {
+    done[i] = filterRange(image, format, height * uint64_t{i} / pieces, height * uint64_t{i + 1} / pieces, out.data());
+  };
   std::vector<std::thread> helpers;
   for (unsigned i = 1; i < pieces; ++i) {
-    const unsigned begin = height * uint64_t{i} / pieces, end = height * uint64_t{i + 1} / pieces;
     try {
-      helpers.emplace_back(filterRange, image, std::cref(format), begin, end, out.data());
+      helpers.emplace_back(work, i);
     } catch (const std::system_error&) {
-      filterRange(image, format, begin, end, out.data());
+      work(i);
     }
   }
-  filterRange(image, format, 0, height / pieces, out.data());
+  work(0);
   for (std::thread& t : helpers) t.join();
+  if (std::find(done.begin(), done.end(), 0) != done.end()) out.clear();
   return out;
 }
 

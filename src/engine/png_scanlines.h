@@ -32,6 +32,7 @@ struct ScanlineFormat {
 
 /// The filtered rows of `image`, top row first, ready to compress. Rows are
 /// worked on by up to `threads` threads (non-interlaced images only).
+/// Empty when memory runs out (std::bad_alloc from the calling thread).
 /// REQUIRES: image's scan lines hold bits_per_pixel bits a pixel in the
 /// order named by format.order.
 std::vector<uint8_t> filteredScanlines(FIBITMAP* image, const ScanlineFormat& format, int threads);

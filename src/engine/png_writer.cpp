@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "engine/bitmap.h"
@@ -298,9 +299,14 @@ PngWriteResult writePng(FIBITMAP* image, const std::string& path, const PngWrite
   layout.format.adaptive = options.level > 0 && layout.colour_type != kPalette && layout.bit_depth >= 8;
   layout.format.interlaced = options.interlaced;
   const int threads = std::max(options.threads, 1);
-  const std::vector<uint8_t> rows = filteredScanlines(layout.rows, layout.format, threads);
   std::vector<uint8_t> packed;
-  if (!zlibCompress(rows.data(), rows.size(), options.level, threads, &packed)) return PngWriteResult::kFailed;
+  try {  // The rows and their compressed form are held whole; a huge image may not fit.
+    const std::vector<uint8_t> rows = filteredScanlines(layout.rows, layout.format, threads);
+    if (rows.empty() || !zlibCompress(rows.data(), rows.size(), options.level, threads, &packed))
+      return PngWriteResult::kFailed;
+  } catch (const std::bad_alloc&) {
+    return PngWriteResult::kFailed;
+  }
 
   std::unique_ptr<FILE, FileCloser> file(fopen(path.c_str(), "wb"));
   if (!file) return PngWriteResult::kFailed;

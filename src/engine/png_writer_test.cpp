@@ -5,11 +5,13 @@
 #include <png.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "engine/bitmap.h"
@@ -353,6 +355,24 @@ TEST_F(PngWriterTest, ReportsUnwritableFilesAndLeavesOtherTypesToFreeImage) {
   BitmapPtr floats(FreeImage_AllocateT(FIT_FLOAT, 5, 5, 32));
   EXPECT_EQ(PngWriteResult::kNotHandled, writePng(floats.get(), dir_.file("f.png"), {6, false, 1}));
   EXPECT_FALSE(std::filesystem::exists(dir_.file("f.png")));
+}
+
+// Helpers run under a cap on their address space; an image whose rows and
+// compressed form do not fit fails the file instead of ending the process.
+TEST_F(PngWriterTest, ImageTooLargeForTheMemoryLeftFailsTheFile) {
+  const pid_t child = fork();
+  if (child == 0) {
+    BitmapPtr image(FreeImage_AllocateT(FIT_RGBA16, 6000, 4000, 64));  // 192 MB, more than threads' arenas hold.
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlimit cap = {static_cast<rlim_t>(pages) * 4096 + (40u << 20), RLIM_INFINITY};
+    setrlimit(RLIMIT_AS, &cap);
+    _exit(static_cast<int>(writePng(image.get(), dir_.file("big.png"), {1, false, 2})));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "the writer did not survive";
+  EXPECT_EQ(static_cast<int>(PngWriteResult::kFailed), WEXITSTATUS(status));
 }
 
 // FreeImage reads the low bits as a zlib level before the no-compression
