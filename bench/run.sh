@@ -7,6 +7,8 @@
 #     FreeImage, the floor of the libraries Pixolune is built on.
 # The sets: 24 large documents written by make_bench_set (generated once into
 # <build-dir>/bench-set) and the real corpus ../shared/psd-corpus/files.
+# Each run's output size is recorded; after the rounds, single documents of
+# the large set are converted at zlib level 6 on one core and on two.
 # Every round runs every program once per setting on the large set and on its
 # 8-bit documents alone, and three times on the corpus, in a rotating order, so all of them meet the same
 # load; the table holds the median of the runs. Writes bench/results.md and prints it; then measures what helper
@@ -77,8 +79,24 @@ one_run() {
   fi
   figures=$(python3 "$HERE/measure.py" "$@")
   written=$(find "$out" -type f -name '*.png' | wc -l)
-  echo "$set_name $setting $program $(wc -l <"$WORK/list") $written $figures" >>"$RAW"
-  echo "  $set_name $setting $program: $figures (seconds, peak KiB, other load, status)"
+  bytes=$(find "$out" -type f -name '*.png' -printf '%s\n' | awk '{s += $1} END {print s + 0}')
+  echo "$set_name $setting $program $(wc -l <"$WORK/list") $written $figures $bytes" >>"$RAW"
+  echo "  $set_name $setting $program: $figures $bytes (seconds, peak KiB, other load, status, output bytes)"
+}
+
+# One document of the large set converted at zlib level 6 on one core and on
+# two (taskset), to see one large image spread over the cores; appends to
+# the single-document figures.
+SINGLE=$WORK/single
+: >"$SINGLE"
+single_run() {
+  doc=$1 cores=$2
+  rm -rf "$WORK/out" && mkdir "$WORK/out"
+  cpus=0; [ "$cores" = 1 ] || cpus=0-$((cores - 1))
+  figures=$(python3 "$HERE/measure.py" taskset -c "$cpus" "$BIN" -i "$LARGE/$doc.psd" -o "$WORK/out" -c png \
+    --png-compression=zlib6 -q)
+  echo "$doc $cores $figures" >>"$SINGLE"
+  echo "  $doc on $cores core(s): $figures"
 }
 
 # The programs in turn, starting with the $1-th (rotating the order, so no
@@ -104,10 +122,20 @@ while [ "$round" -le "$ROUNDS" ]; do
   done
   round=$((round + 1))
 done
+# Single documents: one of each kind, three times a round, one core and two in turn.
+SINGLE_DOCS="01-rgb8-raw 05-rgb8-alpha-raw 09-rgb16-raw 17-grey8-raw 21-cmyk8-raw"
+echo "single documents at zlib level 6, one core against two"
+pass=1
+while [ "$pass" -le $((ROUNDS * 3)) ]; do
+  for doc in $SINGLE_DOCS; do
+    if [ $((pass % 2)) = 1 ]; then single_run "$doc" 1; single_run "$doc" 2; else single_run "$doc" 2; single_run "$doc" 1; fi
+  done
+  pass=$((pass + 1))
+done
 LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
 
 python3 "$HERE/report.py" "$RAW" "$ROUNDS" "$LOAD_BEFORE" "$LOAD_AFTER" "$("$BIN" --version 2>&1 | head -1)" \
-  "$(mogrify -version | head -1)" >"$RESULTS"
+  "$(mogrify -version | head -1)" "$SINGLE" >"$RESULTS"
 cat "$RESULTS"
 
 if [ "${ISOLATION:-1}" != 0 ]; then

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libfreeimage-dev libpng-dev zlib1g-dev libarchive-dev libjpeg-dev
+  libfreeimage-dev libpng-dev zlib1g-dev libdeflate-dev libarchive-dev libjpeg-dev
   libcairo2-dev libpango1.0-dev fonts-liberation fonts-dejavu-core
   libwxgtk3.2-dev
   libgtest-dev xvfb xauth

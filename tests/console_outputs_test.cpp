@@ -23,11 +23,12 @@ class ConsoleOutputsTest : public ::testing::Test {
   }
   std::string out() const { return dir_.file("out"); }
 
-  // A 5 x 3 RGB document whose pixels are told apart by `seed`.
-  void writeDocument(const std::string& path, int seed) {
+  // An RGB document (5 x 3 unless said) whose pixels are told apart by `seed`.
+  void writeDocument(const std::string& path, int seed, int width = 5, int height = 3) {
     fs::create_directories(fs::path(path).parent_path());
-    PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 5, 3, 0,
-                                   [seed](int c, int x, int y) { return 40.0 * seed + 20 * c + 7 * x + y; });
+    PsdDocument doc = makeDocument(PsdMode::kRgb, 8, width, height, 0, [seed](int c, int x, int y) {
+      return x + y == 0 ? 40.0 * seed + 20 * c : (x * 7 + y * 13 + c * 31 + (x * y) % 17) % 256;
+    });
     ASSERT_TRUE(writePsdFile(path, doc));
   }
   RunResult run(const std::vector<std::string>& args, const std::string& cwd = "",
@@ -56,7 +57,8 @@ TEST_F(ConsoleOutputsTest, CollidingNamesAreNumberedInListOrderWhateverTheJobs) 
   const std::vector<std::string> inputs = {"x/a.psd", "y/a.psd", "z/a (2).psd", "z/a.psd", "b.psd", "y/b.psd"};
   std::string list;
   for (size_t i = 0; i < inputs.size(); ++i) {
-    writeDocument(dir_.file("in/" + inputs[i]), static_cast<int>(i));
+    // The first is large enough for its compressed rows to be cut into pieces.
+    writeDocument(dir_.file("in/" + inputs[i]), static_cast<int>(i), i == 0 ? 640 : 5, i == 0 ? 480 : 3);
     list += dir_.file("in/" + inputs[i]) + "\n";
   }
   writeText(dir_.file("list.txt"), list);
@@ -64,7 +66,7 @@ TEST_F(ConsoleOutputsTest, CollidingNamesAreNumberedInListOrderWhateverTheJobs) 
   for (const char* jobs : {"--jobs=1", "--jobs=4", "--jobs=2"}) {
     fs::remove_all(out());
     fs::create_directories(out());
-    RunResult r = run({"-d", "-i", dir_.file("list.txt"), "-o", out(), jobs});
+    RunResult r = run({"-d", "-i", dir_.file("list.txt"), "-o", out(), jobs, "--png-compression=zlib6"});
     EXPECT_EQ(0, r.exit_code) << jobs << r.out << r.err;
     EXPECT_NE(std::string::npos, r.out.find("Files converted: 6 of 6")) << jobs;
     EXPECT_NE(std::string::npos, r.out.find("Saving As: " + out() + "/a (2).png\nRenamed: " + out() +

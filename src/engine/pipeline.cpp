@@ -21,7 +21,7 @@
 #include "engine/frame.h"
 #include "engine/output_names.h"
 #include "engine/pixel_form.h"
-#include "engine/png_store.h"
+#include "engine/png_writer.h"
 #include "engine/transform.h"
 #include "engine/watermark.h"
 #include "settings/settings.h"
@@ -39,11 +39,16 @@ Status saveTemporary(FIBITMAP* image, const std::string& path, std::string* tmp)
   *tmp = path + temporarySuffix(getpid(), counter++);
   const ConversionJob& job = conversionJob();
   if (saving_observer) saving_observer(*tmp);
-  PngStoreResult stored = PngStoreResult::kNotHandled;
-  if (isUncompressedPngSave(job.format_id, job.save_flags)) stored = storeUncompressedPng(image, *tmp);
-  const bool saved = stored == PngStoreResult::kNotHandled
+  Status written = Status::unsupported("not a PNG");
+  if (job.format_id == FIF_PNG) {
+    PngWriteOptions options = pngOptionsForSaveFlags(job.save_flags);
+    options.pieces = coresForSave();
+    options.threads = idleCoresForSave();
+    written = writePng(image, *tmp, options);
+  }
+  const bool saved = written.code() == Status::Code::kUnsupported
                          ? FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.format_id), image, tmp->c_str(), job.save_flags)
-                         : stored == PngStoreResult::kWritten;
+                         : written.ok();
   if (saved) return Status();
   unlink(tmp->c_str());
   tmp->clear();

@@ -1,0 +1,374 @@
+#include "engine/png_deflate.h"
+
+#include <libdeflate.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+
+namespace pixolune {
+
+namespace {
+
+// Reads a deflate stream bit by bit, least significant bit first. Reading
+// past the end gives zero bits and marks the reader overrun.
+class BitReader {
+ public:
+  BitReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+  // Makes at least 56 bits available to peek and skip. Whole words are
+  // loaded while they last; bits loaded beyond the count are the stream's
+  // next bits, so loading them again changes nothing.
+  void refill() {
+    if (next_ + 8 <= size_) {
+      uint64_t word;
+      std::memcpy(&word, data_ + next_, 8);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+      word = __builtin_bswap64(word);
+#endif
+      buffer_ |= word << bits_;
+      next_ += (63 - bits_) >> 3;
+      bits_ |= 56;
+      return;
+    }
+    for (; bits_ <= 56; bits_ += 8, ++next_) buffer_ |= uint64_t{next_ < size_ ? data_[next_] : uint8_t{0}} << bits_;
+  }
+  // REQUIRES: count <= the bits available (56 after refill).
+  uint32_t peek(unsigned count) const { return static_cast<uint32_t>(buffer_ & ((uint64_t{1} << count) - 1)); }
+  void skip(unsigned count) {
+    buffer_ >>= count;
+    bits_ -= count;
+    consumed_ += count;
+  }
+  uint32_t read(unsigned count) {
+    refill();
+    const uint32_t value = peek(count);
+    skip(count);
+    return value;
+  }
+  void alignToByte() { consumed_ % 8 ? (void)read(8 - consumed_ % 8) : (void)0; }
+  // REQUIRES: aligned to a byte.
+  void skipBytes(size_t count) {
+    consumed_ += count * 8;
+    next_ = consumed_ / 8;
+    buffer_ = 0;
+    bits_ = 0;
+  }
+  size_t position() const { return consumed_; }
+  bool overrun() const { return consumed_ > size_ * 8; }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t next_ = 0;      // Next byte to load into the buffer.
+  uint64_t buffer_ = 0;  // Loaded bits not yet consumed.
+  unsigned bits_ = 0;
+  size_t consumed_ = 0;
+};
+
+constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                        6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+enum class Alphabet { kCodeLengths, kLiterals, kDistances };
+
+// Extra bits that follow a symbol's code.
+unsigned extraBits(Alphabet alphabet, unsigned symbol) {
+  if (alphabet == Alphabet::kLiterals) return symbol >= 257 && symbol < 286 ? kLengthExtra[symbol - 257] : 0;
+  if (alphabet == Alphabet::kDistances) return symbol < 30 ? kDistanceExtra[symbol] : 0;
+  return 0;
+}
+
+// A canonical Huffman code as tables indexed by the stream's next bits: a
+// primary table of kPrimaryBits (small enough to stay in the first-level
+// cache) and, for longer codes, subtables of the bits up to max_bits. An
+// entry holds (symbol << 8) | (code length + extra bits), so one skip passes
+// a symbol and its extra bits; kSubtable marks an entry that holds a
+// subtable's offset instead; 0 means no code.
+struct Huffman {
+  static constexpr unsigned kPrimaryBits = 10;
+  static constexpr uint32_t kSubtable = 0x80;
+
+  std::vector<uint32_t> table;
+  unsigned max_bits = 0, primary_bits = 0;
+
+  bool build(const uint8_t* lengths, unsigned count, Alphabet alphabet) {
+    unsigned per_length[16] = {};
+    max_bits = 0;
+    for (unsigned i = 0; i < count; ++i) {
+      ++per_length[lengths[i]];
+      max_bits = std::max<unsigned>(max_bits, lengths[i]);
+    }
+    int left = 1;  // Codes still free at the current length; negative: over-subscribed.
+    unsigned next_code[16] = {};
+    for (unsigned len = 1, code = 0; len < 16; ++len) {
+      left = left * 2 - static_cast<int>(per_length[len]);
+      if (left < 0) return false;
+      code = (code + per_length[len - 1] * (len > 1)) << 1;
+      next_code[len] = code;
+    }
+    primary_bits = std::min(max_bits, kPrimaryBits);
+    table.assign(size_t{1} << primary_bits, 0);
+    for (unsigned symbol = 0; symbol < count; ++symbol) {
+      const unsigned len = lengths[symbol];
+      if (len == 0) continue;
+      unsigned code = next_code[len]++, reversed = 0;
+      for (unsigned b = 0; b < len; ++b, code >>= 1) reversed = (reversed << 1) | (code & 1);
+      place(reversed, len, symbol << 8 | (len + extraBits(alphabet, symbol)));
+    }
+    return true;
+  }
+
+  // The next symbol with its extra bits skipped, or -1 when the bits are no
+  // code. REQUIRES: max_bits plus the extra bits available.
+  int decode(BitReader& in) const {
+    uint32_t entry = table[in.peek(primary_bits)];
+    if (entry & kSubtable) entry = table[(entry >> 8) + (in.peek(max_bits) >> primary_bits)];
+    if ((entry & 0x7F) == 0) return -1;
+    in.skip(entry & 0x7F);
+    return static_cast<int>(entry >> 8);
+  }
+
+ private:
+  // Enters the code `reversed` (bits in stream order) of length len.
+  void place(unsigned reversed, unsigned len, uint32_t entry) {
+    if (len <= primary_bits) {
+      for (size_t k = reversed; k < (size_t{1} << primary_bits); k += size_t{1} << len) table[k] = entry;
+      return;
+    }
+    const unsigned prefix = reversed & ((1u << primary_bits) - 1), sub_bits = max_bits - primary_bits;
+    if (!(table[prefix] & kSubtable)) {
+      table[prefix] = static_cast<uint32_t>(table.size()) << 8 | kSubtable;
+      table.resize(table.size() + (size_t{1} << sub_bits), 0);
+    }
+    const size_t base = table[prefix] >> 8, rest = reversed >> primary_bits, step = size_t{1} << (len - primary_bits);
+    for (size_t k = rest; k < (size_t{1} << sub_bits); k += step) table[base + k] = entry;
+  }
+};
+
+// Skips the symbols of one Huffman-coded block up to its end-of-block code.
+// A length and distance pair takes at most 48 bits, so one refill serves it.
+bool walkCodedBlock(BitReader& in, const Huffman& literals, const Huffman& distances) {
+  for (;;) {
+    in.refill();
+    if (in.overrun()) return false;
+    const int symbol = literals.decode(in);
+    if (symbol < 256) {
+      if (symbol < 0) return false;
+      continue;
+    }
+    if (symbol == 256) return true;
+    if (symbol >= 286 || distances.max_bits == 0) return false;
+    const int distance = distances.decode(in);
+    if (distance < 0 || distance >= 30) return false;
+  }
+}
+
+bool readCodeLengths(BitReader& in, const Huffman& lengths_code, unsigned count, uint8_t* lengths) {
+  for (unsigned n = 0; n < count;) {
+    in.refill();
+    const int symbol = lengths_code.decode(in);
+    if (symbol < 0 || in.overrun()) return false;
+    if (symbol < 16) {
+      lengths[n++] = static_cast<uint8_t>(symbol);
+      continue;
+    }
+    if (symbol == 16 && n == 0) return false;
+    const uint8_t value = symbol == 16 ? lengths[n - 1] : 0;
+    const unsigned repeat = symbol == 16 ? 3 + in.read(2) : symbol == 17 ? 3 + in.read(3) : 11 + in.read(7);
+    if (n + repeat > count) return false;
+    std::fill(lengths + n, lengths + n + repeat, value);
+    n += repeat;
+  }
+  return true;
+}
+
+bool readDynamicCodes(BitReader& in, Huffman* literals, Huffman* distances) {
+  static constexpr uint8_t kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+  const unsigned literal_count = in.read(5) + 257, distance_count = in.read(5) + 1, header_count = in.read(4) + 4;
+  if (literal_count > 286 || distance_count > 30) return false;
+  uint8_t header_lengths[19] = {};
+  for (unsigned i = 0; i < header_count; ++i) header_lengths[kOrder[i]] = static_cast<uint8_t>(in.read(3));
+  Huffman lengths_code;
+  uint8_t lengths[286 + 30] = {};
+  if (!lengths_code.build(header_lengths, 19, Alphabet::kCodeLengths) || lengths_code.max_bits == 0 ||
+      !readCodeLengths(in, lengths_code, literal_count + distance_count, lengths) || lengths[256] == 0)
+    return false;
+  return literals->build(lengths, literal_count, Alphabet::kLiterals) &&
+         distances->build(lengths + literal_count, distance_count, Alphabet::kDistances);
+}
+
+bool walkFixedBlock(BitReader& in) {
+  static const auto codes = [] {
+    uint8_t lengths[288 + 30];
+    std::fill(lengths, lengths + 144, 8);
+    std::fill(lengths + 144, lengths + 256, 9);
+    std::fill(lengths + 256, lengths + 280, 7);
+    std::fill(lengths + 280, lengths + 288, 8);
+    std::fill(lengths + 288, lengths + 318, 5);
+    std::pair<Huffman, Huffman> built;
+    built.first.build(lengths, 288, Alphabet::kLiterals);
+    built.second.build(lengths + 288, 30, Alphabet::kDistances);
+    return built;
+  }();
+  return walkCodedBlock(in, codes.first, codes.second);
+}
+
+bool skipStoredBlock(BitReader& in, size_t size) {
+  in.alignToByte();
+  const uint32_t length = in.read(16), complement = in.read(16);
+  if (length != (~complement & 0xFFFF) || in.position() / 8 + length > size) return false;
+  in.skipBytes(length);
+  return true;
+}
+
+struct CompressorCloser {
+  void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+using Compressor = std::unique_ptr<libdeflate_compressor, CompressorCloser>;
+
+// One piece of the data as raw deflate; every piece but the last is made
+// continuable. Empty on failure.
+std::vector<uint8_t> compressPiece(const uint8_t* data, size_t size, int level, bool last) {
+  Compressor compressor(libdeflate_alloc_compressor(level));
+  std::vector<uint8_t> out;
+  if (!compressor) return out;
+  try {
+    out.resize(libdeflate_deflate_compress_bound(compressor.get(), size));
+  } catch (const std::bad_alloc&) {
+    return out;  // Runs on a thread of its own: out of memory is a failed piece, not the end of the process.
+  }
+  out.resize(libdeflate_deflate_compress(compressor.get(), data, size, out.data(), out.size()));
+  if (!out.empty() && !last && !makeContinuable(&out)) out.clear();
+  return out;
+}
+
+// The zlib header for libdeflate's level, as libdeflate writes it.
+void appendZlibHeader(int level, std::vector<uint8_t>* out) {
+  const unsigned cmf = 0x78, flevel = level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
+  unsigned flg = flevel << 6;
+  flg += 31 - (cmf * 256 + flg) % 31;
+  out->push_back(static_cast<uint8_t>(cmf));
+  out->push_back(static_cast<uint8_t>(flg));
+}
+
+bool compressWhole(const uint8_t* data, size_t size, int level, std::vector<uint8_t>* out) {
+  Compressor compressor(libdeflate_alloc_compressor(level));
+  if (!compressor) return false;
+  out->resize(libdeflate_zlib_compress_bound(compressor.get(), size));
+  out->resize(libdeflate_zlib_compress(compressor.get(), data, size, out->data(), out->size()));
+  return !out->empty();
+}
+
+// Where the pieces begin (and the last ends). Every piece but the last is
+// walked after it is compressed, so it gets less data, in proportion to
+// the time a walk takes against compressing at the level (measured on the
+// benchmark documents), and all pieces finish together.
+std::vector<size_t> pieceBounds(size_t size, size_t pieces, int level) {
+  const double walk = level == 0 ? 0.0 : level <= 3 ? 0.4 : level <= 7 ? 0.2 : 0.05;
+  const double share = 1.0 / (static_cast<double>(pieces) + walk);  // Of a piece that is walked.
+  std::vector<size_t> bounds(pieces + 1, size);
+  for (size_t i = 0; i < pieces; ++i) bounds[i] = static_cast<size_t>(static_cast<double>(size) * share * i);
+  return bounds;
+}
+
+bool compressInPieces(const uint8_t* data, size_t size, int level, int pieces, int threads, std::vector<uint8_t>* out);
+
+}  // namespace
+
+bool findFinalBlock(const uint8_t* data, size_t size, FinalBlock* found) {
+  BitReader in(data, size);
+  Huffman literals, distances;
+  for (;;) {
+    const size_t header = in.position();
+    const bool final = in.read(1) != 0;
+    const unsigned type = in.read(2);
+    bool ok = false;
+    if (type == 0) ok = skipStoredBlock(in, size);
+    if (type == 1) ok = walkFixedBlock(in);
+    if (type == 2) ok = readDynamicCodes(in, &literals, &distances) && walkCodedBlock(in, literals, distances);
+    if (!ok || in.overrun()) return false;
+    if (final) {
+      found->header_bit = header;
+      found->end_bit = in.position();
+      return true;
+    }
+  }
+}
+
+bool makeContinuable(std::vector<uint8_t>* piece) {
+  FinalBlock block;
+  if (!findFinalBlock(piece->data(), piece->size(), &block)) return false;
+  (*piece)[block.header_bit / 8] &= static_cast<uint8_t>(~(1u << (block.header_bit % 8)));
+  // Drop whatever follows the end-of-block code, then three zero bits (a
+  // non-final stored block), padding to the byte, LEN 0 and NLEN 0xFFFF.
+  const size_t end = block.end_bit;
+  piece->resize((end + 7) / 8);
+  if (end % 8) piece->back() &= static_cast<uint8_t>((1u << (end % 8)) - 1);
+  piece->resize((end + 3 + 7) / 8, 0);
+  piece->insert(piece->end(), {0x00, 0x00, 0xFF, 0xFF});
+  return true;
+}
+
+bool zlibCompress(const uint8_t* data, size_t size, int level, int pieces, int threads, std::vector<uint8_t>* out) {
+  out->clear();
+  if (level < 0 || level > 12) return false;
+  try {
+    if (compressInPieces(data, size, level, pieces, threads, out)) return true;
+  } catch (const std::bad_alloc&) {
+  }
+  out->clear();
+  out->shrink_to_fit();
+  return false;
+}
+
+namespace {
+
+bool compressInPieces(const uint8_t* data, size_t size, int level, int piece_limit, int threads,
+                      std::vector<uint8_t>* out) {
+  const size_t pieces = std::clamp<size_t>(size / kMinPieceBytes, 1, static_cast<size_t>(std::max(piece_limit, 1)));
+  if (pieces == 1) {
+    if (!compressWhole(data, size, level, out)) out->clear();
+    return !out->empty();
+  }
+  std::vector<std::vector<uint8_t>> parts(pieces);
+  const std::vector<size_t> bounds = pieceBounds(size, pieces, level);
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i; (i = next++) < pieces;)
+      parts[i] = compressPiece(data + bounds[i], bounds[i + 1] - bounds[i], level, i + 1 == pieces);
+  };
+  std::vector<std::thread> helpers;
+  const size_t extra = std::min(pieces, static_cast<size_t>(std::max(threads, 1))) - 1;
+  for (size_t t = 0; t < extra; ++t) {
+    try {
+      helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // No thread to be had: this one does the pieces.
+    }
+  }
+  work();
+  for (std::thread& t : helpers) t.join();
+
+  appendZlibHeader(level, out);
+  for (const auto& part : parts) {
+    if (part.empty()) {
+      out->clear();
+      return false;
+    }
+    out->insert(out->end(), part.begin(), part.end());
+  }
+  const uint32_t adler = libdeflate_adler32(1, data, size);
+  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(adler >> shift));
+  return true;
+}
+
+}  // namespace
+
+}  // namespace pixolune

@@ -1,0 +1,48 @@
+// The zlib stream of a PNG file, compressed with libdeflate, optionally in
+// pieces at once. libdeflate compresses whole buffers only and ends each one
+// with a final block, so pieces are joined the way a sync flush would join
+// them: the final block of every piece but the last is made non-final (its
+// BFINAL bit is found by walking the piece's blocks) and followed by an
+// empty stored block, which ends the piece on a byte boundary. The pieces
+// then read as one deflate stream, behind one zlib header and one Adler-32
+// over all the data.
+#ifndef PIXOLUNE_ENGINE_PNG_DEFLATE_H_
+#define PIXOLUNE_ENGINE_PNG_DEFLATE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace pixolune {
+
+/// Where the last block of a raw deflate stream lies, in bits from the
+/// stream's first byte (bits count from the least significant bit).
+struct FinalBlock {
+  size_t header_bit = 0;  // The block's BFINAL bit.
+  size_t end_bit = 0;     // The first bit after its end-of-block code.
+};
+
+/// Walks the blocks of the raw deflate stream in `data` and finds its final
+/// block. False when the stream is malformed, or ends before a final block.
+bool findFinalBlock(const uint8_t* data, size_t size, FinalBlock* found);
+
+/// Turns the complete raw deflate stream `piece` into one that a following
+/// stream can continue: the final block becomes non-final and an empty
+/// stored block follows it. False (piece unchanged) when it is malformed.
+bool makeContinuable(std::vector<uint8_t>* piece);
+
+/// Compresses `size` bytes as one zlib stream at libdeflate level `level`
+/// (0..12, 0 stores) into `out`, cut into up to `pieces` pieces (pieces of
+/// less than kMinPieceBytes are not worth it) that up to `threads` threads
+/// compress at once. The bytes depend on the data, the level and `pieces`
+/// only, never on `threads`, so a file comes out the same however busy the
+/// machine is. False when out of memory or the level is invalid; `out` is
+/// then empty. Thread-safe: each call uses compressors of its own.
+bool zlibCompress(const uint8_t* data, size_t size, int level, int pieces, int threads, std::vector<uint8_t>* out);
+
+/// The smallest piece zlibCompress hands to a thread of its own.
+constexpr size_t kMinPieceBytes = 256 * 1024;
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_PNG_DEFLATE_H_

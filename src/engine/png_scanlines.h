@@ -1,0 +1,48 @@
+// The data a PNG file compresses: the image's rows in PNG's byte order,
+// each with its filter byte, in Adam7 passes when interlaced. Rows are
+// filtered the way libpng does by default: palette images and images of
+// fewer than 8 bits a sample unfiltered, others with the filter of the
+// smallest sum of absolute differences (the bytes read as signed).
+#ifndef PIXOLUNE_ENGINE_PNG_SCANLINES_H_
+#define PIXOLUNE_ENGINE_PNG_SCANLINES_H_
+
+#include <FreeImage.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace pixolune {
+
+/// How a FreeImage row becomes a PNG row.
+enum class SampleOrder {
+  kAsStored,     // Bytes as FreeImage holds them (palette indexes, grey).
+  kInverted,     // Every bit inverted (1-bit min-is-white to PNG grey).
+  kBlueFirst,    // 8-bit BGR or BGRA pixels to RGB or RGBA.
+  kLittleEndian  // 16-bit samples in the machine's order to big-endian.
+};
+
+/// The shape of the rows to produce.
+struct ScanlineFormat {
+  unsigned bits_per_pixel = 0;  // Of the PNG pixel: 1, 2, 4, 8, 16, 24, 32, 48 or 64.
+  SampleOrder order = SampleOrder::kAsStored;
+  bool adaptive = false;        // Pick a filter per row; false: every row unfiltered.
+  bool interlaced = false;      // Adam7.
+};
+
+/// The filtered rows of `image`, top row first, ready to compress. Rows are
+/// worked on by up to `threads` threads (non-interlaced images only).
+/// Empty when memory runs out (std::bad_alloc from the calling thread).
+/// REQUIRES: image's scan lines hold bits_per_pixel bits a pixel in the
+/// order named by format.order.
+std::vector<uint8_t> filteredScanlines(FIBITMAP* image, const ScanlineFormat& format, int threads);
+
+/// Filters one row of `size` bytes against the row above (`prior`, zeros
+/// for the first row) into out[0] (the filter type) and out[1..size].
+/// REQUIRES: `scratch` holds 4 * size bytes.
+void filterRow(const uint8_t* row, const uint8_t* prior, size_t size, unsigned pixel_bytes, bool adaptive,
+               uint8_t* out, uint8_t* scratch);
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_PNG_SCANLINES_H_
