@@ -8,7 +8,7 @@ packages=(
   libfreeimage-dev libpng-dev zlib1g-dev libdeflate-dev libarchive-dev libjpeg-dev
   libcairo2-dev libpango1.0-dev fonts-liberation fonts-dejavu-core
   libwxgtk3.2-dev
-  libgtest-dev xvfb xauth
+  libgtest-dev xvfb xauth pngcheck python3-pil
   tango-icon-theme librsvg2-bin
 )
 
