@@ -11,21 +11,6 @@ FormatTable& formatTable() {
   return table;
 }
 
-std::vector<std::string>& inputFormatList() {
-  static std::vector<std::string> list;
-  return list;
-}
-
-std::vector<std::string>& outputFormatList() {
-  static std::vector<std::string> list;
-  return list;
-}
-
-void createFormatLists() {
-  inputFormatList() = {"psd"};
-  outputFormatList() = {"png"};
-}
-
 void buildFormatTable() {
   struct Row {
     const char* key;

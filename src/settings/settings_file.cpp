@@ -4,8 +4,8 @@
 #include <type_traits>
 #include <variant>
 
-#include "engine/format_table.h"
 #include "platform/text.h"
+#include "settings/format_lists.h"
 #include "settings/preference_file.h"
 #include "settings/settings.h"
 

@@ -9,7 +9,7 @@
 #include <csignal>
 #include <filesystem>
 
-#include "engine/format_table.h"
+#include "settings/format_lists.h"
 #include "settings/settings.h"
 #include "support/test_util.h"
 
