@@ -251,30 +251,30 @@ void Run::echoNaming() const {
 int Run::collectAndConvert() {
   ConversionJob& job = conversionJob();
   say(getText("General", "Importing"));
-  WorkerProgress& progress = workerProgress();
+  WorkerProgress& progress = workerProgress();  // Read and written under its own lock.
   if (!job.input_folder.empty()) {
-    progress.result_count = 0;
+    progress.setResultCount(0);
     runWorkerAndWait(importFolderWorker);
   } else {
     std::string ext = inputExtensionOf(job.input_path);
     if (ext == "txt" || ext == "lst") {
-      progress.result_count = 0;
+      progress.setResultCount(0);
       runWorkerAndWait(importListWorker);
     } else {
-      progress.result_count = addInputFile(job.input_path) ? 1 : 0;
+      progress.setResultCount(addInputFile(job.input_path) ? 1 : 0);
     }
   }
-  say(formatMessage(getText("Msg", "Import complete"), std::to_string(progress.result_count)));
-  const int listed = progress.result_count;
+  say(formatMessage(getText("Msg", "Import complete"), std::to_string(progress.resultCount())));
+  const int listed = progress.resultCount();
   if (listed == 0) {
     consolePrint(getText("Msg", "Conversion is not complete"));
     consolePrint(getText("Msg", "Empty input files"));
     return kExitError;
   }
   say(getText("General", "Converting"));
-  progress.result_count = 0;
+  progress.setResultCount(0);
   runWorkerAndWait(conversionWorker);
-  const int converted = progress.result_count;
+  const int converted = progress.resultCount();
   if (converted == 0) {
     consolePrint(getText("Msg", "Conversion is not complete"));
     return kExitIncomplete;
