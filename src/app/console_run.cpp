@@ -38,7 +38,7 @@ class Run {
     if (debug_) consolePrint(label + value);
   }
   void echo(const std::string& label, long value) const { echo(label, std::to_string(value)); }
-  void echoKeyword(const std::string& label, int table, int code) const { echo(label, codeToKeyword(table, code)); }
+  void echoKeyword(const std::string& label, KeywordTable table, int code) const { echo(label, codeToKeyword(table, code)); }
   int fail(const std::string& what) const {
     consolePrint("Error: " + what);
     return kExitError;
@@ -202,7 +202,7 @@ bool Run::checkStages(std::string* error) const {
 bool Run::checkWatermark(std::string* error) const {
   const Settings& s = settings();
   echoKeyword("Watermark: ", kKeywordsWatermark, s.do_watermark);
-  if (s.do_watermark == 1) {
+  if (s.do_watermark == kWatermarkText) {
     echo("Watermark text: ", s.watermark_text);
     echo("Watermark font: ", s.watermark_font);
     echo("Watermark font size: ", s.font_size);
@@ -222,7 +222,7 @@ bool Run::checkWatermark(std::string* error) const {
     echo("Watermark rotation: ", s.text_rotation);
     echoKeyword("Watermark size/mode: ", kKeywordsSize, s.text_size);
     if (!loadWatermarkFont()) return *error = "Invalid watermark font", false;
-  } else if (s.do_watermark == 2) {
+  } else if (s.do_watermark == kWatermarkImage) {
     echo("Watermark image: ", s.watermark_image);
     echo("Watermark greyscale: ", s.wm_image_greyscale ? 1 : 0);
     echo("Watermark opacity: ", s.wm_image_opacity);
@@ -241,7 +241,7 @@ void Run::echoNaming() const {
   const Settings& s = settings();
   echo("Filename Mask: ", s.filename_mask);
   echoKeyword("File Timestamp: ", kKeywordsFileTimestamp, s.file_timestamp);
-  if (s.file_timestamp == 2) echo("Custom Timestamp: ", unixTimeText(s.custom_timestamp));
+  if (s.file_timestamp == kTimestampCustom) echo("Custom Timestamp: ", unixTimeText(s.custom_timestamp));
   echo("Keep Subfolders: ", s.keep_subfolders ? 1 : 0);
   const int at_once = filesConvertedAtOnce();
   echo("Parallel Jobs: ", runNumbersFiles() ? "1 (the file names or the watermark number the files)"

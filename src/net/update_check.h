@@ -35,16 +35,6 @@ int leadingNumber(const std::string& text);
 /// calling thread for up to the fetch time limit.
 UpdateOutcome fetchUpdateOutcome();
 
-/// The update_range codes of the automatic check.
-enum UpdateRange : int32_t {
-  kUpdateDaily = 0,
-  kUpdateWeekly = 1,
-  kUpdateMonthly = 2,
-  kUpdateQuarterly = 3,
-  kUpdateHalfYearly = 4,
-  kUpdateNever = 5,
-};
-
 /// Days between automatic checks for an update_range code: 0 1, 1 7,
 /// 2 30, 3 90, 4 180, any other code 30.
 int updateIntervalDays(int32_t update_range);

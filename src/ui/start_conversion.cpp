@@ -95,7 +95,7 @@ bool startConversion() {
       ran = true;
     }
   }
-  if (settings().do_watermark == 1 && watermarkFontLoaded()) freeWatermarkFont();
+  if (settings().do_watermark == kWatermarkText && watermarkFontLoaded()) freeWatermarkFont();
   return ran;
 }
 
