@@ -3,7 +3,7 @@
 #include <wx/generic/hyperlink.h>
 #include <wx/stattext.h>
 
-#include "app/maker.h"
+#include "resources/product.h"
 #include "resources/themes.h"
 #include "ui/about_window.h"
 #include "window_support.h"

@@ -1,6 +1,6 @@
 #include <wx/textctrl.h>
 
-#include "app/maker.h"
+#include "resources/product.h"
 #include "support/scripted_message_boxes.h"
 #include "ui/converter_search.h"
 #include "window_support.h"

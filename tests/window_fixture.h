@@ -11,11 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "engine/format_table.h"
 #include "engine/input_list.h"
 #include "platform/files.h"
 #include "resources/string_table.h"
 #include "resources/themes.h"
+#include "settings/format_lists.h"
 #include "settings/settings.h"
 #include "support/scripted_message_boxes.h"
 #include "ui/input_list_view.h"

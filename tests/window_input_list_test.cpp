@@ -175,11 +175,8 @@ TEST_F(InputListWindowTest, StopQuestionYesStopsTheWorkerNoLetsItFinish) {
       for (int i = 0; i < items; ++i) {
         passPauseGate();
         if (!keepRunning()) break;
-        {
-          std::lock_guard<std::mutex> hold(progress_lock);
-          ++workerProgress().done_count;
-          ++workerProgress().result_count;
-        }
+        workerProgress().countDone();
+        workerProgress().addToResult(1);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
     };
@@ -193,7 +190,7 @@ TEST_F(InputListWindowTest, StopQuestionYesStopsTheWorkerNoLetsItFinish) {
   op.complete_key = "Import complete";
   op.stopped_key = "Import is not complete";
 
-  workerProgress().result_count = 0;
+  workerProgress().setResultCount(0);
   op.worker = slowWorker(1000);
   boxes_.answer(MessageAnswer::kYes);
   window().CallAfter([] { progressWindow()->Close(); });
@@ -204,7 +201,7 @@ TEST_F(InputListWindowTest, StopQuestionYesStopsTheWorkerNoLetsItFinish) {
   EXPECT_EQ("Import stopped", statusText());
   EXPECT_EQ("Do you want to break the import?", boxes_.shown().back().text);
 
-  workerProgress().result_count = 0;
+  workerProgress().setResultCount(0);
   op.worker = slowWorker(20);
   op.maximum = 20;
   boxes_.answer(MessageAnswer::kNo);

@@ -1,5 +1,5 @@
-#include "app/maker.h"
 #include "platform/files.h"
+#include "resources/product.h"
 #include "ui/links.h"
 #include "window_support.h"
 

@@ -1,6 +1,6 @@
 #include <wx/checkbox.h>
 
-#include "app/maker.h"
+#include "resources/product.h"
 #include "ui/uninstall_window.h"
 #include "window_support.h"
 

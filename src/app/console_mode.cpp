@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 #include "app/command_line.h"
-#include "app/maker.h"
 #include "app/startup.h"
 #include "engine/format_table.h"
 #include "engine/input_extensions.h"
@@ -14,6 +13,7 @@
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "resources/product.h"
 #include "resources/string_table.h"
 #include "settings/settings.h"
 

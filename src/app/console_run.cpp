@@ -38,7 +38,7 @@ class Run {
     if (debug_) consolePrint(label + value);
   }
   void echo(const std::string& label, long value) const { echo(label, std::to_string(value)); }
-  void echoKeyword(const std::string& label, int table, int code) const { echo(label, codeToKeyword(table, code)); }
+  void echoKeyword(const std::string& label, KeywordTable table, int code) const { echo(label, codeToKeyword(table, code)); }
   int fail(const std::string& what) const {
     consolePrint("Error: " + what);
     return kExitError;
@@ -202,7 +202,7 @@ bool Run::checkStages(std::string* error) const {
 bool Run::checkWatermark(std::string* error) const {
   const Settings& s = settings();
   echoKeyword("Watermark: ", kKeywordsWatermark, s.do_watermark);
-  if (s.do_watermark == 1) {
+  if (s.do_watermark == kWatermarkText) {
     echo("Watermark text: ", s.watermark_text);
     echo("Watermark font: ", s.watermark_font);
     echo("Watermark font size: ", s.font_size);
@@ -222,7 +222,7 @@ bool Run::checkWatermark(std::string* error) const {
     echo("Watermark rotation: ", s.text_rotation);
     echoKeyword("Watermark size/mode: ", kKeywordsSize, s.text_size);
     if (!loadWatermarkFont()) return *error = "Invalid watermark font", false;
-  } else if (s.do_watermark == 2) {
+  } else if (s.do_watermark == kWatermarkImage) {
     echo("Watermark image: ", s.watermark_image);
     echo("Watermark greyscale: ", s.wm_image_greyscale ? 1 : 0);
     echo("Watermark opacity: ", s.wm_image_opacity);
@@ -241,7 +241,7 @@ void Run::echoNaming() const {
   const Settings& s = settings();
   echo("Filename Mask: ", s.filename_mask);
   echoKeyword("File Timestamp: ", kKeywordsFileTimestamp, s.file_timestamp);
-  if (s.file_timestamp == 2) echo("Custom Timestamp: ", unixTimeText(s.custom_timestamp));
+  if (s.file_timestamp == kTimestampCustom) echo("Custom Timestamp: ", unixTimeText(s.custom_timestamp));
   echo("Keep Subfolders: ", s.keep_subfolders ? 1 : 0);
   const int at_once = filesConvertedAtOnce();
   echo("Parallel Jobs: ", runNumbersFiles() ? "1 (the file names or the watermark number the files)"
@@ -251,30 +251,30 @@ void Run::echoNaming() const {
 int Run::collectAndConvert() {
   ConversionJob& job = conversionJob();
   say(getText("General", "Importing"));
-  WorkerProgress& progress = workerProgress();
+  WorkerProgress& progress = workerProgress();  // Read and written under its own lock.
   if (!job.input_folder.empty()) {
-    progress.result_count = 0;
+    progress.setResultCount(0);
     runWorkerAndWait(importFolderWorker);
   } else {
     std::string ext = inputExtensionOf(job.input_path);
     if (ext == "txt" || ext == "lst") {
-      progress.result_count = 0;
+      progress.setResultCount(0);
       runWorkerAndWait(importListWorker);
     } else {
-      progress.result_count = addInputFile(job.input_path) ? 1 : 0;
+      progress.setResultCount(addInputFile(job.input_path) ? 1 : 0);
     }
   }
-  say(formatMessage(getText("Msg", "Import complete"), std::to_string(progress.result_count)));
-  const int listed = progress.result_count;
+  say(formatMessage(getText("Msg", "Import complete"), std::to_string(progress.resultCount())));
+  const int listed = progress.resultCount();
   if (listed == 0) {
     consolePrint(getText("Msg", "Conversion is not complete"));
     consolePrint(getText("Msg", "Empty input files"));
     return kExitError;
   }
   say(getText("General", "Converting"));
-  progress.result_count = 0;
+  progress.setResultCount(0);
   runWorkerAndWait(conversionWorker);
-  const int converted = progress.result_count;
+  const int converted = progress.resultCount();
   if (converted == 0) {
     consolePrint(getText("Msg", "Conversion is not complete"));
     return kExitIncomplete;

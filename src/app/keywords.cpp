@@ -3,6 +3,7 @@
 #include <span>
 
 #include "platform/text.h"
+#include "settings/settings.h"
 
 namespace pixolune {
 
@@ -25,16 +26,16 @@ constexpr Keyword kCompression[] = {
     {"CCITTFAX4", 2}, {"PACKBITS", 3}, {"DEFLATE", 4},      {"ADOBEDEFLATE", 5}, {"LZW", 6},
     {"JPEG", 7},     {"LOGLUV", 8}};
 constexpr Keyword kColorTable[] = {{"AUTO", 0}, {"EXACT", 1}};
-constexpr Keyword kColorModel[] = {{"RGB", 0}, {"CMYK", 1}, {"LAB", 2}};
+constexpr Keyword kColorModel[] = {{"RGB", kColorModelRgb}, {"CMYK", kColorModelCmyk}, {"LAB", kColorModelLab}};
 constexpr Keyword kJpgChroma[] = {{"NONE", 0}, {"LOW", 1}, {"MEDIUM", 2}, {"HIGH", 3}};
 constexpr Keyword kJpgSaveAs[] = {{"STANDARD", 0}, {"SIMPLE", 1}, {"OPTIMIZED", 2}, {"PROGRESSIVE", 3}};
-constexpr Keyword kRotationType[] = {{"SIMPLE", 0}, {"ADVANCED", 1}};
-constexpr Keyword kSizeUnit[] = {{"PIXELS", 0}, {"PERCENT", 1}};
-constexpr Keyword kResizeType[] = {{"ALLIMAGES", 0}, {"LARGEIMAGES", 1}};
+constexpr Keyword kRotationType[] = {{"SIMPLE", kRotationSimple}, {"ADVANCED", kRotationAdvanced}};
+constexpr Keyword kSizeUnit[] = {{"PIXELS", kSizeInPixels}, {"PERCENT", kSizeInPercent}};
+constexpr Keyword kResizeType[] = {{"ALLIMAGES", kResizeAllImages}, {"LARGEIMAGES", kResizeLargeImages}};
 constexpr Keyword kResizeAlgorithm[] = {{"BOX", 0},        {"BILINEAR", 1},   {"BSPLINE", 2},
                                         {"BICUBIC", 3},    {"CATMULLROM", 4}, {"LANCZOS", 5}};
 constexpr Keyword kFrame[] = {{"NONE", 0}, {"SOLID", 1}};
-constexpr Keyword kWatermark[] = {{"NONE", 0}, {"TEXT", 1}, {"IMAGE", 2}};
+constexpr Keyword kWatermark[] = {{"NONE", kWatermarkNone}, {"TEXT", kWatermarkText}, {"IMAGE", kWatermarkImage}};
 constexpr Keyword kFontStyle[] = {{"REGULAR", 0}, {"BOLD", 1}, {"ITALIC", 2}, {"BOLDITALIC", 3}};
 // Spelled with the final T: profiles and scripts in use depend on it.
 constexpr Keyword kFontEffect[] = {{"NONE", 0}, {"UNDERLINE", 1}, {"STRIKETHROUGHT", 2}};
@@ -44,29 +45,49 @@ constexpr Keyword kPosition[] = {{"TOPLEFT", 0},     {"TOPCENTER", 1},    {"TOPR
                                  {"MIDDLELEFT", 3},  {"MIDDLECENTER", 4}, {"MIDDLERIGHT", 5},
                                  {"BOTTOMLEFT", 6},  {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
 constexpr Keyword kSize[] = {{"FIXED", 0}};
-constexpr Keyword kFileTimestamp[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
+constexpr Keyword kFileTimestamp[] = {{"CURRENT", kTimestampCurrent}, {"ORIGINAL", kTimestampOriginal},
+                                      {"CUSTOM", kTimestampCustom}};
 
-constexpr std::span<const Keyword> kTables[kKeywordTableCount] = {
-    kDdsLoadAs,  kRawLoadAs,     kFrameLoading,  kToneMapping, kCompression,     kColorTable,
-    kColorModel, kJpgChroma,     kJpgSaveAs,     kRotationType, kSizeUnit,       kResizeType,
-    kResizeAlgorithm, kFrame,    kWatermark,     kFontStyle,   kFontEffect,      kTextAlignment,
-    kBoundary,   kPosition,      kSize,          kFileTimestamp};
-
-std::span<const Keyword> tableOf(int table) {
-  if (table < 0 || table >= kKeywordTableCount) return {};
-  return kTables[table];
+std::span<const Keyword> tableOf(KeywordTable table) {
+  switch (table) {
+    case kKeywordsDdsLoadAs: return kDdsLoadAs;
+    case kKeywordsRawLoadAs: return kRawLoadAs;
+    case kKeywordsFrameLoading: return kFrameLoading;
+    case kKeywordsToneMapping: return kToneMapping;
+    case kKeywordsCompression: return kCompression;
+    case kKeywordsColorTable: return kColorTable;
+    case kKeywordsColorModel: return kColorModel;
+    case kKeywordsJpgChroma: return kJpgChroma;
+    case kKeywordsJpgSaveAs: return kJpgSaveAs;
+    case kKeywordsRotationType: return kRotationType;
+    case kKeywordsSizeUnit: return kSizeUnit;
+    case kKeywordsResizeType: return kResizeType;
+    case kKeywordsResizeAlgorithm: return kResizeAlgorithm;
+    case kKeywordsFrame: return kFrame;
+    case kKeywordsWatermark: return kWatermark;
+    case kKeywordsFontStyle: return kFontStyle;
+    case kKeywordsFontEffect: return kFontEffect;
+    case kKeywordsTextAlignment: return kTextAlignment;
+    case kKeywordsBoundary: return kBoundary;
+    case kKeywordsPosition: return kPosition;
+    case kKeywordsSize: return kSize;
+    case kKeywordsFileTimestamp: return kFileTimestamp;
+    case kKeywordsNone:
+    case kKeywordTableCount: break;
+  }
+  return {};  // kKeywordsNone, or a number outside the tables.
 }
 
 }  // namespace
 
-int keywordToCode(int table, std::string_view text) {
+int keywordToCode(KeywordTable table, std::string_view text) {
   const std::string upper = toUpper(text);
   for (const Keyword& keyword : tableOf(table))
     if (upper == keyword.word) return keyword.code;
   return 0;
 }
 
-std::string codeToKeyword(int table, int code) {
+std::string codeToKeyword(KeywordTable table, int code) {
   for (const Keyword& keyword : tableOf(table))
     if (keyword.code == code) return keyword.word;
   return "";

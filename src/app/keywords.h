@@ -8,8 +8,9 @@
 
 namespace pixolune {
 
-/// The 22 keyword tables, by number.
+/// The 22 keyword tables. kKeywordsNone marks an option without keywords.
 enum KeywordTable : int {
+  kKeywordsNone = -1,
   kKeywordsDdsLoadAs = 0,       // dds_load_as
   kKeywordsRawLoadAs = 1,       // raw_load_as
   kKeywordsFrameLoading = 2,    // gif/ico/tiff_frame_loading
@@ -37,12 +38,12 @@ enum KeywordTable : int {
 
 /// The code of `text` in `table`: the text is upper-cased and compared
 /// exactly with the table's keywords in their order; the first match wins.
-/// 0 when nothing matches or the table number is out of range.
-int keywordToCode(int table, std::string_view text);
+/// 0 when nothing matches or the table is kKeywordsNone or out of range.
+int keywordToCode(KeywordTable table, std::string_view text);
 
 /// The keyword listed first for `code` in `table`; empty text when the table
-/// has none or the table number is out of range.
-std::string codeToKeyword(int table, int code);
+/// has none or is kKeywordsNone or out of range.
+std::string codeToKeyword(KeywordTable table, int code);
 
 }  // namespace pixolune
 

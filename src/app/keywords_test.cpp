@@ -17,8 +17,9 @@ TEST(Keywords, UnknownWordGivesZero) {
   EXPECT_EQ(0, keywordToCode(kKeywordsResizeAlgorithm, "foo"));
   EXPECT_EQ(0, keywordToCode(kKeywordsResizeAlgorithm, ""));
   EXPECT_EQ(0, keywordToCode(kKeywordsResizeAlgorithm, " bicubic"));  // Compared exactly.
-  EXPECT_EQ(0, keywordToCode(-1, "AUTO"));
+  EXPECT_EQ(0, keywordToCode(static_cast<KeywordTable>(-2), "AUTO"));
   EXPECT_EQ(0, keywordToCode(kKeywordTableCount, "AUTO"));
+  EXPECT_EQ(0, keywordToCode(kKeywordsNone, "AUTO"));
 }
 
 TEST(Keywords, EveryFormatsCompressionWordIsAcceptedForEveryOption) {
@@ -45,13 +46,14 @@ TEST(Keywords, CodesReadBackAsTheirFirstWord) {
   EXPECT_EQ("CUSTOM", codeToKeyword(kKeywordsFileTimestamp, 2));
   EXPECT_EQ("", codeToKeyword(kKeywordsSize, 1));
   EXPECT_EQ("", codeToKeyword(kKeywordsFontEffect, -1));
-  EXPECT_EQ("", codeToKeyword(22, 0));
+  EXPECT_EQ("", codeToKeyword(static_cast<KeywordTable>(22), 0));
 }
 
 TEST(Keywords, EveryWordRoundTripsExceptSharedCompressionCodes) {
   // Within a table, a word maps to its code and the code back to a word with
   // the same code; only table 4 has several words per code.
-  for (int table = 0; table < kKeywordTableCount; ++table) {
+  for (KeywordTable table = kKeywordsDdsLoadAs; table < kKeywordTableCount;
+       table = static_cast<KeywordTable>(table + 1)) {
     for (int code = 0; code < 10; ++code) {
       std::string word = codeToKeyword(table, code);
       if (word.empty()) continue;

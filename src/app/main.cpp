@@ -3,7 +3,7 @@
 #include "ui/window_wiring.h"
 
 int main(int argc, char** argv) {
-  pixolune::registerSpecialStartModes();
+  pixolune::setSpecialStartModes(&pixolune::runUninstallPage, &pixolune::runScreenshotMode);
   pixolune::installWindowCommands();
   pixolune::runProgram(argc, argv, &pixolune::runWindowMode);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/keywords.h"
 #include "settings/settings.h"
 
 namespace pixolune {
@@ -25,7 +26,7 @@ struct OptionValue {
 struct OptionSpec {
   const char* name;  // Upper case, with its two dashes.
   ValueForm form;
-  int keyword_table;  // For kKeyword: the keyword table.
+  KeywordTable keyword_table;  // For kKeyword: its table; kKeywordsNone for the other forms.
   OptionPlace place;
   void (*apply)(Settings&, const OptionValue&);
 };

@@ -9,12 +9,13 @@
 #include "app/command_line.h"
 #include "engine/conversion_helper.h"
 #include "engine/conversion_job.h"
-#include "engine/format_table.h"
 #include "engine/helper_pool.h"
 #include "engine/pipeline.h"
 #include "platform/console.h"
 #include "platform/helper_process.h"
 #include "platform/instance.h"
+#include "resources/product.h"
+#include "settings/format_lists.h"
 
 namespace pixolune {
 
@@ -53,16 +54,6 @@ void configureIsolation() {
 }
 
 }  // namespace
-
-std::string formatVersion(int n) {
-  std::string s = std::to_string(n);
-  if (s.size() >= 2) s.insert(1, ".");
-  if (s.size() >= 4) s.insert(3, ".");
-  if (!s.empty() && s.back() == '0') s = s.substr(0, 3);
-  return s;
-}
-
-std::string makeTitle(const std::string& name, int version) { return name + " " + formatVersion(version); }
 
 const std::string& programTitle() { return titleStorage(); }
 
@@ -107,7 +98,7 @@ void runProgram(int argc, char** argv, void (*window_mode)()) {
   ConversionJob& job = conversionJob();
   job.sequence_number = 1;
   job.random_number = drawRandomNumber();
-  titleStorage() = makeTitle(kProgramName, kProgramVersion);
+  titleStorage() = productTitle();
   instance_lock = acquireSingleInstance(programTitle(), asksForConsoleRun(argc, argv));
   runConsoleMode(argc, argv);
   window_mode();

@@ -7,10 +7,6 @@
 
 namespace pixolune {
 
-constexpr int kProgramVersion = 280;
-constexpr char kProgramName[] = "Pixolune";
-constexpr char kProgramFileName[] = "pixolune";
-
 /// Printed (with status 1) when a mode that needs windows finds no display.
 constexpr char kNoDisplayMessage[] =
     "Error: The window mode needs a graphical display, and none is set "
@@ -29,14 +25,7 @@ constexpr char kMemoryLimitVariable[] = "PIXOLUNE_HELPER_MEMORY_MB";
 /// benchmark that measures what isolation costs.
 constexpr char kInProcessVariable[] = "PIXOLUNE_IN_PROCESS";
 
-
-/// 280 gives "2.8", 281 "2.8.1", 300 "3.0".
-std::string formatVersion(int n);
-
-/// name + " " + formatVersion(version).
-std::string makeTitle(const std::string& name, int version);
-
-/// The title of this run ("Pixolune 2.8"), set by start-up.
+/// The title of this run (productTitle(), "Pixolune 2.8"), set by start-up.
 const std::string& programTitle();
 
 /// Returns the instance lock. When another instance holds it the program

@@ -20,11 +20,7 @@ namespace pixolune {
 
 namespace {
 
-void reportEntry(int number, const std::string& path) {
-  std::lock_guard<std::mutex> hold(progress_lock);
-  workerProgress().done_count = number;
-  workerProgress().current_path = path;
-}
+void reportEntry(int number, const std::string& path) { workerProgress().reportEntry(number, path); }
 
 // Dates the written file as file_timestamp asks: 1 the input's date, 2 the
 // custom date. A failure leaves the file with the date of writing.
@@ -196,8 +192,7 @@ void conversionWorker() {
     HelperPool pool(isolation, currentRunSetup(isolation.memory_limit), filesConvertedAtOnce(), one_by_one ? 1 : 2);
     converted = convertEntries(pool, debug);
   }
-  std::lock_guard<std::mutex> hold(progress_lock);
-  workerProgress().result_count = converted;
+  workerProgress().setResultCount(converted);
 }
 
 void ensureOutputSubfolder() {

@@ -67,10 +67,10 @@ class ConversionWorkerTest : public ::testing::TestWithParam<bool> {
     writeText(path, "8BPS but not a document at all");
     return path;
   }
-  const WorkerProgress& convert() {
-    workerProgress().result_count = 0;
+  WorkerProgress::Snapshot convert() {
+    workerProgress().setResultCount(0);
     runWorkerAndWait(conversionWorker);
-    return workerProgress();
+    return workerProgress().snapshot();
   }
   // Every pixel of the written file has `colour`.
   void expectColour(const std::string& path, Colour colour) {
@@ -106,7 +106,7 @@ TEST_P(ConversionWorkerTest, ConvertsInListOrderAndOnlySuccessAdvancesTheCounter
     ASSERT_TRUE(addInputFile(putPsd(name, colourOf(i))));
     expected.push_back(colourOf(i));
   }
-  const WorkerProgress& first = convert();
+  const WorkerProgress::Snapshot first = convert();
   EXPECT_EQ(9, first.result_count);
   EXPECT_EQ(10, first.done_count);
   EXPECT_EQ(dir.file("in/5.psd"), first.current_path);
@@ -114,7 +114,7 @@ TEST_P(ConversionWorkerTest, ConvertsInListOrderAndOnlySuccessAdvancesTheCounter
   for (int n = 1; n <= 9; ++n) expectColour(out + "0000" + std::to_string(n) + ".png", expected[n - 1]);
 
   // The same list again continues "%n%" where the first run stopped.
-  const WorkerProgress& second = convert();
+  const WorkerProgress::Snapshot second = convert();
   EXPECT_EQ(9, second.result_count);
   for (int n = 10; n <= 18; ++n) expectColour(out + "000" + std::to_string(n) + ".png", expected[n - 10]);
   EXPECT_EQ(18u, filesBelow(out));
@@ -198,7 +198,7 @@ TEST_P(ConversionWorkerTest, StopTakesEffectAfterTheCurrentFile) {
     if (line == "OK") requestStop();
   });
   settings().filename_mask = "%n%-%filename%.%ext%";  // Numbered: one file at a time everywhere.
-  const WorkerProgress& progress = convert();
+  const WorkerProgress::Snapshot progress = convert();
   EXPECT_EQ(1, progress.result_count);
   EXPECT_EQ(1, progress.done_count);
   expectColour(out + "00001-0.png", colourOf(0));
@@ -214,7 +214,7 @@ TEST_P(ConversionWorkerTest, StopLetsTheFilesInHandFinish) {
   });
   // Unnumbered: a helper already holds the next file when the first is done.
   const int in_hand = GetParam() ? 2 : 1;
-  const WorkerProgress& progress = convert();
+  const WorkerProgress::Snapshot progress = convert();
   EXPECT_EQ(in_hand, progress.result_count);
   EXPECT_EQ(in_hand, progress.done_count);
   for (int i = 0; i < in_hand; ++i) expectColour(out + std::to_string(i) + ".png", colourOf(i));

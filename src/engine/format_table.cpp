@@ -11,21 +11,6 @@ FormatTable& formatTable() {
   return table;
 }
 
-std::vector<std::string>& inputFormatList() {
-  static std::vector<std::string> list;
-  return list;
-}
-
-std::vector<std::string>& outputFormatList() {
-  static std::vector<std::string> list;
-  return list;
-}
-
-void createFormatLists() {
-  inputFormatList() = {"psd"};
-  outputFormatList() = {"png"};
-}
-
 void buildFormatTable() {
   struct Row {
     const char* key;
@@ -63,8 +48,8 @@ void buildFormatTable() {
 int loadFlagsFor(const std::string& format_key) {
   if (format_key != "psd") return 0;
   switch (settings().psd_color_model) {
-    case 1: return PSD_CMYK;
-    case 2: return PSD_LAB;
+    case kColorModelCmyk: return PSD_CMYK;
+    case kColorModelLab: return PSD_LAB;
     default: return PSD_DEFAULT;
   }
 }
@@ -101,7 +86,7 @@ int saveFlagsFor(const std::string& key) {
   if (key == "tiff") {
     int flags = pick(s.tiff_compression, {TIFF_NONE, TIFF_CCITTFAX3, TIFF_CCITTFAX4, TIFF_PACKBITS, TIFF_DEFLATE,
                                           TIFF_ADOBE_DEFLATE, TIFF_LZW, TIFF_JPEG, TIFF_LOGLUV});
-    return s.tiff_color_model == 1 ? flags | TIFF_CMYK : flags;
+    return s.tiff_color_model == kColorModelCmyk ? flags | TIFF_CMYK : flags;
   }
   if (key == "webp") return s.webp_quality == 100 ? WEBP_LOSSLESS : s.webp_quality;
   return 0;

@@ -1,5 +1,6 @@
-// Output formats: the FormatTable, the offered format lists, and the FreeImage
-// load and save flags of every format key.
+// Output formats: the FormatTable and the FreeImage load and save flags of
+// every format key. The offered format lists belong to the settings
+// (settings/format_lists.h, included here for the table's users).
 #ifndef PIXOLUNE_ENGINE_FORMAT_TABLE_H_
 #define PIXOLUNE_ENGINE_FORMAT_TABLE_H_
 
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/format_lists.h"
 #include "settings/settings.h"
 
 namespace pixolune {
@@ -26,13 +28,6 @@ FormatTable& formatTable();
 
 /// Empties and refills the FormatTable with its 20 rows.
 void buildFormatTable();
-
-/// The formats the product offers: input "psd", output "png".
-std::vector<std::string>& inputFormatList();
-std::vector<std::string>& outputFormatList();
-
-/// Creates both lists with their single entries (program start-up).
-void createFormatLists();
 
 /// FreeImage load flags for an input format key; "psd" maps psd_color_model
 /// (0 RGB, 1 CMYK, 2 Lab); every other key gives 0.

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/format_table.h"
+#include "settings/format_lists.h"
 
 namespace pixolune {
 

@@ -1,10 +1,8 @@
 #include "engine/list_file.h"
 
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 
 #include "platform/files.h"
 #include "platform/text.h"
@@ -51,53 +49,30 @@ int countLineFeeds(const std::string& path) {
   return count;
 }
 
-ListFileWriter::~ListFileWriter() { discard(); }
-
 bool ListFileWriter::open(const std::string& path) {
-  discard();
-  path_ = path;
-  temp_path_ = path + ".XXXXXX";
-  int fd = mkstemp(temp_path_.data());
-  if (fd < 0) {
-    temp_path_.clear();
-    return false;
-  }
-  struct stat st;
-  fchmod(fd, stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-  file_.reset(fdopen(fd, "wb"));
-  if (!file_) {
-    close(fd);
-    discard();
-    return false;
-  }
-  failed_ = false;
-  return writeBytes("\xEF\xBB\xBF");
+  pending_ = "\xEF\xBB\xBF";
+  open_ = replacement_.begin(path).ok();
+  return open_ && flush();
 }
 
-bool ListFileWriter::writeLine(const std::string& line) { return writeBytes(line) && writeBytes("\r\n"); }
-
-bool ListFileWriter::writeBytes(const std::string& bytes) {
-  if (!file_ || failed_) return false;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) failed_ = true;
-  return !failed_;
+bool ListFileWriter::writeLine(const std::string& line) {
+  if (!open_) return false;
+  pending_ += line;
+  pending_ += "\r\n";
+  return pending_.size() < kBlockSize || flush();
 }
 
-bool ListFileWriter::commit() {
-  if (!file_) return false;
-  bool ok = !failed_ && std::fflush(file_.get()) == 0 && fsync(fileno(file_.get())) == 0;
-  FILE* raw = file_.release();
-  ok = (std::fclose(raw) == 0) && ok;
-  ok = ok && std::rename(temp_path_.c_str(), path_.c_str()) == 0;
-  if (ok) temp_path_.clear();
-  discard();
+bool ListFileWriter::flush() {
+  const bool ok = replacement_.append(pending_).ok();
+  pending_.clear();
   return ok;
 }
 
-void ListFileWriter::discard() {
-  file_.reset();
-  if (!temp_path_.empty()) unlink(temp_path_.c_str());
-  temp_path_.clear();
-  failed_ = false;
+bool ListFileWriter::commit() {
+  if (!open_) return false;
+  open_ = false;
+  const bool flushed = flush();
+  return replacement_.commit().ok() && flushed;
 }
 
 }  // namespace pixolune

@@ -2,10 +2,10 @@
 #ifndef PIXOLUNE_ENGINE_LIST_FILE_H_
 #define PIXOLUNE_ENGINE_LIST_FILE_H_
 
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/file_system.h"
 
 namespace pixolune {
 
@@ -21,35 +21,31 @@ bool readListFile(const std::string& path, std::vector<std::string>* lines);
 int countLineFeeds(const std::string& path);
 
 /// Writes a list file: the UTF-8 mark, then every line followed by CR LF.
-/// The lines go to a temporary file beside the target, which commit() renames
-/// over it; until then (and when anything fails) an existing file at the
-/// target is untouched. An uncommitted temporary file is removed.
+/// The lines go to a temporary file beside the target (a FileReplacement),
+/// which commit() forces to the device and renames over it; until then (and
+/// when anything fails) an existing file at the target is untouched. An
+/// uncommitted temporary file is removed.
 class ListFileWriter {
  public:
-  ListFileWriter() = default;
-  ~ListFileWriter();
+  explicit ListFileWriter(FileSystem& fs = realFileSystem()) : replacement_(fs) {}
   ListFileWriter(const ListFileWriter&) = delete;
   ListFileWriter& operator=(const ListFileWriter&) = delete;
 
   /// Creates the temporary file and writes the mark; false when it cannot.
   bool open(const std::string& path);
-  /// Appends `line` and CR LF; false once any write has failed.
+  /// Appends `line` and CR LF (buffered by blocks); false once any write
+  /// has failed.
   bool writeLine(const std::string& line);
   /// Flushes and renames into place; false when anything failed, and then
   /// the target is as it was before open().
   bool commit();
 
  private:
-  struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-  };
-  bool writeBytes(const std::string& bytes);
-  void discard();
+  bool flush();
 
-  std::string path_;
-  std::string temp_path_;
-  std::unique_ptr<FILE, FileCloser> file_;
-  bool failed_ = false;
+  FileReplacement replacement_;
+  std::string pending_;  // Lines not yet handed to the file, up to a block.
+  bool open_ = false;
 };
 
 }  // namespace pixolune

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/text.h"
+#include "support/failing_file_system.h"
 #include "support/test_util.h"
 
 namespace pixolune {
@@ -106,6 +107,20 @@ TEST(ListFileWriterTest, UncommittedOrFailedWritesLeaveTheOldFile) {
   EXPECT_FALSE(writer.writeLine("/in/a.psd"));
   EXPECT_FALSE(writer.commit());
   EXPECT_FALSE(std::filesystem::exists(dir.file("missing/list.txt")));
+}
+
+TEST(ListFileWriterTest, AWriteThatFailsPastTheFirstBlockKeepsTheOldFile) {
+  TempDir dir;
+  writeText(dir.file("old.txt"), "old contents");
+  for (auto step : {testing::FailingFileSystem::Step::kAppend, testing::FailingFileSystem::Step::kSync}) {
+    testing::FailingFileSystem fs(step);
+    ListFileWriter writer(fs);
+    writer.open(dir.file("old.txt"));
+    for (int i = 0; i < 10000; ++i) writer.writeLine("/in/a long enough path to fill blocks " + std::to_string(i));
+    EXPECT_FALSE(writer.commit());
+    EXPECT_EQ("old contents", readText(dir.file("old.txt")));
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir.path()), {}));
+  }
 }
 
 TEST(CountLineFeedsTest, CountsAcrossBlocks) {

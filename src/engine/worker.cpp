@@ -11,7 +11,6 @@
 
 namespace pixolune {
 
-std::mutex progress_lock;
 std::string run_tag;
 
 namespace {
@@ -27,15 +26,9 @@ PauseGate& pauseGate() {
   return gate;
 }
 
-void countDone() {
-  std::lock_guard<std::mutex> hold(progress_lock);
-  ++workerProgress().done_count;
-}
+void countDone() { workerProgress().countDone(); }
 
-void addToResult(int count) {
-  std::lock_guard<std::mutex> hold(progress_lock);
-  workerProgress().result_count += count;
-}
+void addToResult(int count) { workerProgress().addToResult(count); }
 
 // Passes the gate, then tells whether the worker is to go on.
 bool mayContinue() {
@@ -51,31 +44,72 @@ int collectItem(const std::string& path, bool is_folder) {
 
 }  // namespace
 
+void WorkerProgress::begin() {
+  MutexLock hold(&progress_lock_);
+  done_count_ = 0;
+  current_path_.clear();
+  keep_running_ = true;
+}
+
+void WorkerProgress::countDone() {
+  MutexLock hold(&progress_lock_);
+  ++done_count_;
+}
+
+void WorkerProgress::reportEntry(int32_t number, const std::string& path) {
+  MutexLock hold(&progress_lock_);
+  done_count_ = number;
+  current_path_ = path;
+}
+
+void WorkerProgress::addToResult(int32_t count) {
+  MutexLock hold(&progress_lock_);
+  result_count_ += count;
+}
+
+void WorkerProgress::setResultCount(int32_t count) {
+  MutexLock hold(&progress_lock_);
+  result_count_ = count;
+}
+
+void WorkerProgress::requestStop() {
+  MutexLock hold(&progress_lock_);
+  keep_running_ = false;
+}
+
+bool WorkerProgress::keepRunning() const {
+  MutexLock hold(&progress_lock_);
+  return keep_running_;
+}
+
+int32_t WorkerProgress::doneCount() const {
+  MutexLock hold(&progress_lock_);
+  return done_count_;
+}
+
+int32_t WorkerProgress::resultCount() const {
+  MutexLock hold(&progress_lock_);
+  return result_count_;
+}
+
+WorkerProgress::Snapshot WorkerProgress::snapshot() const {
+  MutexLock hold(&progress_lock_);
+  return Snapshot{done_count_, current_path_, result_count_, keep_running_};
+}
+
 WorkerProgress& workerProgress() {
   static WorkerProgress progress;
   return progress;
 }
 
 void beginWorkerRun() {
-  {
-    std::lock_guard<std::mutex> hold(progress_lock);
-    WorkerProgress& progress = workerProgress();
-    progress.done_count = 0;
-    progress.current_path.clear();
-    progress.keep_running = true;
-  }
+  workerProgress().begin();
   resumeWorker();
 }
 
-void requestStop() {
-  std::lock_guard<std::mutex> hold(progress_lock);
-  workerProgress().keep_running = false;
-}
+void requestStop() { workerProgress().requestStop(); }
 
-bool keepRunning() {
-  std::lock_guard<std::mutex> hold(progress_lock);
-  return workerProgress().keep_running;
-}
+bool keepRunning() { return workerProgress().keepRunning(); }
 
 void suspendWorker() {
   std::lock_guard<std::mutex> hold(pauseGate().lock);

@@ -6,24 +6,53 @@
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/mutex.h"
+
 namespace pixolune {
 
-/// Shared by a worker and the thread that started it. After the worker has
-/// started, every read or write of a field holds progress_lock.
-struct WorkerProgress {
-  int32_t done_count = 0;    // Items processed so far (conversion: number of the current entry).
-  std::string current_path;  // Path being converted.
-  int32_t result_count = 0;  // Files added, rows exported or files converted (added at the end).
-  bool keep_running = false; // Set before the start; cleared by the starter to stop.
+/// Shared by a worker and the thread that started it: the worker reports
+/// its counts, the starter reads them and asks it to stop. Every operation
+/// takes the record's own lock, so both threads may call any of them.
+class WorkerProgress {
+ public:
+  /// The fields read together under one lock.
+  struct Snapshot {
+    int32_t done_count = 0;    // Items processed so far (conversion: number of the current entry).
+    std::string current_path;  // Path being converted.
+    int32_t result_count = 0;  // Files added, rows exported or files converted (added at the end).
+    bool keep_running = false; // Set before the start; cleared by the starter to stop.
+  };
+
+  /// A worker run starts: done_count 0, current_path empty, keep_running
+  /// true. result_count is left to the caller.
+  void begin() EXCLUDES(progress_lock_);
+  /// One more item done.
+  void countDone() EXCLUDES(progress_lock_);
+  /// The conversion worker is at entry `number`, converting `path`.
+  void reportEntry(int32_t number, const std::string& path) EXCLUDES(progress_lock_);
+  void addToResult(int32_t count) EXCLUDES(progress_lock_);
+  void setResultCount(int32_t count) EXCLUDES(progress_lock_);
+  /// Clears keep_running; the worker stops before its next item.
+  void requestStop() EXCLUDES(progress_lock_);
+
+  bool keepRunning() const EXCLUDES(progress_lock_);
+  int32_t doneCount() const EXCLUDES(progress_lock_);
+  int32_t resultCount() const EXCLUDES(progress_lock_);
+  Snapshot snapshot() const EXCLUDES(progress_lock_);
+
+ private:
+  mutable Mutex progress_lock_;
+  int32_t done_count_ GUARDED_BY(progress_lock_) = 0;
+  std::string current_path_ GUARDED_BY(progress_lock_);
+  int32_t result_count_ GUARDED_BY(progress_lock_) = 0;
+  bool keep_running_ GUARDED_BY(progress_lock_) = false;
 };
 
-/// The process-wide progress record and its lock. One worker at a time.
+/// The process-wide progress record. One worker at a time.
 WorkerProgress& workerProgress();
-extern std::mutex progress_lock;
 
 /// "DEBUG" after the console's debug option, "T" in the screenshot mode,
 /// otherwise empty. Set before any worker starts.
@@ -34,10 +63,10 @@ extern std::string run_tag;
 /// REQUIRES: no worker is running.
 void beginWorkerRun();
 
-/// Clears keep_running under the lock; the worker stops before its next item.
+/// workerProgress().requestStop(): the worker stops before its next item.
 void requestStop();
 
-/// keep_running, read under the lock.
+/// workerProgress().keepRunning().
 bool keepRunning();
 
 /// Closes the pause gate: the worker waits there before its next item until

@@ -38,10 +38,10 @@ class WorkerTest : public ::testing::Test {
     return path;
   }
   // Runs a worker the console's way, with result_count starting at 0.
-  const WorkerProgress& run(const std::function<void()>& worker) {
-    workerProgress().result_count = 0;
+  WorkerProgress::Snapshot run(const std::function<void()>& worker) {
+    workerProgress().setResultCount(0);
     runWorkerAndWait(worker);
-    return workerProgress();
+    return workerProgress().snapshot();
   }
   TempDir dir;
 };
@@ -53,7 +53,7 @@ TEST_F(WorkerTest, FolderImportCountsTopLevelItemsAndAddedFiles) {
   put("in/a/b/4.psd");
   put("in/a/b/5.psd", "");
   conversionJob().input_folder = dir.file("in/");
-  const WorkerProgress& progress = run(importFolderWorker);
+  const WorkerProgress::Snapshot progress = run(importFolderWorker);
   EXPECT_EQ(3, progress.done_count);
   EXPECT_EQ(3, progress.result_count);
   EXPECT_EQ("a/b/", inputList().find(dir.file("in/a/b/4.psd"))->source_subfolder);
@@ -67,7 +67,7 @@ TEST_F(WorkerTest, FolderImportStopsBeforeTheNextTopLevelItem) {
   put("in/a/4.psd");
   conversionJob().input_folder = dir.file("in/");
   setAddFileHook([](const std::string&) { requestStop(); });
-  const WorkerProgress& progress = run(importFolderWorker);
+  const WorkerProgress::Snapshot progress = run(importFolderWorker);
   EXPECT_EQ(1, progress.done_count);
   // The first item was either a single file or the sub-folder with its tree.
   int expected = inputList().isListed(dir.file("in/a/3.psd")) ? 2 : 1;
@@ -82,7 +82,7 @@ TEST_F(WorkerTest, ListImportTrimsSkipsMissingPathsAndCollectsFolders) {
   writeText(dir.file("list.txt"), "\xEF\xBB\xBF  " + a + "  \r\n" + dir.file("missing.psd") + "\r\n\r\n" +
                                       dir.file("tree") + "\r\n\t" + a + "\r\n" + a + "\n");
   conversionJob().input_path = dir.file("list.txt");
-  const WorkerProgress& progress = run(importListWorker);
+  const WorkerProgress::Snapshot progress = run(importListWorker);
   EXPECT_EQ(3, progress.result_count);
   EXPECT_EQ(3, progress.done_count);  // a, tree, a again; missing and empty lines do not count.
   EXPECT_TRUE(inputList().isListed(a));
@@ -107,7 +107,7 @@ TEST_F(WorkerTest, ListImportStopsBeforeTheNextLine) {
   writeText(dir.file("list.txt"), a + "\r\n" + b + "\r\n");
   conversionJob().input_path = dir.file("list.txt");
   setAddFileHook([](const std::string&) { requestStop(); });
-  const WorkerProgress& progress = run(importListWorker);
+  const WorkerProgress::Snapshot progress = run(importListWorker);
   EXPECT_EQ(1, progress.result_count);
   EXPECT_EQ(std::vector<std::string>{a}, inputList().listedPaths());
 }
@@ -115,7 +115,7 @@ TEST_F(WorkerTest, ListImportStopsBeforeTheNextLine) {
 TEST_F(WorkerTest, ExportWritesEveryRowAndRoundTrips) {
   std::string a = put("a.psd"), b = put("b b.psd");
   conversionJob().input_path = dir.file("list.txt");
-  const WorkerProgress& progress = run([&] { exportListWorker({a, b}); });
+  const WorkerProgress::Snapshot progress = run([&] { exportListWorker({a, b}); });
   EXPECT_EQ(2, progress.result_count);
   EXPECT_EQ(2, progress.done_count);
   EXPECT_EQ("\xEF\xBB\xBF" + a + "\r\n" + b + "\r\n", readText(dir.file("list.txt")));
@@ -131,19 +131,16 @@ TEST_F(WorkerTest, ExportThatCannotCreateItsFileWritesNothing) {
 
 TEST_F(WorkerTest, SuspendedWorkerWaitsAndHonoursAStopOnResume) {
   conversionJob().input_path = dir.file("list.txt");
-  workerProgress().result_count = 0;
+  workerProgress().setResultCount(0);
   beginWorkerRun();
   suspendWorker();
   std::thread worker([] { exportListWorker({"/in/a.psd", "/in/b.psd"}); });
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  {
-    std::lock_guard<std::mutex> hold(progress_lock);
-    EXPECT_EQ(0, workerProgress().done_count);  // Waiting at the gate.
-  }
+  EXPECT_EQ(0, workerProgress().doneCount());  // Waiting at the gate.
   requestStop();
   resumeWorker();
   worker.join();
-  EXPECT_EQ(0, workerProgress().result_count);
+  EXPECT_EQ(0, workerProgress().resultCount());
   EXPECT_EQ("\xEF\xBB\xBF", readText(dir.file("list.txt")));
 }
 

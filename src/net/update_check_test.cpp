@@ -4,10 +4,8 @@
 
 #include <cstdlib>
 #include <limits>
-#include <vector>
 
-#include "app/maker.h"
-#include "resources/string_table.h"
+#include "resources/product.h"
 #include "settings/settings.h"
 #include "support/loopback_http_server.h"
 #include "support/scripted_message_boxes.h"
@@ -20,10 +18,7 @@ using testing::ScriptedMessageBoxes;
 
 class UpdateCheckTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    loadStringTable();
-    applyDefaultSettings(false);
-  }
+  void SetUp() override { applyDefaultSettings(false); }
   void TearDown() override { unsetenv(kVersionAddressVariable); }
 
   void serveFrom(const LoopbackHttpServer& server) { setenv(kVersionAddressVariable, server.url().c_str(), 1); }
@@ -31,72 +26,48 @@ class UpdateCheckTest : public ::testing::Test {
   UpdateOutcome checkAgainstBody(const std::string& body) {
     LoopbackHttpServer server(LoopbackHttpServer::replyWithBody(body));
     serveFrom(server);
-    return checkForUpdate(opener());
+    return fetchUpdateOutcome();
   }
-
-  PageOpener opener() {
-    return [this](const std::string& address) { opened.push_back(address); };
-  }
-
-  ScriptedMessageBoxes boxes;
-  std::vector<std::string> opened;
 };
 
-TEST_F(UpdateCheckTest, NewerVersionOffersTheDownload) {
-  boxes.answer(MessageAnswer::kYes);
-  EXPECT_EQ(UpdateOutcome::kUpdateOffered, checkAgainstBody(" 281\r\n"));
-  ASSERT_EQ(1u, boxes.shown().size());
-  EXPECT_EQ("New Update", boxes.shown()[0].title);
-  EXPECT_EQ("A new version of Pixolune is available! Are you ready to download it right now?",
-            boxes.shown()[0].text);
-  EXPECT_EQ(MessageButtons::kYesNo, boxes.shown()[0].buttons);
-  EXPECT_EQ(std::vector<std::string>{kDownloadPageAddress}, opened);
-}
-
-TEST_F(UpdateCheckTest, DecliningTheDownloadOpensNothing) {
-  boxes.answer(MessageAnswer::kNo);
-  EXPECT_EQ(UpdateOutcome::kUpdateOffered, checkAgainstBody("281"));
-  EXPECT_TRUE(opened.empty());
+TEST_F(UpdateCheckTest, NewerVersionIsAnUpdate) {
+  EXPECT_EQ(UpdateOutcome::kUpdateAvailable, checkAgainstBody(" 281\r\n"));
+  EXPECT_EQ(UpdateOutcome::kUpdateAvailable, checkAgainstBody("281"));
 }
 
 TEST_F(UpdateCheckTest, OnlyThreeCharactersCount) {
-  EXPECT_EQ(UpdateOutcome::kUpdateOffered, checkAgainstBody("2810"));
+  EXPECT_EQ(UpdateOutcome::kUpdateAvailable, checkAgainstBody("2810"));
   EXPECT_EQ(UpdateOutcome::kNoUpdate, checkAgainstBody("2799"));
 }
 
-TEST_F(UpdateCheckTest, SameOrOlderVersionSaysNoUpdate) {
+TEST_F(UpdateCheckTest, SameOrOlderVersionIsNoUpdate) {
   EXPECT_EQ(UpdateOutcome::kNoUpdate, checkAgainstBody("280"));
   EXPECT_EQ(UpdateOutcome::kNoUpdate, checkAgainstBody("279"));
-  ASSERT_EQ(2u, boxes.shown().size());
-  for (const auto& box : boxes.shown()) {
-    EXPECT_EQ("No Update", box.title);
-    EXPECT_EQ("There is no update of Pixolune yet. You're using the most recent version.", box.text);
-    EXPECT_EQ(MessageButtons::kOk, box.buttons);
-    EXPECT_EQ(MessageIcon::kInformation, box.icon);
-  }
-  EXPECT_TRUE(opened.empty());
 }
 
 TEST_F(UpdateCheckTest, TextWithoutDigitsIsAConnectionProblem) {
   EXPECT_EQ(UpdateOutcome::kConnectionProblem, checkAgainstBody("abc"));
   EXPECT_EQ(UpdateOutcome::kConnectionProblem, checkAgainstBody("000"));
-  ASSERT_EQ(2u, boxes.shown().size());
-  EXPECT_EQ("Internet connection problems!", boxes.shown()[0].text);
-  EXPECT_EQ(MessageIcon::kError, boxes.shown()[0].icon);
 }
 
 TEST_F(UpdateCheckTest, NoServerIsAConnectionProblem) {
   std::string closed = "http://127.0.0.1:" + std::to_string(LoopbackHttpServer::closedPort()) + "/";
   setenv(kVersionAddressVariable, closed.c_str(), 1);
-  EXPECT_EQ(UpdateOutcome::kConnectionProblem, checkForUpdate(opener()));
-  ASSERT_EQ(1u, boxes.shown().size());
-  EXPECT_EQ("Internet connection problems!", boxes.shown()[0].text);
+  EXPECT_EQ(UpdateOutcome::kConnectionProblem, fetchUpdateOutcome());
+}
+
+TEST_F(UpdateCheckTest, TheCheckItselfShowsNothing) {
+  ScriptedMessageBoxes boxes;
+  checkAgainstBody("281");
+  checkAgainstBody("280");
+  checkAgainstBody("abc");
+  EXPECT_TRUE(boxes.shown().empty());
 }
 
 TEST_F(UpdateCheckTest, SendsTheProgramTitleAsUserAgent) {
   LoopbackHttpServer server(LoopbackHttpServer::replyWithBody("280"));
   serveFrom(server);
-  checkForUpdate(opener());
+  fetchUpdateOutcome();
   EXPECT_NE(std::string::npos, server.lastRequest().find("\r\nUser-Agent: Pixolune 2.8\r\n"));
 }
 
@@ -116,22 +87,17 @@ TEST(LeadingNumber, DigitsAtTheStartOnly) {
   EXPECT_EQ(0, leadingNumber("-28"));
 }
 
-class UpdateScheduleTest : public UpdateCheckTest {
+class UpdateScheduleTest : public ::testing::Test {
  protected:
+  void SetUp() override { applyDefaultSettings(false); }
   static constexpr int32_t kNow = 1700000000;
 };
 
 TEST_F(UpdateScheduleTest, DueOnlyStrictlyAfterTheInterval) {
-  settings().update_range = 0;
+  settings().update_range = kUpdateDaily;
   settings().update_date = kNow - 86400;
-  EXPECT_FALSE(scheduledUpdateCheck(opener(), kNow));
-  EXPECT_TRUE(boxes.shown().empty());
-  EXPECT_EQ(kNow - 86400, settings().update_date);
-
-  EXPECT_TRUE(scheduledUpdateCheck(opener(), kNow + 1));
-  ASSERT_EQ(1u, boxes.shown().size());
-  EXPECT_EQ("Check for Updates", boxes.shown()[0].title);
-  EXPECT_EQ("Do you want to check for updates?", boxes.shown()[0].text);
+  EXPECT_FALSE(updateCheckDue(settings(), kNow));
+  EXPECT_TRUE(updateCheckDue(settings(), kNow + 1));
 }
 
 TEST_F(UpdateScheduleTest, IntervalsByRange) {
@@ -139,50 +105,23 @@ TEST_F(UpdateScheduleTest, IntervalsByRange) {
   for (int range = 0; range < 5; ++range) {
     settings().update_range = range;
     settings().update_date = kNow - expected[range] * 86400;
-    EXPECT_FALSE(scheduledUpdateCheck(opener(), kNow)) << range;
-    EXPECT_TRUE(scheduledUpdateCheck(opener(), kNow + 1)) << range;
+    EXPECT_FALSE(updateCheckDue(settings(), kNow)) << range;
+    EXPECT_TRUE(updateCheckDue(settings(), kNow + 1)) << range;
   }
   EXPECT_EQ(30, updateIntervalDays(6));
   EXPECT_EQ(30, updateIntervalDays(-1));
 }
 
-TEST_F(UpdateScheduleTest, NeverChecksWhenSwitchedOff) {
-  settings().update_range = 5;
+TEST_F(UpdateScheduleTest, NeverDueWhenSwitchedOff) {
+  settings().update_range = kUpdateNever;
   settings().update_date = 0;
-  EXPECT_FALSE(scheduledUpdateCheck(opener(), kNow));
-  EXPECT_TRUE(boxes.shown().empty());
-  EXPECT_EQ(0, settings().update_date);
-}
-
-TEST_F(UpdateScheduleTest, AnsweringNoStillMovesTheDate) {
-  LoopbackHttpServer server(LoopbackHttpServer::replyWithBody("281"));
-  serveFrom(server);
-  settings().update_range = 1;
-  settings().update_date = 0;
-  boxes.answer(MessageAnswer::kNo);
-  EXPECT_TRUE(scheduledUpdateCheck(opener(), kNow));
-  EXPECT_EQ(kNow, settings().update_date);
-  EXPECT_EQ(0, server.connectionCount());
-  EXPECT_FALSE(scheduledUpdateCheck(opener(), kNow + 7 * 86400));
-}
-
-TEST_F(UpdateScheduleTest, AnsweringYesChecksAndMovesTheDate) {
-  LoopbackHttpServer server(LoopbackHttpServer::replyWithBody("280"));
-  serveFrom(server);
-  settings().update_range = 0;
-  settings().update_date = 0;
-  boxes.answer(MessageAnswer::kYes);
-  EXPECT_TRUE(scheduledUpdateCheck(opener(), kNow));
-  EXPECT_EQ(kNow, settings().update_date);
-  EXPECT_EQ(1, server.connectionCount());
-  ASSERT_EQ(2u, boxes.shown().size());
-  EXPECT_EQ("No Update", boxes.shown()[1].title);
+  EXPECT_FALSE(updateCheckDue(settings(), kNow));
 }
 
 TEST_F(UpdateScheduleTest, ADateNearTheEndOfTimeDoesNotWrapAround) {
-  settings().update_range = 4;
+  settings().update_range = kUpdateHalfYearly;
   settings().update_date = std::numeric_limits<int32_t>::max() - 10;
-  EXPECT_FALSE(scheduledUpdateCheck(opener(), kNow));
+  EXPECT_FALSE(updateCheckDue(settings(), kNow));
 }
 
 }  // namespace

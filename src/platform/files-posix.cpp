@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -120,36 +119,6 @@ bool readWholeFile(const std::string& path, std::string* contents) {
   buf << in.rdbuf();
   if (in.bad()) return false;
   *contents = buf.str();
-  return true;
-}
-
-bool writeFileAtomically(const std::string& path, const std::string& contents, std::string* err) {
-  auto fail = [&](const std::string& what, const std::string& tmp) {
-    if (err) *err = what + ": " + std::strerror(errno);
-    if (!tmp.empty()) unlink(tmp.c_str());
-    return false;
-  };
-  std::string tmp = path + ".XXXXXX";
-  int fd = mkstemp(tmp.data());
-  if (fd < 0) return fail("cannot create a temporary file beside " + path, "");
-  size_t done = 0;
-  while (done < contents.size()) {
-    ssize_t n = write(fd, contents.data() + done, contents.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      close(fd);
-      return fail("cannot write " + tmp, tmp);
-    }
-    done += static_cast<size_t>(n);
-  }
-  struct stat st;
-  fchmod(fd, stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-  if (fsync(fd) != 0) {
-    close(fd);
-    return fail("cannot flush " + tmp, tmp);
-  }
-  if (close(fd) != 0) return fail("cannot close " + tmp, tmp);
-  if (rename(tmp.c_str(), path.c_str()) != 0) return fail("cannot replace " + path, tmp);
   return true;
 }
 

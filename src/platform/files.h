@@ -53,12 +53,6 @@ std::string withTrailingSlash(std::string path);
 /// Reads a whole file; false when it cannot be read.
 bool readWholeFile(const std::string& path, std::string* contents);
 
-/// Writes a file so that a failure never leaves a half-written file in its
-/// place: the bytes go to a temporary file in the same folder, which is
-/// flushed and renamed over the target. On failure the temporary file is
-/// removed and the old file is untouched; err (if given) says what failed.
-bool writeFileAtomically(const std::string& path, const std::string& contents, std::string* err = nullptr);
-
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_PLATFORM_FILES_H_

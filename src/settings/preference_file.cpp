@@ -217,9 +217,13 @@ std::string PreferenceFile::serialise() const {
   return text;
 }
 
-bool PreferenceFile::closePreferences(std::string* err) {
+bool PreferenceFile::closePreferences(std::string* err, FileSystem& fs) {
   bool ok = true;
-  if (mode_ == Mode::kWriting) ok = writeFileAtomically(path_, serialise(), err);
+  if (mode_ == Mode::kWriting) {
+    const Status st = replaceFile(path_, serialise(), fs);
+    ok = st.ok();
+    if (!ok && err) *err = st.message();
+  }
   mode_ = Mode::kClosed;
   path_.clear();
   nodes_.clear();

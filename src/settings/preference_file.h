@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace pixolune {
 
 /// One open file, either read (openPreferences) or written
@@ -68,10 +70,11 @@ class PreferenceFile {
   std::string entryKey() const;
   std::string entryValue() const;
 
-  /// Writing: writes the whole text so that a failure leaves the old file as
-  /// it was, and returns false on failure (err, if given, says why). Then,
-  /// in every mode, forgets the contents; the object can be opened again.
-  bool closePreferences(std::string* err = nullptr);
+  /// Writing: replaces the file with the whole text through `fs`
+  /// (replaceFile), so a failure leaves the old file as it was, and returns
+  /// false on failure (err, if given, says why). Then, in every mode,
+  /// forgets the contents; the object can be opened again.
+  bool closePreferences(std::string* err = nullptr, FileSystem& fs = realFileSystem());
 
  private:
   enum class Mode { kClosed, kReading, kWriting };

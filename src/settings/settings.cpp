@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "engine/format_table.h"
 #include "platform/files.h"
+#include "settings/format_lists.h"
 
 namespace pixolune {
 

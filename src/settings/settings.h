@@ -8,6 +8,24 @@
 
 namespace pixolune {
 
+/// The codes of the enumerated fields, as the settings file stores them (the
+/// record keeps plain integers: the file and the console profiles rely on
+/// the numbers).
+enum UpdateRange : int32_t {  // update_range
+  kUpdateDaily = 0,
+  kUpdateWeekly = 1,
+  kUpdateMonthly = 2,
+  kUpdateQuarterly = 3,
+  kUpdateHalfYearly = 4,
+  kUpdateNever = 5,
+};
+enum ColorModel : int32_t { kColorModelRgb = 0, kColorModelCmyk = 1, kColorModelLab = 2 };  // psd/tiff_color_model
+enum RotationType : uint8_t { kRotationSimple = 0, kRotationAdvanced = 1 };  // image_rotation_type
+enum SizeUnit : uint8_t { kSizeInPixels = 0, kSizeInPercent = 1 };           // image_width/height_unit
+enum ResizeType : uint8_t { kResizeAllImages = 0, kResizeLargeImages = 1 };  // image_resize_type
+enum WatermarkKind : uint8_t { kWatermarkNone = 0, kWatermarkText = 1, kWatermarkImage = 2 };  // do_watermark
+enum FileTimestamp : uint8_t { kTimestampCurrent = 0, kTimestampOriginal = 1, kTimestampCustom = 2 };  // file_timestamp
+
 /// Every user option. Fields follow the configuration file's keys in lower case
 /// with underscores. Enumerations hold small codes (the positions of the choices
 /// in the preferences dialog, counted from 0). Colours are six upper-case hex

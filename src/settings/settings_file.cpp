@@ -4,8 +4,8 @@
 #include <type_traits>
 #include <variant>
 
-#include "engine/format_table.h"
 #include "platform/text.h"
+#include "settings/format_lists.h"
 #include "settings/preference_file.h"
 #include "settings/settings.h"
 
@@ -274,7 +274,7 @@ void visitSettingsFields(Settings& record, SettingsFieldVisitor& visitor) {
   for (const KeyRow& row : kRows) std::visit([&](auto member) { visitor.field(record.*member); }, row.field);
 }
 
-bool saveSettings() {
+bool saveSettings(FileSystem& fs) {
   const Settings& s = settings();
   PreferenceFile file;
   if (!file.createPreferences(s.settings_file_path)) return false;
@@ -284,7 +284,7 @@ bool saveSettings() {
     previous = row.group;
     writeGroup(file, row.group, s);
   }
-  return file.closePreferences();
+  return file.closePreferences(nullptr, fs);
 }
 
 }  // namespace pixolune

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_system.h"
 #include "settings/settings.h"
 
 namespace pixolune {
@@ -25,8 +26,9 @@ void loadSettings();
 /// output-format lists. The new text replaces the file only once it is
 /// completely written, so on any failure the old file stays as it was.
 /// Returns false on failure (callers may ignore it: a failed save is not
-/// reported to the user). The record itself is never changed.
-bool saveSettings();
+/// reported to the user). The record itself is never changed. Tests pass a
+/// file system that fails.
+bool saveSettings(FileSystem& fs = realFileSystem());
 
 /// Receives every stored field of a Settings record, one call per field.
 class SettingsFieldVisitor {

@@ -9,8 +9,9 @@
 #include <csignal>
 #include <filesystem>
 
-#include "engine/format_table.h"
+#include "settings/format_lists.h"
 #include "settings/settings.h"
+#include "support/failing_file_system.h"
 #include "support/test_util.h"
 
 namespace pixolune {
@@ -295,13 +296,20 @@ TEST_F(SettingsFileTest, WriteErrorLeavesOldFileAndMemoryUntouched) {
 }
 
 TEST_F(SettingsFileTest, ReadOnlyFolderLeavesOldFileUntouched) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
   writeText(path, "old");
-  chmod(dir.path().c_str(), 0500);
-  bool saved = saveSettings();
-  chmod(dir.path().c_str(), 0700);
-  EXPECT_FALSE(saved);
+  // A folder that refuses new files, as a read-only one does, for every user.
+  testing::FailingFileSystem read_only(testing::FailingFileSystem::Step::kCreate);
+  EXPECT_FALSE(saveSettings(read_only));
   EXPECT_EQ("old", readText(path));
+}
+
+TEST_F(SettingsFileTest, AFailedRenameLeavesOldFileAndNoTemporary) {
+  writeText(path, "old");
+  testing::FailingFileSystem failing(testing::FailingFileSystem::Step::kRename);
+  EXPECT_FALSE(saveSettings(failing));
+  EXPECT_EQ("old", readText(path));
+  EXPECT_EQ(1u, failing.created().size());
+  EXPECT_EQ(1u, filesInFolder());
 }
 
 TEST_F(SettingsFileTest, SuccessfulSaveReplacesTheOldFile) {

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "engine/format_table.h"
+#include "settings/format_lists.h"
 #include "support/test_util.h"
 
 namespace pixolune {

@@ -6,8 +6,7 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-#include "app/maker.h"
-#include "app/startup.h"
+#include "resources/product.h"
 #include "resources/string_table.h"
 #include "resources/themes.h"
 #include "ui/links.h"
@@ -41,7 +40,7 @@ AboutWindow::AboutWindow(wxWindow* parent) : SmallWindow(parent, getText("About"
   }
   // The sunken frame holds the texts; their places are given in the window.
   auto* frame = new wxPanel(base, kAboutFrame, wxPoint(0, 40), wxSize(360, 150), wxBORDER_SUNKEN);
-  new wxStaticText(frame, kAboutTitle, wxString::FromUTF8(makeTitle(kProgramName, kProgramVersion)),
+  new wxStaticText(frame, kAboutTitle, wxString::FromUTF8(productTitle()),
                    wxPoint(20, 50 - 40), wxSize(320, 20), wxALIGN_CENTRE_HORIZONTAL | wxST_NO_AUTORESIZE);
   new wxStaticText(frame, kAboutWebLabel, text("About", "Website"), wxPoint(80, 100 - 40), wxSize(60, 20));
   new wxStaticText(frame, kAboutMailLabel, text("About", "Email"), wxPoint(80, 120 - 40), wxSize(50, 20));

@@ -102,13 +102,9 @@ struct RunView {
 
 // Shows the entry being converted when it is a new one.
 void showProgress(ConversionWindow* window, RunView* view) {
-  int done = 0;
-  std::string path;
-  {
-    std::lock_guard<std::mutex> hold(progress_lock);
-    done = workerProgress().done_count;
-    path = workerProgress().current_path;
-  }
+  const WorkerProgress::Snapshot progress = workerProgress().snapshot();
+  const int done = progress.done_count;
+  const std::string& path = progress.current_path;
   if (done <= view->last_shown) return;
   view->last_shown = done;
   window->showTitle(getText("Dialog", "Convert Progress") + " " + counterText(done, view->total));
@@ -117,10 +113,7 @@ void showProgress(ConversionWindow* window, RunView* view) {
 }
 
 void showResult(ConversionWindow* window, const RunView& view, ConversionDialogRecord* record) {
-  {
-    std::lock_guard<std::mutex> hold(progress_lock);
-    record->result_count = workerProgress().result_count;
-  }
+  record->result_count = workerProgress().resultCount();
   const std::string counter = counterText(view.last_shown, view.total);
   if (record->stop_asked) {
     const std::string stopped = getText("Msg", "Conversion is not complete");
@@ -182,10 +175,7 @@ ConversionDialogRecord runConversionDialog() {
   view.char_width = window->measureCharWidth();
   record.char_width = view.char_width;
 
-  {
-    std::lock_guard<std::mutex> hold(progress_lock);
-    workerProgress().result_count = 0;
-  }
+  workerProgress().setResultCount(0);
   beginWorkerRun();
   std::atomic<bool> worker_done{false};
   std::thread worker([&worker_done] {

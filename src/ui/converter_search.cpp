@@ -4,9 +4,9 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "app/maker.h"
 #include "platform/text.h"
 #include "resources/message_box.h"
+#include "resources/product.h"
 #include "resources/string_table.h"
 #include "ui/links.h"
 

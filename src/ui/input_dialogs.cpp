@@ -32,10 +32,7 @@ namespace {
 constexpr int kChooserFilesButton = 359;
 constexpr int kChooserFolderButton = 361;
 
-void resetResultCount() {
-  std::lock_guard<std::mutex> hold(progress_lock);
-  workerProgress().result_count = 0;
-}
+void resetResultCount() { workerProgress().setResultCount(0); }
 
 int entriesDirectlyIn(const std::string& folder) {
   std::vector<FolderEntry> entries;

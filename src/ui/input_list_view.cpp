@@ -58,10 +58,7 @@ void onInputFileAdded(const std::string& path) {
 void dropFiles(const std::string& text) {
   // One worker at a time: a drop that arrives during a run is refused.
   if (progressWindow()) return;
-  {
-    std::lock_guard<std::mutex> hold(progress_lock);
-    workerProgress().result_count = 0;
-  }
+  workerProgress().setResultCount(0);
   for (const std::string& path : split(text, '\n')) {
     if (path.empty()) continue;
     if (isFolder(path)) {

@@ -4,6 +4,10 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/file_system.h"
 
 namespace pixolune {
 
@@ -21,9 +25,11 @@ void onJpegError(j_common_ptr info) {
   std::longjmp(trap->return_point, 1);
 }
 
-/// Compresses into an open file. Holds no objects with destructors, so the
-/// jump from the error handler leaves nothing behind.
-bool compress(std::FILE* file, const uint8_t* rgb, int width, int height, int quality) {
+/// Compresses into memory that libjpeg allocates in *buffer (the caller
+/// frees it, also after a failure). Holds no objects with destructors, so
+/// the jump from the error handler leaves nothing behind.
+bool compress(unsigned char** buffer, unsigned long* size, const uint8_t* rgb, int width, int height,
+              int quality) {
   jpeg_compress_struct info;
   JpegErrorTrap trap;
   info.err = jpeg_std_error(&trap.manager);
@@ -33,7 +39,7 @@ bool compress(std::FILE* file, const uint8_t* rgb, int width, int height, int qu
     return false;
   }
   jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, file);
+  jpeg_mem_dest(&info, buffer, size);
   info.image_width = static_cast<JDIMENSION>(width);
   info.image_height = static_cast<JDIMENSION>(height);
   info.input_components = 3;
@@ -55,14 +61,12 @@ bool compress(std::FILE* file, const uint8_t* rgb, int width, int height, int qu
 
 bool writeJpegFile(const std::string& path, const uint8_t* rgb, int width, int height, int quality) {
   if (!rgb || width <= 0 || height <= 0) return false;
-  const std::string temporary = path + ".part";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) return false;
-  bool ok = compress(file, rgb, width, height, quality);
-  ok = (std::fclose(file) == 0) && ok;
-  if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
-  std::remove(temporary.c_str());
-  return false;
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  bool ok = compress(&buffer, &size, rgb, width, height, quality);
+  ok = ok && replaceFile(path, std::string_view(reinterpret_cast<const char*>(buffer), size)).ok();
+  std::free(buffer);
+  return ok;
 }
 
 }  // namespace pixolune

@@ -3,11 +3,10 @@
 #include <wx/log.h>
 #include <wx/utils.h>
 
-#include "app/maker.h"
-#include "app/startup.h"
 #include "engine/worker.h"
-#include "net/update_check.h"
 #include "platform/files.h"
+#include "resources/product.h"
+#include "ui/update_prompt.h"
 
 namespace pixolune {
 
@@ -51,7 +50,7 @@ ShellOpener setShellOpener(ShellOpener opener) {
 std::string manualPath() { return withTrailingSlash(programFolder()) + kManualFileName; }
 
 std::string feedbackMailLink() {
-  return std::string("mailto:") + kSupportMailAddress + "?subject=" + makeTitle(kProgramName, kProgramVersion) +
+  return std::string("mailto:") + kSupportMailAddress + "?subject=" + productTitle() +
          " Feedback";
 }
 

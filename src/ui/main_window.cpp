@@ -5,11 +5,11 @@
 
 #include <algorithm>
 
-#include "app/startup.h"
 #include "engine/conversion_job.h"
-#include "engine/format_table.h"
+#include "resources/product.h"
 #include "resources/string_table.h"
 #include "resources/themes.h"
+#include "settings/format_lists.h"
 #include "settings/settings.h"
 #include "ui/input_list_view.h"
 #include "ui/window_ids.h"
@@ -76,7 +76,7 @@ void setWindowCommands(WindowCommands commands) {
 }
 
 MainWindow::MainWindow()
-    : wxFrame(nullptr, windowId(kWindowMain), toWx(makeTitle(kProgramName, kProgramVersion)),
+    : wxFrame(nullptr, windowId(kWindowMain), toWx(productTitle()),
               wxPoint(settings().window_x, settings().window_y), wxDefaultSize, wxDEFAULT_FRAME_STYLE) {
   the_main_window = this;
   SetDropTarget(new FileDrop);

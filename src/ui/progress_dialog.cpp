@@ -71,11 +71,7 @@ void pollWorker(const ProgressOperation& op, RunState* state, LoopAccess* loop, 
     next_poll = Clock::now() + kPollInterval;
     drainAddedFiles();
     if (state->worker_done) return;
-    int done = 0;
-    {
-      std::lock_guard<std::mutex> hold(progress_lock);
-      done = workerProgress().done_count;
-    }
+    const int done = workerProgress().doneCount();
     if (done > last_shown) {
       last_shown = done;
       state->bar->SetValue(std::min(done, state->bar->GetRange()));
@@ -85,10 +81,7 @@ void pollWorker(const ProgressOperation& op, RunState* state, LoopAccess* loop, 
 
 void finishRun(const ProgressOperation& op, RunState* state, ProgressRecord* record) {
   drainAddedFiles();
-  {
-    std::lock_guard<std::mutex> hold(progress_lock);
-    record->result_count = workerProgress().result_count;
-  }
+  record->result_count = workerProgress().resultCount();
   if (record->stop_asked) {
     setStatusText(getText("Msg", op.stopped_key));
   } else {

@@ -10,13 +10,13 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/maker.h"
-#include "engine/format_table.h"
 #include "engine/worker.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "resources/product.h"
 #include "resources/themes.h"
+#include "settings/format_lists.h"
 #include "ui/jpeg_file.h"
 
 namespace pixolune {

@@ -7,7 +7,6 @@
 #include "ui/output_folders.h"
 
 #include "engine/conversion_job.h"
-#include "engine/format_table.h"
 #include "engine/input_list.h"
 #include "engine/pipeline.h"
 #include "engine/watermark.h"
@@ -15,6 +14,7 @@
 #include "platform/text.h"
 #include "resources/message_box.h"
 #include "resources/string_table.h"
+#include "settings/format_lists.h"
 #include "settings/settings.h"
 
 namespace pixolune {
@@ -94,7 +94,7 @@ bool startConversion() {
       ran = true;
     }
   }
-  if (settings().do_watermark == 1 && watermarkFontLoaded()) freeWatermarkFont();
+  if (settings().do_watermark == kWatermarkText && watermarkFontLoaded()) freeWatermarkFont();
   return ran;
 }
 

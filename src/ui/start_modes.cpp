@@ -6,7 +6,6 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
-#include "app/startup.h"
 #include "platform/console.h"
 #include "ui/screenshot_mode.h"
 #include "ui/uninstall_window.h"
@@ -44,8 +43,6 @@ class Toolkit {
 };
 
 }  // namespace
-
-void registerSpecialStartModes() { setSpecialStartModes(&runUninstallPage, &runScreenshotMode); }
 
 void runUninstallPage(const std::string&) {
   Toolkit toolkit;

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "app/maker.h"
+#include "resources/product.h"
 #include "resources/string_table.h"
 #include "ui/links.h"
 

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <linux/capability.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/resource.h>
@@ -165,6 +167,8 @@ RunResult runPixolune(const std::vector<std::string>& args, const std::string& c
       rlimit cap{environment.file_size_limit, environment.file_size_limit};
       setrlimit(RLIMIT_FSIZE, &cap);
     }
+    if (environment.bound_by_permissions)
+      for (int power : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) prctl(PR_CAPBSET_DROP, power, 0, 0, 0);
     std::vector<char*> argv;
     std::string binary = environment.program.empty() ? PIXOLUNE_BINARY : environment.program;
     argv.push_back(binary.data());

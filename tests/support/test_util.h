@@ -84,6 +84,11 @@ struct RunEnvironment {
   uint64_t file_size_limit = 0;
   int timeout_seconds = 120;
   std::string program;  // Runs this (a shell, say) with the args instead of the binary.
+  /// The run loses the superuser's power to pass over file permissions
+  /// (CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH and CAP_FOWNER leave its
+  /// capability bounding set), so a read-only folder binds it even when the
+  /// tests run as root. No effect for other users.
+  bool bound_by_permissions = false;
 };
 RunResult runPixolune(const std::vector<std::string>& args, const std::string& cwd, const std::string& home,
                       const RunEnvironment& environment);

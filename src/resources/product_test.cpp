@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "resources/product.h"
 
 #include <gtest/gtest.h>
 
