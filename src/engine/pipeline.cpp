@@ -24,6 +24,7 @@
 #include "engine/png_writer.h"
 #include "engine/transform.h"
 #include "engine/watermark.h"
+#include "platform/file_system.h"
 #include "settings/settings.h"
 
 namespace pixolune {
@@ -32,25 +33,30 @@ namespace {
 
 SavingObserver saving_observer = nullptr;
 
-// Writes the image to a temporary file beside `path`, so a failed or
-// interrupted write never leaves a truncated file at the output path.
-Status saveTemporary(FIBITMAP* image, const std::string& path, std::string* tmp) {
-  static std::atomic<unsigned> counter{0};
-  *tmp = path + temporarySuffix(getpid(), counter++);
+// Writes the image in the output format: our own PNG writer, or FreeImage
+// for the types and formats it leaves to it.
+Status writeImage(FIBITMAP* image, const std::string& path) {
   const ConversionJob& job = conversionJob();
-  if (saving_observer) saving_observer(*tmp);
-  Status written = Status::unsupported("not a PNG");
   if (job.format_id == FIF_PNG) {
     PngWriteOptions options = pngOptionsForSaveFlags(job.save_flags);
     options.pieces = coresForSave();
     options.threads = idleCoresForSave();
-    written = writePng(image, *tmp, options);
+    Status written = writePng(image, path, options);
+    if (written.code() != Status::Code::kUnsupported) return written;
   }
-  const bool saved = written.code() == Status::Code::kUnsupported
-                         ? FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.format_id), image, tmp->c_str(), job.save_flags)
-                         : written.ok();
-  if (saved) return Status();
-  unlink(tmp->c_str());
+  if (FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.format_id), image, path.c_str(), job.save_flags)) return Status();
+  return Status::ioError("the image library could not write it");
+}
+
+// Writes the image to a temporary file beside `path`, forced to the device,
+// so a failed or interrupted write never leaves a truncated file at the
+// output path once the temporary file is renamed.
+Status saveTemporary(FIBITMAP* image, const std::string& path, std::string* tmp) {
+  static std::atomic<unsigned> counter{0};
+  *tmp = path + temporarySuffix(getpid(), counter++);
+  if (saving_observer) saving_observer(*tmp);
+  const Status st = writeSyncedFile(*tmp, [image](const std::string& at) { return writeImage(image, at); });
+  if (st.ok()) return Status();
   tmp->clear();
   return Status::ioError("the image could not be written (missing folder, no space or no permission)");
 }
