@@ -48,8 +48,8 @@ trap 'rm -rf "$WORK"' EXIT
 export XDG_RUNTIME_DIR="$WORK" XDG_CONFIG_HOME="$WORK/config"
 RAW=$WORK/raw
 : >"$RAW"
-# The 8-bit documents of the large set on their own: Pixolune works at 8 bits
-# per channel, so a 16-bit document costs it less compression than the peers.
+# The 8-bit documents of the large set on their own: the cheaper work, where the
+# programs' 16-bit output does not weigh in.
 mkdir "$WORK/large8"
 for f in "$LARGE"/*-rgb8-* "$LARGE"/*-grey8-* "$LARGE"/*-cmyk8-*; do ln -s "$f" "$WORK/large8/"; done
 cat "$LARGE"/*.psd >/dev/null  # The sets in the file cache before the first run.

@@ -26,10 +26,10 @@ void reportEntry(int number, const std::string& path) { workerProgress().reportE
 // custom date. A failure leaves the file with the date of writing.
 void applyFileDate(const ConversionJob& job) {
   const Settings& s = settings();
-  if (s.file_timestamp == 1) {
+  if (s.file_timestamp == kTimestampOriginal) {
     int64_t input_time = fileModificationTime(job.input_path);
     if (input_time >= 0) setFileModificationTime(job.output_path, input_time);
-  } else if (s.file_timestamp == 2) {
+  } else if (s.file_timestamp == kTimestampCustom) {
     setFileModificationTime(job.output_path, s.custom_timestamp);
   }
 }
@@ -171,7 +171,7 @@ bool runNumbersFiles() {
   auto numbers = [](const std::string& text) {
     return findIgnoreCase(text, "%n%") != std::string::npos || findIgnoreCase(text, "%rnd%") != std::string::npos;
   };
-  return numbers(s.filename_mask) || (s.do_watermark == 1 && numbers(s.watermark_text));
+  return numbers(s.filename_mask) || (s.do_watermark == kWatermarkText && numbers(s.watermark_text));
 }
 
 int filesConvertedAtOnce() {

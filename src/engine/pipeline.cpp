@@ -74,9 +74,9 @@ bool laterStagesAddColour() {
                       (s.solid_right > 0 && coloured(s.solid_right_color)) ||
                       (s.solid_top > 0 && coloured(s.solid_top_color)) ||
                       (s.solid_bottom > 0 && coloured(s.solid_bottom_color)));
-  const bool text = s.do_watermark == 1 && ((s.text_opacity > 0 && coloured(s.font_color)) ||
+  const bool text = s.do_watermark == kWatermarkText && ((s.text_opacity > 0 && coloured(s.font_color)) ||
                                             (s.back_opacity > 0 && coloured(s.back_color)));
-  const bool picture = s.do_watermark == 2 && !s.wm_image_greyscale && s.wm_image_opacity > 0;
+  const bool picture = s.do_watermark == kWatermarkImage && !s.wm_image_greyscale && s.wm_image_opacity > 0;
   return frame || text || picture;
 }
 

@@ -133,14 +133,14 @@ Status rotateStage(BitmapPtr& image) {
   if (angle <= 0 || angle >= 360) return Status();
   image = toStageForm(std::move(image));
   if (!image) return noImage(image, "turned");
-  if (s.image_rotation_type == 0) image = turnOnCanvas(std::move(image), angle, parseHexColor(s.image_rotation_back_color));
-  else if (s.image_rotation_type == 1) image = turnAboutCentre(std::move(image), angle);
+  if (s.image_rotation_type == kRotationSimple) image = turnOnCanvas(std::move(image), angle, parseHexColor(s.image_rotation_back_color));
+  else if (s.image_rotation_type == kRotationAdvanced) image = turnAboutCentre(std::move(image), angle);
   return noImage(image, "turned");
 }
 
 int scaledLength(int value, int unit, int current_length) {
-  if (unit == 0) return value;
-  if (unit != 1) return 0;
+  if (unit == kSizeInPixels) return value;
+  if (unit != kSizeInPercent) return 0;
   // nearbyint rounds in the default mode: to nearest, ties to even.
   return clampToInt(std::nearbyint(value / 100.0 * current_length));
 }
@@ -163,7 +163,7 @@ Status resizeStage(BitmapPtr& image, int width, int height) {
   const int target_height = scaledLength(s.image_height, s.image_height_unit, height);
   if (target_width <= 0 || target_height <= 0) return Status();
   if (width == target_width && height == target_height) return Status();
-  if (s.image_resize_type == 1 && width < target_width && height < target_height) return Status();
+  if (s.image_resize_type == kResizeLargeImages && width < target_width && height < target_height) return Status();
   int new_width = target_width;
   int new_height = target_height;
   if (s.keep_aspect_ratio) {

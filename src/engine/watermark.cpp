@@ -41,7 +41,7 @@ struct Placement {
 
 Placement currentPlacement() {
   const Settings& s = settings();
-  if (s.do_watermark == 1)
+  if (s.do_watermark == kWatermarkText)
     return Placement{s.text_rotation, s.text_boundary, s.text_position, s.text_x_offset, s.text_y_offset};
   return Placement{s.wm_image_rotation, s.wm_image_boundary, s.wm_image_position, s.wm_image_x_offset,
                    s.wm_image_y_offset};
@@ -107,12 +107,12 @@ void watermarkAnchor(int position, int room_w, int room_h, int w, int h, int off
 
 Status watermarkStage(BitmapPtr& image, int W, int H) {
   const Settings& s = settings();
-  if (!image || s.do_watermark == 0) return Status();
+  if (!image || s.do_watermark == kWatermarkNone) return Status();
   image = toStageForm(std::move(image));
   if (!image) return Status::ioError("the image could not be watermarked (out of memory?)");
   SurfacePtr layer;
-  if (s.do_watermark == 1 && runFont()) layer = buildTextLayer(*runFont());
-  if (s.do_watermark == 2) layer = buildPictureLayer();
+  if (s.do_watermark == kWatermarkText && runFont()) layer = buildTextLayer(*runFont());
+  if (s.do_watermark == kWatermarkImage) layer = buildPictureLayer();
   if (!layer) return Status();
   BitmapPtr wm = layerToBitmap(*layer);
   if (!wm) return Status();
@@ -123,9 +123,9 @@ Status watermarkStage(BitmapPtr& image, int W, int H) {
 
 Status prepareWatermarkRun() {
   const Settings& s = settings();
-  if (s.do_watermark == 1 && !loadWatermarkFont())
+  if (s.do_watermark == kWatermarkText && !loadWatermarkFont())
     return Status::unsupported("the watermark font \"" + s.watermark_font + "\" cannot be loaded");
-  if (s.do_watermark == 2) {
+  if (s.do_watermark == kWatermarkImage) {
     if (s.watermark_image.empty()) return Status::invalid("no watermark picture is set");
     if (fileSize(s.watermark_image) <= 0 || isFolder(s.watermark_image))
       return Status::notFound("the watermark picture \"" + s.watermark_image + "\" is missing or empty");
