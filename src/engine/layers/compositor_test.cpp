@@ -70,13 +70,7 @@ TEST_F(LayerMergeTest, CmykLayersGetTheColoursOfAStoredComposite) {
     PsdDocument stored = testing::makeDocument(PsdMode::kCmyk, depth, 2, 1, 0, [&](int c, int x, int) {
       return (1.0 - (x == 0 ? under[c] : over[c])) * k.full();  // Ink amounts.
     });
-    ASSERT_TRUE(testing::writePsdFile(path_, stored));
-    BitmapPtr composite;
-    decodeDocument(path_, 0, &composite);
-    ASSERT_TRUE(composite);
-    Image want = imageOf(composite.get());
-    for (int x = 0; x < 2; ++x)
-      for (int c = 0; c < 3; ++c) EXPECT_NEAR(want.at(x, 0)[c], drawn.at(x, 0)[c], 1.0 / 255) << depth << " " << x;
+    expectAsStored(stored, drawn, depth);
   }
 }
 
@@ -111,13 +105,7 @@ TEST_F(LayerMergeTest, LabLayersGetTheColoursOfAStoredComposite) {
       const double u = std::round(under[c] * k.full()), o = std::round(over[c] * k.full());
       return std::round(u * (1 - a) + o * a);
     });
-    ASSERT_TRUE(testing::writePsdFile(path_, stored));
-    BitmapPtr composite;
-    decodeDocument(path_, 0, &composite);
-    ASSERT_TRUE(composite);
-    Image want = imageOf(composite.get());
-    for (int x = 0; x < 2; ++x)
-      for (int c = 0; c < 3; ++c) EXPECT_NEAR(want.at(x, 0)[c], drawn.at(x, 0)[c], 1.0 / 255) << depth << " " << x;
+    expectAsStored(stored, drawn, depth);
   }
 }
 

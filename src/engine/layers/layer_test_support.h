@@ -106,12 +106,22 @@ class LayerMergeTest : public ::testing::Test {
   }
   Image render(const PsdDocument& doc, std::string* reason = nullptr) {
     EXPECT_TRUE(testing::writePsdFile(path_, doc));
-    std::string why;
     BitmapPtr dib;
-    why = decodeDocument(path_, 0, &dib).message();
+    const std::string why = decodeDocument(path_, 0, &dib).message();
     if (reason) *reason = why;
     EXPECT_TRUE(dib || reason) << why;
     return dib ? imageOf(dib.get()) : Image();
+  }
+  // Expects the colours of `drawn` (2 x 1) within a level of what the
+  // decoder gives for `stored`, a document whose composite holds them.
+  void expectAsStored(const PsdDocument& stored, const Image& drawn, int depth) {
+    ASSERT_TRUE(testing::writePsdFile(path_, stored));
+    BitmapPtr composite;
+    decodeDocument(path_, 0, &composite);
+    ASSERT_TRUE(composite);
+    Image want = imageOf(composite.get());
+    for (int x = 0; x < 2; ++x)
+      for (int c = 0; c < 3; ++c) EXPECT_NEAR(want.at(x, 0)[c], drawn.at(x, 0)[c], 1.0 / 255) << depth << " " << x;
   }
   // The grey or RGB value of colour c of `colour` as the bitmap shows it.
   static double shown(const Kind& k, const std::vector<double>& colour, int c) {
