@@ -16,30 +16,16 @@
 #include "engine/bitmap.h"
 #include "engine/decode.h"
 #include "engine/layers/channel_data.h"
+#include "support/psd_writer.h"
 
 namespace {
+
+using pixolune::testing::packBits;
 
 constexpr int kWidth = 3000, kHeight = 2000, kLayers = 10;
 
 void put(std::string* out, uint64_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-std::string packBits(const std::string& row) {
-  std::string out;
-  size_t i = 0;
-  while (i < row.size()) {
-    size_t run = 1;
-    while (i + run < row.size() && run < 128 && row[i + run] == row[i]) ++run;
-    if (run >= 2) {
-      out += static_cast<char>(1 - static_cast<int>(run)), out += row[i], i += run;
-      continue;
-    }
-    size_t lit = 1;
-    while (i + lit < row.size() && lit < 128 && !(i + lit + 1 < row.size() && row[i + lit] == row[i + lit + 1])) ++lit;
-    out += static_cast<char>(lit - 1), out.append(row, i, lit), i += lit;
-  }
-  return out;
 }
 
 // Sample of channel c (-1 alpha) of layer l: smooth ramps with flat runs, as in drawn artwork.
@@ -125,11 +111,15 @@ int main(int argc, char** argv) {
   std::string reason;
   bool ok = true;
   const double composite = medianSeconds(rounds, [&] {
-    pixolune::BitmapPtr image(pixolune::decodeDocument(path, 0, &reason));
+    pixolune::BitmapPtr image;
+    const pixolune::Status st = pixolune::decodeDocument(path, 0, &image);
+    if (!st.ok()) reason = st.message();
     ok = ok && image;
   });
   const double layers = medianSeconds(rounds, [&] {
-    pixolune::BitmapPtr image(pixolune::decodeLayers(path, 0, &reason));
+    pixolune::BitmapPtr image;
+    const pixolune::Status st = pixolune::decodeLayers(path, 0, &image);
+    if (!st.ok()) reason = st.message();
     ok = ok && image;
   });
   std::remove(path.c_str());

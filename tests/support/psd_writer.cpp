@@ -65,28 +65,6 @@ std::string encodeRow(const PsdDocument& doc, const std::vector<double>& plane, 
   return row;
 }
 
-std::string packBits(const std::string& row) {
-  std::string out;
-  size_t i = 0;
-  while (i < row.size()) {
-    size_t run = 1;
-    while (i + run < row.size() && run < 128 && row[i + run] == row[i]) ++run;
-    if (run >= 2) {
-      out += static_cast<char>(static_cast<int8_t>(1 - static_cast<int>(run)));
-      out += row[i];
-      i += run;
-      continue;
-    }
-    size_t lit = 1;
-    while (i + lit < row.size() && lit < 128 &&
-           !(i + lit + 1 < row.size() && row[i + lit] == row[i + lit + 1]))
-      ++lit;
-    out += static_cast<char>(lit - 1);
-    out.append(row, i, lit);
-    i += lit;
-  }
-  return out;
-}
 
 bool invertedChannel(const PsdDocument& doc, size_t c) { return doc.mode == PsdMode::kCmyk && c < 4; }
 
@@ -387,6 +365,29 @@ PsdResource versionInfo(bool has_real_merged_data) {
   for (char c : reader) out.u16(static_cast<uint16_t>(c));
   out.u32(1);
   return {1057, out.bytes()};
+}
+
+std::string packBits(const std::string& row) {
+  std::string out;
+  size_t i = 0;
+  while (i < row.size()) {
+    size_t run = 1;
+    while (i + run < row.size() && run < 128 && row[i + run] == row[i]) ++run;
+    if (run >= 2) {
+      out += static_cast<char>(static_cast<int8_t>(1 - static_cast<int>(run)));
+      out += row[i];
+      i += run;
+      continue;
+    }
+    size_t lit = 1;
+    while (i + lit < row.size() && lit < 128 &&
+           !(i + lit + 1 < row.size() && row[i + lit] == row[i + lit + 1]))
+      ++lit;
+    out += static_cast<char>(lit - 1);
+    out.append(row, i, lit);
+    i += lit;
+  }
+  return out;
 }
 
 }  // namespace pixolune::testing

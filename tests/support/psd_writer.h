@@ -92,6 +92,9 @@ std::string encodePsd(const PsdDocument& doc);
 /// Writes the document to a file; false when the file cannot be written.
 bool writePsdFile(const std::string& path, const PsdDocument& doc);
 
+/// One row in PackBits form, as Photoshop compresses image data.
+std::string packBits(const std::string& row);
+
 /// Number of colour channels of a mode (RGB 3, CMYK 4, grey 1, ...).
 int colourChannels(PsdMode mode);
 
