@@ -1,5 +1,8 @@
-// The zlib stream of a PNG file, compressed with libdeflate, optionally in
-// pieces at once. libdeflate compresses whole buffers only and ends each one
+// The zlib stream of a PNG file, optionally in pieces compressed at once.
+// Each piece is coded the way that makes it smaller: with libdeflate's match
+// finder at the chosen level (drawn artwork), or with zlib's run-length
+// strategy (photographs, whose filtered rows are noise that short matches
+// only make longer); the choice is made on samples of the piece. libdeflate compresses whole buffers only and ends each one
 // with a final block, so pieces are joined the way a sync flush would join
 // them: the final block of every piece but the last is made non-final (its
 // BFINAL bit is found by walking the piece's blocks) and followed by an
@@ -32,7 +35,7 @@ bool findFinalBlock(const uint8_t* data, size_t size, FinalBlock* found);
 bool makeContinuable(std::vector<uint8_t>* piece);
 
 /// Compresses `size` bytes as one zlib stream at libdeflate level `level`
-/// (0..12, 0 stores) into `out`, cut into up to `pieces` pieces (pieces of
+/// (0..12, 0 stores; pieces coded as runs where that is smaller) into `out`, cut into up to `pieces` pieces (pieces of
 /// less than kMinPieceBytes are not worth it) that up to `threads` threads
 /// compress at once. The bytes depend on the data, the level and `pieces`
 /// only, never on `threads`, so a file comes out the same however busy the

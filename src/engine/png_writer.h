@@ -1,8 +1,9 @@
 // Our own PNG writer for every image FreeImage's PNG writer takes: the same
 // colour type, depth, palette, transparency, background, resolution, ICC
-// profile and text chunks, with rows compressed by libdeflate (faster than
-// zlib at the same levels, files no larger) and, for a large image, in
-// pieces on several cores at once.
+// profile and text chunks, with rows compressed by libdeflate or, where
+// that is smaller (photographs), as runs by zlib (faster than zlib at the
+// same levels, files no larger) and, for a large image, in pieces on
+// several cores at once.
 #ifndef PIXOLUNE_ENGINE_PNG_WRITER_H_
 #define PIXOLUNE_ENGINE_PNG_WRITER_H_
 
