@@ -283,5 +283,37 @@ TEST_F(ConsoleTest, SecondInstanceIsRefusedInConsoleMode) {
   close(fd);
 }
 
+// Helpers are started from the helper program beside the program; a
+// program copied somewhere without it serves as its own helper.
+TEST_F(ConsoleTest, HelpersComeFromTheHelperProgramBesideOrFromTheProgramItself) {
+  writeRgb(in() + "/a.psd");
+  const fs::path real(PIXOLUNE_BINARY);
+  const std::string alone = dir_.file("alone"), paired = dir_.file("paired");
+  fs::create_directories(alone);
+  fs::create_directories(paired);
+  fs::copy_file(real, alone + "/pixolune");
+  fs::copy_file(real, paired + "/pixolune");
+  // A stand-in helper that leaves a mark and hands over to the real one.
+  writeText(paired + "/pixolune-helper", "#!/bin/sh\ntouch " + dir_.file("helper-ran") + "\nexec " +
+                                            (real.parent_path() / "pixolune-helper").string() + " \"$@\"\n");
+  fs::permissions(paired + "/pixolune-helper", fs::perms::owner_all);
+  for (const std::string& folder : {alone, paired}) {
+    SCOPED_TRACE(folder);
+    RunEnvironment environment;
+    environment.program = folder + "/pixolune";
+    RunResult r = runPixolune({"-q", "-i", in() + "/a.psd", "-o", out()}, dir_.path(), home(), environment);
+    EXPECT_EQ(0, r.exit_code) << r.err;
+    EXPECT_TRUE(readImage(out() + "/a.png").ok());
+    EXPECT_EQ(folder == paired, fs::exists(dir_.file("helper-ran")));
+    fs::remove(out() + "/a.png");
+  }
+  // Started by hand, the helper program says what it is for.
+  RunEnvironment environment;
+  environment.program = (real.parent_path() / "pixolune-helper").string();
+  RunResult r = runPixolune({}, dir_.path(), home(), environment);
+  EXPECT_EQ(2, r.exit_code);
+  EXPECT_NE(std::string::npos, r.err.find("started by Pixolune only")) << r.err;
+}
+
 }  // namespace
 }  // namespace pixolune::testing

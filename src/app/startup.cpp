@@ -1,5 +1,8 @@
 #include "app/startup.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
@@ -42,11 +45,11 @@ long environmentNumber(const char* name, long fallback) {
   return (*end == '\0' && value > 0) ? value : fallback;
 }
 
-// Both run modes convert every file in a helper process of this program.
+// Both run modes convert every file in a helper process.
 void configureIsolation() {
   IsolationConfig& config = conversionIsolation();
   const char* in_process = std::getenv(kInProcessVariable);
-  config.program = (in_process && std::string(in_process) == "1") ? "" : kSelfExecutable;
+  config.program = (in_process && std::string(in_process) == "1") ? "" : helperProgram();
   config.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   config.time_limit_ms = static_cast<int>(environmentNumber(kTimeLimitVariable, config.time_limit_ms));
   long megabytes = environmentNumber(kMemoryLimitVariable, 0);
@@ -54,6 +57,20 @@ void configureIsolation() {
 }
 
 }  // namespace
+
+std::string helperProgram() {
+  char self[4096];
+  const ssize_t length = readlink(kSelfExecutable, self, sizeof self - 1);
+  if (length <= 0) return kSelfExecutable;
+  self[length] = '\0';
+  std::string path(self);
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return kSelfExecutable;
+  path.replace(slash + 1, std::string::npos, kHelperProgramName);
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || access(path.c_str(), X_OK) != 0) return kSelfExecutable;
+  return path;
+}
 
 const std::string& programTitle() { return titleStorage(); }
 

@@ -41,6 +41,14 @@ void atProgramEnd(std::function<void()> release);
 /// (0 everywhere except where a caller documents otherwise). Never returns.
 [[noreturn]] void endProgram(int code = 0);
 
+/// File name of the conversion helper program, installed beside this one.
+inline constexpr char kHelperProgramName[] = "pixolune-helper";
+
+/// The program started for each conversion helper: the helper program
+/// beside this program's executable when it is there and executable, else
+/// this program itself (which serves as a helper too).
+std::string helperProgram();
+
 /// The program entry: common start-up, then console mode or, when it
 /// returns, `window_mode` (the window library's runWindowMode). With the
 /// internal helper argument alone the process serves as a conversion helper

@@ -281,26 +281,22 @@ std::vector<uint8_t> runsPiece(const uint8_t* data, size_t size, bool last) {
   return out;
 }
 
-// Which coding makes the piece smaller. Noisy photographs (every byte a
+// Which coding makes the data smaller. Noisy photographs (every byte a
 // little off the byte a pixel or a row before) code smaller and faster as
 // runs: libdeflate's short matches there cost more than the literals they
 // replace. Drawn artwork, with its repeated shapes, codes smaller as
-// matches. A small piece is coded both ways and the smaller kept (the
-// answer comes back in `whole`); a large one is judged by a few samples
+// matches. Small data is coded both ways and the smaller kept (handed back
+// in `whole`, as one complete stream); large data is judged by samples
 // spread over it, each coded both ways, at about 3 % of the work.
-Coding chooseCoding(const uint8_t* data, size_t size, int level, bool last, std::vector<uint8_t>* whole) {
-  constexpr size_t kSampleBytes = 64 * 1024, kSamples = 4;
+constexpr size_t kSampleBytes = 64 * 1024, kSamples = 8;
+
+Coding chooseCoding(const uint8_t* data, size_t size, int level, std::vector<uint8_t>* whole) {
   if (level == 0) return Coding::kMatches;
-  if (size <= 2 * kSamples * kSampleBytes) {
+  if (size <= kSamples * kSampleBytes) {
     std::vector<uint8_t> matches = matchesPiece(data, size, level), runs = runsPiece(data, size, true);
     const bool by_runs = !runs.empty() && (matches.empty() || runs.size() < matches.size());
-    if (!by_runs) {
-      *whole = std::move(matches);
-      return Coding::kMatches;
-    }
-    if (!last) runs = runsPiece(data, size, false);
-    *whole = std::move(runs);
-    return Coding::kRuns;
+    *whole = std::move(by_runs ? runs : matches);
+    return by_runs ? Coding::kRuns : Coding::kMatches;
   }
   size_t matches = 0, runs = 0;
   for (size_t i = 0; i < kSamples; ++i) {
@@ -311,17 +307,22 @@ Coding chooseCoding(const uint8_t* data, size_t size, int level, bool last, std:
   return runs < matches ? Coding::kRuns : Coding::kMatches;
 }
 
-// One piece of the data as raw deflate, in the coding that makes it
-// smaller; every piece but the last is made continuable. Empty on failure.
-std::vector<uint8_t> compressPiece(const uint8_t* data, size_t size, int level, bool last) {
-  std::vector<uint8_t> out;
+// One piece of the data as raw deflate in the chosen coding, with the
+// Adler-32 of its bytes; every piece but the last is made continuable.
+// Empty on failure.
+struct Piece {
+  std::vector<uint8_t> bytes;
+  uint32_t adler = 1;
+};
+
+Piece compressPiece(const uint8_t* data, size_t size, int level, Coding coding, bool last) {
+  Piece out;
   try {  // Runs on a thread of its own: out of memory is a failed piece, not the end of the process.
-    const Coding coding = chooseCoding(data, size, level, last, &out);
-    if (out.empty()) out = coding == Coding::kRuns ? runsPiece(data, size, last) : matchesPiece(data, size, level);
-    else if (coding == Coding::kRuns) return out;  // Already ended as this piece must end.
-    if (!out.empty() && coding == Coding::kMatches && !last && !makeContinuable(&out)) out.clear();
+    out.bytes = coding == Coding::kRuns ? runsPiece(data, size, last) : matchesPiece(data, size, level);
+    if (!out.bytes.empty() && coding == Coding::kMatches && !last && !makeContinuable(&out.bytes)) out.bytes.clear();
+    out.adler = libdeflate_adler32(1, data, size);
   } catch (const std::bad_alloc&) {
-    out.clear();
+    out.bytes.clear();
   }
   return out;
 }
@@ -335,12 +336,13 @@ void appendZlibHeader(int level, std::vector<uint8_t>* out) {
   out->push_back(static_cast<uint8_t>(flg));
 }
 
-// Where the pieces begin (and the last ends). Every piece but the last is
-// walked after it is compressed, so it gets less data, in proportion to
-// the time a walk takes against compressing at the level (measured on the
-// benchmark documents), and all pieces finish together.
-std::vector<size_t> pieceBounds(size_t size, size_t pieces, int level) {
-  const double walk = level == 0 ? 0.0 : level <= 3 ? 0.4 : level <= 7 ? 0.2 : 0.05;
+// Where the pieces begin (and the last ends). Coded as matches, every
+// piece but the last is walked after it is compressed, so it gets less
+// data, in proportion to the time a walk takes against compressing at the
+// level (measured on the benchmark documents), and all pieces finish
+// together; runs end continuable by themselves.
+std::vector<size_t> pieceBounds(size_t size, size_t pieces, int level, Coding coding) {
+  const double walk = level == 0 || coding == Coding::kRuns ? 0.0 : level <= 3 ? 0.4 : level <= 7 ? 0.2 : 0.05;
   const double share = 1.0 / (static_cast<double>(pieces) + walk);  // Of a piece that is walked.
   std::vector<size_t> bounds(pieces + 1, size);
   for (size_t i = 0; i < pieces; ++i) bounds[i] = static_cast<size_t>(static_cast<double>(size) * share * i);
@@ -401,35 +403,45 @@ namespace {
 
 bool compressInPieces(const uint8_t* data, size_t size, int level, int piece_limit, int threads,
                       std::vector<uint8_t>* out) {
-  const size_t pieces = std::clamp<size_t>(size / kMinPieceBytes, 1, static_cast<size_t>(std::max(piece_limit, 1)));
-  std::vector<std::vector<uint8_t>> parts(pieces);
-  const std::vector<size_t> bounds = pieceBounds(size, pieces, level);
-  std::atomic<size_t> next{0};
-  auto work = [&] {
-    for (size_t i; (i = next++) < pieces;)
-      parts[i] = compressPiece(data + bounds[i], bounds[i + 1] - bounds[i], level, i + 1 == pieces);
-  };
-  std::vector<std::thread> helpers;
-  const size_t extra = std::min(pieces, static_cast<size_t>(std::max(threads, 1))) - 1;
-  for (size_t t = 0; t < extra; ++t) {
-    try {
-      helpers.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;  // No thread to be had: this one does the pieces.
+  std::vector<uint8_t> whole;
+  const Coding coding = chooseCoding(data, size, level, &whole);
+  const size_t pieces = whole.empty() ? std::clamp<size_t>(size / kMinPieceBytes, 1, static_cast<size_t>(std::max(piece_limit, 1))) : 1;
+  std::vector<Piece> parts(pieces);
+  if (!whole.empty()) {
+    parts[0].bytes = std::move(whole);
+    parts[0].adler = libdeflate_adler32(1, data, size);
+  } else {
+    const std::vector<size_t> bounds = pieceBounds(size, pieces, level, coding);
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+      for (size_t i; (i = next++) < pieces;)
+        parts[i] = compressPiece(data + bounds[i], bounds[i + 1] - bounds[i], level, coding, i + 1 == pieces);
+    };
+    std::vector<std::thread> helpers;
+    const size_t extra = std::min(pieces, static_cast<size_t>(std::max(threads, 1))) - 1;
+    for (size_t t = 0; t < extra; ++t) {
+      try {
+        helpers.emplace_back(work);
+      } catch (const std::system_error&) {
+        break;  // No thread to be had: this one does the pieces.
+      }
     }
+    work();
+    for (std::thread& t : helpers) t.join();
+    for (size_t i = 1; i < pieces; ++i)
+      parts[0].adler = static_cast<uint32_t>(
+          adler32_combine64(parts[0].adler, parts[i].adler, static_cast<z_off64_t>(bounds[i + 1] - bounds[i])));
   }
-  work();
-  for (std::thread& t : helpers) t.join();
 
-  appendZlibHeader(level, out);
-  for (const auto& part : parts) {
-    if (part.empty()) {
-      out->clear();
-      return false;
-    }
-    out->insert(out->end(), part.begin(), part.end());
+  size_t total = 2 + 4;
+  for (const Piece& part : parts) {
+    if (part.bytes.empty()) return false;
+    total += part.bytes.size();
   }
-  const uint32_t adler = libdeflate_adler32(1, data, size);
+  out->reserve(total);
+  appendZlibHeader(level, out);
+  for (const Piece& part : parts) out->insert(out->end(), part.bytes.begin(), part.bytes.end());
+  const uint32_t adler = parts[0].adler;
   for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(adler >> shift));
   return true;
 }

@@ -42,15 +42,45 @@ void pngRow(FIBITMAP* image, unsigned y, const ScanlineFormat& format, size_t si
   }
 }
 
-uint64_t absoluteSum(const uint8_t* bytes, size_t size) {
-  uint64_t sum = 0;
-  for (size_t i = 0; i < size; ++i) sum += static_cast<unsigned>(std::abs(static_cast<int>(static_cast<int8_t>(bytes[i]))));
-  return sum;
+// A filtered byte read as signed, as libpng weighs it.
+inline unsigned weight(int filtered) { return static_cast<unsigned>(std::abs(static_cast<int8_t>(filtered))); }
+
+// Paeth's predictor without branches, so the loop over a row vectorises.
+inline int paeth(int a, int b, int c) {
+  const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+  const int bc = pb <= pc ? b : c;
+  return pa <= pb && pa <= pc ? a : bc;
 }
 
-uint8_t paeth(int a, int b, int c) {
-  const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-  return static_cast<uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+// The sums of the filtered bytes of pixels [from, size) for every filter
+// (none, sub, up, average, Paeth); `left` is the row one pixel back and
+// `above_left` the prior row one pixel back.
+void addWeights(const uint8_t* row, const uint8_t* prior, const uint8_t* left, const uint8_t* above_left, size_t from,
+                size_t size, uint64_t sums[5]) {
+  // Block sums fit 32 bits (at most 128 per byte); the loop over a block stays in one type.
+  constexpr size_t kBlock = size_t{1} << 20;
+  for (size_t start = from; start < size; start += kBlock) {
+    const size_t stop = std::min(size, start + kBlock);
+    uint32_t none = 0, sub = 0, up = 0, average = 0, predicted = 0;
+    for (size_t i = start; i < stop; ++i) {
+      const int x = row[i], a = left[i], b = prior[i], c = above_left[i];
+      none += weight(x);
+      sub += weight(x - a);
+      up += weight(x - b);
+      average += weight(x - ((a + b) >> 1));
+      predicted += weight(x - paeth(a, b, c));
+    }
+    sums[0] += none, sums[1] += sub, sums[2] += up, sums[3] += average, sums[4] += predicted;
+  }
+}
+
+// Writes row less the predictor of each byte from the byte one pixel back
+// (a), the byte above (b) and the byte above one pixel back (c).
+template <typename Predictor>
+void applyFilter(const uint8_t* row, const uint8_t* prior, size_t size, size_t lead, uint8_t* to, Predictor predict) {
+  for (size_t i = 0; i < lead; ++i) to[i] = static_cast<uint8_t>(row[i] - predict(0, prior[i], 0));
+  for (size_t i = lead; i < size; ++i)
+    to[i] = static_cast<uint8_t>(row[i] - predict(row[i - lead], prior[i], prior[i - lead]));
 }
 
 // Filters rows [begin, end) of a non-interlaced image into `out`, which
@@ -127,35 +157,26 @@ void filterRow(const uint8_t* row, const uint8_t* prior, size_t size, unsigned p
     std::memcpy(out + 1, row, size);
     return;
   }
-  uint8_t* const sub = scratch;
-  uint8_t* const up = scratch + size;
-  uint8_t* const average = up + size;
-  uint8_t* const predicted = average + size;
+  // The first pixel has nothing to its left: zeros stand in (scratch).
   const size_t lead = std::min<size_t>(pixel_bytes, size);
-  for (size_t i = 0; i < lead; ++i) {
-    sub[i] = row[i];
-    average[i] = static_cast<uint8_t>(row[i] - (prior[i] >> 1));
-    predicted[i] = static_cast<uint8_t>(row[i] - prior[i]);
-  }
-  for (size_t i = lead; i < size; ++i) sub[i] = static_cast<uint8_t>(row[i] - row[i - pixel_bytes]);
-  for (size_t i = 0; i < size; ++i) up[i] = static_cast<uint8_t>(row[i] - prior[i]);
-  for (size_t i = lead; i < size; ++i)
-    average[i] = static_cast<uint8_t>(row[i] - ((row[i - pixel_bytes] + prior[i]) >> 1));
-  for (size_t i = lead; i < size; ++i)
-    predicted[i] = static_cast<uint8_t>(row[i] - paeth(row[i - pixel_bytes], prior[i], prior[i - pixel_bytes]));
+  uint8_t* const zeros = scratch;
+  std::memset(zeros, 0, lead);
+  uint64_t sums[5] = {};
+  addWeights(row, prior, zeros, zeros, 0, lead, sums);
+  addWeights(row + lead, prior + lead, row, prior, 0, size - lead, sums);
   // libpng's order of trial, the first of equal sums winning.
-  const uint8_t* const candidates[5] = {row, sub, up, average, predicted};
   unsigned best = 0;
-  uint64_t best_sum = absoluteSum(row, size);
-  for (unsigned k = 1; k < 5; ++k) {
-    const uint64_t sum = absoluteSum(candidates[k], size);
-    if (sum < best_sum) {
-      best = k;
-      best_sum = sum;
-    }
-  }
+  for (unsigned k = 1; k < 5; ++k)
+    if (sums[k] < sums[best]) best = k;
   out[0] = static_cast<uint8_t>(best);
-  std::memcpy(out + 1, candidates[best], size);
+  uint8_t* const to = out + 1;
+  switch (best) {
+    case 0: std::memcpy(to, row, size); break;
+    case 1: applyFilter(row, prior, size, lead, to, [](int a, int, int) { return a; }); break;
+    case 2: applyFilter(row, prior, size, lead, to, [](int, int b, int) { return b; }); break;
+    case 3: applyFilter(row, prior, size, lead, to, [](int a, int b, int) { return (a + b) >> 1; }); break;
+    default: applyFilter(row, prior, size, lead, to, paeth); break;
+  }
 }
 
 std::vector<uint8_t> filteredScanlines(FIBITMAP* image, const ScanlineFormat& format, int threads) {
