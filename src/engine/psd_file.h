@@ -3,11 +3,10 @@
 #ifndef PIXOLUNE_ENGINE_PSD_FILE_H_
 #define PIXOLUNE_ENGINE_PSD_FILE_H_
 
-#include <stdio.h>
-
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "engine/psd_header.h"
 
@@ -32,21 +31,23 @@ inline uint64_t bigEndian(const uint8_t* p, int bytes) {
 
 class PsdFile {
  public:
+  PsdFile() = default;
+  ~PsdFile();
+  PsdFile(PsdFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)), size_(other.size_) {}
+  PsdFile& operator=(PsdFile&& other) noexcept;
+  PsdFile(const PsdFile&) = delete;
+  PsdFile& operator=(const PsdFile&) = delete;
+
   /// Opens a regular file: kNotFound, kIoError on failure.
   Status open(const std::string& path);
   uint64_t size() const { return size_; }
   bool fits(uint64_t offset, uint64_t n) const { return offset <= size_ && n <= size_ - offset; }
   /// Reads n bytes at offset; kCorrupt (naming `what`) when they are not all
-  /// in the file, kIoError when the read fails.
+  /// in the file, kIoError when the read fails. Threads may read at once.
   Status read(uint64_t offset, size_t n, void* out, const char* what);
 
  private:
-  struct Closer {
-    void operator()(FILE* f) const {
-      if (f) fclose(f);
-    }
-  };
-  std::unique_ptr<FILE, Closer> file_;
+  int fd_ = -1;
   uint64_t size_ = 0;
 };
 

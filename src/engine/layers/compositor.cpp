@@ -1,8 +1,12 @@
 #include "engine/layers/compositor.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "engine/layers/adjustments.h"
 #include "engine/layers/descriptor.h"
@@ -72,6 +76,7 @@ struct Context {
   int colours;
   LayerRect document;
   uint64_t canvas_bytes_left;  // For the canvases of groups, clipping groups and backdrops.
+  int threads;                 // That may share the work of one layer.
   PlaneSource pixels;          // The planes of the layer being drawn, kept to save allocations.
 };
 
@@ -154,15 +159,37 @@ Status loadMasks(Context& cx, const LayerRecord& layer, PlaneMask (*masks)[2], C
   return {};
 }
 
-// The planes of the part of the layer inside the document.
+// The planes of the part of the layer inside the document, read by up to
+// cx.threads threads at once.
 Status loadPixels(Context& cx, const LayerRecord& layer, PlaneSource* src) {
   src->rect = intersect(layer.rect, cx.document);
   Status st = budgetCheck(cx, src->rect, cx.colours + 1);
   if (!st.ok()) return st;
   src->colour.resize(static_cast<size_t>(cx.colours));
-  for (int c = 0; c < cx.colours; ++c)
-    if (!(st = readPlane(cx, layer, c, layer.rect, src->rect, &src->colour[c])).ok()) return st;
-  return readPlane(cx, layer, kChannelTransparency, layer.rect, src->rect, &src->alpha);
+  const int planes = cx.colours + 1;  // Colours, then transparency.
+  std::vector<Status> read(static_cast<size_t>(planes));
+  std::atomic<int> next{0};
+  const auto work = [&] {
+    for (int p; (p = next++) < planes;) {
+      const bool alpha = p == cx.colours;
+      read[static_cast<size_t>(p)] = readPlane(cx, layer, alpha ? kChannelTransparency : p, layer.rect, src->rect,
+                                               alpha ? &src->alpha : &src->colour[static_cast<size_t>(p)]);
+    }
+  };
+  const bool large = static_cast<uint64_t>(src->rect.width()) * static_cast<uint64_t>(src->rect.height()) >= 256 * 1024;
+  std::vector<std::thread> helpers;
+  for (int t = 1; large && t < std::min(cx.threads, planes); ++t) {
+    try {
+      helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // No thread to be had: this one reads the rest.
+    }
+  }
+  work();
+  for (std::thread& t : helpers) t.join();
+  for (const Status& r : read)
+    if (!r.ok()) return r;
+  return {};
 }
 
 // The first two blending ranges are the composite grey's: source, then backdrop.
@@ -226,11 +253,13 @@ Status drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_o
     return {};
   }
   if (rule.mode == BlendMode::kPassThrough) rule.mode = BlendMode::kNormal;
-  CanvasTicket ticket(cx, target->area);
+  const LayerRect area = intersect(target->area, cx.document);  // Only the rows still to be drawn.
+  if (area.empty()) return {};
+  CanvasTicket ticket(cx, area);
   if (!ticket.status().ok()) return ticket.status();
-  Canvas inner(target->area, target->colours);
+  Canvas inner(area, target->colours);
   if (!(st = renderNodes(cx, node.children, &inner)).ok()) return st;
-  composeOnto(target, CanvasSource(inner), rule);
+  composeOnto(target, CanvasSource(inner), rule, cx.threads);
   return {};
 }
 
@@ -254,12 +283,12 @@ Status drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_o
   if (!left_out.empty()) cx.notes->left_out.insert(left_out);
   if (adjustment.source) {
     rule.keep_alpha = rule.keep_alpha || adjustment.adjusts;
-    composeOnto(target, *adjustment.source, rule);
+    composeOnto(target, *adjustment.source, rule, cx.threads);
     return {};
   }
   if (intersect(layer.rect, cx.document).empty()) return {};
   if (!(st = loadPixels(cx, layer, &cx.pixels)).ok()) return st;
-  composeOnto(target, cx.pixels, rule);
+  composeOnto(target, cx.pixels, rule, cx.threads);
   return {};
 }
 
@@ -283,8 +312,8 @@ Status drawOnPixellessBase(Context& cx, const LayerNode& node, Canvas* target) {
 Status drawClipGroup(Context& cx, const LayerNode& node, Canvas* target) {
   const LayerRecord& base = *node.layer;
   if (!node.group && base.rect.empty() && drawsWithoutPixels(base)) return drawOnPixellessBase(cx, node, target);
-  const LayerRect area = node.group ? target->area : intersect(target->area, base.rect);
-  if (area.empty() && !node.group) return {};
+  const LayerRect area = intersect(node.group ? target->area : intersect(target->area, base.rect), cx.document);
+  if (area.empty()) return {};
   CanvasTicket ticket(cx, area);
   if (!ticket.status().ok()) return ticket.status();
   Canvas inner(area, target->colours);
@@ -296,14 +325,18 @@ Status drawClipGroup(Context& cx, const LayerNode& node, Canvas* target) {
   rule.mode = blendModeFromKey(node.group && !base.section_blend_key.empty() ? base.section_blend_key : base.blend_key);
   if (rule.mode == BlendMode::kPassThrough) rule.mode = BlendMode::kNormal;
   rule.opacity = base.opacity / 255.0f;
-  composeOnto(target, CanvasSource(inner), rule);
+  composeOnto(target, CanvasSource(inner), rule, cx.threads);
   return {};
+}
+
+Status renderNode(Context& cx, const LayerNode& node, Canvas* target) {
+  if (!node.layer->visible) return {};
+  return node.clipped.empty() ? drawLayer(cx, node, target, true, false) : drawClipGroup(cx, node, target);
 }
 
 Status renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* target) {
   for (const LayerNode& node : nodes) {
-    if (!node.layer->visible) continue;
-    Status st = node.clipped.empty() ? drawLayer(cx, node, target, true, false) : drawClipGroup(cx, node, target);
+    Status st = renderNode(cx, node, target);
     if (!st.ok()) return st;
   }
   return {};
@@ -345,6 +378,69 @@ Status buildTree(const LayerSet& set, std::vector<LayerNode>* roots) {
   return {};
 }
 
+// A root layer whose fully opaque pixels hide everything below them: a
+// visible pixel layer of normal blending at full opacity and fill, with no
+// mask and no blend-if, whose clipped layers (if any) stay inside it.
+bool hidesWhatIsBelow(const LayerNode& node) {
+  const LayerRecord& l = *node.layer;
+  const auto active = [&](const LayerMask& m) { return m.present && !m.disabled; };
+  return !node.group && l.visible && !l.rect.empty() && blendModeFromKey(l.blend_key) == BlendMode::kNormal &&
+         l.opacity == 255 && l.fill_opacity == 255 && !active(l.user_mask) && !active(l.vector_mask) &&
+         !ruleFor(l, true).blend_if() && !drawsWithoutPixels(l);
+}
+
+// Marks in `covered` (one byte a document pixel) the pixels of rows
+// [r.top, r.bottom) that the plane, over r, shows fully opaque.
+void markOpaque(const ChannelPlane& alpha, const LayerRect& r, int width, std::vector<uint8_t>* covered) {
+  for (int y = r.top; y < r.bottom; ++y) {
+    uint8_t* c = covered->data() + static_cast<size_t>(y) * static_cast<size_t>(width) + r.left;
+    const size_t at = static_cast<size_t>(y - r.top) * static_cast<size_t>(r.width()), n = static_cast<size_t>(r.width());
+    if (alpha.empty()) {
+      std::memset(c, 1, n);  // No transparency channel: opaque all over.
+    } else if (alpha.depth == 8) {
+      const uint8_t* a = alpha.bytes.data() + at;
+      for (size_t i = 0; i < n; ++i) c[i] |= a[i] == 255;
+    } else if (alpha.depth == 16) {
+      const uint16_t* a = alpha.words.data() + at;
+      for (size_t i = 0; i < n; ++i) c[i] |= a[i] == 65535;
+    } else {
+      const float* a = alpha.floats.data() + at;
+      for (size_t i = 0; i < n; ++i) c[i] |= a[i] >= 1.0f;
+    }
+  }
+}
+
+// The rows in which each root node can still be seen: a node is drawn only
+// between the first and the last row that the fully opaque pixels of the
+// root layers above it do not cover from side to side. A whole-canvas photo
+// over earlier work, or a stack of opaque shapes, spares reading and
+// drawing everything beneath. When a layer's transparency cannot be read,
+// nothing further is hidden; drawing the layer reports the fault.
+std::vector<LayerRect> visibleBands(Context& cx, const std::vector<LayerNode>& roots) {
+  const int width = cx.document.width(), height = cx.document.height();
+  std::vector<LayerRect> bands(roots.size(), cx.document);
+  std::vector<uint8_t> covered;
+  int first = 0, last = height;  // Rows outside [first, last) are hidden.
+  for (size_t i = roots.size(); i-- > 0;) {
+    bands[i] = LayerRect{first, 0, last, width};
+    if (first >= last || !hidesWhatIsBelow(roots[i])) continue;
+    const LayerRecord& layer = *roots[i].layer;
+    const LayerRect r = intersect(layer.rect, bands[i]);
+    if (r.empty() || !budgetCheck(cx, r, 1).ok() || !budgetCheck(cx, cx.document, 1).ok()) continue;
+    ChannelPlane alpha;
+    if (!readPlane(cx, layer, kChannelTransparency, layer.rect, r, &alpha).ok()) break;
+    if (covered.empty()) covered.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    markOpaque(alpha, r, width, &covered);
+    const auto whole = [&](int y) {
+      const uint8_t* row = covered.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+      return std::memchr(row, 0, static_cast<size_t>(width)) == nullptr;
+    };
+    while (first < last && whole(first)) ++first;
+    while (last > first && whole(last - 1)) --last;
+  }
+  return bands;
+}
+
 }  // namespace
 
 Status mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
@@ -352,9 +448,15 @@ Status mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, co
   std::vector<LayerNode> roots;
   Status st = buildTree(set, &roots);
   if (!st.ok()) return st;
-  Context cx{in,     header, budget.layer_samples, notes, canvas->colours, LayerRect{0, 0, header.height, header.width},
-             budget.canvas_bytes, {}};
-  return renderNodes(cx, roots, canvas);
+  const LayerRect document{0, 0, header.height, header.width};
+  Context cx{in, header, budget.layer_samples, notes, canvas->colours, document, budget.canvas_bytes, budget.threads, {}};
+  const std::vector<LayerRect> bands = visibleBands(cx, roots);
+  for (size_t i = 0; i < roots.size(); ++i) {
+    if (bands[i].empty()) continue;  // Hidden: its effects are not named either.
+    cx.document = bands[i];
+    if (!(st = renderNode(cx, roots[i], canvas)).ok()) return st;
+  }
+  return {};
 }
 
 }  // namespace pixolune

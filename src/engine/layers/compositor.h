@@ -23,6 +23,7 @@ struct MergeNotes {
 struct MergeBudget {
   uint64_t layer_samples = UINT64_MAX;  // Samples of any one layer's planes.
   uint64_t canvas_bytes = UINT64_MAX;   // Bytes of the further canvases alive at once (groups, backdrops).
+  int threads = 1;                      // That may read and draw one layer at once (the result is the same).
 };
 
 /// Merges the visible layers of `set`, read from `in`, onto *canvas (which

@@ -57,6 +57,85 @@ TEST_F(LayerMergeTest, LayersOutsideTheCanvasAreClipped) {
   EXPECT_EQ(0.0, im.at(2, 0)[3]);
 }
 
+// Rows that opaque normal layers cover from side to side hide what lies
+// below them, so the layers there are not even read: an unreadable layer
+// under them does not stop the document, while the same layer showing
+// through a layer of 254 opacity does.
+TEST_F(LayerMergeTest, LayersHiddenUnderOpaqueLayersAreNotRead) {
+  const std::vector<double> upper = {0.9, 0.1, 0.3}, lower = {0.2, 0.7, 0.5};
+  for (const Kind& k : kKinds) {
+    PsdDocument doc = document(k, 4, 4);
+    PsdLayer unreadable = solidLayer(k, 0, 0, 4, 4, {0, 0, 0}, opaque);
+    unreadable.channels[1].compression = 7;  // No such compression.
+    doc.layers.push_back(unreadable);
+    doc.layers.push_back(solidLayer(k, 0, 0, 2, 4, lower, opaque));
+    doc.layers.push_back(solidLayer(k, 2, -3, 4, 6, upper, opaque));  // Wider than the canvas.
+    Image im = render(doc);
+    ASSERT_EQ(4, im.height) << k.name;
+    EXPECT_FALSE(im.alpha) << k.name;
+    for (int y = 0; y < 4; ++y)
+      for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(shown(k, y < 2 ? lower : upper, c), im.at(3, y)[c], k.tolerance()) << k.name << " row " << y;
+    doc.layers.back().opacity = 254;
+    std::string reason;
+    render(doc, &reason);
+    EXPECT_NE(std::string::npos, reason.find("compression")) << k.name << ": " << reason;
+  }
+}
+
+// Coverage adds up over layers: a row covered half by one layer and half
+// by another hides the layers below, while a row with a pixel left uncovered
+// shows them (a multiply layer and the background) there.
+TEST_F(LayerMergeTest, RowsLeftPartlyUncoveredShowTheLayersBelow) {
+  const std::vector<double> back = {0.2, 0.4, 0.8}, shade = {0.5, 0.5, 0.5}, left = {1, 0, 0}, right = {0, 1, 0};
+  for (const Kind& k : kKinds) {
+    PsdDocument doc = document(k, 4, 2);
+    doc.layers.push_back(solidLayer(k, 0, 0, 2, 4, back, opaque));
+    PsdLayer multiply = solidLayer(k, 0, 0, 2, 4, shade, opaque);
+    multiply.blend_key = "mul ";
+    doc.layers.push_back(multiply);
+    doc.layers.push_back(solidLayer(k, 0, 0, 2, 2, left, opaque));
+    doc.layers.push_back(solidLayer(k, 0, 2, 2, 4, right, [](int x, int y) { return y == 0 || x == 0 ? 1.0 : 0.5; }));
+    Image im = render(doc);
+    ASSERT_EQ(2, im.height) << k.name;
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_NEAR(shown(k, left, c), im.at(0, 1)[c], k.tolerance()) << k.name;
+      EXPECT_NEAR(shown(k, right, c), im.at(3, 0)[c], k.tolerance()) << k.name;
+      const double below = shown(k, back, c) * shown(k, shade, c), a = std::round(0.5 * k.full()) / k.full();
+      EXPECT_NEAR(below * (1 - a) + shown(k, right, c) * a, im.at(3, 1)[c], 2 * k.tolerance()) << k.name << " " << c;
+    }
+  }
+}
+
+// A large area is composed in bands on several threads: the same canvas
+// as on one, for plain and masked blending alike.
+TEST(ComposeTest, BandsOnThreadsGiveTheSameCanvas) {
+  const LayerRect area{0, 0, 500, 640};  // More than one band's worth of pixels.
+  Canvas source(area, 3), backdrop(area, 3);
+  uint32_t seed = 1;
+  const auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8 & 0xFFFF; };
+  for (float& v : source.px) v = static_cast<float>(next()) / 65535.0f;
+  for (float& v : backdrop.px) v = static_cast<float>(next()) / 65535.0f;
+  PlaneMask mask;
+  mask.rect = LayerRect{100, 100, 400, 500};
+  mask.plane.width = 400, mask.plane.height = 300, mask.plane.depth = 8;
+  mask.plane.bytes.resize(400 * 300);
+  for (uint8_t& b : mask.plane.bytes) b = static_cast<uint8_t>(next());
+  for (BlendMode mode : {BlendMode::kNormal, BlendMode::kMultiply, BlendMode::kDissolve}) {
+    for (bool masked : {false, true}) {
+      ComposeRule rule;
+      rule.mode = mode;
+      rule.opacity = 0.8f;
+      if (masked) rule.masks.push_back(&mask);
+      Canvas alone = backdrop, shared = backdrop;
+      composeOnto(&alone, CanvasSource(source), rule, 1);
+      composeOnto(&shared, CanvasSource(source), rule, 3);
+      EXPECT_TRUE(alone.px == shared.px) << static_cast<int>(mode) << " " << masked;
+      EXPECT_FALSE(alone.px == backdrop.px);
+    }
+  }
+}
+
 TEST_F(LayerMergeTest, CmykLayersGetTheColoursOfAStoredComposite) {
   for (int depth : {8, 16}) {
     const Kind k{PsdMode::kCmyk, depth, "CMYK"};

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace pixolune {
 
@@ -78,30 +80,64 @@ float BlendRange::weight(float v) const {
   return 1.0f;
 }
 
-void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& rule) {
+namespace {
+
+// Areas smaller than this are composed on the calling thread alone.
+constexpr int64_t kMinBandPixels = 256 * 1024;
+
+// Calls body(band, top, bottom) for rows [top, bottom) cut into bands of at
+// least kMinBandPixels, one per thread, up to `threads` at once; the
+// calling thread takes the first band. Each band may use scratch[band].
+template <typename Body>
+void inBands(int top, int bottom, int width, int threads, std::vector<std::vector<float>>* scratch, size_t scratch_size,
+             Body body) {
+  const int64_t pixels = static_cast<int64_t>(bottom - top) * width;
+  const int bands = static_cast<int>(std::clamp<int64_t>(pixels / kMinBandPixels, 1, std::max(threads, 1)));
+  scratch->resize(static_cast<size_t>(bands));
+  for (auto& s : *scratch) s.resize(scratch_size);  // Here, where running out of memory can be reported.
+  const auto edge = [&](int b) { return top + static_cast<int>(static_cast<int64_t>(bottom - top) * b / bands); };
+  std::vector<std::thread> helpers;
+  for (int b = 1; b < bands; ++b) {
+    try {
+      helpers.emplace_back(body, b, edge(b), edge(b + 1));
+    } catch (const std::system_error&) {
+      body(b, edge(b), edge(b + 1));  // No thread to be had: this one does the band.
+    }
+  }
+  body(0, edge(0), edge(1));
+  for (std::thread& t : helpers) t.join();
+}
+
+}  // namespace
+
+void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& rule, int threads) {
   const LayerRect r = intersect(canvas->area, source.bounds());
   if (r.empty() || rule.opacity <= 0.0f) return;
   const int n = canvas->colours, st = n + 1, w = r.width();
-  std::vector<float> row(static_cast<size_t>(w) * st);
-  for (int y = r.top; y < r.bottom; ++y) {
-    source.row(r.left, y, w, *canvas, row.data());
-    float* dst = canvas->at(r.left, y);
-    if (plainMode(rule.mode) && rule.mode != BlendMode::kDissolve && rule.masks.empty() && !rule.keep_alpha &&
-        !rule.blend_if()) {
-      normalRow(dst, row.data(), w, n, rule.opacity);
-      continue;
+  const bool plain = plainMode(rule.mode) && rule.mode != BlendMode::kDissolve && rule.masks.empty() &&
+                     !rule.keep_alpha && !rule.blend_if();
+  std::vector<std::vector<float>> rows;
+  inBands(r.top, r.bottom, w, threads, &rows, static_cast<size_t>(w) * st, [&](int band, int top, int bottom) {
+    float* const row = rows[static_cast<size_t>(band)].data();
+    for (int y = top; y < bottom; ++y) {
+      source.row(r.left, y, w, *canvas, row);
+      float* dst = canvas->at(r.left, y);
+      if (plain) {
+        normalRow(dst, row, w, n, rule.opacity);
+        continue;
+      }
+      for (int i = 0; i < w; ++i) {
+        const float* s = row + static_cast<size_t>(i) * st;
+        float as = s[n] * rule.opacity;
+        for (const PlaneMask* m : rule.masks) as *= m->at(r.left + i, y);
+        if (rule.mode == BlendMode::kDissolve) as = dissolveNoise(r.left + i, y) < as ? 1.0f : 0.0f;
+        float* d = dst + static_cast<size_t>(i) * st;
+        if (rule.blend_if()) as *= rule.source_range.weight(grey255(s, n)) * rule.backdrop_range.weight(grey255(d, n));
+        if (as <= 0.0f) continue;
+        composePixel(d, s, std::min(as, 1.0f), n, rule);
+      }
     }
-    for (int i = 0; i < w; ++i) {
-      const float* s = &row[static_cast<size_t>(i) * st];
-      float as = s[n] * rule.opacity;
-      for (const PlaneMask* m : rule.masks) as *= m->at(r.left + i, y);
-      if (rule.mode == BlendMode::kDissolve) as = dissolveNoise(r.left + i, y) < as ? 1.0f : 0.0f;
-      float* d = dst + static_cast<size_t>(i) * st;
-      if (rule.blend_if()) as *= rule.source_range.weight(grey255(s, n)) * rule.backdrop_range.weight(grey255(d, n));
-      if (as <= 0.0f) continue;
-      composePixel(d, s, std::min(as, 1.0f), n, rule);
-    }
-  }
+  });
 }
 
 void fadeTowards(Canvas* after, const Canvas& before, float opacity, const std::vector<const PlaneMask*>& masks) {

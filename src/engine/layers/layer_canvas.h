@@ -76,8 +76,10 @@ struct ComposeRule {
 /// Composes the source onto the canvas where both exist. Colour follows the
 /// separable compositing rule: the source colour is first blended with the
 /// backdrop, weighted by the backdrop's alpha, then laid over it by the
-/// source's alpha; keep_alpha leaves the canvas alpha as it was.
-void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& rule);
+/// source's alpha; keep_alpha leaves the canvas alpha as it was. A large
+/// area is cut into bands of rows composed by up to `threads` threads at
+/// once (the source is read from all of them); the result is the same.
+void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& rule, int threads = 1);
 
 /// Mixes `after` back towards `before` by opacity times the masks, alpha
 /// included: how a pass-through group's opacity and mask apply.
