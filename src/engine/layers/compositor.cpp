@@ -48,8 +48,38 @@ class PlaneSource : public PixelSource {
     for (int c = 0; c < nc; ++c) spread(colour[c], at, n, out + c, st, 0.0f);
     spread(alpha, at, n, out + nc, st, 1.0f);
   }
+  bool composeNormal(int x, int y, int n, int colours, float opacity, float* dst) const override {
+    if (colours != static_cast<int>(colour.size()) || (colours != 1 && colours != 3) || !allBytes()) return false;
+    const size_t at = static_cast<size_t>(y - rect.top) * static_cast<size_t>(rect.width()) + (x - rect.left);
+    const float* kByte = byteScale();
+    const uint8_t* a = alpha.bytes.data() + at;
+    const uint8_t* c0 = colour[0].bytes.data() + at;
+    if (colours == 1) {
+      for (int i = 0; i < n; ++i, dst += 2) {
+        if (a[i] == 0) continue;
+        const float s[2] = {kByte[c0[i]], 0.0f};
+        composeNormalPixel(dst, s, kByte[a[i]] * opacity, 1);
+      }
+      return true;
+    }
+    const uint8_t* c1 = colour[1].bytes.data() + at;
+    const uint8_t* c2 = colour[2].bytes.data() + at;
+    for (int i = 0; i < n; ++i, dst += 4) {
+      if (a[i] == 0) continue;
+      const float s[4] = {kByte[c0[i]], kByte[c1[i]], kByte[c2[i]], 0.0f};
+      composeNormalPixel(dst, s, kByte[a[i]] * opacity, 3);
+    }
+    return true;
+  }
 
  private:
+  // Every plane present and of 8 bits: the common case, composed in one pass.
+  bool allBytes() const {
+    if (alpha.empty() || alpha.depth != 8) return false;
+    for (const ChannelPlane& p : colour)
+      if (p.empty() || p.depth != 8) return false;
+    return true;
+  }
   // Writes n samples from index `at` of the plane to every st-th float of out.
   static void spread(const ChannelPlane& p, size_t at, int n, float* out, int st, float missing) {
     const float* kByte = byteScale();

@@ -1,6 +1,11 @@
 #include "engine/layers/layer_canvas.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -45,23 +50,7 @@ void composePixel(float* d, const float* s, float as, int n, const ComposeRule& 
 // Normal blending without masks, the common case, kept tight.
 void normalRow(float* d, const float* s, int w, int n, float opacity) {
   const int st = n + 1;
-  for (int i = 0; i < w; ++i, d += st, s += st) {
-    const float as = s[n] * opacity;
-    if (as <= 0.0f) continue;
-    const float ab = d[n];
-    if (as >= 1.0f) {
-      for (int c = 0; c < st; ++c) d[c] = s[c];
-      d[n] = 1.0f;
-      continue;
-    }
-    if (ab >= 1.0f) {
-      for (int c = 0; c < n; ++c) d[c] += (s[c] - d[c]) * as;
-      continue;
-    }
-    const float kept = ab * (1.0f - as), ao = as + kept, inv = 1.0f / ao;
-    for (int c = 0; c < n; ++c) d[c] = (as * s[c] + kept * d[c]) * inv;
-    d[n] = ao;
-  }
+  for (int i = 0; i < w; ++i, d += st, s += st) composeNormalPixel(d, s, s[n] * opacity, n);
 }
 
 // The grey of a pixel on the 0..255 scale, for blend-if.
@@ -82,19 +71,61 @@ float BlendRange::weight(float v) const {
 
 namespace {
 
-// Areas smaller than this are composed on the calling thread alone.
-constexpr int64_t kMinBandPixels = 256 * 1024;
+// Blocks from this size on are mapped on their own, and from the second
+// cleared by two threads.
+constexpr size_t kMappedBytes = size_t{4} << 20, kParallelBytes = size_t{32} << 20;
 
-// Calls body(band, top, bottom) for rows [top, bottom) cut into bands of at
-// least kMinBandPixels, one per thread, up to `threads` at once; the
-// calling thread takes the first band. Each band may use scratch[band].
-template <typename Body>
-void inBands(int top, int bottom, int width, int threads, std::vector<std::vector<float>>* scratch, size_t scratch_size,
-             Body body) {
-  const int64_t pixels = static_cast<int64_t>(bottom - top) * width;
-  const int bands = static_cast<int>(std::clamp<int64_t>(pixels / kMinBandPixels, 1, std::max(threads, 1)));
-  scratch->resize(static_cast<size_t>(bands));
-  for (auto& s : *scratch) s.resize(scratch_size);  // Here, where running out of memory can be reported.
+}  // namespace
+
+void* allocateZeroed(size_t bytes) {
+  if (bytes < kMappedBytes) {
+    if (void* p = std::calloc(bytes ? bytes : 1, 1)) return p;
+    throw std::bad_alloc();
+  }
+  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  madvise(p, bytes, MADV_HUGEPAGE);
+  // Present and writable now: the first reads of a canvas must not map
+  // shared zero pages that every later write then replaces. The system
+  // clears the pages; a large canvas is cleared in two halves at once.
+  std::atomic<bool> out_of_memory{false};
+  const auto populate = [&](size_t from, size_t to) {
+    uint8_t* at = static_cast<uint8_t*>(p) + from;
+    if (madvise(at, to - from, MADV_POPULATE_WRITE) == 0) return;
+    if (errno == ENOMEM) out_of_memory = true;
+    else std::memset(at, 0, to - from);  // A kernel without it: the writes fault the pages in.
+  };
+  const size_t huge_page = size_t{2} << 20;
+  const size_t half = bytes >= kParallelBytes ? (bytes / 2) & ~(huge_page - 1) : bytes;
+  std::thread second;
+  if (half < bytes) {
+    try {
+      second = std::thread(populate, half, bytes);
+    } catch (const std::system_error&) {
+      populate(half, bytes);
+    }
+  }
+  populate(0, half);
+  if (second.joinable()) second.join();
+  if (out_of_memory) {
+    munmap(p, bytes);
+    throw std::bad_alloc();
+  }
+  return p;
+}
+
+void freeZeroed(void* p, size_t bytes) {
+  if (!p) return;
+  if (bytes < kMappedBytes) std::free(p);
+  else munmap(p, bytes);
+}
+
+int rowBands(int rows, int width, int threads) {
+  const int64_t pixels = static_cast<int64_t>(std::max(rows, 0)) * std::max(width, 0);
+  return static_cast<int>(std::clamp<int64_t>(pixels / kMinBandPixels, 1, std::max(threads, 1)));
+}
+
+void forRowBands(int top, int bottom, int bands, const std::function<void(int, int, int)>& body) {
   const auto edge = [&](int b) { return top + static_cast<int>(static_cast<int64_t>(bottom - top) * b / bands); };
   std::vector<std::thread> helpers;
   for (int b = 1; b < bands; ++b) {
@@ -108,20 +139,21 @@ void inBands(int top, int bottom, int width, int threads, std::vector<std::vecto
   for (std::thread& t : helpers) t.join();
 }
 
-}  // namespace
-
 void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& rule, int threads) {
   const LayerRect r = intersect(canvas->area, source.bounds());
   if (r.empty() || rule.opacity <= 0.0f) return;
   const int n = canvas->colours, st = n + 1, w = r.width();
   const bool plain = plainMode(rule.mode) && rule.mode != BlendMode::kDissolve && rule.masks.empty() &&
                      !rule.keep_alpha && !rule.blend_if();
-  std::vector<std::vector<float>> rows;
-  inBands(r.top, r.bottom, w, threads, &rows, static_cast<size_t>(w) * st, [&](int band, int top, int bottom) {
+  const int bands = rowBands(r.height(), w, threads);
+  // Each band's row buffer is made here, where running out of memory can be reported.
+  std::vector<std::vector<float>> rows(static_cast<size_t>(bands), std::vector<float>(static_cast<size_t>(w) * st));
+  forRowBands(r.top, r.bottom, bands, [&](int band, int top, int bottom) {
     float* const row = rows[static_cast<size_t>(band)].data();
     for (int y = top; y < bottom; ++y) {
-      source.row(r.left, y, w, *canvas, row);
       float* dst = canvas->at(r.left, y);
+      if (plain && source.composeNormal(r.left, y, w, n, rule.opacity, dst)) continue;
+      source.row(r.left, y, w, *canvas, row);
       if (plain) {
         normalRow(dst, row, w, n, rule.opacity);
         continue;

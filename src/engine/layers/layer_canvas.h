@@ -3,6 +3,11 @@
 #ifndef PIXOLUNE_ENGINE_LAYERS_LAYER_CANVAS_H_
 #define PIXOLUNE_ENGINE_LAYERS_LAYER_CANVAS_H_
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "engine/layers/blend_modes.h"
@@ -11,15 +16,41 @@
 
 namespace pixolune {
 
+/// Zeroed memory of `bytes` bytes (std::bad_alloc when there is none), and
+/// its release; the pair behind CanvasAllocator.
+void* allocateZeroed(size_t bytes);
+void freeZeroed(void* p, size_t bytes);
+
+/// Memory for canvases, handed out zeroed: small blocks from calloc, large
+/// ones mapped afresh, on huge pages where the system offers them, and
+/// made present and writable at once. A canvas is then neither cleared
+/// by a pass of its own nor faulted in page by page while it is drawn.
+/// Sized without a value, a vector of it keeps the zeros as they are.
+template <typename T>
+struct CanvasAllocator {
+  using value_type = T;
+  CanvasAllocator() = default;
+  template <typename U>
+  CanvasAllocator(const CanvasAllocator<U>&) {}
+  T* allocate(size_t n) { return static_cast<T*>(allocateZeroed(n * sizeof(T))); }
+  void deallocate(T* p, size_t n) { freeZeroed(p, n * sizeof(T)); }
+  template <typename U>
+  void construct(U*) {}  // Already zero.
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+  bool operator==(const CanvasAllocator&) const { return true; }
+};
+
 /// Pixels of an area of the document: `colours` colour samples and one alpha
 /// per pixel, all 0..1, colour not multiplied by alpha. Starts transparent.
 struct Canvas {
   LayerRect area;
   int colours = 3;
-  std::vector<float> px;
+  std::vector<float, CanvasAllocator<float>> px;
   Canvas() = default;
-  Canvas(const LayerRect& a, int n)
-      : area(a), colours(n), px(static_cast<size_t>(a.width()) * a.height() * (n + 1), 0.0f) {}
+  Canvas(const LayerRect& a, int n) : area(a), colours(n), px(static_cast<size_t>(a.width()) * a.height() * (n + 1)) {}
   int stride() const { return colours + 1; }
   float* at(int x, int y) {
     return px.data() + (static_cast<size_t>(y - area.top) * area.width() + (x - area.left)) * stride();
@@ -36,7 +67,34 @@ class PixelSource {
   /// Writes n pixels from (x, y) on: colours then alpha, as in a Canvas.
   /// `target` is the canvas being drawn on (adjustments read it).
   virtual void row(int x, int y, int n, const Canvas& target, float* out) const = 0;
+  /// Composes n pixels from (x, y) on straight onto `dst` (canvas pixels
+  /// of `colours` colours) by normal blending at `opacity`, as row() and
+  /// the normal rule would, when the source can do it without the row in
+  /// between; false (nothing done) otherwise.
+  virtual bool composeNormal(int /*x*/, int /*y*/, int /*n*/, int /*colours*/, float /*opacity*/,
+                             float* /*dst*/) const {
+    return false;
+  }
 };
+
+/// Normal blending of one source pixel `s` (colours, then alpha already
+/// times opacity in `as`) onto canvas pixel d.
+inline void composeNormalPixel(float* d, const float* s, float as, int n) {
+  if (as <= 0.0f) return;
+  if (as >= 1.0f) {
+    for (int c = 0; c < n; ++c) d[c] = s[c];
+    d[n] = 1.0f;
+    return;
+  }
+  const float ab = d[n];
+  if (ab >= 1.0f) {
+    for (int c = 0; c < n; ++c) d[c] += (s[c] - d[c]) * as;
+    return;
+  }
+  const float kept = ab * (1.0f - as), ao = as + kept, inv = 1.0f / ao;
+  for (int c = 0; c < n; ++c) d[c] = (as * s[c] + kept * d[c]) * inv;
+  d[n] = ao;
+}
 
 /// A plane mask: inside its rectangle the samples, outside its default;
 /// a density below 255 lifts it towards white.
@@ -85,6 +143,18 @@ void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& r
 /// included: how a pass-through group's opacity and mask apply.
 /// REQUIRES: both canvases cover the same area.
 void fadeTowards(Canvas* after, const Canvas& before, float opacity, const std::vector<const PlaneMask*>& masks);
+
+/// Areas of fewer pixels than this are worked on by one thread.
+constexpr int64_t kMinBandPixels = 256 * 1024;
+
+/// How many bands of rows an area of rows x width is cut into for up to
+/// `threads` threads: one per kMinBandPixels pixels at most.
+int rowBands(int rows, int width, int threads);
+
+/// Calls body(band, first_row, end_row) for each of `bands` bands of rows
+/// [top, bottom), each band on a thread of its own (the calling thread
+/// takes the first), and returns when all are done.
+void forRowBands(int top, int bottom, int bands, const std::function<void(int, int, int)>& body);
 
 /// A canvas as a source.
 class CanvasSource : public PixelSource {

@@ -1,6 +1,7 @@
 #include "engine/layers/layer_render.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 
@@ -18,10 +19,22 @@ struct MemoryCloser {
   void operator()(FIMEMORY* m) const { FreeImage_CloseMemory(m); }
 };
 
-bool opaque(const Canvas& c) {
-  for (size_t i = static_cast<size_t>(c.colours); i < c.px.size(); i += static_cast<size_t>(c.stride()))
-    if (c.px[i] < 1.0f - 0.5f / 65535.0f) return false;
-  return true;
+// True when every pixel of the canvas is opaque; the rows are looked at by
+// up to `threads` threads, each stopping at the first transparent pixel found.
+bool opaque(const Canvas& c, int threads) {
+  std::atomic<bool> all{true};
+  const int w = c.area.width();
+  forRowBands(c.area.top, c.area.bottom, rowBands(c.area.height(), w, threads), [&](int, int top, int bottom) {
+    for (int y = top; y < bottom && all.load(std::memory_order_relaxed); ++y) {
+      const float* a = c.at(c.area.left, y) + c.colours;
+      for (int x = 0; x < w; ++x, a += c.stride())
+        if (*a < 1.0f - 0.5f / 65535.0f) {
+          all = false;
+          break;
+        }
+    }
+  });
+  return all;
 }
 
 // 0..1 (NaN as 0) to the integer scales.
@@ -30,7 +43,7 @@ uint8_t to8(float v) { return static_cast<uint8_t>(unit(v) * 255.0f + 0.5f); }
 uint16_t to16(float v) { return static_cast<uint16_t>(unit(v) * 65535.0f + 0.5f); }
 
 // 8-bit RGB or grey as 24/32-bit bitmaps; grey with alpha as RGBA, as the decoder's repair does.
-BitmapPtr toBitmap8(const Canvas& c, bool alpha) {
+BitmapPtr toBitmap8(const Canvas& c, bool alpha, int threads) {
   const int w = c.area.width(), h = c.area.height();
   const bool grey_plain = c.colours == 1 && !alpha;
   BitmapPtr owned(FreeImage_Allocate(w, h, grey_plain ? 8 : alpha ? 32 : 24));
@@ -41,40 +54,44 @@ BitmapPtr toBitmap8(const Canvas& c, bool alpha) {
     for (int i = 0; i < 256; ++i) pal[i].rgbRed = pal[i].rgbGreen = pal[i].rgbBlue = static_cast<BYTE>(i);
   }
   const int step = grey_plain ? 1 : alpha ? 4 : 3;
-  for (int y = 0; y < h; ++y) {
-    BYTE* p = FreeImage_GetScanLine(dib, h - 1 - y);
-    const float* s = c.at(c.area.left, c.area.top + y);
-    for (int x = 0; x < w; ++x, p += step, s += c.stride()) {
-      if (grey_plain) {
-        p[0] = to8(s[0]);
-        continue;
+  forRowBands(0, h, rowBands(h, w, threads), [&](int, int top, int bottom) {
+    for (int y = top; y < bottom; ++y) {
+      BYTE* p = FreeImage_GetScanLine(dib, h - 1 - y);
+      const float* s = c.at(c.area.left, c.area.top + y);
+      for (int x = 0; x < w; ++x, p += step, s += c.stride()) {
+        if (grey_plain) {
+          p[0] = to8(s[0]);
+          continue;
+        }
+        const int g = c.colours == 1 ? 0 : 1, b = c.colours == 1 ? 0 : 2;
+        p[FI_RGBA_RED] = to8(s[0]), p[FI_RGBA_GREEN] = to8(s[g]), p[FI_RGBA_BLUE] = to8(s[b]);
+        if (alpha) p[FI_RGBA_ALPHA] = to8(s[c.colours]);
       }
-      const int g = c.colours == 1 ? 0 : 1, b = c.colours == 1 ? 0 : 2;
-      p[FI_RGBA_RED] = to8(s[0]), p[FI_RGBA_GREEN] = to8(s[g]), p[FI_RGBA_BLUE] = to8(s[b]);
-      if (alpha) p[FI_RGBA_ALPHA] = to8(s[c.colours]);
     }
-  }
+  });
   return owned;
 }
 
-BitmapPtr toBitmap16(const Canvas& c, bool alpha) {
+BitmapPtr toBitmap16(const Canvas& c, bool alpha, int threads) {
   const int w = c.area.width(), h = c.area.height();
   const bool grey_plain = c.colours == 1 && !alpha;
   BitmapPtr owned(FreeImage_AllocateT(grey_plain ? FIT_UINT16 : alpha ? FIT_RGBA16 : FIT_RGB16, w, h));
   FIBITMAP* dib = owned.get();
   if (!dib) return nullptr;
   const int step = grey_plain ? 1 : alpha ? 4 : 3;
-  for (int y = 0; y < h; ++y) {
-    WORD* p = reinterpret_cast<WORD*>(FreeImage_GetScanLine(dib, h - 1 - y));
-    const float* s = c.at(c.area.left, c.area.top + y);
-    for (int x = 0; x < w; ++x, p += step, s += c.stride()) {
-      const int g = c.colours == 1 ? 0 : 1, b = c.colours == 1 ? 0 : 2;
-      p[0] = to16(s[0]);
-      if (grey_plain) continue;
-      p[1] = to16(s[g]), p[2] = to16(s[b]);
-      if (alpha) p[3] = to16(s[c.colours]);
+  forRowBands(0, h, rowBands(h, w, threads), [&](int, int top, int bottom) {
+    for (int y = top; y < bottom; ++y) {
+      WORD* p = reinterpret_cast<WORD*>(FreeImage_GetScanLine(dib, h - 1 - y));
+      const float* s = c.at(c.area.left, c.area.top + y);
+      for (int x = 0; x < w; ++x, p += step, s += c.stride()) {
+        const int g = c.colours == 1 ? 0 : 1, b = c.colours == 1 ? 0 : 2;
+        p[0] = to16(s[0]);
+        if (grey_plain) continue;
+        p[1] = to16(s[g]), p[2] = to16(s[b]);
+        if (alpha) p[3] = to16(s[c.colours]);
+      }
     }
-  }
+  });
   return owned;
 }
 
@@ -245,12 +262,12 @@ MergeBudget budgetFor(const PsdHeader& header, uint64_t memory_limit) {
   return budget;
 }
 
-BitmapPtr bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags) {
-  const bool alpha = !opaque(canvas);
+BitmapPtr bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags, int threads) {
+  const bool alpha = !opaque(canvas, threads);
   if (header.mode == kModeCmyk || header.mode == kModeLab)
     return throughDecoder(canvas, header.mode, header.depth, alpha, flags);
   if (header.depth == 32) return toBitmapFloat(canvas, alpha);
-  return header.depth == 8 ? toBitmap8(canvas, alpha) : toBitmap16(canvas, alpha);
+  return header.depth == 8 ? toBitmap8(canvas, alpha, threads) : toBitmap16(canvas, alpha, threads);
 }
 
 }  // namespace
@@ -271,12 +288,13 @@ LayerRendering renderLayers(const std::string& path, const PsdHeader& header, in
   }
   Canvas canvas(LayerRect{0, 0, header.height, header.width}, colourChannelCount(header.mode));
   MergeNotes notes;
-  if (st.ok()) st = mergeLayers(in, header, set, budgetFor(header, memory_limit), &canvas, &notes);
+  const MergeBudget budget = budgetFor(header, memory_limit);
+  if (st.ok()) st = mergeLayers(in, header, set, budget, &canvas, &notes);
   if (!st.ok()) {
     out.reason = "its layers cannot be read: " + st.message();
     return out;
   }
-  out.image = bitmapOf(canvas, header, flags);
+  out.image = bitmapOf(canvas, header, flags, budget.threads);
   if (!out.image) out.reason = "the drawn layers could not be made into an image";
   out.note = joinNotes(notes);
   return out;
