@@ -58,18 +58,24 @@ bool longLengthKey(const uint8_t* key) {
 }
 
 bool unpackBits(const uint8_t* src, size_t n, uint8_t* dst, size_t size) {
+  // Runs and literals of up to 16 bytes, the most common, are written as
+  // 16 bytes at once where there is room: the bytes past the run are
+  // written again by what follows.
+  constexpr size_t kShort = 16;
   size_t i = 0, o = 0;
   while (i < n && o < size) {
     const int8_t code = static_cast<int8_t>(src[i++]);
     if (code >= 0) {
       const size_t len = static_cast<size_t>(code) + 1;
       if (len > n - i || len > size - o) return false;
-      std::memcpy(dst + o, src + i, len);
+      if (len <= kShort && n - i >= kShort && size - o >= kShort) std::memcpy(dst + o, src + i, kShort);
+      else std::memcpy(dst + o, src + i, len);
       i += len, o += len;
     } else if (code != -128) {
       const size_t len = static_cast<size_t>(1 - code);
       if (i >= n || len > size - o) return false;
-      std::memset(dst + o, src[i++], len);
+      if (len <= kShort && size - o >= kShort) std::memset(dst + o, src[i++], kShort);
+      else std::memset(dst + o, src[i++], len);
       o += len;
     }
   }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -446,7 +447,8 @@ void markOpaque(const ChannelPlane& alpha, const LayerRect& r, int width, std::v
 // over earlier work, or a stack of opaque shapes, spares reading and
 // drawing everything beneath. When a layer's transparency cannot be read,
 // nothing further is hidden; drawing the layer reports the fault.
-std::vector<LayerRect> visibleBands(Context& cx, const std::vector<LayerNode>& roots) {
+std::vector<LayerRect> visibleBands(Context& cx, const std::vector<LayerNode>& roots, int threads,
+                                   bool* opaque_everywhere = nullptr) {
   const int width = cx.document.width(), height = cx.document.height();
   std::vector<LayerRect> bands(roots.size(), cx.document);
   std::vector<uint8_t> covered;
@@ -457,10 +459,16 @@ std::vector<LayerRect> visibleBands(Context& cx, const std::vector<LayerNode>& r
     const LayerRecord& layer = *roots[i].layer;
     const LayerRect r = intersect(layer.rect, bands[i]);
     if (r.empty() || !budgetCheck(cx, r, 1).ok() || !budgetCheck(cx, cx.document, 1).ok()) continue;
-    ChannelPlane alpha;
-    if (!readPlane(cx, layer, kChannelTransparency, layer.rect, r, &alpha).ok()) break;
     if (covered.empty()) covered.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-    markOpaque(alpha, r, width, &covered);
+    // The transparency is read and marked in bands of rows, on up to `threads` threads.
+    std::atomic<bool> unreadable{false};
+    forRowBands(r.top, r.bottom, rowBands(r.height(), r.width(), threads), [&](int, int top, int bottom) {
+      const LayerRect part{top, r.left, bottom, r.right};
+      ChannelPlane alpha;
+      if (!readPlane(cx, layer, kChannelTransparency, layer.rect, part, &alpha).ok()) unreadable = true;
+      else markOpaque(alpha, part, width, &covered);
+    });
+    if (unreadable) break;
     const auto whole = [&](int y) {
       const uint8_t* row = covered.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
       return std::memchr(row, 0, static_cast<size_t>(width)) == nullptr;
@@ -468,6 +476,8 @@ std::vector<LayerRect> visibleBands(Context& cx, const std::vector<LayerNode>& r
     while (first < last && whole(first)) ++first;
     while (last > first && whole(last - 1)) --last;
   }
+  // Every row covered: no layer drawn over an opaque pixel makes it transparent again.
+  if (opaque_everywhere) *opaque_everywhere = first >= last;
   return bands;
 }
 
@@ -480,13 +490,82 @@ Status mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, co
   if (!st.ok()) return st;
   const LayerRect document{0, 0, header.height, header.width};
   Context cx{in, header, budget.layer_samples, notes, canvas->colours, document, budget.canvas_bytes, budget.threads, {}};
-  const std::vector<LayerRect> bands = visibleBands(cx, roots);
+  const std::vector<LayerRect> bands = visibleBands(cx, roots, budget.threads);
   for (size_t i = 0; i < roots.size(); ++i) {
     if (bands[i].empty()) continue;  // Hidden: its effects are not named either.
     cx.document = bands[i];
     if (!(st = renderNode(cx, roots[i], canvas)).ok()) return st;
   }
   return {};
+}
+
+bool mergeableInBands(PsdFile& in, const LayerSet& set) {
+  for (const LayerRecord& layer : set.layers) {
+    if (layer.rect.empty() && (layer.block("vmsk") || layer.block("vsms"))) return false;  // A path drawn whole.
+    for (const LayerChannel& ch : layer.channels) {
+      uint8_t word[2];
+      if (ch.length < 2 || !in.read(ch.offset, 2, word, "layer channel").ok()) continue;  // Reported when drawn.
+      if (bigEndian(word, 2) > 1) return false;  // ZIP data is inflated from its start.
+    }
+  }
+  return true;
+}
+
+Status mergeLayerBands(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
+                       int colours, int band_rows, BandSink* sink, MergeNotes* notes) {
+  std::vector<LayerNode> roots;
+  Status st = buildTree(set, &roots);
+  if (!st.ok()) return st;
+  const LayerRect document{0, 0, header.height, header.width};
+  std::vector<LayerRect> spans;
+  bool opaque = false;
+  {
+    Context cx{in, header, budget.layer_samples, notes, colours, document, budget.canvas_bytes, 1, {}};
+    spans = visibleBands(cx, roots, budget.threads, &opaque);
+  }
+  if (!sink->begin(opaque)) return readFault(Status::Code::kIoError, "no memory for the drawn image");
+  band_rows = std::max(band_rows, 1);
+  const int bands = (header.height + band_rows - 1) / band_rows;
+  const int workers = std::clamp(budget.threads, 1, std::max(bands, 1));
+  std::atomic<int> next{0};
+  std::mutex lock;
+  int failed_band = bands;  // The first band that failed, and why.
+  Status failure;
+  std::vector<MergeNotes> found(static_cast<size_t>(workers));
+  const auto work = [&](int worker) {
+    Context cx{in, header, budget.layer_samples, &found[static_cast<size_t>(worker)], colours, document,
+               budget.canvas_bytes / static_cast<uint64_t>(workers), 1, {}};
+    Canvas canvas(LayerRect{0, 0, band_rows, header.width}, colours);  // Used again for every band.
+    for (int b; (b = next++) < bands;) {
+      const LayerRect band{b * band_rows, 0, std::min(header.height, (b + 1) * band_rows), header.width};
+      canvas.area = band;
+      std::fill(canvas.px.begin(), canvas.px.end(), 0.0f);
+      Status drawn;
+      for (size_t i = 0; i < roots.size() && drawn.ok(); ++i) {
+        cx.document = intersect(band, spans[i]);
+        if (!cx.document.empty()) drawn = renderNode(cx, roots[i], &canvas);
+      }
+      if (!drawn.ok()) {
+        std::lock_guard<std::mutex> hold(lock);
+        if (b < failed_band) failed_band = b, failure = drawn;
+        next = bands;  // No point in drawing more.
+        return;
+      }
+      sink->take(canvas);
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (int w = 1; w < workers; ++w) {
+    try {
+      helpers.emplace_back(work, w);
+    } catch (const std::system_error&) {
+      break;  // No thread to be had: the others draw the bands.
+    }
+  }
+  work(0);
+  for (std::thread& t : helpers) t.join();
+  for (const MergeNotes& n : found) notes->left_out.insert(n.left_out.begin(), n.left_out.end());
+  return failure;
 }
 
 }  // namespace pixolune

@@ -35,6 +35,32 @@ struct MergeBudget {
 Status mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
                        Canvas* canvas, MergeNotes* notes);
 
+/// True when the layers of `set` can be merged band by band: their channels
+/// are raw or PackBits (whose rows are read where they lie) and no vector
+/// mask has to be drawn from its path.
+bool mergeableInBands(PsdFile& in, const LayerSet& set);
+
+/// Where a merge in bands puts its bands.
+class BandSink {
+ public:
+  virtual ~BandSink() = default;
+  /// Called once before the first band; `opaque` is true when the layers
+  /// are known to cover every pixel fully. False: no memory for the result.
+  virtual bool begin(bool opaque) = 0;
+  /// A drawn band (its canvas's area is the band). Called from several
+  /// threads at once, for different bands, in no set order.
+  virtual void take(const Canvas& band) = 0;
+};
+
+/// Merges as mergeLayers does, in bands of `band_rows` rows across the
+/// document, each drawn on a canvas of `colours` colours and handed to
+/// `sink`; up to budget.threads bands are drawn at once. The pixels are
+/// those mergeLayers draws. On failure (the status of the first band that
+/// failed) not every band was taken.
+/// REQUIRES: mergeableInBands(in, set).
+Status mergeLayerBands(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
+                       int colours, int band_rows, BandSink* sink, MergeNotes* notes);
+
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_ENGINE_LAYERS_COMPOSITOR_H_

@@ -136,6 +136,49 @@ TEST(ComposeTest, BandsOnThreadsGiveTheSameCanvas) {
   }
 }
 
+// A document large enough to be drawn in several bands of rows, on two
+// threads, with a mix of what a merge does (soft edges, a masked multiply
+// layer, a group at half opacity holding a clipped layer, an invert, a
+// layer hiding part of the rest) gives the pixels the whole-canvas merge
+// gives: the same document with one layer's channel ZIP-compressed, which
+// is merged whole.
+TEST_F(LayerMergeTest, BandsGiveThePixelsOfTheWholeCanvas) {
+  const int w = 420, h = 400;
+  for (const Kind& k : kKinds) {
+    PsdDocument doc = document(k, w, h);
+    doc.layers.push_back(solidLayer(k, 0, 0, h, w, {0.9, 0.8, 0.7}, [&](int x, int y) { return (x + y) % 97 / 96.0; }));
+    PsdLayer multiply = solidLayer(k, 40, -30, h - 20, w - 100, {0.5, 0.3, 0.9}, opaque);
+    multiply.blend_key = "mul ";
+    multiply.has_mask = true;
+    multiply.mask_top = 100, multiply.mask_left = 50, multiply.mask_bottom = 350, multiply.mask_right = 400;
+    std::vector<double> mask;
+    for (int y = 100; y < 350; ++y)
+      for (int x = 50; x < 400; ++x) mask.push_back(k.stored((x * 7 + y * 3) % 255 / 254.0));
+    multiply.channels.push_back({-2, mask, 1});
+    doc.layers.push_back(multiply);
+    PsdLayer end;
+    end.section = 3;
+    doc.layers.push_back(end);
+    doc.layers.push_back(solidLayer(k, 0, 0, 300, 300, {0.1, 0.9, 0.2}, [](int x, int) { return x % 3 ? 1.0 : 0.4; }));
+    PsdLayer clipped = solidLayer(k, 100, 100, 500, 500, {0.8, 0.1, 0.6}, opaque);
+    clipped.clipped = true, clipped.opacity = 180;
+    doc.layers.push_back(clipped);
+    PsdLayer group;
+    group.section = 1, group.section_blend_key = "norm", group.opacity = 128;
+    doc.layers.push_back(group);
+    PsdLayer invert;
+    invert.blocks = {{"nvrt", ""}};
+    doc.layers.push_back(invert);
+    doc.layers.push_back(solidLayer(k, 0, 0, 170, w, {0.3, 0.3, 0.3}, opaque));  // Hides the top rows.
+    const Image banded = render(doc);
+    doc.layers[0].channels[1].compression = 2;
+    const Image whole = render(doc);
+    ASSERT_EQ(w, banded.width) << k.name;
+    ASSERT_EQ(banded.alpha, whole.alpha) << k.name;
+    EXPECT_TRUE(banded.px == whole.px) << k.name;
+  }
+}
+
 TEST_F(LayerMergeTest, CmykLayersGetTheColoursOfAStoredComposite) {
   for (int depth : {8, 16}) {
     const Kind k{PsdMode::kCmyk, depth, "CMYK"};

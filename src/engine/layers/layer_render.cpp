@@ -270,6 +270,118 @@ BitmapPtr bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags, int
   return header.depth == 8 ? toBitmap8(canvas, alpha, threads) : toBitmap16(canvas, alpha, threads);
 }
 
+// Drawn band by band: RGB, greyscale and duotone at 8 and 16 bits, whose
+// pixels go straight into the bitmap; CMYK, Lab and 32 bits are converted
+// from the whole canvas.
+bool drawnInBands(const PsdHeader& header) {
+  return header.mode != kModeCmyk && header.mode != kModeLab && (header.depth == 8 || header.depth == 16);
+}
+
+// Pixels per band: small enough for the band's float canvas to stay in the
+// processor's cache while every layer is drawn on it.
+constexpr int kBandPixels = 128 * 1024;
+
+// The bitmap of a document drawn in bands, of the kind bitmapOf gives for
+// the whole canvas. When the layers are known to cover every pixel, the
+// bands go straight into the opaque bitmap (grey or RGB); otherwise into a
+// bitmap with alpha (RGBA at the document's depth), narrowed at the end
+// when no pixel turned out transparent after all.
+class BandedBitmap : public BandSink {
+ public:
+  BandedBitmap(int width, int height, int depth, int colours)
+      : width_(width), height_(height), depth_(depth), colours_(colours) {}
+
+  bool begin(bool opaque) override {
+    wide_ = !opaque;
+    image_.reset(allocate(wide_));
+    return image_ != nullptr;
+  }
+
+  void take(const Canvas& band) override {
+    bool all = true;
+    for (int y = band.area.top; y < band.area.bottom; ++y) {
+      BYTE* line = FreeImage_GetScanLine(image_.get(), height_ - 1 - y);
+      if (depth_ == 8) all = putRow8(band.at(0, y), band.colours, line) && all;
+      else all = putRow16(band.at(0, y), band.colours, reinterpret_cast<WORD*>(line)) && all;
+    }
+    if (!all) transparent_ = true;
+  }
+
+  // The finished bitmap, narrowed when it has alpha but every pixel is opaque.
+  BitmapPtr finish(int threads) {
+    if (!wide_ || transparent_) return std::move(image_);
+    BitmapPtr narrow(allocate(false));
+    if (!narrow) return nullptr;
+    const int step = colours_ == 1 ? 1 : 3;
+    forRowBands(0, height_, rowBands(height_, width_, threads), [&](int, int top, int bottom) {
+      for (int y = top; y < bottom; ++y) {
+        const BYTE* from = FreeImage_GetScanLine(image_.get(), y);
+        BYTE* to = FreeImage_GetScanLine(narrow.get(), y);
+        if (depth_ == 8) {
+          for (int x = 0; x < width_; ++x, from += 4, to += step)
+            for (int c = 0; c < step; ++c) to[c] = from[c];  // Grey is in every colour byte.
+        } else {
+          const WORD* f = reinterpret_cast<const WORD*>(from);
+          WORD* t = reinterpret_cast<WORD*>(to);
+          for (int x = 0; x < width_; ++x, f += 4, t += step)
+            for (int c = 0; c < step; ++c) t[c] = f[c];
+        }
+      }
+    });
+    return narrow;
+  }
+
+ private:
+  FIBITMAP* allocate(bool alpha) const {
+    const bool grey = colours_ == 1 && !alpha;
+    if (depth_ != 8) return FreeImage_AllocateT(alpha ? FIT_RGBA16 : grey ? FIT_UINT16 : FIT_RGB16, width_, height_);
+    FIBITMAP* dib = FreeImage_Allocate(width_, height_, alpha ? 32 : grey ? 8 : 24);
+    if (dib && grey) {
+      RGBQUAD* pal = FreeImage_GetPalette(dib);
+      for (int i = 0; i < 256; ++i) pal[i].rgbRed = pal[i].rgbGreen = pal[i].rgbBlue = static_cast<BYTE>(i);
+    }
+    return dib;
+  }
+
+  // One row of the canvas into the bitmap's row; false when a pixel of it
+  // is not opaque.
+  bool putRow8(const float* s, int n, BYTE* p) const {
+    static_assert(FI_RGBA_ALPHA == 3, "alpha is the fourth byte");
+    const int st = n + 1, g = n == 1 ? 0 : 1, b = n == 1 ? 0 : 2;
+    float least = 1.0f;
+    if (!wide_ && n == 1) {
+      for (int x = 0; x < width_; ++x, s += st) p[x] = to8(s[0]);
+      return true;
+    }
+    const int step = wide_ ? 4 : 3;
+    for (int x = 0; x < width_; ++x, s += st, p += step) {
+      p[FI_RGBA_RED] = to8(s[0]), p[FI_RGBA_GREEN] = to8(s[g]), p[FI_RGBA_BLUE] = to8(s[b]);
+      if (!wide_) continue;
+      p[FI_RGBA_ALPHA] = to8(s[n]);
+      least = std::min(least, s[n]);
+    }
+    return least >= 1.0f - 0.5f / 65535.0f;
+  }
+  bool putRow16(const float* s, int n, WORD* p) const {
+    const int st = n + 1, g = n == 1 ? 0 : 1, b = n == 1 ? 0 : 2, step = wide_ ? 4 : n == 1 ? 1 : 3;
+    float least = 1.0f;
+    for (int x = 0; x < width_; ++x, s += st, p += step) {
+      p[0] = to16(s[0]);
+      if (step == 1) continue;
+      p[1] = to16(s[g]), p[2] = to16(s[b]);
+      if (!wide_) continue;
+      p[3] = to16(s[n]);
+      least = std::min(least, s[n]);
+    }
+    return least >= 1.0f - 0.5f / 65535.0f;
+  }
+
+  int width_, height_, depth_, colours_;
+  bool wide_ = true;
+  BitmapPtr image_;
+  std::atomic<bool> transparent_{false};
+};
+
 }  // namespace
 
 bool layersDrawable(const PsdHeader& header) { return refusal(header, 0).empty(); }
@@ -286,15 +398,23 @@ LayerRendering renderLayers(const std::string& path, const PsdHeader& header, in
     out.reason = "it has no layers";
     return out;
   }
-  Canvas canvas(LayerRect{0, 0, header.height, header.width}, colourChannelCount(header.mode));
   MergeNotes notes;
   const MergeBudget budget = budgetFor(header, memory_limit);
-  if (st.ok()) st = mergeLayers(in, header, set, budget, &canvas, &notes);
+  const int colours = colourChannelCount(header.mode);
+  if (st.ok() && drawnInBands(header) && mergeableInBands(in, set)) {
+    BandedBitmap bitmap(header.width, header.height, header.depth, colours);
+    const int band_rows = std::max(1, kBandPixels / std::max(header.width, 1));
+    st = mergeLayerBands(in, header, set, budget, colours, band_rows, &bitmap, &notes);
+    if (st.ok()) out.image = bitmap.finish(budget.threads);
+  } else if (st.ok()) {
+    Canvas canvas(LayerRect{0, 0, header.height, header.width}, colours);
+    st = mergeLayers(in, header, set, budget, &canvas, &notes);
+    if (st.ok()) out.image = bitmapOf(canvas, header, flags, budget.threads);
+  }
   if (!st.ok()) {
     out.reason = "its layers cannot be read: " + st.message();
     return out;
   }
-  out.image = bitmapOf(canvas, header, flags, budget.threads);
   if (!out.image) out.reason = "the drawn layers could not be made into an image";
   out.note = joinNotes(notes);
   return out;
