@@ -1,8 +1,13 @@
 #include "engine/layers/layer_render.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include "engine/bitmap.h"
@@ -347,21 +352,45 @@ class BandedBitmap : public BandSink {
   // is not opaque.
   bool putRow8(const float* s, int n, BYTE* p) const {
     static_assert(FI_RGBA_ALPHA == 3, "alpha is the fourth byte");
+    const bool wide = wide_;
     const int st = n + 1, g = n == 1 ? 0 : 1, b = n == 1 ? 0 : 2;
     float least = 1.0f;
-    if (!wide_ && n == 1) {
+    if (!wide && n == 1) {
       for (int x = 0; x < width_; ++x, s += st) p[x] = to8(s[0]);
       return true;
     }
-    const int step = wide_ ? 4 : 3;
+    const int step = wide ? 4 : 3;
+#if defined(__SSE2__) && FI_RGBA_RED == 2 && FI_RGBA_GREEN == 1 && FI_RGBA_BLUE == 0
+    if (n == 3) return putRgbRow8(s, p, step);
+#endif
     for (int x = 0; x < width_; ++x, s += st, p += step) {
       p[FI_RGBA_RED] = to8(s[0]), p[FI_RGBA_GREEN] = to8(s[g]), p[FI_RGBA_BLUE] = to8(s[b]);
-      if (!wide_) continue;
+      if (!wide) continue;
       p[FI_RGBA_ALPHA] = to8(s[n]);
       least = std::min(least, s[n]);
     }
     return least >= 1.0f - 0.5f / 65535.0f;
   }
+#if defined(__SSE2__) && FI_RGBA_RED == 2 && FI_RGBA_GREEN == 1 && FI_RGBA_BLUE == 0
+  // An RGB row, a pixel's four samples at once, as to8 makes each of them:
+  // clamped to 0..1 (NaN as 0), times 255, plus a half, truncated.
+  bool putRgbRow8(const float* s, BYTE* p, int step) const {
+    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), scale = _mm_set1_ps(255.0f),
+                 half = _mm_set1_ps(0.5f);
+    __m128 least = one;
+    for (int x = 0; x < width_; ++x, s += 4, p += step) {
+      const __m128 v = _mm_loadu_ps(s);
+      least = _mm_min_ps(v, least);  // A NaN alpha leaves it as it was, as std::min does.
+      const __m128 bgra = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 0, 1, 2));
+      const __m128 scaled = _mm_add_ps(_mm_mul_ps(_mm_min_ps(_mm_max_ps(bgra, zero), one), scale), half);
+      __m128i bytes = _mm_cvttps_epi32(scaled);
+      bytes = _mm_packus_epi16(_mm_packs_epi32(bytes, bytes), bytes);
+      const uint32_t word = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
+      std::memcpy(p, &word, step == 4 || x + 1 < width_ ? 4 : 3);  // Without alpha the next pixel covers the fourth byte.
+    }
+    return step == 3 || _mm_cvtss_f32(_mm_shuffle_ps(least, least, _MM_SHUFFLE(3, 3, 3, 3))) >= 1.0f - 0.5f / 65535.0f;
+  }
+#endif
   bool putRow16(const float* s, int n, WORD* p) const {
     const int st = n + 1, g = n == 1 ? 0 : 1, b = n == 1 ? 0 : 2, step = wide_ ? 4 : n == 1 ? 1 : 3;
     float least = 1.0f;
