@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -99,6 +100,15 @@ class PlaneSource : public PixelSource {
   }
 };
 
+// Transparency planes of root layers read while finding what they hide,
+// kept for drawing: one per layer and band of rows, over the rows the
+// layer is drawn in there.
+struct CachedPlane {
+  LayerRect rect;
+  ChannelPlane plane;
+};
+using AlphaCache = std::map<std::pair<const LayerRecord*, int>, CachedPlane>;
+
 struct Context {
   PsdFile& in;
   const PsdHeader& header;
@@ -109,6 +119,8 @@ struct Context {
   uint64_t canvas_bytes_left;  // For the canvases of groups, clipping groups and backdrops.
   int threads;                 // That may share the work of one layer.
   PlaneSource pixels;          // The planes of the layer being drawn, kept to save allocations.
+  const AlphaCache* alphas = nullptr;  // Drawing in bands: planes already read,
+  int band = 0;                        // and the band being drawn.
 };
 
 // Holds the bytes of one more canvas while it lives; ok() is false when the
@@ -203,6 +215,13 @@ Status loadPixels(Context& cx, const LayerRecord& layer, PlaneSource* src) {
   const auto work = [&] {
     for (int p; (p = next++) < planes;) {
       const bool alpha = p == cx.colours;
+      if (alpha && cx.alphas) {
+        const auto cached = cx.alphas->find({&layer, cx.band});
+        if (cached != cx.alphas->end() && cached->second.rect == src->rect) {
+          src->alpha = cached->second.plane;
+          continue;
+        }
+      }
       read[static_cast<size_t>(p)] = readPlane(cx, layer, alpha ? kChannelTransparency : p, layer.rect, src->rect,
                                                alpha ? &src->alpha : &src->colour[static_cast<size_t>(p)]);
     }
@@ -447,12 +466,17 @@ void markOpaque(const ChannelPlane& alpha, const LayerRect& r, int width, std::v
 // over earlier work, or a stack of opaque shapes, spares reading and
 // drawing everything beneath. When a layer's transparency cannot be read,
 // nothing further is hidden; drawing the layer reports the fault.
+// `band_rows` > 0: the transparency is read in the bands of rows a merge in
+// bands draws, and kept in *cache while it holds less than `cache_bytes`.
 std::vector<LayerRect> visibleBands(Context& cx, const std::vector<LayerNode>& roots, int threads,
-                                   bool* opaque_everywhere = nullptr) {
+                                   bool* opaque_everywhere = nullptr, int band_rows = 0, AlphaCache* cache = nullptr,
+                                   uint64_t cache_bytes = 0) {
   const int width = cx.document.width(), height = cx.document.height();
   std::vector<LayerRect> bands(roots.size(), cx.document);
   std::vector<uint8_t> covered;
   int first = 0, last = height;  // Rows outside [first, last) are hidden.
+  uint64_t cached = 0;
+  std::mutex lock;
   for (size_t i = roots.size(); i-- > 0;) {
     bands[i] = LayerRect{first, 0, last, width};
     if (first >= last || !hidesWhatIsBelow(roots[i])) continue;
@@ -460,14 +484,31 @@ std::vector<LayerRect> visibleBands(Context& cx, const std::vector<LayerNode>& r
     const LayerRect r = intersect(layer.rect, bands[i]);
     if (r.empty() || !budgetCheck(cx, r, 1).ok() || !budgetCheck(cx, cx.document, 1).ok()) continue;
     if (covered.empty()) covered.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-    // The transparency is read and marked in bands of rows, on up to `threads` threads.
+    // The transparency is read and marked in parts of rows, on up to `threads` threads.
+    const int step = band_rows > 0 ? band_rows : std::max(1, (r.height() + threads - 1) / std::max(threads, 1));
+    const int first_part = r.top / step, parts = (r.bottom - 1) / step - first_part + 1;
+    std::atomic<int> next{0};
     std::atomic<bool> unreadable{false};
-    forRowBands(r.top, r.bottom, rowBands(r.height(), r.width(), threads), [&](int, int top, int bottom) {
-      const LayerRect part{top, r.left, bottom, r.right};
-      ChannelPlane alpha;
-      if (!readPlane(cx, layer, kChannelTransparency, layer.rect, part, &alpha).ok()) unreadable = true;
-      else markOpaque(alpha, part, width, &covered);
-    });
+    const auto work = [&](int, int, int) {
+      for (int k; (k = next++) < parts && !unreadable;) {
+        const int part_index = first_part + k;
+        const LayerRect part = intersect(r, LayerRect{part_index * step, r.left, (part_index + 1) * step, r.right});
+        ChannelPlane alpha;
+        if (!readPlane(cx, layer, kChannelTransparency, layer.rect, part, &alpha).ok()) {
+          unreadable = true;
+          return;
+        }
+        markOpaque(alpha, part, width, &covered);
+        if (!cache) continue;
+        const uint64_t bytes = alpha.bytes.size() + 2 * alpha.words.size() + 4 * alpha.floats.size();
+        std::lock_guard<std::mutex> hold(lock);
+        if (cached + bytes > cache_bytes) continue;
+        cached += bytes;
+        (*cache)[{&layer, part_index}] = CachedPlane{part, std::move(alpha)};
+      }
+    };
+    const int workers = std::clamp(threads, 1, parts);
+    forRowBands(0, workers, workers, work);  // One call of work on each of `workers` threads.
     if (unreadable) break;
     const auto whole = [&](int y) {
       const uint8_t* row = covered.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
@@ -519,12 +560,17 @@ Status mergeLayerBands(PsdFile& in, const PsdHeader& header, const LayerSet& set
   const LayerRect document{0, 0, header.height, header.width};
   std::vector<LayerRect> spans;
   bool opaque = false;
+  band_rows = std::max(band_rows, 1);
+  AlphaCache alphas;
   {
+    // The transparency read to find hidden rows is kept for drawing, up to
+    // the size of the document's own planes.
+    const uint64_t keep = static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height) *
+                          static_cast<uint64_t>(colours + 1) * static_cast<uint64_t>(header.depth / 8);
     Context cx{in, header, budget.layer_samples, notes, colours, document, budget.canvas_bytes, 1, {}};
-    spans = visibleBands(cx, roots, budget.threads, &opaque);
+    spans = visibleBands(cx, roots, budget.threads, &opaque, band_rows, &alphas, keep);
   }
   if (!sink->begin(opaque)) return readFault(Status::Code::kIoError, "no memory for the drawn image");
-  band_rows = std::max(band_rows, 1);
   const int bands = (header.height + band_rows - 1) / band_rows;
   const int workers = std::clamp(budget.threads, 1, std::max(bands, 1));
   std::atomic<int> next{0};
@@ -534,11 +580,12 @@ Status mergeLayerBands(PsdFile& in, const PsdHeader& header, const LayerSet& set
   std::vector<MergeNotes> found(static_cast<size_t>(workers));
   const auto work = [&](int worker) {
     Context cx{in, header, budget.layer_samples, &found[static_cast<size_t>(worker)], colours, document,
-               budget.canvas_bytes / static_cast<uint64_t>(workers), 1, {}};
+               budget.canvas_bytes / static_cast<uint64_t>(workers), 1, {}, &alphas, 0};
     Canvas canvas(LayerRect{0, 0, band_rows, header.width}, colours);  // Used again for every band.
     for (int b; (b = next++) < bands;) {
       const LayerRect band{b * band_rows, 0, std::min(header.height, (b + 1) * band_rows), header.width};
       canvas.area = band;
+      cx.band = b;
       std::fill(canvas.px.begin(), canvas.px.end(), 0.0f);
       Status drawn;
       for (size_t i = 0; i < roots.size() && drawn.ok(); ++i) {

@@ -19,6 +19,7 @@ struct LayerRect {
   int width() const { return right > left ? right - left : 0; }
   int height() const { return bottom > top ? bottom - top : 0; }
   bool empty() const { return width() == 0 || height() == 0; }
+  bool operator==(const LayerRect&) const = default;
 };
 
 /// The intersection of two rectangles (empty when they do not meet).
