@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "engine/cores.h"
 
 namespace pixolune {
 
@@ -25,10 +30,24 @@ float unmatteFloat(float stored, float alpha) {
   return std::clamp((stored - (1.0f - alpha)) / alpha, 0.0f, 1.0f);
 }
 
+// unmatte for every 8-bit alpha (rows) and stored value (columns).
+const uint8_t* unmatteTable8() {
+  static const std::vector<uint8_t> table = [] {
+    std::vector<uint8_t> t(256 * 256);
+    for (unsigned a = 0; a < 256; ++a)
+      for (unsigned v = 0; v < 256; ++v) t[a * 256 + v] = unmatte<BYTE>(static_cast<BYTE>(v), static_cast<BYTE>(a), 255);
+    return t;
+  }();
+  return table.data();
+}
+
 void unmatteRow8(BYTE* p, unsigned width) {
+  const uint8_t* table = unmatteTable8();
   for (unsigned x = 0; x < width; ++x, p += 4) {
     const BYTE a = p[FI_RGBA_ALPHA];
-    for (int c : {FI_RGBA_RED, FI_RGBA_GREEN, FI_RGBA_BLUE}) p[c] = unmatte<BYTE>(p[c], a, 255);
+    if (a == 255) continue;  // Opaque: the stored colour is the colour.
+    const uint8_t* row = table + a * 256u;
+    for (int c : {FI_RGBA_RED, FI_RGBA_GREEN, FI_RGBA_BLUE}) p[c] = row[p[c]];
   }
 }
 
@@ -144,12 +163,29 @@ void removeWhiteMatte(FIBITMAP* image) {
   if (!hasAlpha(image)) return;
   const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image);
   const unsigned width = FreeImage_GetWidth(image), height = FreeImage_GetHeight(image);
-  for (unsigned y = 0; y < height; ++y) {
-    BYTE* row = FreeImage_GetScanLine(image, static_cast<int>(y));
-    if (type == FIT_BITMAP) unmatteRow8(row, width);
-    else if (type == FIT_RGBA16) unmatteRow16(reinterpret_cast<FIRGBA16*>(row), width);
-    else unmatteRowFloat(reinterpret_cast<FIRGBAF*>(row), width);
+  const auto rows = [&](unsigned top, unsigned bottom) {
+    for (unsigned y = top; y < bottom; ++y) {
+      BYTE* row = FreeImage_GetScanLine(image, static_cast<int>(y));
+      if (type == FIT_BITMAP) unmatteRow8(row, width);
+      else if (type == FIT_RGBA16) unmatteRow16(reinterpret_cast<FIRGBA16*>(row), width);
+      else unmatteRowFloat(reinterpret_cast<FIRGBAF*>(row), width);
+    }
+  };
+  // A large image in bands of rows on the idle cores.
+  const uint64_t pixels = uint64_t{width} * height;
+  const unsigned bands = static_cast<unsigned>(std::clamp<uint64_t>(pixels / (256 * 1024), 1, idleCores()));
+  std::vector<std::thread> helpers;
+  for (unsigned b = 1; b < bands; ++b) {
+    const unsigned top = static_cast<unsigned>(uint64_t{height} * b / bands),
+                   bottom = static_cast<unsigned>(uint64_t{height} * (b + 1) / bands);
+    try {
+      helpers.emplace_back(rows, top, bottom);
+    } catch (const std::system_error&) {
+      rows(top, bottom);
+    }
   }
+  rows(0, static_cast<unsigned>(height / bands));
+  for (std::thread& t : helpers) t.join();
 }
 
 BitmapPtr withoutAlpha(FIBITMAP* image) {

@@ -21,6 +21,7 @@
 #include "engine/frame.h"
 #include "engine/output_names.h"
 #include "engine/pixel_form.h"
+#include "engine/cores.h"
 #include "engine/png_writer.h"
 #include "engine/transform.h"
 #include "engine/watermark.h"
@@ -39,8 +40,8 @@ Status writeImage(FIBITMAP* image, const std::string& path) {
   const ConversionJob& job = conversionJob();
   if (job.format_id == FIF_PNG) {
     PngWriteOptions options = pngOptionsForSaveFlags(job.save_flags);
-    options.pieces = coresForSave();
-    options.threads = idleCoresForSave();
+    options.pieces = processCores();
+    options.threads = idleCores();
     Status written = writePng(image, path, options);
     if (written.code() != Status::Code::kUnsupported) return written;
   }

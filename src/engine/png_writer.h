@@ -45,15 +45,6 @@ PngWriteOptions pngOptionsForSaveFlags(int save_flags);
 /// Thread-safe for different images; uses up to options.threads threads.
 Status writePng(FIBITMAP* image, const std::string& path, const PngWriteOptions& options);
 
-/// The cores this process may run on: the pieces a save cuts its data into,
-/// the same for every file of a run on this machine.
-int coresForSave();
-
-/// Threads a save in this process may use now: one per core this process
-/// may run on that no other conversion of the run (a sibling helper
-/// process of the same parent) is busy with, at least one.
-int idleCoresForSave();
-
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_ENGINE_PNG_WRITER_H_

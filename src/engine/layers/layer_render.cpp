@@ -13,7 +13,7 @@
 #include "engine/bitmap.h"
 #include "engine/composite.h"
 #include "engine/layers/compositor.h"
-#include "engine/png_writer.h"
+#include "engine/cores.h"
 #include "engine/psd_file.h"
 
 namespace pixolune {
@@ -258,7 +258,7 @@ std::string refusal(const PsdHeader& header, uint64_t memory_limit) {
 // limit leaves beyond it is shared between more of either.
 MergeBudget budgetFor(const PsdHeader& header, uint64_t memory_limit) {
   MergeBudget budget;
-  budget.threads = idleCoresForSave();  // The cores no other conversion of the run is busy on.
+  budget.threads = idleCores();  // The cores no other conversion of the run is busy on.
   if (memory_limit == 0) return budget;
   const RenderCosts c = costsOf(header);
   const uint64_t spare = (memory_limit - layerRenderMemoryNeed(header)) / 2;
