@@ -140,10 +140,11 @@ NOTES = """
   floor and mogrify write corpus files of the same name in different folders to one
   name).
 - mogrify reads only the composite (`file.psd[0]`), not every layer.
-- Output size: the total of the PNG files a run wrote. Pixolune compresses with
-  libdeflate (zlib level 6 maps to libdeflate level 7) and picks a row filter per row by
-  libpng's minimum-sum rule; FreeImage uses libpng and zlib with the same rule; mogrify
-  chooses its own filters and compresses a little tighter (about 2 % on both sets).
+- Output size: the total of the PNG files a run wrote. All three pick a row filter per
+  row by libpng's minimum-sum rule. Pixolune codes the filtered rows as zlib's runs
+  (photographs, such as the large set) or with libdeflate at level 7 for zlib level 6
+  (drawn artwork, such as most of the corpus), whichever is smaller; FreeImage uses
+  zlib's default strategy, mogrify zlib's filtered strategy.
 """
 
 
