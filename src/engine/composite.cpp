@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "engine/cores.h"
+#include "platform/threads.h"
 
 namespace pixolune {
 
@@ -173,19 +172,10 @@ void removeWhiteMatte(FIBITMAP* image) {
   };
   // A large image in bands of rows on the idle cores.
   const uint64_t pixels = uint64_t{width} * height;
-  const unsigned bands = static_cast<unsigned>(std::clamp<uint64_t>(pixels / (256 * 1024), 1, idleCores()));
-  std::vector<std::thread> helpers;
-  for (unsigned b = 1; b < bands; ++b) {
-    const unsigned top = static_cast<unsigned>(uint64_t{height} * b / bands),
-                   bottom = static_cast<unsigned>(uint64_t{height} * (b + 1) / bands);
-    try {
-      helpers.emplace_back(rows, top, bottom);
-    } catch (const std::system_error&) {
-      rows(top, bottom);
-    }
-  }
-  rows(0, static_cast<unsigned>(height / bands));
-  for (std::thread& t : helpers) t.join();
+  const int bands = static_cast<int>(std::clamp<uint64_t>(pixels / (256 * 1024), 1, idleCores()));
+  runOnThreads(bands, [&](int b) {
+    rows(static_cast<unsigned>(uint64_t{height} * b / bands), static_cast<unsigned>(uint64_t{height} * (b + 1) / bands));
+  });
 }
 
 BitmapPtr withoutAlpha(FIBITMAP* image) {

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <system_error>
-#include <thread>
+
+#include "platform/threads.h"
 
 namespace pixolune {
 
@@ -417,17 +417,7 @@ bool compressInPieces(const uint8_t* data, size_t size, int level, int piece_lim
       for (size_t i; (i = next++) < pieces;)
         parts[i] = compressPiece(data + bounds[i], bounds[i + 1] - bounds[i], level, coding, i + 1 == pieces);
     };
-    std::vector<std::thread> helpers;
-    const size_t extra = std::min(pieces, static_cast<size_t>(std::max(threads, 1))) - 1;
-    for (size_t t = 0; t < extra; ++t) {
-      try {
-        helpers.emplace_back(work);
-      } catch (const std::system_error&) {
-        break;  // No thread to be had: this one does the pieces.
-      }
-    }
-    work();
-    for (std::thread& t : helpers) t.join();
+    runOnThreads(static_cast<int>(std::min(pieces, static_cast<size_t>(std::max(threads, 1)))), [&](int) { work(); });
     for (size_t i = 1; i < pieces; ++i)
       parts[0].adler = static_cast<uint32_t>(
           adler32_combine64(parts[0].adler, parts[i].adler, static_cast<z_off64_t>(bounds[i + 1] - bounds[i])));

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <system_error>
-#include <thread>
+
+#include "platform/threads.h"
 
 namespace pixolune {
 
@@ -189,16 +189,7 @@ std::vector<uint8_t> filteredScanlines(FIBITMAP* image, const ScanlineFormat& fo
   auto work = [&](unsigned i) {
     done[i] = filterRange(image, format, height * uint64_t{i} / pieces, height * uint64_t{i + 1} / pieces, out.data());
   };
-  std::vector<std::thread> helpers;
-  for (unsigned i = 1; i < pieces; ++i) {
-    try {
-      helpers.emplace_back(work, i);
-    } catch (const std::system_error&) {
-      work(i);
-    }
-  }
-  work(0);
-  for (std::thread& t : helpers) t.join();
+  runOnThreads(static_cast<int>(pieces), [&](int i) { work(static_cast<unsigned>(i)); });
   if (std::find(done.begin(), done.end(), 0) != done.end()) out.clear();
   return out;
 }

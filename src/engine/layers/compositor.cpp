@@ -7,13 +7,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <system_error>
-#include <thread>
 
 #include "engine/layers/adjustments.h"
 #include "engine/layers/descriptor.h"
 #include "engine/layers/layer_effects.h"
 #include "engine/layers/vector_mask.h"
+#include "platform/threads.h"
 
 namespace pixolune {
 
@@ -227,16 +226,7 @@ Status loadPixels(Context& cx, const LayerRecord& layer, PlaneSource* src) {
     }
   };
   const bool large = static_cast<uint64_t>(src->rect.width()) * static_cast<uint64_t>(src->rect.height()) >= 256 * 1024;
-  std::vector<std::thread> helpers;
-  for (int t = 1; large && t < std::min(cx.threads, planes); ++t) {
-    try {
-      helpers.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;  // No thread to be had: this one reads the rest.
-    }
-  }
-  work();
-  for (std::thread& t : helpers) t.join();
+  runOnThreads(large ? std::min(cx.threads, planes) : 1, [&](int) { work(); });
   for (const Status& r : read)
     if (!r.ok()) return r;
   return {};
@@ -489,7 +479,7 @@ std::vector<LayerRect> visibleBands(Context& cx, const std::vector<LayerNode>& r
     const int first_part = r.top / step, parts = (r.bottom - 1) / step - first_part + 1;
     std::atomic<int> next{0};
     std::atomic<bool> unreadable{false};
-    const auto work = [&](int, int, int) {
+    const auto work = [&](int) {
       for (int k; (k = next++) < parts && !unreadable;) {
         const int part_index = first_part + k;
         const LayerRect part = intersect(r, LayerRect{part_index * step, r.left, (part_index + 1) * step, r.right});
@@ -508,7 +498,7 @@ std::vector<LayerRect> visibleBands(Context& cx, const std::vector<LayerNode>& r
       }
     };
     const int workers = std::clamp(threads, 1, parts);
-    forRowBands(0, workers, workers, work);  // One call of work on each of `workers` threads.
+    runOnThreads(workers, work);
     if (unreadable) break;
     const auto whole = [&](int y) {
       const uint8_t* row = covered.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
@@ -601,16 +591,7 @@ Status mergeLayerBands(PsdFile& in, const PsdHeader& header, const LayerSet& set
       sink->take(canvas);
     }
   };
-  std::vector<std::thread> helpers;
-  for (int w = 1; w < workers; ++w) {
-    try {
-      helpers.emplace_back(work, w);
-    } catch (const std::system_error&) {
-      break;  // No thread to be had: the others draw the bands.
-    }
-  }
-  work(0);
-  for (std::thread& t : helpers) t.join();
+  runOnThreads(workers, work);
   for (const MergeNotes& n : found) notes->left_out.insert(n.left_out.begin(), n.left_out.end());
   return failure;
 }

@@ -3,12 +3,13 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
-#include <thread>
+
+#include "platform/threads.h"
 
 namespace pixolune {
 
@@ -97,16 +98,7 @@ void* allocateZeroed(size_t bytes) {
   };
   const size_t huge_page = size_t{2} << 20;
   const size_t half = bytes >= kParallelBytes ? (bytes / 2) & ~(huge_page - 1) : bytes;
-  std::thread second;
-  if (half < bytes) {
-    try {
-      second = std::thread(populate, half, bytes);
-    } catch (const std::system_error&) {
-      populate(half, bytes);
-    }
-  }
-  populate(0, half);
-  if (second.joinable()) second.join();
+  runOnThreads(half < bytes ? 2 : 1, [&](int k) { k == 0 ? populate(0, half) : populate(half, bytes); });
   if (out_of_memory) {
     munmap(p, bytes);
     throw std::bad_alloc();
@@ -126,17 +118,9 @@ int rowBands(int rows, int width, int threads) {
 }
 
 void forRowBands(int top, int bottom, int bands, const std::function<void(int, int, int)>& body) {
+  bands = std::max(bands, 1);
   const auto edge = [&](int b) { return top + static_cast<int>(static_cast<int64_t>(bottom - top) * b / bands); };
-  std::vector<std::thread> helpers;
-  for (int b = 1; b < bands; ++b) {
-    try {
-      helpers.emplace_back(body, b, edge(b), edge(b + 1));
-    } catch (const std::system_error&) {
-      body(b, edge(b), edge(b + 1));  // No thread to be had: this one does the band.
-    }
-  }
-  body(0, edge(0), edge(1));
-  for (std::thread& t : helpers) t.join();
+  runOnThreads(bands, [&](int b) { body(b, edge(b), edge(b + 1)); });
 }
 
 void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& rule, int threads) {
