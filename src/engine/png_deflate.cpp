@@ -290,7 +290,7 @@ std::vector<uint8_t> runsPiece(const uint8_t* data, size_t size, bool last) {
 // spread over it, each coded both ways, at about 3 % of the work.
 constexpr size_t kSampleBytes = 64 * 1024, kSamples = 8;
 
-Coding chooseCoding(const uint8_t* data, size_t size, int level, std::vector<uint8_t>* whole) {
+Coding chooseCoding(const uint8_t* data, size_t size, int level, int threads, std::vector<uint8_t>* whole) {
   if (level == 0) return Coding::kMatches;
   if (size <= kSamples * kSampleBytes) {
     std::vector<uint8_t> matches = matchesPiece(data, size, level), runs = runsPiece(data, size, true);
@@ -298,12 +298,20 @@ Coding chooseCoding(const uint8_t* data, size_t size, int level, std::vector<uin
     *whole = std::move(by_runs ? runs : matches);
     return by_runs ? Coding::kRuns : Coding::kMatches;
   }
-  size_t matches = 0, runs = 0;
-  for (size_t i = 0; i < kSamples; ++i) {
-    const uint8_t* at = data + (size - kSampleBytes) * (2 * i + 1) / (2 * kSamples);
-    matches += matchesPiece(at, kSampleBytes, level).size();
-    runs += runsPiece(at, kSampleBytes, true).size();
-  }
+  // The samples are coded on up to `threads` threads; the sums, and so the
+  // choice, do not depend on how many.
+  std::atomic<size_t> matches{0}, runs{0}, next{0};
+  runOnThreads(std::clamp(threads, 1, static_cast<int>(kSamples)), [&](int) {
+    for (size_t i; (i = next++) < kSamples;) {
+      const uint8_t* at = data + (size - kSampleBytes) * (2 * i + 1) / (2 * kSamples);
+      try {  // On a thread of its own: a sample without memory counts for neither coding.
+        const size_t by_matches = matchesPiece(at, kSampleBytes, level).size();
+        const size_t by_runs = runsPiece(at, kSampleBytes, true).size();
+        matches += by_matches, runs += by_runs;
+      } catch (const std::bad_alloc&) {
+      }
+    }
+  });
   return runs < matches ? Coding::kRuns : Coding::kMatches;
 }
 
@@ -404,7 +412,7 @@ namespace {
 bool compressInPieces(const uint8_t* data, size_t size, int level, int piece_limit, int threads,
                       std::vector<uint8_t>* out) {
   std::vector<uint8_t> whole;
-  const Coding coding = chooseCoding(data, size, level, &whole);
+  const Coding coding = chooseCoding(data, size, level, threads, &whole);
   const size_t pieces = whole.empty() ? std::clamp<size_t>(size / kMinPieceBytes, 1, static_cast<size_t>(std::max(piece_limit, 1))) : 1;
   std::vector<Piece> parts(pieces);
   if (!whole.empty()) {
