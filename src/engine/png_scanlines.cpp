@@ -52,14 +52,14 @@ inline int paeth(int a, int b, int c) {
   return pa <= pb && pa <= pc ? a : bc;
 }
 
-// The sums of the filtered bytes of pixels [from, size) for every filter
-// (none, sub, up, average, Paeth); `left` is the row one pixel back and
-// `above_left` the prior row one pixel back.
-void addWeights(const uint8_t* row, const uint8_t* prior, const uint8_t* left, const uint8_t* above_left, size_t from,
-                size_t size, uint64_t sums[5]) {
+// Adds to `sums` the sums of the filtered bytes of row[0, size) for every
+// filter (none, sub, up, average, Paeth); `left` is the row one pixel back
+// and `above_left` the prior row one pixel back.
+void addWeights(const uint8_t* row, const uint8_t* prior, const uint8_t* left, const uint8_t* above_left, size_t size,
+                uint64_t sums[5]) {
   // Block sums fit 32 bits (at most 128 per byte); the loop over a block stays in one type.
   constexpr size_t kBlock = size_t{1} << 20;
-  for (size_t start = from; start < size; start += kBlock) {
+  for (size_t start = 0; start < size; start += kBlock) {
     const size_t stop = std::min(size, start + kBlock);
     uint32_t none = 0, sub = 0, up = 0, average = 0, predicted = 0;
     for (size_t i = start; i < stop; ++i) {
@@ -90,10 +90,9 @@ void applyFilter(const uint8_t* row, const uint8_t* prior, size_t size, size_t l
 bool filterRange(FIBITMAP* image, const ScanlineFormat& format, unsigned begin, unsigned end, uint8_t* out) {
   const size_t size = rowBytes(FreeImage_GetWidth(image), format.bits_per_pixel);
   const unsigned pixel_bytes = std::max(1u, format.bits_per_pixel / 8);
-  std::vector<uint8_t> rows, scratch;
+  std::vector<uint8_t> rows;
   try {
     rows.resize(2 * size, 0);
-    scratch.resize(4 * size);
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -102,7 +101,7 @@ bool filterRange(FIBITMAP* image, const ScanlineFormat& format, unsigned begin, 
   if (begin > 0 && format.adaptive) pngRow(image, begin - 1, format, size, prior);
   for (unsigned y = begin; y < end; ++y) {
     pngRow(image, y, format, size, row);
-    filterRow(row, prior, size, pixel_bytes, format.adaptive, out + y * (size + 1), scratch.data());
+    filterRow(row, prior, size, pixel_bytes, format.adaptive, out + y * (size + 1));
     std::swap(prior, row);
   }
   return true;
@@ -126,7 +125,7 @@ std::vector<uint8_t> interlacedScanlines(FIBITMAP* image, const ScanlineFormat& 
   const size_t size = rowBytes(width, bits);
   std::vector<uint8_t> whole(size * height);
   for (unsigned y = 0; y < height; ++y) pngRow(image, y, format, size, whole.data() + y * size);
-  std::vector<uint8_t> out, prior, row, scratch;
+  std::vector<uint8_t> out, prior, row;
   for (const auto& pass : kPasses) {
     const unsigned x0 = pass[0], y0 = pass[1], dx = pass[2], dy = pass[3];
     const unsigned pass_width = width > x0 ? (width - x0 + dx - 1) / dx : 0;
@@ -134,14 +133,13 @@ std::vector<uint8_t> interlacedScanlines(FIBITMAP* image, const ScanlineFormat& 
     if (pass_width == 0 || pass_height == 0) continue;
     const size_t pass_size = rowBytes(pass_width, bits);
     prior.assign(pass_size, 0);
-    scratch.resize(4 * pass_size);
     for (unsigned j = 0; j < pass_height; ++j) {
       row.assign(pass_size, 0);
       const uint8_t* source = whole.data() + size_t{y0 + j * dy} * size;
       for (unsigned i = 0; i < pass_width; ++i) copyPixel(source, x0 + size_t{i} * dx, row.data(), i, bits);
       out.resize(out.size() + pass_size + 1);
       filterRow(row.data(), prior.data(), pass_size, std::max(1u, bits / 8), format.adaptive,
-                out.data() + out.size() - pass_size - 1, scratch.data());
+                out.data() + out.size() - pass_size - 1);
       std::swap(prior, row);
     }
   }
@@ -151,19 +149,18 @@ std::vector<uint8_t> interlacedScanlines(FIBITMAP* image, const ScanlineFormat& 
 }  // namespace
 
 void filterRow(const uint8_t* row, const uint8_t* prior, size_t size, unsigned pixel_bytes, bool adaptive,
-               uint8_t* out, uint8_t* scratch) {
+               uint8_t* out) {
   out[0] = 0;
   if (!adaptive) {
     std::memcpy(out + 1, row, size);
     return;
   }
-  // The first pixel has nothing to its left: zeros stand in (scratch).
-  const size_t lead = std::min<size_t>(pixel_bytes, size);
-  uint8_t* const zeros = scratch;
-  std::memset(zeros, 0, lead);
+  // The first pixel has nothing to its left: zeros stand in (pixels are at most 8 bytes).
+  static constexpr uint8_t kZeros[8] = {};
+  const size_t lead = std::min<size_t>({pixel_bytes, size, sizeof kZeros});
   uint64_t sums[5] = {};
-  addWeights(row, prior, zeros, zeros, 0, lead, sums);
-  addWeights(row + lead, prior + lead, row, prior, 0, size - lead, sums);
+  addWeights(row, prior, kZeros, kZeros, lead, sums);
+  addWeights(row + lead, prior + lead, row, prior, size - lead, sums);
   // libpng's order of trial, the first of equal sums winning.
   unsigned best = 0;
   for (unsigned k = 1; k < 5; ++k)

@@ -39,9 +39,9 @@ std::vector<uint8_t> filteredScanlines(FIBITMAP* image, const ScanlineFormat& fo
 
 /// Filters one row of `size` bytes against the row above (`prior`, zeros
 /// for the first row) into out[0] (the filter type) and out[1..size].
-/// REQUIRES: `scratch` holds 4 * size bytes.
+/// REQUIRES: pixel_bytes is 1 to 8.
 void filterRow(const uint8_t* row, const uint8_t* prior, size_t size, unsigned pixel_bytes, bool adaptive,
-               uint8_t* out, uint8_t* scratch);
+               uint8_t* out);
 
 }  // namespace pixolune
 

@@ -47,59 +47,6 @@ float unit(float v) { return v >= 0.0f ? std::min(v, 1.0f) : 0.0f; }
 uint8_t to8(float v) { return static_cast<uint8_t>(unit(v) * 255.0f + 0.5f); }
 uint16_t to16(float v) { return static_cast<uint16_t>(unit(v) * 65535.0f + 0.5f); }
 
-// 8-bit RGB or grey as 24/32-bit bitmaps; grey with alpha as RGBA, as the decoder's repair does.
-BitmapPtr toBitmap8(const Canvas& c, bool alpha, int threads) {
-  const int w = c.area.width(), h = c.area.height();
-  const bool grey_plain = c.colours == 1 && !alpha;
-  BitmapPtr owned(FreeImage_Allocate(w, h, grey_plain ? 8 : alpha ? 32 : 24));
-  FIBITMAP* dib = owned.get();
-  if (!dib) return nullptr;
-  if (grey_plain) {
-    RGBQUAD* pal = FreeImage_GetPalette(dib);
-    for (int i = 0; i < 256; ++i) pal[i].rgbRed = pal[i].rgbGreen = pal[i].rgbBlue = static_cast<BYTE>(i);
-  }
-  const int step = grey_plain ? 1 : alpha ? 4 : 3;
-  forRowBands(0, h, rowBands(h, w, threads), [&](int, int top, int bottom) {
-    for (int y = top; y < bottom; ++y) {
-      BYTE* p = FreeImage_GetScanLine(dib, h - 1 - y);
-      const float* s = c.at(c.area.left, c.area.top + y);
-      for (int x = 0; x < w; ++x, p += step, s += c.stride()) {
-        if (grey_plain) {
-          p[0] = to8(s[0]);
-          continue;
-        }
-        const int g = c.colours == 1 ? 0 : 1, b = c.colours == 1 ? 0 : 2;
-        p[FI_RGBA_RED] = to8(s[0]), p[FI_RGBA_GREEN] = to8(s[g]), p[FI_RGBA_BLUE] = to8(s[b]);
-        if (alpha) p[FI_RGBA_ALPHA] = to8(s[c.colours]);
-      }
-    }
-  });
-  return owned;
-}
-
-BitmapPtr toBitmap16(const Canvas& c, bool alpha, int threads) {
-  const int w = c.area.width(), h = c.area.height();
-  const bool grey_plain = c.colours == 1 && !alpha;
-  BitmapPtr owned(FreeImage_AllocateT(grey_plain ? FIT_UINT16 : alpha ? FIT_RGBA16 : FIT_RGB16, w, h));
-  FIBITMAP* dib = owned.get();
-  if (!dib) return nullptr;
-  const int step = grey_plain ? 1 : alpha ? 4 : 3;
-  forRowBands(0, h, rowBands(h, w, threads), [&](int, int top, int bottom) {
-    for (int y = top; y < bottom; ++y) {
-      WORD* p = reinterpret_cast<WORD*>(FreeImage_GetScanLine(dib, h - 1 - y));
-      const float* s = c.at(c.area.left, c.area.top + y);
-      for (int x = 0; x < w; ++x, p += step, s += c.stride()) {
-        const int g = c.colours == 1 ? 0 : 1, b = c.colours == 1 ? 0 : 2;
-        p[0] = to16(s[0]);
-        if (grey_plain) continue;
-        p[1] = to16(s[g]), p[2] = to16(s[b]);
-        if (alpha) p[3] = to16(s[c.colours]);
-      }
-    }
-  });
-  return owned;
-}
-
 // 32-bit documents as floating-point bitmaps, values as they are (light
 // may exceed 1.0); grey with alpha as RGBA, as the decoder's repair does.
 BitmapPtr toBitmapFloat(const Canvas& c, bool alpha) {
@@ -267,14 +214,6 @@ MergeBudget budgetFor(const PsdHeader& header, uint64_t memory_limit) {
   return budget;
 }
 
-BitmapPtr bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags, int threads) {
-  const bool alpha = !opaque(canvas, threads);
-  if (header.mode == kModeCmyk || header.mode == kModeLab)
-    return throughDecoder(canvas, header.mode, header.depth, alpha, flags);
-  if (header.depth == 32) return toBitmapFloat(canvas, alpha);
-  return header.depth == 8 ? toBitmap8(canvas, alpha, threads) : toBitmap16(canvas, alpha, threads);
-}
-
 // Drawn band by band: RGB, greyscale and duotone at 8 and 16 bits, whose
 // pixels go straight into the bitmap; CMYK, Lab and 32 bits are converted
 // from the whole canvas.
@@ -286,11 +225,12 @@ bool drawnInBands(const PsdHeader& header) {
 // processor's cache while every layer is drawn on it.
 constexpr int kBandPixels = 128 * 1024;
 
-// The bitmap of a document drawn in bands, of the kind bitmapOf gives for
-// the whole canvas. When the layers are known to cover every pixel, the
-// bands go straight into the opaque bitmap (grey or RGB); otherwise into a
-// bitmap with alpha (RGBA at the document's depth), narrowed at the end
-// when no pixel turned out transparent after all.
+// The bitmap of 8- and 16-bit RGB or grey pixels drawn in bands (or on one
+// canvas): RGB or grey at the document's depth, with alpha when any pixel
+// is not opaque (grey with alpha as RGBA, as the decoder's repair does).
+// When the pixels are known to be opaque, the rows go straight into the
+// opaque bitmap; otherwise into one with alpha, narrowed at the end when
+// no pixel turned out transparent after all.
 class BandedBitmap : public BandSink {
  public:
   BandedBitmap(int width, int height, int depth, int colours)
@@ -302,9 +242,13 @@ class BandedBitmap : public BandSink {
     return image_ != nullptr;
   }
 
-  void take(const Canvas& band) override {
+  void take(const Canvas& band) override { takeRows(band, band.area.top, band.area.bottom); }
+
+  // Rows [top, bottom) of a canvas as wide as the document. Thread-safe
+  // for different rows.
+  void takeRows(const Canvas& band, int top, int bottom) {
     bool all = true;
-    for (int y = band.area.top; y < band.area.bottom; ++y) {
+    for (int y = top; y < bottom; ++y) {
       BYTE* line = FreeImage_GetScanLine(image_.get(), height_ - 1 - y);
       if (depth_ == 8) all = putRow8(band.at(0, y), band.colours, line) && all;
       else all = putRow16(band.at(0, y), band.colours, reinterpret_cast<WORD*>(line)) && all;
@@ -410,6 +354,18 @@ class BandedBitmap : public BandSink {
   BitmapPtr image_;
   std::atomic<bool> transparent_{false};
 };
+
+BitmapPtr bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags, int threads) {
+  const bool alpha = !opaque(canvas, threads);
+  if (header.mode == kModeCmyk || header.mode == kModeLab)
+    return throughDecoder(canvas, header.mode, header.depth, alpha, flags);
+  if (header.depth == 32) return toBitmapFloat(canvas, alpha);
+  BandedBitmap bitmap(canvas.area.width(), canvas.area.height(), header.depth, canvas.colours);
+  if (!bitmap.begin(!alpha)) return nullptr;
+  forRowBands(0, canvas.area.height(), rowBands(canvas.area.height(), canvas.area.width(), threads),
+              [&](int, int top, int bottom) { bitmap.takeRows(canvas, top, bottom); });
+  return bitmap.finish(threads);
+}
 
 }  // namespace
 
