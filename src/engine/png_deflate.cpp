@@ -240,45 +240,80 @@ enum class Coding {
 };
 
 // One piece as raw deflate with libdeflate; a complete stream, or empty on failure.
-std::vector<uint8_t> matchesPiece(const uint8_t* data, size_t size, int level) {
+RawBytes matchesPiece(const uint8_t* data, size_t size, int level) {
   Compressor compressor(libdeflate_alloc_compressor(level));
-  std::vector<uint8_t> out;
+  RawBytes out;
   if (!compressor) return out;
   out.resize(libdeflate_deflate_compress_bound(compressor.get(), size));
   out.resize(libdeflate_deflate_compress(compressor.get(), data, size, out.data(), out.size()));
   return out;
 }
 
-// One piece as raw deflate with zlib's run-length strategy, ended by a sync
-// flush (an empty stored block on a byte boundary, as makeContinuable
-// leaves it) unless it is the last. Empty on failure.
-std::vector<uint8_t> runsPiece(const uint8_t* data, size_t size, bool last) {
+// Bytes read from the source at a time by a piece coded as runs: small
+// enough to stay in the cache between reading (filtering) and coding.
+constexpr size_t kChunkBytes = 256 * 1024;
+
+// One piece of the data, bytes [begin, begin + size) of the source.
+struct Piece {
+  RawBytes bytes;     // Raw deflate; empty on failure.
+  uint32_t adler = 1;  // Adler-32 of the piece's data.
+};
+
+// A piece as raw deflate with zlib's run-length strategy, read from the
+// source a chunk at a time and ended by a sync flush (an empty stored block
+// on a byte boundary, as makeContinuable leaves it) unless it is the last.
+Piece runsPiece(const ByteSource& source, size_t begin, size_t size, bool last) {
+  Piece piece;
   z_stream z{};
-  std::vector<uint8_t> out;
-  if (deflateInit2(&z, 6, Z_DEFLATED, -15, 9, Z_RLE) != Z_OK) return out;
+  if (deflateInit2(&z, 6, Z_DEFLATED, -15, 9, Z_RLE) != Z_OK) return piece;
   const auto close = [](z_stream* s) { deflateEnd(s); };
   std::unique_ptr<z_stream, decltype(close)> guard(&z, close);
-  constexpr size_t kStep = size_t{1} << 30;  // zlib counts its input in 32 bits.
-  out.resize(deflateBound(&z, static_cast<uLong>(std::min(size, kStep))) + 64);
+  RawBytes chunk(std::min(size, kChunkBytes));
+  RawBytes& out = piece.bytes;
+  // Sized for the whole piece at once: only the pages written are ever touched.
+  out.resize(deflateBound(&z, static_cast<uLong>(size)) + 64);
   size_t done = 0;
   for (;;) {
-    const size_t step = std::min(size - done, kStep);
-    const bool end = done + step == size;
-    z.next_in = const_cast<Bytef*>(data + done);
-    z.avail_in = static_cast<uInt>(step);
+    const size_t step = std::min(size - done, kChunkBytes);
+    if (step && !source(begin + done, step, chunk.data())) return Piece();
+    piece.adler = libdeflate_adler32(piece.adler, chunk.data(), step);
     done += step;
+    const bool end = done == size;
+    z.next_in = chunk.data();
+    z.avail_in = static_cast<uInt>(step);
     int status;
     do {
-      if (out.size() - z.total_out < 64 * 1024) out.resize(out.size() + std::max<size_t>(out.size() / 4, 1 << 20));
+      // Room for the chunk's worst case at every call: zlib then never stops for room mid-chunk.
+      const size_t room = deflateBound(&z, static_cast<uLong>(step)) + 64;
+      if (out.size() - z.total_out < room) out.resize(std::max(z.total_out + room, out.size() + out.size() / 4));
       z.next_out = out.data() + z.total_out;
-      z.avail_out = static_cast<uInt>(std::min<size_t>(out.size() - z.total_out, kStep));
+      z.avail_out = static_cast<uInt>(std::min<size_t>(out.size() - z.total_out, uInt{1} << 30));
       status = deflate(&z, end ? (last ? Z_FINISH : Z_SYNC_FLUSH) : Z_NO_FLUSH);
-      if (status == Z_STREAM_ERROR) return {};
+      if (status == Z_STREAM_ERROR) return Piece();
     } while (z.avail_in > 0 || (end && (last ? status != Z_STREAM_END : z.avail_out == 0)));
     if (end) break;
   }
   out.resize(z.total_out);
-  return out;
+  return piece;
+}
+
+// A piece coded as matches: libdeflate codes whole buffers only, so the
+// piece's data is read at once. Every piece but the last is made continuable.
+Piece matchesPieceFrom(const ByteSource& source, size_t begin, size_t size, int level, bool last) {
+  Piece piece;
+  RawBytes data(size);
+  if (size && !source(begin, size, data.data())) return piece;
+  piece.adler = libdeflate_adler32(1, data.data(), size);
+  piece.bytes = matchesPiece(data.data(), size, level);
+  if (!piece.bytes.empty() && !last && !makeContinuable(&piece.bytes)) piece.bytes.clear();
+  return piece;
+}
+
+ByteSource memorySource(const uint8_t* data) {
+  return [data](size_t offset, size_t count, uint8_t* out) {
+    std::memcpy(out, data + offset, count);
+    return true;
+  };
 }
 
 // Which coding makes the data smaller. Noisy photographs (every byte a
@@ -286,16 +321,20 @@ std::vector<uint8_t> runsPiece(const uint8_t* data, size_t size, bool last) {
 // runs: libdeflate's short matches there cost more than the literals they
 // replace. Drawn artwork, with its repeated shapes, codes smaller as
 // matches. Small data is coded both ways and the smaller kept (handed back
-// in `whole`, as one complete stream); large data is judged by samples
+// in `whole`, as one complete piece); large data is judged by samples
 // spread over it, each coded both ways, at about 3 % of the work.
 constexpr size_t kSampleBytes = 64 * 1024, kSamples = 8;
 
-Coding chooseCoding(const uint8_t* data, size_t size, int level, int threads, std::vector<uint8_t>* whole) {
+Coding chooseCoding(const ByteSource& source, size_t size, int level, int threads, Piece* whole) {
   if (level == 0) return Coding::kMatches;
   if (size <= kSamples * kSampleBytes) {
-    std::vector<uint8_t> matches = matchesPiece(data, size, level), runs = runsPiece(data, size, true);
-    const bool by_runs = !runs.empty() && (matches.empty() || runs.size() < matches.size());
-    *whole = std::move(by_runs ? runs : matches);
+    RawBytes data(size);
+    if (size && !source(0, size, data.data())) return Coding::kMatches;
+    Piece runs = runsPiece(memorySource(data.data()), 0, size, true);
+    RawBytes matches = matchesPiece(data.data(), size, level);
+    const bool by_runs = !runs.bytes.empty() && (matches.empty() || runs.bytes.size() < matches.size());
+    whole->bytes = std::move(by_runs ? runs.bytes : matches);
+    whole->adler = libdeflate_adler32(1, data.data(), size);
     return by_runs ? Coding::kRuns : Coding::kMatches;
   }
   // The samples are coded on up to `threads` threads; the sums, and so the
@@ -303,10 +342,12 @@ Coding chooseCoding(const uint8_t* data, size_t size, int level, int threads, st
   std::atomic<size_t> matches{0}, runs{0}, next{0};
   runOnThreads(std::clamp(threads, 1, static_cast<int>(kSamples)), [&](int) {
     for (size_t i; (i = next++) < kSamples;) {
-      const uint8_t* at = data + (size - kSampleBytes) * (2 * i + 1) / (2 * kSamples);
+      const size_t at = (size - kSampleBytes) * (2 * i + 1) / (2 * kSamples);
       try {  // On a thread of its own: a sample without memory counts for neither coding.
-        const size_t by_matches = matchesPiece(at, kSampleBytes, level).size();
-        const size_t by_runs = runsPiece(at, kSampleBytes, true).size();
+        RawBytes sample(kSampleBytes);
+        if (!source(at, kSampleBytes, sample.data())) continue;
+        const size_t by_matches = matchesPiece(sample.data(), kSampleBytes, level).size();
+        const size_t by_runs = runsPiece(memorySource(sample.data()), 0, kSampleBytes, true).bytes.size();
         matches += by_matches, runs += by_runs;
       } catch (const std::bad_alloc&) {
       }
@@ -315,33 +356,21 @@ Coding chooseCoding(const uint8_t* data, size_t size, int level, int threads, st
   return runs < matches ? Coding::kRuns : Coding::kMatches;
 }
 
-// One piece of the data as raw deflate in the chosen coding, with the
-// Adler-32 of its bytes; every piece but the last is made continuable.
-// Empty on failure.
-struct Piece {
-  std::vector<uint8_t> bytes;
-  uint32_t adler = 1;
-};
-
-Piece compressPiece(const uint8_t* data, size_t size, int level, Coding coding, bool last) {
-  Piece out;
+Piece compressPiece(const ByteSource& source, size_t begin, size_t size, int level, Coding coding, bool last) {
   try {  // Runs on a thread of its own: out of memory is a failed piece, not the end of the process.
-    out.bytes = coding == Coding::kRuns ? runsPiece(data, size, last) : matchesPiece(data, size, level);
-    if (!out.bytes.empty() && coding == Coding::kMatches && !last && !makeContinuable(&out.bytes)) out.bytes.clear();
-    out.adler = libdeflate_adler32(1, data, size);
+    return coding == Coding::kRuns ? runsPiece(source, begin, size, last)
+                                   : matchesPieceFrom(source, begin, size, level, last);
   } catch (const std::bad_alloc&) {
-    out.bytes.clear();
+    return Piece();
   }
-  return out;
 }
 
 // The zlib header for libdeflate's level, as libdeflate writes it.
-void appendZlibHeader(int level, std::vector<uint8_t>* out) {
+RawBytes zlibHeader(int level) {
   const unsigned cmf = 0x78, flevel = level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
   unsigned flg = flevel << 6;
   flg += 31 - (cmf * 256 + flg) % 31;
-  out->push_back(static_cast<uint8_t>(cmf));
-  out->push_back(static_cast<uint8_t>(flg));
+  return {static_cast<uint8_t>(cmf), static_cast<uint8_t>(flg)};
 }
 
 // Where the pieces begin (and the last ends). Coded as matches, every
@@ -357,7 +386,7 @@ std::vector<size_t> pieceBounds(size_t size, size_t pieces, int level, Coding co
   return bounds;
 }
 
-bool compressInPieces(const uint8_t* data, size_t size, int level, int pieces, int threads, std::vector<uint8_t>* out);
+bool compressInPieces(const ByteSource& source, size_t size, int level, int piece_limit, int threads, ZlibParts* out);
 
 }  // namespace
 
@@ -381,7 +410,7 @@ bool findFinalBlock(const uint8_t* data, size_t size, FinalBlock* found) {
   }
 }
 
-bool makeContinuable(std::vector<uint8_t>* piece) {
+bool makeContinuable(RawBytes* piece) {
   FinalBlock block;
   if (!findFinalBlock(piece->data(), piece->size(), &block)) return false;
   (*piece)[block.header_bit / 8] &= static_cast<uint8_t>(~(1u << (block.header_bit % 8)));
@@ -395,11 +424,11 @@ bool makeContinuable(std::vector<uint8_t>* piece) {
   return true;
 }
 
-bool zlibCompress(const uint8_t* data, size_t size, int level, int pieces, int threads, std::vector<uint8_t>* out) {
+bool zlibCompress(const ByteSource& source, size_t size, int level, int pieces, int threads, ZlibParts* out) {
   out->clear();
   if (level < 0 || level > 12) return false;
   try {
-    if (compressInPieces(data, size, level, pieces, threads, out)) return true;
+    if (compressInPieces(source, size, level, pieces, threads, out)) return true;
   } catch (const std::bad_alloc&) {
   }
   out->clear();
@@ -407,40 +436,57 @@ bool zlibCompress(const uint8_t* data, size_t size, int level, int pieces, int t
   return false;
 }
 
+bool zlibCompress(const uint8_t* data, size_t size, int level, int pieces, int threads, std::vector<uint8_t>* out) {
+  out->clear();
+  ZlibParts parts;
+  if (!zlibCompress(memorySource(data), size, level, pieces, threads, &parts)) return false;
+  try {
+    out->reserve(zlibSize(parts));
+    for (const RawBytes& part : parts) out->insert(out->end(), part.begin(), part.end());
+  } catch (const std::bad_alloc&) {
+    out->clear();
+    out->shrink_to_fit();
+    return false;
+  }
+  return true;
+}
+
+size_t zlibSize(const ZlibParts& parts) {
+  size_t total = 0;
+  for (const RawBytes& part : parts) total += part.size();
+  return total;
+}
+
 namespace {
 
-bool compressInPieces(const uint8_t* data, size_t size, int level, int piece_limit, int threads,
-                      std::vector<uint8_t>* out) {
-  std::vector<uint8_t> whole;
-  const Coding coding = chooseCoding(data, size, level, threads, &whole);
-  const size_t pieces = whole.empty() ? std::clamp<size_t>(size / kMinPieceBytes, 1, static_cast<size_t>(std::max(piece_limit, 1))) : 1;
+bool compressInPieces(const ByteSource& source, size_t size, int level, int piece_limit, int threads,
+                      ZlibParts* out) {
+  Piece whole;
+  const Coding coding = chooseCoding(source, size, level, threads, &whole);
+  const size_t pieces = whole.bytes.empty() ? std::clamp<size_t>(size / kMinPieceBytes, 1, static_cast<size_t>(std::max(piece_limit, 1))) : 1;
   std::vector<Piece> parts(pieces);
-  if (!whole.empty()) {
-    parts[0].bytes = std::move(whole);
-    parts[0].adler = libdeflate_adler32(1, data, size);
+  if (!whole.bytes.empty()) {
+    parts[0] = std::move(whole);
   } else {
     const std::vector<size_t> bounds = pieceBounds(size, pieces, level, coding);
     std::atomic<size_t> next{0};
     auto work = [&] {
       for (size_t i; (i = next++) < pieces;)
-        parts[i] = compressPiece(data + bounds[i], bounds[i + 1] - bounds[i], level, coding, i + 1 == pieces);
+        parts[i] = compressPiece(source, bounds[i], bounds[i + 1] - bounds[i], level, coding, i + 1 == pieces);
     };
     runOnThreads(static_cast<int>(std::min(pieces, static_cast<size_t>(std::max(threads, 1)))), [&](int) { work(); });
     for (size_t i = 1; i < pieces; ++i)
       parts[0].adler = static_cast<uint32_t>(
           adler32_combine64(parts[0].adler, parts[i].adler, static_cast<z_off64_t>(bounds[i + 1] - bounds[i])));
   }
-
-  size_t total = 2 + 4;
-  for (const Piece& part : parts) {
+  for (const Piece& part : parts)
     if (part.bytes.empty()) return false;
-    total += part.bytes.size();
-  }
-  out->reserve(total);
-  appendZlibHeader(level, out);
-  for (const Piece& part : parts) out->insert(out->end(), part.bytes.begin(), part.bytes.end());
   const uint32_t adler = parts[0].adler;
-  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(adler >> shift));
+  out->reserve(pieces + 2);
+  out->push_back(zlibHeader(level));
+  for (Piece& part : parts) out->push_back(std::move(part.bytes));
+  out->push_back(RawBytes{static_cast<uint8_t>(adler >> 24), static_cast<uint8_t>(adler >> 16),
+                          static_cast<uint8_t>(adler >> 8), static_cast<uint8_t>(adler)});
   return true;
 }
 

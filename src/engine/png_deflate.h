@@ -14,7 +14,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
+
+#include "engine/raw_bytes.h"
 
 namespace pixolune {
 
@@ -32,16 +35,33 @@ bool findFinalBlock(const uint8_t* data, size_t size, FinalBlock* found);
 /// Turns the complete raw deflate stream `piece` into one that a following
 /// stream can continue: the final block becomes non-final and an empty
 /// stored block follows it. False (piece unchanged) when it is malformed.
-bool makeContinuable(std::vector<uint8_t>* piece);
+bool makeContinuable(RawBytes* piece);
 
-/// Compresses `size` bytes as one zlib stream at libdeflate level `level`
-/// (0..12, 0 stores; pieces coded as runs where that is smaller) into `out`, cut into up to `pieces` pieces (pieces of
+/// Where the data to compress comes from: writes bytes [offset, offset +
+/// count) of it to `out` and returns true, or false when it cannot (out of
+/// memory). Called from several threads at once, for ranges in any order.
+using ByteSource = std::function<bool(size_t offset, size_t count, uint8_t* out)>;
+
+/// A zlib stream held in parts that follow one another: the header, the
+/// compressed pieces, the Adler-32. Written out as they are, never joined.
+using ZlibParts = std::vector<RawBytes>;
+
+/// Compresses `size` bytes read from `source` as one zlib stream at
+/// libdeflate level `level` (0..12, 0 stores; pieces coded as runs where
+/// that is smaller) into `out`, cut into up to `pieces` pieces (pieces of
 /// less than kMinPieceBytes are not worth it) that up to `threads` threads
-/// compress at once. The bytes depend on the data, the level and `pieces`
-/// only, never on `threads`, so a file comes out the same however busy the
-/// machine is. False when out of memory or the level is invalid; `out` is
-/// then empty. Thread-safe: each call uses compressors of its own.
+/// read and compress at once; each piece reads only its own bytes. The bytes
+/// depend on the data, the level and `pieces` only, never on `threads`, so
+/// a file comes out the same however busy the machine is. False when out
+/// of memory, the source fails or the level is invalid; `out` is then
+/// empty. Thread-safe: each call uses compressors of its own.
+bool zlibCompress(const ByteSource& source, size_t size, int level, int pieces, int threads, ZlibParts* out);
+
+/// The same for data in memory, with the stream joined into `out`.
 bool zlibCompress(const uint8_t* data, size_t size, int level, int pieces, int threads, std::vector<uint8_t>* out);
+
+/// The length of the stream held in `parts`.
+size_t zlibSize(const ZlibParts& parts);
 
 /// The smallest piece zlibCompress hands to a thread of its own.
 constexpr size_t kMinPieceBytes = 256 * 1024;

@@ -147,11 +147,11 @@ TEST_F(PngDeflateTest, FinalBlockFoundInEveryKindOfStream) {
     FinalBlock block;
     ASSERT_TRUE(findFinalBlock(streams[i].data(), streams[i].size(), &block));
     EXPECT_EQ(streams[i].size(), (block.end_bit + 7) / 8);
-    std::vector<uint8_t> piece = streams[i];
+    RawBytes piece(streams[i].begin(), streams[i].end());
     ASSERT_TRUE(makeContinuable(&piece));
     piece.insert(piece.end(), {0x03, 0x00});
     const size_t size = i == 4 ? 3 : data.size();
-    EXPECT_EQ(size, inflateZlib(piece, size, -15).size());
+    EXPECT_EQ(size, inflateZlib({piece.begin(), piece.end()}, size, -15).size());
   }
 }
 
@@ -164,12 +164,12 @@ TEST_F(PngDeflateTest, TruncatedAndDamagedStreamsAreRefused) {
   for (int round = 0; round < 200; ++round) {
     std::vector<uint8_t> noise(64 + random() % 512);
     for (uint8_t& b : noise) b = static_cast<uint8_t>(random());
-    std::vector<uint8_t> piece = noise;
+    RawBytes piece(noise.begin(), noise.end());
     if (!makeContinuable(&piece)) {
-      EXPECT_EQ(noise, piece);  // Refused pieces stay as they were.
+      EXPECT_EQ(noise, std::vector<uint8_t>(piece.begin(), piece.end()));  // Refused pieces stay as they were.
     }
   }
-  std::vector<uint8_t> reserved = {0x07};  // Block type 3.
+  RawBytes reserved = {0x07};  // Block type 3.
   EXPECT_FALSE(makeContinuable(&reserved));
 }
 

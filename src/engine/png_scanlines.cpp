@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "platform/threads.h"
 
 namespace pixolune {
 
@@ -83,30 +82,6 @@ void applyFilter(const uint8_t* row, const uint8_t* prior, size_t size, size_t l
     to[i] = static_cast<uint8_t>(row[i] - predict(row[i - lead], prior[i], prior[i - lead]));
 }
 
-// Filters rows [begin, end) of a non-interlaced image into `out`, which
-// holds every row of the image at its place.
-// False when out of memory (it runs on threads of its own, where an
-// exception would end the process).
-bool filterRange(FIBITMAP* image, const ScanlineFormat& format, unsigned begin, unsigned end, uint8_t* out) {
-  const size_t size = rowBytes(FreeImage_GetWidth(image), format.bits_per_pixel);
-  const unsigned pixel_bytes = std::max(1u, format.bits_per_pixel / 8);
-  std::vector<uint8_t> rows;
-  try {
-    rows.resize(2 * size, 0);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  uint8_t* prior = rows.data();
-  uint8_t* row = prior + size;
-  if (begin > 0 && format.adaptive) pngRow(image, begin - 1, format, size, prior);
-  for (unsigned y = begin; y < end; ++y) {
-    pngRow(image, y, format, size, row);
-    filterRow(row, prior, size, pixel_bytes, format.adaptive, out + y * (size + 1));
-    std::swap(prior, row);
-  }
-  return true;
-}
-
 // Copies pixel x of `in` to pixel i of `out` (whose bits start cleared).
 void copyPixel(const uint8_t* in, size_t x, uint8_t* out, size_t i, unsigned bits) {
   if (bits >= 8) {
@@ -176,18 +151,46 @@ void filterRow(const uint8_t* row, const uint8_t* prior, size_t size, unsigned p
   }
 }
 
-std::vector<uint8_t> filteredScanlines(FIBITMAP* image, const ScanlineFormat& format, int threads) {
+FilteredRows::FilteredRows(FIBITMAP* image, const ScanlineFormat& format)
+    : image_(image),
+      format_(format),
+      row_size_(rowBytes(FreeImage_GetWidth(image), format.bits_per_pixel)),
+      height_(FreeImage_GetHeight(image)) {}
+
+bool FilteredRows::read(size_t offset, size_t count, uint8_t* out) const {
+  if (count == 0) return true;
+  const size_t stride = row_size_ + 1, end = offset + count;
+  const unsigned pixel_bytes = std::max(1u, format_.bits_per_pixel / 8);
+  std::vector<uint8_t> scratch;
+  try {  // Called on threads of their own: out of memory is a failed read.
+    scratch.resize(3 * row_size_ + 1, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  uint8_t* prior = scratch.data();  // Zeros above the first row.
+  uint8_t* row = prior + row_size_;
+  uint8_t* filtered = row + row_size_;  // A row cut by the range's ends.
+  size_t y = offset / stride;
+  if (y > 0 && format_.adaptive) pngRow(image_, static_cast<unsigned>(y - 1), format_, row_size_, prior);
+  for (; y < height_ && y * stride < end; ++y) {
+    pngRow(image_, static_cast<unsigned>(y), format_, row_size_, row);
+    const size_t row_start = y * stride, from = std::max(offset, row_start), to = std::min(end, row_start + stride);
+    if (from == row_start && to == row_start + stride) {
+      filterRow(row, prior, row_size_, pixel_bytes, format_.adaptive, out + (row_start - offset));
+    } else {
+      filterRow(row, prior, row_size_, pixel_bytes, format_.adaptive, filtered);
+      std::memcpy(out + (from - offset), filtered + (from - row_start), to - from);
+    }
+    std::swap(prior, row);
+  }
+  return true;
+}
+
+std::vector<uint8_t> filteredScanlines(FIBITMAP* image, const ScanlineFormat& format) {
   if (format.interlaced) return interlacedScanlines(image, format);
-  const unsigned height = FreeImage_GetHeight(image);
-  const size_t size = rowBytes(FreeImage_GetWidth(image), format.bits_per_pixel);
-  std::vector<uint8_t> out((size + 1) * height);
-  const unsigned pieces = std::clamp<unsigned>(height / 64, 1, std::max(threads, 1));
-  std::vector<char> done(pieces, 0);
-  auto work = [&](unsigned i) {
-    done[i] = filterRange(image, format, height * uint64_t{i} / pieces, height * uint64_t{i + 1} / pieces, out.data());
-  };
-  runOnThreads(static_cast<int>(pieces), [&](int i) { work(static_cast<unsigned>(i)); });
-  if (std::find(done.begin(), done.end(), 0) != done.end()) out.clear();
+  const FilteredRows rows(image, format);
+  std::vector<uint8_t> out(rows.size());
+  if (!rows.read(0, out.size(), out.data())) out.clear();
   return out;
 }
 

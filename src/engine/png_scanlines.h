@@ -30,12 +30,33 @@ struct ScanlineFormat {
   bool interlaced = false;      // Adam7.
 };
 
-/// The filtered rows of `image`, top row first, ready to compress. Rows are
-/// worked on by up to `threads` threads (non-interlaced images only).
-/// Empty when memory runs out (std::bad_alloc from the calling thread).
-/// REQUIRES: image's scan lines hold bits_per_pixel bits a pixel in the
-/// order named by format.order.
-std::vector<uint8_t> filteredScanlines(FIBITMAP* image, const ScanlineFormat& format, int threads);
+/// The filtered rows of a non-interlaced image, top row first, read in any
+/// range without holding them all: each range is filtered when it is read
+/// (the row above its first row is read again for the filters).
+/// Thread-safe. REQUIRES: the image's scan lines hold bits_per_pixel bits a
+/// pixel in the order named by format.order; the image outlives this.
+class FilteredRows {
+ public:
+  FilteredRows(FIBITMAP* image, const ScanlineFormat& format);
+
+  /// Bytes in all: a filter byte and the row's bytes for every row.
+  size_t size() const { return (row_size_ + 1) * height_; }
+
+  /// Writes bytes [offset, offset + count) to `out`; false when out of
+  /// memory. REQUIRES: offset + count <= size().
+  bool read(size_t offset, size_t count, uint8_t* out) const;
+
+ private:
+  FIBITMAP* image_;
+  ScanlineFormat format_;
+  size_t row_size_;
+  size_t height_;
+};
+
+/// The filtered rows of `image`, top row first, in Adam7 passes when the
+/// format is interlaced, ready to compress. Empty when memory runs out
+/// (std::bad_alloc from the calling thread).
+std::vector<uint8_t> filteredScanlines(FIBITMAP* image, const ScanlineFormat& format);
 
 /// Filters one row of `size` bytes against the row above (`prior`, zeros
 /// for the first row) into out[0] (the filter type) and out[1..size].

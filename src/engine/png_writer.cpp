@@ -127,6 +127,26 @@ class ChunkWriter {
     raw(tail.data(), tail.size());
   }
   void chunk(const char* type, const std::vector<uint8_t>& data) { chunk(type, data.data(), data.size()); }
+  // A chunk of the next `size` bytes of `parts`, from the cursor (*part, *offset) on; moves the cursor.
+  void chunkFrom(const char* type, const ZlibParts& parts, size_t size, size_t* part, size_t* offset) {
+    std::vector<uint8_t> head;
+    putUint32(&head, static_cast<uint32_t>(size));
+    head.insert(head.end(), type, type + 4);
+    raw(head.data(), head.size());
+    uint32_t crc = libdeflate_crc32(0, type, 4);
+    while (size > 0 && *part < parts.size()) {
+      const RawBytes& from = parts[*part];
+      const size_t n = std::min(size, from.size() - *offset);
+      raw(from.data() + *offset, n);
+      if (n) crc = libdeflate_crc32(crc, from.data() + *offset, n);
+      size -= n;
+      *offset += n;
+      if (*offset == from.size()) ++*part, *offset = 0;
+    }
+    std::vector<uint8_t> tail;
+    putUint32(&tail, crc);
+    raw(tail.data(), tail.size());
+  }
   bool ok() const { return ok_; }
 
  private:
@@ -260,11 +280,23 @@ Status writePng(FIBITMAP* image, const std::string& path, const PngWriteOptions&
   layout.format.adaptive = options.level > 0 && layout.colour_type != kPalette && layout.bit_depth >= 8;
   layout.format.interlaced = options.interlaced;
   const int threads = std::max(options.threads, 1);
-  std::vector<uint8_t> packed;
-  try {  // The rows and their compressed form are held whole; a huge image may not fit.
-    const std::vector<uint8_t> rows = filteredScanlines(layout.rows, layout.format, threads);
-    if (rows.empty() || !zlibCompress(rows.data(), rows.size(), options.level, options.pieces, threads, &packed))
-      return Status::ioError("the image could not be compressed (out of memory?)");
+  ZlibParts packed;
+  try {  // The compressed form is held whole; a huge image may not fit.
+    bool compressed;
+    if (layout.format.interlaced) {
+      const std::vector<uint8_t> rows = filteredScanlines(layout.rows, layout.format);
+      compressed = !rows.empty() && zlibCompress(
+          [&rows](size_t offset, size_t count, uint8_t* to) {
+            std::memcpy(to, rows.data() + offset, count);
+            return true;
+          },
+          rows.size(), options.level, options.pieces, threads, &packed);
+    } else {  // Each piece filters its own rows as it compresses them.
+      const FilteredRows rows(layout.rows, layout.format);
+      compressed = zlibCompress([&rows](size_t offset, size_t count, uint8_t* to) { return rows.read(offset, count, to); },
+                                rows.size(), options.level, options.pieces, threads, &packed);
+    }
+    if (!compressed) return Status::ioError("the image could not be compressed (out of memory?)");
   } catch (const std::bad_alloc&) {
     return Status::ioError("the image could not be compressed (out of memory)");
   }
@@ -274,8 +306,10 @@ Status writePng(FIBITMAP* image, const std::string& path, const PngWriteOptions&
   ChunkWriter out(file.get());
   writeHeaderChunks(image, layout, options.interlaced, &out);
   constexpr size_t kIdatBytes = size_t{1} << 20;
-  for (size_t at = 0; at < packed.size(); at += kIdatBytes)
-    out.chunk("IDAT", packed.data() + at, std::min(kIdatBytes, packed.size() - at));
+  const size_t total = zlibSize(packed);
+  size_t part = 0, offset = 0;
+  for (size_t at = 0; at < total; at += kIdatBytes)
+    out.chunkFrom("IDAT", packed, std::min(kIdatBytes, total - at), &part, &offset);
   out.chunk("IEND", nullptr, 0);
   const bool closed = fclose(file.release()) == 0;
   if (out.ok() && closed) return Status();
