@@ -284,8 +284,9 @@ TEST_F(ConsoleTest, SecondInstanceIsRefusedInConsoleMode) {
 }
 
 // Helpers are started from the helper program beside the program; a
-// program copied somewhere without it serves as its own helper.
-TEST_F(ConsoleTest, HelpersComeFromTheHelperProgramBesideOrFromTheProgramItself) {
+// program copied somewhere without it serves as its own helper, and still
+// converts without the window module.
+TEST_F(ConsoleTest, HelpersAndWindowsComeFromTheFilesBesideTheProgram) {
   writeRgb(in() + "/a.psd");
   const fs::path real(PIXOLUNE_BINARY);
   const std::string alone = dir_.file("alone"), paired = dir_.file("paired");
@@ -307,6 +308,15 @@ TEST_F(ConsoleTest, HelpersComeFromTheHelperProgramBesideOrFromTheProgramItself)
     EXPECT_EQ(folder == paired, fs::exists(dir_.file("helper-ran")));
     fs::remove(out() + "/a.png");
   }
+  // Without the window module beside it the console mode works as above,
+  // and a start mode that needs windows says why it cannot start.
+  RunEnvironment displayed;
+  displayed.program = alone + "/pixolune";
+  displayed.variables = {{"DISPLAY", ":99"}};
+  RunResult windowless = runPixolune({"-T", dir_.path() + "/"}, dir_.path(), home(), displayed);
+  EXPECT_EQ(1, windowless.exit_code);
+  EXPECT_EQ(0u, windowless.err.rfind("Error: The window mode could not be started: ", 0)) << windowless.err;
+  EXPECT_NE(std::string::npos, windowless.err.find("pixolune-window.so")) << windowless.err;
   // Started by hand, the helper program says what it is for.
   RunEnvironment environment;
   environment.program = (real.parent_path() / "pixolune-helper").string();

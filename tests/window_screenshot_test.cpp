@@ -108,6 +108,22 @@ TEST(ScreenshotFolder, ArgumentOrProgramFolder) {
   EXPECT_EQ("", screenshotFolder(dir.file("missing")));
 }
 
+// The program itself holds no window code: its screenshot mode runs the
+// window module beside it, which draws the program's real main window.
+TEST(ScreenshotMode, TheProgramShowsItsWindowsFromTheModuleBesideIt) {
+  TempDir dir;
+  RunEnvironment environment;
+  const char* display = std::getenv("DISPLAY");
+  ASSERT_NE(nullptr, display);
+  environment.variables = {{"DISPLAY", display}};
+  RunResult r = runPixolune({"-T", dir.path() + "/"}, dir.path(), dir.file("home"), environment);
+  EXPECT_EQ(0, r.exit_code) << r.err;
+  Pixels shot = readImage(dir.file("vemarkt1.jpg"));
+  ASSERT_TRUE(shot.ok());
+  EXPECT_EQ(510, shot.width);  // The main window at the scene's size.
+  EXPECT_EQ(330, shot.height);
+}
+
 TEST(ScreenshotScene, SevenExamplesEndingWithAnInputFormat) {
   ScreenshotScene scene = screenshotScene();
   ASSERT_EQ(7u, scene.entries.size());

@@ -1,9 +1,50 @@
+// The program entry. The console mode needs only the engine, linked into
+// this program; the window mode is loaded from its module beside the
+// program (pixolune-window.so) when a window is to be shown, so console
+// runs do not pay for loading the window toolkit.
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <string>
+
 #include "app/startup.h"
-#include "ui/start_modes.h"
-#include "ui/window_wiring.h"
+#include "app/window_module.h"
+
+namespace {
+
+using pixolune::WindowEntryMode;
+
+// The module's entry; ends the program with an error line when the module
+// cannot be loaded.
+pixolune::WindowEntry windowEntry() {
+  const std::string path = pixolune::besideProgram(pixolune::kWindowModuleName);
+  void* module = path.empty() ? nullptr : dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+  void* entry = module ? dlsym(module, pixolune::kWindowEntryName) : nullptr;
+  if (!entry) {
+    const char* reason = dlerror();
+    std::fprintf(stderr, "Error: The window mode could not be started: %s\n",
+                 reason ? reason : ("cannot load " + path).c_str());
+    pixolune::endProgram(1);
+  }
+  return reinterpret_cast<pixolune::WindowEntry>(entry);
+}
+
+[[noreturn]] void windowMode() {
+  windowEntry()(static_cast<int>(WindowEntryMode::kWindow), "");
+  pixolune::endProgram(0);
+}
+
+void uninstallPage(const std::string& argument) {
+  windowEntry()(static_cast<int>(WindowEntryMode::kUninstallPage), argument.c_str());
+}
+
+void screenshots(const std::string& argument) {
+  windowEntry()(static_cast<int>(WindowEntryMode::kScreenshots), argument.c_str());
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  pixolune::setSpecialStartModes(&pixolune::runUninstallPage, &pixolune::runScreenshotMode);
-  pixolune::installWindowCommands();
-  pixolune::runProgram(argc, argv, &pixolune::runWindowMode);
+  pixolune::setSpecialStartModes(&uninstallPage, &screenshots);
+  pixolune::runProgram(argc, argv, &windowMode);
 }

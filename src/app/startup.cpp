@@ -58,15 +58,20 @@ void configureIsolation() {
 
 }  // namespace
 
-std::string helperProgram() {
+std::string besideProgram(const std::string& name) {
   char self[4096];
   const ssize_t length = readlink(kSelfExecutable, self, sizeof self - 1);
-  if (length <= 0) return kSelfExecutable;
+  if (length <= 0) return "";
   self[length] = '\0';
   std::string path(self);
   const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return kSelfExecutable;
-  path.replace(slash + 1, std::string::npos, kHelperProgramName);
+  if (slash == std::string::npos) return "";
+  return path.replace(slash + 1, std::string::npos, name);
+}
+
+std::string helperProgram() {
+  const std::string path = besideProgram(kHelperProgramName);
+  if (path.empty()) return kSelfExecutable;
   struct stat info;
   if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || access(path.c_str(), X_OK) != 0) return kSelfExecutable;
   return path;

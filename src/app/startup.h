@@ -44,6 +44,10 @@ void atProgramEnd(std::function<void()> release);
 /// File name of the conversion helper program, installed beside this one.
 inline constexpr char kHelperProgramName[] = "pixolune-helper";
 
+/// The file `name` in the folder of this program's executable; empty when
+/// the executable's path cannot be read.
+std::string besideProgram(const std::string& name);
+
 /// The program started for each conversion helper: the helper program
 /// beside this program's executable when it is there and executable, else
 /// this program itself (which serves as a helper too).
