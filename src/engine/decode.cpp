@@ -2,6 +2,8 @@
 
 #include "engine/bitmap.h"
 #include "engine/composite.h"
+#include "engine/composite_reader.h"
+#include "engine/cores.h"
 #include "engine/layers/layer_render.h"
 #include "engine/pixel_form.h"
 #include "engine/psd_header.h"
@@ -135,8 +137,9 @@ Status decodeDocument(const std::string& path, int flags, BitmapPtr* image) {
   if (header.has_version_info && !header.has_real_merged_data) return fromLayers(path, header, flags, image);
   if (always_draw_layers && header.layer_count != 0 && layersDrawable(header))
     return fromLayers(path, header, flags, image, "its layers cannot be drawn: ");
-  library_ran = true;
-  BitmapPtr decoded(FreeImage_Load(FIF_PSD, path.c_str(), flags));
+  library_ran = true;  // The library reads the header even when the reader decodes the pixels.
+  BitmapPtr decoded = readComposite(path, header, flags, idleCores());
+  if (!decoded) decoded.reset(FreeImage_Load(FIF_PSD, path.c_str(), flags));
   if (!decoded) return Status::corrupt("cannot be decoded as a Photoshop document");
   // Kept as separated CMYK the inks would be written as blue, green, red
   // and alpha; the stages and the PNG writer need RGB.

@@ -1,0 +1,279 @@
+#include "engine/composite_reader.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "engine/psd_file.h"
+#include "platform/threads.h"
+
+namespace pixolune {
+
+namespace {
+
+// The document file mapped into memory, read through FreeImage's I/O
+// callbacks: its decoder reads skipped sections a byte at a time, which a
+// mapping serves far faster than the C library's stream does. Remembers
+// the furthest byte read.
+class MappedFile {
+ public:
+  explicit MappedFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat info;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+      void* p = mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+      if (p != MAP_FAILED) data_ = static_cast<const uint8_t*>(p), size_ = static_cast<size_t>(info.st_size);
+    }
+    ::close(fd);
+  }
+  ~MappedFile() {
+    if (data_) munmap(const_cast<uint8_t*>(data_), size_);
+  }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  bool ok() const { return data_ != nullptr; }
+  size_t position() const { return position_; }
+
+  static FreeImageIO io() {
+    FreeImageIO io{};
+    io.read_proc = &MappedFile::read;
+    io.write_proc = [](void*, unsigned, unsigned, fi_handle) -> unsigned { return 0; };
+    io.seek_proc = &MappedFile::seek;
+    io.tell_proc = [](fi_handle h) -> long { return static_cast<long>(static_cast<MappedFile*>(h)->position_); };
+    return io;
+  }
+
+ private:
+  // Whole items only, as fread counts them.
+  static unsigned DLL_CALLCONV read(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+    auto* f = static_cast<MappedFile*>(handle);
+    if (size == 0) return 0;
+    const size_t left = f->size_ - std::min(f->position_, f->size_);
+    const size_t items = std::min<size_t>(count, left / size);
+    std::memcpy(buffer, f->data_ + f->position_, items * size);
+    f->position_ += items * size;
+    return static_cast<unsigned>(items);
+  }
+  static int DLL_CALLCONV seek(fi_handle handle, long offset, int origin) {
+    auto* f = static_cast<MappedFile*>(handle);
+    const long base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? static_cast<long>(f->position_)
+                                                                  : static_cast<long>(f->size_);
+    if (offset < -base) return -1;
+    f->position_ = static_cast<size_t>(base + offset);
+    return 0;
+  }
+
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+  size_t position_ = 0;
+};
+
+// Where a channel's samples go in a bitmap pixel, as the library places
+// them: 8-bit colour in blue, green, red, alpha order; 16-bit in the order
+// of the channels, each sample in the machine's byte order.
+struct Placement {
+  unsigned channels = 0;     // Channels read: the library keeps at most four.
+  unsigned sample_bytes = 1;
+  unsigned pixel_bytes = 1;
+  unsigned offset[4] = {};   // Of each channel's sample in the pixel.
+};
+
+bool placementFor(const PsdHeader& header, Placement* p) {
+  if (header.version != 1 || (header.depth != 8 && header.depth != 16) || header.compression > 1) return false;
+  p->sample_bytes = static_cast<unsigned>(header.depth / 8);
+  if (header.mode == kModeGrey) {
+    p->channels = 1;  // Extra channels are dropped.
+  } else if (header.mode == kModeRgb && header.channels >= 3) {
+    p->channels = static_cast<unsigned>(std::min(header.channels, 4));
+  } else {
+    return false;
+  }
+  p->pixel_bytes = p->channels * p->sample_bytes;
+  for (unsigned c = 0; c < p->channels; ++c) p->offset[c] = c * p->sample_bytes;
+  if (header.depth == 8 && p->channels >= 3) std::swap(p->offset[0], p->offset[2]);  // Red and blue.
+  return true;
+}
+
+// Rows [first, last) of the plane of `channel` as stored (PackBits expanded)
+// into `rows`, one row of `row_bytes` after another. `starts` holds, for
+// compressed data, the file offset of every row of every channel and its end.
+bool readPlaneRows(PsdFile& file, const PsdHeader& header, unsigned channel, size_t first, size_t last,
+                   size_t row_bytes, const std::vector<uint64_t>& starts, std::vector<uint8_t>* packed,
+                   uint8_t* rows) {
+  const size_t height = static_cast<size_t>(header.height);
+  if (header.compression == 0) {
+    const uint64_t at = header.image_data_offset + 2 + (uint64_t{channel} * height + first) * row_bytes;
+    return file.read(at, (last - first) * row_bytes, rows, "composite image").ok();
+  }
+  const size_t index = channel * height + first;
+  const uint64_t from = starts[index], to = starts[index + (last - first)];
+  packed->resize(static_cast<size_t>(to - from));
+  if (!file.read(from, packed->size(), packed->data(), "composite image").ok()) return false;
+  for (size_t y = first; y < last; ++y) {
+    const size_t begin = static_cast<size_t>(starts[index + (y - first)] - from);
+    const size_t end = static_cast<size_t>(starts[index + (y - first) + 1] - from);
+    if (!unpackBits(packed->data() + begin, end - begin, rows + (y - first) * row_bytes, row_bytes)) return false;
+  }
+  return true;
+}
+
+// Interleaves one row: pixel sample k of every pixel comes from plane
+// `from[k]` (samples as stored, big-endian when 16-bit).
+template <typename Sample, unsigned kSamples>
+void interleaveRow(const uint8_t* const from[4], size_t width, uint8_t* out) {
+  // The planes in locals, marked apart from the row: stores to the row
+  // must not make the compiler load the plane pointers again.
+  const uint8_t* __restrict plane[kSamples];
+  for (unsigned k = 0; k < kSamples; ++k) plane[k] = from[k];
+  Sample* __restrict to = reinterpret_cast<Sample*>(out);
+  if constexpr (sizeof(Sample) == 1 && kSamples == 1) {
+    std::memcpy(to, plane[0], width);
+    return;
+  }
+  for (size_t x = 0; x < width; ++x) {
+    for (unsigned k = 0; k < kSamples; ++k) {
+      if constexpr (sizeof(Sample) == 1) {
+        to[x * kSamples + k] = plane[k][x];
+      } else {
+        Sample v;
+        std::memcpy(&v, plane[k] + 2 * x, 2);
+        to[x * kSamples + k] = static_cast<Sample>(__builtin_bswap16(v));
+      }
+    }
+  }
+}
+
+using RowInterleaver = void (*)(const uint8_t* const from[4], size_t width, uint8_t* out);
+
+RowInterleaver interleaverFor(const Placement& p) {
+  static constexpr RowInterleaver kBytes[] = {interleaveRow<uint8_t, 1>, interleaveRow<uint8_t, 2>,
+                                              interleaveRow<uint8_t, 3>, interleaveRow<uint8_t, 4>};
+  static constexpr RowInterleaver kWords[] = {interleaveRow<uint16_t, 1>, interleaveRow<uint16_t, 2>,
+                                              interleaveRow<uint16_t, 3>, interleaveRow<uint16_t, 4>};
+  return (p.sample_bytes == 1 ? kBytes : kWords)[p.channels - 1];
+}
+
+// Places rows [first, last) of every kept channel into the bitmap (bottom
+// row first), reading `kChunkRows` rows of every channel at a time and
+// writing each bitmap row once, pixel after pixel.
+bool placeRows(const std::string& path, const PsdHeader& header, const Placement& p,
+               const std::vector<uint64_t>& starts, size_t first, size_t last, FIBITMAP* image) {
+  constexpr size_t kChunkRows = 16;
+  PsdFile file;
+  if (!file.open(path).ok()) return false;
+  const size_t width = static_cast<size_t>(header.width), row_bytes = width * p.sample_bytes;
+  const size_t plane_bytes = kChunkRows * row_bytes;
+  std::vector<uint8_t> planes, packed;
+  try {
+    planes.resize(p.channels * plane_bytes);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  const RowInterleaver interleave = interleaverFor(p);
+  const unsigned height = static_cast<unsigned>(header.height);
+  for (size_t at = first; at < last; at += kChunkRows) {
+    const size_t end = std::min(last, at + kChunkRows);
+    for (unsigned c = 0; c < p.channels; ++c) {
+      try {
+        if (!readPlaneRows(file, header, c, at, end, row_bytes, starts, &packed, planes.data() + c * plane_bytes))
+          return false;
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+    }
+    for (size_t y = at; y < end; ++y) {
+      const uint8_t* from[4] = {};
+      for (unsigned c = 0; c < p.channels; ++c)
+        from[p.offset[c] / p.sample_bytes] = planes.data() + c * plane_bytes + (y - at) * row_bytes;
+      interleave(from, width, FreeImage_GetScanLine(image, height - 1 - static_cast<unsigned>(y)));
+    }
+  }
+  return true;
+}
+
+// File offsets of the compressed rows: every row of every channel, then
+// the end of the last; empty when the row-length table does not fit.
+std::vector<uint64_t> rowStarts(PsdFile& file, const PsdHeader& header) {
+  const size_t rows = static_cast<size_t>(header.channels) * static_cast<size_t>(header.height);
+  std::vector<uint8_t> table(rows * 2);
+  if (!file.read(header.image_data_offset + 2, table.size(), table.data(), "composite image").ok()) return {};
+  std::vector<uint64_t> starts(rows + 1);
+  uint64_t at = header.image_data_offset + 2 + table.size();
+  for (size_t i = 0; i < rows; ++i) {
+    starts[i] = at;
+    at += bigEndian(table.data() + 2 * i, 2);
+  }
+  starts[rows] = at;
+  if (at > file.size()) return {};
+  return starts;
+}
+
+// A bitmap with the header bitmap's type, size, palette and metadata.
+BitmapPtr allocateLike(FIBITMAP* header) {
+  const unsigned width = FreeImage_GetWidth(header), height = FreeImage_GetHeight(header);
+  BitmapPtr image(FreeImage_AllocateT(FreeImage_GetImageType(header), static_cast<int>(width),
+                                      static_cast<int>(height), static_cast<int>(FreeImage_GetBPP(header)),
+                                      FreeImage_GetRedMask(header), FreeImage_GetGreenMask(header),
+                                      FreeImage_GetBlueMask(header)));
+  if (!image) return nullptr;
+  if (FreeImage_GetPalette(header) && FreeImage_GetPalette(image.get()))
+    std::memcpy(FreeImage_GetPalette(image.get()), FreeImage_GetPalette(header),
+                sizeof(RGBQUAD) * FreeImage_GetColorsUsed(header));
+  FreeImage_SetDotsPerMeterX(image.get(), FreeImage_GetDotsPerMeterX(header));
+  FreeImage_SetDotsPerMeterY(image.get(), FreeImage_GetDotsPerMeterY(header));
+  const FIICCPROFILE* icc = FreeImage_GetICCProfile(header);
+  if (icc && icc->data && icc->size > 0) {
+    FIICCPROFILE* copy = FreeImage_CreateICCProfile(image.get(), icc->data, icc->size);
+    if (!copy) return nullptr;
+    copy->flags = icc->flags;
+  }
+  if (!FreeImage_CloneMetadata(image.get(), header)) return nullptr;
+  if (FIBITMAP* thumbnail = FreeImage_GetThumbnail(header); thumbnail && !FreeImage_SetThumbnail(image.get(), thumbnail))
+    return nullptr;
+  return image;
+}
+
+}  // namespace
+
+BitmapPtr readComposite(const std::string& path, const PsdHeader& header, int flags, int threads) {
+  Placement placement;
+  if (!placementFor(header, &placement)) return nullptr;
+  // The library reads the header, the resources (resolution, profile,
+  // thumbnail) and the compression word, and must end where the image
+  // data begins for both readers to read the same bytes.
+  MappedFile mapped(path);
+  if (!mapped.ok()) return nullptr;
+  FreeImageIO io = MappedFile::io();
+  BitmapPtr described(FreeImage_LoadFromHandle(FIF_PSD, &io, &mapped, flags | FIF_LOAD_NOPIXELS));
+  if (!described || mapped.position() != header.image_data_offset + 2 ||
+      FreeImage_GetWidth(described.get()) != static_cast<unsigned>(header.width) ||
+      FreeImage_GetHeight(described.get()) != static_cast<unsigned>(header.height) ||
+      FreeImage_GetBPP(described.get()) != placement.pixel_bytes * 8)
+    return nullptr;
+  PsdFile file;
+  if (!file.open(path).ok()) return nullptr;
+  std::vector<uint64_t> starts;
+  if (header.compression == 1 && (starts = rowStarts(file, header)).empty()) return nullptr;
+  BitmapPtr image = allocateLike(described.get());
+  if (!image) return nullptr;
+  const size_t height = static_cast<size_t>(header.height);
+  const int bands = std::clamp<int>(threads, 1, static_cast<int>(std::max<size_t>(height / 64, 1)));
+  std::atomic<bool> ok{true};
+  runOnThreads(bands, [&](int band) {
+    const size_t first = height * static_cast<size_t>(band) / static_cast<size_t>(bands);
+    const size_t last = height * static_cast<size_t>(band + 1) / static_cast<size_t>(bands);
+    if (!placeRows(path, header, placement, starts, first, last, image.get())) ok = false;
+  });
+  return ok ? std::move(image) : nullptr;
+}
+
+}  // namespace pixolune
