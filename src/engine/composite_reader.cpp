@@ -79,27 +79,37 @@ class MappedFile {
 
 // Where a channel's samples go in a bitmap pixel, as the library places
 // them: 8-bit colour in blue, green, red, alpha order; 16-bit in the order
-// of the channels, each sample in the machine's byte order.
+// of the channels, each sample in the machine's byte order. CMYK becomes
+// RGB as the library makes it: each colour is its stored (inverted) ink
+// times the stored black, over the largest sample; a fifth channel becomes
+// an opaque alpha.
 struct Placement {
   unsigned channels = 0;     // Channels read: the library keeps at most four.
   unsigned sample_bytes = 1;
-  unsigned pixel_bytes = 1;
-  unsigned offset[4] = {};   // Of each channel's sample in the pixel.
+  unsigned pixel_bytes = 1;  // Of the bitmap.
+  unsigned offset[4] = {};   // Of each channel's sample in the pixel (not CMYK).
+  bool cmyk = false;
+  bool opaque_alpha = false;  // CMYK only: the pixel ends with an alpha of the largest sample.
 };
 
-bool placementFor(const PsdHeader& header, Placement* p) {
+bool placementFor(const PsdHeader& header, int flags, Placement* p) {
   if (header.version != 1 || (header.depth != 8 && header.depth != 16) || header.compression > 1) return false;
   p->sample_bytes = static_cast<unsigned>(header.depth / 8);
   if (header.mode == kModeGrey) {
     p->channels = 1;  // Extra channels are dropped.
   } else if (header.mode == kModeRgb && header.channels >= 3) {
     p->channels = static_cast<unsigned>(std::min(header.channels, 4));
+  } else if (header.mode == kModeCmyk && header.channels >= 4 && (flags & (PSD_CMYK | PSD_LAB)) == 0) {
+    p->channels = 4;
+    p->cmyk = true;
+    p->opaque_alpha = header.channels > 4;
   } else {
     return false;
   }
-  p->pixel_bytes = p->channels * p->sample_bytes;
+  const unsigned samples = p->cmyk ? (p->opaque_alpha ? 4 : 3) : p->channels;
+  p->pixel_bytes = samples * p->sample_bytes;
   for (unsigned c = 0; c < p->channels; ++c) p->offset[c] = c * p->sample_bytes;
-  if (header.depth == 8 && p->channels >= 3) std::swap(p->offset[0], p->offset[2]);  // Red and blue.
+  if (header.depth == 8 && p->channels >= 3 && !p->cmyk) std::swap(p->offset[0], p->offset[2]);  // Red and blue.
   return true;
 }
 
@@ -152,6 +162,27 @@ void interleaveRow(const uint8_t* const from[4], size_t width, uint8_t* out) {
   }
 }
 
+// One CMYK row (`from` in channel order) as RGB: blue, green, red for 8
+// bits, red, green, blue for 16, then an opaque alpha when kAlpha.
+template <typename Sample, bool kAlpha>
+void cmykRow(const uint8_t* const from[4], size_t width, uint8_t* out) {
+  constexpr unsigned kMax = sizeof(Sample) == 1 ? 0xFF : 0xFFFF, kSamples = kAlpha ? 4 : 3;
+  constexpr unsigned kRed = sizeof(Sample) == 1 ? 2 : 0, kBlue = 2 - kRed;
+  const uint8_t* __restrict plane[4] = {from[0], from[1], from[2], from[3]};
+  Sample* __restrict to = reinterpret_cast<Sample*>(out);
+  auto sample = [&](unsigned c, size_t x) -> unsigned {
+    if constexpr (sizeof(Sample) == 1) return plane[c][x];
+    return static_cast<unsigned>(plane[c][2 * x] << 8 | plane[c][2 * x + 1]);
+  };
+  for (size_t x = 0; x < width; ++x) {
+    const unsigned black = sample(3, x);
+    to[x * kSamples + kRed] = static_cast<Sample>(sample(0, x) * black / kMax);
+    to[x * kSamples + 1] = static_cast<Sample>(sample(1, x) * black / kMax);
+    to[x * kSamples + kBlue] = static_cast<Sample>(sample(2, x) * black / kMax);
+    if constexpr (kAlpha) to[x * kSamples + 3] = static_cast<Sample>(kMax);
+  }
+}
+
 using RowInterleaver = void (*)(const uint8_t* const from[4], size_t width, uint8_t* out);
 
 RowInterleaver interleaverFor(const Placement& p) {
@@ -159,6 +190,10 @@ RowInterleaver interleaverFor(const Placement& p) {
                                               interleaveRow<uint8_t, 3>, interleaveRow<uint8_t, 4>};
   static constexpr RowInterleaver kWords[] = {interleaveRow<uint16_t, 1>, interleaveRow<uint16_t, 2>,
                                               interleaveRow<uint16_t, 3>, interleaveRow<uint16_t, 4>};
+  if (p.cmyk) {
+    if (p.sample_bytes == 1) return p.opaque_alpha ? cmykRow<uint8_t, true> : cmykRow<uint8_t, false>;
+    return p.opaque_alpha ? cmykRow<uint16_t, true> : cmykRow<uint16_t, false>;
+  }
   return (p.sample_bytes == 1 ? kBytes : kWords)[p.channels - 1];
 }
 
@@ -192,8 +227,8 @@ bool placeRows(const std::string& path, const PsdHeader& header, const Placement
     }
     for (size_t y = at; y < end; ++y) {
       const uint8_t* from[4] = {};
-      for (unsigned c = 0; c < p.channels; ++c)
-        from[p.offset[c] / p.sample_bytes] = planes.data() + c * plane_bytes + (y - at) * row_bytes;
+      for (unsigned c = 0; c < p.channels; ++c)  // CMYK planes stay in channel order.
+        from[p.cmyk ? c : p.offset[c] / p.sample_bytes] = planes.data() + c * plane_bytes + (y - at) * row_bytes;
       interleave(from, width, FreeImage_GetScanLine(image, height - 1 - static_cast<unsigned>(y)));
     }
   }
@@ -217,13 +252,15 @@ std::vector<uint64_t> rowStarts(PsdFile& file, const PsdHeader& header) {
   return starts;
 }
 
-// A bitmap with the header bitmap's type, size, palette and metadata.
-BitmapPtr allocateLike(FIBITMAP* header) {
+// The bitmap the library makes: the header bitmap's type, size, palette
+// and metadata, but for CMYK, which becomes RGB and loses its profile.
+BitmapPtr allocateLike(FIBITMAP* header, const Placement& p) {
   const unsigned width = FreeImage_GetWidth(header), height = FreeImage_GetHeight(header);
-  BitmapPtr image(FreeImage_AllocateT(FreeImage_GetImageType(header), static_cast<int>(width),
-                                      static_cast<int>(height), static_cast<int>(FreeImage_GetBPP(header)),
-                                      FreeImage_GetRedMask(header), FreeImage_GetGreenMask(header),
-                                      FreeImage_GetBlueMask(header)));
+  FREE_IMAGE_TYPE type = FreeImage_GetImageType(header);
+  if (p.cmyk && p.sample_bytes == 2) type = p.opaque_alpha ? FIT_RGBA16 : FIT_RGB16;
+  // No colour masks, as the library allocates it: its default layout.
+  BitmapPtr image(FreeImage_AllocateT(type, static_cast<int>(width), static_cast<int>(height),
+                                      static_cast<int>(p.pixel_bytes * 8)));
   if (!image) return nullptr;
   if (FreeImage_GetPalette(header) && FreeImage_GetPalette(image.get()))
     std::memcpy(FreeImage_GetPalette(image.get()), FreeImage_GetPalette(header),
@@ -231,14 +268,16 @@ BitmapPtr allocateLike(FIBITMAP* header) {
   FreeImage_SetDotsPerMeterX(image.get(), FreeImage_GetDotsPerMeterX(header));
   FreeImage_SetDotsPerMeterY(image.get(), FreeImage_GetDotsPerMeterY(header));
   const FIICCPROFILE* icc = FreeImage_GetICCProfile(header);
-  if (icc && icc->data && icc->size > 0) {
+  if (icc && icc->data && icc->size > 0 && !p.cmyk) {
     FIICCPROFILE* copy = FreeImage_CreateICCProfile(image.get(), icc->data, icc->size);
     if (!copy) return nullptr;
     copy->flags = icc->flags;
   }
   if (!FreeImage_CloneMetadata(image.get(), header)) return nullptr;
-  if (FIBITMAP* thumbnail = FreeImage_GetThumbnail(header); thumbnail && !FreeImage_SetThumbnail(image.get(), thumbnail))
-    return nullptr;
+  // CMYK that becomes plain RGB is a new bitmap made without the thumbnail.
+  const bool converted_anew = p.cmyk && !p.opaque_alpha;
+  FIBITMAP* thumbnail = converted_anew ? nullptr : FreeImage_GetThumbnail(header);
+  if (thumbnail && !FreeImage_SetThumbnail(image.get(), thumbnail)) return nullptr;
   return image;
 }
 
@@ -246,7 +285,7 @@ BitmapPtr allocateLike(FIBITMAP* header) {
 
 BitmapPtr readComposite(const std::string& path, const PsdHeader& header, int flags, int threads) {
   Placement placement;
-  if (!placementFor(header, &placement)) return nullptr;
+  if (!placementFor(header, flags, &placement)) return nullptr;
   // The library reads the header, the resources (resolution, profile,
   // thumbnail) and the compression word, and must end where the image
   // data begins for both readers to read the same bytes.
@@ -257,13 +296,13 @@ BitmapPtr readComposite(const std::string& path, const PsdHeader& header, int fl
   if (!described || mapped.position() != header.image_data_offset + 2 ||
       FreeImage_GetWidth(described.get()) != static_cast<unsigned>(header.width) ||
       FreeImage_GetHeight(described.get()) != static_cast<unsigned>(header.height) ||
-      FreeImage_GetBPP(described.get()) != placement.pixel_bytes * 8)
+      FreeImage_GetBPP(described.get()) != (placement.cmyk ? 4 * 8 * placement.sample_bytes : placement.pixel_bytes * 8))
     return nullptr;
   PsdFile file;
   if (!file.open(path).ok()) return nullptr;
   std::vector<uint64_t> starts;
   if (header.compression == 1 && (starts = rowStarts(file, header)).empty()) return nullptr;
-  BitmapPtr image = allocateLike(described.get());
+  BitmapPtr image = allocateLike(described.get(), placement);
   if (!image) return nullptr;
   const size_t height = static_cast<size_t>(header.height);
   const int bands = std::clamp<int>(threads, 1, static_cast<int>(std::max<size_t>(height / 64, 1)));
