@@ -174,7 +174,7 @@ def main():
           "second), at least the largest single process's peak\n")
     print_table(table, cores)
     print_targets(table, single)
-    print_single(single, int(rounds) * 3)
+    print_single(single, int(rounds) * 7)
     print(NOTES, end="")
 
 
