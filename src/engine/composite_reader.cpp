@@ -197,43 +197,62 @@ RowInterleaver interleaverFor(const Placement& p) {
   return (p.sample_bytes == 1 ? kBytes : kWords)[p.channels - 1];
 }
 
-// Places rows [first, last) of every kept channel into the bitmap (bottom
-// row first), reading `kChunkRows` rows of every channel at a time and
-// writing each bitmap row once, pixel after pixel.
-bool placeRows(const std::string& path, const PsdHeader& header, const Placement& p,
-               const std::vector<uint64_t>& starts, size_t first, size_t last, FIBITMAP* image) {
-  constexpr size_t kChunkRows = 16;
-  PsdFile file;
-  if (!file.open(path).ok()) return false;
-  const size_t width = static_cast<size_t>(header.width), row_bytes = width * p.sample_bytes;
-  const size_t plane_bytes = kChunkRows * row_bytes;
-  std::vector<uint8_t> planes, packed;
-  try {
-    planes.resize(p.channels * plane_bytes);
-  } catch (const std::bad_alloc&) {
-    return false;
+// Places rows of every kept channel into the bitmap (bottom row first),
+// reading `kChunkRows` rows of every channel at a time and writing each
+// bitmap row once, pixel after pixel. One a thread.
+class RowPlacer {
+ public:
+  static constexpr size_t kChunkRows = 16;
+
+  RowPlacer(const PsdHeader& header, const Placement& p, const std::vector<uint64_t>& starts, FIBITMAP* image)
+      : header_(header), p_(p), starts_(starts), image_(image),
+        row_bytes_(static_cast<size_t>(header.width) * p.sample_bytes), interleave_(interleaverFor(p)) {}
+
+  // False when the file cannot be read or memory runs out.
+  bool open(const std::string& path) {
+    try {
+      planes_.resize(p_.channels * kChunkRows * row_bytes_);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    return file_.open(path).ok();
   }
-  const RowInterleaver interleave = interleaverFor(p);
-  const unsigned height = static_cast<unsigned>(header.height);
-  for (size_t at = first; at < last; at += kChunkRows) {
-    const size_t end = std::min(last, at + kChunkRows);
-    for (unsigned c = 0; c < p.channels; ++c) {
-      try {
-        if (!readPlaneRows(file, header, c, at, end, row_bytes, starts, &packed, planes.data() + c * plane_bytes))
+
+  // Rows [first, last); false when their data cannot be read or expanded.
+  bool place(size_t first, size_t last) {
+    const size_t plane_bytes = kChunkRows * row_bytes_, width = static_cast<size_t>(header_.width);
+    const unsigned height = static_cast<unsigned>(header_.height);
+    for (size_t at = first; at < last; at += kChunkRows) {
+      const size_t end = std::min(last, at + kChunkRows);
+      for (unsigned c = 0; c < p_.channels; ++c) {
+        try {
+          if (!readPlaneRows(file_, header_, c, at, end, row_bytes_, starts_, &packed_,
+                             planes_.data() + c * plane_bytes))
+            return false;
+        } catch (const std::bad_alloc&) {
           return false;
-      } catch (const std::bad_alloc&) {
-        return false;
+        }
+      }
+      for (size_t y = at; y < end; ++y) {
+        const uint8_t* from[4] = {};
+        for (unsigned c = 0; c < p_.channels; ++c)  // CMYK planes stay in channel order.
+          from[p_.cmyk ? c : p_.offset[c] / p_.sample_bytes] = planes_.data() + c * plane_bytes + (y - at) * row_bytes_;
+        interleave_(from, width, FreeImage_GetScanLine(image_, height - 1 - static_cast<unsigned>(y)));
       }
     }
-    for (size_t y = at; y < end; ++y) {
-      const uint8_t* from[4] = {};
-      for (unsigned c = 0; c < p.channels; ++c)  // CMYK planes stay in channel order.
-        from[p.cmyk ? c : p.offset[c] / p.sample_bytes] = planes.data() + c * plane_bytes + (y - at) * row_bytes;
-      interleave(from, width, FreeImage_GetScanLine(image, height - 1 - static_cast<unsigned>(y)));
-    }
+    return true;
   }
-  return true;
-}
+
+ private:
+  const PsdHeader& header_;
+  const Placement& p_;
+  const std::vector<uint64_t>& starts_;
+  FIBITMAP* image_;
+  size_t row_bytes_;
+  RowInterleaver interleave_;
+  PsdFile file_;
+  std::vector<uint8_t> planes_, packed_;
+};
 
 // File offsets of the compressed rows: every row of every channel, then
 // the end of the last; empty when the row-length table does not fit.
@@ -304,13 +323,20 @@ BitmapPtr readComposite(const std::string& path, const PsdHeader& header, int fl
   if (header.compression == 1 && (starts = rowStarts(file, header)).empty()) return nullptr;
   BitmapPtr image = allocateLike(described.get(), placement);
   if (!image) return nullptr;
-  const size_t height = static_cast<size_t>(header.height);
-  const int bands = std::clamp<int>(threads, 1, static_cast<int>(std::max<size_t>(height / 64, 1)));
+  // Bands of rows go to the threads as they get free: a slower or busier
+  // core simply places fewer of them.
+  constexpr size_t kBandRows = 64;
+  const size_t height = static_cast<size_t>(header.height), bands = (height + kBandRows - 1) / kBandRows;
+  std::atomic<size_t> next{0};
   std::atomic<bool> ok{true};
-  runOnThreads(bands, [&](int band) {
-    const size_t first = height * static_cast<size_t>(band) / static_cast<size_t>(bands);
-    const size_t last = height * static_cast<size_t>(band + 1) / static_cast<size_t>(bands);
-    if (!placeRows(path, header, placement, starts, first, last, image.get())) ok = false;
+  runOnThreads(std::clamp<int>(threads, 1, static_cast<int>(bands)), [&](int) {
+    RowPlacer placer(header, placement, starts, image.get());
+    if (!placer.open(path)) {
+      ok = false;
+      return;
+    }
+    for (size_t band; ok && (band = next++) < bands;)
+      if (!placer.place(band * kBandRows, std::min(height, (band + 1) * kBandRows))) ok = false;
   });
   return ok ? std::move(image) : nullptr;
 }

@@ -1,12 +1,13 @@
-// Reads the composite image of the most common documents, RGB and grey of
-// 8 or 16 bits a channel stored raw or PackBits-compressed (and CMYK kept
-// as CMYK), on several threads at once: each thread reads and places its
-// own band of rows. The result is the bitmap the image library's own
-// decoder makes of the same file, bit for bit: the same type, the same
-// channels in the same order (only the channels that decoder keeps), the
-// same resolution, colour profile and thumbnail, which the library still
-// reads from the file's header. Any other document, or one whose image data
-// is damaged, is left to the library (the reader declines it).
+// Reads the composite image of the most common documents, RGB, grey and
+// CMYK (made RGB) of 8 or 16 bits a channel, stored raw or PackBits-
+// compressed, on several threads at once: the threads take bands of rows as
+// they get free and read and place each band's rows. The result is the
+// bitmap the image library's own decoder makes of the same file, bit for
+// bit: the same type, the same channels in the same order (only the
+// channels that decoder keeps), the same resolution, colour profile and
+// thumbnail, which the library still reads from the file's header. Any
+// other document, or one whose image data is damaged, is left to the
+// library (the reader declines it).
 #ifndef PIXOLUNE_ENGINE_COMPOSITE_READER_H_
 #define PIXOLUNE_ENGINE_COMPOSITE_READER_H_
 

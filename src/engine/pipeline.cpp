@@ -40,7 +40,6 @@ Status writeImage(FIBITMAP* image, const std::string& path) {
   const ConversionJob& job = conversionJob();
   if (job.format_id == FIF_PNG) {
     PngWriteOptions options = pngOptionsForSaveFlags(job.save_flags);
-    options.pieces = processCores();
     options.threads = idleCores();
     Status written = writePng(image, path, options);
     if (written.code() != Status::Code::kUnsupported) return written;

@@ -373,16 +373,12 @@ RawBytes zlibHeader(int level) {
   return {static_cast<uint8_t>(cmf), static_cast<uint8_t>(flg)};
 }
 
-// Where the pieces begin (and the last ends). Coded as matches, every
-// piece but the last is walked after it is compressed, so it gets less
-// data, in proportion to the time a walk takes against compressing at the
-// level (measured on the benchmark documents), and all pieces finish
-// together; runs end continuable by themselves.
-std::vector<size_t> pieceBounds(size_t size, size_t pieces, int level, Coding coding) {
-  const double walk = level == 0 || coding == Coding::kRuns ? 0.0 : level <= 3 ? 0.4 : level <= 7 ? 0.2 : 0.05;
-  const double share = 1.0 / (static_cast<double>(pieces) + walk);  // Of a piece that is walked.
+// Where the pieces begin (and the last ends): equal shares. The threads
+// take the pieces one after another as they get free, so a core that is
+// slower (or busier) simply codes fewer of them.
+std::vector<size_t> pieceBounds(size_t size, size_t pieces) {
   std::vector<size_t> bounds(pieces + 1, size);
-  for (size_t i = 0; i < pieces; ++i) bounds[i] = static_cast<size_t>(static_cast<double>(size) * share * i);
+  for (size_t i = 0; i < pieces; ++i) bounds[i] = static_cast<size_t>(uint64_t{size} * i / pieces);
   return bounds;
 }
 
@@ -468,7 +464,7 @@ bool compressInPieces(const ByteSource& source, size_t size, int level, int piec
   if (!whole.bytes.empty()) {
     parts[0] = std::move(whole);
   } else {
-    const std::vector<size_t> bounds = pieceBounds(size, pieces, level, coding);
+    const std::vector<size_t> bounds = pieceBounds(size, pieces);
     std::atomic<size_t> next{0};
     auto work = [&] {
       for (size_t i; (i = next++) < pieces;)

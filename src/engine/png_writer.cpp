@@ -280,6 +280,9 @@ Status writePng(FIBITMAP* image, const std::string& path, const PngWriteOptions&
   layout.format.adaptive = options.level > 0 && layout.colour_type != kPalette && layout.bit_depth >= 8;
   layout.format.interlaced = options.interlaced;
   const int threads = std::max(options.threads, 1);
+  auto piecesFor = [&options](size_t bytes) {
+    return options.pieces > 0 ? options.pieces : static_cast<int>(std::max<size_t>(1, bytes / kPngPieceBytes));
+  };
   ZlibParts packed;
   try {  // The compressed form is held whole; a huge image may not fit.
     bool compressed;
@@ -290,11 +293,11 @@ Status writePng(FIBITMAP* image, const std::string& path, const PngWriteOptions&
             std::memcpy(to, rows.data() + offset, count);
             return true;
           },
-          rows.size(), options.level, options.pieces, threads, &packed);
+          rows.size(), options.level, piecesFor(rows.size()), threads, &packed);
     } else {  // Each piece filters its own rows as it compresses them.
       const FilteredRows rows(layout.rows, layout.format);
       compressed = zlibCompress([&rows](size_t offset, size_t count, uint8_t* to) { return rows.read(offset, count, to); },
-                                rows.size(), options.level, options.pieces, threads, &packed);
+                                rows.size(), options.level, piecesFor(rows.size()), threads, &packed);
     }
     if (!compressed) return Status::ioError("the image could not be compressed (out of memory?)");
   } catch (const std::bad_alloc&) {

@@ -9,6 +9,7 @@
 
 #include <FreeImage.h>
 
+#include <cstddef>
 #include <string>
 
 #include "platform/status.h"
@@ -17,14 +18,20 @@ namespace pixolune {
 
 /// How to write: the libdeflate level (0 stores rows unfiltered and
 /// uncompressed), Adam7 interlacing, how many pieces the compressed rows are
-/// cut into (the file's bytes depend on it, so it must not follow the load),
-/// and how many threads may work on it (which changes only the speed).
+/// cut into (the file's bytes depend on it, so it never follows the machine
+/// or its load: 0, the default, makes one piece a MiB of filtered rows), and
+/// how many threads may work on it (which changes only the speed).
 struct PngWriteOptions {
   int level = 6;
   bool interlaced = false;
   int threads = 1;
-  int pieces = 1;
+  int pieces = 0;
 };
+
+/// Filtered rows a piece of the compressed data holds by default: small
+/// enough that the threads share an image's pieces evenly whatever their
+/// speed, large enough that restarting the coder costs nothing measurable.
+constexpr size_t kPngPieceBytes = size_t{1} << 20;
 
 /// The writer's options for FreeImage PNG save flags: zlib levels 1..9 in the
 /// low bits map to libdeflate levels whose files are no larger than zlib's
