@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "engine/bitmap.h"
@@ -259,6 +260,28 @@ TEST_F(PngWriterTest, LargeImagesWrittenInPiecesReadBackIdentically) {
     }
   }
   checks_.run();
+}
+
+// By default an image's pieces follow its size alone: a file of several
+// MiB of rows comes out in pieces, the same bytes on one thread or four.
+TEST_F(PngWriterTest, DefaultPiecesFollowTheImageNotTheThreads) {
+  BitmapPtr image = patterned(kind("rgba16"), 700, 450);  // 2.5 MiB of rows: two pieces.
+  PngWriteOptions options = pngOptionsForSaveFlags(kZlib6);
+  ASSERT_EQ(0, options.pieces);
+  std::string files[2];
+  for (int i = 0; i < 2; ++i) {
+    options.threads = i == 0 ? 1 : 4;
+    const std::string path = dir_.file("threads" + std::to_string(options.threads) + ".png");
+    ASSERT_TRUE(writePng(image.get(), path, options).ok());
+    std::ifstream in(path, std::ios::binary);
+    files[i].assign(std::istreambuf_iterator<char>(in), {});
+  }
+  EXPECT_EQ(files[0], files[1]);
+  options.pieces = 1;
+  const std::string whole = dir_.file("whole.png");
+  ASSERT_TRUE(writePng(image.get(), whole, options).ok());
+  EXPECT_NE(std::filesystem::file_size(whole), files[0].size());  // Not one piece: the pieces are there.
+  EXPECT_EQ(testing::readImage(whole).rgba, testing::readImage(dir_.file("threads4.png")).rgba);
 }
 
 // FreeImage's writer takes the bytes of 5-5-5 and 5-6-5 rows for 24-bit
