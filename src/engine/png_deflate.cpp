@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 
 #include "platform/threads.h"
@@ -382,7 +383,8 @@ std::vector<size_t> pieceBounds(size_t size, size_t pieces) {
   return bounds;
 }
 
-bool compressInPieces(const ByteSource& source, size_t size, int level, int piece_limit, int threads, ZlibParts* out);
+bool compressInPieces(const ByteSource& source, size_t size, int level, int piece_limit, int threads,
+                      const PartSink& sink);
 
 }  // namespace
 
@@ -420,16 +422,26 @@ bool makeContinuable(RawBytes* piece) {
   return true;
 }
 
-bool zlibCompress(const ByteSource& source, size_t size, int level, int pieces, int threads, ZlibParts* out) {
-  out->clear();
+bool zlibCompress(const ByteSource& source, size_t size, int level, int pieces, int threads, const PartSink& sink) {
   if (level < 0 || level > 12) return false;
   try {
-    if (compressInPieces(source, size, level, pieces, threads, out)) return true;
+    return compressInPieces(source, size, level, pieces, threads, sink);
   } catch (const std::bad_alloc&) {
+    return false;
   }
+}
+
+bool zlibCompress(const ByteSource& source, size_t size, int level, int pieces, int threads, ZlibParts* out) {
   out->clear();
-  out->shrink_to_fit();
-  return false;
+  const bool done = zlibCompress(source, size, level, pieces, threads, [out](RawBytes part) {
+    out->push_back(std::move(part));
+    return true;
+  });
+  if (!done) {
+    out->clear();
+    out->shrink_to_fit();
+  }
+  return done;
 }
 
 bool zlibCompress(const uint8_t* data, size_t size, int level, int pieces, int threads, std::vector<uint8_t>* out) {
@@ -456,34 +468,51 @@ size_t zlibSize(const ZlibParts& parts) {
 namespace {
 
 bool compressInPieces(const ByteSource& source, size_t size, int level, int piece_limit, int threads,
-                      ZlibParts* out) {
+                      const PartSink& sink) {
   Piece whole;
   const Coding coding = chooseCoding(source, size, level, threads, &whole);
-  const size_t pieces = whole.bytes.empty() ? std::clamp<size_t>(size / kMinPieceBytes, 1, static_cast<size_t>(std::max(piece_limit, 1))) : 1;
-  std::vector<Piece> parts(pieces);
+  if (!sink(zlibHeader(level))) return false;
+  uint32_t adler = whole.adler;
   if (!whole.bytes.empty()) {
-    parts[0] = std::move(whole);
+    if (!sink(std::move(whole.bytes))) return false;
   } else {
+    const size_t pieces = std::clamp<size_t>(size / kMinPieceBytes, 1, static_cast<size_t>(std::max(piece_limit, 1)));
     const std::vector<size_t> bounds = pieceBounds(size, pieces);
+    // Pieces finish in any order; each is handed on as soon as every piece
+    // before it has been, by the thread that finished the last one missing,
+    // so the stream is written while later pieces are still being coded.
+    std::vector<Piece> parts(pieces);
+    std::vector<char> finished(pieces, 0);
+    std::mutex handing;
+    size_t handed = 0;
     std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
     auto work = [&] {
-      for (size_t i; (i = next++) < pieces;)
-        parts[i] = compressPiece(source, bounds[i], bounds[i + 1] - bounds[i], level, coding, i + 1 == pieces);
+      for (size_t i; !failed && (i = next++) < pieces;) {
+        Piece piece = compressPiece(source, bounds[i], bounds[i + 1] - bounds[i], level, coding, i + 1 == pieces);
+        std::lock_guard<std::mutex> lock(handing);
+        if (piece.bytes.empty()) failed = true;
+        parts[i] = std::move(piece);
+        finished[i] = 1;
+        for (; !failed && handed < pieces && finished[handed]; ++handed) {
+          try {
+            if (!sink(std::move(parts[handed].bytes))) failed = true;
+          } catch (const std::bad_alloc&) {
+            failed = true;
+          }
+          parts[handed].bytes = RawBytes();
+        }
+      }
     };
     runOnThreads(static_cast<int>(std::min(pieces, static_cast<size_t>(std::max(threads, 1)))), [&](int) { work(); });
+    if (failed || handed != pieces) return false;
+    adler = parts[0].adler;
     for (size_t i = 1; i < pieces; ++i)
-      parts[0].adler = static_cast<uint32_t>(
-          adler32_combine64(parts[0].adler, parts[i].adler, static_cast<z_off64_t>(bounds[i + 1] - bounds[i])));
+      adler = static_cast<uint32_t>(
+          adler32_combine64(adler, parts[i].adler, static_cast<z_off64_t>(bounds[i + 1] - bounds[i])));
   }
-  for (const Piece& part : parts)
-    if (part.bytes.empty()) return false;
-  const uint32_t adler = parts[0].adler;
-  out->reserve(pieces + 2);
-  out->push_back(zlibHeader(level));
-  for (Piece& part : parts) out->push_back(std::move(part.bytes));
-  out->push_back(RawBytes{static_cast<uint8_t>(adler >> 24), static_cast<uint8_t>(adler >> 16),
-                          static_cast<uint8_t>(adler >> 8), static_cast<uint8_t>(adler)});
-  return true;
+  return sink(RawBytes{static_cast<uint8_t>(adler >> 24), static_cast<uint8_t>(adler >> 16),
+                       static_cast<uint8_t>(adler >> 8), static_cast<uint8_t>(adler)});
 }
 
 }  // namespace

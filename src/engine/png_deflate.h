@@ -57,6 +57,16 @@ using ZlibParts = std::vector<RawBytes>;
 /// empty. Thread-safe: each call uses compressors of its own.
 bool zlibCompress(const ByteSource& source, size_t size, int level, int pieces, int threads, ZlibParts* out);
 
+/// Receives the stream's parts in their order (the header, the compressed
+/// pieces, the Adler-32) as soon as each is ready, from whichever thread
+/// finished it, one call at a time; false stops the compression.
+using PartSink = std::function<bool(RawBytes part)>;
+
+/// The same, handing the parts to `sink` as they are ready, so they can be
+/// written while later pieces are still being compressed. False when out of
+/// memory, the source or the sink fails, or the level is invalid.
+bool zlibCompress(const ByteSource& source, size_t size, int level, int pieces, int threads, const PartSink& sink);
+
 /// The same for data in memory, with the stream joined into `out`.
 bool zlibCompress(const uint8_t* data, size_t size, int level, int pieces, int threads, std::vector<uint8_t>* out);
 

@@ -1,9 +1,11 @@
 #include "engine/png_writer.h"
 
+#include <fcntl.h>
 #include <libdeflate.h>
 #include <stdio.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -154,6 +156,42 @@ class ChunkWriter {
   bool ok_ = true;
 };
 
+// The compressed stream as IDAT chunks of 1 MiB (the last shorter),
+// written as the stream's parts arrive. After each chunk the system is
+// asked to start writing the file to the device, so the sync that follows
+// the save finds most of it written already.
+class IdatWriter {
+ public:
+  IdatWriter(ChunkWriter* out, FILE* file) : out_(out), file_(file) {}
+
+  bool append(const uint8_t* data, size_t size) {
+    while (size > 0 && out_->ok()) {
+      const size_t n = std::min(size, kIdatBytes - filled_);
+      std::memcpy(buffer_.data() + filled_, data, n);
+      filled_ += n, data += n, size -= n;
+      if (filled_ == kIdatBytes) flush();
+    }
+    return out_->ok();
+  }
+  void finish() {
+    if (filled_ > 0) flush();
+  }
+
+ private:
+  static constexpr size_t kIdatBytes = size_t{1} << 20;
+
+  void flush() {
+    out_->chunk("IDAT", buffer_.data(), filled_);
+    filled_ = 0;
+    if (fflush(file_) == 0) sync_file_range(fileno(file_), 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
+
+  ChunkWriter* out_;
+  FILE* file_;
+  RawBytes buffer_ = RawBytes(kIdatBytes);
+  size_t filled_ = 0;
+};
+
 // libpng's checks of an ICC profile before it writes iCCP; FreeImage's save
 // fails outright on a profile they refuse, we leave the profile out.
 bool profileFits(const uint8_t* p, size_t size, uint8_t colour_type) {
@@ -283,8 +321,19 @@ Status writePng(FIBITMAP* image, const std::string& path, const PngWriteOptions&
   auto piecesFor = [&options](size_t bytes) {
     return options.pieces > 0 ? options.pieces : static_cast<int>(std::max<size_t>(1, bytes / kPngPieceBytes));
   };
-  ZlibParts packed;
-  try {  // The compressed form is held whole; a huge image may not fit.
+  std::unique_ptr<FILE, FileCloser> file(fopen(path.c_str(), "wb"));
+  if (!file) return Status::ioError("the file could not be created (missing folder or no permission)");
+  // Nothing half-written stays behind.
+  auto failed = [&file, &path](const char* why) {
+    file.reset();
+    std::remove(path.c_str());
+    return Status::ioError(why);
+  };
+  ChunkWriter out(file.get());
+  writeHeaderChunks(image, layout, options.interlaced, &out);
+  IdatWriter idat(&out, file.get());
+  const PartSink sink = [&idat](RawBytes part) { return idat.append(part.data(), part.size()); };
+  try {  // Only the rows a thread works on and the pieces not yet written are held.
     bool compressed;
     if (layout.format.interlaced) {
       const std::vector<uint8_t> rows = filteredScanlines(layout.rows, layout.format);
@@ -293,30 +342,21 @@ Status writePng(FIBITMAP* image, const std::string& path, const PngWriteOptions&
             std::memcpy(to, rows.data() + offset, count);
             return true;
           },
-          rows.size(), options.level, piecesFor(rows.size()), threads, &packed);
+          rows.size(), options.level, piecesFor(rows.size()), threads, sink);
     } else {  // Each piece filters its own rows as it compresses them.
       const FilteredRows rows(layout.rows, layout.format);
       compressed = zlibCompress([&rows](size_t offset, size_t count, uint8_t* to) { return rows.read(offset, count, to); },
-                                rows.size(), options.level, piecesFor(rows.size()), threads, &packed);
+                                rows.size(), options.level, piecesFor(rows.size()), threads, sink);
     }
-    if (!compressed) return Status::ioError("the image could not be compressed (out of memory?)");
+    if (!compressed && out.ok()) return failed("the image could not be compressed (out of memory?)");
   } catch (const std::bad_alloc&) {
-    return Status::ioError("the image could not be compressed (out of memory)");
+    return failed("the image could not be compressed (out of memory)");
   }
-
-  std::unique_ptr<FILE, FileCloser> file(fopen(path.c_str(), "wb"));
-  if (!file) return Status::ioError("the file could not be created (missing folder or no permission)");
-  ChunkWriter out(file.get());
-  writeHeaderChunks(image, layout, options.interlaced, &out);
-  constexpr size_t kIdatBytes = size_t{1} << 20;
-  const size_t total = zlibSize(packed);
-  size_t part = 0, offset = 0;
-  for (size_t at = 0; at < total; at += kIdatBytes)
-    out.chunkFrom("IDAT", packed, std::min(kIdatBytes, total - at), &part, &offset);
+  idat.finish();
   out.chunk("IEND", nullptr, 0);
   const bool closed = fclose(file.release()) == 0;
   if (out.ok() && closed) return Status();
-  return Status::ioError("the file could not be written (no space?)");
+  return failed("the file could not be written (no space?)");
 }
 
 }  // namespace pixolune
