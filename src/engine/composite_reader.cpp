@@ -87,7 +87,7 @@ struct Placement {
   unsigned channels = 0;     // Channels read: the library keeps at most four.
   unsigned sample_bytes = 1;
   unsigned pixel_bytes = 1;  // Of the bitmap.
-  unsigned offset[4] = {};   // Of each channel's sample in the pixel (not CMYK).
+  unsigned position[4] = {};  // Of each channel's sample in the pixel; CMYK keeps channel order.
   bool cmyk = false;
   bool opaque_alpha = false;  // CMYK only: the pixel ends with an alpha of the largest sample.
 };
@@ -108,8 +108,8 @@ bool placementFor(const PsdHeader& header, int flags, Placement* p) {
   }
   const unsigned samples = p->cmyk ? (p->opaque_alpha ? 4 : 3) : p->channels;
   p->pixel_bytes = samples * p->sample_bytes;
-  for (unsigned c = 0; c < p->channels; ++c) p->offset[c] = c * p->sample_bytes;
-  if (header.depth == 8 && p->channels >= 3 && !p->cmyk) std::swap(p->offset[0], p->offset[2]);  // Red and blue.
+  for (unsigned c = 0; c < p->channels; ++c) p->position[c] = c;
+  if (header.depth == 8 && p->channels >= 3 && !p->cmyk) std::swap(p->position[0], p->position[2]);  // Red and blue.
   return true;
 }
 
@@ -235,8 +235,8 @@ class RowPlacer {
       }
       for (size_t y = at; y < end; ++y) {
         const uint8_t* from[4] = {};
-        for (unsigned c = 0; c < p_.channels; ++c)  // CMYK planes stay in channel order.
-          from[p_.cmyk ? c : p_.offset[c] / p_.sample_bytes] = planes_.data() + c * plane_bytes + (y - at) * row_bytes_;
+        for (unsigned c = 0; c < p_.channels; ++c)
+          from[p_.position[c]] = planes_.data() + c * plane_bytes + (y - at) * row_bytes_;
         interleave_(from, width, FreeImage_GetScanLine(image_, height - 1 - static_cast<unsigned>(y)));
       }
     }
@@ -253,23 +253,6 @@ class RowPlacer {
   PsdFile file_;
   std::vector<uint8_t> planes_, packed_;
 };
-
-// File offsets of the compressed rows: every row of every channel, then
-// the end of the last; empty when the row-length table does not fit.
-std::vector<uint64_t> rowStarts(PsdFile& file, const PsdHeader& header) {
-  const size_t rows = static_cast<size_t>(header.channels) * static_cast<size_t>(header.height);
-  std::vector<uint8_t> table(rows * 2);
-  if (!file.read(header.image_data_offset + 2, table.size(), table.data(), "composite image").ok()) return {};
-  std::vector<uint64_t> starts(rows + 1);
-  uint64_t at = header.image_data_offset + 2 + table.size();
-  for (size_t i = 0; i < rows; ++i) {
-    starts[i] = at;
-    at += bigEndian(table.data() + 2 * i, 2);
-  }
-  starts[rows] = at;
-  if (at > file.size()) return {};
-  return starts;
-}
 
 // The bitmap the library makes: the header bitmap's type, size, palette
 // and metadata, but for CMYK, which becomes RGB and loses its profile.
@@ -320,7 +303,7 @@ BitmapPtr readComposite(const std::string& path, const PsdHeader& header, int fl
   PsdFile file;
   if (!file.open(path).ok()) return nullptr;
   std::vector<uint64_t> starts;
-  if (header.compression == 1 && (starts = rowStarts(file, header)).empty()) return nullptr;
+  if (header.compression == 1 && !compositeRowStarts(file, header, &starts).ok()) return nullptr;
   BitmapPtr image = allocateLike(described.get(), placement);
   if (!image) return nullptr;
   // Bands of rows go to the threads as they get free: a slower or busier

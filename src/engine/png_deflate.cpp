@@ -431,10 +431,10 @@ bool zlibCompress(const ByteSource& source, size_t size, int level, int pieces, 
   }
 }
 
-bool zlibCompress(const ByteSource& source, size_t size, int level, int pieces, int threads, ZlibParts* out) {
+bool zlibCompress(const uint8_t* data, size_t size, int level, int pieces, int threads, std::vector<uint8_t>* out) {
   out->clear();
-  const bool done = zlibCompress(source, size, level, pieces, threads, [out](RawBytes part) {
-    out->push_back(std::move(part));
+  const bool done = zlibCompress(memorySource(data), size, level, pieces, threads, [out](RawBytes part) {
+    out->insert(out->end(), part.begin(), part.end());
     return true;
   });
   if (!done) {
@@ -442,27 +442,6 @@ bool zlibCompress(const ByteSource& source, size_t size, int level, int pieces, 
     out->shrink_to_fit();
   }
   return done;
-}
-
-bool zlibCompress(const uint8_t* data, size_t size, int level, int pieces, int threads, std::vector<uint8_t>* out) {
-  out->clear();
-  ZlibParts parts;
-  if (!zlibCompress(memorySource(data), size, level, pieces, threads, &parts)) return false;
-  try {
-    out->reserve(zlibSize(parts));
-    for (const RawBytes& part : parts) out->insert(out->end(), part.begin(), part.end());
-  } catch (const std::bad_alloc&) {
-    out->clear();
-    out->shrink_to_fit();
-    return false;
-  }
-  return true;
-}
-
-size_t zlibSize(const ZlibParts& parts) {
-  size_t total = 0;
-  for (const RawBytes& part : parts) total += part.size();
-  return total;
 }
 
 namespace {

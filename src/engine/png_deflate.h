@@ -42,36 +42,27 @@ bool makeContinuable(RawBytes* piece);
 /// memory). Called from several threads at once, for ranges in any order.
 using ByteSource = std::function<bool(size_t offset, size_t count, uint8_t* out)>;
 
-/// A zlib stream held in parts that follow one another: the header, the
-/// compressed pieces, the Adler-32. Written out as they are, never joined.
-using ZlibParts = std::vector<RawBytes>;
-
-/// Compresses `size` bytes read from `source` as one zlib stream at
-/// libdeflate level `level` (0..12, 0 stores; pieces coded as runs where
-/// that is smaller) into `out`, cut into up to `pieces` pieces (pieces of
-/// less than kMinPieceBytes are not worth it) that up to `threads` threads
-/// read and compress at once; each piece reads only its own bytes. The bytes
-/// depend on the data, the level and `pieces` only, never on `threads`, so
-/// a file comes out the same however busy the machine is. False when out
-/// of memory, the source fails or the level is invalid; `out` is then
-/// empty. Thread-safe: each call uses compressors of its own.
-bool zlibCompress(const ByteSource& source, size_t size, int level, int pieces, int threads, ZlibParts* out);
-
 /// Receives the stream's parts in their order (the header, the compressed
 /// pieces, the Adler-32) as soon as each is ready, from whichever thread
 /// finished it, one call at a time; false stops the compression.
 using PartSink = std::function<bool(RawBytes part)>;
 
-/// The same, handing the parts to `sink` as they are ready, so they can be
-/// written while later pieces are still being compressed. False when out of
-/// memory, the source or the sink fails, or the level is invalid.
+/// Compresses `size` bytes read from `source` as one zlib stream at
+/// libdeflate level `level` (0..12, 0 stores; pieces coded as runs where
+/// that is smaller), cut into up to `pieces` pieces (pieces of less than
+/// kMinPieceBytes are not worth it) that up to `threads` threads read and
+/// compress at once; each piece reads only its own bytes. The parts go to
+/// `sink` as they are ready, so they can be written while later pieces are
+/// still being compressed. The bytes depend on the data, the level and
+/// `pieces` only, never on `threads`, so a file comes out the same however
+/// busy the machine is. False when out of memory, the source or the sink
+/// fails, or the level is invalid. Thread-safe: each call uses compressors
+/// of its own.
 bool zlibCompress(const ByteSource& source, size_t size, int level, int pieces, int threads, const PartSink& sink);
 
-/// The same for data in memory, with the stream joined into `out`.
+/// The same for data in memory, with the stream joined into `out` (empty
+/// on failure).
 bool zlibCompress(const uint8_t* data, size_t size, int level, int pieces, int threads, std::vector<uint8_t>* out);
-
-/// The length of the stream held in `parts`.
-size_t zlibSize(const ZlibParts& parts);
 
 /// The smallest piece zlibCompress hands to a thread of its own.
 constexpr size_t kMinPieceBytes = 256 * 1024;

@@ -129,26 +129,6 @@ class ChunkWriter {
     raw(tail.data(), tail.size());
   }
   void chunk(const char* type, const std::vector<uint8_t>& data) { chunk(type, data.data(), data.size()); }
-  // A chunk of the next `size` bytes of `parts`, from the cursor (*part, *offset) on; moves the cursor.
-  void chunkFrom(const char* type, const ZlibParts& parts, size_t size, size_t* part, size_t* offset) {
-    std::vector<uint8_t> head;
-    putUint32(&head, static_cast<uint32_t>(size));
-    head.insert(head.end(), type, type + 4);
-    raw(head.data(), head.size());
-    uint32_t crc = libdeflate_crc32(0, type, 4);
-    while (size > 0 && *part < parts.size()) {
-      const RawBytes& from = parts[*part];
-      const size_t n = std::min(size, from.size() - *offset);
-      raw(from.data() + *offset, n);
-      if (n) crc = libdeflate_crc32(crc, from.data() + *offset, n);
-      size -= n;
-      *offset += n;
-      if (*offset == from.size()) ++*part, *offset = 0;
-    }
-    std::vector<uint8_t> tail;
-    putUint32(&tail, crc);
-    raw(tail.data(), tail.size());
-  }
   bool ok() const { return ok_; }
 
  private:

@@ -260,6 +260,18 @@ Status readPsdHeader(const std::string& path, PsdHeader* header) {
   return checkImageData(in, header);
 }
 
+Status compositeRowStarts(PsdFile& in, const PsdHeader& header, std::vector<uint64_t>* starts) {
+  std::vector<uint64_t> counts;
+  Status st = readRowCounts(in, header, &counts);
+  if (!st.ok()) return st;
+  starts->resize(counts.size() + 1);
+  uint64_t at = header.image_data_offset + 2 + counts.size() * static_cast<uint64_t>(countBytes(header));
+  for (size_t i = 0; i < counts.size(); ++i) (*starts)[i] = at, at += counts[i];
+  (*starts)[counts.size()] = at;
+  if (!in.fits(at, 0)) return corrupt("composite image: truncated image data");
+  return {};
+}
+
 Status readCompositePlane(const std::string& path, const PsdHeader& header, int channel,
                               std::vector<uint8_t>* plane) {
   if (channel < 0 || channel >= header.channels) return corrupt("composite image: no such channel");
@@ -272,18 +284,15 @@ Status readCompositePlane(const std::string& path, const PsdHeader& header, int 
   uint64_t pos = header.image_data_offset + 2;
   if (header.compression == 0)
     return in.read(pos + static_cast<uint64_t>(channel) * height * row, plane->size(), plane->data(), "composite image");
-  std::vector<uint64_t> counts;
-  if (!(st = readRowCounts(in, header, &counts)).ok()) return st;
-  pos += counts.size() * static_cast<uint64_t>(countBytes(header));
+  std::vector<uint64_t> starts;
+  if (!(st = compositeRowStarts(in, header, &starts)).ok()) return st;
   const size_t first = static_cast<size_t>(channel) * static_cast<size_t>(height);
-  for (size_t i = 0; i < first; ++i) pos += counts[i];
   std::vector<uint8_t> packed;
   for (uint64_t y = 0; y < height; ++y) {
-    packed.resize(static_cast<size_t>(counts[first + y]));
-    if (!(st = in.read(pos, packed.size(), packed.data(), "composite image")).ok()) return st;
+    packed.resize(static_cast<size_t>(starts[first + y + 1] - starts[first + y]));
+    if (!(st = in.read(starts[first + y], packed.size(), packed.data(), "composite image")).ok()) return st;
     if (!unpackBits(packed.data(), packed.size(), plane->data() + y * row, static_cast<size_t>(row)))
       return corrupt("composite image: malformed compressed row");
-    pos += packed.size();
   }
   return {};
 }

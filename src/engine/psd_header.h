@@ -68,6 +68,14 @@ int extraChannelCount(const PsdHeader& header);
 /// no extra channel.
 bool firstExtraIsTransparency(const PsdHeader& header);
 
+class PsdFile;
+
+/// The file offsets of the composite's PackBits rows: every row of every
+/// channel, channel after channel, then the end of the last. Fails with
+/// kCorrupt when the row-length table or the rows do not fit in the file.
+/// REQUIRES: header was filled by readPsdHeader from the file `in` reads.
+Status compositeRowStarts(PsdFile& in, const PsdHeader& header, std::vector<uint64_t>* starts);
+
 /// Decodes one channel plane of the composite (raw or PackBits) into *plane:
 /// height rows of the channel's samples, big-endian as stored (1, 2 or 4
 /// bytes per sample; 1-bit planes packed). Fails with kCorrupt when the data
