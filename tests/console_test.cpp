@@ -265,8 +265,8 @@ TEST_F(ConsoleTest, DebugTranscript) {
   EXPECT_EQ(4, px.width);  // 6 x 4 turned by 90 degrees
 }
 
-TEST_F(ConsoleTest, SecondInstanceIsRefusedInConsoleMode) {
-  // Hold the instance lock the way a running instance does.
+TEST_F(ConsoleTest, ARunningInstanceHoldsBackASecondWindowButNoConsoleRun) {
+  // Hold the instance lock the way a running window does.
   std::string runtime = home() + "/runtime";
   fs::create_directories(runtime);
   std::string lock_path = runtime + "/Pixolune_2.8.lock";
@@ -275,12 +275,23 @@ TEST_F(ConsoleTest, SecondInstanceIsRefusedInConsoleMode) {
   ASSERT_EQ(0, flock(fd, LOCK_EX | LOCK_NB));
   writeRgb(in() + "/a.psd");
   RunResult r = run({"-i", in() + "/a.psd"});
-  EXPECT_EQ("Error: Another instance of Pixolune is running\n", r.err);
-  EXPECT_EQ(1, r.exit_code);
+  EXPECT_EQ("", r.err);
+  EXPECT_EQ(0, r.exit_code);
+  EXPECT_TRUE(fs::exists(in() + "/a.png"));
   RunResult window = run({});
   EXPECT_EQ(0, window.exit_code);
   EXPECT_EQ("", window.out + window.err);
   close(fd);
+}
+
+TEST_F(ConsoleTest, AWindowWhoseRuntimeFolderIsMissingSaysSo) {
+  RunEnvironment environment;
+  environment.variables = {{"XDG_RUNTIME_DIR", home() + "/no-such-runtime"}};
+  RunResult window = runPixolune({}, dir_.path(), home(), environment);
+  EXPECT_EQ(1, window.exit_code);
+  EXPECT_EQ("Error: Pixolune cannot tell whether another instance is running: the runtime folder \"" + home() +
+                "/no-such-runtime\" (XDG_RUNTIME_DIR) does not exist\n",
+            window.err);
 }
 
 // Helpers are started from the helper program beside the program; a

@@ -12,6 +12,7 @@
 #include "engine/input_list.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/signals.h"
 #include "platform/text.h"
 #include "resources/product.h"
 #include "resources/string_table.h"
@@ -157,7 +158,7 @@ void runConsoleMode(int argc, char** argv) {
   if (!console_mode) return;
   if (!line.quiet) printBanner();
   int status = runConsoleBatch(line.quiet);
-  if (line.pause) {
+  if (line.pause && stopSignal() == 0) {  // A run stopped by a signal ends at once.
     consolePrint("Press any key to exit.");
     waitForKey();
   }

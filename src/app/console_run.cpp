@@ -16,6 +16,7 @@
 #include "engine/worker.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/signals.h"
 #include "platform/text.h"
 #include "resources/string_table.h"
 #include "settings/settings.h"
@@ -53,6 +54,7 @@ class Run {
   bool checkWatermark(std::string* error) const;
   void echoNaming() const;
   int collectAndConvert();
+  int stopped(const char* what, int converted, int listed) const;
 
   bool quiet_;
   bool debug_;
@@ -248,8 +250,19 @@ void Run::echoNaming() const {
                                              : std::to_string(at_once));
 }
 
+// The end of a run that a stop signal cut short: the usual result lines
+// with the count so far, and 128 + the signal as exit status (130 for
+// SIGINT, 143 for SIGTERM), as a shell reports a program the signal ended.
+int Run::stopped(const char* what, int converted, int listed) const {
+  consolePrint(getText("Msg", what));
+  if (listed > 0) say(formatMessage(getText("Msg", "Files converted"), std::to_string(converted), std::to_string(listed)));
+  return 128 + stopSignal();
+}
+
 int Run::collectAndConvert() {
   ConversionJob& job = conversionJob();
+  // SIGINT and SIGTERM stop the run in order: no temporary file is left.
+  watchStopSignals();
   say(getText("General", "Importing"));
   WorkerProgress& progress = workerProgress();  // Read and written under its own lock.
   if (!job.input_folder.empty()) {
@@ -264,6 +277,7 @@ int Run::collectAndConvert() {
       progress.setResultCount(addInputFile(job.input_path) ? 1 : 0);
     }
   }
+  if (stopSignal() != 0) return stopped("Import is not complete", 0, 0);
   say(formatMessage(getText("Msg", "Import complete"), std::to_string(progress.resultCount())));
   const int listed = progress.resultCount();
   if (listed == 0) {
@@ -275,6 +289,7 @@ int Run::collectAndConvert() {
   progress.setResultCount(0);
   runWorkerAndWait(conversionWorker);
   const int converted = progress.resultCount();
+  if (stopSignal() != 0) return stopped("Conversion is not complete", converted, listed);
   if (converted == 0) {
     consolePrint(getText("Msg", "Conversion is not complete"));
     return kExitIncomplete;

@@ -86,13 +86,14 @@ bool displayNamed() {
 }
 
 int acquireSingleInstance(const std::string& name, bool console_run) {
-  int handle = lockSingleInstance(name);
+  // A console run writes only through temporary files and renames, so runs may overlap.
+  if (console_run) return -1;
+  std::string problem;
+  const int handle = lockSingleInstance(name, &problem);
   if (handle >= 0) return handle;
-  if (console_run) {
-    consolePrint("Error: Another instance of " + std::string(kProgramName) + " is running");
-    endProgram(1);
-  }
-  endProgram(0);
+  if (problem.empty()) endProgram(0);  // The running instance has the window.
+  consolePrint("Error: " + std::string(kProgramName) + " cannot tell whether another instance is running: " + problem);
+  endProgram(1);
 }
 
 void atProgramEnd(std::function<void()> release) { releaseList().push_back(std::move(release)); }

@@ -28,9 +28,12 @@ constexpr char kInProcessVariable[] = "PIXOLUNE_IN_PROCESS";
 /// The title of this run (productTitle(), "Pixolune 2.8"), set by start-up.
 const std::string& programTitle();
 
-/// Returns the instance lock. When another instance holds it the program
-/// ends: silently with status 0 for the window mode, and with an error line
-/// and status 1 for a console run (a script must not think it succeeded).
+/// Returns the instance lock of the window mode (lockSingleInstance, per
+/// user). When another instance holds it the program ends silently with
+/// status 0; when the lock cannot be taken it ends with status 1 and an
+/// error line naming why (a runtime folder that does not exist, say). A
+/// console run takes no lock and gets -1: it writes only through temporary
+/// files and renames, so runs of one user may overlap.
 int acquireSingleInstance(const std::string& name, bool console_run);
 
 /// Registers work to do when the program ends (closing windows, fonts,

@@ -12,6 +12,7 @@
 #include "engine/pipeline.h"
 #include "engine/watermark.h"
 #include "platform/helper_process.h"
+#include "platform/signals.h"
 #include "platform/text.h"
 
 namespace pixolune {
@@ -21,10 +22,17 @@ namespace {
 int parent_socket = -1;
 bool memory_message_seen = false;
 Status run_prepared;  // A watermark the helper cannot prepare fails every file, never silently.
+Status run_confined;  // Without its system call filter the helper converts nothing.
+std::string confinement_note;  // What it runs without, told to the parent with every reply.
 
 // Nothing is written that the parent was not told of: with the parent gone
-// (or done with this helper) the helper ends instead.
+// (or done with this helper) the helper ends instead. The path goes to the
+// signal handler's table first, so a signal ending the helper from now on
+// (its parent's death among them) removes the file. The table never learns
+// of the parent's renames: unlinking a renamed name fails harmlessly, as
+// no temporary name is used twice.
 void tellParentSaving(const std::string& temporary_path) {
+  removeFileOnSignal(temporary_path);
   if (!writeFrame(parent_socket, kFrameSavingNotice, temporary_path)) _exit(0);
 }
 
@@ -41,7 +49,11 @@ bool receiveSetup(int fd) {
   RunSetup setup;
   if (readFrame(fd, -1, &kind, &payload) != FrameRead::kFrame || kind != kFrameRunSetup) return false;
   if (!decodeRunSetup(payload, &setup)) return false;
-  confineHelperProcess(setup.memory_limit, setup.output_folder);
+  const Confinement confined = confineHelperProcess(setup.memory_limit, setup.output_folder);
+  if (!confined.missing.empty()) confinement_note = "the conversion helpers run without " + confined.missing;
+  if (!confined.system_calls)
+    run_confined = Status::unsupported("the conversion helper could not be confined: its system call filter was "
+                                       "refused (" + confined.system_calls_problem + ")");
   setDecodeMemoryLimit(setup.memory_limit);
   applyRunSetup(setup);
   run_prepared = prepareWatermarkRun();
@@ -53,9 +65,12 @@ FileReply convertRequested(const FileRequest& request) {
   ConversionJob& job = conversionJob();
   job.output_path.clear();
   memory_message_seen = false;
-  if (!run_prepared.ok()) {
-    job.failure_reason = run_prepared.message();
-    return currentFileReply(false);
+  for (const Status* run : {&run_confined, &run_prepared}) {
+    if (run->ok()) continue;
+    job.failure_reason = run->message();
+    FileReply reply = currentFileReply(false);
+    reply.confinement_note = confinement_note;
+    return reply;
   }
   // The parent moves the finished file to its name, in list order.
   bool ok = convertToTemporary();
@@ -63,6 +78,7 @@ FileReply convertRequested(const FileRequest& request) {
   FileReply reply = currentFileReply(ok);
   // A file the decoder failed on may have damaged this process's memory.
   reply.helper_spent = !ok && decoderLibraryRan();
+  reply.confinement_note = confinement_note;
   return reply;
 }
 
@@ -74,6 +90,7 @@ int runConversionHelper(int fd) {
   std::set_new_handler(outOfMemory);
   FreeImage_SetOutputMessage(noteLibraryMessage);
   setSavingObserver(tellParentSaving);
+  removeFilesOnEndingSignals(SignalEnd::kExit);
   if (!receiveSetup(fd)) return 1;
   for (;;) {
     uint8_t kind = 0;

@@ -1,8 +1,11 @@
 #include "engine/conversion_worker.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <ctime>
 #include <deque>
+#include <set>
 
 #include "engine/conversion_job.h"
 #include "engine/helper_pool.h"
@@ -10,9 +13,11 @@
 #include "engine/input_list.h"
 #include "engine/output_names.h"
 #include "engine/pipeline.h"
+#include "engine/stale_temporaries.h"
 #include "engine/worker.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/signals.h"
 #include "platform/text.h"
 #include "settings/settings.h"
 
@@ -54,13 +59,15 @@ class InProcessConverter {
     tag_ = tag;
     waiting_ = true;
   }
-  void waitForOne(size_t* tag, FileReply* reply) {
+  bool waitForOne(size_t* tag, FileReply* reply) {
+    if (stopSignal() != 0) return false;
     applyFileRequest(request_);
     conversionJob().output_path.clear();  // A file that fails before naming shows no stale path.
     bool ok = convertToTemporary();
     *reply = currentFileReply(ok);
     *tag = tag_;
     waiting_ = false;
+    return true;
   }
 
  private:
@@ -76,12 +83,46 @@ struct Pending {
   int64_t name_time = 0;
   bool done = false;
   FileReply reply;
+  int removal_ticket = -1;  // Its finished temporary file in the signal handler's table.
 };
+
+// The folders a run writes into, each cleared of the temporary files that
+// ended runs left there the first time the run writes into it.
+class SweptFolders {
+ public:
+  void sweep(const std::string& folder) {
+    if (folder.empty() || !swept_.insert(lexicallyNormal(folder)).second) return;
+    removeStaleTemporaries(folder);
+  }
+
+ private:
+  std::set<std::string> swept_;
+};
+
+// A finished file waiting for the files before it: a signal ending the
+// program removes its temporary file (window mode; a console run stops in
+// order and removes it itself).
+void guardFinished(Pending& file) {
+  if (file.reply.ok && !file.reply.temporary_path.empty())
+    file.removal_ticket = removeFileOnSignal(file.reply.temporary_path);
+}
+
+void releaseFinished(const Pending& file) { forgetFileOnSignal(file.removal_ticket, file.reply.temporary_path); }
+
+// After a stop signal: the finished files not yet moved to their names are
+// removed, not placed; the run ends with the files placed so far.
+void dropFinished(const std::deque<Pending>& window) {
+  for (const Pending& file : window) {
+    if (!file.done || !file.reply.ok || file.reply.temporary_path.empty()) continue;
+    unlink(file.reply.temporary_path.c_str());
+    releaseFinished(file);
+  }
+}
 
 // Takes a finished file's outcome in list order: moves it to its name,
 // prints the debug lines, advances the counters and dates the file. True
 // when it was converted.
-bool finishEntry(const Pending& file, OutputNames& names, bool debug) {
+bool finishEntry(const Pending& file, OutputNames& names, SweptFolders& swept, bool debug) {
   ConversionJob& job = conversionJob();
   job.input_path = file.path;
   job.source_subfolder = file.subfolder;
@@ -90,6 +131,10 @@ bool finishEntry(const Pending& file, OutputNames& names, bool debug) {
   bool ok = file.reply.ok;
   const std::string wanted = job.output_path;
   if (ok) ok = names.place(file.reply.temporary_path, wanted, &job.output_path, &job.failure_reason);
+  releaseFinished(file);
+  if (ok) swept.sweep(folderOf(job.output_path));  // The mask may lead into folders of its own.
+  if (debug && firstSightOfConfinementNote(file.reply.confinement_note))
+    consolePrint("Note: " + file.reply.confinement_note);
   if (debug) printOutcome(job, ok, wanted);
   if (!ok) return false;
   job.random_number = drawRandomNumber();
@@ -121,11 +166,16 @@ std::vector<std::string> listedInputs() {
 }
 
 // Keeps the converter's slots busy in list order and takes the outcomes in
-// list order as they complete. Returns the number of files converted.
+// list order as they complete. A stop signal ends it at once: no file is
+// taken any more and the finished ones not yet placed are removed (the
+// converter's owner ends what is in hand). Returns the number of files
+// converted and placed.
 template <class Converter>
 int convertEntries(Converter& converter, bool debug) {
   ConversionJob& job = conversionJob();
   OutputNames names(job.output_folder, listedInputs());
+  SweptFolders swept;
+  swept.sweep(job.output_folder);
   const bool parallel = converter.slots() > 1;
   std::deque<Pending> window;
   size_t first_tag = 0;
@@ -142,7 +192,10 @@ int convertEntries(Converter& converter, bool debug) {
       job.input_path = entry->first;
       job.source_subfolder = entry->second.source_subfolder;
       if (!parallel) reportEntry(++number, job.input_path);
-      if (settings().keep_subfolders) ensureOutputSubfolder();
+      if (settings().keep_subfolders) {
+        ensureOutputSubfolder();
+        swept.sweep(job.output_folder + job.source_subfolder);
+      }
       job.name_time = static_cast<int64_t>(time(nullptr));
       converter.submit(currentFileRequest(), first_tag + window.size());
       window.emplace_back();
@@ -153,12 +206,17 @@ int convertEntries(Converter& converter, bool debug) {
     if (window.empty()) break;
     size_t tag = 0;
     FileReply reply;
-    converter.waitForOne(&tag, &reply);
-    window[tag - first_tag].reply = std::move(reply);
-    window[tag - first_tag].done = true;
+    if (!converter.waitForOne(&tag, &reply)) {
+      dropFinished(window);
+      break;
+    }
+    Pending& done = window[tag - first_tag];
+    done.reply = std::move(reply);
+    done.done = true;
+    guardFinished(done);
     for (; !window.empty() && window.front().done; window.pop_front(), ++first_tag) {
       if (parallel) reportEntry(++finished, window.front().path);
-      if (finishEntry(window.front(), names, debug)) ++converted;
+      if (finishEntry(window.front(), names, swept, debug)) ++converted;
     }
   }
   return converted;
@@ -183,6 +241,10 @@ int filesConvertedAtOnce() {
 void conversionWorker() {
   const bool debug = console_mode && run_tag == "DEBUG";
   const IsolationConfig& isolation = conversionIsolation();
+  // Where no stop signal is watched (window mode), an ending signal removes
+  // the finished files that wait for their names; the helpers, told of their
+  // parent's death, remove what they were writing.
+  removeFilesOnEndingSignals(SignalEnd::kResignal);
   int converted = 0;
   if (isolation.program.empty()) {
     InProcessConverter converter;
@@ -197,13 +259,11 @@ void conversionWorker() {
 
 void ensureOutputSubfolder() {
   const ConversionJob& job = conversionJob();
-  if (isFolder(job.output_folder + job.source_subfolder)) return;
-  std::string path = job.output_folder;
-  std::vector<std::string> steps = split(job.source_subfolder, '/');
-  for (size_t i = 0; i + 1 < steps.size(); ++i) {
-    path += steps[i] + "/";
-    if (!isFolder(path)) makeFolders(path);
-  }
+  if (job.source_subfolder.empty()) return;
+  // Made from the output folder without following symbolic links: a link
+  // planted in it must not lead the folders elsewhere.
+  PathFailure failure;
+  openFolderBelow(job.output_folder, job.source_subfolder, true, &failure);
 }
 
 }  // namespace pixolune

@@ -15,7 +15,15 @@ namespace pixolune {
 /// the entry being converted and a stop takes effect after it. Otherwise a
 /// helper is handed the next file before it finishes the current one (and
 /// several helpers may work at once): done_count counts finished files and a
-/// stop takes effect after the files in hand.
+/// stop takes effect after the files in hand. A stop signal (stopSignal(),
+/// platform/signals.h) takes effect at once: the helpers are ended, and what
+/// they were writing and the finished files not yet moved to their names
+/// are removed; result_count is the number placed until then. Before it
+/// writes into a folder (the output folder, a kept sub-folder, a folder the
+/// mask names) the run removes the temporary files that ended runs left
+/// there (removeStaleTemporaries). While it runs, a signal that ends the
+/// program and that nothing watches (window mode; SIGHUP) first removes
+/// the finished files waiting for their names.
 /// REQUIRES: prepareRun() has succeeded; nothing changes Settings or the list.
 void conversionWorker();
 
@@ -28,8 +36,10 @@ bool runNumbersFiles();
 /// numbers files or converts in-process, else conversionIsolation().jobs.
 int filesConvertedAtOnce();
 
-/// Creates output_folder + source_subfolder level by level when missing.
-/// Failures are ignored: the save then fails and the file counts as failed.
+/// Creates output_folder + source_subfolder level by level when missing,
+/// never following a symbolic link below the output folder. Failures are
+/// ignored: the save then fails with their reason and the file counts as
+/// failed.
 void ensureOutputSubfolder();
 
 }  // namespace pixolune

@@ -121,9 +121,18 @@ std::string expandWatermarkText(const std::string& text) {
 std::string makeOutputPath() { return outputPathFor(currentNameFields()); }
 
 std::string outputPathFor(const NameFields& fields) {
+  const std::string name = expandMask(fields);
+  if (isAbsolutePath(name)) {
+    // The mask was lower-cased: an absolute one that begins with the output
+    // folder in any letter case names a path below it, in the folder's own spelling.
+    const std::string folder = withTrailingSlash(fields.output_folder);
+    const std::string lower = toLower(folder);
+    if (!folder.empty() && name.compare(0, lower.size(), lower) == 0) return folder + name.substr(lower.size());
+    return name;
+  }
   std::string path = fields.output_folder;
   if (settings().keep_subfolders) path += fields.source_subfolder;
-  return path + expandMask(fields);
+  return path + name;
 }
 
 }  // namespace pixolune

@@ -30,7 +30,10 @@ struct NameFields {
 NameFields currentNameFields();
 
 /// output_folder + (source_subfolder when keep_subfolders) + expandMask(),
-/// for the current file or for `fields`. Reads settings().
+/// for the current file or for `fields`. An absolute expanded mask is the
+/// whole path (no source sub-folder); when it begins with output_folder,
+/// letter case ignored, that part keeps the folder's own spelling, since
+/// the mask is lower-cased. Reads settings().
 std::string makeOutputPath();
 std::string outputPathFor(const NameFields& fields);
 

@@ -82,6 +82,19 @@ TEST_F(FilenameMaskTest, OutputPathWithAndWithoutSubfolders) {
   EXPECT_EQ("/out/x.png", makeOutputPath());
 }
 
+TEST_F(FilenameMaskTest, AnAbsoluteMaskIsTheWholePathInTheOutputFoldersOwnSpelling) {
+  job.output_folder = "/Work/Out/";
+  job.source_subfolder = "b/";
+  job.input_path = "/a/b/x.psd";
+  settings().keep_subfolders = true;
+  settings().filename_mask = "/work/out/sub/%filename%.%ext%";
+  EXPECT_EQ("/Work/Out/sub/x.png", makeOutputPath());
+  settings().filename_mask = "/work/outer/%filename%.%ext%";  // Not below the folder: left for the check to refuse.
+  EXPECT_EQ("/work/outer/x.png", makeOutputPath());
+  settings().filename_mask = "sub/%filename%.%ext%";
+  EXPECT_EQ("/Work/Out/b/sub/x.png", makeOutputPath());
+}
+
 TEST_F(FilenameMaskTest, StripExtension) {
   EXPECT_EQ("a.b", stripExtension("a.b.c"));
   EXPECT_EQ("", stripExtension(".psd"));

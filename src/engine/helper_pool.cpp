@@ -1,5 +1,6 @@
 #include "engine/helper_pool.h"
 
+#include <errno.h>
 #include <limits.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -13,6 +14,7 @@
 #include "engine/output_names.h"
 #include "platform/files.h"
 #include "platform/helper_process.h"
+#include "platform/signals.h"
 
 namespace pixolune {
 
@@ -20,6 +22,11 @@ namespace {
 
 // How long a healthy helper gets to leave after its socket closes.
 constexpr int kGraceMs = 2000;
+
+// How long the parent reads what an ended helper left in its socket. The
+// helper is gone by then, so everything it sent is there at once; the bound
+// only matters should something else still hold the socket's other end.
+constexpr int kDrainMs = 2000;
 
 FileReply failedReply(const std::string& reason) {
   FileReply reply;
@@ -40,20 +47,38 @@ std::string describeEnd(const HelperExit& end, bool timed_out, const IsolationCo
   return "crashed: the conversion helper ended with status " + std::to_string(end.code);
 }
 
-// True when `path` is a name the helper with process id `pid` may write
-// while it converts: a ".pxl-<pid>-<number>" file inside the output folder,
-// reached without leaving it through a symbolic link.
-bool isHelperTemporary(const std::string& path, pid_t pid, const std::string& output_folder) {
-  if (!isInsideFolder(path, output_folder)) return false;
+// What a temporary file name announced by a helper is.
+enum class TemporaryName {
+  kOwn,         // A name the helper may write.
+  kForeign,     // Not its own: the helper is not to be trusted.
+  kFolderGone,  // Its own name, but the folder it lies in no longer exists.
+};
+
+// Whether `path` is a name the helper with process id `pid` may write while
+// it converts: a ".pxl-<pid>-<number>" file inside the output folder whose
+// folder is reached from the output folder without passing a symbolic link.
+// For kFolderGone, *gone says which folder went (pathFailureReason).
+TemporaryName checkHelperTemporary(const std::string& path, pid_t pid, const std::string& output_folder,
+                                   std::string* gone) {
+  if (!isInsideFolder(path, output_folder)) return TemporaryName::kForeign;
   const std::string name = fileNameOf(path);
   const std::string marker = ".pxl-" + std::to_string(pid) + "-";
   const size_t at = name.rfind(marker);
-  if (at == std::string::npos || at + marker.size() == name.size()) return false;
+  if (at == std::string::npos || at + marker.size() == name.size()) return TemporaryName::kForeign;
   for (size_t i = at + marker.size(); i < name.size(); ++i)
-    if (name[i] < '0' || name[i] > '9') return false;
-  char real_folder[PATH_MAX], real_output[PATH_MAX];
-  return realpath(folderOf(path).c_str(), real_folder) && realpath(output_folder.c_str(), real_output) &&
-         isInsideFolder(std::string(real_folder) + "/x", real_output);
+    if (name[i] < '0' || name[i] > '9') return TemporaryName::kForeign;
+  std::string steps;
+  if (!stepsBelow(folderOf(path), output_folder, &steps)) return TemporaryName::kForeign;
+  PathFailure failure;
+  if (openFolderBelow(output_folder, steps, false, &failure)) return TemporaryName::kOwn;
+  if (failure.error != ENOENT) return TemporaryName::kForeign;  // A link, or a file where a folder should be.
+  *gone = pathFailureReason(failure, output_folder);
+  return TemporaryName::kFolderGone;
+}
+
+bool isHelperTemporary(const std::string& path, pid_t pid, const std::string& output_folder) {
+  std::string gone;
+  return checkHelperTemporary(path, pid, output_folder, &gone) == TemporaryName::kOwn;
 }
 
 }  // namespace
@@ -73,6 +98,7 @@ struct HelperPool::Slot {
   std::deque<Queued> files;    // Sent to the helper; the first is being converted.
   int64_t deadline = 0;        // When the first file's time is up.
   std::string temporary_path;  // What the helper said it is writing, until it replies.
+  std::string temporary_gone;  // Why the folder of temporary_path was gone when it was announced; "" if it was there.
   int files_done = 0;          // Files this helper process has finished.
 };
 
@@ -97,14 +123,17 @@ HelperPool::~HelperPool() {
 // Ends a helper that may be in the middle of a file (killed at once when
 // `grace_ms` is 0) and waits until it is gone. Then every temporary file it
 // announced is removed, including announcements the parent had not read
-// yet, so nothing it was writing is left behind.
+// yet (all it sent is in the socket once it is gone: read until the socket
+// closes), so nothing it was writing, or had written for a reply the parent
+// never read, is left behind.
 HelperExit HelperPool::retireHelper(Slot& slot, int grace_ms) {
   const pid_t pid = slot.process->pid();
   if (grace_ms == 0) slot.process->kill();
   HelperExit end = slot.process->reap(grace_ms);
   uint8_t kind = 0;
   std::string payload;
-  while (readFrame(slot.process->socket(), monotonicMilliseconds(), &kind, &payload) == FrameRead::kFrame)
+  const int64_t drain_deadline = monotonicMilliseconds() + kDrainMs;
+  while (readFrame(slot.process->socket(), drain_deadline, &kind, &payload) == FrameRead::kFrame)
     if (kind == kFrameSavingNotice && isHelperTemporary(payload, pid, output_folder_)) unlink(payload.c_str());
   if (!slot.temporary_path.empty()) unlink(slot.temporary_path.c_str());
   slot.temporary_path.clear();
@@ -240,13 +269,26 @@ bool HelperPool::serviceSlot(Slot& slot, bool readable, size_t* tag, FileReply* 
   std::string payload;
   FrameRead r = readFrame(slot.process->socket(), slot.deadline, &kind, &payload);
   if (r == FrameRead::kFrame && kind == kFrameSavingNotice) {
-    if (!isHelperTemporary(payload, slot.process->pid(), output_folder_))
+    slot.temporary_gone.clear();
+    if (checkHelperTemporary(payload, slot.process->pid(), output_folder_, &slot.temporary_gone) ==
+        TemporaryName::kForeign)
       return refuseHelper(slot, "it named the temporary file \"" + payload + "\", which is not its own", tag, reply);
     slot.temporary_path = payload;
     return false;
   }
   if (r != FrameRead::kFrame || kind != kFrameFileReply || !decodeFileReply(payload, reply))
     return endHelper(slot, r == FrameRead::kTimeout, tag, reply);
+  if (reply->ok && !slot.temporary_path.empty()) {
+    // A folder removed while the run goes on fails the file, and is no fault of the helper.
+    std::string gone = slot.temporary_gone;
+    if (gone.empty() && checkHelperTemporary(slot.temporary_path, slot.process->pid(), output_folder_, &gone) !=
+                            TemporaryName::kFolderGone)
+      gone.clear();
+    if (!gone.empty()) {
+      reply->ok = false;
+      reply->failure_reason = gone;
+    }
+  }
   const std::string problem = replyProblem(slot, *reply);
   if (!problem.empty()) return refuseHelper(slot, problem, tag, reply);
   if (reply->ok) {
@@ -264,13 +306,14 @@ bool HelperPool::serviceSlot(Slot& slot, bool readable, size_t* tag, FileReply* 
   return true;
 }
 
-void HelperPool::waitForOne(size_t* tag, FileReply* reply) {
+bool HelperPool::waitForOne(size_t* tag, FileReply* reply) {
   for (;;) {
+    if (stopSignal() != 0) return false;
     if (!ready_.empty()) {
       *tag = ready_.front().first;
       *reply = std::move(ready_.front().second);
       ready_.erase(ready_.begin());
-      return;
+      return true;
     }
     std::vector<pollfd> fds;
     std::vector<Slot*> busy;
@@ -281,10 +324,14 @@ void HelperPool::waitForOne(size_t* tag, FileReply* reply) {
       busy.push_back(slot.get());
       first_deadline = std::min(first_deadline, slot->deadline);
     }
+    fds.push_back({stopSignalFd(), POLLIN, 0});  // Ignored by poll() while nothing watches for stop signals.
     int64_t wait = std::max<int64_t>(0, first_deadline - monotonicMilliseconds());
     poll(fds.data(), fds.size(), static_cast<int>(std::min<int64_t>(wait, 1000000)));
+    // A helper that took the same signal may have ended already: its file
+    // is not failed for that.
+    if (stopSignal() != 0) return false;
     for (size_t i = 0; i < busy.size(); ++i)
-      if (serviceSlot(*busy[i], fds[i].revents != 0, tag, reply)) return;
+      if (serviceSlot(*busy[i], fds[i].revents != 0, tag, reply)) return true;
   }
 }
 

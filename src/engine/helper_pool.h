@@ -43,6 +43,9 @@ class HelperPool {
   /// `helpers` holds up to `depth` files: the one it converts and the next
   /// ones already sent, so it never waits for the parent between files.
   HelperPool(const IsolationConfig& config, const RunSetup& setup, int helpers, int depth = 1);
+  /// Ends the helpers: idle ones are let go, busy ones killed, and every
+  /// temporary file a killed helper announced is removed. Files already
+  /// returned by waitForOne are the caller's.
   ~HelperPool();
   HelperPool(const HelperPool&) = delete;
   HelperPool& operator=(const HelperPool&) = delete;
@@ -65,8 +68,11 @@ class HelperPool {
   /// output path other than the mask gives for the file, is killed and the
   /// file fails ("the conversion helper was stopped: ..."); no other file is
   /// removed or touched. An ok reply carries the checked temporary_path.
+  /// False, with nothing taken, once a stop signal came (stopSignal(),
+  /// platform/signals.h): the caller ends the pool, whose destructor ends the
+  /// helpers and removes what they were writing.
   /// REQUIRES: pending() > 0.
-  void waitForOne(size_t* tag, FileReply* reply);
+  bool waitForOne(size_t* tag, FileReply* reply);
 
  private:
   struct Slot;

@@ -1,6 +1,7 @@
 #include "engine/helper_protocol.h"
 
 #include <cstring>
+#include <set>
 
 #include "engine/conversion_job.h"
 #include "engine/decode.h"
@@ -169,6 +170,7 @@ std::string encodeFileReply(const FileReply& reply) {
   out.text(reply.failure_reason);
   out.u8(reply.helper_spent ? 1 : 0);
   out.text(reply.decode_note);
+  out.text(reply.confinement_note);
   return out.take();
 }
 
@@ -183,6 +185,7 @@ bool decodeFileReply(std::string_view bytes, FileReply* reply) {
   reply->failure_reason = in.text();
   reply->helper_spent = in.u8() != 0;
   reply->decode_note = in.text();
+  reply->confinement_note = in.text();
   return in.finished();
 }
 
@@ -232,7 +235,7 @@ void applyFileRequest(const FileRequest& request) {
 FileReply currentFileReply(bool ok) {
   const ConversionJob& job = conversionJob();
   return {ok,         job.output_path,    job.target_bpp,     job.source_bpp, job.result_width, job.result_height,
-          job.failure_reason, false, job.decode_note, job.temporary_path};
+          job.failure_reason, false, job.decode_note, job.temporary_path, ""};
 }
 
 void applyFileReply(const FileReply& reply) {
@@ -244,6 +247,11 @@ void applyFileReply(const FileReply& reply) {
   job.result_height = reply.result_height;
   job.failure_reason = reply.failure_reason;
   job.decode_note = reply.decode_note;
+}
+
+bool firstSightOfConfinementNote(const std::string& note) {
+  static std::set<std::string> seen;
+  return !note.empty() && seen.insert(note).second;
 }
 
 std::string expectedOutputPath(const FileRequest& request, const FileReply& reply) {

@@ -60,6 +60,9 @@ struct FileReply {
   // output_path. Not sent: the parent takes it from the saving notice it
   // checked, never from the reply.
   std::string temporary_path;
+  // What confinement the helper runs without, as the debug note says it
+  // ("the conversion helpers run without ..."); empty when it has all.
+  std::string confinement_note;
 };
 
 /// Byte forms of the messages. A decode fails (false) on a payload that is
@@ -88,6 +91,12 @@ FileReply currentFileReply(bool ok);
 
 /// Copies a reply's outcome fields into the process-wide job.
 void applyFileReply(const FileReply& reply);
+
+/// True the first time this process meets `note`, a reply's non-empty
+/// confinement_note, so the parent's debug output names what the helpers
+/// lack once rather than for every file. A console run is one run per
+/// process, so that is once per run. Conversion worker thread only.
+bool firstSightOfConfinementNote(const std::string& note);
 
 /// The output path the parent expects for `request` given the size and
 /// depth `reply` reports: the file-name mask expanded with the run-wide job

@@ -62,7 +62,8 @@ TEST(HelperProtocolTest, RequestsAndRepliesRoundTrip) {
   EXPECT_EQ(123456, request_back.sequence_number);
   EXPECT_EQ(4102444800, request_back.name_time);  // Past 2038.
 
-  FileReply reply{true, "/out/a b.png", 32, 64, 3000, 2000, "", true, "drawn from its layers without stroke", ""};
+  FileReply reply{true, "/out/a b.png", 32, 64, 3000, 2000, "", true, "drawn from its layers without stroke", "",
+                  "the conversion helpers run without the system call filter (seccomp: Invalid argument)"};
   FileReply reply_back;
   ASSERT_TRUE(decodeFileReply(encodeFileReply(reply), &reply_back));
   EXPECT_TRUE(reply_back.ok);
@@ -73,10 +74,11 @@ TEST(HelperProtocolTest, RequestsAndRepliesRoundTrip) {
   EXPECT_EQ(2000, reply_back.result_height);
   EXPECT_TRUE(reply_back.helper_spent);
   EXPECT_EQ("drawn from its layers without stroke", reply_back.decode_note);
+  EXPECT_EQ(reply.confinement_note, reply_back.confinement_note);
 }
 
 TEST(HelperProtocolTest, ShortOrOverlongPayloadsAreRefused) {
-  const std::string reply = encodeFileReply({false, "/out/x.png", 24, 24, 1, 1, "crashed", false, "", ""});
+  const std::string reply = encodeFileReply({false, "/out/x.png", 24, 24, 1, 1, "crashed", false, "", "", ""});
   FileReply back;
   for (size_t cut = 0; cut < reply.size(); ++cut) EXPECT_FALSE(decodeFileReply(reply.substr(0, cut), &back)) << cut;
   EXPECT_FALSE(decodeFileReply(reply + "x", &back));

@@ -1,8 +1,12 @@
 #include "engine/output_names.h"
 
+#include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "platform/files.h"
 #include "platform/text.h"
@@ -54,11 +58,45 @@ bool OutputNames::isInput(const std::string& normal_path) const {
   return inputs_.count(normal_path) || (fileIdentity(normal_path, &id) && input_files_.count(id));
 }
 
+std::string pathFailureReason(const PathFailure& failure, const std::string& output_folder) {
+  const std::string folder = folderOf(failure.path).empty() ? "./" : folderOf(failure.path);
+  switch (failure.error) {
+    case ELOOP:
+      return "the path passes through the symbolic link \"" + failure.path + "\", which is not followed";
+    case ENOENT:
+      if (!isFolder(output_folder.empty() ? "." : output_folder))
+        return "the output folder \"" + output_folder + "\" no longer exists";
+      return "the folder \"" + folder + "\" no longer exists";
+    case ENOTDIR:
+      return "\"" + failure.path + "\" is not a folder";
+    case ENAMETOOLONG:
+      return "the file name is too long";
+    case ENOSPC:
+      return "no space left on the device";
+    case EDQUOT:
+      return "no space left: the disk quota is used up";
+    case EFBIG:
+      return "no space for the file: it would pass the largest file size allowed";
+    case EACCES:
+    case EPERM:
+      return "no permission to write in \"" + folder + "\"";
+    case EROFS:
+      return "no permission to write in \"" + folder + "\": the device is read-only";
+    case EXDEV:
+      return "the path \"" + failure.path + "\" leads outside the output folder " + output_folder;
+    default:
+      return "\"" + failure.path + "\" could not be written: " + std::strerror(failure.error);
+  }
+}
+
 bool OutputNames::place(const std::string& temporary, const std::string& wanted, std::string* path,
                         std::string* reason) {
   *path = wanted;
+  FolderHandle folder;
+  bool opened = false;  // Once the folder was to be opened, the temporary file is only reached through it.
   auto refuse = [&](const std::string& why) {
-    unlink(temporary.c_str());
+    if (folder) unlinkat(folder.fd(), fileNameOf(temporary).c_str(), 0);
+    else if (!opened) unlink(temporary.c_str());
     *reason = why;
     return false;
   };
@@ -70,10 +108,21 @@ bool OutputNames::place(const std::string& temporary, const std::string& wanted,
     *path = numberedPath(wanted, n);
     normal = lexicallyNormal(*path);
   }
+  std::string steps;
+  if (folderOf(temporary) != folderOf(wanted) || !stepsBelow(folderOf(wanted), folder_, &steps))
+    return refuse("the converted file \"" + temporary + "\" is not beside its output name \"" + wanted + "\"");
+  PathFailure failure;
+  opened = true;
+  folder = openFolderBelow(folder_, steps, false, &failure);
+  if (!folder) return refuse(pathFailureReason(failure, folder_));
+  const std::string temporary_name = fileNameOf(temporary);
   struct stat st;
-  if (lstat(temporary.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1)
-    return refuse("the converted file \"" + temporary + "\" is missing or not a plain file");
-  if (rename(temporary.c_str(), path->c_str()) != 0) return refuse("the output file could not be replaced");
+  if (fstatat(folder.fd(), temporary_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return refuse("the converted file \"" + temporary + "\" no longer exists");
+  if (!S_ISREG(st.st_mode) || st.st_nlink != 1)
+    return refuse("the converted file \"" + temporary + "\" is not a plain file");
+  if (renameat(folder.fd(), temporary_name.c_str(), folder.fd(), fileNameOf(*path).c_str()) != 0)
+    return refuse(pathFailureReason({errno, *path}, folder_));
   written_.insert(normal);
   return true;
 }

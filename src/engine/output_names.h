@@ -25,6 +25,13 @@ std::string numberedPath(const std::string& path, int n);
 std::string outputPathProblem(const std::string& output_path, const std::string& output_folder,
                               const std::string& input_path);
 
+/// What a file's reason says when a call on a path in the output folder
+/// failed as `failure` says: the symbolic link it would pass through, the
+/// output folder (or a folder in it) that no longer exists, a file name too
+/// long, no space left, no permission to write in the folder, and otherwise
+/// the system's own text for the error.
+std::string pathFailureReason(const PathFailure& failure, const std::string& output_folder);
+
 /// The output paths of one run. A file is moved from its temporary name to
 /// its output path only through place(), in list order, so which file gets
 /// which name never depends on how many files are converted at once.
@@ -40,7 +47,9 @@ class OutputNames {
   /// ("a (2).png", "a (3).png" ...). *path is where it went. Refuses (false,
   /// *reason, `temporary` removed) a path outside the output folder, the
   /// path of an input document of the run, or a temporary file that is not
-  /// one plain file.
+  /// one plain file beside `wanted`. The folder is reached from the output
+  /// folder without following symbolic links; a failure there or in the
+  /// rename gives pathFailureReason().
   bool place(const std::string& temporary, const std::string& wanted, std::string* path, std::string* reason);
 
  private:

@@ -1,11 +1,16 @@
 #include "engine/pipeline.h"
 
 #include <FreeImage.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -25,7 +30,7 @@
 #include "engine/png_writer.h"
 #include "engine/transform.h"
 #include "engine/watermark.h"
-#include "platform/file_system.h"
+#include "platform/files.h"
 #include "settings/settings.h"
 
 namespace pixolune {
@@ -48,17 +53,68 @@ Status writeImage(FIBITMAP* image, const std::string& path) {
   return Status::ioError("the image library could not write it");
 }
 
+// The errors of a failed image write that name what happened. Others may
+// be left over from a call that did not matter, so the writer's own text
+// stands instead.
+bool telling(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG || error == EIO; }
+
+// True when the device holding the open folder `folder` has no room left
+// for this user (the superuser may use the reserved blocks).
+bool deviceFull(int folder) {
+  struct statvfs st;
+  if (fstatvfs(folder, &st) != 0) return false;
+  return (geteuid() == 0 ? st.f_bfree : st.f_bavail) == 0;
+}
+
+// Why writing the temporary file `tmp` in the open `folder` failed with
+// `written` (errno `error` right after the failing call, 0 when unknown).
+Status writeFailure(const Status& written, int error, int folder, const std::string& tmp, const std::string& root) {
+  if (!telling(error) && deviceFull(folder)) error = ENOSPC;
+  if (telling(error) || (error == ENOENT && !isFolder(folderOf(tmp).empty() ? "." : folderOf(tmp))))
+    return Status::ioError(pathFailureReason({error, tmp}, root));
+  return Status::ioError("the image could not be written: " + written.message());
+}
+
 // Writes the image to a temporary file beside `path`, forced to the device,
 // so a failed or interrupted write never leaves a truncated file at the
-// output path once the temporary file is renamed.
+// output path once the temporary file is renamed. The folder of `path` is
+// reached (and its missing folders made) from the output folder without
+// following symbolic links; the temporary file is announced before it is
+// made. A failure names what happened (pathFailureReason) and leaves no file.
 Status saveTemporary(FIBITMAP* image, const std::string& path, std::string* tmp) {
   static std::atomic<unsigned> counter{0};
-  *tmp = path + temporarySuffix(getpid(), counter++);
-  if (saving_observer) saving_observer(*tmp);
-  const Status st = writeSyncedFile(*tmp, [image](const std::string& at) { return writeImage(image, at); });
-  if (st.ok()) return Status();
+  static std::once_flag ignore_size_signal;
+  // A write past the file size limit then fails (EFBIG) and is named, instead of ending the process.
+  std::call_once(ignore_size_signal, [] { signal(SIGXFSZ, SIG_IGN); });
   tmp->clear();
-  return Status::ioError("the image could not be written (missing folder, no space or no permission)");
+  const std::string& output_folder = conversionJob().output_folder;
+  const std::string root = output_folder.empty() ? folderOf(path) : output_folder;
+  std::string steps;
+  if (!stepsBelow(folderOf(path).empty() ? "." : folderOf(path), root.empty() ? "." : root, &steps))
+    return Status::invalid("the output name \"" + path + "\" lies outside the output folder " + root);
+  PathFailure failure;
+  const FolderHandle folder = openFolderBelow(root, steps, true, &failure);
+  if (!folder) return Status::ioError(pathFailureReason(failure, root));
+  const std::string temporary = path + temporarySuffix(getpid(), counter++);
+  const std::string name = fileNameOf(temporary);
+  if (saving_observer) saving_observer(temporary);
+  const int fd = openat(folder.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) return Status::ioError(pathFailureReason({errno, temporary}, root));
+  // The writers take a path; the descriptor kept open here syncs the same file and sees its errors.
+  errno = 0;
+  Status st = writeImage(image, temporary);
+  int error = st.ok() ? 0 : errno;
+  if (st.ok() && fsync(fd) != 0) {
+    error = errno;
+    st = Status::ioError(std::strerror(error));
+  }
+  close(fd);
+  if (st.ok()) {
+    *tmp = temporary;
+    return Status();
+  }
+  unlinkat(folder.fd(), name.c_str(), 0);
+  return writeFailure(st, error, folder.fd(), temporary, root);
 }
 
 bool coloured(const std::string& hex) {

@@ -8,6 +8,7 @@
 #include "engine/list_file.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "platform/signals.h"
 
 namespace pixolune {
 
@@ -109,7 +110,7 @@ void beginWorkerRun() {
 
 void requestStop() { workerProgress().requestStop(); }
 
-bool keepRunning() { return workerProgress().keepRunning(); }
+bool keepRunning() { return stopSignal() == 0 && workerProgress().keepRunning(); }
 
 void suspendWorker() {
   std::lock_guard<std::mutex> hold(pauseGate().lock);

@@ -66,7 +66,9 @@ void beginWorkerRun();
 /// workerProgress().requestStop(): the worker stops before its next item.
 void requestStop();
 
-/// workerProgress().keepRunning().
+/// workerProgress().keepRunning(), and no stop signal came (stopSignal(),
+/// platform/signals.h; a console run watches for them). A stop signal is
+/// not undone by the next beginWorkerRun: the program is ending.
 bool keepRunning();
 
 /// Closes the pause gate: the worker waits there before its next item until

@@ -7,9 +7,15 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace pixolune {
 
@@ -72,17 +78,69 @@ int connectOne(const addrinfo& address, Clock::time_point deadline) {
   return socket_fd.release();
 }
 
+struct AddressListDeleter {
+  void operator()(addrinfo* list) const { freeaddrinfo(list); }
+};
+using AddressList = std::unique_ptr<addrinfo, AddressListDeleter>;
+
+/// The resolver in use; never destroyed, so that a lookup thread still
+/// running at exit does not meet a destroyed object.
+std::mutex& resolverMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
+HostResolver& resolverSlot() {
+  static auto* resolver = new HostResolver;
+  return *resolver;
+}
+
+HostResolver currentResolver() {
+  std::lock_guard<std::mutex> hold(resolverMutex());
+  if (resolverSlot()) return resolverSlot();
+  return [](const std::string& host, const std::string& port, const addrinfo& hints, addrinfo** found) {
+    return getaddrinfo(host.c_str(), port.c_str(), &hints, found);
+  };
+}
+
+/// One lookup, shared by the caller and the thread doing it, so that the
+/// caller can give up at its deadline and the thread finish later alone.
+struct Lookup {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;     // Guarded by mutex.
+  AddressList found;     // Guarded by mutex; null when the lookup failed.
+};
+
+/// The addresses of the URL's host, or null when the lookup fails or has
+/// not ended by the deadline (getaddrinfo itself cannot be given one).
+AddressList lookUp(const UrlParts& url, Clock::time_point deadline) {
+  auto lookup = std::make_shared<Lookup>();
+  auto resolve = [lookup, resolver = currentResolver(), host = url.host, port = std::to_string(url.port)] {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (resolver(host, port, hints, &found) != 0) found = nullptr;
+    std::lock_guard<std::mutex> hold(lookup->mutex);
+    lookup->found.reset(found);
+    lookup->done = true;
+    lookup->finished.notify_all();
+  };
+  try {
+    std::thread(std::move(resolve)).detach();
+  } catch (const std::system_error&) {
+    return nullptr;  // No thread to look up with: as if the host were unknown.
+  }
+  std::unique_lock<std::mutex> hold(lookup->mutex);
+  if (!lookup->finished.wait_until(hold, deadline, [&lookup] { return lookup->done; })) return nullptr;
+  return std::move(lookup->found);
+}
+
 /// Looks the host up and connects to the first address that answers.
 int connectTo(const UrlParts& url, Clock::time_point deadline) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  std::string port = std::to_string(url.port);
-  if (getaddrinfo(url.host.c_str(), port.c_str(), &hints, &found) != 0) return -1;
+  AddressList found = lookUp(url, deadline);
   int fd = -1;
-  for (addrinfo* a = found; a && fd < 0 && remainingMs(deadline) > 0; a = a->ai_next) fd = connectOne(*a, deadline);
-  freeaddrinfo(found);
+  for (addrinfo* a = found.get(); a && fd < 0 && remainingMs(deadline) > 0; a = a->ai_next) fd = connectOne(*a, deadline);
   return fd;
 }
 
@@ -118,6 +176,19 @@ bool receiveReply(int fd, std::array<char, kReplyBufferSize>& buffer, size_t* he
   return true;
 }
 
+bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+/// True when the reply's status line is "HTTP/<version> 2xx[ reason]".
+bool isSuccessReply(std::string_view reply) {
+  std::string_view status_line = reply.substr(0, reply.find("\r\n"));
+  if (!status_line.starts_with("HTTP/")) return false;
+  size_t space = status_line.find(' ');
+  if (space == std::string_view::npos) return false;
+  std::string_view code = status_line.substr(space + 1, 4);
+  return code.size() >= 3 && code[0] == '2' && isDigit(code[1]) && isDigit(code[2]) &&
+         (code.size() == 3 || code[3] == ' ');
+}
+
 }  // namespace
 
 UrlParts splitUrl(std::string_view url) {
@@ -147,8 +218,18 @@ std::string buildRequest(const UrlParts& url, std::string_view user_agent) {
          "User-Agent: " + agent + "\r\n" + "Connection: close\r\n" + "\r\n";
 }
 
+bool isVersionText(std::string_view text) {
+  if (text.empty() || text.size() > kMaxVersionTextLength) return false;
+  if (!isDigit(text.front())) return false;
+  for (char c : text) {
+    if (c != '.' && !isDigit(c)) return false;
+  }
+  return true;
+}
+
 std::string versionTextOfReply(std::string_view reply) {
   reply = reply.substr(0, reply.find('\0'));
+  if (!isSuccessReply(reply)) return {};
   size_t start = reply.find("\r\n\r\n");
   if (start == std::string_view::npos) return {};
   std::string_view body = reply.substr(start + 4);
@@ -157,6 +238,7 @@ std::string versionTextOfReply(std::string_view reply) {
   size_t first = body.find_first_not_of(kBlank);
   if (first == std::string_view::npos) return {};
   body = body.substr(first, body.find_last_not_of(kBlank) - first + 1);
+  if (!isVersionText(body)) return {};
   return std::string(body.substr(0, 3));
 }
 
@@ -172,6 +254,13 @@ std::string fetchVersionText(std::string_view url, std::string_view user_agent, 
   size_t held = 0;
   if (!receiveReply(connection.fd(), buffer, &held, deadline)) return {};
   return versionTextOfReply(std::string_view(buffer.data(), held));
+}
+
+HostResolver setHostResolver(HostResolver resolver) {
+  std::lock_guard<std::mutex> hold(resolverMutex());
+  HostResolver before = std::move(resolverSlot());
+  resolverSlot() = std::move(resolver);
+  return before;
 }
 
 }  // namespace pixolune

@@ -1,8 +1,14 @@
 #include "net/http_client.h"
 
 #include <gtest/gtest.h>
+#include <netdb.h>
 
+#include <atomic>
 #include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "support/loopback_http_server.h"
 
@@ -47,12 +53,34 @@ TEST(VersionTextOfReply, BodyAfterFirstEmptyLineTrimmedToThreeCharacters) {
   EXPECT_EQ("281", versionTextOfReply("HTTP/1.0 200 OK\r\nA: b\r\n\r\n 281\r\n"));
   EXPECT_EQ("281", versionTextOfReply("HTTP/1.0 200 OK\r\n\r\n2810"));
   EXPECT_EQ("28", versionTextOfReply("HTTP/1.0 200 OK\r\n\r\n\t28 \r\n\r\n1"));
-  EXPECT_EQ("abc", versionTextOfReply("HTTP/1.0 404 Not Found\r\n\r\nabcdef"));
+  EXPECT_EQ("", versionTextOfReply("HTTP/1.0 404 Not Found\r\n\r\n281"));
   EXPECT_EQ("", versionTextOfReply("HTTP/1.0 200 OK\r\n281"));
   EXPECT_EQ("", versionTextOfReply("HTTP/1.0 200 OK\r\n\r\n  \r\n"));
   // The reply is text up to its first NUL byte.
   EXPECT_EQ("2", versionTextOfReply(std::string("HTTP/1.0 200 OK\r\n\r\n2\0" "81", 22)));
   EXPECT_EQ("", versionTextOfReply(std::string("HTTP/1.0\0 200 OK\r\n\r\n281", 24)));
+}
+
+TEST(VersionTextOfReply, OnlyASuccessStatusCounts) {
+  const std::string body = "\r\nContent-Type: text/plain\r\n\r\n281\r\n";
+  for (const char* status : {"HTTP/1.0 200 OK", "HTTP/1.1 200 OK", "HTTP/1.1 203 Non-Authoritative", "HTTP/1.0 200"}) {
+    EXPECT_EQ("281", versionTextOfReply(status + body)) << status;
+  }
+  for (const char* status : {"HTTP/1.0 404 Not Found", "HTTP/1.1 500 Internal Server Error", "HTTP/1.1 301 Moved",
+                             "HTTP/1.0 100 Continue", "HTTP/1.0 2000 OK", "HTTP/1.0 20 OK", "HTTP/1.0 2a0 OK",
+                             "ICY 200 OK", "200 OK", "", "HTTP/1.0200 OK"}) {
+    EXPECT_EQ("", versionTextOfReply(status + body)) << status;
+  }
+}
+
+TEST(VersionTextOfReply, OnlyAWellFormedVersionCounts) {
+  const std::string head = "HTTP/1.0 200 OK\r\n\r\n";
+  EXPECT_EQ("2.8", versionTextOfReply(head + "2.8.1"));
+  EXPECT_EQ("281", versionTextOfReply(head + std::string(16, '1').replace(0, 3, "281")));
+  for (const std::string& body : std::vector<std::string>{"abc", "28a", "281 282", "281\r\nfree download", ".281", "-281", "+281",
+                                 std::string(17, '2'), std::string(1500, '9')}) {
+    EXPECT_EQ("", versionTextOfReply(head + body)) << body.substr(0, 40);
+  }
 }
 
 TEST(FetchVersionText, SendsExactlyTheRequestLines) {
@@ -120,6 +148,58 @@ TEST(FetchVersionText, GivesUpOnAServerThatNeverAnswers) {
   Clock::time_point start = Clock::now();
   EXPECT_EQ("", fetchVersionText(server.url(), "agent", 300));
   EXPECT_LT(secondsSince(start), 1.5);
+}
+
+TEST(FetchVersionText, ErrorPagesAndBodiesThatAreNoVersionGiveNothing) {
+  LoopbackHttpServer not_found(LoopbackHttpServer::replyWithStatus("404 Not Found", "999"));
+  EXPECT_EQ("", fetchVersionText(not_found.url(), "agent"));
+  LoopbackHttpServer words(LoopbackHttpServer::replyWithBody("abc"));
+  EXPECT_EQ("", fetchVersionText(words.url(), "agent"));
+  LoopbackHttpServer long_body(LoopbackHttpServer::replyWithBody(std::string(200, '9')));
+  EXPECT_EQ("", fetchVersionText(long_body.url(), "agent"));
+  LoopbackHttpServer newer(LoopbackHttpServer::replyWithBody("281\r\n"));
+  EXPECT_EQ("281", fetchVersionText(newer.url(), "agent"));
+}
+
+/// Replaces the host lookup for its lifetime.
+class ScopedResolver {
+ public:
+  explicit ScopedResolver(HostResolver resolver) : previous_(setHostResolver(std::move(resolver))) {}
+  ~ScopedResolver() { setHostResolver(std::move(previous_)); }
+
+ private:
+  HostResolver previous_;
+};
+
+TEST(FetchVersionText, LooksTheHostUpThroughTheResolver) {
+  LoopbackHttpServer server(LoopbackHttpServer::replyWithBody("281"));
+  auto asked = std::make_shared<std::string>();
+  ScopedResolver resolver([asked](const std::string& host, const std::string& port, const addrinfo& hints,
+                                  addrinfo** found) {
+    *asked = host + ":" + port;
+    return getaddrinfo("127.0.0.1", port.c_str(), &hints, found);
+  });
+  const std::string url = "http://versions.invalid:" + std::to_string(server.port()) + "/v.dat";
+  EXPECT_EQ("281", fetchVersionText(url, "agent"));
+  EXPECT_EQ("versions.invalid:" + std::to_string(server.port()), *asked);
+  EXPECT_NE(std::string::npos, server.lastRequest().find("\r\nHost: versions.invalid\r\n"));
+}
+
+TEST(FetchVersionText, ALookupThatNeverEndsDoesNotHoldTheCaller) {
+  // The lookup waits until the test has its answer; without a bound on the
+  // lookup the call below would never return.
+  auto answered = std::make_shared<std::promise<void>>();
+  std::shared_future<void> test_done = answered->get_future().share();
+  auto lookups = std::make_shared<std::atomic<int>>(0);
+  ScopedResolver resolver([test_done, lookups](const std::string&, const std::string&, const addrinfo&, addrinfo**) {
+    ++*lookups;
+    test_done.wait();
+    return EAI_AGAIN;
+  });
+  EXPECT_EQ("", fetchVersionText("http://stuck.invalid/v.dat", "agent", 300));
+  for (int i = 0; i < 1000 && lookups->load() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(1, lookups->load());  // The stuck resolver was the one asked.
+  answered->set_value();
 }
 
 TEST(FetchVersionText, FailsAtOnceWithoutAServer) {

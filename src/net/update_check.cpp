@@ -24,11 +24,17 @@ int leadingNumber(const std::string& text) {
   return number;
 }
 
-UpdateOutcome fetchUpdateOutcome() {
-  const int latest = leadingNumber(fetchVersionText(versionFileAddress(), productTitle()));
+UpdateOutcome outcomeOfVersionText(const std::string& text) {
+  const int latest = leadingNumber(text);
   if (latest == 0) return UpdateOutcome::kConnectionProblem;
   return latest > kProgramVersion ? UpdateOutcome::kUpdateAvailable : UpdateOutcome::kNoUpdate;
 }
+
+UpdateOutcome fetchUpdateOutcome(const std::string& address, const std::string& user_agent) {
+  return outcomeOfVersionText(fetchVersionText(address, user_agent));
+}
+
+UpdateOutcome fetchUpdateOutcome() { return fetchUpdateOutcome(versionFileAddress(), productTitle()); }
 
 int updateIntervalDays(int32_t update_range) {
   switch (update_range) {

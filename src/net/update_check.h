@@ -21,7 +21,8 @@ constexpr char kVersionAddressVariable[] = "PIXOLUNE_VERSION_URL";
 std::string versionFileAddress();
 
 enum class UpdateOutcome {
-  kConnectionProblem,  // Nothing numeric came back (no server, no digits, version 0).
+  kConnectionProblem,  // No version came back (no server, no answer in time,
+                       // not a 2xx answer, a body that is no version, version 0).
   kUpdateAvailable,    // The version file names a newer version than this one.
   kNoUpdate,           // This is the newest version.
 };
@@ -29,10 +30,18 @@ enum class UpdateOutcome {
 /// The leading decimal digits of `text` as a number; 0 when there are none.
 int leadingNumber(const std::string& text);
 
-/// Reads the newest version number from the version file (sending the
-/// product title as user agent) and compares it with this version. Shows
-/// nothing: checkForUpdate (ui/update_prompt.h) tells the user. Blocks the
-/// calling thread for up to the fetch time limit.
+/// The outcome of a version text (what fetchVersionText returned): its
+/// leadingNumber compared with this version; 0 is a connection problem.
+UpdateOutcome outcomeOfVersionText(const std::string& text);
+
+/// Reads the newest version number from the version file at `address`,
+/// sending `user_agent`, and compares it with this version. Shows nothing
+/// and touches no process-wide state, so any thread may run it. Blocks the
+/// calling thread for up to the fetch time limit (kFetchTimeLimitMs).
+UpdateOutcome fetchUpdateOutcome(const std::string& address, const std::string& user_agent);
+
+/// The same for versionFileAddress(), sending the product title. Shows
+/// nothing: checkForUpdate (ui/update_prompt.h) tells the user.
 UpdateOutcome fetchUpdateOutcome();
 
 /// Days between automatic checks for an update_range code: 0 1, 1 7,

@@ -50,6 +50,14 @@ TEST_F(UpdateCheckTest, TextWithoutDigitsIsAConnectionProblem) {
   EXPECT_EQ(UpdateOutcome::kConnectionProblem, checkAgainstBody("000"));
 }
 
+TEST_F(UpdateCheckTest, AnErrorPageIsAConnectionProblem) {
+  for (const char* status : {"404 Not Found", "500 Internal Server Error", "302 Found"}) {
+    LoopbackHttpServer server(LoopbackHttpServer::replyWithStatus(status, "999"));
+    serveFrom(server);
+    EXPECT_EQ(UpdateOutcome::kConnectionProblem, fetchUpdateOutcome()) << status;
+  }
+}
+
 TEST_F(UpdateCheckTest, NoServerIsAConnectionProblem) {
   std::string closed = "http://127.0.0.1:" + std::to_string(LoopbackHttpServer::closedPort()) + "/";
   setenv(kVersionAddressVariable, closed.c_str(), 1);

@@ -14,6 +14,78 @@
 
 namespace pixolune {
 
+namespace {
+
+constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+
+// Opens one step below `at` without following a link; with `create` a
+// missing step is made first. -1 with errno set on failure; a step that is
+// a symbolic link fails with ELOOP whatever the kernel said.
+int openStep(int at, const std::string& step, bool create) {
+  int fd = openat(at, step.c_str(), kFolderFlags | O_NOFOLLOW);
+  if (fd < 0 && errno == ENOENT && create) {
+    if (mkdirat(at, step.c_str(), 0755) != 0 && errno != EEXIST) return -1;
+    fd = openat(at, step.c_str(), kFolderFlags | O_NOFOLLOW);
+  }
+  if (fd >= 0 || (errno != ELOOP && errno != ENOTDIR)) return fd;
+  const int error = errno;
+  struct stat st;
+  errno = fstatat(at, step.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode) ? ELOOP : error;
+  return -1;
+}
+
+}  // namespace
+
+FolderHandle::~FolderHandle() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+bool stepsBelow(const std::string& path, const std::string& folder, std::string* steps) {
+  const std::string p = lexicallyNormal(path);
+  const std::string f = lexicallyNormal(folder);
+  if (p == f) {
+    steps->clear();
+    return true;
+  }
+  if (!isInsideFolder(p, f)) return false;
+  *steps = f == "." ? p : p.substr(f == "/" ? 1 : f.size() + 1);
+  return true;
+}
+
+FolderHandle openFolderBelow(const std::string& root, const std::string& steps, bool create, PathFailure* failure) {
+  auto fail = [failure](const std::string& path) {
+    *failure = {errno, errno == ENOENT ? withTrailingSlash(path) : path};
+    return FolderHandle();
+  };
+  const std::string root_name = root.empty() ? "." : root;
+  FolderHandle folder(open(root_name.c_str(), kFolderFlags));
+  if (!folder) return fail(root_name);
+  const std::string normal = lexicallyNormal(steps);
+  if (normal == ".") return folder;
+  std::string reached = withTrailingSlash(root_name);
+  if (isAbsolutePath(normal) || normal == ".." || normal.rfind("../", 0) == 0) {
+    *failure = {EXDEV, reached + normal};
+    return FolderHandle();
+  }
+  for (const std::string& step : split(normal, '/')) {
+    reached += step;
+    FolderHandle next(openStep(folder.fd(), step, create));
+    if (!next) return fail(reached);
+    folder = std::move(next);
+    reached += "/";
+  }
+  return folder;
+}
+
 int64_t fileSize(const std::string& path) {
   struct stat st;
   if (path.empty() || stat(path.c_str(), &st) != 0) return -1;

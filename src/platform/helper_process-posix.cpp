@@ -156,6 +156,9 @@ bool HelperProcess::start(const std::string& program, const std::vector<std::str
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
   posix_spawn_file_actions_adddup2(&actions, child_end, kHelperSocketFd);
+  // Nothing else this process holds reaches the helper: descriptors opened
+  // without close-on-exec, by its caller or by other threads meanwhile.
+  posix_spawn_file_actions_addclosefrom_np(&actions, kHelperSocketFd + 1);
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -211,7 +214,14 @@ HelperExit HelperProcess::reap(int grace_ms) {
 }
 
 Confinement confineHelperProcess(uint64_t bytes, const std::string& writable_folder) {
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  // SIGTERM, not SIGKILL: the helper's handler removes its temporary files.
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  // A parent that died before the request was made sends nothing: the
+  // socket's other end (the parent that made it) is no longer the parent.
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  if (getsockopt(kHelperSocketFd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.pid > 0 && getppid() != peer.pid)
+    raise(SIGTERM);
   return confineProcess(bytes, writable_folder);
 }
 

@@ -60,8 +60,8 @@ class HelperProcess {
   HelperProcess& operator=(const HelperProcess&) = delete;
 
   /// Starts `program` with `args` (args[0] is the program name shown), with
-  /// the socket on kHelperSocketFd and standard input, output and error on
-  /// /dev/null. Safe to call while other
+  /// the socket on kHelperSocketFd, standard input, output and error on
+  /// /dev/null and no other descriptor. Safe to call while other
   /// threads run (no fork of a threaded process without exec). False, with
   /// *err, when it cannot be started.
   bool start(const std::string& program, const std::vector<std::string>& args, std::string* err);
@@ -86,9 +86,11 @@ class HelperProcess {
   int fd_ = -1;
 };
 
-/// Helper side: ends the helper with SIGKILL when its parent dies, caps its
+/// Helper side: asks for a signal ending the helper when its parent dies, caps its
 /// address space at `bytes` (0: no cap) and confines it as confineProcess
-/// says: writes only below `writable_folder`, no sockets, no programs.
+/// says: writes only below `writable_folder`, no capabilities, no sockets,
+/// no programs, no signals to other processes. The result says which
+/// layers took effect. REQUIRES: the helper has one thread.
 Confinement confineHelperProcess(uint64_t bytes, const std::string& writable_folder);
 
 }  // namespace pixolune

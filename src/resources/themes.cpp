@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <set>
 #include <span>
@@ -26,6 +27,10 @@ constexpr const char* kIconNames[] = {
 constexpr size_t kDisplayNameBytes = 255;
 /// A larger "theme.cfg" is cut here; real ones are a few hundred bytes.
 constexpr size_t kMaxConfigBytes = 1 << 20;
+/// Theme pictures wider or higher than this count as damaged: the window
+/// shows none larger than 64 pixels, and a PNG of a few KiB can declare a
+/// canvas that decodes to 64 MiB, for each of the 47 pictures a theme sets.
+constexpr uint32_t kMaxThemePictureSide = 512;
 
 ImageSet makeSet(std::span<const char* const> names) {
   ImageSet set;
@@ -81,6 +86,7 @@ std::string ansiToUtf8(std::string_view ansi) {
   return out;
 }
 
+/// REQUIRES: isThemeName(file_name).
 std::string themeArchivePath(const std::string& file_name) { return themeFolder() + file_name + ".zip"; }
 
 /// The theme applyTheme falls back to; empty when none is installed.
@@ -89,6 +95,18 @@ std::string fallbackTheme() {
   if (list.display_names.empty()) return {};
   if (list.display_names.count(list.current)) return list.current;
   return list.display_names.rbegin()->first;
+}
+
+/// True when PNG bytes declare (in their IHDR chunk, read before anything
+/// is decoded) a canvas within kMaxThemePictureSide.
+bool pictureSideFits(std::string_view png) {
+  if (png.size() < 24 || png.substr(12, 4) != "IHDR") return false;
+  auto declared = [png](size_t at) {
+    uint32_t value = 0;
+    for (size_t i = at; i < at + 4; ++i) value = value << 8 | static_cast<unsigned char>(png[i]);
+    return value;
+  };
+  return declared(16) <= kMaxThemePictureSide && declared(20) <= kMaxThemePictureSide;
 }
 
 /// One picture to take from the archive.
@@ -157,6 +175,12 @@ void loadBuiltinImages() {
   numberedImages()[1] = builtinPicture("image/1");
 }
 
+bool isThemeName(std::string_view name) {
+  constexpr std::string_view kSeparators("/\\\0", 3);
+  return !name.empty() && name.front() != '.' && name.find_first_of(kSeparators) == std::string_view::npos &&
+         name.find("..") == std::string_view::npos;
+}
+
 void scanThemes() {
   ThemeList& list = themeList();
   list = ThemeList();
@@ -164,7 +188,8 @@ void scanThemes() {
   std::vector<std::string> names;
   for (std::filesystem::directory_iterator it(themeFolder(), ec), end; !ec && it != end; it.increment(ec)) {
     std::string name = it->path().filename().string();
-    if (name.size() > 4 && name.ends_with(".zip") && isRegularFile(it->path().string())) {
+    if (name.size() > 4 && name.ends_with(".zip") && isThemeName(name.substr(0, name.size() - 4)) &&
+        isRegularFile(it->path().string())) {
       names.push_back(name.substr(0, name.size() - 4));
     }
   }
@@ -176,6 +201,7 @@ void scanThemes() {
 }
 
 std::string themeDisplayName(const std::string& file_name) {
+  if (!isThemeName(file_name)) return file_name;
   std::map<std::string, std::string> entries;
   if (!extractZipEntries(themeArchivePath(file_name), {"theme.cfg"}, &entries, kDisplayNameBytes)) return file_name;
   return themeConfigValue(ansiToUtf8(entries["theme.cfg"]), "Theme", "Name");
@@ -203,10 +229,11 @@ std::string themeConfigValue(std::string_view text, std::string_view group, std:
 
 void applyTheme(bool buttons, bool menu_icons, bool toolbar_icons) {
   Settings& config = settings();
-  if (fileSize(themeArchivePath(config.ui_theme)) < 0) {
+  if (!isThemeName(config.ui_theme) || fileSize(themeArchivePath(config.ui_theme)) < 0) {
     std::string fallback = fallbackTheme();
     if (!fallback.empty()) config.ui_theme = fallback;
   }
+  if (!isThemeName(config.ui_theme)) return;
   const std::string path = themeArchivePath(config.ui_theme);
   std::vector<ZipEntry> entries;
   if (!listZipEntries(path, &entries)) return;
@@ -215,7 +242,7 @@ void applyTheme(bool buttons, bool menu_icons, bool toolbar_icons) {
     if (entry.size > 0) listed.insert(entry.name);
   }
   std::map<std::string, std::string> files;
-  extractZipEntries(path, {"theme.cfg"}, &files, kMaxConfigBytes);
+  if (!extractZipEntries(path, {"theme.cfg"}, &files, kMaxConfigBytes)) return;
   const std::string theme_config = ansiToUtf8(files["theme.cfg"]);
   std::vector<ThemeEntry> wanted;
   if (buttons) collectEntries(buttonImages(), "Buttons", 16, theme_config, listed, &wanted);
@@ -224,9 +251,12 @@ void applyTheme(bool buttons, bool menu_icons, bool toolbar_icons) {
   std::vector<std::string> names;
   for (const ThemeEntry& item : wanted) names.push_back(item.entry);
   if (!extractZipEntries(path, names, &files)) return;
-  // A picture that fails to decode keeps the one it had, so the window
-  // never has to show an invalid picture.
-  for (const ThemeEntry& item : wanted) decodePng(files[item.entry], &item.image->picture);
+  // A picture that fails to decode, or is too large, keeps the one it had,
+  // so the window never has to show an invalid picture.
+  for (const ThemeEntry& item : wanted) {
+    const std::string& png = files[item.entry];
+    if (pictureSideFits(png)) decodePng(png, &item.image->picture);
+  }
 }
 
 int iconSize(int ui_size) {

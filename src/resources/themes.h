@@ -58,14 +58,22 @@ void setThemeFolder(const std::string& folder);
 /// pictures compiled into the program. Call once before any window is built.
 void loadBuiltinImages();
 
+/// True when `name` can be a theme's file name: not empty, without "/", a
+/// backslash, ".." or NUL, and without a leading "." (hidden files). Any
+/// other name, however it came into the settings, counts as not installed,
+/// so no theme path reaches outside themeFolder().
+bool isThemeName(std::string_view name);
+
 /// Rebuilds themeList() from the "*.zip" plain files of themeFolder(), in
-/// name order; a missing folder gives an empty list.
+/// name order, skipping names that are not isThemeName; a missing folder
+/// gives an empty list.
 void scanThemes();
 
 /// The display name of an installed theme: the "Name" of group "Theme" in
 /// the first 255 bytes of its "theme.cfg". Empty when the archive opens but
 /// has no such entry or key; the file name itself when the archive is
-/// missing, empty or does not open as a ZIP archive.
+/// missing, empty, does not open as a ZIP archive or is over the inflate
+/// limits (ZipLimits), or when `file_name` is not isThemeName.
 std::string themeDisplayName(const std::string& file_name);
 
 /// Looks up a key in the text of a "theme.cfg" by plain text search: the
@@ -77,12 +85,13 @@ std::string themeDisplayName(const std::string& file_name);
 std::string themeConfigValue(std::string_view text, std::string_view group, std::string_view key);
 
 /// Loads the theme named by settings().ui_theme into the sets whose flag is
-/// set. When that theme is not installed, ui_theme becomes themeList().current
-/// (if any). A theme entry is "<value>" when the value contains ".png", else
-/// "<value>_<size>.png", size being 16 for buttons and menu icons and
-/// iconSize(ui_size) for toolbar icons. A picture the theme does not supply,
-/// or supplies damaged, keeps its earlier picture; a missing, empty or
-/// unreadable archive changes nothing.
+/// set. When that theme is not installed (or ui_theme is not isThemeName),
+/// ui_theme becomes themeList().current (if any). A theme entry is "<value>"
+/// when the value contains ".png", else "<value>_<size>.png", size being 16
+/// for buttons and menu icons and iconSize(ui_size) for toolbar icons. A
+/// picture the theme does not supply, or supplies damaged or wider or higher
+/// than 512 pixels, keeps its earlier picture; a missing, empty or unreadable archive, or one whose entries
+/// claim or inflate to more than the ZipLimits defaults, changes nothing.
 void applyTheme(bool buttons, bool menu_icons, bool toolbar_icons);
 
 /// Pixel size of a ui_size code: 0 16, 1 24, 2 32, 3 48, 4 64, else 16.

@@ -10,6 +10,7 @@
 #include "resources/builtin_pictures.h"
 #include "resources/test_pictures.h"
 #include "resources/zip_archive.h"
+#include "resources/zip_archive_test_util.h"
 #include "settings/settings.h"
 #include "support/test_util.h"
 
@@ -230,6 +231,83 @@ TEST_F(ThemeTest, DamagedArchivesAndPicturesChangeNothing) {
   // A truncated picture keeps the earlier one; its sound neighbour loads.
   useTheme("whole");
   EXPECT_EQ("16x16 ff0000", menu("New"));
+  EXPECT_EQ(before_add, menu("Add"));
+}
+
+TEST(IsThemeName, PlainFileNamesOnly) {
+  for (const char* name : {"handdrawn", "my theme", "a.b", "x-1_2", "theme."}) EXPECT_TRUE(isThemeName(name)) << name;
+  for (const char* name : {"", "../x", "a/b", "/abs", "..", ".hidden", "a..b", "a\\b", "x/"}) {
+    EXPECT_FALSE(isThemeName(name)) << name;
+  }
+  EXPECT_FALSE(isThemeName(std::string("x\0/../y", 7)));
+}
+
+TEST_F(ThemeTest, NamesThatAreNoThemeFallBackToTheInstalledOne) {
+  const std::string cfg = crlf({"[Icons]", "New=new.png"});
+  addTheme("x", cfg, {{"new.png", solidPng(16, 16, 255, 0, 0)}});
+  // Archives a crafted name would reach: beside gfx/, below it, hidden in it.
+  ZipContents green = {{"theme.cfg", cfg}, {"new.png", solidPng(16, 16, 0, 255, 0)}};
+  ASSERT_TRUE(testing::writeZip(dir_.path() + "/outside.zip", green));
+  ASSERT_TRUE(makeFolders(gfx_ + "a"));
+  ASSERT_TRUE(testing::writeZip(gfx_ + "a/b.zip", green));
+  ASSERT_TRUE(testing::writeZip(gfx_ + ".hidden.zip", green));
+  scanThemes();
+  EXPECT_EQ((std::map<std::string, std::string>{{"x", ""}}), themeList().display_names);
+  for (const std::string& name : {std::string("../outside"), std::string("a/b"), std::string(".hidden"),
+                                  std::string("x\0../outside", 12)}) {
+    loadBuiltinImages();
+    useTheme(name);
+    EXPECT_EQ("x", settings().ui_theme);
+    EXPECT_EQ("16x16 ff0000", menu("New")) << name;
+  }
+}
+
+TEST_F(ThemeTest, NamesThatAreNoThemeWithNoneInstalledChangeNothing) {
+  std::string before = menu("New");
+  ASSERT_TRUE(testing::writeZip(dir_.path() + "/outside.zip",
+                                {{"theme.cfg", crlf({"[Icons]", "New=new.png"})},
+                                 {"new.png", solidPng(16, 16, 0, 255, 0)}}));
+  useTheme("../outside");
+  EXPECT_EQ("../outside", settings().ui_theme);
+  EXPECT_EQ(before, menu("New"));
+  EXPECT_EQ("../outside", themeDisplayName("../outside"));  // Never opened.
+}
+
+TEST_F(ThemeTest, OverlargePicturesKeepTheEarlierOnes) {
+  // A few KiB of PNG each, declaring canvases far beyond any icon.
+  std::string before_new = menu("New");
+  std::string before_add = menu("Add");
+  addTheme("big", crlf({"[Icons]", "New=new.png", "Add=add.png", "Copy=copy.png"}),
+           {{"new.png", solidPng(513, 16, 255, 0, 0)},
+            {"add.png", solidPng(16, 2000, 255, 0, 0)},
+            {"copy.png", solidPng(512, 512, 0, 0, 255)}});
+  useTheme("big");
+  EXPECT_EQ(before_new, menu("New"));
+  EXPECT_EQ(before_add, menu("Add"));
+  EXPECT_EQ("512x512 0000ff", menu("Copy"));  // The largest side allowed.
+}
+
+TEST_F(ThemeTest, ABombThemeIsRefusedAsDamaged) {
+  // A sound theme.cfg and sound pictures beside one picture of 64 MiB of
+  // zeros (about 64 KiB in the archive).
+  const std::vector<std::pair<std::string, std::string>> sound = {
+      {"theme.cfg", crlf({"[Theme]", "Name=Bomb", "[Icons]", "New=new.png", "Add=add.png"})},
+      {"add.png", solidPng(16, 16, 0, 255, 0)}};
+  std::string before_new = menu("New");
+  std::string before_add = menu("Add");
+  ASSERT_TRUE(testing::writeZeroZip(gfx_ + "bomb.zip", {{"new.png", int64_t{64} << 20}}, sound));
+  scanThemes();
+  EXPECT_EQ("bomb", themeList().display_names["bomb"]);  // Listed under its file name, as damaged archives are.
+  useTheme("bomb");
+  EXPECT_EQ("bomb", settings().ui_theme);
+  EXPECT_EQ(before_new, menu("New"));
+  EXPECT_EQ(before_add, menu("Add"));
+  // A header that understates the size does not help it through.
+  ASSERT_TRUE(testing::understateSizes(gfx_ + "bomb.zip", 2000, "new.png"));
+  scanThemes();
+  EXPECT_EQ("Bomb", themeList().display_names["bomb"]);
+  useTheme("bomb");
+  EXPECT_EQ(before_new, menu("New"));
   EXPECT_EQ(before_add, menu("Add"));
 }
 

@@ -1,5 +1,6 @@
 #include "ui/links.h"
 
+#include <wx/app.h>
 #include <wx/log.h>
 #include <wx/utils.h>
 
@@ -60,11 +61,18 @@ void sendFeedback() { openWithShell(feedbackMailLink()); }
 
 void visitHomepage() { openWithShell(kHomePageAddress); }
 
-void manualUpdateCheck() { checkForUpdate(&openWithShell); }
+namespace {
+
+/// The window an update check reports to: the main window in the program.
+wxWindow* updateCheckOwner() { return wxTheApp ? wxTheApp->GetTopWindow() : nullptr; }
+
+}  // namespace
+
+void manualUpdateCheck() { checkForUpdate(updateCheckOwner(), &openWithShell); }
 
 void startupUpdateCheck() {
   if (run_tag == "T") return;
-  scheduledUpdateCheck(&openWithShell);
+  scheduledUpdateCheck(updateCheckOwner(), &openWithShell);
 }
 
 }  // namespace pixolune

@@ -39,13 +39,15 @@ void sendFeedback();
 /// Opens the product's home page.
 void visitHomepage();
 
-/// The update check the user asked for: tells the outcome in a message box
-/// and opens the download page when the user wants it.
+/// The update check the user asked for: returns at once; the outcome comes
+/// later in a message box (unless the top window has closed by then), which
+/// opens the download page when the user wants it. A request while a check
+/// is running is ignored: that check reports.
 void manualUpdateCheck();
 
 /// The automatic check after the main window is shown: asks first when its
-/// interval has passed and moves the settings' update date. Does nothing in
-/// the screenshot mode.
+/// interval has passed and moves the settings' update date; on Yes it runs
+/// as manualUpdateCheck does. Does nothing in the screenshot mode.
 void startupUpdateCheck();
 
 }  // namespace pixolune

@@ -42,7 +42,11 @@ LoopbackHttpServer::LoopbackHttpServer(Script script) : script_(std::move(script
 }
 
 LoopbackHttpServer::Script LoopbackHttpServer::replyWithBody(const std::string& body) {
-  return Script{{"HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + body}};
+  return replyWithStatus("200 OK", body);
+}
+
+LoopbackHttpServer::Script LoopbackHttpServer::replyWithStatus(const std::string& status, const std::string& body) {
+  return Script{{"HTTP/1.0 " + status + "\r\nContent-Type: text/plain\r\n\r\n" + body}};
 }
 
 LoopbackHttpServer::~LoopbackHttpServer() {
@@ -100,6 +104,9 @@ void LoopbackHttpServer::answer(int client) {
   {
     std::lock_guard<std::mutex> hold(mutex_);
     last_request_ = request;
+  }
+  while (script_.wait_for_release && !released_) {
+    if (!pauseFor(5)) return;
   }
   for (size_t i = 0; i < script_.pieces.size(); ++i) {
     if (i > 0 && !pauseFor(script_.pause_ms)) return;
