@@ -10,6 +10,7 @@ packages=(
   libwxgtk3.2-dev
   libgtest-dev xvfb xauth pngcheck python3-pil
   tango-icon-theme librsvg2-bin
+  clang libclang-rt-14-dev libfuzzer-14-dev
 )
 
 missing=()

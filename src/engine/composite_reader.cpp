@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <limits>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -92,8 +94,12 @@ struct Placement {
   bool opaque_alpha = false;  // CMYK only: the pixel ends with an alpha of the largest sample.
 };
 
-bool placementFor(const PsdHeader& header, int flags, Placement* p) {
-  if (header.version != 1 || (header.depth != 8 && header.depth != 16) || header.compression > 1) return false;
+// Why the reader leaves the document to the library, or empty when it reads
+// it (and then *p says how).
+std::string placementFor(const PsdHeader& header, int flags, Placement* p) {
+  if (header.version != 1) return "the large document format";
+  if (header.depth != 8 && header.depth != 16) return std::to_string(header.depth) + "-bit channels";
+  if (header.compression > 1) return "ZIP-compressed image data";
   p->sample_bytes = static_cast<unsigned>(header.depth / 8);
   if (header.mode == kModeGrey) {
     p->channels = 1;  // Extra channels are dropped.
@@ -103,37 +109,45 @@ bool placementFor(const PsdHeader& header, int flags, Placement* p) {
     p->channels = 4;
     p->cmyk = true;
     p->opaque_alpha = header.channels > 4;
+  } else if (header.mode == kModeCmyk) {
+    return "CMYK kept as CMYK or read as Lab";
   } else {
-    return false;
+    return "colour mode " + std::to_string(header.mode);
   }
   const unsigned samples = p->cmyk ? (p->opaque_alpha ? 4 : 3) : p->channels;
   p->pixel_bytes = samples * p->sample_bytes;
   for (unsigned c = 0; c < p->channels; ++c) p->position[c] = c;
   if (header.depth == 8 && p->channels >= 3 && !p->cmyk) std::swap(p->position[0], p->position[2]);  // Red and blue.
-  return true;
+  return {};
 }
+
+Status outOfMemory() { return Status::ioError("composite image: not enough memory"); }
 
 // Rows [first, last) of the plane of `channel` as stored (PackBits expanded)
 // into `rows`, one row of `row_bytes` after another. `starts` holds, for
 // compressed data, the file offset of every row of every channel and its end.
-bool readPlaneRows(PsdFile& file, const PsdHeader& header, unsigned channel, size_t first, size_t last,
+// Fails with kCorrupt naming the first row that does not expand to a row.
+Status readPlaneRows(PsdFile& file, const PsdHeader& header, unsigned channel, size_t first, size_t last,
                    size_t row_bytes, const std::vector<uint64_t>& starts, std::vector<uint8_t>* packed,
                    uint8_t* rows) {
   const size_t height = static_cast<size_t>(header.height);
   if (header.compression == 0) {
     const uint64_t at = header.image_data_offset + 2 + (uint64_t{channel} * height + first) * row_bytes;
-    return file.read(at, (last - first) * row_bytes, rows, "composite image").ok();
+    return file.read(at, (last - first) * row_bytes, rows, "composite image");
   }
   const size_t index = channel * height + first;
   const uint64_t from = starts[index], to = starts[index + (last - first)];
   packed->resize(static_cast<size_t>(to - from));
-  if (!file.read(from, packed->size(), packed->data(), "composite image").ok()) return false;
+  Status st = file.read(from, packed->size(), packed->data(), "composite image");
+  if (!st.ok()) return st;
   for (size_t y = first; y < last; ++y) {
     const size_t begin = static_cast<size_t>(starts[index + (y - first)] - from);
     const size_t end = static_cast<size_t>(starts[index + (y - first) + 1] - from);
-    if (!unpackBits(packed->data() + begin, end - begin, rows + (y - first) * row_bytes, row_bytes)) return false;
+    if (!unpackBits(packed->data() + begin, end - begin, rows + (y - first) * row_bytes, row_bytes))
+      return Status::corrupt("composite image: row " + std::to_string(y) + " of channel " + std::to_string(channel) +
+                             " does not expand to a row");
   }
-  return true;
+  return {};
 }
 
 // Interleaves one row: pixel sample k of every pixel comes from plane
@@ -208,29 +222,29 @@ class RowPlacer {
       : header_(header), p_(p), starts_(starts), image_(image),
         row_bytes_(static_cast<size_t>(header.width) * p.sample_bytes), interleave_(interleaverFor(p)) {}
 
-  // False when the file cannot be read or memory runs out.
-  bool open(const std::string& path) {
+  // Fails when the file cannot be read or memory runs out.
+  Status open(const std::string& path) {
     try {
       planes_.resize(p_.channels * kChunkRows * row_bytes_);
     } catch (const std::bad_alloc&) {
-      return false;
+      return outOfMemory();
     }
-    return file_.open(path).ok();
+    return file_.open(path);
   }
 
-  // Rows [first, last); false when their data cannot be read or expanded.
-  bool place(size_t first, size_t last) {
+  // Rows [first, last); fails when their data cannot be read or expanded.
+  Status place(size_t first, size_t last) {
     const size_t plane_bytes = kChunkRows * row_bytes_, width = static_cast<size_t>(header_.width);
     const unsigned height = static_cast<unsigned>(header_.height);
     for (size_t at = first; at < last; at += kChunkRows) {
       const size_t end = std::min(last, at + kChunkRows);
       for (unsigned c = 0; c < p_.channels; ++c) {
         try {
-          if (!readPlaneRows(file_, header_, c, at, end, row_bytes_, starts_, &packed_,
-                             planes_.data() + c * plane_bytes))
-            return false;
+          Status st = readPlaneRows(file_, header_, c, at, end, row_bytes_, starts_, &packed_,
+                                    planes_.data() + c * plane_bytes);
+          if (!st.ok()) return st;
         } catch (const std::bad_alloc&) {
-          return false;
+          return outOfMemory();
         }
       }
       for (size_t y = at; y < end; ++y) {
@@ -240,7 +254,7 @@ class RowPlacer {
         interleave_(from, width, FreeImage_GetScanLine(image_, height - 1 - static_cast<unsigned>(y)));
       }
     }
-    return true;
+    return {};
   }
 
  private:
@@ -283,45 +297,85 @@ BitmapPtr allocateLike(FIBITMAP* header, const Placement& p) {
   return image;
 }
 
+// The failure of the lowest band that failed: every band below it was
+// taken before it and is placed whole, so the report does not depend on
+// how the threads shared the bands.
+class BandFailure {
+ public:
+  void note(size_t band, Status st) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (band < band_) band_ = band, status_ = std::move(st);
+    failed_ = true;
+  }
+  bool failed() const { return failed_; }
+  Status status() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return status_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  size_t band_ = std::numeric_limits<size_t>::max();
+  Status status_;
+  std::atomic<bool> failed_{false};
+};
+
+CompositeReading declined(const std::string& why) {
+  return {CompositeOutcome::kDeclined, Status::unsupported("composite image: " + why + " is left to the image library"),
+          nullptr};
+}
+
+CompositeReading failed(Status st) { return {CompositeOutcome::kFailed, std::move(st), nullptr}; }
+
 }  // namespace
 
-BitmapPtr readComposite(const std::string& path, const PsdHeader& header, int flags, int threads) {
+CompositeReading readComposite(const std::string& path, const PsdHeader& header, int flags, int threads) {
   Placement placement;
-  if (!placementFor(header, flags, &placement)) return nullptr;
+  const std::string other_kind = placementFor(header, flags, &placement);
+  if (!other_kind.empty()) return declined(other_kind);
+  PsdFile file;
+  Status st = file.open(path);
+  if (!st.ok()) return failed(st);
   // The library reads the header, the resources (resolution, profile,
   // thumbnail) and the compression word, and must end where the image
-  // data begins for both readers to read the same bytes.
+  // data begins for both readers to read the same bytes. A header it
+  // cannot read its decoder cannot either.
+  if (!header.library_fault.empty()) return failed(Status::corrupt(header.library_fault));
   MappedFile mapped(path);
-  if (!mapped.ok()) return nullptr;
+  if (!mapped.ok()) return declined("a file that cannot be mapped into memory");
   FreeImageIO io = MappedFile::io();
   BitmapPtr described(FreeImage_LoadFromHandle(FIF_PSD, &io, &mapped, flags | FIF_LOAD_NOPIXELS));
-  if (!described || mapped.position() != header.image_data_offset + 2 ||
-      FreeImage_GetWidth(described.get()) != static_cast<unsigned>(header.width) ||
+  if (!described) return failed(Status::corrupt("image resources: the image library cannot read them"));
+  if (mapped.position() != header.image_data_offset + 2)
+    return declined("a header the image library reads to another length");
+  if (FreeImage_GetWidth(described.get()) != static_cast<unsigned>(header.width) ||
       FreeImage_GetHeight(described.get()) != static_cast<unsigned>(header.height) ||
       FreeImage_GetBPP(described.get()) != (placement.cmyk ? 4 * 8 * placement.sample_bytes : placement.pixel_bytes * 8))
-    return nullptr;
-  PsdFile file;
-  if (!file.open(path).ok()) return nullptr;
+    return declined("a document the image library describes otherwise");
   std::vector<uint64_t> starts;
-  if (header.compression == 1 && !compositeRowStarts(file, header, &starts).ok()) return nullptr;
+  if (header.compression == 1 && !(st = compositeRowStarts(file, header, &starts)).ok()) return failed(st);
   BitmapPtr image = allocateLike(described.get(), placement);
-  if (!image) return nullptr;
+  if (!image) return failed(outOfMemory());
   // Bands of rows go to the threads as they get free: a slower or busier
   // core simply places fewer of them.
   constexpr size_t kBandRows = 64;
   const size_t height = static_cast<size_t>(header.height), bands = (height + kBandRows - 1) / kBandRows;
   std::atomic<size_t> next{0};
-  std::atomic<bool> ok{true};
+  BandFailure failure;
   runOnThreads(std::clamp<int>(threads, 1, static_cast<int>(bands)), [&](int) {
     RowPlacer placer(header, placement, starts, image.get());
-    if (!placer.open(path)) {
-      ok = false;
+    Status opened = placer.open(path);
+    if (!opened.ok()) {
+      failure.note(0, opened);
       return;
     }
-    for (size_t band; ok && (band = next++) < bands;)
-      if (!placer.place(band * kBandRows, std::min(height, (band + 1) * kBandRows))) ok = false;
+    for (size_t band; !failure.failed() && (band = next++) < bands;) {
+      Status placed = placer.place(band * kBandRows, std::min(height, (band + 1) * kBandRows));
+      if (!placed.ok()) failure.note(band, placed);
+    }
   });
-  return ok ? std::move(image) : nullptr;
+  if (failure.failed()) return failed(failure.status());
+  return {CompositeOutcome::kRead, Status(), std::move(image)};
 }
 
 }  // namespace pixolune

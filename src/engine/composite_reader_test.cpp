@@ -93,9 +93,9 @@ class CompositeReaderTest : public ::testing::Test {
     PsdHeader header;
     EXPECT_TRUE(readPsdHeader(path_, &header).ok());
     BitmapPtr expected(FreeImage_Load(FIF_PSD, path_.c_str(), 0));
-    BitmapPtr actual = readComposite(path_, header, 0, threads);
-    EXPECT_NE(nullptr, actual) << "declined";
-    if (actual) expectSameBitmap(expected.get(), actual.get());
+    CompositeReading read = readComposite(path_, header, 0, threads);
+    EXPECT_EQ(CompositeOutcome::kRead, read.outcome) << read.status.message();
+    if (read.image) expectSameBitmap(expected.get(), read.image.get());
     return expected && FreeImage_GetThumbnail(expected.get()) != nullptr;
   }
 
@@ -156,58 +156,118 @@ TEST_F(CompositeReaderTest, EveryKindItReadsComesOutAsTheLibraryReadsIt) {
   }
 }
 
-// Whatever it does not read, or cannot read whole, it leaves to the library.
-TEST_F(CompositeReaderTest, DeclinesOtherKindsAndDamagedData) {
+// Other kinds it leaves to the library, saying which kind.
+TEST_F(CompositeReaderTest, DeclinesOtherKinds) {
   PsdHeader header;
-  for (auto [mode, depth] : {std::pair{PsdMode::kLab, 8}, {PsdMode::kRgb, 32}, {PsdMode::kBitmap, 1},
-                              {PsdMode::kIndexed, 8}, {PsdMode::kDuotone, 8}}) {
-    PsdDocument doc = testing::makeDocument(mode, depth, 8, 8, 0, [](int, int, int) { return 0.0; });
-    if (mode == PsdMode::kIndexed) doc.palette.assign(768, 0);
+  struct Other {
+    PsdMode mode;
+    int depth;
+    const char* why;
+  };
+  for (const Other& other : {Other{PsdMode::kLab, 8, "colour mode 9"}, Other{PsdMode::kRgb, 32, "32-bit channels"},
+                             Other{PsdMode::kBitmap, 1, "1-bit channels"}, Other{PsdMode::kIndexed, 8, "colour mode 2"},
+                             Other{PsdMode::kDuotone, 8, "colour mode 8"}}) {
+    PsdDocument doc = testing::makeDocument(other.mode, other.depth, 8, 8, 0, [](int, int, int) { return 0.0; });
+    if (other.mode == PsdMode::kIndexed) doc.palette.assign(768, 0);
     ASSERT_TRUE(testing::writePsdFile(path_, doc));
     ASSERT_TRUE(readPsdHeader(path_, &header).ok());
-    EXPECT_EQ(nullptr, readComposite(path_, header, 0, 2)) << static_cast<int>(mode);
+    CompositeReading read = readComposite(path_, header, 0, 2);
+    EXPECT_EQ(CompositeOutcome::kDeclined, read.outcome) << other.why;
+    EXPECT_EQ(std::string("composite image: ") + other.why + " is left to the image library", read.status.message());
+    EXPECT_EQ(nullptr, read.image);
   }
   // CMYK kept as CMYK is the library's.
   ASSERT_TRUE(testing::writePsdFile(path_, testing::makeDocument(PsdMode::kCmyk, 8, 8, 8, 0, [](int, int, int) { return 0.0; })));
   ASSERT_TRUE(readPsdHeader(path_, &header).ok());
-  EXPECT_EQ(nullptr, readComposite(path_, header, PSD_CMYK, 2));
-  // A compressed row that expands to less than a row: the library reads
-  // past it, so the file is its to decode.
-  PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 40, 8, 0, [](int, int x, int) { return x * 5.0; });
-  doc.rle = true;
-  std::string bytes = testing::encodePsd(doc);
-  ASSERT_TRUE(testing::writePsdFile(path_, doc));
-  ASSERT_TRUE(readPsdHeader(path_, &header).ok());
-  const size_t table = header.image_data_offset + 2;
-  const size_t data = table + 2 * 3 * 8;
-  // The first row: a literal of 40 bytes is "39" then the bytes; make it claim 20.
-  ASSERT_EQ(39, bytes[data]);
-  bytes[data] = 19;
-  std::ofstream(path_, std::ios::binary) << bytes;
-  ASSERT_TRUE(readPsdHeader(path_, &header).ok());
-  EXPECT_EQ(nullptr, readComposite(path_, header, 0, 2));
-  // A missing file.
+  EXPECT_EQ(CompositeOutcome::kDeclined, readComposite(path_, header, PSD_CMYK, 2).outcome);
+}
+
+class DamagedCompositeTest : public CompositeReaderTest {
+ protected:
+  // An RGB document of `height` rows of 40 pixels (each row a literal of
+  // 40 bytes: "39" then the bytes), compressed; its bytes and header.
+  void writeCompressed(int height) {
+    PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 40, height, 0, [](int, int x, int) { return x * 5.0; });
+    doc.rle = true;
+    ASSERT_TRUE(testing::writePsdFile(path_, doc));
+    ASSERT_TRUE(readPsdHeader(path_, &header_).ok());
+    bytes_ = testing::encodePsd(doc);
+  }
+  // The offset of the first byte of `row` of `channel`: every row takes 41 bytes.
+  size_t rowAt(int channel, int row) const {
+    return header_.image_data_offset + 2 + 2 * 3 * header_.height + 41 * (channel * header_.height + row);
+  }
+  CompositeReading readAgain(int threads) {
+    std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes_;
+    EXPECT_TRUE(readPsdHeader(path_, &header_).ok());
+    return readComposite(path_, header_, 0, threads);
+  }
+  PsdHeader header_;
+  std::string bytes_;
+};
+
+// A PackBits row that does not make a row is damage: the document is
+// refused with the place, never handed to the library, which writes past
+// its buffers on such rows.
+TEST_F(DamagedCompositeTest, RowThatDoesNotExpandToARowIsRefusedWithItsPlace) {
+  writeCompressed(8);
+  ASSERT_EQ(39, bytes_[rowAt(0, 0)]);
+  bytes_[rowAt(2, 5)] = 19;  // Claims 20 bytes: the rest of the row is read as codes and runs past it.
+  CompositeReading read = readAgain(2);
+  EXPECT_EQ(CompositeOutcome::kFailed, read.outcome);
+  EXPECT_EQ(Status::Code::kCorrupt, read.status.code());
+  EXPECT_EQ("composite image: row 5 of channel 2 does not expand to a row", read.status.message());
+  EXPECT_EQ(nullptr, read.image);
+  // A run longer than the row left.
+  writeCompressed(8);
+  bytes_[rowAt(1, 7)] = static_cast<char>(0x80 + 1);  // A run of 128 bytes.
+  EXPECT_EQ("composite image: row 7 of channel 1 does not expand to a row", readAgain(1).status.message());
+}
+
+// With damage in several bands the first is named, however the threads
+// shared the bands.
+TEST_F(DamagedCompositeTest, FirstDamagedPlaceIsNamedOnAnyNumberOfThreads) {
+  writeCompressed(300);  // Five bands of 64 rows.
+  for (int row : {290, 70, 200}) bytes_[rowAt(0, row)] = 10;
+  bytes_[rowAt(2, 3)] = 10;  // A later channel of an earlier band, found after channel 0 of rows 0..15.
+  for (int threads : {1, 2, 3, 5}) {
+    CompositeReading read = readAgain(threads);
+    EXPECT_EQ(CompositeOutcome::kFailed, read.outcome) << threads;
+    EXPECT_EQ("composite image: row 3 of channel 2 does not expand to a row", read.status.message()) << threads;
+  }
+  bytes_[rowAt(2, 3)] = 39;
+  EXPECT_EQ("composite image: row 70 of channel 0 does not expand to a row", readAgain(3).status.message());
+}
+
+// A file gone between the header and the pixels is a failure to read, not
+// a document for the library.
+TEST_F(DamagedCompositeTest, MissingFileFailsToRead) {
+  writeCompressed(8);
   std::filesystem::remove(path_);
-  EXPECT_EQ(nullptr, readComposite(path_, header, 0, 2));
+  CompositeReading read = readComposite(path_, header_, 0, 2);
+  EXPECT_EQ(CompositeOutcome::kFailed, read.outcome);
+  EXPECT_EQ(Status::Code::kNotFound, read.status.code());
 }
 
 // The real documents of the corpus that it reads: the library's bitmap.
 TEST_F(CompositeReaderTest, CorpusDocumentsComeOutAsTheLibraryReadsThem) {
   const std::string corpus = testing::corpusFolder();
   if (corpus.empty()) GTEST_SKIP() << "no corpus";
-  int read = 0;
+  int read_count = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus + "/files")) {
     const std::string path = entry.path().string();
     PsdHeader header;
     if (entry.path().extension() != ".psd" || !readPsdHeader(path, &header).ok()) continue;
-    BitmapPtr actual = readComposite(path, header, 0, 2);
-    if (!actual) continue;
+    CompositeReading read = readComposite(path, header, 0, 2);
     SCOPED_TRACE(path);
+    // Intact documents are read, or declined as another kind; never refused.
+    EXPECT_NE(CompositeOutcome::kFailed, read.outcome) << read.status.message();
+    if (!read.image) continue;
     BitmapPtr expected(FreeImage_Load(FIF_PSD, path.c_str(), 0));
-    expectSameBitmap(expected.get(), actual.get());
-    ++read;
+    expectSameBitmap(expected.get(), read.image.get());
+    ++read_count;
   }
-  EXPECT_GT(read, 10);
+  EXPECT_GT(read_count, 10);
 }
 
 }  // namespace

@@ -95,7 +95,8 @@ Status fromLayers(const std::string& path, const PsdHeader& header, int flags, B
                   const std::string& why = "the document holds no composite image (saved without maximum "
                                            "compatibility) and ") {
   LayerRendering r = renderLayers(path, header, flags, decodeMemoryLimit());
-  if (!r.image) return Status::unsupported(why + r.reason);
+  if (!r.image)
+    return Status::withCode(r.damaged ? Status::Code::kCorrupt : Status::Code::kUnsupported, why + r.reason);
   decode_note = r.note;
   *image = std::move(r.image);
   return Status();
@@ -137,8 +138,18 @@ Status decodeDocument(const std::string& path, int flags, BitmapPtr* image) {
   if (header.has_version_info && !header.has_real_merged_data) return fromLayers(path, header, flags, image);
   if (always_draw_layers && header.layer_count != 0 && layersDrawable(header))
     return fromLayers(path, header, flags, image, "its layers cannot be drawn: ");
+  // The library parses the resources even when the reader decodes the
+  // pixels, and reads past damaged EXIF data.
+  if (!header.library_fault.empty())
+    return Status::corrupt("cannot be decoded as a Photoshop document: " + header.library_fault);
   library_ran = true;  // The library reads the header even when the reader decodes the pixels.
-  BitmapPtr decoded = readComposite(path, header, flags, idleCores());
+  CompositeReading read = readComposite(path, header, flags, idleCores());
+  // A document of the reader's kinds that it cannot read is damaged, and the
+  // library's decoder is never shown it: it reads and writes past its
+  // buffers on rows that do not expand to a row.
+  if (read.outcome == CompositeOutcome::kFailed)
+    return Status::withCode(read.status.code(), "cannot be decoded as a Photoshop document: " + read.status.message());
+  BitmapPtr decoded = std::move(read.image);
   if (!decoded) decoded.reset(FreeImage_Load(FIF_PSD, path.c_str(), flags));
   if (!decoded) return Status::corrupt("cannot be decoded as a Photoshop document");
   // Kept as separated CMYK the inks would be written as blue, green, red

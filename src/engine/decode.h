@@ -28,8 +28,13 @@ struct PsdHeader;
 /// compatibility) and its layers cannot be read or drawn (such a document
 /// is otherwise drawn from its layers, see decodeLayers), when its size needs more memory than the decode memory
 /// limit allows (checked before any pixel is read; kUnsupported) or when it
-/// cannot be decoded (kCorrupt). Reads the file twice: our own header reader checks it before
-/// FreeImage sees it. Holds no shared state.
+/// cannot be decoded (kCorrupt). A document of the kinds our own readers
+/// read (the composite reader's, see composite_reader.h, and the layers of
+/// one without a composite) that they find damaged fails with kCorrupt and
+/// their reason ("... composite image: row 12 of channel 2 does not expand
+/// to a row"); FreeImage's decoder only decodes the other kinds. Reads the
+/// file twice: our own header reader checks it before FreeImage sees it.
+/// Holds no shared state.
 Status decodeDocument(const std::string& path, int flags, BitmapPtr* image);
 
 /// Decodes the document from its layers alone, ignoring any stored

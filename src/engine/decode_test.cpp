@@ -189,6 +189,57 @@ TEST_F(DecodeTest, RefusesPlaceholderCompositeAndBrokenHeaders) {
   EXPECT_EQ("cannot be decoded as a Photoshop document: composite image: truncated image data", reason);
 }
 
+// A document of the kinds our readers read whose data is damaged fails as
+// damaged with the reader's reason; the image library never decodes it.
+TEST_F(DecodeTest, DamagedDataOfOurKindsIsRefusedAsDamaged) {
+  PsdDocument doc = testing::makeDocument(PsdMode::kGrey, 8, 40, 4, 0, [](int, int x, int) { return x * 5.0; });
+  doc.rle = true;
+  std::string bytes = testing::encodePsd(doc);
+  const size_t first_row = bytes.size() - 4 * 41;  // Four literals of 40 bytes, the last thing in the file.
+  ASSERT_EQ(39, bytes[first_row + 41]);
+  bytes[first_row + 41] = 60;
+  testing::writeText(path_, bytes);
+  BitmapPtr image;
+  Status st = decodeDocument(path_, 0, &image);
+  EXPECT_FALSE(image);
+  EXPECT_EQ(Status::Code::kCorrupt, st.code());
+  EXPECT_EQ("cannot be decoded as a Photoshop document: composite image: row 1 of channel 0 does not expand to a row",
+            st.message());
+
+  // Layers of a document without a composite whose data is damaged.
+  PsdDocument layered = testing::makeDocument(PsdMode::kRgb, 8, 2, 2, 0, [](int, int, int) { return 255.0; });
+  layered.resources = {testing::versionInfo(false)};
+  testing::PsdLayer layer;
+  layer.bottom = layer.right = 2;
+  for (int id : {-1, 0, 1, 2}) layer.channels.push_back({id, std::vector<double>(4, 200.0), 1});
+  layered.layers = {layer};
+  ASSERT_TRUE(decode(layered));
+  bytes = testing::encodePsd(layered);
+  const size_t channel_data = bytes.find(std::string("\0\x01\0\x02\0\x02", 6));  // Compression 1, two rows of 2 bytes.
+  ASSERT_NE(std::string::npos, channel_data);
+  bytes[channel_data + 3] = 9;  // The first row claims 9 bytes.
+  testing::writeText(path_, bytes);
+  st = decodeDocument(path_, 0, &image);
+  EXPECT_FALSE(image);
+  EXPECT_EQ(Status::Code::kCorrupt, st.code()) << st.message();
+}
+
+// Damaged EXIF data would make the library read past it while it parses
+// the header, for our reader's kinds as for its own: neither is shown it.
+TEST_F(DecodeTest, DamagedExifDataIsNeverHandedToTheLibrary) {
+  const std::string exif("MM\0\x2a\0\0\0\x08\x88\x01", 10);  // A directory of 34817 entries.
+  for (PsdMode mode : {PsdMode::kRgb, PsdMode::kLab}) {
+    PsdDocument doc = testing::makeDocument(mode, 8, 2, 2, 0, [](int, int, int) { return 128.0; });
+    doc.resources = {{1058, exif}};
+    std::string reason;
+    EXPECT_FALSE(decode(doc, &reason));
+    EXPECT_EQ("cannot be decoded as a Photoshop document: image resources: the EXIF data (1058) is damaged: a "
+              "directory runs past the data",
+              reason);
+    EXPECT_FALSE(decoderLibraryRan());
+  }
+}
+
 TEST_F(DecodeTest, ConvertFileWritesNothingForPlaceholderComposite) {
   buildFormatTable();
   createFormatLists();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "engine/psd_file.h"
 
@@ -15,6 +16,8 @@ constexpr int kMaxSideV1 = 30000;
 constexpr int kMaxSideV2 = 300000;
 constexpr uint16_t kAlphaIdsResource = 1053;
 constexpr uint16_t kVersionInfoResource = 1057;
+constexpr uint16_t kExifResource = 1058;
+constexpr uint16_t kExifResource3 = 1059;
 
 Status fault(Status::Code kind, const std::string& message) { return readFault(kind, message); }
 Status corrupt(const std::string& message) { return readCorrupt(message); }
@@ -65,6 +68,45 @@ Status parseFileHeader(FileReader& in, PsdHeader* h) {
   return {};
 }
 
+// The TIFF structure of EXIF data: every directory (the first, the ones
+// after it and the EXIF, GPS and interoperability directories they name)
+// and every value longer than four bytes must lie within the data. Empty
+// when it does, else what does not.
+std::string exifFault(const std::vector<uint8_t>& d) {
+  if (d.size() < 8) return "too short";
+  const bool little = d[0] == 'I' && d[1] == 'I';
+  if (!little && !(d[0] == 'M' && d[1] == 'M')) return "unknown byte order";
+  auto number = [&](size_t at, int bytes) {
+    uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i) v |= uint64_t{d[at + static_cast<size_t>(i)]} << (8 * (little ? i : bytes - 1 - i));
+    return v;
+  };
+  if (number(2, 2) != 42) return "bad signature";
+  static constexpr unsigned kTypeBytes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+  std::vector<uint64_t> pending = {number(4, 4)}, seen;
+  while (!pending.empty()) {
+    const uint64_t at = pending.back();
+    pending.pop_back();
+    if (at == 0 || std::find(seen.begin(), seen.end(), at) != seen.end()) continue;
+    if (seen.size() == 64) return "too many directories";
+    seen.push_back(at);
+    if (at > d.size() - 2) return "a directory lies outside the data";
+    const uint64_t entries = number(static_cast<size_t>(at), 2);
+    if (entries * 12 > d.size() - at - 2) return "a directory runs past the data";
+    for (uint64_t e = 0; e < entries; ++e) {
+      const size_t entry = static_cast<size_t>(at + 2 + 12 * e);
+      const uint64_t tag = number(entry, 2), type = number(entry + 2, 2), count = number(entry + 4, 4);
+      if (type == 0 || type >= std::size(kTypeBytes)) continue;  // Unknown types are skipped.
+      const uint64_t bytes = count * kTypeBytes[type], value = number(entry + 8, 4);
+      if (bytes > 4 && (value > d.size() || bytes > d.size() - value)) return "a value lies outside the data";
+      if ((tag == 0x8769 || tag == 0x8825 || tag == 0xA005) && (type == 4 || type == 13)) pending.push_back(value);
+    }
+    const uint64_t next = at + 2 + 12 * entries;
+    if (next + 4 <= d.size()) pending.push_back(number(static_cast<size_t>(next), 4));
+  }
+  return {};
+}
+
 void takeResource(PsdHeader* h, uint16_t id, const std::vector<uint8_t>& data) {
   if (id == kAlphaIdsResource) {
     h->alpha_ids.clear();
@@ -73,6 +115,9 @@ void takeResource(PsdHeader* h, uint16_t id, const std::vector<uint8_t>& data) {
   } else if (id == kVersionInfoResource && data.size() >= 5) {
     h->has_version_info = true;
     h->has_real_merged_data = data[4] != 0;
+  } else if ((id == kExifResource || id == kExifResource3) && h->library_fault.empty()) {
+    const std::string fault = exifFault(data);
+    if (!fault.empty()) h->library_fault = "image resources: the EXIF data (" + std::to_string(id) + ") is damaged: " + fault;
   }
 }
 
@@ -98,7 +143,7 @@ Status parseResources(FileReader& in, uint64_t pos, uint64_t end, PsdHeader* h) 
     if (pos > end || end - pos < 4) return corrupt("image resources: truncated resource");
     if (!(st = readLength(in, &pos, 4, &size, "image resources")).ok()) return st;
     if (size > end - pos) return corrupt("image resources: a resource runs past its section");
-    if (id == kAlphaIdsResource || id == kVersionInfoResource) {
+    if (id == kAlphaIdsResource || id == kVersionInfoResource || id == kExifResource || id == kExifResource3) {
       std::vector<uint8_t> data(static_cast<size_t>(size));
       if (!(st = in.read(pos, data.size(), data.data(), "image resources")).ok()) return st;
       if (id == kVersionInfoResource && size < 5) return corrupt("image resources: version info too short");

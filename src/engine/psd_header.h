@@ -45,6 +45,7 @@ struct PsdHeader {
   uint64_t image_data_offset = 0;     // Offset of the composite's compression word.
   int compression = 0;                // Of the composite: 0 raw, 1 PackBits, 2 and 3 ZIP.
   uint64_t file_size = 0;
+  std::string library_fault;          // Why a resource the image library parses is damaged, or empty.
 };
 
 /// Reads the header, the image resources and the layer-section header of the
@@ -53,6 +54,11 @@ struct PsdHeader {
 /// byte past the end of the file is read. On failure *header is unspecified
 /// and the status says why: kNotFound, kIoError, kCorrupt (truncated or
 /// lying lengths, impossible fields) or kUnsupported (unknown version or mode).
+/// The EXIF resources (1058, 1059), which the image library parses even
+/// when it reads only the header and whose parser reads past them when
+/// their directories run outside them, are checked too: a damaged one sets
+/// header->library_fault and fails nothing, since our own readers never
+/// read it; whoever hands the file to the library must refuse it.
 Status readPsdHeader(const std::string& path, PsdHeader* header);
 
 /// Colour channels of a mode: 3 for RGB and Lab, 4 for CMYK, else 1.

@@ -214,5 +214,48 @@ TEST_F(PsdHeaderTest, MalformedCompressedRowIsCorrupt) {
   EXPECT_EQ("composite image: malformed compressed row", st.message());
 }
 
+// EXIF data as Photoshop stores it (resource 1058): a big-endian TIFF
+// header, then one directory of one entry, the camera maker, whose ten
+// bytes follow the directory.
+std::string exifData() {
+  std::string d("MM\0\x2a\0\0\0\x08", 8);
+  d += std::string("\0\x01", 2);                                        // One entry:
+  d += std::string("\x01\x0f\0\x02\0\0\0\x0a\0\0\0\x1a", 12);  // 0x10F, ASCII, 10 bytes at 26.
+  d += std::string("\0\0\0\0", 4);                                    // No next directory.
+  return d + std::string("Photoshop\0", 10);
+}
+
+// The image library parses EXIF data even for the header alone and reads
+// past directories that run outside it: a damaged one is named, for
+// whoever hands the file to the library, and fails nothing here.
+TEST_F(PsdHeaderTest, DamagedExifDataIsNamedForTheLibrary) {
+  PsdDocument doc = rgbWithExtra();
+  PsdHeader h;
+  doc.resources = {{1058, exifData()}};
+  ASSERT_TRUE(read(doc, &h).ok());
+  EXPECT_EQ("", h.library_fault);
+  struct Damage {
+    size_t at;
+    char byte;
+    const char* fault;
+  };
+  for (const Damage& damage : {Damage{9, '\x40', "a directory runs past the data"},
+                               Damage{7, '\x60', "a directory lies outside the data"},
+                               Damage{21, '\x30', "a value lies outside the data"},
+                               Damage{0, 'X', "unknown byte order"}}) {
+    std::string exif = exifData();
+    exif[damage.at] = damage.byte;
+    doc.resources = {{1059, exif}};
+    ASSERT_TRUE(read(doc, &h).ok()) << damage.fault;
+    EXPECT_EQ(std::string("image resources: the EXIF data (1059) is damaged: ") + damage.fault, h.library_fault);
+  }
+  // A directory that names itself as the next one ends the walk.
+  std::string looped = exifData();
+  looped[25] = 8;
+  doc.resources = {{1058, looped}};
+  ASSERT_TRUE(read(doc, &h).ok());
+  EXPECT_EQ("", h.library_fault);
+}
+
 }  // namespace
 }  // namespace pixolune

@@ -135,7 +135,7 @@ bool Parser::descriptor(DescValue* out, int depth) {
     std::string k, t;
     DescValue item;
     if (!key(&k) || !type(&t) || !value(t, &item, depth)) return false;
-    out->items.emplace_back(std::move(k), std::move(item));
+    out->items.push_back({std::move(k), std::move(item)});
   }
   return true;
 }

@@ -10,6 +10,8 @@
 
 namespace pixolune {
 
+struct DescItem;
+
 /// One value of a descriptor. Objects keep their items in order; lists
 /// their values. Numbers (doubles, integers, unit values) share `number`.
 struct DescValue {
@@ -18,7 +20,7 @@ struct DescValue {
   double number = 0;
   bool flag = false;
   std::string text;
-  std::vector<std::pair<std::string, DescValue>> items;  // Objects.
+  std::vector<DescItem> items;                           // Objects.
   std::vector<DescValue> list;                           // Lists.
 
   /// The item of an object with this key, or null.
@@ -27,6 +29,14 @@ struct DescValue {
   double num(const char* key, double fallback) const;
   /// The flag of the item with this key, or `fallback` when it is absent.
   bool on(const char* key, bool fallback) const;
+};
+
+/// One item of an object. (A pair of a key and a DescValue would name
+/// the pair while DescValue is incomplete, which not every standard
+/// library accepts.)
+struct DescItem {
+  std::string key;
+  DescValue value;
 };
 
 /// Parses a descriptor (class name, class id, items) from data[0..size).

@@ -398,6 +398,7 @@ LayerRendering renderLayers(const std::string& path, const PsdHeader& header, in
   }
   if (!st.ok()) {
     out.reason = "its layers cannot be read: " + st.message();
+    out.damaged = st.code() == Status::Code::kCorrupt;
     return out;
   }
   if (!out.image) out.reason = "the drawn layers could not be made into an image";

@@ -20,6 +20,7 @@ struct LayerRendering {
   BitmapPtr image;
   std::string reason;
   std::string note;
+  bool damaged = false;  // The layers' bytes break the format; the reason says where.
 };
 
 /// Merges the visible layers of the document at path into a bitmap of the
