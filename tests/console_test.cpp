@@ -94,7 +94,7 @@ TEST_F(ConsoleTest, FileInputWithoutOutputWritesBesideTheInput) {
   EXPECT_TRUE(fs::exists(in() + "/x.png"));
 }
 
-TEST_F(ConsoleTest, ListFilesByTxtAndLstAndCsvRefused) {
+TEST_F(ConsoleTest, ListFilesByTxtAndLstAndOtherNamesAreDocuments) {
   writeRgb(in() + "/a.psd");
   writeRgb(in() + "/b.psd");
   writeText(dir_.file("list.txt"), "\xEF\xBB\xBF" + in() + "/a.psd\r\n" + in() + "/b.psd\r\n");
@@ -105,9 +105,12 @@ TEST_F(ConsoleTest, ListFilesByTxtAndLstAndCsvRefused) {
   fs::copy_file(dir_.file("list.txt"), dir_.file("list.lst"));
   EXPECT_EQ(0, run({"-i", dir_.file("list.lst"), "-o", out(), "-q"}).exit_code);
   fs::copy_file(dir_.file("list.txt"), dir_.file("list.csv"));
+  // Any other name is read as a document, so this one fails and is named.
   RunResult csv = run({"-i", dir_.file("list.csv"), "-o", out(), "-q"});
-  EXPECT_EQ(1, csv.exit_code);
-  EXPECT_EQ("Conversion stopped\nNo input file(s) found. Please, add valid file(s) and try again!\n", csv.out);
+  EXPECT_EQ(2, csv.exit_code);
+  EXPECT_EQ("Conversion stopped\n", csv.out);
+  EXPECT_EQ("pixolune: " + dir_.file("list.csv") + ": cannot be decoded as a Photoshop document: header: not a "
+            "Photoshop document (bad signature)\n", csv.err);
 }
 
 struct FatalCase {
@@ -122,11 +125,6 @@ TEST_F(ConsoleTest, FatalLinesInTheirOrder) {
   writeText(dir_.file("wm.png"), "");
   const std::string ok_in = in() + "/a.psd";
   const std::vector<FatalCase> cases = {
-      {{"-i", in() + "/empty.psd"}, "Error: Invalid input file"},
-      {{"-i", in() + "/missing.psd"}, "Error: Invalid input file"},
-      {{"-i", in() + "/dotted.dir"}, "Error: Invalid input file"},
-      {{"-i", "../nothere"}, "Error: Invalid input folder"},
-      {{"-i", in() + "/nothere"}, "Error: Invalid input folder"},
       {{"-i", ok_in, "-o", "../nothere"}, "Error: Invalid output folder"},
       {{"-i", ok_in, "-o", out() + "/nothere"}, "Error: Invalid output folder"},
       {{"-i", ok_in, "-o", out(), "-c", "PNG"}, "Error: Invalid conversion type"},
@@ -134,14 +132,10 @@ TEST_F(ConsoleTest, FatalLinesInTheirOrder) {
       {{"-i", ok_in, "-o", out(), "--png-bpp=16"}, "Error: Invalid png-bpp value"},
       {{"-i", ok_in, "-o", out(), "--width=10"}, "Error: Invalid height value"},
       {{"-i", ok_in, "-o", out(), "--height=10"}, "Error: Invalid width value"},
-      {{"-i", ok_in, "-o", out(), "--brightness=101"}, "Error: Invalid brightness value"},
-      {{"-i", ok_in, "-o", out(), "--contrast=-101"}, "Error: Invalid contrast value"},
-      {{"-i", ok_in, "-o", out(), "--gamma=0"}, "Error: Invalid gamma value"},
-      {{"-i", ok_in, "-o", out(), "--gamma=10"}, "Error: Invalid gamma value"},
       {{"-i", ok_in, "-o", out(), "--wm-text=Hi", "--wm-font=Nosuchfontfamilyzz"}, "Error: Invalid watermark font"},
       {{"-i", ok_in, "-o", out(), "--wm-image=" + dir_.file("wm.png")}, "Error: Invalid watermark image"},
       // Only the first problem is reported.
-      {{"-i", in() + "/nothere", "-o", "../nothere", "-c", "PNG"}, "Error: Invalid input folder"},
+      {{"-i", in() + "/nothere", "-o", "../nothere", "-c", "PNG"}, "Error: Invalid output folder"},
       {{"-i", ok_in, "-o", out(), "--png-bpp=16", "--width=5"}, "Error: Invalid png-bpp value"},
   };
   for (const FatalCase& c : cases) {
@@ -154,6 +148,26 @@ TEST_F(ConsoleTest, FatalLinesInTheirOrder) {
   }
 }
 
+TEST_F(ConsoleTest, InputsThatCannotBeReadFailAsNamedFiles) {
+  writeText(in() + "/empty.psd", "");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {in() + "/empty.psd", "header: the file is too short for a Photoshop document"},
+      {in() + "/missing.psd", "the file does not exist"},
+      {in() + "/nothere", "the file does not exist"},
+  };
+  for (const auto& [path, reason] : cases) {
+    RunResult r = run({"-q", "-i", path, "-o", out()});
+    EXPECT_EQ(2, r.exit_code) << path;
+    EXPECT_EQ("Conversion stopped\n", r.out) << path;
+    EXPECT_EQ("pixolune: " + path + ": cannot be decoded as a Photoshop document: " + reason + "\n", r.err);
+  }
+  // A folder, even one whose name has a dot, is collected: this one is empty.
+  fs::create_directories(in() + "/dotted.dir");
+  RunResult folder = run({"-q", "-i", in() + "/dotted.dir", "-o", out()});
+  EXPECT_EQ(1, folder.exit_code);
+  EXPECT_EQ("Conversion stopped\nNo input file(s) found. Please, add valid file(s) and try again!\n", folder.out);
+}
+
 TEST_F(ConsoleTest, GammaLimitsPass) {
   writeRgb(in() + "/a.psd");
   for (const char* gamma : {"--gamma=0.01", "--gamma=9.99"})
@@ -162,21 +176,24 @@ TEST_F(ConsoleTest, GammaLimitsPass) {
 
 TEST_F(ConsoleTest, ParseErrors) {
   writeRgb(in() + "/a.psd");
-  const std::vector<std::vector<std::string>> cases = {
-      {"-i", in() + "/a.psd", "--jpg-quality", "95"},
-      {"-o", out(), "-i"},
-      {"-i", "-o", out()},
-      {"--input", in()},
-      {"-i", in(), "--profile="},
-      {"-i", in(), "--brightness="},
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"-o", out(), "-i"}, "option -i needs a value"},
+      {{"-i", "-o", out()}, "option -i needs a value"},
+      {{"-i", in(), "--profile="}, "option --profile needs a value"},
+      {{"-i", in(), "--brightness="}, "option --brightness needs a value"},
+      {{"-i", in(), "--brightness", "--invert"}, "option --brightness needs a value"},
+      {{"-i", in(), "--brightness=101"}, "invalid value \"101\" for --brightness: expected a whole number from -100 to 100"},
+      {{"-i", in(), "--contrast=-101"}, "invalid value \"-101\" for --contrast: expected a whole number from -100 to 100"},
+      {{"-i", in(), "--gamma=0"}, "invalid value \"0\" for --gamma: expected a decimal number from 0.01 to 9.99"},
+      {{"-i", in(), "--gamma=10"}, "invalid value \"10\" for --gamma: expected a decimal number from 0.01 to 9.99"},
   };
-  for (const auto& args : cases) {
+  for (const auto& [args, error] : cases) {
     RunResult r = run(args);
-    EXPECT_EQ("Error: Incorrect number of parameters\n", r.err) << args.back();
+    EXPECT_EQ("Error: " + error + "\n", r.err) << args.back();
     EXPECT_EQ(1, r.exit_code);
   }
   RunResult profile = run({"-i", in(), "--profile=" + dir_.file("missing.ini")});
-  EXPECT_EQ("Error: Invalid profile file\n", profile.err);
+  EXPECT_EQ("Error: Invalid profile file: " + dir_.file("missing.ini") + "\n", profile.err);
 }
 
 TEST_F(ConsoleTest, OptionNamesIgnoreCaseAndNegativeNumbersWork) {
@@ -195,21 +212,22 @@ TEST_F(ConsoleTest, QuotedPathsWithSpaces) {
   EXPECT_TRUE(fs::exists(out() + "/a b.png"));
 }
 
-TEST_F(ConsoleTest, HelpAndVersionOnlyInFirstPlace) {
+TEST_F(ConsoleTest, HelpAndVersionAnywhere) {
   RunResult version = run({"--version"});
-  EXPECT_EQ("2.8\n", version.out);
+  EXPECT_EQ("pixolune 2.8\n", version.out);
   EXPECT_EQ(0, version.exit_code);
   RunResult help = run({"-h"});
   std::vector<std::string> usage = lines(help.out);
-  ASSERT_EQ(38u, usage.size());
-  EXPECT_EQ("Usage: pixolune -i <filename> [options]", usage[1]);
-  EXPECT_EQ("  pixolune -i ~/pictures/example.psd -o ~/converted", usage[5]);
-  EXPECT_EQ("  pixolune -i ~/pictures/ -o ~/converted -c png --png-compression=zlib9", usage[8]);
-  EXPECT_EQ("  -v, --version             Display version information and exit", usage[37]);
+  EXPECT_EQ("Usage: pixolune [options] [-i] INPUT...", usage.at(1));
+  EXPECT_EQ("  pixolune -i ~/pictures/ -o ~/converted -c png --png-compression=zlib9", usage.at(8));
+  EXPECT_EQ("  -v, --version             Display version information and exit", usage.back());
+  // After other options too, and nothing is converted.
   writeRgb(in() + "/a.psd");
-  RunResult later = run({"-q", "-i", in() + "/a.psd", "-o", out(), "-h"});
+  RunResult later = run({"-q", "-i", in() + "/a.psd", "-o", out(), "--help"});
   EXPECT_EQ(0, later.exit_code);
-  EXPECT_TRUE(fs::exists(out() + "/a.png"));
+  EXPECT_EQ(help.out, later.out);
+  EXPECT_FALSE(fs::exists(out() + "/a.png"));
+  EXPECT_EQ("pixolune 2.8\n", run({"-i", in() + "/a.psd", "-v"}).out);
 }
 
 TEST_F(ConsoleTest, WithoutInputTheWindowModeStarts) {
@@ -217,11 +235,11 @@ TEST_F(ConsoleTest, WithoutInputTheWindowModeStarts) {
   EXPECT_NE(std::string::npos, (r.out + r.err).find("window mode"));
 }
 
-TEST_F(ConsoleTest, InvertFlagIgnoresItsValueAndProfileSetsWatermark) {
+TEST_F(ConsoleTest, InvertFlagTakesZeroAndProfileSetsWatermark) {
   writeRgb(in() + "/a.psd");
   writeText(dir_.file("p.ini"), "[CLI]\r\n--WM-TEXT = Hello profile\r\n--PNG-BPP = 24\r\n");
   RunResult r = run({"-q", "-d", "-i", in() + "/a.psd", "-o", out(), "--invert=0", "--profile=" + dir_.file("p.ini")});
-  EXPECT_NE(std::string::npos, r.out.find("Invert: 1\n")) << r.out;
+  EXPECT_EQ(std::string::npos, r.out.find("Invert: 1\n")) << r.out;
   EXPECT_NE(std::string::npos, r.out.find("Watermark: TEXT\n"));
   EXPECT_NE(std::string::npos, r.out.find("Watermark text: Hello profile\n"));
   // Options after the profile overwrite it.
@@ -232,7 +250,7 @@ TEST_F(ConsoleTest, InvertFlagIgnoresItsValueAndProfileSetsWatermark) {
 TEST_F(ConsoleTest, PauseAfterAnErrorDoesNotWaitAndNoTerminalNeverWaits) {
   RunResult r = run({"-i", in(), "--brightness", "-p"});
   EXPECT_EQ(1, r.exit_code);
-  EXPECT_EQ("Error: Incorrect number of parameters\n", r.err);
+  EXPECT_EQ("Error: option --brightness needs a value\n", r.err);
   EXPECT_EQ("", r.out);
   writeRgb(in() + "/a.psd");
   RunResult paused = run({"-q", "-i", in() + "/a.psd", "-o", out(), "-p"});
@@ -248,7 +266,7 @@ TEST_F(ConsoleTest, DebugTranscript) {
   std::vector<std::string> expected = {
       "Pixolune 2.8", "Copyright (c) 2026 Quorvant. All rights reserved.", "www.quorvant.example", " ",
       "Preparing...", "Input: " + in() + "/a.psd", "Output: " + in() + "/", "Conversion: png",
-      "PSD Color Model: RGB", "PNG BPP: 0", "PNG Compression: NONE", "PNG Interlaced: 0",
+      "PSD Color Model: RGB", "PNG BPP: 0", "PNG Compression: ZLIB6", "PNG Interlaced: 0",
       "Image Rotation Type: SIMPLE", "Image Rotation: 90", "Image Rotation Back Color: 000000",
       "Flip Horizontal: 0", "Flip Vertical: 0", "Greyscale: 0", "Frame: SOLID", "Frame left: 2", "Frame right: 0",
       "Frame top: 0", "Frame bottom: 0", "Frame left color: 000000", "Frame right color: 000000",

@@ -18,7 +18,7 @@ TEST(NoDisplayTest, WindowModeEndsWithAnErrorAndWritesNoSettings) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/config/Quorvant/vemarkt/config.ini"));
   RunResult version = runPixolune({"-v"}, dir.path(), dir.path());
   EXPECT_EQ(0, version.exit_code);
-  EXPECT_EQ("2.8\n", version.out);
+  EXPECT_EQ("pixolune 2.8\n", version.out);
 }
 
 }  // namespace

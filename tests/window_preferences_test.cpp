@@ -220,6 +220,7 @@ TEST_F(PreferencesTest, OpensOnTheStartPageWithItsCaption) {
   EXPECT_TRUE(find<wxChoice>("png_compression")->IsShownOnScreen());
   EXPECT_FALSE(find<wxChoice>("tiff_compression")->IsShownOnScreen());
   EXPECT_EQ("ZLib Level 6", fromWx(find<wxChoice>("png_compression")->GetString(2)));
+  EXPECT_EQ(2, find<wxChoice>("png_compression")->GetSelection());  // The default: zlib 6.
   dialog_->selectCategory(5);
   EXPECT_EQ("Adjustment", fromWx(dialog_->caption()->GetLabel()));
 }

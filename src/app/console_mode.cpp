@@ -49,16 +49,17 @@ void printBanner() {
   consolePrint(" ");
 }
 
-[[noreturn]] void runFirstArgumentForm(const CommandLine& line, const std::string& name,
-                                       const std::string& program_name) {
-  if (name == "-V" || name == "--VERSION") {
-    consolePrint(formatVersion(kProgramVersion));
-    endProgram(kExitOk);
-  }
-  if (name == "-H" || name == "-?" || name == "--HELP") {
+// Help or version, asked for anywhere in the line.
+[[noreturn]] void answerInformationRequest(char request, const std::string& program_name) {
+  if (request == 'v') {
+    consolePrint(std::string(kProgramFileName) + " " + formatVersion(kProgramVersion));
+  } else {
     for (const std::string& text : usageLines(program_name)) consolePrint(text);
-    endProgram(kExitOk);
   }
+  endProgram(kExitOk);
+}
+
+[[noreturn]] void runFirstArgumentForm(const CommandLine& line, const std::string& name) {
   SpecialStartMode mode = name == "-U" ? uninstall_mode : screenshot_mode;
   if (!mode) {
     consolePrint("Error: This start mode needs the window mode, which is not available in this build");
@@ -82,34 +83,42 @@ void setSpecialStartModes(SpecialStartMode uninstall, SpecialStartMode screensho
 std::vector<std::string> usageLines(const std::string& program_name) {
   static const char* const kLines[] = {
       " ",
-      "Usage: %s1% -i <filename> [options]",
+      "Usage: %s1% [options] [-i] INPUT...",
       " ",
       "  %s1% -i example.%s2%",
-      "  %s1% -i ~/pictures/example.%s2%",
-      "  %s1% -i ~/pictures/example.%s2% -o ~/converted",
+      "  %s1% ~/pictures/*.%s2% -o ~/converted",
+      "  %s1% -i ~/pictures/example.%s2% -o ~/converted --width=50% --height=50%",
       "  %s1% -i ~/pictures/filelist.txt",
-      "  %s1% -i ~/pictures/ -o ~/converted --png-compression=zlib9",
+      "  find ~/pictures -name '*.%s2%' -print0 | %s1% --null -i - -o ~/converted",
       "  %s1% -i ~/pictures/ -o ~/converted -c %s2% --png-compression=zlib9",
+      " ",
+      "Inputs: documents (any name), folders (with their sub-folders), list files",
+      "(.txt, .lst: one path a line) and '-' (a list on standard input).",
       " ",
       "Options:",
       " ",
       "  -h, -?, --help            Display this help and exit",
-      "  -i FILE, --input=FILE     Set input file/list/folder (relative to the working folder)",
-      "  -o PATH, --output=PATH    Set output folder (relative to the working folder)",
-      "  -c STR, --conversion=STR  Set output extension, STR = (jpg | bmp | ...)",
+      "  -i FILE, --input=FILE     Add an input file/list/folder (may be repeated)",
+      "  -o PATH, --output=PATH    Set output folder (default: beside each input)",
+      "  -c png, --conversion=png  Set output format (this build writes png)",
+      "  --null                    Lists on standard input are NUL-separated",
       " ",
-      "Advanced options:",
+      "Advanced options (long options take their value after = or as the next argument):",
       " ",
-      "  --width=NUM               Set output image width",
-      "  --height=NUM              Set output image height",
+      "  --width=NUM[%]            Set output image width (pixels, or percent with %)",
+      "  --height=NUM[%]           Set output image height",
+      "  --fit=WxH                 Fit inside W x H pixels, keeping proportions",
+      "  --png-compression=STR     none | zlib1 | zlib6 | zlib9",
       "  --filename-mask=STR       Define output filename format",
       "  --flip-horizontal         Flip output image horizontally",
       "  --flip-vertical           Flip output image vertically",
+      "  --rotation=NUM            Rotate output image, NUM = 0..360",
       "  --brightness=NUM          Set output image brightness, NUM = -100..100",
       "  --contrast=NUM            Set output image contrast, NUM = -100..100",
       "  --gamma=NUM               Set output image gamma, NUM = 0.01..9.99",
-      "  --invert                  Invert output image",
+      "  --invert                  Invert output image (--invert=0: do not)",
       "  --greyscale               Greyscale output image",
+      "  --strip-metadata          Write no metadata into the output",
       "  --profile=FILE            Set configuration file with required settings",
       "    ...                     Refer documentation for all available options",
       " ",
@@ -118,6 +127,7 @@ std::vector<std::string> usageLines(const std::string& program_name) {
       "  -q, --quiet               Don't print status messages to stdout",
       "  -d, --debug               Print debug information to stdout",
       "  -p, --pause               Pause at exit",
+      "  --progress, --no-progress Show or hide the progress line",
       "  -v, --version             Display version information and exit",
   };
   const auto& inputs = inputFormatList();
@@ -128,6 +138,7 @@ std::vector<std::string> usageLines(const std::string& program_name) {
     std::string format;
     if (n >= 3 && n <= 7 && !inputs.empty()) format = inputs[static_cast<size_t>(std::rand()) % inputs.size()];
     if (n == 8 && !outputs.empty()) format = outputs.front();
+    if (n == 8 && outputs.empty()) format = "png";
     lines.push_back(formatMessage(kLines[n], program_name, format));
   }
   return lines;
@@ -145,9 +156,9 @@ void runConsoleMode(int argc, char** argv) {
   loadStringTable();
 
   const std::string first = optionName(line, 0);
-  if (first == "-U" || first == "-T" || first == "-V" || first == "--VERSION" || first == "-H" || first == "-?" ||
-      first == "--HELP")
-    runFirstArgumentForm(line, first, argc > 0 && argv[0] ? fileNameOf(argv[0]) : kProgramFileName);
+  if (first == "-U" || first == "-T") runFirstArgumentForm(line, first);
+  if (const char request = informationRequest(line))
+    answerInformationRequest(request, argc > 0 && argv[0] ? fileNameOf(argv[0]) : kProgramFileName);
 
   parseOptions(line);
   if (!line.error_text.empty()) {
@@ -157,7 +168,7 @@ void runConsoleMode(int argc, char** argv) {
   }
   if (!console_mode) return;
   if (!line.quiet) printBanner();
-  int status = runConsoleBatch(line.quiet);
+  int status = runConsoleBatch(line.quiet, line.progress);
   if (line.pause && stopSignal() == 0) {  // A run stopped by a signal ends at once.
     consolePrint("Press any key to exit.");
     waitForKey();

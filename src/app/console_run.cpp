@@ -3,21 +3,27 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 
 #include "app/command_line.h"
 #include "app/keywords.h"
+#include "app/options.h"
+#include "app/progress_line.h"
 #include "app/startup.h"
 #include "engine/conversion_job.h"
 #include "engine/format_table.h"
 #include "engine/conversion_worker.h"
 #include "engine/input_list.h"
+#include "engine/list_file.h"
 #include "engine/pipeline.h"
 #include "engine/watermark.h"
 #include "engine/worker.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/folders.h"
 #include "platform/signals.h"
 #include "platform/text.h"
+#include "resources/product.h"
 #include "resources/string_table.h"
 #include "settings/settings.h"
 
@@ -25,9 +31,120 @@ namespace pixolune {
 
 namespace {
 
+// What a console run tells of its files while they are converted: each file
+// that was not converted, named on standard error as it is met in list
+// order ("pixolune: <path>: <reason>", also when quiet), and the progress
+// line when the run shows one. Observes the conversion runs while it lives.
+class ConsoleReport : public ConversionObserver {
+ public:
+  ConsoleReport(int total, bool show_progress) {
+    if (show_progress) {
+      line_ = std::make_unique<ProgressLine>(total, terminalProgressSurface());
+      ticker_ = std::make_unique<ProgressTicker>(*line_, std::chrono::milliseconds(250));
+    }
+    setConversionObserver(this);
+  }
+  ~ConsoleReport() override {
+    setConversionObserver(nullptr);
+    ticker_.reset();
+    if (line_) line_->finish();
+  }
+
+  void fileStarted(const std::string& path) override {
+    if (line_) line_->fileStarted(path);
+  }
+  void fileFinished(const std::string& path, bool converted, const std::string& reason) override {
+    if (!converted) consolePrintError(std::string(kProgramFileName) + ": " + printableText(path) + ": " + printableText(reason));
+    if (line_) line_->fileFinished(path);
+  }
+
+ private:
+  std::unique_ptr<ProgressLine> line_;
+  std::unique_ptr<ProgressTicker> ticker_;
+};
+
+// How an input of the command line is read.
+enum class InputKind {
+  kDocument,    // A regular file of any name but .txt/.lst: converted as a document.
+  kFolder,      // Collected with its sub-folders.
+  kListFile,    // A regular .txt or .lst file: one path a line.
+  kListStream,  // "-" (standard input) or a path that is not a regular file (a pipe): a list.
+  kMissing,     // Does not exist: listed, so it fails with its reason.
+};
+
+struct RunInput {
+  std::string path;  // As given; "-" for standard input.
+  std::string full;  // Taken from the working folder.
+  InputKind kind;
+};
+
+// The inputs whose files go into one output folder, in the order given: the
+// helper processes of a conversion write below one folder only, so a run
+// without "-o" over inputs in several folders converts folder by folder.
+struct Pass {
+  std::string output_folder;
+  std::vector<RunInput> inputs;
+  std::vector<std::pair<std::string, InputEntry>> entries;  // What its collection listed.
+};
+
+RunInput classifyInput(const std::string& path) {
+  if (path == "-") return {path, path, InputKind::kListStream};
+  const std::string full = absolutePath(path);
+  if (isFolder(full)) return {path, withTrailingSlash(full), InputKind::kFolder};
+  if (isRegularFile(full)) {
+    const std::string ext = inputExtensionOf(full);
+    return {path, full, ext == "txt" || ext == "lst" ? InputKind::kListFile : InputKind::kDocument};
+  }
+  return {path, full, pathExists(full) ? InputKind::kListStream : InputKind::kMissing};
+}
+
+// Without "-o": beside the input (a folder's files into the folder); a list
+// read from a stream, or a missing input outside any folder, the working one.
+std::string defaultOutputFolder(const RunInput& input) {
+  const std::string working = withTrailingSlash(absolutePath("./"));
+  switch (input.kind) {
+    case InputKind::kFolder: return input.full;
+    case InputKind::kDocument:
+    case InputKind::kListFile: return folderOf(input.full);
+    case InputKind::kListStream: return working;
+    case InputKind::kMissing: return isFolder(folderOf(input.full)) ? folderOf(input.full) : working;
+  }
+  return working;
+}
+
+// Lists every file of the pass's inputs in order (runs on a worker thread).
+// An input or a list line that cannot be read is listed all the same, so
+// the conversion names it with its reason; a stream that cannot be read is
+// named here and counted in *unreadable as a file that failed.
+void collectPass(const Pass& pass, bool null_separated, int* unreadable) {
+  for (const RunInput& input : pass.inputs) {
+    if (!keepRunning()) break;
+    std::vector<std::string> lines;
+    std::string why;
+    if (input.kind == InputKind::kListFile) {
+      if (!readListFile(input.full, &lines)) {
+        addNamedInput(input.full);
+        continue;
+      }
+    } else if (input.kind == InputKind::kListStream) {
+      if (!readListStream(input.full, null_separated, &lines, &why)) {
+        consolePrintError(std::string(kProgramFileName) + ": " + printableText(input.path) + ": " + why);
+        ++*unreadable;
+      }
+    } else {
+      addNamedInput(input.full);
+      continue;
+    }
+    for (const std::string& line : lines) {
+      if (!keepRunning()) break;
+      addNamedInput(absolutePath(line));  // A relative line is taken from the working folder.
+    }
+  }
+}
+
 class Run {
  public:
-  explicit Run(bool quiet) : quiet_(quiet), debug_(run_tag == "DEBUG") {}
+  Run(bool quiet, int progress) : quiet_(quiet), debug_(run_tag == "DEBUG"), progress_(progress) {}
 
   int execute();
 
@@ -55,22 +172,38 @@ class Run {
   void echoNaming() const;
   int collectAndConvert();
   int stopped(const char* what, int converted, int listed) const;
+  bool showsProgress() const;
 
+  std::vector<Pass> passes_;
   bool quiet_;
   bool debug_;
+  int progress_;  // -1: when standard error is a terminal and the run is not quiet; 0 off; 1 on.
 };
 
+// Sorts the inputs into passes, one per output folder ("-o", else beside
+// each input), and checks each output folder.
 bool Run::checkInput(std::string* error) {
   ConversionJob& job = conversionJob();
-  echo("Input: ", job.input_folder);
-  if (!inputExtensionOf(job.input_folder).empty()) {
-    job.input_path = absolutePath(job.input_folder);
-    job.input_folder.clear();
-    // Missing, empty, or a folder (a folder whose name has a dot).
-    if (fileSize(job.input_path) <= 0 || isFolder(job.input_path)) return *error = "Invalid input file", false;
-    return true;
+  std::string fixed_output = job.output_folder;
+  for (const std::string& path : consoleInputs().paths) echo("Input: ", path);
+  if (!fixed_output.empty()) {
+    echo("Output: ", fixed_output);
+    if (!checkFolder(&fixed_output, "output", error)) return false;
   }
-  return checkFolder(&job.input_folder, "input", error);
+  for (const std::string& path : consoleInputs().paths) {
+    const RunInput input = classifyInput(path);
+    const std::string output = fixed_output.empty() ? defaultOutputFolder(input) : fixed_output;
+    if (passes_.empty() || passes_.back().output_folder != output) passes_.push_back(Pass{output, {}, {}});
+    passes_.back().inputs.push_back(input);
+  }
+  if (passes_.empty()) return *error = "No input given", false;
+  for (Pass& pass : passes_) {
+    if (!fixed_output.empty()) continue;
+    echo("Output: ", pass.output_folder);
+    if (!checkFolder(&pass.output_folder, "output", error)) return false;
+  }
+  job.output_folder = passes_.front().output_folder;
+  return true;
 }
 
 // A relative folder is taken from the working folder.
@@ -130,7 +263,7 @@ bool Run::checkFormatOptions(std::string* error) const {
   } else if (key == "exr" || key == "png" || key == "tga" || key == "tiff") {
     int code = key == "exr" ? s.exr_compression : key == "png" ? s.png_compression
              : key == "tga" ? s.tga_compression : s.tiff_compression;
-    echoKeyword(upper + " Compression: ", kKeywordsCompression, code);
+    echo(upper + " Compression: ", optionKeyword("--" + upper + "-COMPRESSION", code));
     if (key == "png") echo("PNG Interlaced: ", s.png_interlaced ? 1 : 0);
     if (key == "tiff") echoKeyword("TIFF Color Model: ", kKeywordsColorModel, s.tiff_color_model);
   } else if (key == "webp") {
@@ -259,39 +392,55 @@ int Run::stopped(const char* what, int converted, int listed) const {
   return 128 + stopSignal();
 }
 
+bool Run::showsProgress() const {
+  if (progress_ >= 0) return progress_ == 1;
+  return !quiet_ && consoleErrorIsTerminal();
+}
+
 int Run::collectAndConvert() {
   ConversionJob& job = conversionJob();
   // SIGINT and SIGTERM stop the run in order: no temporary file is left.
   watchStopSignals();
   say(getText("General", "Importing"));
   WorkerProgress& progress = workerProgress();  // Read and written under its own lock.
-  if (!job.input_folder.empty()) {
+  const bool null_separated = consoleInputs().null_separated;
+  int listed = 0;
+  for (Pass& pass : passes_) {
+    inputList().clear();
     progress.setResultCount(0);
-    runWorkerAndWait(importFolderWorker);
-  } else {
-    std::string ext = inputExtensionOf(job.input_path);
-    if (ext == "txt" || ext == "lst") {
-      progress.setResultCount(0);
-      runWorkerAndWait(importListWorker);
-    } else {
-      progress.setResultCount(addInputFile(job.input_path) ? 1 : 0);
-    }
+    int unreadable = 0;
+    runWorkerAndWait([&pass, null_separated, &unreadable] { collectPass(pass, null_separated, &unreadable); });
+    if (stopSignal() != 0) return stopped("Import is not complete", 0, 0);
+    for (const auto& [path, entry] : inputList())
+      if (entry.listed != 0) pass.entries.emplace_back(path, entry);
+    listed += static_cast<int>(pass.entries.size()) + unreadable;
   }
-  if (stopSignal() != 0) return stopped("Import is not complete", 0, 0);
-  say(formatMessage(getText("Msg", "Import complete"), std::to_string(progress.resultCount())));
-  const int listed = progress.resultCount();
+  say(formatMessage(getText("Msg", "Import complete"), std::to_string(listed)));
   if (listed == 0) {
     consolePrint(getText("Msg", "Conversion is not complete"));
     consolePrint(getText("Msg", "Empty input files"));
     return kExitError;
   }
   say(getText("General", "Converting"));
-  progress.setResultCount(0);
-  runWorkerAndWait(conversionWorker);
-  const int converted = progress.resultCount();
+  int converted_so_far = 0;
+  {
+    ConsoleReport report(listed, showsProgress());  // Its progress line is cleared before the result lines.
+    for (const Pass& pass : passes_) {
+      if (pass.entries.empty()) continue;
+      job.output_folder = pass.output_folder;
+      inputList().clear();
+      for (const auto& [path, entry] : pass.entries) inputList().lookup(path) = entry;
+      progress.setResultCount(0);
+      runWorkerAndWait(conversionWorker);
+      converted_so_far += progress.resultCount();
+      if (stopSignal() != 0) break;
+    }
+  }
+  const int converted = converted_so_far;
   if (stopSignal() != 0) return stopped("Conversion is not complete", converted, listed);
   if (converted == 0) {
     consolePrint(getText("Msg", "Conversion is not complete"));
+    say(formatMessage(getText("Msg", "Files converted"), "0", std::to_string(listed)));
     return kExitIncomplete;
   }
   say(getText("Msg", "Conversion complete"));
@@ -304,10 +453,6 @@ int Run::execute() {
   ConversionJob& job = conversionJob();
   std::string error;
   if (!checkInput(&error)) return fail(error);
-  if (job.output_folder.empty())
-    job.output_folder = !job.input_folder.empty() ? job.input_folder : folderOf(job.input_path);
-  echo("Output: ", job.output_folder);
-  if (!checkFolder(&job.output_folder, "output", &error)) return fail(error);
   if (!checkOutputFormat(&error)) return fail(error);
   echoInputFormat();
   if (!checkFormatOptions(&error)) return fail(error);
@@ -322,6 +467,6 @@ int Run::execute() {
 
 }  // namespace
 
-int runConsoleBatch(bool quiet) { return Run(quiet).execute(); }
+int runConsoleBatch(bool quiet, int progress) { return Run(quiet, progress).execute(); }
 
 }  // namespace pixolune

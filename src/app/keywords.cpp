@@ -87,6 +87,19 @@ int keywordToCode(KeywordTable table, std::string_view text) {
   return 0;
 }
 
+bool findKeywordCode(KeywordTable table, std::string_view text, int* code) {
+  const std::string upper = toUpper(text);
+  for (const Keyword& keyword : tableOf(table))
+    if (upper == keyword.word) return *code = keyword.code, true;
+  return false;
+}
+
+std::string keywordList(KeywordTable table) {
+  std::string list;
+  for (const Keyword& keyword : tableOf(table)) list += (list.empty() ? "" : ", ") + toLower(keyword.word);
+  return list;
+}
+
 std::string codeToKeyword(KeywordTable table, int code) {
   for (const Keyword& keyword : tableOf(table))
     if (keyword.code == code) return keyword.word;

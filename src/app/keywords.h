@@ -41,6 +41,14 @@ enum KeywordTable : int {
 /// 0 when nothing matches or the table is kKeywordsNone or out of range.
 int keywordToCode(KeywordTable table, std::string_view text);
 
+/// Like keywordToCode, but tells a miss: false (and *code unchanged) when
+/// `text` is not one of the table's keywords.
+bool findKeywordCode(KeywordTable table, std::string_view text, int* code);
+
+/// The table's keywords in lower case and in their order, joined by ", "
+/// (for messages that say what an option accepts).
+std::string keywordList(KeywordTable table);
+
 /// The keyword listed first for `code` in `table`; empty text when the table
 /// has none or is kKeywordsNone or out of range.
 std::string codeToKeyword(KeywordTable table, int code);

@@ -67,5 +67,17 @@ TEST(Keywords, EveryWordRoundTripsExceptSharedCompressionCodes) {
   EXPECT_EQ("LARGEIMAGES", codeToKeyword(kKeywordsResizeType, 1));
 }
 
+TEST(Keywords, AMissIsToldAndTheWordsCanBeListed) {
+  int code = -1;
+  EXPECT_TRUE(findKeywordCode(kKeywordsResizeAlgorithm, "Box", &code));
+  EXPECT_EQ(0, code);
+  code = -1;
+  EXPECT_FALSE(findKeywordCode(kKeywordsResizeAlgorithm, "lanczso", &code));
+  EXPECT_FALSE(findKeywordCode(kKeywordsNone, "AUTO", &code));
+  EXPECT_EQ(-1, code);
+  EXPECT_EQ("regular, bold, italic, bolditalic", keywordList(kKeywordsFontStyle));
+  EXPECT_EQ("", keywordList(kKeywordsNone));
+}
+
 }  // namespace
 }  // namespace pixolune

@@ -4,6 +4,7 @@
 #define PIXOLUNE_APP_OPTIONS_H_
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "app/keywords.h"
@@ -11,14 +12,17 @@
 
 namespace pixolune {
 
-enum class ValueForm { kFlag, kInt, kFloat, kKeyword, kText };
+/// kSize is "WxH", two whole numbers (OptionValue number and second).
+enum class ValueForm { kFlag, kInt, kFloat, kKeyword, kText, kSize };
 
 /// Where an option may be given.
 enum class OptionPlace { kBoth, kCommandLine, kProfile };
 
 /// A parsed option value; which member counts depends on the form.
 struct OptionValue {
-  int32_t number = 0;  // int and keyword forms
+  int32_t number = 0;  // int and keyword forms; a flag's 0 or 1; the width of kSize
+  int32_t second = 0;  // kSize: the height
+  bool percent = false;  // An int given with a "%" suffix (only where percent_ok).
   float real = 0.0f;   // float form
   std::string text;    // text form
 };
@@ -29,7 +33,40 @@ struct OptionSpec {
   KeywordTable keyword_table;  // For kKeyword: its table; kKeywordsNone for the other forms.
   OptionPlace place;
   void (*apply)(Settings&, const OptionValue&);
+  // Accepted numbers (kInt, kFloat, kSize), both ends included; equal ends
+  // mean any 32-bit whole number (kInt) or any finite number (kFloat).
+  double min = 0;
+  double max = 0;
+  // kKeyword: the table's words this option accepts, "|"-separated and in
+  // upper case; null for the whole table.
+  const char* words = nullptr;
+  bool percent_ok = false;  // kInt: "50%" gives 50 with OptionValue::percent.
 };
+
+/// Every option of the table, in the order of the usage documentation.
+std::span<const OptionSpec> settingOptions();
+
+/// True when the option matters for what this build reads and writes (PSD
+/// in, PNG out, every stage and naming option); the options of the other
+/// formats the engine knows are parsed and kept, but not documented one by one.
+bool optionIsForThisBuild(const OptionSpec& spec);
+
+/// Reads `raw` in the option's value form into *value. False when it is not
+/// one of the option's keywords, outside its range, or not a number where
+/// one is needed (text such as "abc", "nan", "inf", "50px"); *error then
+/// says what the option accepts ("expected a whole number from 0 to 360").
+/// Flags accept "", "0" and "1". Texts always pass.
+bool readOptionValue(const OptionSpec& spec, const std::string& raw, OptionValue* value, std::string* error);
+
+/// The keyword an option shows for `code`: the first of its accepted words
+/// with that code (so --png-compression's 2 is ZLIB6, not another format's
+/// word); empty when there is none.
+std::string optionKeyword(const std::string& upper_name, int code);
+
+/// The known option name (lower case, with its dashes) closest to `name`
+/// by edit distance, among the table and `extra_names`; empty when none
+/// is close enough to be a likely misspelling.
+std::string closestOptionName(const std::string& name, std::span<const char* const> extra_names);
 
 /// The option with this upper-case name that may appear in `place`
 /// (kCommandLine or kProfile); null when there is none.

@@ -36,6 +36,11 @@ void tellParentSaving(const std::string& temporary_path) {
   if (!writeFrame(parent_socket, kFrameSavingNotice, temporary_path)) _exit(0);
 }
 
+int parentGone(int status) {
+  removeFilesOnSignalListNow();
+  return status;
+}
+
 [[noreturn]] void outOfMemory() { _exit(kHelperOutOfMemoryExit); }
 
 // FreeImage reports failed allocations as messages and returns no image.
@@ -96,10 +101,13 @@ int runConversionHelper(int fd) {
     uint8_t kind = 0;
     std::string payload;
     FrameRead r = readFrame(fd, -1, &kind, &payload);
-    if (r == FrameRead::kClosed) return 0;
+    if (r == FrameRead::kFrame && kind == kFrameEnd) return 0;
+    // The parent went away without a word (killed, say): the files it had
+    // not yet renamed would stay. Its death signal may come only later.
+    if (r == FrameRead::kClosed) return parentGone(0);
     FileRequest request;
     if (r != FrameRead::kFrame || kind != kFrameFileRequest || !decodeFileRequest(payload, &request)) return 1;
-    if (!writeFrame(fd, kFrameFileReply, encodeFileReply(convertRequested(request)))) return 0;
+    if (!writeFrame(fd, kFrameFileReply, encodeFileReply(convertRequested(request)))) return parentGone(0);
   }
 }
 

@@ -27,6 +27,17 @@ namespace {
 
 void reportEntry(int number, const std::string& path) { workerProgress().reportEntry(number, path); }
 
+void observeStart(const std::string& path) {
+  if (ConversionObserver* observer = conversionObserver()) observer->fileStarted(path);
+}
+
+// A file not converted is always reported with a reason, if only this one.
+void observeOutcome(const std::string& path, bool ok, const std::string& reason) {
+  ConversionObserver* observer = conversionObserver();
+  if (!observer) return;
+  observer->fileFinished(path, ok, ok || !reason.empty() ? reason : "the file could not be converted");
+}
+
 // Dates the written file as file_timestamp asks: 1 the input's date, 2 the
 // custom date. A failure leaves the file with the date of writing.
 void applyFileDate(const ConversionJob& job) {
@@ -120,8 +131,8 @@ void dropFinished(const std::deque<Pending>& window) {
 }
 
 // Takes a finished file's outcome in list order: moves it to its name,
-// prints the debug lines, advances the counters and dates the file. True
-// when it was converted.
+// prints the debug lines, tells the observer, advances the counters and
+// dates the file. True when it was converted.
 bool finishEntry(const Pending& file, OutputNames& names, SweptFolders& swept, bool debug) {
   ConversionJob& job = conversionJob();
   job.input_path = file.path;
@@ -136,6 +147,7 @@ bool finishEntry(const Pending& file, OutputNames& names, SweptFolders& swept, b
   if (debug && firstSightOfConfinementNote(file.reply.confinement_note))
     consolePrint("Note: " + file.reply.confinement_note);
   if (debug) printOutcome(job, ok, wanted);
+  observeOutcome(file.path, ok, ok ? std::string() : job.failure_reason);
   if (!ok) return false;
   job.random_number = drawRandomNumber();
   job.sequence_number += 1;
@@ -192,6 +204,7 @@ int convertEntries(Converter& converter, bool debug) {
       job.input_path = entry->first;
       job.source_subfolder = entry->second.source_subfolder;
       if (!parallel) reportEntry(++number, job.input_path);
+      observeStart(job.input_path);
       if (settings().keep_subfolders) {
         ensureOutputSubfolder();
         swept.sweep(job.output_folder + job.source_subfolder);

@@ -81,6 +81,13 @@ bool isHelperTemporary(const std::string& path, pid_t pid, const std::string& ou
   return checkHelperTemporary(path, pid, output_folder, &gone) == TemporaryName::kOwn;
 }
 
+// Lets a helper that has nothing in hand go: it is told first that every
+// file it converted has been dealt with, so it leaves them alone.
+void endIdleHelper(HelperProcess& process) {
+  writeFrame(process.socket(), kFrameEnd, "");
+  process.finish(kGraceMs);
+}
+
 }  // namespace
 
 IsolationConfig& conversionIsolation() {
@@ -115,7 +122,7 @@ HelperPool::HelperPool(const IsolationConfig& config, const RunSetup& setup, int
 HelperPool::~HelperPool() {
   for (auto& slot : slots_) {
     if (!slot->process) continue;
-    if (slot->files.empty()) slot->process->finish(kGraceMs);
+    if (slot->files.empty()) endIdleHelper(*slot->process);
     else retireHelper(*slot, 0);
   }
 }
@@ -172,7 +179,7 @@ bool HelperPool::sendQueue(Slot& slot, size_t from) {
 // them again; when none can be started they all fail.
 void HelperPool::restartWithQueue(Slot& slot) {
   if (slot.process) {
-    if (slot.files.empty()) slot.process->finish(kGraceMs);
+    if (slot.files.empty()) endIdleHelper(*slot.process);
     else retireHelper(slot, 0);  // It may already be writing a file that the fresh helper will convert again.
   }
   slot.process.reset();

@@ -5,12 +5,16 @@
 
 #include <filesystem>
 
+#include "engine/conversion_helper.h"
 #include "engine/conversion_job.h"
 #include "engine/format_table.h"
 #include "engine/helper_pool.h"
+#include "engine/helper_protocol.h"
 #include "engine/pipeline.h"
+#include "platform/helper_process.h"
 #include "platform/folders.h"
 #include "settings/settings.h"
+#include "support/psd_writer.h"
 #include "support/test_util.h"
 
 namespace pixolune {
@@ -18,14 +22,19 @@ namespace {
 
 using testing::TempDir;
 
-TEST(HelperPoolDrain, AnnouncementsLeftUnreadAreRemovedWhenTheHelperIsEnded) {
-  TempDir dir;
+// A run with default settings whose output folder is `dir`.
+bool prepareRunInto(const TempDir& dir) {
   initImageLibrary();
   buildFormatTable();
   createFormatLists();
   applyDefaultSettings(true);
   conversionJob().output_folder = dir.path() + "/";
-  ASSERT_TRUE(prepareRun().ok());
+  return prepareRun().ok();
+}
+
+TEST(HelperPoolDrain, AnnouncementsLeftUnreadAreRemovedWhenTheHelperIsEnded) {
+  TempDir dir;
+  ASSERT_TRUE(prepareRunInto(dir));
   // The helper writes a file of its own, then sends two notices at once: a
   // foreign name, which gets it ended on reading, and its own file, which
   // the parent only finds in the socket after it has ended the helper.
@@ -51,6 +60,43 @@ TEST(HelperPoolDrain, AnnouncementsLeftUnreadAreRemovedWhenTheHelperIsEnded) {
   for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
     if (entry.path().filename().string().find(".pxl-") != std::string::npos) ++temporaries;
   EXPECT_EQ(0, temporaries);
+}
+
+// A real helper converts one file and keeps it for its parent to rename;
+// then its socket closes, with or without the parent's word that it is done.
+// Returns whether the converted file is still there once the helper ended.
+bool convertedFileOutlivesTheSocket(bool parent_says_goodbye) {
+  TempDir dir;
+  EXPECT_TRUE(prepareRunInto(dir));
+  auto doc = testing::makeDocument(testing::PsdMode::kRgb, 8, 4, 3, 0, [](int c, int x, int) { return 60.0 * c + x; });
+  EXPECT_TRUE(testing::writePsdFile(dir.file("a.psd"), doc));
+  HelperProcess helper;
+  std::string err;
+  EXPECT_TRUE(helper.start(PIXOLUNE_BINARY, {PIXOLUNE_BINARY, kConversionHelperArgument}, &err)) << err;
+  EXPECT_TRUE(writeFrame(helper.socket(), kFrameRunSetup, encodeRunSetup(currentRunSetup(0))));
+  EXPECT_TRUE(writeFrame(helper.socket(), kFrameFileRequest, encodeFileRequest({dir.file("a.psd"), "", 1, 1})));
+  std::string temporary;
+  for (;;) {
+    uint8_t kind = 0;
+    std::string payload;
+    if (readFrame(helper.socket(), monotonicMilliseconds() + 60000, &kind, &payload) != FrameRead::kFrame) break;
+    if (kind == kFrameSavingNotice) temporary = payload;
+    if (kind == kFrameFileReply) break;
+  }
+  EXPECT_FALSE(temporary.empty());
+  EXPECT_TRUE(std::filesystem::exists(temporary)) << temporary;
+  if (parent_says_goodbye) writeFrame(helper.socket(), kFrameEnd, "");
+  HelperExit end = helper.finish(10000);
+  EXPECT_TRUE(end.exited && end.code == 0);
+  return std::filesystem::exists(temporary);
+}
+
+TEST(HelperPoolDrain, AHelperWhoseParentVanishesRemovesTheFilesItKept) {
+  EXPECT_FALSE(convertedFileOutlivesTheSocket(false));
+}
+
+TEST(HelperPoolDrain, AHelperToldItsParentIsDoneLeavesItsFilesToTheParent) {
+  EXPECT_TRUE(convertedFileOutlivesTheSocket(true));
 }
 
 }  // namespace

@@ -121,6 +121,9 @@ std::string encodeRunSetup(const RunSetup& setup) {
   out.i32(setup.save_flags);
   out.u64(setup.memory_limit);
   out.u8(setup.layers_always_drawn ? 1 : 0);
+  // Run options the settings file does not store.
+  out.u8(setup.settings.strip_metadata ? 1 : 0);
+  out.u8(setup.settings.fit_inside ? 1 : 0);
   return out.take();
 }
 
@@ -136,6 +139,8 @@ bool decodeRunSetup(std::string_view bytes, RunSetup* setup) {
   setup->save_flags = in.i32();
   setup->memory_limit = in.u64();
   setup->layers_always_drawn = in.u8() != 0;
+  setup->settings.strip_metadata = in.u8() != 0;
+  setup->settings.fit_inside = in.u8() != 0;
   return in.finished();
 }
 

@@ -21,6 +21,10 @@ enum HelperFrame : uint8_t {
   kFrameFileRequest = 2,
   kFrameSavingNotice = 3,
   kFrameFileReply = 4,
+  // The parent is done with the helper: every file it converted has been
+  // renamed or removed. A helper whose socket closes without it knows its
+  // parent is gone, and removes the files it announced.
+  kFrameEnd = 5,
 };
 
 /// Everything a helper needs to convert files of the current run.

@@ -16,6 +16,8 @@ Settings unusualSettings() {
   s.psd_color_model = 2;
   s.png_compression = 3;
   s.png_interlaced = true;
+  s.strip_metadata = true;  // Run options outside the settings file.
+  s.fit_inside = true;
   s.image_rotation_type = 1;
   s.image_gamma = 0.1f + 0.2f;  // No short decimal form.
   s.image_brightness = -100;

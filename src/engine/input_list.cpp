@@ -134,6 +134,21 @@ bool addInputFile(const std::string& path) {
   return true;
 }
 
+int addNamedInput(const std::string& path) {
+  ConversionJob& job = conversionJob();
+  if (isFolder(path)) {
+    job.input_folder = withTrailingSlash(path);
+    return collectFolder(job.input_folder);
+  }
+  job.input_folder.clear();  // A named document goes straight into the output folder.
+  InputEntry& entry = inputList().lookup(path);
+  if (entry.listed != 0) return 0;
+  entry.listed = 1;
+  entry.source_subfolder.clear();
+  if (!console_mode && addFileHook()) addFileHook()(path);
+  return 1;
+}
+
 int collectFolder(const std::string& folder) {
   std::set<FolderIdentity> on_the_way;
   return collectBelow(withTrailingSlash(folder), &on_the_way);

@@ -83,6 +83,14 @@ std::string sourceSubfolderOf(const std::string& path, const std::string& root);
 /// conversion fails later and is counted then.
 bool addInputFile(const std::string& path);
 
+/// Enters a path the user named (an input, a line of a list) as a document,
+/// whatever its name, size or whether it can be read: a missing, empty or
+/// unreadable file then fails in the conversion with its reason and counts
+/// as not converted. A folder is collected (collectFolder, with
+/// input_folder set to it, so its sub-folders are kept below the output
+/// folder). Returns the number of entries added; 0 for a path already listed.
+int addNamedInput(const std::string& path);
+
 /// Offers every file below `folder` (ending with "/") to addInputFile, in the
 /// order the file system lists them, descending into every sub-folder. A
 /// link back to a folder already on the way down is not followed again.

@@ -200,5 +200,20 @@ TEST_F(InputListTest, ResetEmptiesTheRunState) {
   EXPECT_EQ(std::vector<std::string>{"psd"}, input_extensions);
 }
 
+TEST_F(InputListTest, NamedInputsAreListedWhateverTheirNameOrState) {
+  const std::string noext = put("scan");
+  const std::string empty = put("empty.psd", "");
+  const std::string missing = dir.file("gone.psd");
+  put("tree/sub/a.psd");
+  EXPECT_EQ(1, addNamedInput(noext));
+  EXPECT_EQ(1, addNamedInput(empty));
+  EXPECT_EQ(1, addNamedInput(missing));  // Its conversion fails and names it.
+  EXPECT_EQ(0, addNamedInput(noext));    // Listed once.
+  EXPECT_EQ(1, addNamedInput(dir.file("tree")));
+  EXPECT_EQ((std::vector<std::string>{noext, empty, missing, dir.file("tree/sub/a.psd")}), inputList().listedPaths());
+  EXPECT_EQ("sub/", inputList().find(dir.file("tree/sub/a.psd"))->source_subfolder);
+  EXPECT_EQ("", inputList().find(noext)->source_subfolder);
+}
+
 }  // namespace
 }  // namespace pixolune

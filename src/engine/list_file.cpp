@@ -1,10 +1,16 @@
 #include "engine/list_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <memory>
 
 #include "platform/files.h"
+#include "platform/signals.h"
 #include "platform/text.h"
 
 namespace pixolune {
@@ -27,6 +33,33 @@ std::vector<std::string> splitListLines(const std::string& text) {
     start = end + 1;
   }
   return lines;
+}
+
+std::vector<std::string> splitNullSeparated(const std::string& bytes) {
+  std::vector<std::string> fields;
+  for (std::string& field : split(bytes, '\0'))
+    if (!field.empty()) fields.push_back(std::move(field));
+  return fields;
+}
+
+bool readListStream(const std::string& path, bool null_separated, std::vector<std::string>* lines,
+                    std::string* error) {
+  lines->clear();
+  const bool standard_input = path == "-";
+  const int fd = standard_input ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return *error = std::strerror(errno), false;
+  std::string bytes;
+  char block[65536];
+  ssize_t n;
+  while ((n = read(fd, block, sizeof block)) != 0) {
+    if (n > 0) bytes.append(block, static_cast<size_t>(n));
+    else if (errno != EINTR || stopSignal() != 0) break;  // Ctrl+C while a terminal is read.
+  }
+  const int read_errno = n < 0 ? errno : 0;
+  if (!standard_input) close(fd);
+  if (read_errno != 0) return *error = std::strerror(read_errno), false;
+  *lines = null_separated ? splitNullSeparated(bytes) : splitListLines(decodeTextFile(bytes));
+  return true;
 }
 
 bool readListFile(const std::string& path, std::vector<std::string>* lines) {

@@ -14,6 +14,17 @@ namespace pixolune {
 /// spaces (U+0020 only); empty lines are left out.
 std::vector<std::string> splitListLines(const std::string& text);
 
+/// The fields of NUL-separated text (as `find -print0` writes), each as it
+/// stands; empty fields are left out.
+std::vector<std::string> splitNullSeparated(const std::string& bytes);
+
+/// Reads a list from a stream to its end: standard input for "-", else the
+/// path (a pipe such as /dev/stdin or a shell's <(...)). Lines as
+/// splitListLines gives them, or NUL-separated fields with `null_separated`.
+/// False (and no lines) when it cannot be opened or read; *error says why.
+bool readListStream(const std::string& path, bool null_separated, std::vector<std::string>* lines,
+                    std::string* error);
+
 /// Reads and splits a list file. False (and no lines) when it cannot be read.
 bool readListFile(const std::string& path, std::vector<std::string>* lines);
 

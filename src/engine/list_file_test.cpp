@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "platform/text.h"
 #include "support/failing_file_system.h"
@@ -73,6 +74,28 @@ TEST(ListFileReadTest, ReadsUtf16FilesAndFailsOnMissingOnes) {
   EXPECT_EQ((std::vector<std::string>{kUtf8Path, "/in/b.psd"}), lines);
   EXPECT_FALSE(readListFile(dir.file("missing.txt"), &lines));
   EXPECT_TRUE(lines.empty());
+}
+
+TEST(ListFileReadTest, StreamsGiveLinesOrNulSeparatedFieldsAsTheyStand) {
+  TempDir dir;
+  const char kFields[] = "/in/a b.psd\0 /in/ lead.psd\0\0/in/c\nd.psd\0";
+  writeText(dir.file("nul"), std::string(kFields, sizeof kFields - 1));
+  std::vector<std::string> lines;
+  std::string error;
+  ASSERT_TRUE(readListStream(dir.file("nul"), true, &lines, &error));
+  EXPECT_EQ((std::vector<std::string>{"/in/a b.psd", " /in/ lead.psd", "/in/c\nd.psd"}), lines);
+  ASSERT_TRUE(readListStream(dir.file("nul"), false, &lines, &error));
+  EXPECT_EQ(2u, lines.size());  // By lines the NUL bytes stay inside them.
+
+  const std::string fifo = dir.file("pipe");
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  std::thread writer([&] { writeText(fifo, "\xEF\xBB\xBF/in/a.psd\r\n/in/b.psd\n"); });
+  ASSERT_TRUE(readListStream(fifo, false, &lines, &error));
+  writer.join();
+  EXPECT_EQ((std::vector<std::string>{"/in/a.psd", "/in/b.psd"}), lines);
+
+  EXPECT_FALSE(readListStream(dir.file("missing"), false, &lines, &error));
+  EXPECT_EQ("No such file or directory", error);
 }
 
 TEST(ListFileWriterTest, WritesTheMarkAndCrLfAfterEveryLine) {

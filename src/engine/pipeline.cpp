@@ -39,10 +39,21 @@ namespace {
 
 SavingObserver saving_observer = nullptr;
 
+// Drops the document's metadata (comments, EXIF, IPTC, XMP and the rest)
+// from the image, so no writer passes it on. The colour profile and the
+// resolution are not metadata to FreeImage: they stay.
+void stripMetadata(FIBITMAP* image) {
+  for (const FREE_IMAGE_MDMODEL model :
+       {FIMD_COMMENTS, FIMD_EXIF_MAIN, FIMD_EXIF_EXIF, FIMD_EXIF_GPS, FIMD_EXIF_MAKERNOTE, FIMD_EXIF_INTEROP,
+        FIMD_IPTC, FIMD_XMP, FIMD_GEOTIFF, FIMD_CUSTOM, FIMD_EXIF_RAW})
+    FreeImage_SetMetadata(model, image, nullptr, nullptr);
+}
+
 // Writes the image in the output format: our own PNG writer, or FreeImage
 // for the types and formats it leaves to it.
 Status writeImage(FIBITMAP* image, const std::string& path) {
   const ConversionJob& job = conversionJob();
+  if (settings().strip_metadata) stripMetadata(image);
   if (job.format_id == FIF_PNG) {
     PngWriteOptions options = pngOptionsForSaveFlags(job.save_flags);
     options.threads = idleCores();

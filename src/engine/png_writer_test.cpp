@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 #include <vector>
 
 #include "engine/bitmap.h"
@@ -356,6 +357,49 @@ TEST_F(PngWriterTest, MetadataReadsBackAsFreeImageWroteIt) {
     }
   }
   checks_.run();
+}
+
+// The texts as libpng reads them: keyword, text and how it was stored.
+std::vector<std::tuple<std::string, std::string, int>> textsOf(const std::string& path) {
+  std::vector<std::tuple<std::string, std::string, int>> texts;
+  FILE* file = fopen(path.c_str(), "rb");
+  if (!file) return texts;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (!setjmp(png_jmpbuf(png))) {
+    png_init_io(png, file);
+    png_read_info(png, info);
+    png_textp text = nullptr;
+    const int count = png_get_text(png, info, &text, nullptr);
+    for (int i = 0; i < count; ++i)
+      texts.emplace_back(text[i].key, text[i].text, text[i].compression);
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  fclose(file);
+  return texts;
+}
+
+TEST_F(PngWriterTest, TextsAreWrittenCompressedWhateverTheLevel) {
+  std::string packet = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">";
+  for (int i = 0; i < 200; ++i) packet += "<rdf:li>Ebene " + std::to_string(i) + " \xC3\x9C" "berschrift</rdf:li>";
+  packet += "</x:xmpmeta>";
+  BitmapPtr image = patterned(kind("rgb"), 9, 7);
+  setText(image.get(), FIMD_COMMENTS, "Comment", "gr\xC3\xBCn");
+  setText(image.get(), FIMD_COMMENTS, "Title", "Plain ASCII");
+  setText(image.get(), FIMD_XMP, "XMLPacket", packet.c_str());
+  for (int flags : {PNG_Z_NO_COMPRESSION, kZlib6}) {
+    SCOPED_TRACE(flags);
+    const std::string path = dir_.file("texts" + std::to_string(flags) + ".png");
+    ASSERT_TRUE(writePng(image.get(), path, pngOptionsForSaveFlags(flags)).ok());
+    const auto texts = textsOf(path);
+    ASSERT_EQ(3u, texts.size());
+    // UTF-8 and the XMP packet in compressed iTXt; ASCII in zTXt, which ImageMagick 6 reads too.
+    EXPECT_EQ(std::make_tuple(std::string("Comment"), std::string("gr\xC3\xBCn"), int{PNG_ITXT_COMPRESSION_zTXt}),
+              texts[0]);
+    EXPECT_EQ(std::make_tuple(std::string("Title"), std::string("Plain ASCII"), int{PNG_TEXT_COMPRESSION_zTXt}), texts[1]);
+    EXPECT_EQ(std::make_tuple(std::string("XML:com.adobe.xmp"), packet, int{PNG_ITXT_COMPRESSION_zTXt}), texts[2]);
+    EXPECT_LT(std::filesystem::file_size(path), packet.size() / 4 + 9 * 7 * 3 + 1000);
+  }
 }
 
 // FreeImage's save fails on a profile of another colour space (a CMYK

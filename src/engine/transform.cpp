@@ -166,7 +166,16 @@ Status resizeStage(BitmapPtr& image, int width, int height) {
   if (s.image_resize_type == kResizeLargeImages && width < target_width && height < target_height) return Status();
   int new_width = target_width;
   int new_height = target_height;
-  if (s.keep_aspect_ratio) {
+  if (s.fit_inside) {
+    // The side whose target is the tighter bound takes its target: w / h
+    // against tw / th, compared as w * th against h * tw without rounding.
+    if (int64_t{width} * target_height >= int64_t{height} * target_width) {
+      new_height = keptLength(target_width, width, height);
+    } else {
+      new_width = keptLength(target_height, height, width);
+    }
+    if (new_width == width && new_height == height) return Status();
+  } else if (s.keep_aspect_ratio) {
     if (width >= height) {
       new_height = keptLength(target_width, width, height);
     } else {
@@ -174,6 +183,12 @@ Status resizeStage(BitmapPtr& image, int width, int height) {
     }
   }
   const FREE_IMAGE_FILTER filter = resizeFilter(s.image_resize_algorithm);
+  // Floating-point RGBA has no premultiplied form: it is brought to the
+  // stage form first, as rotation does (the pipeline would narrow it next).
+  if (FreeImage_GetImageType(image.get()) == FIT_RGBAF) {
+    image = toStageForm(std::move(image));
+    if (!image) return noImage(image, "resized");
+  }
   if (hasAlpha(image.get())) {
     image = resampleOnPremultiplied(std::move(image),
                                     [&](FIBITMAP* p) { return FreeImage_Rescale(p, new_width, new_height, filter); });

@@ -31,8 +31,13 @@ Status rotateStage(BitmapPtr& image);
 /// width and height are the image's size as the pipeline read it before the
 /// call. The image is returned unchanged when a target is not positive, the
 /// size already matches, or (resize type 1) it is smaller in both directions.
-/// A kept ratio rounds the other side to the nearest pixel. Images with alpha
-/// are resampled on premultiplied colours at 16 bits per channel.
+/// keep_aspect_ratio sizes a landscape or square image by the width target
+/// and a portrait one by the height target, whatever the other target says;
+/// fit_inside takes the largest size with the image's proportions that is no
+/// wider and no taller than the targets (400 x 400 in 800 x 600 gives
+/// 600 x 600; an image already that size is left as it is). A kept ratio
+/// rounds the other side to the nearest pixel, never below 1. Images with
+/// alpha are resampled on premultiplied colours at 16 bits per channel.
 Status resizeStage(BitmapPtr& image, int width, int height);
 
 /// Mirrors left-right and/or top-bottom in place.

@@ -239,6 +239,66 @@ TEST_F(TransformTest, ResizeTypeOneDoesNotEnlarge) {
   EXPECT_EQ(std::make_pair(800, 600), resized(640, 480));
 }
 
+// The kept ratio follows one target only: a square grows to the width
+// target even when that overflows the height target.
+TEST_F(TransformTest, KeptRatioIgnoresTheOtherTarget) {
+  resizeTo(800, 600);
+  settings().keep_aspect_ratio = true;
+  EXPECT_EQ(std::make_pair(800, 800), resized(400, 400));
+  EXPECT_EQ(std::make_pair(800, 400), resized(1000, 500));
+  EXPECT_EQ(std::make_pair(300, 600), resized(300, 600));
+}
+
+TEST_F(TransformTest, FitInsideTakesTheLargestSizeWithinBothTargets) {
+  resizeTo(800, 600);
+  settings().fit_inside = true;
+  for (bool kept : {false, true}) {  // The kept ratio makes no difference.
+    settings().keep_aspect_ratio = kept;
+    EXPECT_EQ(std::make_pair(600, 600), resized(400, 400));
+    EXPECT_EQ(std::make_pair(800, 400), resized(1000, 500));
+    EXPECT_EQ(std::make_pair(200, 600), resized(300, 900));
+    EXPECT_EQ(std::make_pair(800, 600), resized(1600, 1200));
+    EXPECT_EQ(std::make_pair(800, 1), resized(3000, 2));  // Never no pixels.
+  }
+  resizeTo(10, 10);
+  EXPECT_EQ(std::make_pair(10, 8), resized(640, 480));  // 7.5 rounds half away from zero.
+  // An image that already touches the box from inside is kept as it is.
+  resizeTo(800, 600);
+  BitmapPtr image = gradientImage(800, 300);
+  FIBITMAP* in = image.get();
+  EXPECT_TRUE(resizeStage(image, 800, 300).ok());
+  EXPECT_EQ(in, image.get());
+}
+
+TEST_F(TransformTest, FitInsideOfLargeImagesOnlyEverShrinks) {
+  resizeTo(800, 600);
+  settings().fit_inside = true;
+  settings().image_resize_type = kResizeLargeImages;
+  EXPECT_EQ(std::make_pair(400, 400), resized(400, 400));
+  EXPECT_EQ(std::make_pair(800, 300), resized(800, 300));
+  EXPECT_EQ(std::make_pair(800, 400), resized(1000, 500));
+  EXPECT_EQ(std::make_pair(300, 600), resized(400, 800));
+}
+
+// A document of 32-bit floating-point samples with transparency is brought
+// to 8 bits per channel for the resampling, keeping where it is transparent.
+TEST_F(TransformTest, FloatingPointImagesWithAlphaAreResized) {
+  BitmapPtr image = decodeTestDocument(dir_, testing::makeDocument(testing::PsdMode::kRgb, 32, 40, 20, 1,
+                                                                   [](int c, int x, int) {
+                                                                     return c == 3 ? (x < 20 ? 1.0 : 0.0) : 0.5;
+                                                                   }));
+  ASSERT_TRUE(image);
+  ASSERT_EQ(FIT_RGBAF, FreeImage_GetImageType(image.get()));
+  resizeTo(20, 10);
+  ASSERT_TRUE(resizeStage(image, 40, 20).ok());
+  ASSERT_TRUE(image);
+  Pixels px = pixelsOf(image.get());
+  ASSERT_EQ(20, px.width);
+  ASSERT_EQ(10, px.height);
+  EXPECT_EQ(255, px.at(2, 5)[3]);
+  EXPECT_EQ(0, px.at(17, 5)[3]);
+}
+
 TEST_F(TransformTest, EveryFilterKeepsAPlainColour) {
   resizeTo(23, 17);
   for (int algorithm = 0; algorithm <= 6; ++algorithm) {

@@ -103,6 +103,16 @@ WorkerProgress& workerProgress() {
   return progress;
 }
 
+namespace {
+// Set while no worker runs; the worker's thread starts after it, so reads
+// there need no lock.
+ConversionObserver* conversion_observer = nullptr;
+}  // namespace
+
+void setConversionObserver(ConversionObserver* observer) { conversion_observer = observer; }
+
+ConversionObserver* conversionObserver() { return conversion_observer; }
+
 void beginWorkerRun() {
   workerProgress().begin();
   resumeWorker();

@@ -54,6 +54,28 @@ class WorkerProgress {
 /// The process-wide progress record. One worker at a time.
 WorkerProgress& workerProgress();
 
+/// Told of every listed file of a conversion run, on the worker's thread
+/// (the console's failure lines and progress display; the engine prints
+/// nothing for them itself).
+class ConversionObserver {
+ public:
+  virtual ~ConversionObserver() = default;
+  /// `path` is handed to the converter. Files are handed over in list order,
+  /// several before the first is finished when helpers convert in parallel.
+  virtual void fileStarted(const std::string& path) = 0;
+  /// The outcome of `path`, in list order, once for every file handed over
+  /// (except those a stop signal cut off): converted, or not and why
+  /// (`reason` never empty then).
+  virtual void fileFinished(const std::string& path, bool converted, const std::string& reason) = 0;
+};
+
+/// The observer of the conversion runs that start from now on; null (the
+/// default) for none. The caller keeps ownership and keeps it alive while a
+/// run may call it.
+/// REQUIRES: no worker is running.
+void setConversionObserver(ConversionObserver* observer);
+ConversionObserver* conversionObserver();
+
 /// "DEBUG" after the console's debug option, "T" in the screenshot mode,
 /// otherwise empty. Set before any worker starts.
 extern std::string run_tag;

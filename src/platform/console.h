@@ -14,6 +14,30 @@ namespace pixolune {
 /// Thread-safe: lines printed from several threads never interleave.
 void consolePrint(const std::string& line);
 
+/// Prints one line on standard error whatever it begins with (a file that
+/// was not converted: "pixolune: <path>: <reason>"); otherwise as
+/// consolePrint, a sink included.
+void consolePrintError(const std::string& line);
+
+/// Shows `text` as the live line at the bottom of standard error: drawn in
+/// place ("\r", the text, clear to the end of the line), no line break
+/// after it. Every line printed while it shows on the same terminal comes
+/// above it: the live line is cleared, the line printed, the live line
+/// drawn again. `text` should fit consoleWidth() less one column, or the
+/// terminal wraps it and it cannot be redrawn in place. Writes to standard
+/// error even while a sink is set. Thread-safe, as consolePrint.
+void consoleShowLiveLine(const std::string& text);
+
+/// Clears the live line (and leaves the cursor at the start of its line);
+/// nothing when none shows.
+void consoleClearLiveLine();
+
+/// True when standard error is a terminal.
+bool consoleErrorIsTerminal();
+
+/// Columns of the terminal on standard error (TIOCGWINSZ), else 80.
+int consoleWidth();
+
 /// Receives every line consolePrint is given, instead of the terminal.
 using ConsoleSink = std::function<void(const std::string& line)>;
 

@@ -20,6 +20,23 @@ TEST(ConsoleTest, ErrorLinesGoToStandardErrorOthersToStandardOutput) {
   EXPECT_EQ("Error: The input folder does not exist.\n", err);
 }
 
+TEST(ConsoleTest, LinesOnTheLiveLinesStreamComeAboveIt) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  consoleShowLiveLine("1 of 5");
+  consolePrintError("pixolune: /in/a.psd: truncated");
+  consolePrint("Converting...");  // Standard output is no terminal here: the live line stays.
+  consoleShowLiveLine("2 of 5");
+  consoleClearLiveLine();
+  consoleClearLiveLine();
+  consolePrintError("after");
+  std::string out = ::testing::internal::GetCapturedStdout();
+  std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ("Converting...\n", out);
+  EXPECT_EQ("\r1 of 5\x1b[K" "\r\x1b[Kpixolune: /in/a.psd: truncated\n1 of 5\x1b[K" "\r2 of 5\x1b[K" "\r\x1b[K" "after\n",
+            err);
+}
+
 TEST(ConsoleTest, SinkReceivesWholeLinesFromManyThreads) {
   std::vector<std::string> lines;
   setConsoleSink([&](const std::string& line) { lines.push_back(line); });

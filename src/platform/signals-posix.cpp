@@ -44,9 +44,13 @@ void noteStopSignal(int signal) {
   errno = saved;
 }
 
-void removeFilesAndEnd(int signal) {
+void removeListedFiles() {
   for (RemovalSlot& slot : removal_slots)
     if (slot.state.load(std::memory_order_acquire) == kSet) unlink(slot.path);
+}
+
+void removeFilesAndEnd(int signal) {
+  removeListedFiles();
   if (end_how.load() == static_cast<int>(SignalEnd::kExit)) _exit(128 + signal);
   raise(signal);  // The action was reset on entry; the signal ends the process once the handler returns.
 }
@@ -107,6 +111,8 @@ void forgetFileOnSignal(int ticket, const std::string& path) {
   if (slot.state.load() != kSet || path != slot.path) return;
   slot.state.store(kFree, std::memory_order_release);
 }
+
+void removeFilesOnSignalListNow() { removeListedFiles(); }
 
 void removeFilesOnEndingSignals(SignalEnd end) {
   end_how.store(static_cast<int>(end));

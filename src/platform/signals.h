@@ -47,6 +47,10 @@ int removeFileOnSignal(const std::string& path);
 /// renamed or removed. Does nothing when its place was taken over since.
 void forgetFileOnSignal(int ticket, const std::string& path);
 
+/// Unlinks every path in the table now, as the handler would: for a helper
+/// whose parent went away without a word.
+void removeFilesOnSignalListNow();
+
 /// Installs, for SIGTERM, SIGINT and SIGHUP, a handler that unlinks every
 /// path in the table and then ends the process as `end` says. Signals that
 /// watchStopSignals() has taken are left to it, and ignored ones stay

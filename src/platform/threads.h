@@ -10,7 +10,9 @@ namespace pixolune {
 /// calling thread takes body(0)), and returns when all have returned. When
 /// the system has no thread to give, the calling thread makes the calls that
 /// are left, one after the other. A count below 1 counts as 1. body must
-/// not throw.
+/// not throw. The threads started never take SIGTERM, SIGINT or SIGHUP:
+/// their handlers (which remove announced files and end the process) run
+/// on the calling thread.
 void runOnThreads(int count, const std::function<void(int)>& body);
 
 }  // namespace pixolune

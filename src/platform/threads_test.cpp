@@ -1,6 +1,7 @@
 #include "platform/threads.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <atomic>
 #include <mutex>
@@ -30,6 +31,21 @@ TEST(RunOnThreadsTest, EveryIndexOnceAndTheFirstOnTheCallingThread) {
   int zero_calls = 0;
   runOnThreads(0, [&](int) { ++zero_calls; });
   EXPECT_EQ(1, zero_calls);  // The calling thread always takes body(0).
+}
+
+// The signals that end the process reach only the thread that shared the
+// work out, whose own mask is as before.
+TEST(RunOnThreadsTest, EndingSignalsStayOffTheStartedThreads) {
+  std::vector<int> blocked(3, -1);
+  runOnThreads(3, [&](int k) {
+    sigset_t mask;
+    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    blocked[static_cast<size_t>(k)] = sigismember(&mask, SIGTERM) + sigismember(&mask, SIGINT) + sigismember(&mask, SIGHUP);
+  });
+  EXPECT_EQ((std::vector<int>{0, 3, 3}), blocked);
+  sigset_t after;
+  pthread_sigmask(SIG_BLOCK, nullptr, &after);
+  EXPECT_EQ(0, sigismember(&after, SIGTERM));
 }
 
 }  // namespace

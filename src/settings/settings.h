@@ -94,8 +94,13 @@ struct Settings {
   int32_t pfm_bpp = 0;
   int32_t pgm_bpp = 0;
   int32_t png_bpp = 0;
-  int32_t png_compression = 0;     // 0 none, 1 zlib 1, 2 zlib 6, 3 zlib 9.
+  int32_t png_compression = 2;     // 0 none, 1 zlib 1, 2 zlib 6 (default: compact files), 3 zlib 9.
   bool png_interlaced = false;
+  // Leave the document's metadata out of the written file (default false,
+  // set by --strip-metadata): no XMP, EXIF, IPTC or text chunks; the colour
+  // profile and the resolution stay, since they change how the pixels are
+  // shown. A run option: not stored in the settings file.
+  bool strip_metadata = false;
   int32_t ppm_bpp = 0;
   int32_t psd_bpp = 0;
   int32_t tga_bpp = 0;
@@ -119,6 +124,12 @@ struct Settings {
   int32_t image_height = 0;
   uint8_t image_height_unit = 0;
   bool keep_aspect_ratio = true;              // Window mode 1, console mode 0.
+  // Fit inside the image_width x image_height box (default false, set by
+  // --fit): the image is scaled, its proportions kept, to the largest size
+  // no wider than the width target and no taller than the height target;
+  // overrides keep_aspect_ratio. Resize type 1 still never enlarges. A run
+  // option: not stored in the settings file.
+  bool fit_inside = false;
   uint8_t image_resize_type = 0;              // 0 all images, 1 only larger ones.
   uint8_t image_resize_algorithm = 3;         // 0 box, 1 bilinear, 2 B-spline, 3 bicubic, 4 Catmull-Rom, 5 Lanczos.
   bool do_image_flip_horizontal = false;

@@ -32,7 +32,7 @@ const std::string kDefaultFile =
     "[Window]\r\nIsMaximized = 0\r\nWidth = 510\r\nHeight = 330\r\nX = 100\r\nY = 100\r\n; \r\n"
     "[Interface]\r\nUI Theme = handdrawn\r\nUI Size = 2\r\n; \r\n"
     "[Input]\r\nFormat = psd\r\nPSD Color Model = 0\r\n; \r\n"
-    "[Output]\r\nFormat = png\r\nPNG BPP = 0\r\nPNG Compression = 0\r\nPNG Interlaced = 0\r\n; \r\n"
+    "[Output]\r\nFormat = png\r\nPNG BPP = 0\r\nPNG Compression = 2\r\nPNG Interlaced = 0\r\n; \r\n"
     "[Transform]\r\nDo Image Rotation = 0\r\nImage Rotation Type = 0\r\nImage Rotation = 0\r\n"
     "Image Rotation Back Color = 000000\r\nDo Image Resize = 0\r\nImage Width = 0\r\nImage Width Unit = 0\r\n"
     "Image Height = 0\r\nImage Height Unit = 0\r\nKeep Aspect Ratio = 1\r\nImage Resize Type = 0\r\n"
@@ -212,6 +212,7 @@ TEST_F(SettingsFileTest, MissingKeysTakeLoaderDefaults) {
   EXPECT_EQ("%filename%.%ext%", settings().filename_mask);
   EXPECT_TRUE(settings().keep_aspect_ratio);
   EXPECT_EQ(2, settings().raw_tone_mapping);
+  EXPECT_EQ(2, settings().png_compression);
   EXPECT_FLOAT_EQ(1.0f, settings().image_gamma);
   EXPECT_GE(settings().update_date, before);
   EXPECT_GE(settings().custom_timestamp, before);

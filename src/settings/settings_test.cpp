@@ -29,6 +29,9 @@ TEST(Settings, ConsoleAndWindowDefaultsDifferOnlyInAspectRatio) {
   EXPECT_EQ(255, window.text_opacity);
   EXPECT_EQ("psd", window.input_format);
   EXPECT_EQ("png", window.output_format);
+  EXPECT_EQ(2, window.png_compression);  // zlib 6: compact files unless chosen otherwise.
+  EXPECT_FALSE(window.strip_metadata);
+  EXPECT_FALSE(window.fit_inside);
 }
 
 TEST(Settings, CentredPositionIsStrict) {
