@@ -31,7 +31,7 @@ test-sanitize: deps
 	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CLANG) -DPIXOLUNE_SANITIZE=ON >/dev/null
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS) --target unit_tests
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/support/lsan.supp \
-	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ./unit_tests
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 timeout 1200 ./unit_tests
 
 # Builds the fuzz targets and runs each for FUZZ_SECONDS seconds.
 fuzz: deps

@@ -4,12 +4,20 @@
 #include <wx/dialog.h>
 #include <wx/gauge.h>
 
+#include <fnmatch.h>
+
 #include <thread>
 
 #include "engine/conversion_job.h"
 #include "engine/worker.h"
+#include "platform/text.h"
+#include "ui/input_dialogs.h"
+#include "ui/output_folders.h"
 #include "ui/progress_dialog.h"
+#include "ui/start_conversion.h"
+#include "ui/window_ids.h"
 #include "window_fixture.h"
+#include "window_support.h"
 
 namespace pixolune::testing {
 namespace {
@@ -167,6 +175,76 @@ TEST_F(InputListWindowTest, ChosenOutputFoldersFormTheHistory) {
             settings().recent_out_folders);
   EXPECT_FALSE(chooseFolderAsOutput(dir_.file("missing")));
   EXPECT_EQ(dir_.file("out6"), conversionJob().output_folder);
+}
+
+TEST_F(InputListWindowTest, AFolderReachedTwoWaysIsOneHistoryEntry) {
+  // The first file names its folder with a trailing "/", the requester without.
+  const std::string folder = makeFolder("pics");
+  addFiles({makeFile("pics/a.psd")});
+  ASSERT_EQ(folder + "/", settings().recent_out_folders);
+  ASSERT_TRUE(chooseFolderAsOutput(folder));
+  ASSERT_TRUE(chooseFolderAsOutput(makeFolder("other")));
+  ASSERT_TRUE(chooseFolderAsOutput(folder + "/../pics/."));
+  EXPECT_EQ(folder + "/\t" + dir_.file("other"), settings().recent_out_folders);
+  EXPECT_EQ(2u, window().folderBox()->GetCount());
+  EXPECT_EQ(folder + "/", window().folderBoxText());
+}
+
+TEST_F(InputListWindowTest, ATypedOutputFolderIsWhatConvertUsesAndChecks) {
+  addRows(1);
+  wxTextCtrl* typing = window().folderBox()->GetTextCtrl();
+  ASSERT_NE(nullptr, typing) << "the output-folder box takes no typing";
+  const std::string typed = dir_.file("typed/never made");
+  typing->SetFocus();
+  typing->ChangeValue(toWx("  " + typed));
+  EXPECT_EQ("  " + typed, window().folderBoxText());
+  EXPECT_FALSE(startConversion());
+  ASSERT_EQ(1u, boxes_.shown().size());
+  EXPECT_NE(std::string::npos, boxes_.shown()[0].text.find(typed + "/")) << boxes_.shown()[0].text;
+  EXPECT_EQ(typed + "/", conversionJob().output_folder);
+  // Refilling the history keeps what was typed; choosing a folder replaces it.
+  settings().out_folders_number = 3;
+  applyPreferencesToWindow();
+  EXPECT_EQ("  " + typed, window().folderBoxText());
+  ASSERT_TRUE(chooseFolderAsOutput(makeFolder("chosen")));
+  EXPECT_EQ(dir_.file("chosen"), window().folderBoxText());
+  // A typed folder that exists passes the folder checks.
+  typing->ChangeValue(toWx(makeFolder("typed")));
+  conversionJob().output_folder = trim(window().folderBoxText());
+  EXPECT_TRUE(validateConversion());
+  EXPECT_EQ(dir_.file("typed/"), conversionJob().output_folder);
+}
+
+TEST_F(InputListWindowTest, TheFileFilterListsDocumentsInAnyLetterCase) {
+  // What the desktop's requester gets: patterns it matches as fnmatch does.
+  std::vector<std::string> entries = split(inputFileFilter(), '|');
+  ASSERT_GE(entries.size(), 2u);
+  const std::vector<std::string> patterns = split(entries[1], ';');
+  auto listed = [&patterns](const char* name) {
+    for (const std::string& pattern : patterns)
+      if (fnmatch(pattern.c_str(), name, 0) == 0) return true;
+    return false;
+  };
+  EXPECT_TRUE(listed("UPPER.PSD")) << entries[1];
+  EXPECT_TRUE(listed("Mixed.Psd"));
+  EXPECT_TRUE(listed("lower.psd"));
+  EXPECT_FALSE(listed("notes.txt"));
+  EXPECT_FALSE(listed("x.psd.bak"));
+  EXPECT_EQ("*.[pP][nN][gG]1", anyCasePattern("*.png1"));
+}
+
+TEST_F(InputListWindowTest, EscapeClosesTheAddChooser) {
+  bool closed_by_escape = false;
+  window().CallAfter([&closed_by_escape] {
+    auto* chooser = dynamic_cast<wxDialog*>(wxWindow::FindWindowById(windowId(kWindowInputChooser)));
+    if (!chooser) return;
+    pressKey(chooser, WXK_ESCAPE);
+    closed_by_escape = !chooser->IsModal();
+    if (!closed_by_escape) chooser->EndModal(wxID_CANCEL);  // Never leave the test waiting.
+  });
+  showAddChooser();
+  EXPECT_TRUE(closed_by_escape);
+  EXPECT_EQ(0u, list().rowCount());
 }
 
 TEST_F(InputListWindowTest, StopQuestionYesStopsTheWorkerNoLetsItFinish) {

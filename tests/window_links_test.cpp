@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+#include <wx/evtloop.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -11,6 +14,9 @@
 #include "ui/links.h"
 #include "ui/update_prompt.h"
 #include "window_support.h"
+// Last: it undoes what FreeImage.h defines for the toolkit headers above.
+#include "support/test_util.h"
+#undef _WINDOWS_
 
 namespace pixolune::testing {
 namespace {
@@ -33,6 +39,60 @@ TEST(Links, TheManualIsInstalledBesideTheProgram) {
   ASSERT_TRUE(readWholeFile(manualPath(), &manual)) << manualPath();
   EXPECT_NE(std::string::npos, manual.find("<html"));
   EXPECT_NE(std::string::npos, manual.find("--filename-mask"));
+}
+
+/// Links opened with a stand-in xdg-open first on PATH.
+class DesktopLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* path = std::getenv("PATH");
+    saved_path_ = path ? path : "";
+    setenv("PATH", dir_.path().c_str(), 1);
+  }
+  void TearDown() override { setenv("PATH", saved_path_.c_str(), 1); }
+  /// An xdg-open that records its arguments and ends with `status`.
+  void installOpener(int status) {
+    const std::string opener = dir_.file("xdg-open");
+    writeText(opener, "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + dir_.file("opened") + "'\nexit " +
+                          std::to_string(status) + "\n");
+    ASSERT_EQ(0, chmod(opener.c_str(), 0755));
+  }
+  /// Lets the event loop run until every opener has ended (at most ~20 s).
+  static bool waitForOpeners() {
+    wxGUIEventLoop loop;
+    wxEventLoopActivator active(&loop);
+    for (int i = 0; i < 2000 && linksBeingOpened() > 0; ++i) {
+      wxTheApp->ProcessPendingEvents();
+      loop.DispatchTimeout(10);
+    }
+    return linksBeingOpened() == 0;
+  }
+  TempDir dir_;
+  ScriptedMessageBoxes boxes_;
+  std::string saved_path_;
+};
+
+TEST_F(DesktopLinkTest, AnAddressTheDesktopCannotOpenIsNamedInAMessage) {
+  installOpener(3);  // What xdg-open answers when no browser is set up.
+  const std::string address = "https://example.invalid/a page?x=1&y='2'";
+  openWithShell(address);
+  ASSERT_TRUE(waitForOpeners());
+  EXPECT_EQ(address + "\n", readText(dir_.file("opened")));  // One argument, not interpreted.
+  ASSERT_EQ(1u, boxes_.shown().size());
+  EXPECT_NE(std::string::npos, boxes_.shown()[0].text.find(address)) << boxes_.shown()[0].text;
+  EXPECT_EQ(MessageIcon::kWarning, boxes_.shown()[0].icon);
+}
+
+TEST_F(DesktopLinkTest, NoOpenerAtAllIsNamedAndAnOpenedLinkShowsNothing) {
+  openWithShell(kHomePageAddress);  // PATH holds no xdg-open.
+  ASSERT_TRUE(waitForOpeners());
+  ASSERT_EQ(1u, boxes_.shown().size());
+  EXPECT_NE(std::string::npos, boxes_.shown()[0].text.find(kHomePageAddress));
+  installOpener(0);
+  openManual();
+  ASSERT_TRUE(waitForOpeners());
+  EXPECT_EQ(manualPath() + "\n", readText(dir_.file("opened")));
+  EXPECT_EQ(1u, boxes_.shown().size());
 }
 
 class UpdateLinkTest : public SmallWindowTest {

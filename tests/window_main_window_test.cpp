@@ -3,11 +3,14 @@
 // commands, and the geometry kept at the end of a session.
 #include <wx/menu.h>
 #include <wx/toolbar.h>
+#include <wx/uiaction.h>
 
+#include "engine/conversion_job.h"
 #include "settings/settings_file.h"
 #include "ui/window_ids.h"
 #include "ui/window_session.h"
 #include "window_fixture.h"
+#include "window_support.h"
 
 namespace pixolune::testing {
 namespace {
@@ -35,7 +38,11 @@ TEST_F(MainWindowTest, WiderWindowMovesAndWidensByTheSameAmount) {
   EXPECT_EQ(710, window().innerSize().x);
   EXPECT_EQ(580, list().GetSize().x);
   EXPECT_EQ(a - 109, list().GetSize().y);
-  EXPECT_EQ(550, list().GetColumnWidth(0));
+  // The name, folder, size and status columns fill the list's width.
+  int columns = 0;
+  for (int c = 0; c < list().GetColumnCount(); ++c) columns += list().GetColumnWidth(c);
+  EXPECT_EQ(4, list().GetColumnCount());
+  EXPECT_EQ(list().GetClientSize().x, columns);
   EXPECT_EQ(wxPoint(10, a - 94), window().folderLabel()->GetPosition());
   EXPECT_EQ(wxPoint(10, a - 79), window().folderBox()->GetPosition());
   EXPECT_EQ(580, window().folderBox()->GetSize().x);
@@ -150,6 +157,102 @@ TEST_F(MainWindowTest, ListCommandsActOnlyWhileTheListHasTheFocus) {
   EXPECT_EQ((std::vector<size_t>{0, 1}), list().selectedRows());
   EXPECT_TRUE(window().runCommand(kCommandDelete));
   EXPECT_EQ(0u, list().rowCount());
+}
+
+TEST_F(MainWindowTest, TheLastOutputFolderIsShownAtStart) {
+  delete mainWindow();
+  const std::string last = makeFolder("last") + "/";
+  settings().recent_out_folders = last + "\t" + makeFolder("older");
+  ASSERT_TRUE(buildMainWindow());
+  finishMainWindow();
+  EXPECT_EQ(last, window().folderBoxText());
+  EXPECT_EQ(2u, window().folderBox()->GetCount());
+  EXPECT_EQ(last, conversionJob().output_folder);
+  // The first file added no longer moves the output folder.
+  addFiles({makeFile("elsewhere/a.psd")});
+  EXPECT_EQ(last, window().folderBoxText());
+}
+
+TEST_F(MainWindowTest, MenuTitlesCarryMnemonicsThatDoNotClash) {
+  wxMenuBar* bar = window().GetMenuBar();
+  EXPECT_EQ("&File", bar->GetMenuLabel(0));
+  EXPECT_EQ("&Edit", bar->GetMenuLabel(1));
+  EXPECT_EQ("&Converter", bar->GetMenuLabel(2));
+  EXPECT_EQ("&Help", bar->GetMenuLabel(3));
+  EXPECT_EQ((std::vector<std::string>{"&File", "F&ormat", "F&ind", "F&&&Y", "fo"}),
+            withMnemonics({"File", "Format", "Find", "F&Y", "fo"}));
+}
+
+TEST_F(MainWindowTest, DeleteKeyRemovesTheSelectedRowsOnlyFromTheList) {
+  addFiles({makeFile("a.psd"), makeFile("b.psd"), makeFile("c.psd")});
+  list().setSelected(0, true);
+  list().setSelected(2, true);
+  window().folderBox()->SetFocus();
+  pumpEvents(30);
+  pressKey(window().folderBox(), WXK_DELETE);
+  EXPECT_EQ(3u, list().rowCount());
+
+  window().Raise();
+  list().SetFocus();
+  pumpEvents(50);
+  if (!window().fileListHasFocus()) GTEST_SKIP() << "the virtual display gives no keyboard focus";
+  pressKey(&list(), WXK_DELETE);
+  EXPECT_EQ((std::vector<std::string>{dir_.file("b.psd")}), list().rows());
+}
+
+TEST_F(MainWindowTest, NewAsksBeforeEmptyingAListWithRows) {
+  window().runCommand(kCommandNew);
+  EXPECT_TRUE(boxes_.shown().empty());  // Nothing to lose: no question.
+  addFiles({makeFile("a.psd"), makeFile("b.psd")});
+  boxes_.answer(MessageAnswer::kNo);
+  EXPECT_TRUE(window().runCommand(kCommandNew));
+  ASSERT_EQ(1u, boxes_.shown().size());
+  EXPECT_EQ(MessageButtons::kYesNo, boxes_.shown()[0].buttons);
+  EXPECT_NE(std::string::npos, boxes_.shown()[0].text.find("2 files")) << boxes_.shown()[0].text;
+  EXPECT_EQ(2u, list().rowCount());
+  boxes_.answer(MessageAnswer::kYes);
+  window().runCommand(kCommandNew);
+  EXPECT_EQ(0u, list().rowCount());
+  EXPECT_EQ(2u, boxes_.shown().size());
+}
+
+TEST_F(MainWindowTest, TypedKeysReachTheFolderBoxAndAltLettersTheMenuBar) {
+  // Real key presses through the display server, as the user's keyboard.
+  window().Raise();
+  wxTextCtrl* typing = window().folderBox()->GetTextCtrl();
+  ASSERT_NE(nullptr, typing);
+  typing->SetFocus();
+  pumpEvents(100);
+  wxUIActionSimulator keyboard;
+  keyboard.Text("/tmp/typed");
+  pumpEvents(200);
+  EXPECT_EQ("/tmp/typed", window().folderBoxText());
+
+  int menus_opened = 0;
+  window().Bind(wxEVT_MENU_OPEN, [&menus_opened](wxMenuEvent& event) {
+    ++menus_opened;
+    event.Skip();
+  });
+  window().formatBox()->SetFocus();
+  pumpEvents(100);
+  if (wxWindow::FindFocus() != window().formatBox()) GTEST_SKIP() << "the virtual display gives no keyboard focus";
+  keyboard.Char('f', wxMOD_ALT);  // The read-only box would take "f" as type-to-select.
+  pumpEvents(300);
+  EXPECT_EQ(1, menus_opened);
+  keyboard.Char(WXK_ESCAPE);
+  pumpEvents(200);
+  EXPECT_EQ("/tmp/typed", window().folderBoxText());
+}
+
+TEST_F(MainWindowTest, AltXExitsWhileABoxHasTheFocus) {
+  window().formatBox()->SetFocus();
+  wxKeyEvent alt_x(wxEVT_CHAR_HOOK);
+  alt_x.m_keyCode = 'X';
+  alt_x.SetAltDown(true);
+  alt_x.SetEventObject(window().formatBox());
+  window().formatBox()->GetEventHandler()->ProcessEvent(alt_x);
+  pumpEvents(30);
+  EXPECT_EQ(nullptr, mainWindow());
 }
 
 TEST(WindowGeometryTest, MaximisedKeepsTheNormalGeometryMinimisedChangesNothing) {

@@ -1,8 +1,10 @@
 // The preferences dialog: linked number boxes and their ranges, what OK
 // stores (clean texts, derived colour correction, bit depths, the reload
-// decision for the main window), Defaults, Cancel, the enabling rules, the
-// page it opens on, and a round trip of every field through the settings
-// file.
+// decision for the main window), what OK refuses (numbers out of range or
+// not numbers, a mask without %ext% unless confirmed), Defaults, Cancel, the
+// enabling rules, the page it opens on, the wheel over unfocused controls,
+// every control in reach at the default size, and a round trip of every
+// field through the settings file.
 #include <wx/bmpcbox.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
@@ -11,7 +13,10 @@
 #include <wx/slider.h>
 #include <wx/textctrl.h>
 #include <wx/timectrl.h>
+#include <wx/scrolwin.h>
 #include <wx/weakref.h>
+
+#include <dlfcn.h>
 
 #include "resources/test_pictures.h"
 #include "settings/settings_file.h"
@@ -87,15 +92,17 @@ class PreferencesTest : public WindowTest {
   wxWeakRef<PreferencesWindow> dialog_;
 };
 
-TEST_F(PreferencesTest, NumberBoxesAreClampedIntoTheirRanges) {
+TEST_F(PreferencesTest, NumberBoxesMoveTheirBarsWithinTheirRanges) {
   open();
-  EXPECT_EQ(std::make_pair(std::string("1"), 1), type("jpg_quality", "0"));
-  EXPECT_EQ(std::make_pair(std::string("100"), 100), type("jpg_quality", "150"));
+  // The bar goes as far as its range; the text stays as typed for OK to check.
+  EXPECT_EQ(std::make_pair(std::string("0"), 1), type("jpg_quality", "0"));
+  EXPECT_EQ(std::make_pair(std::string("150"), 100), type("jpg_quality", "150"));
   EXPECT_EQ(std::make_pair(std::string("57"), 57), type("jpg_quality", "57"));
-  EXPECT_EQ(std::make_pair(std::string("-100"), -100), type("image_brightness", "-250"));
+  EXPECT_EQ(std::make_pair(std::string("-250"), -100), type("image_brightness", "-250"));
+  EXPECT_EQ(std::make_pair(std::string("-100"), -100), type("image_brightness", "-100"));
   EXPECT_EQ(std::make_pair(std::string("2.5"), 250), type("image_gamma", "2.5"));
-  EXPECT_EQ(std::make_pair(std::string("9.99"), 999), type("image_gamma", "40"));
-  EXPECT_EQ(std::make_pair(std::string("0.01"), 1), type("image_gamma", "0"));
+  EXPECT_EQ(std::make_pair(std::string("40"), 999), type("image_gamma", "40"));
+  EXPECT_EQ(std::make_pair(std::string("abc"), 999), type("image_gamma", "abc"));
 
   wxSlider* gamma = find<wxSlider>("image_gamma");
   gamma->SetValue(150);
@@ -105,7 +112,7 @@ TEST_F(PreferencesTest, NumberBoxesAreClampedIntoTheirRanges) {
   EXPECT_EQ("1.50", fromWx(find<wxTextCtrl>("image_gamma.number")->GetValue()));
 
   type("jpg_quality", "42");
-  dialog_->confirm();
+  EXPECT_TRUE(dialog_->confirm());
   EXPECT_EQ(42, settings().jpg_quality);
   EXPECT_FLOAT_EQ(1.5f, settings().image_gamma);
   EXPECT_EQ(-100, settings().image_brightness);
@@ -201,7 +208,7 @@ TEST_F(PreferencesTest, ControlsFollowTheirSwitches) {
 TEST_F(PreferencesTest, OpensOnTheStartPageWithItsCaption) {
   open();
   EXPECT_EQ("Preferences...", fromWx(dialog_->GetTitle()));
-  EXPECT_EQ(wxSize(600, 350), dialog_->GetClientSize());
+  EXPECT_EQ(wxSize(kPreferencesWidth, kPreferencesHeight), dialog_->GetClientSize());
   EXPECT_EQ(0, dialog_->selectedCategory());
   EXPECT_EQ("General", fromWx(dialog_->caption()->GetLabel()));
   EXPECT_FALSE(window().IsEnabled());
@@ -394,6 +401,196 @@ TEST_F(PreferencesTest, CustomTimestampIsReadFromTheDateAndTimeBoxes) {
   dialog_->confirm();
   EXPECT_EQ(2, settings().file_timestamp);
   EXPECT_EQ(1614834360, settings().custom_timestamp);  // 2021-03-04 05:06:00 in the test's time zone (UTC).
+}
+
+// Sends a wheel turn towards the user (down the page) to `control` as the
+// toolkit delivers it; true when the dialog took it, so that the control's
+// own wheel handling never sees it.
+bool turnWheelOver(wxWindow* control) {
+  wxMouseEvent wheel(wxEVT_MOUSEWHEEL);
+  wheel.SetEventObject(control);
+  wheel.m_wheelRotation = -120;
+  wheel.m_wheelDelta = 120;
+  wheel.m_linesPerAction = 3;
+  return control->GetEventHandler()->ProcessEvent(wheel);
+}
+
+int pageScrolledTo(wxWindow* page) {
+  int x = 0;
+  int y = 0;
+  static_cast<wxScrolledWindow*>(page)->GetViewStart(&x, &y);
+  return y;
+}
+
+TEST_F(PreferencesTest, WheelOverAControlWithoutTheFocusScrollsThePage) {
+  settings().do_watermark = 1;
+  settings().font_color = "FFFFFF";
+  open();
+  dialog_->selectCategory(7);
+  pumpEvents(30);
+  wxWindow* page = dialog_->categoryPage(7);
+  auto* colour = find<wxBitmapComboBox>("font_color");
+  const int chosen = colour->GetSelection();
+  EXPECT_TRUE(turnWheelOver(colour));
+  EXPECT_TRUE(turnWheelOver(find<wxChoice>("font_style")));
+  EXPECT_TRUE(turnWheelOver(find<wxSlider>("text_opacity")));
+  EXPECT_EQ(chosen, colour->GetSelection());
+  EXPECT_EQ(0, find<wxChoice>("font_style")->GetSelection());
+  EXPECT_EQ(255, find<wxSlider>("text_opacity")->GetValue());
+  EXPECT_GT(pageScrolledTo(page), 0);
+
+  EXPECT_TRUE(dialog_->confirm());
+  EXPECT_EQ("FFFFFF", settings().font_color);
+}
+
+TEST_F(PreferencesTest, NumbersThatAreNotNumbersOrOutOfRangeAreRefusedOnOk) {
+  settings().image_gamma = 1.25f;
+  open();
+  const Settings before = settings();
+  // Each case: the box, the text, what the message must name.
+  const std::tuple<const char*, const char*, const char*, int> cases[] = {
+      {"image_gamma.number", "abc", "Gamma", 5},
+      {"image_gamma.number", "40", "0.01 to 9.99", 5},
+      {"image_brightness.number", "-250", "-100 to 100", 5},
+      {"image_threshold.number", "", "0 to 255", 5},
+      {"text_opacity.number", "0", "1 to 255", 7},
+      {"wm_image_rotation.number", "361", "0 to 360", 7},
+      {"font_size", "0", "Font Size", 7},
+      {"text_x_offset", "12x", "-100000 to 100000", 7},
+      {"solid_left", "-1", "0 to 100000", 6},
+      {"image_width", "abc", "Image Width", 4},  // Not a number, though resizing is off.
+  };
+  for (const auto& [name, text, named, page] : cases) {
+    SCOPED_TRACE(name);
+    auto* box = find<wxTextCtrl>(name);
+    const wxString kept = box->GetValue();
+    box->ChangeValue(text);
+    dialog_->selectCategory(0);
+    const size_t shown = boxes_.shown().size();
+    dialog_->confirm();
+    pumpEvents(10);
+    ASSERT_TRUE(dialog_);
+    ASSERT_EQ(shown + 1, boxes_.shown().size());
+    EXPECT_NE(std::string::npos, boxes_.shown().back().text.find(named)) << boxes_.shown().back().text;
+    EXPECT_EQ(MessageIcon::kError, boxes_.shown().back().icon);
+    EXPECT_EQ(page, dialog_->selectedCategory());
+    EXPECT_EQ(before, settings());
+    EXPECT_FALSE(isRegularFile(settings().settings_file_path));
+    box->ChangeValue(kept);
+  }
+  EXPECT_NE(std::string::npos, boxes_.shown().front().text.find("\"abc\" is not a number")) << boxes_.shown().front().text;
+
+  // A size only needs its range while resizing is on.
+  find<wxTextCtrl>("image_width")->ChangeValue("0");
+  tick("do_image_resize", true);
+  dialog_->confirm();
+  pumpEvents(10);
+  ASSERT_TRUE(dialog_);
+  EXPECT_NE(std::string::npos, boxes_.shown().back().text.find("1 to 100000"));
+  find<wxTextCtrl>("image_width")->ChangeValue("640");
+  find<wxTextCtrl>("image_height")->ChangeValue(" 480 ");
+  find<wxTextCtrl>("text_x_offset")->ChangeValue("-15");
+  EXPECT_TRUE(dialog_->confirm());
+  EXPECT_EQ(640, settings().image_width);
+  EXPECT_EQ(480, settings().image_height);
+  EXPECT_EQ(-15, settings().text_x_offset);
+  EXPECT_FLOAT_EQ(1.25f, settings().image_gamma);
+}
+
+TEST_F(PreferencesTest, MaskWithoutTheExtensionIsKeptOnlyWhenTheUserSaysSo) {
+  open();
+  find<wxTextCtrl>("filename_mask")->ChangeValue("%filename%-small");
+  dialog_->confirm();  // Answered No: back to the mask.
+  pumpEvents(10);
+  ASSERT_TRUE(dialog_);
+  ASSERT_EQ(1u, boxes_.shown().size());
+  EXPECT_EQ(MessageButtons::kYesNo, boxes_.shown().back().buttons);
+  EXPECT_NE(std::string::npos, boxes_.shown().back().text.find("%ext%"));
+  EXPECT_EQ(8, dialog_->selectedCategory());
+  EXPECT_EQ("%filename%.%ext%", settings().filename_mask);
+  EXPECT_FALSE(isRegularFile(settings().settings_file_path));
+
+  boxes_.answer(MessageAnswer::kYes);
+  EXPECT_TRUE(dialog_->confirm());
+  EXPECT_EQ("%filename%-small", settings().filename_mask);
+  EXPECT_TRUE(isRegularFile(settings().settings_file_path));
+
+  open();
+  find<wxTextCtrl>("filename_mask")->ChangeValue("%FILENAME%.%EXT%");  // Masks are read lower-cased.
+  EXPECT_TRUE(dialog_->confirm());
+  EXPECT_EQ(2u, boxes_.shown().size());
+}
+
+// Whether GTK draws the page's scroll bars only while scrolling.
+bool overlayScrollBars(wxWindow* page) {
+  using GetOverlay = int (*)(void*);
+  const auto get_overlay = reinterpret_cast<GetOverlay>(dlsym(RTLD_DEFAULT, "gtk_scrolled_window_get_overlay_scrolling"));
+  return get_overlay && get_overlay(page->GetHandle()) != 0;
+}
+
+// The controls shown on `page` that lie outside its visible area.
+std::vector<std::string> controlsOutOfSight(wxWindow* page) {
+  std::vector<std::string> out;
+  const wxRect seen(page->GetClientSize());
+  std::vector<wxWindow*> todo(page->GetChildren().begin(), page->GetChildren().end());
+  while (!todo.empty()) {
+    wxWindow* control = todo.back();
+    todo.pop_back();
+    if (!control->IsShown()) continue;
+    if (dynamic_cast<wxPanel*>(control)) {
+      todo.insert(todo.end(), control->GetChildren().begin(), control->GetChildren().end());
+      continue;
+    }
+    wxPoint at = control->GetPosition();
+    for (wxWindow* parent = control->GetParent(); parent && parent != page; parent = parent->GetParent())
+      at += parent->GetPosition();
+    if (!seen.Contains(wxRect(at, control->GetSize()))) out.push_back(fromWx(control->GetName()));
+  }
+  return out;
+}
+
+TEST_F(PreferencesTest, EveryControlOfTheTallPagesCanBeSeenAtTheDefaultSize) {
+  open();
+  EXPECT_EQ(wxSize(kPreferencesWidth, kPreferencesHeight), dialog_->GetClientSize());
+  const std::pair<int, int> pages[] = {{4, 0}, {7, 1}, {7, 2}};  // Transform; Watermark with text, with a picture.
+  for (const auto& [index, watermark] : pages) {
+    SCOPED_TRACE(index * 10 + watermark);
+    dialog_->selectCategory(7);
+    pick("do_watermark", watermark);
+    dialog_->selectCategory(index);
+    pumpEvents(30);
+    wxWindow* page = dialog_->categoryPage(index);
+    const std::vector<std::string> hidden = controlsOutOfSight(page);
+    if (hidden.empty()) continue;
+    // Out of sight, but a scroll bar that is always drawn leads there.
+    const wxSize all = page->GetVirtualSize();
+    EXPECT_GT(all.y, page->GetClientSize().y) << hidden.front();
+    EXPECT_TRUE(page->HasScrollbar(wxVERTICAL)) << hidden.front();
+    EXPECT_FALSE(overlayScrollBars(page)) << hidden.size() << " controls out of sight, first " << hidden.front();
+  }
+  // The Transform page fits as a whole.
+  dialog_->selectCategory(4);
+  pumpEvents(10);
+  EXPECT_EQ(std::vector<std::string>(), controlsOutOfSight(dialog_->categoryPage(4)));
+}
+
+TEST_F(PreferencesTest, DialogIsResizableAndOpensAgainWithItsLastSize) {
+  open();
+  EXPECT_TRUE(dialog_->HasFlag(wxRESIZE_BORDER));
+  dialog_->SetClientSize(800, 600);
+  pumpEvents(30);
+  EXPECT_EQ(wxSize(800, 600), dialog_->GetClientSize());
+  dialog_->selectCategory(7);
+  pumpEvents(10);
+  // The page grows with the dialog.
+  EXPECT_GT(dialog_->categoryPage(7)->GetSize().x, 600);
+  dialog_->cancel();
+  pumpEvents(10);
+  open();
+  EXPECT_EQ(wxSize(800, 600), dialog_->GetClientSize());
+  dialog_->SetClientSize(kPreferencesWidth, kPreferencesHeight);  // The next tests expect the first size.
+  dialog_->cancel();
+  pumpEvents(10);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "platform/folders.h"
 #include "settings/settings.h"
 #include "support/psd_writer.h"
+#include "support/sanitizers.h"
 #include "support/test_util.h"
 
 namespace pixolune {
@@ -92,10 +93,12 @@ bool convertedFileOutlivesTheSocket(bool parent_says_goodbye) {
 }
 
 TEST(HelperPoolDrain, AHelperWhoseParentVanishesRemovesTheFilesItKept) {
+  PIXOLUNE_SKIP_UNDER_ADDRESS_SANITIZER("the conversion helper");
   EXPECT_FALSE(convertedFileOutlivesTheSocket(false));
 }
 
 TEST(HelperPoolDrain, AHelperToldItsParentIsDoneLeavesItsFilesToTheParent) {
+  PIXOLUNE_SKIP_UNDER_ADDRESS_SANITIZER("the conversion helper");
   EXPECT_TRUE(convertedFileOutlivesTheSocket(true));
 }
 

@@ -35,6 +35,15 @@ ChildEnd runSignalled(const std::function<int(int ready_fd)>& body, std::initial
   pid_t pid = fork();
   if (pid == 0) {
     close(ready[0]);
+    // Each case starts from the defaults, whatever the test run was started
+    // with (nohup ignores SIGHUP; a shell's background job, SIGINT).
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+      ::signal(signal, SIG_DFL);
+      sigaddset(&ending, signal);
+    }
+    sigprocmask(SIG_UNBLOCK, &ending, nullptr);
     _exit(body(ready[1]));
   }
   close(ready[1]);

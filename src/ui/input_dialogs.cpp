@@ -6,6 +6,7 @@
 #include <wx/filedlg.h>
 #include <wx/stattext.h>
 
+#include <cctype>
 #include <map>
 #include <mutex>
 
@@ -75,6 +76,14 @@ class InputChooser : public wxDialog {
                      wxSize(120, 30), wxALIGN_CENTRE_HORIZONTAL | wxST_NO_AUTORESIZE);
     Bind(wxEVT_BUTTON, [this](wxCommandEvent& event) { EndModal(event.GetId()); }, controlId(kChooserFilesButton));
     Bind(wxEVT_BUTTON, [this](wxCommandEvent& event) { EndModal(event.GetId()); }, controlId(kChooserFolderButton));
+    // Without a Cancel button the dialog itself ignores Escape.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+      if (event.GetKeyCode() == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE) {
+        EndModal(wxID_CANCEL);
+      } else {
+        event.Skip();
+      }
+    });
     CentreOnParent();
     files->SetFocus();
   }
@@ -82,11 +91,27 @@ class InputChooser : public wxDialog {
 
 }  // namespace
 
+std::string anyCasePattern(const std::string& pattern) {
+  std::string result;
+  for (char c : pattern) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    const char lower = static_cast<char>(std::tolower(u));
+    const char upper = static_cast<char>(std::toupper(u));
+    if (u < 0x80 && lower != upper) {
+      result += std::string("[") + lower + upper + "]";
+    } else {
+      result += c;
+    }
+  }
+  return result;
+}
+
 std::string inputFileFilter() {
   std::string all;
   std::map<std::string, std::string> by_description;
   for (const std::string& extension : input_extensions) {
-    const std::string pattern = "*." + extension;
+    // The desktop's file requester matches patterns by letter case.
+    const std::string pattern = anyCasePattern("*." + extension);
     all += pattern + ";";
     std::string& patterns = by_description[descriptionOf(extension)];
     patterns = patterns.empty() ? pattern : pattern + ";" + patterns;
@@ -199,7 +224,7 @@ bool exportListTo(const std::string& chosen) {
   if (fileSize(name) > 0 && !askOverwriteFile()) return false;
   resetResultCount();
   conversionJob().input_path = name;
-  const std::vector<std::string> rows = window->fileList()->rows();
+  const std::vector<std::string> rows = window->fileList()->allRows();  // Also those a filter hides.
   ProgressOperation op;
   op.window_number = kWindowExportProgress;
   op.bar_number = 351;

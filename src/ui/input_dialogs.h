@@ -9,12 +9,18 @@
 
 namespace pixolune {
 
+/// `pattern` with every ASCII letter as a bracket of both cases
+/// ("*.psd" gives "*.[pP][sS][dD]"), for requesters that match by case.
+std::string anyCasePattern(const std::string& pattern);
+
 /// The file-type filter of the input requester: "All Supported Files" with
 /// every pattern, one entry per description (newest extension first), then
-/// "All Files (*.*)".
+/// "All Files (*.*)". The patterns of the extensions match any letter case
+/// (anyCasePattern).
 std::string inputFileFilter();
 
 /// The small window with the two big buttons: add files, or add a folder.
+/// Escape and the close box close it without a requester.
 void showAddChooser();
 
 /// The multi-selection file requester; the chosen files are added.

@@ -1,7 +1,9 @@
 #include "ui/input_list_view.h"
 
+#include <wx/app.h>
 #include <wx/clipbrd.h>
 #include <wx/dataobj.h>
+#include <wx/dialog.h>
 #include <wx/thread.h>
 
 #include <mutex>
@@ -12,8 +14,10 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "resources/string_table.h"
+#include "ui/links.h"
 #include "ui/main_window.h"
 #include "ui/progress_dialog.h"
+#include "ui/window_ids.h"
 #include "ui/wx_convert.h"
 
 namespace pixolune {
@@ -31,9 +35,76 @@ void queueAddedFile(const std::string& path) {
   if (wxThread::IsMain()) drainAddedFiles();
 }
 
+// The folder walk whose files are being added: its progress window and
+// folder, and the block of rows they go to. Main thread only.
+struct FolderWalk {
+  const wxDialog* window = nullptr;
+  std::string folder;
+  uint64_t block = 0;
+  bool active = false;
+};
+FolderWalk folder_walk;
+
+// The block the next drained row goes to: the walk's while a folder-import
+// progress window is open, none (a block of its own) otherwise.
+bool walkBlock(FileListView* list, uint64_t* block) {
+  const wxDialog* window = progressWindow();
+  if (!window || window->GetId() != windowId(kWindowImportFolderProgress)) {
+    folder_walk.active = false;
+    return false;
+  }
+  const std::string& folder = conversionJob().input_folder;
+  if (!folder_walk.active || folder_walk.window != window || folder_walk.folder != folder) {
+    folder_walk.window = window;
+    folder_walk.folder = folder;
+    folder_walk.block = list->newBlock();
+    folder_walk.active = true;
+  }
+  *block = folder_walk.block;
+  return true;
+}
+
+// One outcome told by the conversion worker, waiting for the main thread.
+struct FileOutcome {
+  std::string path;
+  FileState state = FileState::kWaiting;
+  int64_t output_size = -1;
+  std::string reason;
+};
+
+std::mutex outcome_lock;
+std::vector<FileOutcome> queued_outcomes;
+
+void queueOutcome(FileOutcome outcome) {
+  bool first = false;
+  {
+    std::lock_guard<std::mutex> hold(outcome_lock);
+    first = queued_outcomes.empty();
+    queued_outcomes.push_back(std::move(outcome));
+  }
+  // One call for all the outcomes queued until it runs.
+  if (first && wxTheApp) wxTheApp->CallAfter([] { showFileOutcomes(); });
+}
+
+// Tells the rows what the conversion worker does with each file. Called on
+// the worker's thread, where the job names the file just written.
+class ListObserver : public ConversionObserver {
+ public:
+  void fileStarted(const std::string& path) override { queueOutcome({path, FileState::kConverting, -1, {}}); }
+  void fileFinished(const std::string& path, bool converted, const std::string& reason) override {
+    if (converted) queueOutcome({path, FileState::kConverted, fileSize(conversionJob().output_path), {}});
+    else queueOutcome({path, FileState::kFailed, -1, reason});
+  }
+};
+
+ListObserver list_observer;
+
 }  // namespace
 
-void installAddFileHook() { setAddFileHook(&queueAddedFile); }
+void installAddFileHook() {
+  setAddFileHook(&queueAddedFile);
+  setConversionObserver(&list_observer);
+}
 
 void drainAddedFiles() {
   std::vector<std::string> paths;
@@ -44,10 +115,38 @@ void drainAddedFiles() {
   for (const std::string& path : paths) onInputFileAdded(path);
 }
 
+void showFileOutcomes() {
+  std::vector<FileOutcome> outcomes;
+  {
+    std::lock_guard<std::mutex> hold(outcome_lock);
+    outcomes.swap(queued_outcomes);
+  }
+  MainWindow* window = mainWindow();
+  if (!window) return;
+  FileListView* list = window->fileList();
+  list->beginStateBatch();
+  for (const FileOutcome& outcome : outcomes)
+    list->setFileState(outcome.path, outcome.state, outcome.output_size, outcome.reason);
+  list->endStateBatch();
+}
+
+std::string outputFolderToOpen() {
+  MainWindow* window = mainWindow();
+  const std::string shown = window ? trim(window->folderBoxText()) : std::string();
+  return shown.empty() ? conversionJob().output_folder : shown;
+}
+
+void openOutputFolder() {
+  const std::string folder = outputFolderToOpen();
+  if (!folder.empty()) openWithShell(folder);
+}
+
 void onInputFileAdded(const std::string& path) {
   MainWindow* window = mainWindow();
   if (!window) return;
-  window->fileList()->appendRow(path);
+  uint64_t block = 0;
+  if (walkBlock(window->fileList(), &block)) window->fileList()->appendRowInBlock(path, block);
+  else window->fileList()->appendRow(path);
   if (!window->folderBoxText().empty()) return;
   ConversionJob& job = conversionJob();
   job.output_folder = job.input_folder.empty() ? folderOf(path) : job.input_folder;
@@ -59,15 +158,23 @@ void dropFiles(const std::string& text) {
   // One worker at a time: a drop that arrives during a run is refused.
   if (progressWindow()) return;
   workerProgress().setResultCount(0);
+  const size_t count_before = inputList().count();
+  bool walked = false, stopped = false;
   for (const std::string& path : split(text, '\n')) {
     if (path.empty()) continue;
     if (isFolder(path)) {
       conversionJob().input_folder = withTrailingSlash(path);
       importFolderWithProgress();
+      walked = true;
+      stopped = stopped || lastProgressRecord().stop_asked;
     }
     addInputFile(path);
     pumpWindowEvents();
   }
+  // The walks' windows counted only their own files: the status bar counts
+  // every file the drop added, dropped files included.
+  if (walked && !stopped)
+    setStatusText(formatMessage(getText("Msg", "Import complete"), std::to_string(inputList().count() - count_before)));
 }
 
 void addFiles(const std::vector<std::string>& paths) {

@@ -12,15 +12,33 @@
 
 namespace pixolune {
 
-/// Installs the hook through which addInputFile reports added files. The
+/// Installs the hook through which addInputFile reports added files, and
+/// the conversion observer that shows each file's outcome in its row. The
 /// hook may run on a worker thread: it only queues the path; the main thread
 /// turns queued paths into rows (drainAddedFiles), in the order they were
-/// added. On the main thread the row appears at once.
+/// added. On the main thread the row appears at once. The observer, called
+/// on the worker's thread (the conversion window forwards to it while it
+/// observes a run), queues each outcome and has the main thread show it.
+/// REQUIRES: no worker is running.
 void installAddFileHook();
 
-/// Turns every queued path into a row (onInputFileAdded). Main thread only;
-/// the progress dialog calls it while a worker runs.
+/// Turns every queued path into a row (onInputFileAdded). The files one
+/// folder walk adds (under the folder-import progress window) form one block
+/// of rows in byte order of their paths. Main thread only; the progress
+/// dialog calls it while a worker runs.
 void drainAddedFiles();
+
+/// Shows every outcome the conversion observer has queued in the rows:
+/// converting, converted with the written file's size, failed with the
+/// reason. Main thread only; runs by itself after each queued outcome.
+void showFileOutcomes();
+
+/// The folder "Open output folder" opens: the output folder box's text
+/// (trimmed), else the job's output folder; empty when neither is set.
+std::string outputFolderToOpen();
+
+/// Hands outputFolderToOpen() to openWithShell when it is not empty.
+void openOutputFolder();
 
 /// Appends a row for `path`; when the output-folder box shows no text, sets
 /// the output folder to input_folder (or, when that is empty, the folder of
@@ -29,8 +47,9 @@ void onInputFileAdded(const std::string& path);
 
 /// Handles paths dropped on the main window, separated by LF: each folder is
 /// collected with the import-folder progress dialog, each path is then
-/// offered to addInputFile (which skips folders). Ignored while a progress
-/// window is open (one worker at a time).
+/// offered to addInputFile (which skips folders). When a folder was walked
+/// and no walk was stopped, the status bar then counts every file the drop
+/// added. Ignored while a progress window is open (one worker at a time).
 void dropFiles(const std::string& text);
 
 /// Offers each path to addInputFile, keeping the window painted between them.

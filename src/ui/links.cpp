@@ -2,11 +2,14 @@
 
 #include <wx/app.h>
 #include <wx/log.h>
+#include <wx/process.h>
 #include <wx/utils.h>
 
 #include "engine/worker.h"
 #include "platform/files.h"
+#include "resources/message_box.h"
 #include "resources/product.h"
+#include "resources/string_table.h"
 #include "ui/update_prompt.h"
 
 namespace pixolune {
@@ -18,17 +21,44 @@ ShellOpener& shellOpener() {
   return opener;
 }
 
-bool isAddress(const std::string& target) {
-  return target.rfind("mailto:", 0) == 0 || target.find("://") != std::string::npos;
+int links_opening = 0;
+
+void reportUnopened(const std::string& target) {
+  showMessage(getText("Msg", "Warning"),
+              "The following address could not be opened:\n" + target +
+                  "\n\nThe desktop has no program set up for it (xdg-open failed). Open it by hand.",
+              MessageButtons::kOk, MessageIcon::kWarning);
 }
 
+/// One xdg-open run: its exit status, reported from the event loop, tells
+/// whether the desktop found a program for the target. Deletes itself.
+class DesktopOpen : public wxProcess {
+ public:
+  explicit DesktopOpen(std::string target) : target_(std::move(target)) { ++links_opening; }
+  void OnTerminate(int, int status) override {
+    --links_opening;
+    if (status != 0) reportUnopened(target_);
+    delete this;
+  }
+
+ private:
+  std::string target_;
+};
+
+/// Hands `target` to xdg-open as one argument (no shell, so nothing in it
+/// is interpreted). xdg-open may wait for the program it starts, so its end
+/// is awaited without blocking the window.
 void openWithDesktop(const std::string& target) {
-  wxLogNull quiet;  // A failure shows nothing.
-  wxString text = wxString::FromUTF8(target);
-  if (isAddress(target)) {
-    wxLaunchDefaultBrowser(text, wxBROWSER_NOBUSYCURSOR);
-  } else {
-    wxLaunchDefaultApplication(text);
+  wxLogNull quiet;  // The message box below says what went wrong.
+  auto* process = new DesktopOpen(target);
+  const wxString program("xdg-open");
+  const wxString argument = wxString::FromUTF8(target);
+  const wchar_t* argv[] = {program.wc_str(), argument.wc_str(), nullptr};
+  if (wxExecute(argv, wxEXEC_ASYNC, process) == 0) {
+    // Not started: wxExecute leaves the object to us.
+    --links_opening;
+    delete process;
+    reportUnopened(target);
   }
 }
 
@@ -41,6 +71,8 @@ void openWithShell(const std::string& target) {
     openWithDesktop(target);
   }
 }
+
+int linksBeingOpened() { return links_opening; }
 
 ShellOpener setShellOpener(ShellOpener opener) {
   ShellOpener before = std::move(shellOpener());

@@ -12,11 +12,15 @@ namespace pixolune {
 /// File name of the user manual, looked up in the program's folder.
 constexpr char kManualFileName[] = "vemarkt.html";
 
-/// Asks the desktop to open `target`: a web or "mailto:" address in the
-/// default browser or mail program, anything else as a document (xdg-open).
-/// Failures (no such file, no mail program) are ignored and show nothing.
-/// Main thread only.
+/// Asks the desktop to open `target` with xdg-open: a web or "mailto:"
+/// address in the default browser or mail program, anything else as a
+/// document. Returns at once. When xdg-open cannot be started or ends with
+/// a failure (no browser, no mail program, no such file), a warning box
+/// naming `target` says so, from the event loop. Main thread only.
 void openWithShell(const std::string& target);
+
+/// Targets handed to xdg-open whose outcome has not arrived yet.
+int linksBeingOpened();
 
 /// Replaces what openWithShell does (tests record the targets); an empty
 /// function restores the desktop's action. Returns the one replaced.

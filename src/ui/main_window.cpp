@@ -2,10 +2,12 @@
 
 #include <wx/dnd.h>
 #include <wx/statusbr.h>
+#include <wx/textctrl.h>
 
 #include <algorithm>
 
 #include "engine/conversion_job.h"
+#include "resources/message_box.h"
 #include "resources/product.h"
 #include "resources/string_table.h"
 #include "resources/themes.h"
@@ -42,6 +44,33 @@ class FileDrop : public wxFileDropTarget {
     if (text.empty() || !mainWindow() || !mainWindow()->IsEnabled()) return false;
     mainWindow()->CallAfter([text] { dropFiles(text); });
     return true;
+  }
+};
+
+/// The output-folder box: the picture drop-down made editable, so that a
+/// folder can be typed as well as picked from the history. The base creates
+/// it read-only; the text field is added once it exists.
+class FolderComboBox : public PictureComboBox {
+ public:
+  FolderComboBox(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size)
+      : PictureComboBox(parent, id, pos, size) {
+    SetWindowStyleFlag(GetWindowStyleFlag() & ~wxCB_READONLY);
+    CreateTextCtrl(wxNO_BORDER);
+    OnResize();
+  }
+};
+
+/// Pushed onto the two boxes: a character typed with Alt is left unhandled,
+/// so that it reaches the menu bar's mnemonics instead of the read-only
+/// box's type-to-select, which would swallow it.
+class MenuKeyPassThrough : public wxEvtHandler {
+ public:
+  bool ProcessEvent(wxEvent& event) override {
+    if (event.GetEventType() == wxEVT_CHAR) {
+      const auto& key = static_cast<const wxKeyEvent&>(event);
+      if (key.AltDown() && !key.ControlDown()) return false;
+    }
+    return wxEvtHandler::ProcessEvent(event);
   }
 };
 
@@ -94,6 +123,8 @@ MainWindow::MainWindow()
 }
 
 MainWindow::~MainWindow() {
+  if (folder_box_) folder_box_->PopEventHandler(true);
+  if (format_box_) format_box_->PopEventHandler(true);
   if (the_main_window == this) the_main_window = nullptr;
 }
 
@@ -106,12 +137,14 @@ void MainWindow::buildControls() {
   file_list_->SetDropTarget(new FileDrop);
   folder_label_ = new wxStaticText(container_, controlId(kControlFolderLabel), toWx(getText("General", "Output Folder")),
                                    wxPoint(10, kListHeight + 15), wxSize(380, 20));
-  folder_box_ = new PictureComboBox(container_, controlId(kControlFolderBox), wxPoint(10, kListHeight + 30),
-                                    wxSize(380, kBoxHeight));
+  folder_box_ = new FolderComboBox(container_, controlId(kControlFolderBox), wxPoint(10, kListHeight + 30),
+                                   wxSize(380, kBoxHeight));
   format_label_ = new wxStaticText(container_, controlId(kControlFormatLabel), toWx(getText("General", "Output Format")),
                                    wxPoint(10, kListHeight + 55), wxSize(380, 20));
   format_box_ = new PictureComboBox(container_, controlId(kControlFormatBox), wxPoint(10, kListHeight + 70),
                                     wxSize(380, kBoxHeight));
+  folder_box_->PushEventHandler(new MenuKeyPassThrough);
+  format_box_->PushEventHandler(new MenuKeyPassThrough);
   rebuildOptionButtons();
   folder_buttons_->SetSize(396, kListHeight + 29, 24, 24);
   format_buttons_->SetSize(396, kListHeight + 69, 24, 24);
@@ -124,6 +157,7 @@ void MainWindow::bindEvents() {
   Bind(wxEVT_CLOSE_WINDOW, &MainWindow::onClose, this);
   Bind(wxEVT_MENU, &MainWindow::onCommandEvent, this, commandId(0), commandId(kLastCommand));
   Bind(wxEVT_SIZE, [](wxSizeEvent&) { layoutMainWindow(); });
+  Bind(wxEVT_CHAR_HOOK, &MainWindow::onCharHook, this);
   folder_box_->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) { conversionJob().output_folder = folderBoxText(); });
   format_box_->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) {
     const int index = selectedOutputFormat();
@@ -140,6 +174,21 @@ void MainWindow::bindEvents() {
   for (wxWindow* child : file_list_->GetChildren()) {
     child->Bind(wxEVT_LEFT_DCLICK, &MainWindow::onListDoubleClick, this);
   }
+}
+
+void MainWindow::onCharHook(wxKeyEvent& event) {
+  const int key = event.GetKeyCode();
+  const int modifiers = event.GetModifiers();
+  // Alt+X is a menu shortcut, but a box with the focus would take it first.
+  if (modifiers == wxMOD_ALT && (key == 'X' || key == 'x')) {
+    runCommand(kCommandExit);
+    return;
+  }
+  if (modifiers == wxMOD_NONE && (key == WXK_DELETE || key == WXK_NUMPAD_DELETE) && fileListHasFocus()) {
+    runCommand(kCommandDelete);
+    return;
+  }
+  event.Skip();
 }
 
 void MainWindow::onListDoubleClick(wxMouseEvent& event) {
@@ -186,12 +235,23 @@ WindowGeometry MainWindow::geometry() const {
   return g;
 }
 
-std::string MainWindow::folderBoxText() const {
-  int selection = folder_box_->GetSelection();
-  return selection == wxNOT_FOUND ? std::string() : fromWx(folder_box_->GetString(selection));
+std::string MainWindow::folderBoxText() const { return fromWx(folder_box_->GetValue()); }
+
+void MainWindow::setFolderBoxText(const std::string& text) { folder_box_->SetValue(toWx(text)); }
+
+void MainWindow::clearFolderBoxText() {
+  folder_box_->SetSelection(wxNOT_FOUND);
+  folder_box_->SetValue(wxString());
 }
 
-void MainWindow::clearFolderBoxText() { folder_box_->SetSelection(wxNOT_FOUND); }
+bool MainWindow::confirmNewList() {
+  const size_t rows = file_list_->rowCount();
+  if (rows == 0) return true;
+  const std::string text = "The list holds " + std::to_string(rows) + (rows == 1 ? " file" : " files") +
+                           ". Do you want to remove " + (rows == 1 ? "it" : "them") + " from the list?";
+  return showMessage(getText("Menu", "New"), text, MessageButtons::kYesNo, MessageIcon::kQuestion) ==
+         MessageAnswer::kYes;
+}
 
 int MainWindow::selectedOutputFormat() const {
   int selection = format_box_->GetSelection();
@@ -225,7 +285,9 @@ bool MainWindow::runCommand(int command) {
     return true;
   }
   switch (command) {
-    case kCommandNew: newList(); return true;
+    case kCommandNew:
+      if (confirmNewList()) newList();
+      return true;
     case kCommandExit: Close(); return true;
     case kCommandAddFiles: showAddChooser(); return true;
     case kCommandOutputFolder: chooseOutputFolder(); return true;

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/file_list_view.h"
 #include "ui/picture_controls.h"
@@ -81,10 +82,16 @@ class MainWindow : public wxFrame {
   void applyMinimumSize();
   WindowGeometry geometry() const;
 
-  /// The text the output-folder box shows (empty when nothing is selected).
+  /// The text of the output-folder box: the history entry picked or what the
+  /// user typed (empty when neither). Not checked here; Convert checks it.
   std::string folderBoxText() const;
+  /// Puts `text` into the output-folder box as if typed.
+  void setFolderBoxText(const std::string& text);
   /// Shows no text in the output-folder box.
   void clearFolderBoxText();
+  /// Before New empties a list that holds rows: asks (Yes/No, through the
+  /// message boxes) and returns true for Yes. True at once for an empty list.
+  bool confirmNewList();
   /// Index into the output-format list of the selected format, or -1.
   int selectedOutputFormat() const;
 
@@ -109,6 +116,9 @@ class MainWindow : public wxFrame {
   void bindEvents();
   void onClose(wxCloseEvent& event);
   void onCommandEvent(wxCommandEvent& event);
+  /// Keys the window takes before any control: Alt+X (Exit) and, while the
+  /// list has the focus, Delete (remove the selected rows).
+  void onCharHook(wxKeyEvent& event);
   void onListDoubleClick(wxMouseEvent& event);
 
   wxPanel* container_ = nullptr;
@@ -144,6 +154,11 @@ bool buildMainWindow();
 /// empty list, the window shown and laid out, the start-up update check
 /// (not in the screenshot mode).
 void finishMainWindow();
+
+/// The menu-bar titles with a mnemonic each ("&File"): the first letter or
+/// digit of a title that no earlier title has taken (letter case ignored); a
+/// title without a free one gets none. A "&" in a title is doubled.
+std::vector<std::string> withMnemonics(const std::vector<std::string>& titles);
 
 /// (Re)creates the menu bar and the pop-up menu of the file list.
 void buildMainMenu();

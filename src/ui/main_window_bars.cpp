@@ -3,6 +3,10 @@
 #include <wx/menu.h>
 #include <wx/toolbar.h>
 
+#include <cctype>
+#include <string>
+#include <vector>
+
 #include "resources/string_table.h"
 #include "resources/themes.h"
 #include "settings/settings.h"
@@ -100,12 +104,36 @@ wxMenu* makeMenu(const MenuRow (&rows)[N]) {
 
 }  // namespace
 
+std::vector<std::string> withMnemonics(const std::vector<std::string>& titles) {
+  std::vector<std::string> marked;
+  std::string taken;  // Lower-case letters already used.
+  for (const std::string& title : titles) {
+    std::string escaped;
+    bool found = false;
+    for (char c : title) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      const char lower = static_cast<char>(std::tolower(u));
+      if (!found && u < 0x80 && std::isalnum(u) && taken.find(lower) == std::string::npos) {
+        escaped += '&';
+        taken += lower;
+        found = true;
+      }
+      escaped += c;
+      if (c == '&') escaped += '&';
+    }
+    marked.push_back(escaped);
+  }
+  return marked;
+}
+
 void MainWindow::rebuildMenus() {
   auto* bar = new wxMenuBar;
-  bar->Append(makeMenu(kFileMenu), toWx(getText("Menu", "File")));
-  bar->Append(makeMenu(kEditMenu), toWx(getText("Menu", "Edit")));
-  bar->Append(makeMenu(kConverterMenu), toWx(getText("Menu", "Converter")));
-  bar->Append(makeMenu(kHelpMenu), toWx(getText("Menu", "Help")));
+  const std::vector<std::string> titles = withMnemonics(
+      {getText("Menu", "File"), getText("Menu", "Edit"), getText("Menu", "Converter"), getText("Menu", "Help")});
+  bar->Append(makeMenu(kFileMenu), toWx(titles[0]));
+  bar->Append(makeMenu(kEditMenu), toWx(titles[1]));
+  bar->Append(makeMenu(kConverterMenu), toWx(titles[2]));
+  bar->Append(makeMenu(kHelpMenu), toWx(titles[3]));
   wxMenuBar* old = GetMenuBar();
   SetMenuBar(bar);
   delete old;

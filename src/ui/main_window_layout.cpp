@@ -11,6 +11,7 @@
 #include "settings/settings.h"
 #include "ui/input_list_view.h"
 #include "ui/main_window.h"
+#include "ui/output_folders.h"
 #include "ui/wx_convert.h"
 
 namespace pixolune {
@@ -27,7 +28,7 @@ void layoutMainWindow() {
   FileListView* list = window->fileList();
   const wxPoint list_at = list->GetPosition();
   list->SetSize(list_at.x, list_at.y, w - 130, a - 109);
-  list->SetColumnWidth(0, w - 160);
+  list->fitColumns();
   window->folderLabel()->Move(window->folderLabel()->GetPosition().x, a - 94);
   window->folderBox()->SetSize(window->folderBox()->GetPosition().x, a - 79, w - 130,
                                window->folderBox()->GetSize().y);
@@ -73,6 +74,7 @@ void finishMainWindow() {
   if (settings().recent_out_folders.empty()) window->folderBox()->Append(wxString(), namedBitmap(menuIcons(), "FavFolder", 16));
   fillOutputFormatBox(window->formatBox(), true);
   newList();
+  selectLastOutputFolder();  // New left the box empty; the last folder used is shown.
   window->Show(true);
   // The bars have their final heights only now; keep the stored inner size.
   if (!window->IsMaximized()) window->setInnerSize(settings().window_width, settings().window_height);

@@ -6,10 +6,19 @@
 
 namespace pixolune {
 
-/// The history `recent` (TAB-separated, newest first) with `folder` put
-/// first: later entries are kept while they are not empty, differ from
-/// `folder` without regard to letter case, and the list holds fewer than
-/// `number` entries.
+/// `folder` with "." and ".." resolved and doubled "/" merged, by its text
+/// alone (links are not followed, nothing is read); a trailing "/" stays.
+std::string lexicalFolder(const std::string& folder);
+
+/// What two history entries are compared by: lexicalFolder, lower-cased,
+/// without trailing "/" (the root stays "/").
+std::string folderKey(const std::string& folder);
+
+/// The history `recent` (TAB-separated, newest first) with lexicalFolder
+/// (`folder`) put first: later entries are kept while they are not empty,
+/// name a folder not listed before them (folderKey: letter case, a trailing
+/// "/", "." and ".." do not count) and the list holds fewer than `number`
+/// entries.
 std::string historyWithFolder(const std::string& recent, const std::string& folder, int number);
 
 /// Puts `folder` first in settings().recent_out_folders. False (and nothing
@@ -17,11 +26,17 @@ std::string historyWithFolder(const std::string& recent, const std::string& fold
 bool rememberOutputFolder(const std::string& folder);
 
 /// Refills the output-folder box from the history and selects the entry equal
-/// to the job's output_folder, else the first. An empty history leaves the
-/// box as it is.
+/// to the job's output_folder (else one naming the same folder, by
+/// folderKey), else the first. A folder typed into the box that the history
+/// does not hold stays shown. An empty history leaves the box as it is.
 void refreshOutputFolderBox();
 
-/// Asks for a folder and makes it the output folder (chooseFolderAsOutput).
+/// At start-up: fills the box from the history and shows its newest entry,
+/// which becomes the job's output folder. False (nothing changes) when the
+/// history is empty or the window does not exist.
+bool selectLastOutputFolder();
+
+/// Asks for a folder (the requester can create one) and makes it the output folder (chooseFolderAsOutput).
 void chooseOutputFolder();
 
 /// What choosing `folder` in the folder requester does: an existing folder

@@ -41,7 +41,21 @@ TEST(InputFileFilterTest, AllSupportedThenOneEntryPerDescriptionThenAllFiles) {
   buildFormatTable();
   buildInputExtensionTable();
   rebuildInputExtensions();
-  EXPECT_EQ("All Supported Files|*.psd|Adobe Photoshop File|*.psd|All Files (*.*)|*.*", inputFileFilter());
+  EXPECT_EQ("All Supported Files|*.[pP][sS][dD]|Adobe Photoshop File|*.[pP][sS][dD]|All Files (*.*)|*.*",
+            inputFileFilter());
+}
+
+TEST(OutputFolderHistoryTest, OneEntryPerFolderWhateverTheSpelling) {
+  // With and without the trailing "/", with "." and ".." and doubled "/".
+  EXPECT_EQ("/x/out\t/y/", historyWithFolder("/x/out/\t/y/", "/x/out", 5));
+  EXPECT_EQ("/x/out/\t/y", historyWithFolder("/x/out\t/y", "/x/out/", 5));
+  EXPECT_EQ("/x/out/\t/y", historyWithFolder("/x/./out\t/x//out/\t/y", "/x/a/../out/", 5));
+  // Duplicates already stored are dropped too, the newer one kept.
+  EXPECT_EQ("/n/\t/a/\t/b", historyWithFolder("/a/\t/a\t/b\t/b/.", "/n/", 5));
+  // Different folders stay apart; the root is its own entry.
+  EXPECT_EQ("/\t/x/outer\t/x/out", historyWithFolder("/x/outer\t/x/out", "/", 5));
+  EXPECT_EQ("/x", folderKey("/X/"));
+  EXPECT_EQ("/", folderKey("//"));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <wx/button.h>
 #include <wx/font.h>
+#include <wx/scrolwin.h>
 #include <wx/settings.h>
+#include <wx/sizer.h>
 
 #include <algorithm>
 
@@ -22,13 +24,17 @@ uint8_t preferences_start_page = 0;
 
 namespace {
 
-constexpr int kWidth = 600;
-constexpr int kHeight = 350;
 constexpr int kListWidth = 130;
-constexpr int kPageX = kListWidth + 20;
-constexpr int kPageY = 40;
 constexpr int kButtonHeight = 30;
-constexpr int kButtonY = kHeight - kButtonHeight - 10;
+
+// The inner size the dialog had when it was last closed in this session.
+wxSize session_size(kPreferencesWidth, kPreferencesHeight);
+
+// The toolkit's flags for a resizable, maximisable frame (GDK_FUNC_RESIZE,
+// GDK_FUNC_MAXIMIZE, GDK_DECOR_RESIZEH, GDK_DECOR_MAXIMIZE): the small
+// window frame the dialog is made on is fixed in size.
+constexpr int kGdkResizeFunctions = 2 | 16;
+constexpr int kGdkResizeDecorations = 4 | 64;
 
 // The caption font: bold, 10 points, of the desktop's dialog family.
 wxFont captionFont() {
@@ -41,11 +47,17 @@ wxFont captionFont() {
 }  // namespace
 
 PreferencesWindow::PreferencesWindow(wxWindow* parent)
-    : SmallWindow(parent, getText("Preferences", "Title"), kWidth, kHeight),
+    : SmallWindow(parent, getText("Preferences", "Title"), session_size.x, session_size.y),
       pages_(kPreferenceCategoryCount, nullptr) {
   SetId(windowId(kWindowPreferences));
+  SetWindowStyleFlag(GetWindowStyleFlag() | wxRESIZE_BORDER | wxMAXIMIZE_BOX);
+#ifdef __WXGTK__
+  m_gdkFunc |= kGdkResizeFunctions;
+  m_gdkDecor |= kGdkResizeDecorations;
+#endif
   buildFrame();
   buildPages();
+  SetMinClientSize(wxSize(420, 260));
   setShortcuts(0, kPreferencesCancel);
   Bind(wxEVT_CHOICE, [this](wxCommandEvent& event) {
     event.Skip();
@@ -62,6 +74,7 @@ PreferencesWindow::PreferencesWindow(wxWindow* parent)
 }
 
 PreferencesWindow::~PreferencesWindow() {
+  session_size = GetClientSize();
   // The controls' handlers use the helper objects: the controls go first.
   DestroyChildren();
 }
@@ -70,21 +83,35 @@ void PreferencesWindow::buildFrame() {
   wxPanel* panel = this->panel();
   wxArrayString names;
   for (const char* key : kPreferenceCategories) names.Add(toWx(getText("Preferences", key)));
-  categories_ = new wxListBox(panel, wxID_ANY, wxPoint(10, 10), wxSize(kListWidth, kButtonY - 20), names,
-                              wxLB_SINGLE);
+  categories_ = new wxListBox(panel, wxID_ANY, wxDefaultPosition, wxSize(kListWidth, 100), names, wxLB_SINGLE);
   categories_->Bind(wxEVT_LISTBOX, [this](wxCommandEvent&) { selectCategory(categories_->GetSelection()); });
-  caption_ = new wxStaticText(panel, wxID_ANY, wxString(), wxPoint(kPageX, 12), wxSize(kWidth - kPageX - 10, 22),
-                              wxST_NO_AUTORESIZE);
+  caption_ = new wxStaticText(panel, wxID_ANY, wxString(), wxDefaultPosition, wxSize(100, 22), wxST_NO_AUTORESIZE);
   caption_->SetFont(captionFont());
-  page_area_ = new wxPanel(panel, wxID_ANY, wxPoint(kPageX, kPageY),
-                           wxSize(kWidth - kPageX - 10, kButtonY - kPageY - 10));
-  new wxButton(panel, kPreferencesDefaults, toWx(getText("Dialog", "Defaults")), wxPoint(10, kButtonY),
-               wxSize(kListWidth, kButtonHeight));
-  auto* ok = new wxButton(panel, kPreferencesOk, toWx(getText("Dialog", "OK")), wxPoint(kWidth - 210, kButtonY),
+  page_area_ = new wxPanel(panel, wxID_ANY);
+  page_area_->SetSizer(new wxBoxSizer(wxVERTICAL));
+  auto* defaults = new wxButton(panel, kPreferencesDefaults, toWx(getText("Dialog", "Defaults")), wxDefaultPosition,
+                                wxSize(kListWidth, kButtonHeight));
+  auto* ok = new wxButton(panel, kPreferencesOk, toWx(getText("Dialog", "OK")), wxDefaultPosition,
                           wxSize(95, kButtonHeight));
   ok->SetDefault();
-  new wxButton(panel, kPreferencesCancel, toWx(getText("Dialog", "Cancel")), wxPoint(kWidth - 105, kButtonY),
-               wxSize(95, kButtonHeight));
+  auto* cancel = new wxButton(panel, kPreferencesCancel, toWx(getText("Dialog", "Cancel")), wxDefaultPosition,
+                              wxSize(95, kButtonHeight));
+  // The list and the buttons keep their sizes; the page takes what is left.
+  auto* right = new wxBoxSizer(wxVERTICAL);
+  right->Add(caption_, 0, wxEXPAND | wxTOP, 2);
+  right->Add(page_area_, 1, wxEXPAND | wxTOP, 6);
+  auto* body = new wxBoxSizer(wxHORIZONTAL);
+  body->Add(categories_, 0, wxEXPAND);
+  body->Add(right, 1, wxEXPAND | wxLEFT, 10);
+  auto* buttons = new wxBoxSizer(wxHORIZONTAL);
+  buttons->Add(defaults, 0);
+  buttons->AddStretchSpacer();
+  buttons->Add(ok, 0);
+  buttons->Add(cancel, 0, wxLEFT, 10);
+  auto* all = new wxBoxSizer(wxVERTICAL);
+  all->Add(body, 1, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, 10);
+  all->Add(buttons, 0, wxEXPAND | wxALL, 10);
+  panel->SetSizer(all);
 }
 
 void PreferencesWindow::buildPages() {
@@ -94,8 +121,11 @@ void PreferencesWindow::buildPages() {
   buildImagePages(*this);
   buildWatermarkPage(*this);
   for (wxWindow* page : pages_) {
-    if (page) page->Hide();
+    if (!page) continue;
+    wheelScrollsPage(page);
+    page->Hide();
   }
+  panel()->Layout();
 }
 
 void PreferencesWindow::addField(std::function<void(const Settings&)> fill, std::function<void(Settings&)> read) {
@@ -131,6 +161,7 @@ void PreferencesWindow::selectCategory(int index) {
   caption_->SetLabel(toWx(getText("Preferences", kPreferenceCategories[index])));
   if (wxWindow* page = pages_[static_cast<size_t>(index)]) {
     page->Show();
+    page_area_->Layout();
     relayoutPage(page);
   }
 }
@@ -149,7 +180,53 @@ void PreferencesWindow::runCommand(int id) {
   if (id == kPreferencesCancel) cancel();
 }
 
-void PreferencesWindow::confirm() {
+bool PreferencesWindow::checkControls() {
+  for (const auto& [control, problem] : checks_) {
+    const std::string message = problem();
+    if (message.empty()) continue;
+    showField(control);
+    showError(message);
+    return false;
+  }
+  return true;
+}
+
+bool PreferencesWindow::confirmMask() {
+  auto* box = dynamic_cast<wxTextCtrl*>(FindWindowByName("filename_mask", this));
+  if (!box) return true;
+  const std::string mask = cleanPreferenceText(fromWx(box->GetValue()));
+  if (toLower(mask).find("%ext%") != std::string::npos) return true;
+  const std::string question = fieldLabel(box) + ": \"" + mask +
+                               "\" has no %ext%, so the files are written without an extension. Keep this mask?";
+  if (showMessage(getText("Msg", "Warning"), question, MessageButtons::kYesNo, MessageIcon::kWarning) ==
+      MessageAnswer::kYes)
+    return true;
+  showField(box);
+  return false;
+}
+
+void PreferencesWindow::showField(wxWindow* control) {
+  for (int i = 0; i < kPreferenceCategoryCount; ++i) {
+    wxWindow* page = pages_[static_cast<size_t>(i)];
+    if (!page || !page->IsDescendant(control)) continue;
+    selectCategory(i);
+    auto* scrolled = dynamic_cast<wxScrolledWindow*>(page);
+    if (!scrolled) break;
+    // Scrolled so that the field is in sight, when it is not.
+    const wxPoint at = scrolled->ScreenToClient(control->GetScreenPosition());
+    if (at.y >= 0 && at.y + control->GetSize().y <= scrolled->GetClientSize().y) break;
+    const wxPoint unscrolled = scrolled->CalcUnscrolledPosition(at);
+    int step_x = 1;
+    int step_y = 1;
+    scrolled->GetScrollPixelsPerUnit(&step_x, &step_y);
+    scrolled->Scroll(-1, std::max(0, unscrolled.y / std::max(1, step_y)));
+    break;
+  }
+  control->SetFocus();
+}
+
+bool PreferencesWindow::confirm() {
+  if (!checkControls() || !confirmMask()) return false;
   Settings& s = settings();
   const Settings before = s;
   readControls(s);
@@ -158,6 +235,7 @@ void PreferencesWindow::confirm() {
   const int format = selectedOutputFormat();
   closeWindow();
   applyPreferencesToWindow(format);
+  return true;
 }
 
 bool PreferencesWindow::resetToDefaults() {

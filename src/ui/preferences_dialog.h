@@ -1,6 +1,8 @@
 // The preferences dialog: the window-mode editor of the settings record.
 // Nine categories on the left, the chosen category's page on the right,
-// Defaults, OK and Cancel at the bottom. The controls are the only working
+// Defaults, OK and Cancel at the bottom. The window is resizable; the page
+// takes the room the list and the buttons leave, and scrolls (with its
+// scroll bars drawn) when it is taller. The controls are the only working
 // copy: the record is written only by OK (or reset by Defaults).
 //
 // Every control that edits a field carries the field's name as its window
@@ -16,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "settings/settings.h"
@@ -32,6 +35,11 @@ inline constexpr uint8_t kPreferencesOutputPage = 3;
 inline constexpr const char* kPreferenceCategories[] = {"General",    "Interface", "Input",     "Output",  "Transform",
                                                         "Adjustment", "Frame",     "Watermark", "Advanced"};
 inline constexpr int kPreferenceCategoryCount = 9;
+
+/// The inner size the dialog first opens with; it is resizable and opens
+/// again with the size it last had in this session.
+inline constexpr int kPreferencesWidth = 680;
+inline constexpr int kPreferencesHeight = 520;
 
 /// Button ids of the dialog.
 enum PreferencesButton : int { kPreferencesDefaults = 100, kPreferencesOk = 101, kPreferencesCancel = 102 };
@@ -55,9 +63,13 @@ class PreferencesWindow : public SmallWindow {
   /// their values.
   void readControls(Settings& record) const;
 
-  /// OK: reads the controls into settings(), decides what the main window
-  /// reloads, saves, refreshes the main window and closes the dialog.
-  void confirm();
+  /// OK: checks every number box (a text that is not a number or is out of
+  /// range shows an error naming the field, and the dialog stays open on
+  /// it), asks before keeping a filename mask without %ext%, then reads the
+  /// controls into settings(), decides what the main window reloads, saves,
+  /// refreshes the main window and closes the dialog. False when it stayed
+  /// open and nothing was stored.
+  bool confirm();
   /// Defaults: asks, and on Yes resets settings() to the window-mode
   /// defaults, saves, refreshes the main window and closes. On No the dialog
   /// stays open and nothing changes. True when the reset was made.
@@ -86,6 +98,11 @@ class PreferencesWindow : public SmallWindow {
   void setPage(int index, wxWindow* page) { pages_[static_cast<size_t>(index)] = page; }
   void addField(std::function<void(const Settings&)> fill, std::function<void(Settings&)> read);
   void addRule(std::function<void()> rule) { rules_.push_back(std::move(rule)); }
+  /// A check OK runs before storing anything: `problem` returns the message
+  /// to show, or an empty text when `control` holds an acceptable value.
+  void addCheck(wxWindow* control, std::function<std::string()> problem) {
+    checks_.emplace_back(control, std::move(problem));
+  }
   /// Keeps a helper object (a linked slider, a colour control) as long as
   /// the window lives; returns it.
   template <class T>
@@ -98,6 +115,13 @@ class PreferencesWindow : public SmallWindow {
  private:
   void buildFrame();
   void buildPages();
+  /// Runs the checks; on the first problem shows its field and the message.
+  bool checkControls();
+  /// A mask without %ext% writes files without an extension: asks whether
+  /// to keep it. False to go back to it.
+  bool confirmMask();
+  /// Shows the page of `control`, scrolled to it, and gives it the focus.
+  void showField(wxWindow* control);
 
   wxListBox* categories_ = nullptr;
   wxStaticText* caption_ = nullptr;
@@ -106,6 +130,7 @@ class PreferencesWindow : public SmallWindow {
   std::vector<std::function<void(const Settings&)>> fills_;
   std::vector<std::function<void(Settings&)>> reads_;
   std::vector<std::function<void()>> rules_;
+  std::vector<std::pair<wxWindow*, std::function<std::string()>>> checks_;
   std::vector<std::shared_ptr<void>> owned_;
 };
 

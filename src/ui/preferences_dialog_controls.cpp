@@ -1,8 +1,11 @@
 // The controls of the preferences pages and the page builder.
+#include <wx/clntdata.h>
 #include <wx/colordlg.h>
 #include <wx/dcmemory.h>
 #include <wx/scrolwin.h>
 #include <wx/valtext.h>
+
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cmath>
@@ -35,6 +38,103 @@ constexpr int kLabelWidth = 150;
 // The integer a number box holds: optional sign and digits; anything after
 // them is ignored, no digits count as 0.
 long integerOf(const wxString& text) { return std::strtol(text.utf8_str(), nullptr, 10); }
+
+// A whole number: an optional sign and digits, spaces around allowed.
+bool parseWhole(const wxString& text, long* value) {
+  const std::string s = trim(fromWx(text));
+  const size_t digits = !s.empty() && (s[0] == '-' || s[0] == '+') ? 1 : 0;
+  if (s.size() == digits || s.size() - digits > 10 || s.find_first_not_of("0123456789", digits) != std::string::npos)
+    return false;
+  *value = std::strtol(s.c_str(), nullptr, 10);
+  return true;
+}
+
+// A decimal number (point as separator) in hundredths, rounded.
+bool parseHundredths(const wxString& text, long* value) {
+  const std::string s = trim(fromWx(text));
+  if (s.empty() || s.find_first_not_of("+-.0123456789") != std::string::npos) return false;
+  double number = 0;
+  if (!wxString::FromUTF8(s).ToCDouble(&number) || !std::isfinite(number) || std::fabs(number) > 1e7) return false;
+  *value = std::lround(number * 100.0);
+  return true;
+}
+
+std::string hundredthsText(long value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%.2f", value / 100.0);
+  return text;
+}
+
+std::string rangeProblem(const std::string& field, const wxString& text, bool number, bool in_range,
+                         const std::string& low, const std::string& high, const char* kind) {
+  if (number && in_range) return std::string();
+  const std::string shown = trim(fromWx(text));
+  const std::string what = number ? "\"" + shown + "\" is out of range"
+                                  : shown.empty() ? std::string("is empty") : "\"" + shown + "\" is not a number";
+  return field + ": " + what + ". It accepts " + kind + " from " + low + " to " + high + ".";
+}
+
+// Gives the number boxes and bars of a row the row's label (see fieldLabel).
+void tagFieldLabel(wxWindow* control, const std::string& label) {
+  if ((dynamic_cast<wxTextCtrl*>(control) || dynamic_cast<wxSlider*>(control)) && !control->GetClientObject())
+    control->SetClientObject(new wxStringClientData(toWx(label)));
+}
+
+void tagFieldLabel(wxSizer* sizer, const std::string& label) {
+  for (wxSizerItem* item : sizer->GetChildren()) {
+    if (item->IsWindow()) tagFieldLabel(item->GetWindow(), label);
+    if (item->IsSizer()) tagFieldLabel(item->GetSizer(), label);
+  }
+}
+
+// Controls that the wheel changes although they do not have the focus.
+bool changesOnWheel(const wxWindow* window) {
+  return !dynamic_cast<const wxPanel*>(window) && !dynamic_cast<const wxStaticText*>(window);
+}
+
+// The wheel over an unfocused control of `page` scrolls the page; over the
+// control with the focus (or a part of it) it goes to the control.
+void onWheel(wxScrolledWindow* page, wxWindow* control, wxMouseEvent& event) {
+  for (wxWindow* focus = wxWindow::FindFocus(); focus; focus = focus->GetParent()) {
+    if (focus == control) {
+      event.Skip();
+      return;
+    }
+    if (focus == page) break;
+  }
+  const int delta = event.GetWheelDelta() > 0 ? event.GetWheelDelta() : 120;
+  const int lines = event.GetWheelRotation() * std::max(1, event.GetLinesPerAction()) / delta;
+  int x = 0;
+  int y = 0;
+  page->GetViewStart(&x, &y);
+  if (event.GetWheelAxis() == wxMOUSE_WHEEL_HORIZONTAL)
+    page->Scroll(std::max(0, x + lines), y);
+  else
+    page->Scroll(x, std::max(0, y - lines));
+}
+
+void bindWheel(wxScrolledWindow* page, wxWindow* window) {
+  for (wxWindow* child : window->GetChildren()) {
+    if (changesOnWheel(child))
+      child->Bind(wxEVT_MOUSEWHEEL, [page, child](wxMouseEvent& event) { onWheel(page, child, event); });
+    bindWheel(page, child);
+  }
+}
+
+// GTK 3 draws scroll bars as overlays that show only while scrolling, so a
+// page taller than the dialog does not look taller: a page's bars are
+// always drawn when the page needs them. Looked up at run time, because the
+// program does not link the toolkit's own libraries directly.
+void showScrollBarsWhenNeeded(wxWindow* page) {
+#ifdef __WXGTK__
+  using SetOverlay = void (*)(void*, int);
+  static const auto set_overlay =
+      reinterpret_cast<SetOverlay>(dlsym(RTLD_DEFAULT, "gtk_scrolled_window_set_overlay_scrolling"));
+  if (set_overlay && page->GetHandle()) set_overlay(page->GetHandle(), 0);
+#else
+  (void)page;
+#endif
+}
 
 // Opens the colour dialog on `start`; true with the chosen colour.
 bool askColour(wxWindow* parent, const std::string& start, std::string* chosen) {
@@ -92,7 +192,9 @@ LinkedSlider::LinkedSlider(wxWindow* parent, const std::string& name, int minimu
   box_->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { onText(); });
   box_->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
     event.Skip();
-    box_->ChangeValue(toWx(boxText(slider_->GetValue())));
+    // An accepted number is shown the bar's way ("2.5" as "2.50"); anything
+    // else stays for OK to refuse.
+    if (problem().empty()) box_->ChangeValue(toWx(boxText(slider_->GetValue())));
   });
 }
 
@@ -117,21 +219,35 @@ void LinkedSlider::Enable(bool on) {
 void LinkedSlider::onSlider() { box_->ChangeValue(toWx(boxText(slider_->GetValue()))); }
 
 void LinkedSlider::onText() {
+  long value = 0;
+  const bool number = hundredths_ ? parseHundredths(box_->GetValue(), &value) : parseWhole(box_->GetValue(), &value);
+  if (number) slider_->SetValue(static_cast<int>(std::clamp<long>(value, minimum_, maximum_)));
+}
+
+std::string LinkedSlider::problem() const {
   const wxString text = box_->GetValue();
   long value = 0;
-  if (hundredths_) {
-    double number = 0;
-    if (!text.ToCDouble(&number)) number = std::strtod(text.utf8_str(), nullptr);
-    value = std::lround(number * 100.0);
-  } else {
-    value = integerOf(text);
+  if (!hundredths_) return wholeNumberProblem(fieldLabel(box_), text, minimum_, maximum_);
+  const bool number = parseHundredths(text, &value);
+  return rangeProblem(fieldLabel(box_), text, number, value >= minimum_ && value <= maximum_,
+                      hundredthsText(minimum_), hundredthsText(maximum_), "numbers");
+}
+
+std::string wholeNumberProblem(const std::string& field, const wxString& text, long minimum, long maximum,
+                               bool range_checked) {
+  long value = 0;
+  const bool number = parseWhole(text, &value);
+  return rangeProblem(field, text, number, !range_checked || (value >= minimum && value <= maximum),
+                      std::to_string(minimum), std::to_string(maximum), "whole numbers");
+}
+
+std::string fieldLabel(const wxWindow* control) {
+  if (const auto* label = dynamic_cast<const wxStringClientData*>(control->GetClientObject())) {
+    std::string text = trim(fromWx(label->GetData()));
+    while (!text.empty() && text.back() == ':') text.pop_back();  // "Gamma Correction:"
+    return text;
   }
-  const int clamped = static_cast<int>(std::clamp<long>(value, minimum_, maximum_));
-  slider_->SetValue(clamped);
-  // A number out of range is replaced at once; a number still being typed
-  // ("", "-", "1.") stays as it is until the box loses the focus.
-  const bool incomplete = text.empty() || text == "-" || text.EndsWith(".");
-  if (!incomplete && clamped != value) box_->ChangeValue(toWx(boxText(clamped)));
+  return fromWx(control->GetName());
 }
 
 ColourPicker::ColourPicker(wxWindow* parent, const std::string& name) {
@@ -219,6 +335,7 @@ wxStaticText* PageBuilder::label(const char* key) {
 
 wxStaticText* PageBuilder::row(const char* key, wxWindow* control) {
   wxStaticText* text = label(key);
+  tagFieldLabel(control, getText("Preferences", key));
   grid_->Add(text, 0, wxALIGN_CENTER_VERTICAL);
   grid_->Add(control, 0, wxALIGN_CENTER_VERTICAL);
   return text;
@@ -226,6 +343,7 @@ wxStaticText* PageBuilder::row(const char* key, wxWindow* control) {
 
 wxStaticText* PageBuilder::row(const char* key, wxSizer* control) {
   wxStaticText* text = label(key);
+  tagFieldLabel(control, getText("Preferences", key));
   grid_->Add(text, 0, wxALIGN_CENTER_VERTICAL);
   grid_->Add(control, 0, wxALIGN_CENTER_VERTICAL);
   return text;
@@ -246,8 +364,9 @@ wxCheckBox* PageBuilder::check(const std::string& name) {
 }
 
 wxTextCtrl* PageBuilder::digits(const std::string& name) {
-  auto* control = new wxTextCtrl(page_, wxID_ANY, "0", wxDefaultPosition, wxSize(70, -1), 0,
-                                 wxTextValidator(wxFILTER_DIGITS));
+  wxTextValidator digits_only(wxFILTER_INCLUDE_CHAR_LIST);
+  digits_only.SetCharIncludes("-0123456789");
+  auto* control = new wxTextCtrl(page_, wxID_ANY, "0", wxDefaultPosition, wxSize(70, -1), 0, digits_only);
   control->SetName(toWx(name));
   return control;
 }
@@ -268,9 +387,13 @@ wxTextCtrl* PageBuilder::text(const std::string& name, int width) {
 
 wxWindow* newCategoryPage(PreferencesWindow& dialog, int category) {
   wxWindow* area = dialog.pageParent();
-  auto* page = new wxScrolledWindow(area, wxID_ANY, wxPoint(0, 0), area->GetClientSize(), wxVSCROLL);
-  page->SetScrollRate(0, 10);
+  auto* page = new wxScrolledWindow(area, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxVSCROLL | wxHSCROLL);
+  page->SetScrollRate(10, 10);
+  // The page scrolls: its controls do not make the dialog bigger.
+  page->SetMinSize(wxSize(50, 50));
   page->SetSizer(new wxBoxSizer(wxVERTICAL));
+  area->GetSizer()->Add(page, 1, wxEXPAND);
+  showScrollBarsWhenNeeded(page);
   page->SetName(toWx(std::string("page.") + kPreferenceCategories[category]));
   dialog.setPage(category, page);
   return page;
@@ -288,14 +411,21 @@ void relayoutPage(wxWindow* page) {
   if (auto* scrolled = dynamic_cast<wxScrolledWindow*>(page)) scrolled->FitInside();
 }
 
+void wheelScrollsPage(wxWindow* page) {
+  if (auto* scrolled = dynamic_cast<wxScrolledWindow*>(page)) bindWheel(scrolled, scrolled);
+}
+
 void bindCheck(PreferencesWindow& dialog, wxCheckBox* check, bool Settings::*field) {
   dialog.addField([check, field](const Settings& s) { check->SetValue(s.*field); },
                   [check, field](Settings& s) { s.*field = check->GetValue(); });
 }
 
-void bindDigits(PreferencesWindow& dialog, wxTextCtrl* box, int32_t Settings::*field) {
+void bindDigits(PreferencesWindow& dialog, wxTextCtrl* box, int32_t Settings::*field, long minimum, long maximum) {
   dialog.addField([box, field](const Settings& s) { box->ChangeValue(std::to_string(s.*field)); },
                   [box, field](Settings& s) { s.*field = static_cast<int32_t>(integerOf(box->GetValue())); });
+  dialog.addCheck(box, [box, minimum, maximum] {
+    return wholeNumberProblem(fieldLabel(box), box->GetValue(), minimum, maximum, box->IsEnabled());
+  });
 }
 
 void bindText(PreferencesWindow& dialog, wxTextCtrl* box, std::string Settings::*field, bool clean) {

@@ -25,9 +25,11 @@
 namespace pixolune {
 
 /// A track bar and the number box linked to it. Moving the bar writes its
-/// value into the box; typing into the box clamps the number into the range
-/// and moves the bar. With `hundredths` the box shows the bar's value / 100
-/// with two decimals (the gamma box).
+/// value into the box; typing a number into the box moves the bar (as far
+/// as its range goes) and leaves the text as typed, so that OK can refuse a
+/// text that is not a number or is out of range (problem()). With
+/// `hundredths` the box shows the bar's value / 100 with two decimals (the
+/// gamma box).
 class LinkedSlider {
  public:
   LinkedSlider(wxWindow* parent, const std::string& name, int minimum, int maximum, bool hundredths = false);
@@ -39,6 +41,9 @@ class LinkedSlider {
   /// Sets the bar (clamped) and the box.
   void setValue(int value);
   void Enable(bool on);
+  /// Empty when the box holds a number of the range; else the message OK
+  /// shows, naming the field (its row's label) and what it accepts.
+  std::string problem() const;
 
  private:
   void onSlider();
@@ -113,7 +118,7 @@ class PageBuilder {
   /// A read-only choice of the texts of `keys`, in order; named `name`.
   wxChoice* choice(const std::string& name, std::initializer_list<const char*> keys);
   wxCheckBox* check(const std::string& name);
-  /// A box that accepts digits only, 70 pixels wide.
+  /// A box that accepts digits (and a minus sign) only, 70 pixels wide.
   wxTextCtrl* digits(const std::string& name);
   /// `control` followed by the unit text of `unit_key`.
   wxSizer* withUnit(wxWindow* control, const char* unit_key);
@@ -132,6 +137,17 @@ wxWindow* newCategoryPage(PreferencesWindow& dialog, int category);
 wxPanel* newSubPanel(wxWindow* page);
 /// Lays `page` out again after panels were shown or hidden.
 void relayoutPage(wxWindow* page);
+/// Makes the mouse wheel over every control of `page` that does not have
+/// the focus scroll the page instead of changing the control.
+void wheelScrollsPage(wxWindow* page);
+
+/// The label of the row `control` sits in ("Image Gamma"), else its name.
+std::string fieldLabel(const wxWindow* control);
+/// Empty when `text` is a whole number from `minimum` to `maximum`; else the
+/// message naming `field` and the range it accepts. With `range_checked`
+/// false only "not a number" is refused (a switched-off field).
+std::string wholeNumberProblem(const std::string& field, const wxString& text, long minimum, long maximum,
+                               bool range_checked = true);
 
 // Field bindings: fill the control from a record, read it back.
 template <class T>
@@ -145,11 +161,14 @@ void bindChoice(PreferencesWindow& dialog, wxChoice* choice, T Settings::*field)
       [choice, field](Settings& s) { s.*field = static_cast<T>(std::max(0, choice->GetSelection())); });
 }
 void bindCheck(PreferencesWindow& dialog, wxCheckBox* check, bool Settings::*field);
-void bindDigits(PreferencesWindow& dialog, wxTextCtrl* box, int32_t Settings::*field);
+/// A number box of `minimum`..`maximum`; OK refuses anything else (only a
+/// text that is not a number while the box is disabled).
+void bindDigits(PreferencesWindow& dialog, wxTextCtrl* box, int32_t Settings::*field, long minimum, long maximum);
 template <class T>
 void bindSlider(PreferencesWindow& dialog, LinkedSlider* slider, T Settings::*field) {
   dialog.addField([slider, field](const Settings& s) { slider->setValue(static_cast<int>(s.*field)); },
                   [slider, field](Settings& s) { s.*field = static_cast<T>(slider->value()); });
+  dialog.addCheck(slider->box(), [slider] { return slider->problem(); });
 }
 /// A text box; `clean` stores it through cleanPreferenceText.
 void bindText(PreferencesWindow& dialog, wxTextCtrl* box, std::string Settings::*field, bool clean);

@@ -39,7 +39,7 @@ void sizeRow(PreferencesWindow& dialog, PageBuilder& page, const char* key, cons
   sizer->Add(box, 0, wxALIGN_CENTER_VERTICAL);
   sizer->Add(units, 0, wxALIGN_CENTER_VERTICAL | wxLEFT, 6);
   page.row(key, sizer);
-  bindDigits(dialog, box, value);
+  bindDigits(dialog, box, value, 1, 100000);
   bindChoice(dialog, units, unit);
   parts->push_back(box);
   parts->push_back(units);
@@ -92,6 +92,7 @@ void buildAdjustment(PreferencesWindow& dialog) {
   page.row("Image Gamma", gamma->sizer());
   dialog.addField([gamma](const Settings& s) { gamma->setValue(static_cast<int>(std::lround(s.image_gamma * 100.0))); },
                   [gamma](Settings& s) { s.image_gamma = static_cast<float>(gamma->value()) / 100.0f; });
+  dialog.addCheck(gamma->box(), [gamma] { return gamma->problem(); });
   checkRow(dialog, page, "Image Invert", "image_invert", &Settings::image_invert);
   checkRow(dialog, page, "Image Greyscale", "do_image_greyscale", &Settings::do_image_greyscale);
   wxCheckBox* threshold =
@@ -118,7 +119,7 @@ void buildFrame(PreferencesWindow& dialog) {
                                                              : key[0] == 'T' ? "top"
                                                                              : "bottom"));
     widths.row(key, widths.withUnit(box, "Pixels"));
-    bindDigits(dialog, box, field);
+    bindDigits(dialog, box, field, 0, 100000);
   }
   const std::tuple<const char*, const char*, std::string Settings::*> colours[] = {
       {"Left Color", "solid_left_color", &Settings::solid_left_color},

@@ -36,10 +36,10 @@ void sliderRow(PreferencesWindow& dialog, PageBuilder& page, const char* key, co
 }
 
 void digitsRow(PreferencesWindow& dialog, PageBuilder& page, const char* key, const std::string& name,
-               const char* unit, int32_t Settings::*field) {
+               const char* unit, int32_t Settings::*field, long minimum, long maximum) {
   wxTextCtrl* box = page.digits(name);
   page.row(key, page.withUnit(box, unit));
-  bindDigits(dialog, box, field);
+  bindDigits(dialog, box, field, minimum, maximum);
 }
 
 // Boundary, position, offsets, rotation, size and scale: the same rows for
@@ -62,8 +62,8 @@ void placementRows(PreferencesWindow& dialog, PageBuilder& page, const Placement
   for (const char* key : kPositionKeys) position->Append(toWx(getText("Preferences", key)));
   page.row("Position", position);
   bindChoice(dialog, position, f.position);
-  digitsRow(dialog, page, "X-Offset", p + "_x_offset", "Pixels", f.x_offset);
-  digitsRow(dialog, page, "Y-Offset", p + "_y_offset", "Pixels", f.y_offset);
+  digitsRow(dialog, page, "X-Offset", p + "_x_offset", "Pixels", f.x_offset, -100000, 100000);
+  digitsRow(dialog, page, "Y-Offset", p + "_y_offset", "Pixels", f.y_offset, -100000, 100000);
   sliderRow(dialog, page, "Rotation Angle", p + "_rotation", 0, 360, f.rotation);
   choiceRow(dialog, page, "Size", p + "_size", {"Fixed"}, f.size);
   sliderRow(dialog, page, "Scale", p + "_scale", 1, 200, f.scale);
@@ -112,8 +112,8 @@ void buildTextPanel(PreferencesWindow& dialog, wxPanel* panel) {
   page.row("Text", text);
   bindText(dialog, text, &Settings::watermark_text, true);
   fontRow(dialog, page);
-  digitsRow(dialog, page, "Font Size", "font_size", "Points", &Settings::font_size);
-  digitsRow(dialog, page, "Font Leading", "font_leading", "Pixels", &Settings::font_leading);
+  digitsRow(dialog, page, "Font Size", "font_size", "Points", &Settings::font_size, 1, 1000);
+  digitsRow(dialog, page, "Font Leading", "font_leading", "Pixels", &Settings::font_leading, -1000, 1000);
   colourRow(dialog, page, "Font Color", "font_color", &Settings::font_colors, &Settings::font_color);
   colourRow(dialog, page, "Background Color", "back_color", &Settings::back_colors, &Settings::back_color);
   choiceRow(dialog, page, "Font Style", "font_style", {"Regular", "Bold", "Italic", "Bold Italic"},
@@ -124,7 +124,7 @@ void buildTextPanel(PreferencesWindow& dialog, wxPanel* panel) {
   bindCheck(dialog, smooth, &Settings::text_antialiasing);
   choiceRow(dialog, page, "Text Alignment", "text_alignment", {"Align Left", "Align Center", "Align Right"},
             &Settings::text_alignment);
-  digitsRow(dialog, page, "Text Padding", "text_padding", "Pixels", &Settings::text_padding);
+  digitsRow(dialog, page, "Text Padding", "text_padding", "Pixels", &Settings::text_padding, 0, 100000);
   sliderRow(dialog, page, "Text Opacity", "text_opacity", 1, 255, &Settings::text_opacity);
   sliderRow(dialog, page, "Background Opacity", "back_opacity", 1, 255, &Settings::back_opacity);
   placementRows(dialog, page,

@@ -17,6 +17,12 @@
 #include "settings/format_lists.h"
 #include "settings/settings.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace pixolune {
 
 namespace {
@@ -28,12 +34,28 @@ bool refuse(const std::string& text) {
   return false;
 }
 
+// Creates and removes a probe file in `folder` (which ends in "/"): empty
+// when that worked, otherwise why the folder cannot take files.
+std::string whyNotWritable(const std::string& folder) {
+  std::string probe = folder + ".pixolune-write-test-XXXXXX";
+  const int fd = mkostemp(probe.data(), O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  close(fd);
+  unlink(probe.c_str());
+  return std::string();
+}
+
 bool checkOutputFolder() {
   ConversionJob& job = conversionJob();
   if (job.output_folder.empty()) return refuse(getText("Msg", "Empty output folder"));
   job.output_folder = withTrailingSlash(job.output_folder);
   if (!isFolder(job.output_folder))
     return refuse(formatMessage(getText("Msg", "Invalid output folder"), job.output_folder));
+  const std::string why = whyNotWritable(job.output_folder);
+  if (!why.empty())
+    return refuse("The following output folder cannot be written to:\r\n" + job.output_folder +
+                  "\r\n(a file could not be created in it: " + why +
+                  ")\r\n\r\nPlease, choose a folder you may write to and try again!");
   return true;
 }
 

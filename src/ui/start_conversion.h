@@ -11,7 +11,9 @@ namespace pixolune {
 /// Takes the output folder (trimmed of spaces) and format from the main
 /// window's boxes, then checks in this order: a list with entries, a
 /// non-empty output folder, an existing output folder (a trailing "/" is
-/// added first and kept), a resize width and height other than 0, the text
+/// added first and kept), an output folder that takes files (a probe file is
+/// created in it and removed; the warning names the folder and the system's
+/// reason), a resize width and height other than 0, the text
 /// watermark's font, the picture watermark's file. The first failure shows
 /// its warning and ends the command; the status bar then shows "Conversion
 /// stopped" (the watermark checks leave "Preparing..."). Otherwise the run
