@@ -124,13 +124,13 @@ TEST_F(ConversionTest, ResizeSizesOfZeroAreRefused) {
   EXPECT_FALSE(isRegularFile(out_ + "/doc0.png"));
 }
 
-TEST_F(ConversionTest, WatermarkChecksKeepPreparingOnTheStatusBar) {
+TEST_F(ConversionTest, WatermarkChecksEndWithConversionStopped) {
   addDocuments(1);
   chooseFolder(out_);
   settings().do_watermark = 2;
   startConversion();
   EXPECT_EQ("Selected watermark image is invalid/empty!", lastWarning());
-  EXPECT_EQ("Preparing...", statusText());
+  EXPECT_EQ("Conversion stopped", statusText());
   settings().watermark_image = makeFolder("folder.png");
   startConversion();
   EXPECT_EQ("Unable to load selected file as a watermark image: " + settings().watermark_image, lastWarning());
@@ -138,7 +138,7 @@ TEST_F(ConversionTest, WatermarkChecksKeepPreparingOnTheStatusBar) {
   settings().watermark_font = "No Such Family Qzx";
   startConversion();
   EXPECT_EQ("Unable to load selected font for a watermark: No Such Family Qzx", lastWarning());
-  EXPECT_EQ("Preparing...", statusText());
+  EXPECT_EQ("Conversion stopped", statusText());
 }
 
 TEST_F(ConversionTest, FolderWithoutTrailingSeparatorIsAcceptedAndRememberedWithIt) {

@@ -90,7 +90,8 @@ TEST_F(InputListWindowTest, ImportedListGivesLineFeedsPlusOneAsMaximum) {
   ASSERT_TRUE(importListFrom(list_path));
   EXPECT_EQ(5, lastProgressRecord().maximum);
   EXPECT_EQ((std::vector<std::string>{a, b}), list().rows());
-  EXPECT_EQ("Import complete, new files added: 2", statusText());
+  // The missing file and the line with a tab before its path (only spaces are trimmed).
+  EXPECT_EQ("Import complete, new files added: 2; 2 lines skipped (not found or not documents)", statusText());
   EXPECT_FALSE(importListFrom(makeFile("empty.txt", 0)));
 }
 

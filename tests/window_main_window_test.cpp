@@ -102,7 +102,41 @@ TEST_F(MainWindowTest, HugeIconsRebuildOnlyTheToolbar) {
   EXPECT_EQ(wxSize(64, 64), window().GetToolBar()->GetToolBitmapSize());
   EXPECT_EQ(menus, window().GetMenuBar());
   pumpEvents(30);
-  EXPECT_EQ(380, list().GetSize().x);
+  // The window widened to its toolbar, and the list with it.
+  EXPECT_LT(510, window().GetClientSize().x);
+  EXPECT_EQ(window().GetClientSize().x - 130, list().GetSize().x);
+}
+
+TEST_F(MainWindowTest, EveryToolbarButtonStaysWithinTheBarAtEveryIconSize) {
+  // Nine buttons and three separators, whatever the size chosen before.
+  for (int size : {4, 0, 3, 4, 1, 0, 2, 4}) {
+    SCOPED_TRACE(size);
+    settings().ui_size = size;
+    pending_window_refresh = 2;
+    applyPreferencesToWindow();
+    pumpEvents(30);
+    wxToolBar* bar = window().GetToolBar();
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(12u, bar->GetToolsCount());
+    EXPECT_EQ(wxSize(iconSize(size), iconSize(size)), bar->GetToolBitmapSize());
+    int buttons = 0;
+    for (size_t i = 0; i < bar->GetToolsCount(); ++i) {
+      const wxToolBarToolBase* tool = bar->GetToolByPos(static_cast<int>(i));
+      if (tool->IsButton()) {
+        ++buttons;
+        EXPECT_TRUE(tool->GetNormalBitmap().IsOk()) << i;
+        EXPECT_EQ(iconSize(size), tool->GetNormalBitmap().GetWidth()) << i;
+      }
+    }
+    EXPECT_EQ(9, buttons);
+    // All the buttons fit in the bar, and the bar in the window: none is
+    // moved into an overflow menu or cut off at the right.
+    bar->InvalidateBestSize();
+    EXPECT_LE(bar->GetBestSize().x, bar->GetSize().x);
+    EXPECT_LE(bar->GetSize().x, window().GetClientSize().x);
+    EXPECT_GE(bar->GetSize().y, iconSize(size));
+    EXPECT_TRUE(bar->IsShown());
+  }
 }
 
 TEST_F(MainWindowTest, CommandsWithoutAnOperationAreDisabled) {

@@ -276,6 +276,24 @@ TEST_F(PreferencesTest, IconSizeRebuildsTheToolbarOnlyAndAThemeEverything) {
   EXPECT_EQ(0, pending_window_refresh);
 }
 
+TEST_F(PreferencesTest, ThemeListHoldsNoBlankAndNoDamagedEntry) {
+  addTheme("alpha", "Alpha", 200);
+  addTheme("plain", "", 10);  // A theme without a display name.
+  writeText(dir_.file("gfx/broken.zip"), "PK\x03\x04 this is no archive");
+  writeText(dir_.file("gfx/empty.zip"), "");
+  setThemeFolder(dir_.file("gfx/"));
+  scanThemes();
+  settings().ui_theme = "broken";
+  open();
+  auto* themes = find<wxChoice>("ui_theme");
+  std::vector<std::string> shown;
+  for (unsigned i = 0; i < themes->GetCount(); ++i) shown.push_back(fromWx(themes->GetString(i)));
+  EXPECT_EQ((std::vector<std::string>{"Alpha", "plain"}), shown);
+  pick("ui_theme", 1);
+  dialog_->confirm();
+  EXPECT_EQ("plain", settings().ui_theme);
+}
+
 TEST_F(PreferencesTest, CancelChangesNothing) {
   const Settings before = settings();
   open();
@@ -335,7 +353,7 @@ Settings changedRecord() {
   r.solid_bottom_color = "444444"; r.solid_opacity = 99;
   r.do_watermark = 1; r.watermark_text = "Stamp %n%"; r.watermark_font = "Liberation Serif"; r.font_size = 22;
   r.font_leading = 3; r.font_color = "123456"; r.back_color = "FF8000"; r.font_style = 3; r.font_effect = 2;
-  r.text_antialiasing = true; r.text_alignment = 2; r.text_padding = 5; r.text_opacity = 200; r.back_opacity = 60;
+  r.text_antialiasing = false; r.text_alignment = 2; r.text_padding = 5; r.text_opacity = 200; r.back_opacity = 60;
   r.text_boundary = true; r.text_position = 4; r.text_x_offset = 7; r.text_y_offset = 8; r.text_rotation = 90;
   r.text_scale = 150; r.watermark_image = "/pictures/logo.png"; r.wm_image_greyscale = true;
   r.wm_image_opacity = 128; r.wm_image_boundary = true; r.wm_image_position = 2; r.wm_image_x_offset = 11;

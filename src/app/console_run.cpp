@@ -368,6 +368,11 @@ bool Run::checkWatermark(std::string* error) const {
     echoKeyword("Watermark size/mode: ", kKeywordsSize, s.wm_image_size);
     if (fileSize(s.watermark_image) <= 0 || isFolder(s.watermark_image))
       return *error = "Invalid watermark image", false;
+    // A file that is no picture would be left off every output without a word.
+    const Status prepared = prepareWatermarkRun();
+    if (prepared.code() == Status::Code::kCorrupt)
+      return *error = "Invalid watermark image: " + prepared.message(), false;
+    if (!prepared.ok()) return *error = "Invalid watermark image", false;
   }
   return true;
 }

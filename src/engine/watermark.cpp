@@ -2,6 +2,7 @@
 
 #include "engine/bitmap.h"
 #include "engine/layer.h"
+#include "engine/pipeline.h"
 #include "engine/pixel_form.h"
 #include "engine/watermark_layer.h"
 #include "platform/drawing.h"
@@ -129,8 +130,20 @@ Status prepareWatermarkRun() {
     if (s.watermark_image.empty()) return Status::invalid("no watermark picture is set");
     if (fileSize(s.watermark_image) <= 0 || isFolder(s.watermark_image))
       return Status::notFound("the watermark picture \"" + s.watermark_image + "\" is missing or empty");
+    const std::string problem = watermarkPictureProblem(s.watermark_image);
+    if (!problem.empty())
+      return Status::corrupt("the watermark picture \"" + s.watermark_image + "\" cannot be decoded: " + problem);
   }
   return Status();
+}
+
+std::string watermarkPictureProblem(const std::string& path) {
+  initImageLibrary();
+  if (loadPicture(path).surface) return std::string();
+  const FREE_IMAGE_FORMAT by_content = FreeImage_GetFileType(path.c_str(), 0);
+  if (by_content == FIF_UNKNOWN) return "its content is not in a picture format this program reads";
+  if (!FreeImage_FIFSupportsReading(by_content)) return "its picture format cannot be read";
+  return "the picture is damaged or cut short";
 }
 
 bool loadWatermarkFont() {

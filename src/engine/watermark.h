@@ -24,14 +24,22 @@ Status watermarkStage(BitmapPtr& image, int W, int H);
 
 /// The watermark part of run preparation, done before the first file:
 /// loads the text watermark's font (loadWatermarkFont) or checks that the
-/// picture file has a positive size. Fails with kUnsupported when the font
-/// cannot be loaded, kInvalid for a picture watermark without a path and
-/// kNotFound when the picture's file is missing, empty or a folder; the
-/// message names the font or the path. The window mode shows its own message
-/// for each kind; the console reports both picture kinds as an invalid
-/// image. Calling it again in the same run keeps the loaded font.
+/// picture file has a positive size and decodes as a picture. Fails with
+/// kUnsupported when the font cannot be loaded, kInvalid for a picture
+/// watermark without a path, kNotFound when the picture's file is missing,
+/// empty or a folder and kCorrupt when it does not decode (the message then
+/// says why); the message names the font or the path. The window mode shows
+/// its own message for each kind; the console reports the picture kinds as
+/// an invalid image, adding the message for kCorrupt. Calling it again in
+/// the same run keeps the loaded font.
 /// REQUIRES: no worker is running.
 Status prepareWatermarkRun();
+
+/// Empty when the file at `path` decodes as a watermark picture (the whole
+/// file is decoded, as the stage will); otherwise why not, in words that
+/// follow "cannot be decoded: " (content in no readable picture format, a
+/// format that cannot be read, a damaged picture). Any thread.
+std::string watermarkPictureProblem(const std::string& path);
 
 /// Loads the run's watermark font from watermark_font, font_size,
 /// font_style (1 bold, 2 italic, 3 both) and font_effect (1 underline,

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "engine/conversion_job.h"
 #include "engine/pipeline.h"
 #include "platform/drawing.h"
 #include "settings/settings.h"
@@ -144,9 +145,14 @@ TEST_F(PictureWatermarkTest, PictureAlphaIsKept) {
   expectBox(changedBox(convert(solidDocument(640, 480, kGrey)), kGrey), 580, 450, 50, 20);
 }
 
-TEST_F(PictureWatermarkTest, UnreadablePictureStillConverts) {
+TEST_F(PictureWatermarkTest, PictureSpoiledAfterPreparationStillConverts) {
+  const std::string input = dir_.file("input.psd");
+  ASSERT_TRUE(testing::writePsdFile(input, solidDocument(50, 40, kGrey)));
+  conversionJob().input_path = input;
+  ASSERT_TRUE(prepareRun().ok());
   testing::writeText(settings().watermark_image, "not a picture");
-  Pixels px = convert(solidDocument(50, 40, kGrey));
+  ASSERT_TRUE(convertFile());
+  Pixels px = testing::readImage(conversionJob().output_path);
   ASSERT_TRUE(px.ok());
   EXPECT_EQ(0, changedBox(px, kGrey).width);
 }

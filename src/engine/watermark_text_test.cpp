@@ -37,6 +37,7 @@ class TextWatermarkTest : public testing::ConvertFixture {
     s.back_color = "FF0000";
     s.back_opacity = 255;
     s.text_opacity = 255;
+    s.text_antialiasing = false;  // Plain glyphs unless a test asks for smooth ones.
     font_ = loadFont(FontRequest{"Arial", 14});
     ASSERT_TRUE(font_);
   }

@@ -89,6 +89,19 @@ std::string ansiToUtf8(std::string_view ansi) {
 /// REQUIRES: isThemeName(file_name).
 std::string themeArchivePath(const std::string& file_name) { return themeFolder() + file_name + ".zip"; }
 
+/// The first kDisplayNameBytes of the "theme.cfg" of theme `file_name`, as
+/// UTF-8. False when the archive is missing, empty, damaged or over the
+/// inflate limits, or holds no "theme.cfg": such an archive is no theme.
+/// REQUIRES: isThemeName(file_name).
+bool readConfigHead(const std::string& file_name, std::string* text) {
+  std::map<std::string, std::string> entries;
+  if (!extractZipEntries(themeArchivePath(file_name), {"theme.cfg"}, &entries, kDisplayNameBytes)) return false;
+  auto config = entries.find("theme.cfg");
+  if (config == entries.end()) return false;
+  *text = ansiToUtf8(config->second);
+  return true;
+}
+
 /// The theme applyTheme falls back to; empty when none is installed.
 std::string fallbackTheme() {
   const ThemeList& list = themeList();
@@ -195,16 +208,22 @@ void scanThemes() {
   }
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
-    list.display_names[name] = themeDisplayName(name);
+    // An archive that is no theme is left out rather than listed under a
+    // name that cannot be chosen to any effect.
+    std::string config;
+    if (!readConfigHead(name, &config)) continue;
+    std::string display = themeConfigValue(config, "Theme", "Name");
+    list.display_names[name] = display.empty() ? name : display;
     list.current = name;
   }
 }
 
 std::string themeDisplayName(const std::string& file_name) {
   if (!isThemeName(file_name)) return file_name;
-  std::map<std::string, std::string> entries;
-  if (!extractZipEntries(themeArchivePath(file_name), {"theme.cfg"}, &entries, kDisplayNameBytes)) return file_name;
-  return themeConfigValue(ansiToUtf8(entries["theme.cfg"]), "Theme", "Name");
+  std::string config;
+  if (!readConfigHead(file_name, &config)) return file_name;
+  std::string display = themeConfigValue(config, "Theme", "Name");
+  return display.empty() ? file_name : display;
 }
 
 std::string themeConfigValue(std::string_view text, std::string_view group, std::string_view key) {

@@ -65,15 +65,16 @@ void loadBuiltinImages();
 bool isThemeName(std::string_view name);
 
 /// Rebuilds themeList() from the "*.zip" plain files of themeFolder(), in
-/// name order, skipping names that are not isThemeName; a missing folder
-/// gives an empty list.
+/// name order, each with its themeDisplayName, skipping names that are not
+/// isThemeName and archives that are no theme: missing, empty, not opening
+/// as a ZIP archive, over the inflate limits (ZipLimits), or without a
+/// "theme.cfg". A missing folder gives an empty list.
 void scanThemes();
 
 /// The display name of an installed theme: the "Name" of group "Theme" in
-/// the first 255 bytes of its "theme.cfg". Empty when the archive opens but
-/// has no such entry or key; the file name itself when the archive is
-/// missing, empty, does not open as a ZIP archive or is over the inflate
-/// limits (ZipLimits), or when `file_name` is not isThemeName.
+/// the first 255 bytes of its "theme.cfg", never empty: the file name itself
+/// when that value is empty or missing, when the archive is no theme (see
+/// scanThemes), or when `file_name` is not isThemeName.
 std::string themeDisplayName(const std::string& file_name);
 
 /// Looks up a key in the text of a "theme.cfg" by plain text search: the

@@ -116,11 +116,21 @@ TEST_F(ThemeTest, ScanListsArchivesWithTheirDisplayNames) {
   testing::writeText(gfx_ + "notes.txt", "not a theme");
   ASSERT_TRUE(makeFolders(gfx_ + "folder.zip"));
   scanThemes();
-  std::map<std::string, std::string> expected = {{"broken", "broken"}, {"empty", "empty"}, {"late", ""},
-                                                 {"noconfig", ""},     {"noname", ""},     {"x", "Extra Wide"}};
+  // Archives that are no theme are left out; a theme without a usable
+  // display name is listed under its file name, never as a blank.
+  std::map<std::string, std::string> expected = {{"late", "late"}, {"noname", "noname"}, {"x", "Extra Wide"}};
   EXPECT_EQ(expected, themeList().display_names);
   EXPECT_EQ("x", themeList().current);
   EXPECT_EQ("absent", themeDisplayName("absent"));
+  EXPECT_EQ("broken", themeDisplayName("broken"));
+  EXPECT_EQ("noconfig", themeDisplayName("noconfig"));
+  addTheme("blank", crlf({"[Theme]", "Name=  "}), {});
+  addTheme("zz", crlf({"[Theme]", "Name=A"}), {});
+  testing::writeText(gfx_ + "zzz.zip", "PK\x05\x06 cut short");
+  scanThemes();
+  EXPECT_EQ("blank", themeList().display_names["blank"]);
+  EXPECT_EQ(0u, themeList().display_names.count("zzz"));
+  EXPECT_EQ("zz", themeList().current);  // A damaged last archive is not the fallback.
 
   setThemeFolder(dir_.file("no-such-folder"));
   scanThemes();
@@ -252,7 +262,7 @@ TEST_F(ThemeTest, NamesThatAreNoThemeFallBackToTheInstalledOne) {
   ASSERT_TRUE(testing::writeZip(gfx_ + "a/b.zip", green));
   ASSERT_TRUE(testing::writeZip(gfx_ + ".hidden.zip", green));
   scanThemes();
-  EXPECT_EQ((std::map<std::string, std::string>{{"x", ""}}), themeList().display_names);
+  EXPECT_EQ((std::map<std::string, std::string>{{"x", "x"}}), themeList().display_names);
   for (const std::string& name : {std::string("../outside"), std::string("a/b"), std::string(".hidden"),
                                   std::string("x\0../outside", 12)}) {
     loadBuiltinImages();
@@ -297,7 +307,7 @@ TEST_F(ThemeTest, ABombThemeIsRefusedAsDamaged) {
   std::string before_add = menu("Add");
   ASSERT_TRUE(testing::writeZeroZip(gfx_ + "bomb.zip", {{"new.png", int64_t{64} << 20}}, sound));
   scanThemes();
-  EXPECT_EQ("bomb", themeList().display_names["bomb"]);  // Listed under its file name, as damaged archives are.
+  EXPECT_EQ(0u, themeList().display_names.count("bomb"));  // Left out, as damaged archives are.
   useTheme("bomb");
   EXPECT_EQ("bomb", settings().ui_theme);
   EXPECT_EQ(before_new, menu("New"));

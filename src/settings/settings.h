@@ -168,7 +168,7 @@ struct Settings {
   std::string font_color = "FFFFFF";
   uint8_t font_style = 0;                     // 0 regular, 1 bold, 2 italic, 3 bold italic.
   uint8_t font_effect = 0;                    // 0 none, 1 underline, 2 strike-out.
-  bool text_antialiasing = false;
+  bool text_antialiasing = true;
   uint8_t text_alignment = 0;                 // 0 left, 1 centre, 2 right.
   int32_t text_padding = 0;
   int32_t text_opacity = 255;                 // 1..255.

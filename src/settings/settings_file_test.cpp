@@ -46,7 +46,7 @@ const std::string kDefaultFile =
     "[Watermark]\r\nDo Watermark = 0\r\nText = Converted with Pixolune by Quorvant\r\n"
     "Fonts = Arial,Tahoma,Verdana\r\nFont = Arial\r\nFont Size = 14\r\nFont Leading = 0\r\n"
     "Font Colors = 000000,FFFFFF,FF0000,FF8000,FFFF00,008000,00FFFF,0000FF,8000FF\r\nFont Color = FFFFFF\r\n"
-    "Font Style = 0\r\nFont Effect = 0\r\nText Antialiasing = 0\r\nText Alignment = 0\r\nText Padding = 0\r\n"
+    "Font Style = 0\r\nFont Effect = 0\r\nText Antialiasing = 1\r\nText Alignment = 0\r\nText Padding = 0\r\n"
     "Text Opacity = 255\r\nBack Colors = 000000,FFFFFF,FF0000,FF8000,FFFF00,008000,00FFFF,0000FF,8000FF\r\n"
     "Back Color = 000000\r\nBack Opacity = 1\r\nText Boundary = 0\r\nText Position = 8\r\nText X Offset = 10\r\n"
     "Text Y Offset = 10\r\nText Rotation = 0\r\nText Size = 0\r\nText Scale = 10\r\nImage = \r\n"
@@ -120,7 +120,7 @@ Settings everyFieldChanged(const std::string& path) {
   s.solid_bottom_color = "444444"; s.solid_opacity = 128;
   s.do_watermark = 2; s.watermark_text = "\xC2\xA9 %yyyy% by me"; s.watermark_fonts = "Verdana";
   s.watermark_font = "Times New Roman"; s.font_size = 30; s.font_leading = -2; s.font_colors = "ABCDEF";
-  s.font_color = "00FF00"; s.font_style = 3; s.font_effect = 2; s.text_antialiasing = true;
+  s.font_color = "00FF00"; s.font_style = 3; s.font_effect = 2; s.text_antialiasing = false;
   s.text_alignment = 2; s.text_padding = 6; s.text_opacity = 100; s.back_colors = "123456";
   s.back_color = "654321"; s.back_opacity = 77; s.text_boundary = true; s.text_position = 4;
   s.text_x_offset = -5; s.text_y_offset = 25; s.text_rotation = 45; s.text_size = 1; s.text_scale = 150;

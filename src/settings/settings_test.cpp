@@ -32,6 +32,7 @@ TEST(Settings, ConsoleAndWindowDefaultsDifferOnlyInAspectRatio) {
   EXPECT_EQ(2, window.png_compression);  // zlib 6: compact files unless chosen otherwise.
   EXPECT_FALSE(window.strip_metadata);
   EXPECT_FALSE(window.fit_inside);
+  EXPECT_TRUE(window.text_antialiasing);  // Smooth text unless plain is chosen.
 }
 
 TEST(Settings, CentredPositionIsStrict) {

@@ -12,6 +12,7 @@
 
 #include "engine/conversion_job.h"
 #include "engine/format_table.h"
+#include "engine/input_list.h"
 #include "engine/input_extensions.h"
 #include "engine/list_file.h"
 #include "engine/worker.h"
@@ -51,6 +52,20 @@ std::string descriptionOf(const std::string& extension) {
   if (const InputExtensionRow* known = findInputExtension(extension)) return known->description;
   auto row = formatTable().find(extension);
   return row != formatTable().end() ? row->second.description : extension;
+}
+
+// The lines of the list file at `path` that added nothing to the list: a
+// path that does not exist, or a file that is not listed after the import
+// (another kind of file, or an empty one). A folder line counts as taken.
+int skippedListLines(const std::string& path) {
+  std::vector<std::string> lines;
+  if (!readListFile(path, &lines)) return 0;
+  int skipped = 0;
+  for (const std::string& line : lines) {
+    const std::string full = absolutePath(line);
+    if (!pathExists(full) || (!isFolder(full) && !inputList().isListed(full))) ++skipped;
+  }
+  return skipped;
 }
 
 bool hasExtension(const std::string& path) {
@@ -200,7 +215,14 @@ bool importListFrom(const std::string& path) {
   op.ask = &askBreakImport;
   op.complete_key = "Import complete";
   op.stopped_key = "Import is not complete";
-  runWithProgress(op);
+  const ProgressRecord record = runWithProgress(op);
+  if (!record.stop_asked) {
+    const int skipped = skippedListLines(path);
+    if (skipped > 0)
+      setStatusText(formatMessage(getText("Msg", "Import complete"), std::to_string(record.result_count)) + "; " +
+                    std::to_string(skipped) + (skipped == 1 ? " line" : " lines") +
+                    " skipped (not found or not documents)");
+  }
   return true;
 }
 

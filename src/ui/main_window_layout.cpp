@@ -1,6 +1,7 @@
 // Laying the main window out for its size, finishing it at start-up, and
 // refreshing it after the preferences changed the theme or the icon size.
 #include <wx/app.h>
+#include <wx/toolbar.h>
 
 #include "engine/conversion_job.h"
 #include "engine/format_table.h"
@@ -16,9 +17,28 @@
 
 namespace pixolune {
 
+namespace {
+
+/// Keeps every toolbar button in sight: the toolbar cannot wrap, and the
+/// buttons past the window's right edge would go into an overflow menu, so
+/// the window is never narrower than its toolbar (large icon sizes widen it).
+void fitWindowToToolbar(MainWindow* window) {
+  wxToolBar* bar = window->GetToolBar();
+  if (!bar) return;
+  bar->InvalidateBestSize();
+  const int needed = bar->GetBestSize().x;
+  const wxSize minimum = window->GetMinClientSize();
+  if (minimum.x < needed) window->SetMinClientSize(wxSize(needed, minimum.y));
+  const wxSize client = window->GetClientSize();
+  if (client.x < needed && !window->IsMaximized()) window->SetClientSize(needed, client.y);
+}
+
+}  // namespace
+
 void layoutMainWindow() {
   MainWindow* window = mainWindow();
   if (!window || !window->container()) return;
+  fitWindowToToolbar(window);
   const wxSize client = window->GetClientSize();
   const int w = client.x;
   const int a = client.y;  // Inner height less menu bar, toolbar and status bar.

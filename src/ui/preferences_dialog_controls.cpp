@@ -328,8 +328,9 @@ PageBuilder::PageBuilder(wxWindow* page, int pairs) : page_(page) {
 
 wxStaticText* PageBuilder::label(const char* key) {
   auto* text = new wxStaticText(page_, wxID_ANY, toWx(getText("Preferences", key)));
-  // One label width on every page and sub-page keeps the controls aligned.
-  text->SetMinSize(wxSize(kLabelWidth, -1));
+  // One label width on every page and sub-page keeps the controls aligned;
+  // a text wider than that widens its own label rather than being cut.
+  text->SetMinSize(wxSize(std::max(kLabelWidth, text->GetBestSize().x), -1));
   return text;
 }
 

@@ -59,19 +59,21 @@ bool checkOutputFolder() {
   return true;
 }
 
-// The watermark checks keep "Preparing..." on the status bar.
+// A picture that does not decode is refused with the reason, so a run
+// never goes on without its watermark.
 bool checkWatermark() {
   const Status prepared = prepareWatermarkRun();
   if (prepared.ok()) return true;
   const Settings& s = settings();
   switch (prepared.code()) {
     case Status::Code::kUnsupported:
-      showWarning(formatMessage(getText("Msg", "Invalid watermark font"), s.watermark_font));
-      break;
-    case Status::Code::kInvalid: showWarning(getText("Msg", "Empty watermark image")); break;
-    default: showWarning(formatMessage(getText("Msg", "Invalid watermark image"), s.watermark_image));
+      return refuse(formatMessage(getText("Msg", "Invalid watermark font"), s.watermark_font));
+    case Status::Code::kInvalid: return refuse(getText("Msg", "Empty watermark image"));
+    case Status::Code::kCorrupt:
+      return refuse(formatMessage(getText("Msg", "Invalid watermark image"), s.watermark_image) + "\r\n(" +
+                    prepared.message() + ")");
+    default: return refuse(formatMessage(getText("Msg", "Invalid watermark image"), s.watermark_image));
   }
-  return false;
 }
 
 // The output format of the format box's selected item.

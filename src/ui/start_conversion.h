@@ -14,9 +14,10 @@ namespace pixolune {
 /// added first and kept), an output folder that takes files (a probe file is
 /// created in it and removed; the warning names the folder and the system's
 /// reason), a resize width and height other than 0, the text
-/// watermark's font, the picture watermark's file. The first failure shows
-/// its warning and ends the command; the status bar then shows "Conversion
-/// stopped" (the watermark checks leave "Preparing..."). Otherwise the run
+/// watermark's font, the picture watermark's file (present and decoding as a
+/// picture; the warning names the file and why it does not decode). The
+/// first failure shows its warning and ends the command; the status bar then
+/// shows "Conversion stopped". Otherwise the run
 /// is prepared, the output folder is remembered in the history and the list
 /// is converted under the conversion window; the watermark font is freed
 /// afterwards. Returns true when the conversion window ran.
