@@ -106,17 +106,7 @@ RunResult ConsoleReportTest::runOn(ErrorStream stream, const std::vector<std::st
     dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
     dup2(writer, 2);
     close(reader), close(writer);
-    setenv("HOME", home().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home() + "/config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (home() + "/runtime").c_str(), 1);
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    std::vector<std::string> copy = args;
-    std::vector<char*> argv = {const_cast<char*>(PIXOLUNE_BINARY)};
-    for (std::string& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(PIXOLUNE_BINARY, argv.data());
-    _exit(127);
+    execIsolatedPixolune(args, home());
   }
   close(writer);
   result.err = readUntilClosed(reader);

@@ -125,17 +125,7 @@ class BackgroundRun {
       int in = open("/dev/null", O_RDONLY);
       int err = open((home + "/.stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       dup2(in, 0), dup2(out[1], 1), dup2(err, 2);
-      setenv("HOME", home.c_str(), 1);
-      setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-      setenv("XDG_RUNTIME_DIR", (home + "/runtime").c_str(), 1);
-      unsetenv("DISPLAY");
-      unsetenv("WAYLAND_DISPLAY");
-      std::vector<std::string> copy = args;
-      std::vector<char*> argv = {const_cast<char*>(PIXOLUNE_BINARY)};
-      for (std::string& a : copy) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(PIXOLUNE_BINARY, argv.data());
-      _exit(127);
+      execIsolatedPixolune(args, home);
     }
     setpgid(pid_, pid_);  // Either side may get there first.
     close(out[1]);

@@ -136,6 +136,23 @@ std::string drain(int fd) {
 
 }  // namespace
 
+void execIsolatedPixolune(const std::vector<std::string>& args, const std::string& home, const std::string& program,
+                          const std::vector<std::pair<std::string, std::string>>& variables) {
+  setenv("HOME", home.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", (home + "/runtime").c_str(), 1);
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  for (const auto& [name, value] : variables) setenv(name.c_str(), value.c_str(), 1);
+  std::string binary = program.empty() ? PIXOLUNE_BINARY : program;
+  std::vector<std::string> copy = args;
+  std::vector<char*> argv = {binary.data()};
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  execv(binary.c_str(), argv.data());
+  _exit(127);
+}
+
 RunResult runPixolune(const std::vector<std::string>& args, const std::string& cwd, const std::string& home,
                       int timeout_seconds) {
   RunEnvironment environment;
@@ -157,26 +174,13 @@ RunResult runPixolune(const std::vector<std::string>& args, const std::string& c
     int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(in, 0), dup2(out, 1), dup2(err, 2);
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (home + "/runtime").c_str(), 1);
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    for (const auto& [name, value] : environment.variables) setenv(name.c_str(), value.c_str(), 1);
     if (environment.file_size_limit > 0) {
       rlimit cap{environment.file_size_limit, environment.file_size_limit};
       setrlimit(RLIMIT_FSIZE, &cap);
     }
     if (environment.bound_by_permissions)
       for (int power : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) prctl(PR_CAPBSET_DROP, power, 0, 0, 0);
-    std::vector<char*> argv;
-    std::string binary = environment.program.empty() ? PIXOLUNE_BINARY : environment.program;
-    argv.push_back(binary.data());
-    std::vector<std::string> copy = args;
-    for (std::string& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(binary.c_str(), argv.data());
-    _exit(127);
+    execIsolatedPixolune(args, home, environment.program, environment.variables);
   }
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
   int status = 0;

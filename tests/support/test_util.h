@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pixolune::testing {
@@ -92,6 +93,15 @@ struct RunEnvironment {
 };
 RunResult runPixolune(const std::vector<std::string>& args, const std::string& cwd, const std::string& home,
                       const RunEnvironment& environment);
+
+/// In a child process about to become the program: points HOME,
+/// XDG_CONFIG_HOME (home/config) and XDG_RUNTIME_DIR (home/runtime) at
+/// `home`, forgets the display, then sets `variables` (which may override
+/// those) and runs `program` (empty: the built pixolune) with `args`. Ends
+/// the child with status 127 when it cannot.
+[[noreturn]] void execIsolatedPixolune(const std::vector<std::string>& args, const std::string& home,
+                                       const std::string& program = "",
+                                       const std::vector<std::pair<std::string, std::string>>& variables = {});
 
 /// The real corpus folder (files/, reference/, manifest.tsv), or empty when absent.
 std::string corpusFolder();
