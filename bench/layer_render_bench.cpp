@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/bitmap.h"
-#include "engine/decode.h"
-#include "engine/layers/channel_data.h"
+#include "image/bitmap.h"
+#include "psd/decode.h"
+#include "psd/layers/channel_data.h"
 #include "support/psd_writer.h"
 
 namespace {

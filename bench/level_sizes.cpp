@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/png_writer.h"
+#include "png/png_writer.h"
 
 namespace {
 

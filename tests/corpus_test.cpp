@@ -12,9 +12,9 @@
 #include <map>
 #include <sstream>
 
-#include "engine/conversion_job.h"
-#include "engine/format_table.h"
-#include "engine/pipeline.h"
+#include "run/conversion_job.h"
+#include "image/format_table.h"
+#include "run/pipeline.h"
 #include "settings/settings.h"
 #include "support/test_util.h"
 

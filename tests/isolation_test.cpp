@@ -9,9 +9,9 @@
 #include <map>
 #include <random>
 
-#include "engine/composite_reader.h"
-#include "engine/pipeline.h"
-#include "engine/psd_header.h"
+#include "psd/composite_reader.h"
+#include "run/pipeline.h"
+#include "psd/psd_header.h"
 #include "support/psd_writer.h"
 #include "support/test_util.h"
 

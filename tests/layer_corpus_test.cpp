@@ -11,11 +11,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/bitmap.h"
-#include "engine/decode.h"
-#include "engine/layers/layer_records.h"
-#include "engine/pipeline.h"
-#include "engine/psd_header.h"
+#include "image/bitmap.h"
+#include "psd/decode.h"
+#include "psd/layers/layer_records.h"
+#include "run/pipeline.h"
+#include "psd/psd_header.h"
 #include "support/test_util.h"
 
 namespace pixolune {

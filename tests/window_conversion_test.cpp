@@ -18,9 +18,9 @@
 #include <iostream>
 #include <thread>
 
-#include "engine/conversion_job.h"
-#include "engine/pipeline.h"
-#include "engine/worker.h"
+#include "run/conversion_job.h"
+#include "run/pipeline.h"
+#include "run/worker.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "ui/conversion_dialog.h"

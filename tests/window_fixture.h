@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/input_list.h"
+#include "inputs/input_list.h"
 #include "platform/files.h"
 #include "resources/string_table.h"
 #include "resources/themes.h"

@@ -8,8 +8,8 @@
 
 #include <thread>
 
-#include "engine/conversion_job.h"
-#include "engine/worker.h"
+#include "run/conversion_job.h"
+#include "run/worker.h"
 #include "platform/text.h"
 #include "ui/input_dialogs.h"
 #include "ui/output_folders.h"

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "engine/conversion_job.h"
+#include "run/conversion_job.h"
 #include "ui/conversion_dialog.h"
 #include "ui/file_list_view.h"
 #include "ui/output_folders.h"

@@ -5,7 +5,7 @@
 #include <wx/toolbar.h>
 #include <wx/uiaction.h>
 
-#include "engine/conversion_job.h"
+#include "run/conversion_job.h"
 #include "settings/settings_file.h"
 #include "ui/window_ids.h"
 #include "ui/window_session.h"

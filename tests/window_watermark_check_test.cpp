@@ -2,7 +2,7 @@
 // starts, and an imported list says how many of its lines it skipped.
 #include <wx/dialog.h>
 
-#include "engine/conversion_job.h"
+#include "run/conversion_job.h"
 #include "ui/conversion_dialog.h"
 #include "ui/input_dialogs.h"
 #include "ui/output_folders.h"

@@ -7,9 +7,9 @@
 
 #include "app/command_line.h"
 #include "app/startup.h"
-#include "engine/format_table.h"
-#include "engine/input_extensions.h"
-#include "engine/input_list.h"
+#include "image/format_table.h"
+#include "inputs/input_extensions.h"
+#include "inputs/input_list.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/signals.h"

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "app/startup.h"
-#include "engine/conversion_helper.h"
-#include "engine/pipeline.h"
+#include "run/conversion_helper.h"
+#include "run/pipeline.h"
 #include "platform/console.h"
 #include "platform/helper_process.h"
 

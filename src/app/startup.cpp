@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "engine/conversion_helper.h"
-#include "engine/conversion_job.h"
-#include "engine/helper_pool.h"
-#include "engine/pipeline.h"
+#include "run/conversion_helper.h"
+#include "run/conversion_job.h"
+#include "run/helper_pool.h"
+#include "run/pipeline.h"
 #include "platform/console.h"
 #include "platform/helper_process.h"
 #include "platform/instance.h"

@@ -15,9 +15,9 @@
 #include <memory>
 #include <thread>
 
-#include "engine/conversion_worker.h"
-#include "engine/input_list.h"
-#include "engine/worker.h"
+#include "run/conversion_worker.h"
+#include "inputs/input_list.h"
+#include "run/worker.h"
 #include "platform/mutex.h"
 #include "resources/message_box.h"
 #include "resources/string_table.h"

@@ -10,12 +10,12 @@
 #include <map>
 #include <mutex>
 
-#include "engine/conversion_job.h"
-#include "engine/format_table.h"
-#include "engine/input_list.h"
-#include "engine/input_extensions.h"
-#include "engine/list_file.h"
-#include "engine/worker.h"
+#include "run/conversion_job.h"
+#include "image/format_table.h"
+#include "inputs/input_list.h"
+#include "inputs/input_extensions.h"
+#include "inputs/list_file.h"
+#include "run/worker.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "resources/message_box.h"

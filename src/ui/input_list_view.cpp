@@ -8,9 +8,9 @@
 
 #include <mutex>
 
-#include "engine/conversion_job.h"
-#include "engine/input_list.h"
-#include "engine/worker.h"
+#include "run/conversion_job.h"
+#include "inputs/input_list.h"
+#include "run/worker.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "resources/string_table.h"

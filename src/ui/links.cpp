@@ -5,7 +5,7 @@
 #include <wx/process.h>
 #include <wx/utils.h>
 
-#include "engine/worker.h"
+#include "run/worker.h"
 #include "platform/files.h"
 #include "resources/message_box.h"
 #include "resources/product.h"

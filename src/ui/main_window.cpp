@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "engine/conversion_job.h"
+#include "run/conversion_job.h"
 #include "resources/message_box.h"
 #include "resources/product.h"
 #include "resources/string_table.h"

@@ -3,10 +3,10 @@
 #include <wx/app.h>
 #include <wx/toolbar.h>
 
-#include "engine/conversion_job.h"
-#include "engine/format_table.h"
-#include "engine/input_extensions.h"
-#include "engine/worker.h"
+#include "run/conversion_job.h"
+#include "image/format_table.h"
+#include "inputs/input_extensions.h"
+#include "run/worker.h"
 #include "platform/text.h"
 #include "resources/themes.h"
 #include "settings/settings.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <set>
 
-#include "engine/conversion_job.h"
+#include "run/conversion_job.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "resources/string_table.h"

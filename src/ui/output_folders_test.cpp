@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/format_table.h"
-#include "engine/input_extensions.h"
+#include "image/format_table.h"
+#include "inputs/input_extensions.h"
 #include "resources/string_table.h"
 #include "settings/settings.h"
 #include "ui/input_dialogs.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <utility>
 
-#include "engine/format_table.h"
+#include "image/format_table.h"
 #include "platform/text.h"
 #include "resources/string_table.h"
 #include "ui/main_window.h"

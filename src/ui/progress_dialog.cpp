@@ -10,7 +10,7 @@
 #include <memory>
 #include <thread>
 
-#include "engine/worker.h"
+#include "run/worker.h"
 #include "resources/string_table.h"
 #include "ui/input_list_view.h"
 #include "ui/event_loop_access.h"

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "engine/worker.h"
+#include "run/worker.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/text.h"

@@ -4,7 +4,7 @@
 // document's size.
 #include <FreeImage.h>
 
-#include "engine/composite_reader.h"
+#include "psd/composite_reader.h"
 #include "fuzz/fuzz_input.h"
 
 using namespace pixolune;

@@ -1,6 +1,6 @@
 // The descriptor parser on any bytes: it reads only data[0..size) and
 // ends however deep or long the tree claims to be.
-#include "engine/layers/descriptor.h"
+#include "psd/layers/descriptor.h"
 
 #include <cmath>
 

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/psd_header.h"
+#include "psd/psd_header.h"
 
 namespace pixolune::fuzz {
 

@@ -1,9 +1,9 @@
 // The layer records, their channel data and the descriptors of their
 // blocks on any bytes, read as the layer drawing reads them: never outside
 // the file, and planes of the size asked for.
-#include "engine/layers/channel_data.h"
-#include "engine/layers/descriptor.h"
-#include "engine/layers/layer_records.h"
+#include "psd/layers/channel_data.h"
+#include "psd/layers/descriptor.h"
+#include "psd/layers/layer_records.h"
 #include "fuzz/fuzz_input.h"
 
 using namespace pixolune;

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/psd_file.h"
+#include "psd/psd_file.h"
 #include "fuzz/fuzz_input.h"
 
 using namespace pixolune;

@@ -1,7 +1,7 @@
 // The header reader on any bytes: it never reads outside the file, and
 // what it accepts keeps its promises (the image data lies in the file, the
 // planes it decodes have their size).
-#include "engine/psd_header.h"
+#include "psd/psd_header.h"
 #include "fuzz/fuzz_input.h"
 
 using namespace pixolune;

@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 
-#include "engine/conversion_job.h"
-#include "engine/format_table.h"
-#include "engine/pipeline.h"
-#include "engine/watermark.h"
+#include "run/conversion_job.h"
+#include "image/format_table.h"
+#include "run/pipeline.h"
+#include "stages/watermark.h"
 #include "settings/settings.h"
 
 namespace pixolune::testing {

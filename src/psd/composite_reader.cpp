@@ -1,0 +1,381 @@
+#include "psd/composite_reader.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <limits>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "psd/psd_file.h"
+#include "platform/threads.h"
+
+namespace pixolune {
+
+namespace {
+
+// The document file mapped into memory, read through FreeImage's I/O
+// callbacks: its decoder reads skipped sections a byte at a time, which a
+// mapping serves far faster than the C library's stream does. Remembers
+// the furthest byte read.
+class MappedFile {
+ public:
+  explicit MappedFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat info;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+      void* p = mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+      if (p != MAP_FAILED) data_ = static_cast<const uint8_t*>(p), size_ = static_cast<size_t>(info.st_size);
+    }
+    ::close(fd);
+  }
+  ~MappedFile() {
+    if (data_) munmap(const_cast<uint8_t*>(data_), size_);
+  }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  bool ok() const { return data_ != nullptr; }
+  size_t position() const { return position_; }
+
+  static FreeImageIO io() {
+    FreeImageIO io{};
+    io.read_proc = &MappedFile::read;
+    io.write_proc = [](void*, unsigned, unsigned, fi_handle) -> unsigned { return 0; };
+    io.seek_proc = &MappedFile::seek;
+    io.tell_proc = [](fi_handle h) -> long { return static_cast<long>(static_cast<MappedFile*>(h)->position_); };
+    return io;
+  }
+
+ private:
+  // Whole items only, as fread counts them.
+  static unsigned DLL_CALLCONV read(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+    auto* f = static_cast<MappedFile*>(handle);
+    if (size == 0) return 0;
+    const size_t left = f->size_ - std::min(f->position_, f->size_);
+    const size_t items = std::min<size_t>(count, left / size);
+    std::memcpy(buffer, f->data_ + f->position_, items * size);
+    f->position_ += items * size;
+    return static_cast<unsigned>(items);
+  }
+  static int DLL_CALLCONV seek(fi_handle handle, long offset, int origin) {
+    auto* f = static_cast<MappedFile*>(handle);
+    const long base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? static_cast<long>(f->position_)
+                                                                  : static_cast<long>(f->size_);
+    if (offset < -base) return -1;
+    f->position_ = static_cast<size_t>(base + offset);
+    return 0;
+  }
+
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+  size_t position_ = 0;
+};
+
+// Where a channel's samples go in a bitmap pixel, as the library places
+// them: 8-bit colour in blue, green, red, alpha order; 16-bit in the order
+// of the channels, each sample in the machine's byte order. CMYK becomes
+// RGB as the library makes it: each colour is its stored (inverted) ink
+// times the stored black, over the largest sample; a fifth channel becomes
+// an opaque alpha.
+struct Placement {
+  unsigned channels = 0;     // Channels read: the library keeps at most four.
+  unsigned sample_bytes = 1;
+  unsigned pixel_bytes = 1;  // Of the bitmap.
+  unsigned position[4] = {};  // Of each channel's sample in the pixel; CMYK keeps channel order.
+  bool cmyk = false;
+  bool opaque_alpha = false;  // CMYK only: the pixel ends with an alpha of the largest sample.
+};
+
+// Why the reader leaves the document to the library, or empty when it reads
+// it (and then *p says how).
+std::string placementFor(const PsdHeader& header, int flags, Placement* p) {
+  if (header.version != 1) return "the large document format";
+  if (header.depth != 8 && header.depth != 16) return std::to_string(header.depth) + "-bit channels";
+  if (header.compression > 1) return "ZIP-compressed image data";
+  p->sample_bytes = static_cast<unsigned>(header.depth / 8);
+  if (header.mode == kModeGrey) {
+    p->channels = 1;  // Extra channels are dropped.
+  } else if (header.mode == kModeRgb && header.channels >= 3) {
+    p->channels = static_cast<unsigned>(std::min(header.channels, 4));
+  } else if (header.mode == kModeCmyk && header.channels >= 4 && (flags & (PSD_CMYK | PSD_LAB)) == 0) {
+    p->channels = 4;
+    p->cmyk = true;
+    p->opaque_alpha = header.channels > 4;
+  } else if (header.mode == kModeCmyk) {
+    return "CMYK kept as CMYK or read as Lab";
+  } else {
+    return "colour mode " + std::to_string(header.mode);
+  }
+  const unsigned samples = p->cmyk ? (p->opaque_alpha ? 4 : 3) : p->channels;
+  p->pixel_bytes = samples * p->sample_bytes;
+  for (unsigned c = 0; c < p->channels; ++c) p->position[c] = c;
+  if (header.depth == 8 && p->channels >= 3 && !p->cmyk) std::swap(p->position[0], p->position[2]);  // Red and blue.
+  return {};
+}
+
+Status outOfMemory() { return Status::ioError("composite image: not enough memory"); }
+
+// Rows [first, last) of the plane of `channel` as stored (PackBits expanded)
+// into `rows`, one row of `row_bytes` after another. `starts` holds, for
+// compressed data, the file offset of every row of every channel and its end.
+// Fails with kCorrupt naming the first row that does not expand to a row.
+Status readPlaneRows(PsdFile& file, const PsdHeader& header, unsigned channel, size_t first, size_t last,
+                   size_t row_bytes, const std::vector<uint64_t>& starts, std::vector<uint8_t>* packed,
+                   uint8_t* rows) {
+  const size_t height = static_cast<size_t>(header.height);
+  if (header.compression == 0) {
+    const uint64_t at = header.image_data_offset + 2 + (uint64_t{channel} * height + first) * row_bytes;
+    return file.read(at, (last - first) * row_bytes, rows, "composite image");
+  }
+  const size_t index = channel * height + first;
+  const uint64_t from = starts[index], to = starts[index + (last - first)];
+  packed->resize(static_cast<size_t>(to - from));
+  Status st = file.read(from, packed->size(), packed->data(), "composite image");
+  if (!st.ok()) return st;
+  for (size_t y = first; y < last; ++y) {
+    const size_t begin = static_cast<size_t>(starts[index + (y - first)] - from);
+    const size_t end = static_cast<size_t>(starts[index + (y - first) + 1] - from);
+    if (!unpackBits(packed->data() + begin, end - begin, rows + (y - first) * row_bytes, row_bytes))
+      return Status::corrupt("composite image: row " + std::to_string(y) + " of channel " + std::to_string(channel) +
+                             " does not expand to a row");
+  }
+  return {};
+}
+
+// Interleaves one row: pixel sample k of every pixel comes from plane
+// `from[k]` (samples as stored, big-endian when 16-bit).
+template <typename Sample, unsigned kSamples>
+void interleaveRow(const uint8_t* const from[4], size_t width, uint8_t* out) {
+  // The planes in locals, marked apart from the row: stores to the row
+  // must not make the compiler load the plane pointers again.
+  const uint8_t* __restrict plane[kSamples];
+  for (unsigned k = 0; k < kSamples; ++k) plane[k] = from[k];
+  Sample* __restrict to = reinterpret_cast<Sample*>(out);
+  if constexpr (sizeof(Sample) == 1 && kSamples == 1) {
+    std::memcpy(to, plane[0], width);
+    return;
+  }
+  for (size_t x = 0; x < width; ++x) {
+    for (unsigned k = 0; k < kSamples; ++k) {
+      if constexpr (sizeof(Sample) == 1) {
+        to[x * kSamples + k] = plane[k][x];
+      } else {
+        Sample v;
+        std::memcpy(&v, plane[k] + 2 * x, 2);
+        to[x * kSamples + k] = static_cast<Sample>(__builtin_bswap16(v));
+      }
+    }
+  }
+}
+
+// One CMYK row (`from` in channel order) as RGB: blue, green, red for 8
+// bits, red, green, blue for 16, then an opaque alpha when kAlpha.
+template <typename Sample, bool kAlpha>
+void cmykRow(const uint8_t* const from[4], size_t width, uint8_t* out) {
+  constexpr unsigned kMax = sizeof(Sample) == 1 ? 0xFF : 0xFFFF, kSamples = kAlpha ? 4 : 3;
+  constexpr unsigned kRed = sizeof(Sample) == 1 ? 2 : 0, kBlue = 2 - kRed;
+  const uint8_t* __restrict plane[4] = {from[0], from[1], from[2], from[3]};
+  Sample* __restrict to = reinterpret_cast<Sample*>(out);
+  auto sample = [&](unsigned c, size_t x) -> unsigned {
+    if constexpr (sizeof(Sample) == 1) return plane[c][x];
+    return static_cast<unsigned>(plane[c][2 * x] << 8 | plane[c][2 * x + 1]);
+  };
+  for (size_t x = 0; x < width; ++x) {
+    const unsigned black = sample(3, x);
+    to[x * kSamples + kRed] = static_cast<Sample>(sample(0, x) * black / kMax);
+    to[x * kSamples + 1] = static_cast<Sample>(sample(1, x) * black / kMax);
+    to[x * kSamples + kBlue] = static_cast<Sample>(sample(2, x) * black / kMax);
+    if constexpr (kAlpha) to[x * kSamples + 3] = static_cast<Sample>(kMax);
+  }
+}
+
+using RowInterleaver = void (*)(const uint8_t* const from[4], size_t width, uint8_t* out);
+
+RowInterleaver interleaverFor(const Placement& p) {
+  static constexpr RowInterleaver kBytes[] = {interleaveRow<uint8_t, 1>, interleaveRow<uint8_t, 2>,
+                                              interleaveRow<uint8_t, 3>, interleaveRow<uint8_t, 4>};
+  static constexpr RowInterleaver kWords[] = {interleaveRow<uint16_t, 1>, interleaveRow<uint16_t, 2>,
+                                              interleaveRow<uint16_t, 3>, interleaveRow<uint16_t, 4>};
+  if (p.cmyk) {
+    if (p.sample_bytes == 1) return p.opaque_alpha ? cmykRow<uint8_t, true> : cmykRow<uint8_t, false>;
+    return p.opaque_alpha ? cmykRow<uint16_t, true> : cmykRow<uint16_t, false>;
+  }
+  return (p.sample_bytes == 1 ? kBytes : kWords)[p.channels - 1];
+}
+
+// Places rows of every kept channel into the bitmap (bottom row first),
+// reading `kChunkRows` rows of every channel at a time and writing each
+// bitmap row once, pixel after pixel. One a thread.
+class RowPlacer {
+ public:
+  static constexpr size_t kChunkRows = 16;
+
+  RowPlacer(const PsdHeader& header, const Placement& p, const std::vector<uint64_t>& starts, FIBITMAP* image)
+      : header_(header), p_(p), starts_(starts), image_(image),
+        row_bytes_(static_cast<size_t>(header.width) * p.sample_bytes), interleave_(interleaverFor(p)) {}
+
+  // Fails when the file cannot be read or memory runs out.
+  Status open(const std::string& path) {
+    try {
+      planes_.resize(p_.channels * kChunkRows * row_bytes_);
+    } catch (const std::bad_alloc&) {
+      return outOfMemory();
+    }
+    return file_.open(path);
+  }
+
+  // Rows [first, last); fails when their data cannot be read or expanded.
+  Status place(size_t first, size_t last) {
+    const size_t plane_bytes = kChunkRows * row_bytes_, width = static_cast<size_t>(header_.width);
+    const unsigned height = static_cast<unsigned>(header_.height);
+    for (size_t at = first; at < last; at += kChunkRows) {
+      const size_t end = std::min(last, at + kChunkRows);
+      for (unsigned c = 0; c < p_.channels; ++c) {
+        try {
+          Status st = readPlaneRows(file_, header_, c, at, end, row_bytes_, starts_, &packed_,
+                                    planes_.data() + c * plane_bytes);
+          if (!st.ok()) return st;
+        } catch (const std::bad_alloc&) {
+          return outOfMemory();
+        }
+      }
+      for (size_t y = at; y < end; ++y) {
+        const uint8_t* from[4] = {};
+        for (unsigned c = 0; c < p_.channels; ++c)
+          from[p_.position[c]] = planes_.data() + c * plane_bytes + (y - at) * row_bytes_;
+        interleave_(from, width, FreeImage_GetScanLine(image_, height - 1 - static_cast<unsigned>(y)));
+      }
+    }
+    return {};
+  }
+
+ private:
+  const PsdHeader& header_;
+  const Placement& p_;
+  const std::vector<uint64_t>& starts_;
+  FIBITMAP* image_;
+  size_t row_bytes_;
+  RowInterleaver interleave_;
+  PsdFile file_;
+  std::vector<uint8_t> planes_, packed_;
+};
+
+// The bitmap the library makes: the header bitmap's type, size, palette
+// and metadata, but for CMYK, which becomes RGB and loses its profile.
+BitmapPtr allocateLike(FIBITMAP* header, const Placement& p) {
+  const unsigned width = FreeImage_GetWidth(header), height = FreeImage_GetHeight(header);
+  FREE_IMAGE_TYPE type = FreeImage_GetImageType(header);
+  if (p.cmyk && p.sample_bytes == 2) type = p.opaque_alpha ? FIT_RGBA16 : FIT_RGB16;
+  // No colour masks, as the library allocates it: its default layout.
+  BitmapPtr image(FreeImage_AllocateT(type, static_cast<int>(width), static_cast<int>(height),
+                                      static_cast<int>(p.pixel_bytes * 8)));
+  if (!image) return nullptr;
+  if (FreeImage_GetPalette(header) && FreeImage_GetPalette(image.get()))
+    std::memcpy(FreeImage_GetPalette(image.get()), FreeImage_GetPalette(header),
+                sizeof(RGBQUAD) * FreeImage_GetColorsUsed(header));
+  FreeImage_SetDotsPerMeterX(image.get(), FreeImage_GetDotsPerMeterX(header));
+  FreeImage_SetDotsPerMeterY(image.get(), FreeImage_GetDotsPerMeterY(header));
+  const FIICCPROFILE* icc = FreeImage_GetICCProfile(header);
+  if (icc && icc->data && icc->size > 0 && !p.cmyk) {
+    FIICCPROFILE* copy = FreeImage_CreateICCProfile(image.get(), icc->data, icc->size);
+    if (!copy) return nullptr;
+    copy->flags = icc->flags;
+  }
+  if (!FreeImage_CloneMetadata(image.get(), header)) return nullptr;
+  // CMYK that becomes plain RGB is a new bitmap made without the thumbnail.
+  const bool converted_anew = p.cmyk && !p.opaque_alpha;
+  FIBITMAP* thumbnail = converted_anew ? nullptr : FreeImage_GetThumbnail(header);
+  if (thumbnail && !FreeImage_SetThumbnail(image.get(), thumbnail)) return nullptr;
+  return image;
+}
+
+// The failure of the lowest band that failed: every band below it was
+// taken before it and is placed whole, so the report does not depend on
+// how the threads shared the bands.
+class BandFailure {
+ public:
+  void note(size_t band, Status st) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (band < band_) band_ = band, status_ = std::move(st);
+    failed_ = true;
+  }
+  bool failed() const { return failed_; }
+  Status status() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return status_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  size_t band_ = std::numeric_limits<size_t>::max();
+  Status status_;
+  std::atomic<bool> failed_{false};
+};
+
+CompositeReading declined(const std::string& why) {
+  return {CompositeOutcome::kDeclined, Status::unsupported("composite image: " + why + " is left to the image library"),
+          nullptr};
+}
+
+CompositeReading failed(Status st) { return {CompositeOutcome::kFailed, std::move(st), nullptr}; }
+
+}  // namespace
+
+CompositeReading readComposite(const std::string& path, const PsdHeader& header, int flags, int threads) {
+  Placement placement;
+  const std::string other_kind = placementFor(header, flags, &placement);
+  if (!other_kind.empty()) return declined(other_kind);
+  PsdFile file;
+  Status st = file.open(path);
+  if (!st.ok()) return failed(st);
+  // The library reads the header, the resources (resolution, profile,
+  // thumbnail) and the compression word, and must end where the image
+  // data begins for both readers to read the same bytes. A header it
+  // cannot read its decoder cannot either.
+  if (!header.library_fault.empty()) return failed(Status::corrupt(header.library_fault));
+  MappedFile mapped(path);
+  if (!mapped.ok()) return declined("a file that cannot be mapped into memory");
+  FreeImageIO io = MappedFile::io();
+  BitmapPtr described(FreeImage_LoadFromHandle(FIF_PSD, &io, &mapped, flags | FIF_LOAD_NOPIXELS));
+  if (!described) return failed(Status::corrupt("image resources: the image library cannot read them"));
+  if (mapped.position() != header.image_data_offset + 2)
+    return declined("a header the image library reads to another length");
+  if (FreeImage_GetWidth(described.get()) != static_cast<unsigned>(header.width) ||
+      FreeImage_GetHeight(described.get()) != static_cast<unsigned>(header.height) ||
+      FreeImage_GetBPP(described.get()) != (placement.cmyk ? 4 * 8 * placement.sample_bytes : placement.pixel_bytes * 8))
+    return declined("a document the image library describes otherwise");
+  std::vector<uint64_t> starts;
+  if (header.compression == 1 && !(st = compositeRowStarts(file, header, &starts)).ok()) return failed(st);
+  BitmapPtr image = allocateLike(described.get(), placement);
+  if (!image) return failed(outOfMemory());
+  // Bands of rows go to the threads as they get free: a slower or busier
+  // core simply places fewer of them.
+  constexpr size_t kBandRows = 64;
+  const size_t height = static_cast<size_t>(header.height), bands = (height + kBandRows - 1) / kBandRows;
+  std::atomic<size_t> next{0};
+  BandFailure failure;
+  runOnThreads(std::clamp<int>(threads, 1, static_cast<int>(bands)), [&](int) {
+    RowPlacer placer(header, placement, starts, image.get());
+    Status opened = placer.open(path);
+    if (!opened.ok()) {
+      failure.note(0, opened);
+      return;
+    }
+    for (size_t band; !failure.failed() && (band = next++) < bands;) {
+      Status placed = placer.place(band * kBandRows, std::min(height, (band + 1) * kBandRows));
+      if (!placed.ok()) failure.note(band, placed);
+    }
+  });
+  if (failure.failed()) return failed(failure.status());
+  return {CompositeOutcome::kRead, Status(), std::move(image)};
+}
+
+}  // namespace pixolune

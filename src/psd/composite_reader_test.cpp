@@ -1,0 +1,274 @@
+#include "psd/composite_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "run/pipeline.h"
+#include "support/psd_writer.h"
+#include "support/test_util.h"
+
+namespace pixolune {
+namespace {
+
+using testing::PsdDocument;
+using testing::PsdMode;
+
+std::string bytesOf(const void* data, size_t size) { return std::string(static_cast<const char*>(data), size); }
+
+// Everything a later stage or writer can see of a bitmap.
+void expectSameBitmap(FIBITMAP* expected, FIBITMAP* actual) {
+  ASSERT_NE(nullptr, expected);
+  ASSERT_NE(nullptr, actual);
+  ASSERT_EQ(FreeImage_GetImageType(expected), FreeImage_GetImageType(actual));
+  ASSERT_EQ(FreeImage_GetBPP(expected), FreeImage_GetBPP(actual));
+  ASSERT_EQ(FreeImage_GetWidth(expected), FreeImage_GetWidth(actual));
+  ASSERT_EQ(FreeImage_GetHeight(expected), FreeImage_GetHeight(actual));
+  EXPECT_EQ(FreeImage_GetRedMask(expected), FreeImage_GetRedMask(actual));
+  EXPECT_EQ(FreeImage_GetBlueMask(expected), FreeImage_GetBlueMask(actual));
+  EXPECT_EQ(FreeImage_GetColorType(expected), FreeImage_GetColorType(actual));
+  EXPECT_EQ(FreeImage_GetInfoHeader(expected)->biCompression, FreeImage_GetInfoHeader(actual)->biCompression);
+  const unsigned line = FreeImage_GetLine(expected);
+  for (unsigned y = 0; y < FreeImage_GetHeight(expected); ++y)
+    ASSERT_EQ(bytesOf(FreeImage_GetScanLine(expected, y), line), bytesOf(FreeImage_GetScanLine(actual, y), line))
+        << "row " << y;
+  EXPECT_EQ(FreeImage_GetColorsUsed(expected), FreeImage_GetColorsUsed(actual));
+  if (FreeImage_GetPalette(expected)) {
+    EXPECT_EQ(bytesOf(FreeImage_GetPalette(expected), 4 * FreeImage_GetColorsUsed(expected)),
+              bytesOf(FreeImage_GetPalette(actual), 4 * FreeImage_GetColorsUsed(actual)));
+  }
+  EXPECT_EQ(FreeImage_GetDotsPerMeterX(expected), FreeImage_GetDotsPerMeterX(actual));
+  EXPECT_EQ(FreeImage_GetDotsPerMeterY(expected), FreeImage_GetDotsPerMeterY(actual));
+  const FIICCPROFILE* a = FreeImage_GetICCProfile(expected);
+  const FIICCPROFILE* b = FreeImage_GetICCProfile(actual);
+  EXPECT_EQ(a->size, b->size);
+  EXPECT_EQ(a->flags, b->flags);
+  if (a->size > 0 && a->size == b->size) {
+    EXPECT_EQ(bytesOf(a->data, a->size), bytesOf(b->data, b->size));
+  }
+  EXPECT_EQ(FreeImage_GetThumbnail(expected) != nullptr, FreeImage_GetThumbnail(actual) != nullptr);
+  if (FreeImage_GetThumbnail(expected) && FreeImage_GetThumbnail(actual)) {
+    EXPECT_EQ(FreeImage_GetWidth(FreeImage_GetThumbnail(expected)), FreeImage_GetWidth(FreeImage_GetThumbnail(actual)));
+  }
+  for (FREE_IMAGE_MDMODEL model : {FIMD_COMMENTS, FIMD_EXIF_MAIN, FIMD_IPTC, FIMD_XMP})
+    EXPECT_EQ(FreeImage_GetMetadataCount(model, expected), FreeImage_GetMetadataCount(model, actual)) << model;
+}
+
+// A thumbnail resource (1036): a small JPEG with its header, as Photoshop
+// stores it, so the library attaches a thumbnail to what it loads.
+testing::PsdResource thumbnailResource() {
+  BitmapPtr small(FreeImage_Allocate(16, 12, 24));
+  FIMEMORY* memory = FreeImage_OpenMemory();
+  EXPECT_TRUE(FreeImage_SaveToMemory(FIF_JPEG, small.get(), memory, 0));
+  BYTE* jpeg = nullptr;
+  DWORD size = 0;
+  FreeImage_AcquireMemory(memory, &jpeg, &size);
+  auto be32 = [](std::string* out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<char>(v >> shift));
+  };
+  std::string data;
+  be32(&data, 1);   // JPEG, RGB.
+  be32(&data, 16);  // Width, height, bytes a row (padded to 4), raw size.
+  be32(&data, 12);
+  be32(&data, 48);
+  be32(&data, 48 * 12);
+  be32(&data, size);
+  data += std::string("\0\x18\0\x01", 4);  // 24 bits a pixel, 1 plane.
+  data.append(reinterpret_cast<const char*>(jpeg), size);
+  FreeImage_CloseMemory(memory);
+  return {1036, data};
+}
+
+class CompositeReaderTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { initImageLibrary(); }
+
+  // Reads the document both ways; the reader must not decline it. Returns
+  // whether the library's bitmap has a thumbnail.
+  bool expectReadAsTheLibraryReadsIt(const PsdDocument& doc, int threads) {
+    EXPECT_TRUE(testing::writePsdFile(path_, doc));
+    PsdHeader header;
+    EXPECT_TRUE(readPsdHeader(path_, &header).ok());
+    BitmapPtr expected(FreeImage_Load(FIF_PSD, path_.c_str(), 0));
+    CompositeReading read = readComposite(path_, header, 0, threads);
+    EXPECT_EQ(CompositeOutcome::kRead, read.outcome) << read.status.message();
+    if (read.image) expectSameBitmap(expected.get(), read.image.get());
+    return expected && FreeImage_GetThumbnail(expected.get()) != nullptr;
+  }
+
+  testing::TempDir dir_;
+  std::string path_ = dir_.file("doc.psd");
+};
+
+// A profile the library attaches as it is (the reader must copy it).
+testing::PsdResource profileResource() {
+  std::string icc(200, '\0');
+  icc[3] = static_cast<char>(200);
+  std::memcpy(&icc[36], "acsp", 4);
+  for (size_t i = 40; i < icc.size(); ++i) icc[i] = static_cast<char>(i * 7);
+  return {1039, icc};
+}
+
+// Resolution 300 dpi horizontally, 150 vertically (16.16 fixed point).
+testing::PsdResource resolutionResource() {
+  std::string r(16, '\0');
+  r[0] = 0x01, r[1] = 0x2C;  // 300
+  r[5] = 1;                  // Pixels per inch.
+  r[8] = 0x00, r[9] = static_cast<char>(0x96);  // 150
+  r[13] = 1;
+  return {1005, r};
+}
+
+// Every kind it reads, raw and compressed, with and without extra channels,
+// on one thread and on several (bands that split the rows unevenly):
+// the same bitmap as the library's, to the bit, with its metadata.
+TEST_F(CompositeReaderTest, EveryKindItReadsComesOutAsTheLibraryReadsIt) {
+  struct Kind {
+    PsdMode mode;
+    int depth, extra;
+  };
+  const Kind kinds[] = {{PsdMode::kRgb, 8, 0},  {PsdMode::kRgb, 8, 1},   {PsdMode::kRgb, 8, 2},
+                        {PsdMode::kRgb, 16, 0}, {PsdMode::kRgb, 16, 1},  {PsdMode::kGrey, 8, 0},
+                        {PsdMode::kGrey, 8, 1}, {PsdMode::kGrey, 16, 0}, {PsdMode::kGrey, 16, 1},
+                        {PsdMode::kCmyk, 8, 0}, {PsdMode::kCmyk, 8, 1},  {PsdMode::kCmyk, 16, 0},
+                        {PsdMode::kCmyk, 16, 1}};
+  for (const Kind& kind : kinds) {
+    for (bool rle : {false, true}) {
+      for (int threads : {1, 3}) {
+        SCOPED_TRACE(::testing::Message() << "mode " << static_cast<int>(kind.mode) << ", " << kind.depth << " bits, "
+                                        << kind.extra << " extra, rle " << rle << ", threads " << threads);
+        const double top = kind.depth == 16 ? 65535.0 : 255.0;
+        PsdDocument doc = testing::makeDocument(kind.mode, kind.depth, 37, 203, kind.extra, [&](int c, int x, int y) {
+          // Runs (for PackBits), gradients and noise, different in every channel.
+          if (y % 7 == 0) return top;
+          return static_cast<double>((x * 131 + y * 17 * (c + 1) + ((x * y) % 13) * 977) % (static_cast<int>(top) + 1));
+        });
+        doc.rle = rle;
+        doc.resources = {profileResource(), resolutionResource(), thumbnailResource()};
+        // Plain RGB made of CMYK is a new bitmap, without the thumbnail.
+        const bool thumbnail = kind.mode != PsdMode::kCmyk || kind.extra > 0;
+        EXPECT_EQ(thumbnail, expectReadAsTheLibraryReadsIt(doc, threads));
+      }
+    }
+  }
+}
+
+// Other kinds it leaves to the library, saying which kind.
+TEST_F(CompositeReaderTest, DeclinesOtherKinds) {
+  PsdHeader header;
+  struct Other {
+    PsdMode mode;
+    int depth;
+    const char* why;
+  };
+  for (const Other& other : {Other{PsdMode::kLab, 8, "colour mode 9"}, Other{PsdMode::kRgb, 32, "32-bit channels"},
+                             Other{PsdMode::kBitmap, 1, "1-bit channels"}, Other{PsdMode::kIndexed, 8, "colour mode 2"},
+                             Other{PsdMode::kDuotone, 8, "colour mode 8"}}) {
+    PsdDocument doc = testing::makeDocument(other.mode, other.depth, 8, 8, 0, [](int, int, int) { return 0.0; });
+    if (other.mode == PsdMode::kIndexed) doc.palette.assign(768, 0);
+    ASSERT_TRUE(testing::writePsdFile(path_, doc));
+    ASSERT_TRUE(readPsdHeader(path_, &header).ok());
+    CompositeReading read = readComposite(path_, header, 0, 2);
+    EXPECT_EQ(CompositeOutcome::kDeclined, read.outcome) << other.why;
+    EXPECT_EQ(std::string("composite image: ") + other.why + " is left to the image library", read.status.message());
+    EXPECT_EQ(nullptr, read.image);
+  }
+  // CMYK kept as CMYK is the library's.
+  ASSERT_TRUE(testing::writePsdFile(path_, testing::makeDocument(PsdMode::kCmyk, 8, 8, 8, 0, [](int, int, int) { return 0.0; })));
+  ASSERT_TRUE(readPsdHeader(path_, &header).ok());
+  EXPECT_EQ(CompositeOutcome::kDeclined, readComposite(path_, header, PSD_CMYK, 2).outcome);
+}
+
+class DamagedCompositeTest : public CompositeReaderTest {
+ protected:
+  // An RGB document of `height` rows of 40 pixels (each row a literal of
+  // 40 bytes: "39" then the bytes), compressed; its bytes and header.
+  void writeCompressed(int height) {
+    PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 40, height, 0, [](int, int x, int) { return x * 5.0; });
+    doc.rle = true;
+    ASSERT_TRUE(testing::writePsdFile(path_, doc));
+    ASSERT_TRUE(readPsdHeader(path_, &header_).ok());
+    bytes_ = testing::encodePsd(doc);
+  }
+  // The offset of the first byte of `row` of `channel`: every row takes 41 bytes.
+  size_t rowAt(int channel, int row) const {
+    return header_.image_data_offset + 2 + 2 * 3 * header_.height + 41 * (channel * header_.height + row);
+  }
+  CompositeReading readAgain(int threads) {
+    std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes_;
+    EXPECT_TRUE(readPsdHeader(path_, &header_).ok());
+    return readComposite(path_, header_, 0, threads);
+  }
+  PsdHeader header_;
+  std::string bytes_;
+};
+
+// A PackBits row that does not make a row is damage: the document is
+// refused with the place, never handed to the library, which writes past
+// its buffers on such rows.
+TEST_F(DamagedCompositeTest, RowThatDoesNotExpandToARowIsRefusedWithItsPlace) {
+  writeCompressed(8);
+  ASSERT_EQ(39, bytes_[rowAt(0, 0)]);
+  bytes_[rowAt(2, 5)] = 19;  // Claims 20 bytes: the rest of the row is read as codes and runs past it.
+  CompositeReading read = readAgain(2);
+  EXPECT_EQ(CompositeOutcome::kFailed, read.outcome);
+  EXPECT_EQ(Status::Code::kCorrupt, read.status.code());
+  EXPECT_EQ("composite image: row 5 of channel 2 does not expand to a row", read.status.message());
+  EXPECT_EQ(nullptr, read.image);
+  // A run longer than the row left.
+  writeCompressed(8);
+  bytes_[rowAt(1, 7)] = static_cast<char>(0x80 + 1);  // A run of 128 bytes.
+  EXPECT_EQ("composite image: row 7 of channel 1 does not expand to a row", readAgain(1).status.message());
+}
+
+// With damage in several bands the first is named, however the threads
+// shared the bands.
+TEST_F(DamagedCompositeTest, FirstDamagedPlaceIsNamedOnAnyNumberOfThreads) {
+  writeCompressed(300);  // Five bands of 64 rows.
+  for (int row : {290, 70, 200}) bytes_[rowAt(0, row)] = 10;
+  bytes_[rowAt(2, 3)] = 10;  // A later channel of an earlier band, found after channel 0 of rows 0..15.
+  for (int threads : {1, 2, 3, 5}) {
+    CompositeReading read = readAgain(threads);
+    EXPECT_EQ(CompositeOutcome::kFailed, read.outcome) << threads;
+    EXPECT_EQ("composite image: row 3 of channel 2 does not expand to a row", read.status.message()) << threads;
+  }
+  bytes_[rowAt(2, 3)] = 39;
+  EXPECT_EQ("composite image: row 70 of channel 0 does not expand to a row", readAgain(3).status.message());
+}
+
+// A file gone between the header and the pixels is a failure to read, not
+// a document for the library.
+TEST_F(DamagedCompositeTest, MissingFileFailsToRead) {
+  writeCompressed(8);
+  std::filesystem::remove(path_);
+  CompositeReading read = readComposite(path_, header_, 0, 2);
+  EXPECT_EQ(CompositeOutcome::kFailed, read.outcome);
+  EXPECT_EQ(Status::Code::kNotFound, read.status.code());
+}
+
+// The real documents of the corpus that it reads: the library's bitmap.
+TEST_F(CompositeReaderTest, CorpusDocumentsComeOutAsTheLibraryReadsThem) {
+  const std::string corpus = testing::corpusFolder();
+  if (corpus.empty()) GTEST_SKIP() << "no corpus";
+  int read_count = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus + "/files")) {
+    const std::string path = entry.path().string();
+    PsdHeader header;
+    if (entry.path().extension() != ".psd" || !readPsdHeader(path, &header).ok()) continue;
+    CompositeReading read = readComposite(path, header, 0, 2);
+    SCOPED_TRACE(path);
+    // Intact documents are read, or declined as another kind; never refused.
+    EXPECT_NE(CompositeOutcome::kFailed, read.outcome) << read.status.message();
+    if (!read.image) continue;
+    BitmapPtr expected(FreeImage_Load(FIF_PSD, path.c_str(), 0));
+    expectSameBitmap(expected.get(), read.image.get());
+    ++read_count;
+  }
+  EXPECT_GT(read_count, 10);
+}
+
+}  // namespace
+}  // namespace pixolune

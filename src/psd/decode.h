@@ -1,0 +1,74 @@
+// Decoding of one input document into a FreeImage bitmap.
+#ifndef PIXOLUNE_ENGINE_DECODE_H_
+#define PIXOLUNE_ENGINE_DECODE_H_
+
+#include <FreeImage.h>
+
+#include <cstdint>
+#include <string>
+
+#include "image/bitmap.h"
+#include "platform/status.h"
+
+namespace pixolune {
+
+struct PsdHeader;
+
+/// Decodes the file at path as a Photoshop document, whatever its extension,
+/// with the given FreeImage load flags, and returns the composite as
+/// Photoshop shows it: an extra channel that is a saved selection is dropped
+/// (the image stays at its depth, opaque), the transparency of greyscale
+/// composites is kept, and RGB and greyscale composites with transparency
+/// lose the white they are stored over. A CMYK document read with PSD_CMYK
+/// (kept separated by FreeImage) is converted to RGB. *image gets the bitmap;
+/// it stays null, and the status says why, when the file's header is
+/// truncated or inconsistent (kCorrupt, or kNotFound/kIoError for a file that
+/// cannot be read), when
+/// the document holds no real composite (saved without maximum
+/// compatibility) and its layers cannot be read or drawn (such a document
+/// is otherwise drawn from its layers, see decodeLayers), when its size needs more memory than the decode memory
+/// limit allows (checked before any pixel is read; kUnsupported) or when it
+/// cannot be decoded (kCorrupt). A document of the kinds our own readers
+/// read (the composite reader's, see composite_reader.h, and the layers of
+/// one without a composite) that they find damaged fails with kCorrupt and
+/// their reason ("... composite image: row 12 of channel 2 does not expand
+/// to a row"); FreeImage's decoder only decodes the other kinds. Reads the
+/// file twice: our own header reader checks it before FreeImage sees it.
+/// Holds no shared state.
+Status decodeDocument(const std::string& path, int flags, BitmapPtr* image);
+
+/// Decodes the document from its layers alone, ignoring any stored
+/// composite, as decodeDocument does for documents saved without one.
+/// *image gets the bitmap, or stays null and the status says why (header,
+/// memory limit, or layers that cannot be read or drawn). Holds no shared state
+/// beyond lastDecodeNote.
+Status decodeLayers(const std::string& path, int flags, BitmapPtr* image);
+
+/// When set, decodeDocument draws every document that has layers from
+/// them and ignores its stored composite (for measuring the drawing);
+/// documents without layers still give their composite. Process-wide, off
+/// at start; set it before decoding starts.
+void setLayersAlwaysDrawn(bool on);
+bool layersAlwaysDrawn();
+
+/// What the last decode on this thread left out when it drew the layers
+/// ("drawn from its layers without drop shadow, stroke"), or empty.
+const std::string& lastDecodeNote();
+
+/// True when the last decodeDocument call on this thread got past our own
+/// checks and handed the file to FreeImage's decoder.
+bool decoderLibraryRan();
+
+/// Bytes decoding and converting a document of this header is expected to
+/// need: its pixels at the decoded sample size (at least four channels of at
+/// least 8 bits), twice (a stage's new bitmap while the old one lives).
+uint64_t decodeMemoryNeed(const PsdHeader& header);
+
+/// The memory a document may claim before decodeDocument refuses it
+/// unread (0: no limit). Starts at half the machine's memory; a conversion
+/// helper sets its own cap. Process-wide; set it before decoding starts.
+void setDecodeMemoryLimit(uint64_t bytes);
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_DECODE_H_

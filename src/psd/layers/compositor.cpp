@@ -1,0 +1,599 @@
+#include "psd/layers/compositor.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "psd/layers/adjustments.h"
+#include "psd/layers/descriptor.h"
+#include "psd/layers/layer_effects.h"
+#include "psd/layers/vector_mask.h"
+#include "platform/threads.h"
+
+namespace pixolune {
+
+namespace {
+
+// A layer and what hangs on it: a group's layers, or the layers clipped to it.
+struct LayerNode {
+  const LayerRecord* layer = nullptr;
+  bool group = false;
+  std::vector<LayerNode> children;
+  std::vector<LayerNode> clipped;
+};
+
+// The 0..1 value of each byte.
+const float* byteScale() {
+  static const std::vector<float> table = [] {
+    std::vector<float> t(256);
+    for (int i = 0; i < 256; ++i) t[static_cast<size_t>(i)] = static_cast<float>(i) / 255.0f;
+    return t;
+  }();
+  return table.data();
+}
+
+// A pixel layer's colour and transparency planes as a source.
+class PlaneSource : public PixelSource {
+ public:
+  LayerRect rect;
+  std::vector<ChannelPlane> colour;
+  ChannelPlane alpha;
+  LayerRect bounds() const override { return rect; }
+  void row(int x, int y, int n, const Canvas&, float* out) const override {
+    const int nc = static_cast<int>(colour.size()), st = nc + 1;
+    const size_t at = static_cast<size_t>(y - rect.top) * static_cast<size_t>(rect.width()) + (x - rect.left);
+    for (int c = 0; c < nc; ++c) spread(colour[c], at, n, out + c, st, 0.0f);
+    spread(alpha, at, n, out + nc, st, 1.0f);
+  }
+  bool composeNormal(int x, int y, int n, int colours, float opacity, float* dst) const override {
+    if (colours != static_cast<int>(colour.size()) || (colours != 1 && colours != 3) || !allBytes()) return false;
+    const size_t at = static_cast<size_t>(y - rect.top) * static_cast<size_t>(rect.width()) + (x - rect.left);
+    const float* kByte = byteScale();
+    const uint8_t* a = alpha.bytes.data() + at;
+    const uint8_t* c0 = colour[0].bytes.data() + at;
+    if (colours == 1) {
+      for (int i = 0; i < n; ++i, dst += 2) {
+        if (a[i] == 0) continue;
+        const float s[2] = {kByte[c0[i]], 0.0f};
+        composeNormalPixel(dst, s, kByte[a[i]] * opacity, 1);
+      }
+      return true;
+    }
+    const uint8_t* c1 = colour[1].bytes.data() + at;
+    const uint8_t* c2 = colour[2].bytes.data() + at;
+    for (int i = 0; i < n; ++i, dst += 4) {
+      if (a[i] == 0) continue;
+      const float s[4] = {kByte[c0[i]], kByte[c1[i]], kByte[c2[i]], 0.0f};
+      composeNormalPixel(dst, s, kByte[a[i]] * opacity, 3);
+    }
+    return true;
+  }
+
+ private:
+  // Every plane present and of 8 bits: the common case, composed in one pass.
+  bool allBytes() const {
+    if (alpha.empty() || alpha.depth != 8) return false;
+    for (const ChannelPlane& p : colour)
+      if (p.empty() || p.depth != 8) return false;
+    return true;
+  }
+  // Writes n samples from index `at` of the plane to every st-th float of out.
+  static void spread(const ChannelPlane& p, size_t at, int n, float* out, int st, float missing) {
+    const float* kByte = byteScale();
+    if (p.empty()) {
+      for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = missing;
+    } else if (p.depth == 8) {
+      const uint8_t* s = p.bytes.data() + at;
+      for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = kByte[s[i]];
+    } else if (p.depth == 16) {
+      const uint16_t* s = p.words.data() + at;
+      for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = s[i] * (1.0f / 65535.0f);
+    } else {
+      const float* s = p.floats.data() + at;
+      for (int i = 0; i < n; ++i) out[static_cast<size_t>(i) * st] = s[i];
+    }
+  }
+};
+
+// Transparency planes of root layers read while finding what they hide,
+// kept for drawing: one per layer and band of rows, over the rows the
+// layer is drawn in there.
+struct CachedPlane {
+  LayerRect rect;
+  ChannelPlane plane;
+};
+using AlphaCache = std::map<std::pair<const LayerRecord*, int>, CachedPlane>;
+
+struct Context {
+  PsdFile& in;
+  const PsdHeader& header;
+  uint64_t layer_samples;
+  MergeNotes* notes;
+  int colours;
+  LayerRect document;
+  uint64_t canvas_bytes_left;  // For the canvases of groups, clipping groups and backdrops.
+  int threads;                 // That may share the work of one layer.
+  PlaneSource pixels;          // The planes of the layer being drawn, kept to save allocations.
+  const AlphaCache* alphas = nullptr;  // Drawing in bands: planes already read,
+  int band = 0;                        // and the band being drawn.
+};
+
+// Holds the bytes of one more canvas while it lives; ok() is false when the
+// memory limit leaves no room for it.
+class CanvasTicket {
+ public:
+  CanvasTicket(Context& cx, const LayerRect& area) : cx_(cx) {
+    bytes_ = static_cast<uint64_t>(area.width()) * static_cast<uint64_t>(area.height()) *
+             static_cast<uint64_t>(cx.colours + 1) * sizeof(float);
+    if (bytes_ > cx_.canvas_bytes_left) bytes_ = 0, ok_ = false;
+    cx_.canvas_bytes_left -= bytes_;
+  }
+  ~CanvasTicket() { cx_.canvas_bytes_left += bytes_; }
+  CanvasTicket(const CanvasTicket&) = delete;
+  CanvasTicket& operator=(const CanvasTicket&) = delete;
+  Status status() const {
+    return ok_ ? Status() : readFault(Status::Code::kUnsupported, "its groups need more memory than the limit allows");
+  }
+
+ private:
+  Context& cx_;
+  uint64_t bytes_ = 0;
+  bool ok_ = true;
+};
+
+const LayerChannel* findChannel(const LayerRecord& layer, int id) {
+  for (const LayerChannel& ch : layer.channels)
+    if (ch.id == id) return &ch;
+  return nullptr;
+}
+
+Status budgetCheck(const Context& cx, const LayerRect& r, int planes) {
+  const uint64_t samples = static_cast<uint64_t>(r.width()) * static_cast<uint64_t>(r.height()) * planes;
+  if (samples > cx.layer_samples) return readFault(Status::Code::kUnsupported, "a layer is larger than the memory limit allows");
+  return {};
+}
+
+// Reads the part `visible` (document coordinates) of a channel over `r`.
+Status readPlane(Context& cx, const LayerRecord& layer, int id, const LayerRect& r, const LayerRect& visible,
+                     ChannelPlane* plane) {
+  const LayerChannel* ch = findChannel(layer, id);
+  if (!ch) {
+    plane->width = plane->height = 0;
+    return {};
+  }
+  const LayerRect keep{visible.top - r.top, visible.left - r.left, visible.bottom - r.top, visible.right - r.left};
+  return readChannelPlane(cx.in, *ch, r.width(), r.height(), cx.header.depth, cx.header.version, keep, plane);
+}
+
+Status loadMask(Context& cx, const LayerRecord& layer, const LayerMask& mask, PlaneMask* out, bool* used) {
+  *used = false;
+  if (!mask.present || mask.disabled || !findChannel(layer, mask.channel)) return {};
+  const LayerRect visible = intersect(mask.rect, cx.document);
+  Status st = budgetCheck(cx, visible, 1);
+  if (!st.ok()) return st;
+  out->rect = visible;  // Beyond the document the mask is never asked.
+  out->outside = mask.default_colour / 255.0f;
+  out->density = mask.density / 255.0f;
+  if (!(st = readPlane(cx, layer, mask.channel, mask.rect, visible, &out->plane)).ok()) return st;
+  *used = true;
+  return {};
+}
+
+// The masks of a layer, loaded; `rule` receives pointers into *masks.
+Status loadMasks(Context& cx, const LayerRecord& layer, PlaneMask (*masks)[2], ComposeRule* rule) {
+  bool used = false;
+  Status st = loadMask(cx, layer, layer.user_mask, &(*masks)[0], &used);
+  if (!st.ok()) return st;
+  if (used) rule->masks.push_back(&(*masks)[0]);
+  if (!(st = loadMask(cx, layer, layer.vector_mask, &(*masks)[1], &used)).ok()) return st;
+  // A vector mask the file holds no rendering of is drawn from its path,
+  // for layers without pixels of their own (stored pixels already have
+  // the shape, and masking them again would thin their edges).
+  if (!used && !layer.vector_mask.present && layer.rect.empty()) {
+    if (!(st = budgetCheck(cx, cx.document, 1)).ok()) return st;
+    used = drawVectorMask(layer, cx.header.width, cx.header.height, &(*masks)[1]);
+  }
+  if (used) rule->masks.push_back(&(*masks)[1]);
+  return {};
+}
+
+// The planes of the part of the layer inside the document, read by up to
+// cx.threads threads at once.
+Status loadPixels(Context& cx, const LayerRecord& layer, PlaneSource* src) {
+  src->rect = intersect(layer.rect, cx.document);
+  Status st = budgetCheck(cx, src->rect, cx.colours + 1);
+  if (!st.ok()) return st;
+  src->colour.resize(static_cast<size_t>(cx.colours));
+  const int planes = cx.colours + 1;  // Colours, then transparency.
+  std::vector<Status> read(static_cast<size_t>(planes));
+  std::atomic<int> next{0};
+  const auto work = [&] {
+    for (int p; (p = next++) < planes;) {
+      const bool alpha = p == cx.colours;
+      if (alpha && cx.alphas) {
+        const auto cached = cx.alphas->find({&layer, cx.band});
+        if (cached != cx.alphas->end() && cached->second.rect == src->rect) {
+          src->alpha = cached->second.plane;
+          continue;
+        }
+      }
+      read[static_cast<size_t>(p)] = readPlane(cx, layer, alpha ? kChannelTransparency : p, layer.rect, src->rect,
+                                               alpha ? &src->alpha : &src->colour[static_cast<size_t>(p)]);
+    }
+  };
+  const bool large = static_cast<uint64_t>(src->rect.width()) * static_cast<uint64_t>(src->rect.height()) >= 256 * 1024;
+  runOnThreads(large ? std::min(cx.threads, planes) : 1, [&](int) { work(); });
+  for (const Status& r : read)
+    if (!r.ok()) return r;
+  return {};
+}
+
+// The first two blending ranges are the composite grey's: source, then backdrop.
+void readBlendRanges(const LayerRecord& layer, ComposeRule* rule) {
+  const std::vector<uint8_t>& r = layer.blend_ranges;
+  if (r.size() < 8) return;
+  rule->source_range = {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2]),
+                        static_cast<float>(r[3])};
+  rule->backdrop_range = {static_cast<float>(r[4]), static_cast<float>(r[5]), static_cast<float>(r[6]),
+                          static_cast<float>(r[7])};
+}
+
+ComposeRule ruleFor(const LayerRecord& layer, bool with_opacity) {
+  ComposeRule rule;
+  rule.mode = blendModeFromKey(layer.blend_key);
+  rule.opacity = layer.fill_opacity / 255.0f * (with_opacity ? layer.opacity / 255.0f : 1.0f);
+  readBlendRanges(layer, &rule);
+  return rule;
+}
+
+Status renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* target);
+
+// An artboard shows its layers only inside its rectangle (within the
+// document): a mask of it.
+bool artboardMask(const LayerRecord& layer, const LayerRect& document, PlaneMask* out) {
+  const LayerBlock* b = layer.block("artb");
+  if (!b) b = layer.block("artd");
+  DescValue d;
+  if (!b || !parseBlockDescriptor(b->data, 4, &d)) return false;
+  const DescValue* r = d.get("artboardRect");
+  if (!r) return false;
+  const auto side = [&](const char* key) { return static_cast<int>(std::lround(std::clamp(r->num(key, 0), -1e9, 1e9))); };
+  LayerRect rect{side("Top "), side("Left"), side("Btom"), side("Rght")};
+  rect = intersect(rect, document);
+  out->rect = rect;
+  out->outside = 0.0f;
+  out->plane.width = rect.width(), out->plane.height = rect.height(), out->plane.depth = 8;
+  out->plane.bytes.assign(static_cast<size_t>(rect.width()) * rect.height(), 255);
+  return true;
+}
+
+Status drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha) {
+  const LayerRecord& layer = *node.layer;
+  noteEffects(layer, &cx.notes->left_out);
+  PlaneMask masks[2], artboard;
+  ComposeRule rule = ruleFor(layer, with_opacity);
+  rule.keep_alpha = keep_alpha;
+  if (!layer.section_blend_key.empty()) rule.mode = blendModeFromKey(layer.section_blend_key);
+  Status st = loadMasks(cx, layer, &masks, &rule);
+  if (!st.ok()) return st;
+  if (artboardMask(layer, cx.document, &artboard)) rule.masks.push_back(&artboard);
+  // A pass-through group with a fill opacity below full is merged on its
+  // own, as a normal group, as Photoshop does.
+  if (rule.mode == BlendMode::kPassThrough && !keep_alpha && layer.fill_opacity == 255) {
+    if (rule.opacity >= 1.0f && rule.masks.empty()) return renderNodes(cx, node.children, target);
+    CanvasTicket ticket(cx, target->area);
+    if (!ticket.status().ok()) return ticket.status();
+    Canvas before = *target;
+    if (!(st = renderNodes(cx, node.children, target)).ok()) return st;
+    fadeTowards(target, before, rule.opacity, rule.masks);
+    return {};
+  }
+  if (rule.mode == BlendMode::kPassThrough) rule.mode = BlendMode::kNormal;
+  const LayerRect area = intersect(target->area, cx.document);  // Only the rows still to be drawn.
+  if (area.empty()) return {};
+  CanvasTicket ticket(cx, area);
+  if (!ticket.status().ok()) return ticket.status();
+  Canvas inner(area, target->colours);
+  if (!(st = renderNodes(cx, node.children, &inner)).ok()) return st;
+  composeOnto(target, CanvasSource(inner), rule, cx.threads);
+  return {};
+}
+
+Status drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha,
+                     const std::vector<const PlaneMask*>& clip_masks = {}) {
+  if (node.group) return drawGroup(cx, node, target, with_opacity, keep_alpha);
+  const LayerRecord& layer = *node.layer;
+  noteEffects(layer, &cx.notes->left_out);
+  PlaneMask masks[2];
+  ComposeRule rule = ruleFor(layer, with_opacity);
+  rule.keep_alpha = keep_alpha;
+  Status st = loadMasks(cx, layer, &masks, &rule);
+  if (!st.ok()) return st;
+  rule.masks.insert(rule.masks.end(), clip_masks.begin(), clip_masks.end());
+  if (cx.header.mode == kModeLab && layer.rect.empty() && drawsWithoutPixels(layer)) {
+    cx.notes->left_out.insert("adjustment and fill layers of Lab documents");  // Their colours are not Lab's.
+    return {};
+  }
+  std::string left_out;
+  AdjustmentSource adjustment = makeAdjustmentSource(layer, cx.colours, cx.document, &left_out, cx.header.depth == 32);
+  if (!left_out.empty()) cx.notes->left_out.insert(left_out);
+  if (adjustment.source) {
+    rule.keep_alpha = rule.keep_alpha || adjustment.adjusts;
+    composeOnto(target, *adjustment.source, rule, cx.threads);
+    return {};
+  }
+  if (intersect(layer.rect, cx.document).empty()) return {};
+  if (!(st = loadPixels(cx, layer, &cx.pixels)).ok()) return st;
+  composeOnto(target, cx.pixels, rule, cx.threads);
+  return {};
+}
+
+// A layer with layers clipped to it: they are merged on the base's own
+// pixels, and the result is laid on the target by the base's blend mode
+// and opacity.
+// Layers clipped to an adjustment or a fill without pixels: the base covers
+// everything its masks let through, so each clipped layer is drawn on the
+// target through the base's masks.
+Status drawOnPixellessBase(Context& cx, const LayerNode& node, Canvas* target) {
+  Status st = drawLayer(cx, node, target, true, false);
+  if (!st.ok()) return st;
+  PlaneMask masks[2];
+  ComposeRule base_rule;
+  if (!(st = loadMasks(cx, *node.layer, &masks, &base_rule)).ok()) return st;
+  for (const LayerNode& c : node.clipped)
+    if (c.layer->visible && !(st = drawLayer(cx, c, target, true, false, base_rule.masks)).ok()) return st;
+  return {};
+}
+
+Status drawClipGroup(Context& cx, const LayerNode& node, Canvas* target) {
+  const LayerRecord& base = *node.layer;
+  if (!node.group && base.rect.empty() && drawsWithoutPixels(base)) return drawOnPixellessBase(cx, node, target);
+  const LayerRect area = intersect(node.group ? target->area : intersect(target->area, base.rect), cx.document);
+  if (area.empty()) return {};
+  CanvasTicket ticket(cx, area);
+  if (!ticket.status().ok()) return ticket.status();
+  Canvas inner(area, target->colours);
+  Status st = drawLayer(cx, node, &inner, false, false);
+  if (!st.ok()) return st;
+  for (const LayerNode& c : node.clipped)
+    if (c.layer->visible && !(st = drawLayer(cx, c, &inner, true, true)).ok()) return st;
+  ComposeRule rule;
+  rule.mode = blendModeFromKey(node.group && !base.section_blend_key.empty() ? base.section_blend_key : base.blend_key);
+  if (rule.mode == BlendMode::kPassThrough) rule.mode = BlendMode::kNormal;
+  rule.opacity = base.opacity / 255.0f;
+  composeOnto(target, CanvasSource(inner), rule, cx.threads);
+  return {};
+}
+
+Status renderNode(Context& cx, const LayerNode& node, Canvas* target) {
+  if (!node.layer->visible) return {};
+  return node.clipped.empty() ? drawLayer(cx, node, target, true, false) : drawClipGroup(cx, node, target);
+}
+
+Status renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* target) {
+  for (const LayerNode& node : nodes) {
+    Status st = renderNode(cx, node, target);
+    if (!st.ok()) return st;
+  }
+  return {};
+}
+
+void addNode(std::vector<LayerNode>* list, LayerNode node) {
+  if (node.layer->clipped && !list->empty()) list->back().clipped.push_back(std::move(node));
+  else list->push_back(std::move(node));
+}
+
+// Records are stored bottom first; a group's end marker comes before its
+// layers and its own record after them.
+Status buildTree(const LayerSet& set, std::vector<LayerNode>* roots) {
+  std::vector<std::vector<LayerNode>> stack(1);
+  for (const LayerRecord& layer : set.layers) {
+    if (layer.section == SectionKind::kGroupEnd) {
+      if (stack.size() > 256) return readCorrupt("layer records: groups nested too deeply");
+      stack.emplace_back();
+      continue;
+    }
+    LayerNode node;
+    node.layer = &layer;
+    if (layer.section == SectionKind::kOpenGroup || layer.section == SectionKind::kClosedGroup) {
+      node.group = true;
+      if (stack.size() > 1) {
+        node.children = std::move(stack.back());
+        stack.pop_back();
+      }
+    }
+    addNode(&stack.back(), std::move(node));
+  }
+  // Unclosed groups: their layers belong to the level above.
+  while (stack.size() > 1) {
+    std::vector<LayerNode> loose = std::move(stack.back());
+    stack.pop_back();
+    for (LayerNode& n : loose) addNode(&stack.back(), std::move(n));
+  }
+  *roots = std::move(stack.back());
+  return {};
+}
+
+// A root layer whose fully opaque pixels hide everything below them: a
+// visible pixel layer of normal blending at full opacity and fill, with no
+// mask and no blend-if, whose clipped layers (if any) stay inside it.
+bool hidesWhatIsBelow(const LayerNode& node) {
+  const LayerRecord& l = *node.layer;
+  const auto active = [&](const LayerMask& m) { return m.present && !m.disabled; };
+  return !node.group && l.visible && !l.rect.empty() && blendModeFromKey(l.blend_key) == BlendMode::kNormal &&
+         l.opacity == 255 && l.fill_opacity == 255 && !active(l.user_mask) && !active(l.vector_mask) &&
+         !ruleFor(l, true).blend_if() && !drawsWithoutPixels(l);
+}
+
+// Marks in `covered` (one byte a document pixel) the pixels of rows
+// [r.top, r.bottom) that the plane, over r, shows fully opaque.
+void markOpaque(const ChannelPlane& alpha, const LayerRect& r, int width, std::vector<uint8_t>* covered) {
+  for (int y = r.top; y < r.bottom; ++y) {
+    uint8_t* c = covered->data() + static_cast<size_t>(y) * static_cast<size_t>(width) + r.left;
+    const size_t at = static_cast<size_t>(y - r.top) * static_cast<size_t>(r.width()), n = static_cast<size_t>(r.width());
+    if (alpha.empty()) {
+      std::memset(c, 1, n);  // No transparency channel: opaque all over.
+    } else if (alpha.depth == 8) {
+      const uint8_t* a = alpha.bytes.data() + at;
+      for (size_t i = 0; i < n; ++i) c[i] |= a[i] == 255;
+    } else if (alpha.depth == 16) {
+      const uint16_t* a = alpha.words.data() + at;
+      for (size_t i = 0; i < n; ++i) c[i] |= a[i] == 65535;
+    } else {
+      const float* a = alpha.floats.data() + at;
+      for (size_t i = 0; i < n; ++i) c[i] |= a[i] >= 1.0f;
+    }
+  }
+}
+
+// The rows in which each root node can still be seen: a node is drawn only
+// between the first and the last row that the fully opaque pixels of the
+// root layers above it do not cover from side to side. A whole-canvas photo
+// over earlier work, or a stack of opaque shapes, spares reading and
+// drawing everything beneath. When a layer's transparency cannot be read,
+// nothing further is hidden; drawing the layer reports the fault.
+// `band_rows` > 0: the transparency is read in the bands of rows a merge in
+// bands draws, and kept in *cache while it holds less than `cache_bytes`.
+std::vector<LayerRect> visibleBands(Context& cx, const std::vector<LayerNode>& roots, int threads,
+                                   bool* opaque_everywhere = nullptr, int band_rows = 0, AlphaCache* cache = nullptr,
+                                   uint64_t cache_bytes = 0) {
+  const int width = cx.document.width(), height = cx.document.height();
+  std::vector<LayerRect> bands(roots.size(), cx.document);
+  std::vector<uint8_t> covered;
+  int first = 0, last = height;  // Rows outside [first, last) are hidden.
+  uint64_t cached = 0;
+  std::mutex lock;
+  for (size_t i = roots.size(); i-- > 0;) {
+    bands[i] = LayerRect{first, 0, last, width};
+    if (first >= last || !hidesWhatIsBelow(roots[i])) continue;
+    const LayerRecord& layer = *roots[i].layer;
+    const LayerRect r = intersect(layer.rect, bands[i]);
+    if (r.empty() || !budgetCheck(cx, r, 1).ok() || !budgetCheck(cx, cx.document, 1).ok()) continue;
+    if (covered.empty()) covered.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    // The transparency is read and marked in parts of rows, on up to `threads` threads.
+    const int step = band_rows > 0 ? band_rows : std::max(1, (r.height() + threads - 1) / std::max(threads, 1));
+    const int first_part = r.top / step, parts = (r.bottom - 1) / step - first_part + 1;
+    std::atomic<int> next{0};
+    std::atomic<bool> unreadable{false};
+    const auto work = [&](int) {
+      for (int k; (k = next++) < parts && !unreadable;) {
+        const int part_index = first_part + k;
+        const LayerRect part = intersect(r, LayerRect{part_index * step, r.left, (part_index + 1) * step, r.right});
+        ChannelPlane alpha;
+        if (!readPlane(cx, layer, kChannelTransparency, layer.rect, part, &alpha).ok()) {
+          unreadable = true;
+          return;
+        }
+        markOpaque(alpha, part, width, &covered);
+        if (!cache) continue;
+        const uint64_t bytes = alpha.bytes.size() + 2 * alpha.words.size() + 4 * alpha.floats.size();
+        std::lock_guard<std::mutex> hold(lock);
+        if (cached + bytes > cache_bytes) continue;
+        cached += bytes;
+        (*cache)[{&layer, part_index}] = CachedPlane{part, std::move(alpha)};
+      }
+    };
+    const int workers = std::clamp(threads, 1, parts);
+    runOnThreads(workers, work);
+    if (unreadable) break;
+    const auto whole = [&](int y) {
+      const uint8_t* row = covered.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+      return std::memchr(row, 0, static_cast<size_t>(width)) == nullptr;
+    };
+    while (first < last && whole(first)) ++first;
+    while (last > first && whole(last - 1)) --last;
+  }
+  // Every row covered: no layer drawn over an opaque pixel makes it transparent again.
+  if (opaque_everywhere) *opaque_everywhere = first >= last;
+  return bands;
+}
+
+}  // namespace
+
+Status mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
+                       Canvas* canvas, MergeNotes* notes) {
+  std::vector<LayerNode> roots;
+  Status st = buildTree(set, &roots);
+  if (!st.ok()) return st;
+  const LayerRect document{0, 0, header.height, header.width};
+  Context cx{in, header, budget.layer_samples, notes, canvas->colours, document, budget.canvas_bytes, budget.threads, {}};
+  const std::vector<LayerRect> bands = visibleBands(cx, roots, budget.threads);
+  for (size_t i = 0; i < roots.size(); ++i) {
+    if (bands[i].empty()) continue;  // Hidden: its effects are not named either.
+    cx.document = bands[i];
+    if (!(st = renderNode(cx, roots[i], canvas)).ok()) return st;
+  }
+  return {};
+}
+
+bool mergeableInBands(PsdFile& in, const LayerSet& set) {
+  for (const LayerRecord& layer : set.layers) {
+    if (layer.rect.empty() && (layer.block("vmsk") || layer.block("vsms"))) return false;  // A path drawn whole.
+    for (const LayerChannel& ch : layer.channels) {
+      uint8_t word[2];
+      if (ch.length < 2 || !in.read(ch.offset, 2, word, "layer channel").ok()) continue;  // Reported when drawn.
+      if (bigEndian(word, 2) > 1) return false;  // ZIP data is inflated from its start.
+    }
+  }
+  return true;
+}
+
+Status mergeLayerBands(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
+                       int colours, int band_rows, BandSink* sink, MergeNotes* notes) {
+  std::vector<LayerNode> roots;
+  Status st = buildTree(set, &roots);
+  if (!st.ok()) return st;
+  const LayerRect document{0, 0, header.height, header.width};
+  std::vector<LayerRect> spans;
+  bool opaque = false;
+  band_rows = std::max(band_rows, 1);
+  AlphaCache alphas;
+  {
+    // The transparency read to find hidden rows is kept for drawing, up to
+    // the size of the document's own planes.
+    const uint64_t keep = static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height) *
+                          static_cast<uint64_t>(colours + 1) * static_cast<uint64_t>(header.depth / 8);
+    Context cx{in, header, budget.layer_samples, notes, colours, document, budget.canvas_bytes, 1, {}};
+    spans = visibleBands(cx, roots, budget.threads, &opaque, band_rows, &alphas, keep);
+  }
+  if (!sink->begin(opaque)) return readFault(Status::Code::kIoError, "no memory for the drawn image");
+  const int bands = (header.height + band_rows - 1) / band_rows;
+  const int workers = std::clamp(budget.threads, 1, std::max(bands, 1));
+  std::atomic<int> next{0};
+  std::mutex lock;
+  int failed_band = bands;  // The first band that failed, and why.
+  Status failure;
+  std::vector<MergeNotes> found(static_cast<size_t>(workers));
+  const auto work = [&](int worker) {
+    Context cx{in, header, budget.layer_samples, &found[static_cast<size_t>(worker)], colours, document,
+               budget.canvas_bytes / static_cast<uint64_t>(workers), 1, {}, &alphas, 0};
+    Canvas canvas(LayerRect{0, 0, band_rows, header.width}, colours);  // Used again for every band.
+    for (int b; (b = next++) < bands;) {
+      const LayerRect band{b * band_rows, 0, std::min(header.height, (b + 1) * band_rows), header.width};
+      canvas.area = band;
+      cx.band = b;
+      std::fill(canvas.px.begin(), canvas.px.end(), 0.0f);
+      Status drawn;
+      for (size_t i = 0; i < roots.size() && drawn.ok(); ++i) {
+        cx.document = intersect(band, spans[i]);
+        if (!cx.document.empty()) drawn = renderNode(cx, roots[i], &canvas);
+      }
+      if (!drawn.ok()) {
+        std::lock_guard<std::mutex> hold(lock);
+        if (b < failed_band) failed_band = b, failure = drawn;
+        next = bands;  // No point in drawing more.
+        return;
+      }
+      sink->take(canvas);
+    }
+  };
+  runOnThreads(workers, work);
+  for (const MergeNotes& n : found) notes->left_out.insert(n.left_out.begin(), n.left_out.end());
+  return failure;
+}
+
+}  // namespace pixolune

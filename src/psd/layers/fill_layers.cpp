@@ -1,0 +1,216 @@
+#include "psd/layers/fill_layers.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace pixolune {
+
+namespace {
+
+constexpr LayerRect kEverywhere{INT_MIN / 2, INT_MIN / 2, INT_MAX / 2, INT_MAX / 2};
+constexpr double kPi = 3.14159265358979323846;
+
+void hsbToRgb(double h, double s, double v, float* rgb) {
+  h = std::fmod(std::fmod(h, 360.0) + 360.0, 360.0) / 60.0;
+  const int i = static_cast<int>(h);
+  const double f = h - i, p = v * (1 - s), q = v * (1 - s * f), t = v * (1 - s * (1 - f));
+  const double table[6][3] = {{v, t, p}, {q, v, p}, {p, v, t}, {p, q, v}, {t, p, v}, {v, p, q}};
+  for (int c = 0; c < 3; ++c) rgb[c] = static_cast<float>(table[std::min(i, 5)][c]);
+}
+
+// RGB (0..1) to the canvas's channels.
+void fromRgb(const float* rgb, int colours, float* out) {
+  if (colours == 3) {
+    std::copy(rgb, rgb + 3, out);
+  } else if (colours == 1) {
+    out[0] = 0.299f * rgb[0] + 0.587f * rgb[1] + 0.114f * rgb[2];
+  } else {
+    const float k = 1.0f - std::max({rgb[0], rgb[1], rgb[2]});
+    for (int c = 0; c < 3; ++c) out[c] = k >= 1.0f ? 1.0f : 1.0f - (1.0f - rgb[c] - k) / (1.0f - k);
+    out[3] = 1.0f - k;
+  }
+}
+
+}  // namespace
+
+bool descriptorColour(const DescValue* colour, int colours, float* out) {
+  if (!colour) return false;
+  float rgb[3];
+  const std::string& kind = colour->class_id;
+  if (kind == "RGBC") {
+    rgb[0] = static_cast<float>(colour->num("Rd  ", 0) / 255.0);
+    rgb[1] = static_cast<float>(colour->num("Grn ", 0) / 255.0);
+    rgb[2] = static_cast<float>(colour->num("Bl  ", 0) / 255.0);
+  } else if (kind == "Grsc") {
+    rgb[0] = rgb[1] = rgb[2] = static_cast<float>(1.0 - colour->num("Gry ", 0) / 100.0);
+  } else if (kind == "HSBC") {
+    hsbToRgb(colour->num("H   ", 0), colour->num("Strt", 0) / 100.0, colour->num("Brgh", 0) / 100.0, rgb);
+  } else if (kind == "CMYC") {
+    const double ink[4] = {colour->num("Cyn ", 0) / 100.0, colour->num("Mgnt", 0) / 100.0,
+                           colour->num("Ylw ", 0) / 100.0, colour->num("Blck", 0) / 100.0};
+    if (colours == 4) {
+      for (int c = 0; c < 4; ++c) out[c] = static_cast<float>(1.0 - ink[c]);
+      return true;
+    }
+    for (int c = 0; c < 3; ++c) rgb[c] = static_cast<float>((1.0 - ink[c]) * (1.0 - ink[3]));
+  } else {
+    return false;
+  }
+  for (float& v : rgb) v = std::clamp(v, 0.0f, 1.0f);
+  fromRgb(rgb, colours, out);
+  return true;
+}
+
+namespace {
+
+class SolidSource : public PixelSource {
+ public:
+  SolidSource(const float* colour, int n) : colour_(colour, colour + n) {}
+  LayerRect bounds() const override { return kEverywhere; }
+  void row(int, int, int n, const Canvas&, float* out) const override {
+    const size_t nc = colour_.size();
+    for (int i = 0; i < n; ++i, out += nc + 1) {
+      std::copy(colour_.begin(), colour_.end(), out);
+      out[nc] = 1.0f;
+    }
+  }
+
+ private:
+  std::vector<float> colour_;
+};
+
+// The gradient's colours and opacities sampled at kSteps + 1 places.
+struct GradientTable {
+  static constexpr int kSteps = 1024;
+  int colours = 3;
+  std::vector<float> px;  // (colours + 1) per step.
+};
+
+// Position between two stops, bent by the midpoint (percent) between them.
+double bend(double u, double midpoint) {
+  const double m = std::clamp(midpoint / 100.0, 0.001, 0.999);
+  return u < m ? 0.5 * u / m : 0.5 + 0.5 * (u - m) / (1 - m);
+}
+
+// Samples a stop list (locations 0..4096) with `value` giving each stop's channels.
+template <typename F>
+void sampleStops(const std::vector<DescValue>& stops, int count, F value, std::vector<std::vector<float>>* out) {
+  struct Stop {
+    double first;
+    std::vector<float> second;
+    double midpoint;
+  };
+  std::vector<Stop> s;
+  for (const DescValue& stop : stops) {
+    std::vector<float> v(static_cast<size_t>(count));
+    if (!value(stop, v.data())) continue;
+    s.push_back({stop.num("Lctn", 0) / 4096.0, v, stop.num("Mdpn", 50)});
+  }
+  std::stable_sort(s.begin(), s.end(), [](const Stop& a, const Stop& b) { return a.first < b.first; });
+  out->assign(GradientTable::kSteps + 1, std::vector<float>(static_cast<size_t>(count), 1.0f));
+  if (s.empty()) return;
+  for (int i = 0; i <= GradientTable::kSteps; ++i) {
+    const double t = static_cast<double>(i) / GradientTable::kSteps;
+    size_t k = 0;
+    while (k < s.size() && s[k].first < t) ++k;
+    std::vector<float>& v = (*out)[static_cast<size_t>(i)];
+    if (k == 0 || k == s.size()) {
+      v = s[k == 0 ? 0 : s.size() - 1].second;
+      continue;
+    }
+    const double span = s[k].first - s[k - 1].first;
+    const double u = span > 0 ? bend((t - s[k - 1].first) / span, s[k].midpoint) : 1.0;
+    for (int c = 0; c < count; ++c) v[c] = static_cast<float>(s[k - 1].second[c] + (s[k].second[c] - s[k - 1].second[c]) * u);
+  }
+}
+
+class GradientSource : public PixelSource {
+ public:
+  GradientSource(const DescValue& fill, int colours, const LayerRect& box, bool linear) : colours_(colours) {
+    const DescValue* grad = fill.get("Grad");
+    std::vector<std::vector<float>> col, opa;
+    static const std::vector<DescValue> kNone;
+    const DescValue* stops = grad ? grad->get("Clrs") : nullptr;
+    const DescValue* trans = grad ? grad->get("Trns") : nullptr;
+    sampleStops(stops ? stops->list : kNone, colours, [&](const DescValue& s, float* v) {
+      if (!descriptorColour(s.get("Clr "), colours, v)) return false;
+      if (linear)
+        for (int c = 0; c < colours; ++c) v[c] = std::pow(v[c], 2.2f);
+      return true;
+    }, &col);
+    sampleStops(trans ? trans->list : kNone, 1, [](const DescValue& s, float* v) {
+      v[0] = static_cast<float>(s.num("Opct", 100) / 100.0);
+      return true;
+    }, &opa);
+    table_.resize(static_cast<size_t>(GradientTable::kSteps + 1) * (colours + 1));
+    for (int i = 0; i <= GradientTable::kSteps; ++i) {
+      std::copy(col[i].begin(), col[i].end(), &table_[static_cast<size_t>(i) * (colours + 1)]);
+      table_[static_cast<size_t>(i) * (colours + 1) + colours] = opa[i][0];
+    }
+    setGeometry(fill, box);
+  }
+  LayerRect bounds() const override { return kEverywhere; }
+  void row(int x, int y, int n, const Canvas&, float* out) const override {
+    const int st = colours_ + 1;
+    for (int i = 0; i < n; ++i, out += st) {
+      const double t = position(x + i + 0.5, y + 0.5);
+      const double u = t >= 0.0 ? std::min(t, 1.0) : 0.0;  // NaN as 0.
+      const int k = static_cast<int>(std::lround(u * GradientTable::kSteps));
+      std::copy_n(&table_[static_cast<size_t>(k) * st], st, out);
+    }
+  }
+
+ private:
+  void setGeometry(const DescValue& fill, const LayerRect& box) {
+    const DescValue* type = fill.get("Type");
+    type_ = type ? type->class_id : "Lnr ";
+    const double angle = fill.num("Angl", 90) * kPi / 180.0, scale = fill.num("Scl ", 100) / 100.0;
+    dx_ = std::cos(angle), dy_ = -std::sin(angle);
+    const double w = box.width(), h = box.height();
+    cx_ = box.left + w / 2, cy_ = box.top + h / 2;
+    if (const DescValue* offset = fill.get("Ofst")) cx_ += offset->num("Hrzn", 0) / 100.0 * w, cy_ += offset->num("Vrtc", 0) / 100.0 * h;
+    half_ = std::max(1e-6, (std::fabs(w * dx_) + std::fabs(h * dy_)) / 2 * scale);
+    reverse_ = fill.on("Rvrs", false);
+  }
+  double position(double x, double y) const {
+    const double px = x - cx_, py = y - cy_, along = px * dx_ + py * dy_;
+    double t;
+    if (type_ == "Rdl ") t = std::sqrt(px * px + py * py) / half_;
+    else if (type_ == "Rflc") t = std::fabs(along) / half_;
+    else if (type_ == "Dmnd") t = (std::fabs(along) + std::fabs(-px * dy_ + py * dx_)) / half_;
+    else if (type_ == "Angl") t = std::fmod(std::atan2(-(py * dx_ - px * dy_), along) / (2 * kPi) + 1.0, 1.0);
+    else t = 0.5 + along / (2 * half_);
+    return reverse_ ? 1.0 - t : t;
+  }
+
+  int colours_;
+  std::vector<float> table_;
+  std::string type_;
+  double dx_ = 1, dy_ = 0, cx_ = 0, cy_ = 0, half_ = 1;
+  bool reverse_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<PixelSource> makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document,
+                                            bool linear) {
+  DescValue d;
+  if (const LayerBlock* b = layer.block("SoCo")) {
+    float colour[4];
+    if (!parseBlockDescriptor(b->data, 4, &d) || !descriptorColour(d.get("Clr "), colours, colour)) return nullptr;
+    if (linear)
+      for (int c = 0; c < colours; ++c) colour[c] = std::pow(colour[c], 2.2f);
+    return std::make_unique<SolidSource>(colour, colours);
+  }
+  if (const LayerBlock* b = layer.block("GdFl")) {
+    if (!parseBlockDescriptor(b->data, 4, &d)) return nullptr;
+    const DescValue* grad = d.get("Grad");
+    const DescValue* form = grad ? grad->get("GrdF") : nullptr;
+    if (form && form->class_id != "CstS") return nullptr;  // Noise gradients are not drawn.
+    return std::make_unique<GradientSource>(d, colours, document, linear);
+  }
+  return nullptr;
+}
+
+}  // namespace pixolune

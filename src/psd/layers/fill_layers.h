@@ -1,0 +1,29 @@
+// Fill layers: a solid colour ("SoCo") or a gradient ("GdFl") over the
+// document, read from their descriptors.
+#ifndef PIXOLUNE_ENGINE_LAYERS_FILL_LAYERS_H_
+#define PIXOLUNE_ENGINE_LAYERS_FILL_LAYERS_H_
+
+#include <memory>
+
+#include "psd/layers/descriptor.h"
+#include "psd/layers/layer_canvas.h"
+#include "psd/layers/layer_records.h"
+
+namespace pixolune {
+
+/// The colour of a descriptor colour object ("RGBC", "Grsc", "CMYC",
+/// "HSBC") in a canvas of `colours` channels (1 grey, 3 RGB, 4 CMYK as
+/// stored, 1 meaning no ink); false for colours it cannot convert (book
+/// colours, Lab) or a missing object.
+bool descriptorColour(const DescValue* colour, int colours, float* out);
+
+/// The source of a solid colour or gradient fill layer over `document`, or
+/// null when the layer is neither or its descriptor cannot be read. With
+/// `linear` (32-bit documents, which hold linear light) the colours, given
+/// for the screen, are taken to linear light with gamma 2.2.
+std::unique_ptr<PixelSource> makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document,
+                                            bool linear = false);
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_LAYERS_FILL_LAYERS_H_

@@ -1,0 +1,155 @@
+#include "psd/layers/fill_layers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "psd/layers/layer_test_support.h"
+
+namespace pixolune {
+namespace {
+
+std::string solidColour(double r, double g, double b) {
+  Desc d;
+  d.object("null", 1).item("Clr ", "Objc").rgb(r, g, b);
+  return d.block();
+}
+
+// A linear gradient at `angle` degrees from black to white.
+std::string blackToWhite(double angle) {
+  Desc d;
+  d.object("null", 3).item("Angl", "UntF").unit("#Ang", angle).item("Type", "enum").enumeration("GrdT", "Lnr ");
+  d.item("Grad", "Objc").object("Grdn", 2).item("GrdF", "enum").enumeration("GrdF", "CstS");
+  d.item("Clrs", "VlLs").list(2);
+  for (int i = 0; i < 2; ++i) {
+    d.raw("Objc").object("Clrt", 3).item("Clr ", "Objc").rgb(255.0 * i, 255.0 * i, 255.0 * i);
+    d.item("Lctn", "long").integer(4096 * i).item("Mdpn", "long").integer(50);
+  }
+  return d.block();
+}
+
+// A closed rectangular vector path over the document fraction [l, r) x [t, b).
+std::string rectanglePath(double t, double l, double b, double r, uint32_t flags) {
+  std::string out;
+  auto u16 = [&](int v) { out += static_cast<char>(v >> 8), out += static_cast<char>(v & 0xFF); };
+  auto u32 = [&](uint32_t v) { u16(static_cast<int>(v >> 16)), u16(static_cast<int>(v & 0xFFFF)); };
+  auto point = [&](double y, double x) { u32(static_cast<uint32_t>(std::lround(y * 16777216))), u32(static_cast<uint32_t>(std::lround(x * 16777216))); };
+  u32(3), u32(flags);
+  u16(0), u16(4), out.append(22, '\0');  // A closed subpath of four knots.
+  const double corners[4][2] = {{t, l}, {t, r}, {b, r}, {b, l}};
+  for (const auto& c : corners) {
+    u16(1);
+    for (int i = 0; i < 3; ++i) point(c[0], c[1]);
+  }
+  return out;
+}
+
+class FillLayerTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { initImageLibrary(); }
+  // A w x 1 document without composite holding one pixel-less layer with these blocks.
+  BitmapPtr render(PsdMode mode, int depth, int w, std::vector<std::pair<std::string, std::string>> blocks) {
+    PsdDocument doc = testing::makeDocument(mode, depth, w, 1, 0, [](int, int, int) { return 0.0; });
+    doc.resources = {testing::versionInfo(false)};
+    PsdLayer layer;
+    layer.blocks = std::move(blocks);
+    doc.layers.push_back(layer);
+    EXPECT_TRUE(testing::writePsdFile(path_, doc));
+    std::string reason;
+    BitmapPtr image;
+    reason = decodeDocument(path_, 0, &image).message();
+    EXPECT_TRUE(image) << reason;
+    return image;
+  }
+  static const BYTE* pixel(FIBITMAP* dib, int x) { return FreeImage_GetScanLine(dib, 0) + x * FreeImage_GetBPP(dib) / 8; }
+  testing::TempDir dir_;
+  std::string path_ = dir_.file("fill.psd");
+};
+
+TEST_F(FillLayerTest, SolidColourCoversTheDocument) {
+  BitmapPtr image = render(PsdMode::kRgb, 8, 3, {{"SoCo", solidColour(250, 128, 3)}});
+  ASSERT_TRUE(image);
+  ASSERT_EQ(24u, FreeImage_GetBPP(image.get()));
+  const BYTE* p = pixel(image.get(), 2);
+  EXPECT_EQ(250, p[FI_RGBA_RED]);
+  EXPECT_EQ(128, p[FI_RGBA_GREEN]);
+  EXPECT_EQ(3, p[FI_RGBA_BLUE]);
+}
+
+TEST_F(FillLayerTest, SolidColourInGreyTakesItsLuminance) {
+  BitmapPtr image = render(PsdMode::kGrey, 8, 2, {{"SoCo", solidColour(200, 100, 50)}});
+  ASSERT_TRUE(image);
+  EXPECT_EQ(std::lround(0.299 * 200 + 0.587 * 100 + 0.114 * 50), pixel(image.get(), 0)[0]);
+}
+
+TEST_F(FillLayerTest, LinearGradientRunsAcrossTheDocument) {
+  // At 0 degrees from black on the left to white on the right; pixel
+  // centres of a 4-pixel row sit at 1/8, 3/8, 5/8 and 7/8 of the way.
+  BitmapPtr image = render(PsdMode::kRgb, 16, 4, {{"GdFl", blackToWhite(0)}});
+  ASSERT_TRUE(image);
+  const WORD* row = reinterpret_cast<const WORD*>(FreeImage_GetScanLine(image.get(), 0));
+  for (int x = 0; x < 4; ++x) EXPECT_NEAR((2 * x + 1) / 8.0 * 65535, row[3 * x], 65535 / 1024.0) << x;
+  BitmapPtr turned = render(PsdMode::kRgb, 8, 4, {{"GdFl", blackToWhite(180)}});
+  ASSERT_TRUE(turned);
+  EXPECT_NEAR(255 * 7 / 8.0, pixel(turned.get(), 0)[FI_RGBA_RED], 1);
+}
+
+TEST_F(FillLayerTest, NonFiniteNumbersAreTakenAsZero) {
+  // A gradient at an angle of NaN degrees is a gradient at 0 degrees.
+  BitmapPtr nan_angle = render(PsdMode::kRgb, 8, 4, {{"GdFl", blackToWhite(std::nan(""))}});
+  BitmapPtr zero = render(PsdMode::kRgb, 8, 4, {{"GdFl", blackToWhite(0)}});
+  ASSERT_TRUE(nan_angle && zero);
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(zero.get(), x)[FI_RGBA_RED], pixel(nan_angle.get(), x)[FI_RGBA_RED]) << x;
+}
+
+TEST_F(FillLayerTest, VectorMaskShapesAFillWithoutPixels) {
+  for (uint32_t flags : {0u, 1u}) {  // 1: inverted.
+    BitmapPtr image = render(PsdMode::kRgb, 8, 4, {{"SoCo", solidColour(0, 0, 255)},
+                                                   {"vmsk", rectanglePath(0, 0, 1, 0.5, flags)}});
+    ASSERT_TRUE(image);
+    ASSERT_EQ(32u, FreeImage_GetBPP(image.get()));
+    EXPECT_EQ(flags ? 0 : 255, pixel(image.get(), 0)[FI_RGBA_ALPHA]) << flags;
+    EXPECT_EQ(flags ? 255 : 0, pixel(image.get(), 3)[FI_RGBA_ALPHA]) << flags;
+    EXPECT_EQ(255, pixel(image.get(), flags ? 3 : 0)[FI_RGBA_BLUE]);
+  }
+}
+
+TEST_F(FillLayerTest, SwitchedOffVectorMaskShowsTheWholeFill) {
+  BitmapPtr image = render(PsdMode::kRgb, 8, 4, {{"SoCo", solidColour(0, 0, 255)}, {"vmsk", rectanglePath(0, 0, 1, 0.5, 4)}});
+  ASSERT_TRUE(image);
+  EXPECT_EQ(24u, FreeImage_GetBPP(image.get()));
+}
+
+TEST_F(FillLayerTest, UnreadableFillIsNamedAndLeftOut) {
+  BitmapPtr image = render(PsdMode::kRgb, 8, 2, {{"SoCo", "\x00\x00"}, {"luni", ""}});
+  ASSERT_TRUE(image);
+  EXPECT_EQ("drawn from its layers without colour fill", lastDecodeNote());
+}
+
+TEST_F(FillLayerTest, ArtboardShowsItsLayersOnlyInsideItsRectangle) {
+  PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 4, 1, 0, [](int, int, int) { return 0.0; });
+  doc.resources = {testing::versionInfo(false)};
+  PsdLayer end, inside, board;
+  end.section = 3;
+  inside.bottom = 1, inside.right = 4;
+  for (int c = 0; c < 3; ++c) inside.channels.push_back({c, std::vector<double>(4, 200), 1});
+  Desc d;
+  d.object("artboard", 1).item("artboardRect", "Objc").object("classFloatRect", 4);
+  d.item("Top ", "doub").number(0).item("Left", "doub").number(1).item("Btom", "doub").number(1).item("Rght", "doub").number(3);
+  board.section = 1, board.section_blend_key = "pass", board.blocks = {{"artb", d.block()}};
+  doc.layers = {end, inside, board};
+  ASSERT_TRUE(testing::writePsdFile(path_, doc));
+  std::string reason;
+  BitmapPtr image;
+    reason = decodeDocument(path_, 0, &image).message();
+  ASSERT_TRUE(image) << reason;
+  ASSERT_EQ(32u, FreeImage_GetBPP(image.get()));
+  EXPECT_EQ(0, pixel(image.get(), 0)[FI_RGBA_ALPHA]);
+  EXPECT_EQ(255, pixel(image.get(), 1)[FI_RGBA_ALPHA]);
+  EXPECT_EQ(200, pixel(image.get(), 2)[FI_RGBA_GREEN]);
+  EXPECT_EQ(0, pixel(image.get(), 3)[FI_RGBA_ALPHA]);
+}
+
+}  // namespace
+}  // namespace pixolune

@@ -1,0 +1,52 @@
+// A document's picture made from its layers, for documents saved without a
+// composite (and, on request, instead of the stored composite).
+#ifndef PIXOLUNE_ENGINE_LAYERS_LAYER_RENDER_H_
+#define PIXOLUNE_ENGINE_LAYERS_LAYER_RENDER_H_
+
+#include <FreeImage.h>
+
+#include <cstdint>
+#include <string>
+
+#include "psd/psd_header.h"
+
+#include "image/bitmap.h"
+
+namespace pixolune {
+
+/// Result of a rendering: the bitmap or null with the reason; `note` names what the rendering left out (effects, kinds of
+/// adjustment it cannot draw), or is empty.
+struct LayerRendering {
+  BitmapPtr image;
+  std::string reason;
+  std::string note;
+  bool damaged = false;  // The layers' bytes break the format; the reason says where.
+};
+
+/// Merges the visible layers of the document at path into a bitmap of the
+/// kind the decoder gives for a stored composite of the same document:
+/// - RGB and greyscale at their depth (8, 16, or 32 as floating point),
+///   with alpha when any pixel is not opaque, colour not blended with white;
+///   duotone as greyscale, as the decoder reads it;
+/// - CMYK and Lab through the decoder's own colour conversion (kept as CMYK
+///   or Lab with PSD_CMYK or PSD_LAB in `flags`, then blended over white);
+///   with transparency the converted colours lose the white again and get
+///   the alpha.
+/// Fails (null image, with the reason) for documents without layers, for
+/// other colour modes, for 32 bits outside RGB and greyscale, when the
+/// layers cannot be read, and when the canvas would need more than
+/// `memory_limit` bytes (0: no limit). REQUIRES: header was filled by
+/// readPsdHeader from the same file. Holds no shared state.
+LayerRendering renderLayers(const std::string& path, const PsdHeader& header, int flags, uint64_t memory_limit);
+
+/// True when renderLayers draws documents of this colour mode and depth.
+bool layersDrawable(const PsdHeader& header);
+
+/// Bytes renderLayers is expected to need for a document of this header:
+/// its float canvas twice (the document and one group), the planes of one
+/// layer as large as the document, and the bitmap it returns.
+uint64_t layerRenderMemoryNeed(const PsdHeader& header);
+
+}  // namespace pixolune
+
+#endif  // PIXOLUNE_ENGINE_LAYERS_LAYER_RENDER_H_

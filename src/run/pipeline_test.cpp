@@ -1,0 +1,313 @@
+#include "run/pipeline.h"
+
+#include <FreeImage.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "stages/bit_depth.h"
+#include "run/conversion_job.h"
+#include "image/format_table.h"
+#include "settings/settings.h"
+#include "support/psd_writer.h"
+#include "support/test_util.h"
+
+namespace pixolune {
+namespace {
+
+using testing::makeDocument;
+using testing::PsdDocument;
+using testing::PsdMode;
+
+class PipelineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    initImageLibrary();
+    createFormatLists();
+    buildFormatTable();
+    applyDefaultSettings(true);
+    ConversionJob& job = conversionJob();
+    job = ConversionJob();
+    job.output_folder = dir_.path() + "/";
+  }
+
+  // Writes the document as in.psd, converts it and reads the output back.
+  testing::Pixels convert(const PsdDocument& doc, const std::string& name = "in.psd") {
+    std::string in = dir_.file(name);
+    EXPECT_TRUE(testing::writePsdFile(in, doc));
+    conversionJob().input_path = in;
+    EXPECT_TRUE(prepareRun().ok());
+    ok_ = convertFile();
+    return ok_ ? testing::readImage(conversionJob().output_path) : testing::Pixels();
+  }
+
+  testing::TempDir dir_;
+  bool ok_ = false;
+};
+
+// A small gradient pattern that differs in every channel.
+double pattern(int c, int x, int y) { return std::fmod(40.0 * c + 17.0 * x + 29.0 * y, 256.0); }
+
+TEST_F(PipelineTest, Rgb8ConvertsToIdentical24BitPng) {
+  for (bool rle : {false, true}) {
+    PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 7, 5, 0, pattern);
+    doc.rle = rle;
+    testing::Pixels px = convert(doc);
+    ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+    EXPECT_EQ(24, px.bpp);
+    EXPECT_EQ(dir_.file("in.png"), conversionJob().output_path);
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 7; ++x)
+        for (int c = 0; c < 3; ++c) ASSERT_EQ(pattern(c, x, y), px.at(x, y)[c]) << x << "," << y << " rle " << rle;
+  }
+}
+
+TEST_F(PipelineTest, Rgb16ScalesPlainlyToEightBitsAndWritesDepth48) {
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 16, 4, 3, 0,
+                                 [](int c, int x, int y) { return 257.0 * pattern(c, x, y) + 100; });
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_EQ(48, px.bpp);  // automatic depth: the smallest PNG depth not below 48
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x)
+      for (int c = 0; c < 3; ++c) ASSERT_NEAR(pattern(c, x, y), px.at(x, y)[c], 1);
+}
+
+TEST_F(PipelineTest, Grey16ScalesByValueNotByStretching) {
+  // Values 20000..30000 must not be stretched to 0..255.
+  PsdDocument doc = makeDocument(PsdMode::kGrey, 16, 3, 1, 0, [](int, int x, int) { return 20000.0 + 5000 * x; });
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_EQ(16, px.bpp);  // automatic depth: PNG stores 16-bit grey as it is
+  EXPECT_EQ(16, conversionJob().target_bpp);
+  testing::Pixels16 wide = testing::readImage16(conversionJob().output_path);
+  ASSERT_TRUE(wide.ok());
+  for (int x = 0; x < 3; ++x) EXPECT_EQ(20000 + 5000 * x, wide.at(x, 0)[0]) << x;
+}
+
+TEST_F(PipelineTest, Grey8KeepsGreyPaletteAtDepth8) {
+  PsdDocument doc = makeDocument(PsdMode::kGrey, 8, 5, 2, 0, pattern);
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_EQ(8, px.bpp);
+  EXPECT_EQ(FIC_MINISBLACK, px.color_type);
+  for (int x = 0; x < 5; ++x) EXPECT_EQ(pattern(0, x, 1), px.at(x, 1)[0]);
+}
+
+TEST_F(PipelineTest, BitmapModeGivesOneBitPng) {
+  PsdDocument doc = makeDocument(PsdMode::kBitmap, 1, 10, 2, 0, [](int, int x, int) { return x % 3 == 0 ? 1 : 0; });
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_EQ(1, px.bpp);
+  for (int x = 0; x < 10; ++x) EXPECT_EQ(x % 3 == 0 ? 0 : 255, px.at(x, 0)[0]) << x;
+}
+
+TEST_F(PipelineTest, IndexedGivesPaletteColours) {
+  PsdDocument doc = makeDocument(PsdMode::kIndexed, 8, 4, 1, 0, [](int, int x, int) { return x; });
+  doc.palette.assign(768, 0);
+  for (int i = 0; i < 4; ++i) doc.palette[i] = static_cast<uint8_t>(60 * i), doc.palette[512 + i] = 200;
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_EQ(8, px.bpp);
+  for (int x = 0; x < 4; ++x) {
+    EXPECT_EQ(60 * x, px.at(x, 0)[0]);
+    EXPECT_EQ(200, px.at(x, 0)[2]);
+  }
+}
+
+TEST_F(PipelineTest, CmykConvertsToRgb) {
+  // Full cyan ink and nothing else is (0, 255, 255) in RGB.
+  PsdDocument doc = makeDocument(PsdMode::kCmyk, 8, 2, 2, 0, [](int c, int, int) { return c == 0 ? 255 : 0; });
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_EQ(24, px.bpp);
+  EXPECT_NEAR(0, px.at(1, 1)[0], 2);
+  EXPECT_NEAR(255, px.at(1, 1)[1], 2);
+  EXPECT_NEAR(255, px.at(1, 1)[2], 2);
+}
+
+// Kept as separated CMYK by the decoder, the inks are converted to RGB
+// rather than written as blue, green, red and alpha.
+TEST_F(PipelineTest, CmykReadKeptSeparatedIsWrittenAsRgb) {
+  settings().psd_color_model = 1;
+  for (int depth : {8, 16}) {
+    const double full = depth == 16 ? 65535 : 255;
+    // Cyan at full ink with 20 % black, then magenta at half ink.
+    PsdDocument doc = makeDocument(PsdMode::kCmyk, depth, 2, 1, 0, [&](int c, int x, int) {
+      if (c == 3) return x == 0 ? 0.2 * full : 0.0;
+      return c == x ? (x == 0 ? full : 0.5 * full) : 0.0;
+    });
+    testing::Pixels px = convert(doc);
+    ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+    EXPECT_EQ(depth == 16 ? 48 : 24, px.bpp);
+    EXPECT_EQ(255, px.at(0, 0)[3]);
+    EXPECT_NEAR(0, px.at(0, 0)[0], 1);
+    EXPECT_NEAR(204, px.at(0, 0)[1], 1);  // 255 * (1 - 0.2)
+    EXPECT_NEAR(204, px.at(0, 0)[2], 1);
+    EXPECT_NEAR(255, px.at(1, 0)[0], 1);
+    EXPECT_NEAR(128, px.at(1, 0)[1], 1);
+    EXPECT_NEAR(255, px.at(1, 0)[2], 1);
+  }
+}
+
+TEST_F(PipelineTest, LabAndMultichannelConvert) {
+  PsdDocument lab = makeDocument(PsdMode::kLab, 8, 3, 3, 0, [](int c, int, int) { return c == 0 ? 255 : 128; });
+  testing::Pixels px = convert(lab);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_NEAR(255, px.at(0, 0)[0], 3);  // L = 100, a = b = 0 is white
+  EXPECT_NEAR(255, px.at(0, 0)[2], 3);
+  PsdDocument multi = makeDocument(PsdMode::kMultichannel, 8, 3, 3, 0, pattern);
+  convert(multi, "multi.psd");
+  EXPECT_TRUE(std::filesystem::exists(dir_.file("multi.png")) || !ok_);
+}
+
+// Published sRGB values of Lab colours (D65): white, black, mid grey and the
+// three primaries, written as a 16-bit Lab document with a and b centred on
+// the middle of the range; the second row holds them in reverse order.
+TEST_F(PipelineTest, Lab16GivesTheStandardSrgbColours) {
+  struct Sample {
+    double l, a, b;
+    int rgb[3];
+  };
+  const Sample samples[] = {{100, 0, 0, {255, 255, 255}},          {0, 0, 0, {0, 0, 0}},
+                            {50, 0, 0, {119, 119, 119}},           {53.2408, 80.0925, 67.2032, {255, 0, 0}},
+                            {87.7347, -86.1827, 83.1793, {0, 255, 0}}, {32.2970, 79.1875, -107.8602, {0, 0, 255}}};
+  const int n = static_cast<int>(std::size(samples));
+  auto at = [&](int x, int y) -> const Sample& { return samples[y == 0 ? x : n - 1 - x]; };
+  PsdDocument doc = makeDocument(PsdMode::kLab, 16, n, 2, 0, [&](int c, int x, int y) {
+    const Sample& s = at(x, y);
+    return c == 0 ? std::round(s.l * 65535 / 100) : std::round((c == 1 ? s.a : s.b) * 257 + 32767.5);
+  });
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < n; ++x)
+      for (int c = 0; c < 3; ++c) EXPECT_EQ(at(x, y).rgb[c], px.at(x, y)[c]) << x << "," << y << " channel " << c;
+}
+
+// Asked to keep Lab, the converter hands on the document's L, a and b values.
+TEST_F(PipelineTest, Lab16KeptAsLabWhenAsked) {
+  settings().psd_color_model = 2;
+  PsdDocument doc = makeDocument(PsdMode::kLab, 16, 1, 1, 0, [](int c, int, int) { return c == 0 ? 65535.0 : 8000.0; });
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_EQ(255, px.at(0, 0)[0]);
+  EXPECT_EQ(31, px.at(0, 0)[1]);  // 8000 / 257
+  EXPECT_EQ(31, px.at(0, 0)[2]);
+}
+
+// A 16-bit document is written at 48 bits; full scale stays full scale
+// (not 255 shifted up to 65280).
+TEST_F(PipelineTest, SixteenBitOutputKeepsFullScale) {
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 16, 2, 1, 0, [](int, int x, int) { return x == 0 ? 65535.0 : 0.0; });
+  convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  FIBITMAP* out = FreeImage_Load(FIF_PNG, conversionJob().output_path.c_str(), 0);
+  ASSERT_NE(nullptr, out);
+  ASSERT_EQ(FIT_RGB16, FreeImage_GetImageType(out));
+  const FIRGB16* row = reinterpret_cast<const FIRGB16*>(FreeImage_GetScanLine(out, 0));
+  EXPECT_EQ(65535, row[0].red);
+  EXPECT_EQ(65535, row[0].blue);
+  EXPECT_EQ(0, row[1].green);
+  FreeImage_Unload(out);
+}
+
+TEST_F(PipelineTest, Float32IsToneMappedTo24Bits) {
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 32, 4, 4, 0, [](int, int x, int) { return 0.25 * x; });
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_EQ(conversionJob().target_bpp, px.bpp);
+  EXPECT_LT(px.at(0, 0)[0], px.at(3, 0)[0]);  // tone mapping keeps the order of brightness
+}
+
+TEST_F(PipelineTest, TransparencyKeptAt32Bits) {
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 4, 4, 1, [](int c, int x, int) { return c == 3 ? 60.0 * x : 255.0; });
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_EQ(32, px.bpp);
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(60 * x, px.at(x, 2)[3]);
+}
+
+TEST_F(PipelineTest, FixedDepthsFromSettings) {
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 16, 16, 0, pattern);
+  settings().png_bpp = 8;
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_);
+  EXPECT_EQ(8, px.bpp);
+  EXPECT_EQ(FIC_PALETTE, px.color_type);
+  settings().png_bpp = 1;
+  px = convert(doc);
+  ASSERT_TRUE(ok_);
+  EXPECT_EQ(1, px.bpp);
+  settings().png_bpp = 12;  // a depth no stage can make fails the file
+  convert(doc);
+  EXPECT_FALSE(ok_);
+}
+
+// A picture of at most 256 colours gets them exactly in its palette; Wu's
+// quantiser would round them to 5 bits per channel.
+TEST_F(PipelineTest, FewColoursGetAnExactPalette) {
+  settings().png_bpp = 8;
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 20, 10, 0, [](int c, int x, int y) {
+    return static_cast<double>((37 * (x + 20 * y) + 91 * c) % 256);  // 200 colours.
+  });
+  testing::Pixels px = convert(doc);
+  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  EXPECT_EQ(FIC_PALETTE, px.color_type);
+  int wrong = 0;
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x)
+      for (int c = 0; c < 3; ++c) wrong += px.at(x, y)[c] != (37 * (x + 20 * y) + 91 * c) % 256;
+  EXPECT_EQ(0, wrong);
+}
+
+TEST_F(PipelineTest, NonPsdInputIsRejectedAndNothingWritten) {
+  testing::writeText(dir_.file("fake.psd"), "\x89PNG\r\n\x1a\n not really");
+  conversionJob().input_path = dir_.file("fake.psd");
+  ASSERT_TRUE(prepareRun().ok());
+  EXPECT_FALSE(convertFile());
+  EXPECT_FALSE(conversionJob().failure_reason.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("fake.png")));
+}
+
+TEST_F(PipelineTest, FailedSaveLeavesExistingOutputAndNoTemporaryFiles) {
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 3, 3, 0, pattern);
+  conversionJob().output_folder = dir_.file("missing/");
+  convert(doc);
+  EXPECT_FALSE(ok_);
+  conversionJob().output_folder = dir_.path() + "/";
+  testing::writeText(dir_.file("in.png"), "old");
+  settings().png_bpp = 12;
+  convert(doc);
+  EXPECT_FALSE(ok_);
+  EXPECT_EQ("old", testing::readText(dir_.file("in.png")));
+  int files = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir_.path())) files += e.is_regular_file();
+  EXPECT_EQ(2, files);  // in.psd and the old in.png
+}
+
+TEST_F(PipelineTest, StageNotBuiltFailsTheFileInsteadOfSkippingIt) {
+  // A switched-on stage must either apply or fail the file; never pass the
+  // image through silently. Checked on stages that may still be stubs.
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 3, 3, 0, pattern);
+  settings().do_frame = true;
+  settings().solid_left = 1;
+  testing::Pixels px = convert(doc);
+  if (ok_) {
+    EXPECT_NE(pattern(0, 0, 1), px.at(0, 1)[0]);
+  }
+}
+
+TEST(BitDepth, AutoPicksSmallestAcceptedDepth) {
+  buildFormatTable();
+  EXPECT_EQ(24, autoBitDepth("jpg", 32));
+  EXPECT_EQ(8, autoBitDepth("png", 8));
+  EXPECT_EQ(8, autoBitDepth("jpg", 1));
+  EXPECT_EQ(48, autoBitDepth("png", 64));
+  EXPECT_EQ(1, autoBitDepth("png", 1));
+  EXPECT_EQ(0, autoBitDepth("dds", 24));
+}
+
+}  // namespace
+}  // namespace pixolune

@@ -1,0 +1,161 @@
+#include "stages/watermark.h"
+
+#include "image/bitmap.h"
+#include "stages/overlay.h"
+#include "run/pipeline.h"
+#include "image/pixel_form.h"
+#include "stages/watermark_layer.h"
+#include "platform/drawing.h"
+#include "platform/files.h"
+#include "settings/settings.h"
+
+namespace pixolune {
+
+namespace {
+
+// Loaded by the run driver before the worker starts, freed after it ends.
+FontPtr& runFont() {
+  static FontPtr font;
+  return font;
+}
+
+FontRequest watermarkFontRequest() {
+  const Settings& s = settings();
+  FontRequest request;
+  request.family = s.watermark_font;
+  request.size_points = s.font_size;
+  request.bold = s.font_style == 1 || s.font_style == 3;
+  request.italic = s.font_style == 2 || s.font_style == 3;
+  request.underline = s.font_effect == 1;
+  request.strike_out = s.font_effect == 2;
+  return request;
+}
+
+// How the current watermark kind is placed.
+struct Placement {
+  int rotation = 0;
+  bool boundary = false;
+  int position = 8;
+  int off_x = 0;
+  int off_y = 0;
+};
+
+Placement currentPlacement() {
+  const Settings& s = settings();
+  if (s.do_watermark == kWatermarkText)
+    return Placement{s.text_rotation, s.text_boundary, s.text_position, s.text_x_offset, s.text_y_offset};
+  return Placement{s.wm_image_rotation, s.wm_image_boundary, s.wm_image_position, s.wm_image_x_offset,
+                   s.wm_image_y_offset};
+}
+
+int widthOf(FIBITMAP* dib) { return static_cast<int>(FreeImage_GetWidth(dib)); }
+int heightOf(FIBITMAP* dib) { return static_cast<int>(FreeImage_GetHeight(dib)); }
+
+// Rotates, crops to the room and pastes the watermark onto a transparent
+// canvas of the image's size. Null when nothing can be placed.
+BitmapPtr placeWatermark(BitmapPtr wm, int W, int H) {
+  const Settings& s = settings();
+  const Placement p = currentPlacement();
+  if (p.rotation > 0 && p.rotation < 360) {
+    const int angle = p.rotation;
+    wm = resampleOnPremultiplied(std::move(wm), [angle](FIBITMAP* block) {
+      FIRGBA16 clear{0, 0, 0, 0};
+      return FreeImage_Rotate(block, angle, &clear);
+    });
+    if (!wm) return nullptr;
+  }
+  int room_w = W, room_h = H, frame_x = 0, frame_y = 0;
+  if (s.do_frame && p.boundary) {
+    room_w = W - s.solid_left - s.solid_right;
+    room_h = H - s.solid_top - s.solid_bottom;
+    frame_x = s.solid_left;
+    frame_y = s.solid_top;
+  }
+  int w = widthOf(wm.get()), h = heightOf(wm.get());
+  const bool crop_w = w + p.off_x > room_w, crop_h = h + p.off_y > room_h;
+  if (crop_w) w = room_w - p.off_x;
+  if (crop_h) h = room_h - p.off_y;
+  if (w <= 0 || h <= 0) return nullptr;
+  if (crop_w || crop_h) {
+    wm.reset(FreeImage_Copy(wm.get(), 0, 0, w, h));
+    if (!wm) return nullptr;
+  }
+  int x = 0, y = 0;
+  watermarkAnchor(p.position, room_w, room_h, w, h, p.off_x, p.off_y, &x, &y);
+  BitmapPtr canvas(FreeImage_AllocateT(FIT_BITMAP, W, H, FreeImage_GetBPP(wm.get()), 0, 0, 0));
+  if (!canvas) return nullptr;
+  // An alpha above 255 copies the block's pixels as they are; FreeImage's
+  // blend at 255 would scale every channel by 255/256 and let the picture
+  // show through an opaque watermark. A block that does not fit is refused
+  // and the canvas stays empty.
+  FreeImage_Paste(canvas.get(), wm.get(), x + frame_x, y + frame_y, 256);
+  return canvas;
+}
+
+}  // namespace
+
+void watermarkAnchor(int position, int room_w, int room_h, int w, int h, int off_x, int off_y, int* x, int* y) {
+  const int left = off_x, centre = (room_w - w) / 2, right = room_w - w - off_x;
+  const int top = off_y, middle = (room_h - h) / 2, bottom = room_h - h - off_y;
+  if (position < 0 || position > 8) {
+    *x = *y = 0;
+    return;
+  }
+  const int xs[3] = {left, centre, right}, ys[3] = {top, middle, bottom};
+  *x = xs[position % 3];
+  *y = ys[position / 3];
+}
+
+Status watermarkStage(BitmapPtr& image, int W, int H) {
+  const Settings& s = settings();
+  if (!image || s.do_watermark == kWatermarkNone) return Status();
+  image = toStageForm(std::move(image));
+  if (!image) return Status::ioError("the image could not be watermarked (out of memory?)");
+  SurfacePtr layer;
+  if (s.do_watermark == kWatermarkText && runFont()) layer = buildTextLayer(*runFont());
+  if (s.do_watermark == kWatermarkImage) layer = buildPictureLayer();
+  if (!layer) return Status();
+  BitmapPtr wm = layerToBitmap(*layer);
+  if (!wm) return Status();
+  BitmapPtr canvas = placeWatermark(std::move(wm), W, H);
+  if (canvas) image = compositeOver(std::move(image), canvas.get());
+  return image ? Status() : Status::ioError("the watermark could not be laid on (out of memory?)");
+}
+
+Status prepareWatermarkRun() {
+  const Settings& s = settings();
+  if (s.do_watermark == kWatermarkText && !loadWatermarkFont())
+    return Status::unsupported("the watermark font \"" + s.watermark_font + "\" cannot be loaded");
+  if (s.do_watermark == kWatermarkImage) {
+    if (s.watermark_image.empty()) return Status::invalid("no watermark picture is set");
+    if (fileSize(s.watermark_image) <= 0 || isFolder(s.watermark_image))
+      return Status::notFound("the watermark picture \"" + s.watermark_image + "\" is missing or empty");
+    const std::string problem = watermarkPictureProblem(s.watermark_image);
+    if (!problem.empty())
+      return Status::corrupt("the watermark picture \"" + s.watermark_image + "\" cannot be decoded: " + problem);
+  }
+  return Status();
+}
+
+std::string watermarkPictureProblem(const std::string& path) {
+  initImageLibrary();
+  if (loadPicture(path).surface) return std::string();
+  const FREE_IMAGE_FORMAT by_content = FreeImage_GetFileType(path.c_str(), 0);
+  if (by_content == FIF_UNKNOWN) return "its content is not in a picture format this program reads";
+  if (!FreeImage_FIFSupportsReading(by_content)) return "its picture format cannot be read";
+  return "the picture is damaged or cut short";
+}
+
+bool loadWatermarkFont() {
+  const FontRequest request = watermarkFontRequest();
+  FontPtr& font = runFont();
+  if (font && fontRequest(*font) == request) return true;
+  font = loadFont(request);
+  return font != nullptr;
+}
+
+void freeWatermarkFont() { runFont().reset(); }
+
+bool watermarkFontLoaded() { return runFont() != nullptr; }
+
+}  // namespace pixolune
