@@ -1,6 +1,6 @@
 // Owning handle for FreeImage bitmaps.
-#ifndef PIXOLUNE_ENGINE_BITMAP_H_
-#define PIXOLUNE_ENGINE_BITMAP_H_
+#ifndef PIXOLUNE_IMAGE_BITMAP_H_
+#define PIXOLUNE_IMAGE_BITMAP_H_
 
 #include <FreeImage.h>
 
@@ -33,4 +33,4 @@ inline void replaceWith(BitmapPtr& image, FIBITMAP* converted) {
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_BITMAP_H_
+#endif  // PIXOLUNE_IMAGE_BITMAP_H_

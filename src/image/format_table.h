@@ -1,8 +1,8 @@
 // Output formats: the FormatTable and the FreeImage load and save flags of
 // every format key. The offered format lists belong to the settings
 // (settings/format_lists.h, included here for the table's users).
-#ifndef PIXOLUNE_ENGINE_FORMAT_TABLE_H_
-#define PIXOLUNE_ENGINE_FORMAT_TABLE_H_
+#ifndef PIXOLUNE_IMAGE_FORMAT_TABLE_H_
+#define PIXOLUNE_IMAGE_FORMAT_TABLE_H_
 
 #include <cstdint>
 #include <map>
@@ -48,4 +48,4 @@ const std::vector<std::pair<std::string, DepthField>>& bitDepthFields();
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_FORMAT_TABLE_H_
+#endif  // PIXOLUNE_IMAGE_FORMAT_TABLE_H_

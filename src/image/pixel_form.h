@@ -1,8 +1,8 @@
 // The forms a picture takes between the stages (8-bit grey, 8-bit colour
 // with or without alpha, and the same at 16 bits per channel) and the exact
 // conversions between them.
-#ifndef PIXOLUNE_ENGINE_PIXEL_FORM_H_
-#define PIXOLUNE_ENGINE_PIXEL_FORM_H_
+#ifndef PIXOLUNE_IMAGE_PIXEL_FORM_H_
+#define PIXOLUNE_IMAGE_PIXEL_FORM_H_
 
 #include <FreeImage.h>
 
@@ -89,4 +89,4 @@ BitmapPtr cmykToRgb(BitmapPtr image);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_PIXEL_FORM_H_
+#endif  // PIXOLUNE_IMAGE_PIXEL_FORM_H_

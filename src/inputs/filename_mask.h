@@ -1,7 +1,7 @@
 // The output file-name mask and the token expansion it shares with
 // watermark texts.
-#ifndef PIXOLUNE_ENGINE_FILENAME_MASK_H_
-#define PIXOLUNE_ENGINE_FILENAME_MASK_H_
+#ifndef PIXOLUNE_INPUTS_FILENAME_MASK_H_
+#define PIXOLUNE_INPUTS_FILENAME_MASK_H_
 
 #include <cstdint>
 #include <string>
@@ -56,4 +56,4 @@ std::string expandWatermarkText(const std::string& text);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_FILENAME_MASK_H_
+#endif  // PIXOLUNE_INPUTS_FILENAME_MASK_H_

@@ -1,6 +1,6 @@
 // The input extension table and the extensions the product accepts as input.
-#ifndef PIXOLUNE_ENGINE_INPUT_EXTENSIONS_H_
-#define PIXOLUNE_ENGINE_INPUT_EXTENSIONS_H_
+#ifndef PIXOLUNE_INPUTS_INPUT_EXTENSIONS_H_
+#define PIXOLUNE_INPUTS_INPUT_EXTENSIONS_H_
 
 #include <string>
 #include <vector>
@@ -38,4 +38,4 @@ bool isInputExtension(const std::string& extension);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_INPUT_EXTENSIONS_H_
+#endif  // PIXOLUNE_INPUTS_INPUT_EXTENSIONS_H_

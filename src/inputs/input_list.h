@@ -1,7 +1,7 @@
 // The input list: the files a conversion run visits, and the rules that decide
 // which files may enter it.
-#ifndef PIXOLUNE_ENGINE_INPUT_LIST_H_
-#define PIXOLUNE_ENGINE_INPUT_LIST_H_
+#ifndef PIXOLUNE_INPUTS_INPUT_LIST_H_
+#define PIXOLUNE_INPUTS_INPUT_LIST_H_
 
 #include <cstdint>
 #include <functional>
@@ -104,4 +104,4 @@ void resetRunState();
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_INPUT_LIST_H_
+#endif  // PIXOLUNE_INPUTS_INPUT_LIST_H_

@@ -1,6 +1,6 @@
 // List files: plain text with one input path per line.
-#ifndef PIXOLUNE_ENGINE_LIST_FILE_H_
-#define PIXOLUNE_ENGINE_LIST_FILE_H_
+#ifndef PIXOLUNE_INPUTS_LIST_FILE_H_
+#define PIXOLUNE_INPUTS_LIST_FILE_H_
 
 #include <string>
 #include <vector>
@@ -61,4 +61,4 @@ class ListFileWriter {
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LIST_FILE_H_
+#endif  // PIXOLUNE_INPUTS_LIST_FILE_H_

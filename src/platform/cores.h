@@ -1,7 +1,7 @@
 // How many cores a conversion may use: the cores this process may run on,
 // and of those, the ones no other conversion of the run is busy on.
-#ifndef PIXOLUNE_ENGINE_CORES_H_
-#define PIXOLUNE_ENGINE_CORES_H_
+#ifndef PIXOLUNE_PLATFORM_CORES_H_
+#define PIXOLUNE_PLATFORM_CORES_H_
 
 namespace pixolune {
 
@@ -16,4 +16,4 @@ int idleCores();
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_CORES_H_
+#endif  // PIXOLUNE_PLATFORM_CORES_H_

@@ -9,8 +9,8 @@
 // empty stored block, which ends the piece on a byte boundary. The pieces
 // then read as one deflate stream, behind one zlib header and one Adler-32
 // over all the data.
-#ifndef PIXOLUNE_ENGINE_PNG_DEFLATE_H_
-#define PIXOLUNE_ENGINE_PNG_DEFLATE_H_
+#ifndef PIXOLUNE_PNG_PNG_DEFLATE_H_
+#define PIXOLUNE_PNG_PNG_DEFLATE_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -69,4 +69,4 @@ constexpr size_t kMinPieceBytes = 256 * 1024;
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_PNG_DEFLATE_H_
+#endif  // PIXOLUNE_PNG_PNG_DEFLATE_H_

@@ -3,8 +3,8 @@
 // filtered the way libpng does by default: palette images and images of
 // fewer than 8 bits a sample unfiltered, others with the filter of the
 // smallest sum of absolute differences (the bytes read as signed).
-#ifndef PIXOLUNE_ENGINE_PNG_SCANLINES_H_
-#define PIXOLUNE_ENGINE_PNG_SCANLINES_H_
+#ifndef PIXOLUNE_PNG_PNG_SCANLINES_H_
+#define PIXOLUNE_PNG_PNG_SCANLINES_H_
 
 #include <FreeImage.h>
 
@@ -66,4 +66,4 @@ void filterRow(const uint8_t* row, const uint8_t* prior, size_t size, unsigned p
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_PNG_SCANLINES_H_
+#endif  // PIXOLUNE_PNG_PNG_SCANLINES_H_

@@ -4,8 +4,8 @@
 // that is smaller (photographs), as runs by zlib (faster than zlib at the
 // same levels, files no larger) and, for a large image, in pieces on
 // several cores at once.
-#ifndef PIXOLUNE_ENGINE_PNG_WRITER_H_
-#define PIXOLUNE_ENGINE_PNG_WRITER_H_
+#ifndef PIXOLUNE_PNG_PNG_WRITER_H_
+#define PIXOLUNE_PNG_PNG_WRITER_H_
 
 #include <FreeImage.h>
 
@@ -59,4 +59,4 @@ Status writePng(FIBITMAP* image, const std::string& path, const PngWriteOptions&
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_PNG_WRITER_H_
+#endif  // PIXOLUNE_PNG_PNG_WRITER_H_

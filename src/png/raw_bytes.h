@@ -2,8 +2,8 @@
 // are written in full right after they are sized; zeroing megabytes first
 // would only cost time, and the pages would be first touched by the thread
 // that sized the buffer instead of the one that fills it.
-#ifndef PIXOLUNE_ENGINE_RAW_BYTES_H_
-#define PIXOLUNE_ENGINE_RAW_BYTES_H_
+#ifndef PIXOLUNE_PNG_RAW_BYTES_H_
+#define PIXOLUNE_PNG_RAW_BYTES_H_
 
 #include <cstdint>
 #include <memory>
@@ -41,4 +41,4 @@ using RawBytes = std::vector<uint8_t, DefaultInitAllocator<uint8_t>>;
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_RAW_BYTES_H_
+#endif  // PIXOLUNE_PNG_RAW_BYTES_H_

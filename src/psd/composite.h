@@ -1,8 +1,8 @@
 // Pixel repairs that make a decoded composite look as Photoshop shows it:
 // the white matte of transparent composites, saved selections read as
 // transparency, and transparency the decoder left out.
-#ifndef PIXOLUNE_ENGINE_COMPOSITE_H_
-#define PIXOLUNE_ENGINE_COMPOSITE_H_
+#ifndef PIXOLUNE_PSD_COMPOSITE_H_
+#define PIXOLUNE_PSD_COMPOSITE_H_
 
 #include <FreeImage.h>
 
@@ -48,4 +48,4 @@ bool setLab16Colours(FIBITMAP* image, const std::vector<uint8_t>& l, const std::
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_COMPOSITE_H_
+#endif  // PIXOLUNE_PSD_COMPOSITE_H_

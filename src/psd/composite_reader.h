@@ -9,8 +9,8 @@
 // kinds of document it declines, for the library to decode; a document of
 // its kinds whose image data is damaged it refuses with the reason, so the
 // library's decoder never sees damaged data it would read past.
-#ifndef PIXOLUNE_ENGINE_COMPOSITE_READER_H_
-#define PIXOLUNE_ENGINE_COMPOSITE_READER_H_
+#ifndef PIXOLUNE_PSD_COMPOSITE_READER_H_
+#define PIXOLUNE_PSD_COMPOSITE_READER_H_
 
 #include <string>
 
@@ -49,4 +49,4 @@ CompositeReading readComposite(const std::string& path, const PsdHeader& header,
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_COMPOSITE_READER_H_
+#endif  // PIXOLUNE_PSD_COMPOSITE_READER_H_

@@ -1,7 +1,7 @@
 // Random access to a document file whose every read is checked against its
 // size; shared by the header reader and the layer reader.
-#ifndef PIXOLUNE_ENGINE_PSD_FILE_H_
-#define PIXOLUNE_ENGINE_PSD_FILE_H_
+#ifndef PIXOLUNE_PSD_PSD_FILE_H_
+#define PIXOLUNE_PSD_PSD_FILE_H_
 
 #include <cstdint>
 #include <memory>
@@ -53,4 +53,4 @@ class PsdFile {
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_PSD_FILE_H_
+#endif  // PIXOLUNE_PSD_PSD_FILE_H_

@@ -2,8 +2,8 @@
 // Photoshop document beyond its pixels: the file header, the image resources
 // that describe extra channels and the composite, the layer-section header,
 // and the composite's extra channel planes.
-#ifndef PIXOLUNE_ENGINE_PSD_HEADER_H_
-#define PIXOLUNE_ENGINE_PSD_HEADER_H_
+#ifndef PIXOLUNE_PSD_PSD_HEADER_H_
+#define PIXOLUNE_PSD_PSD_HEADER_H_
 
 #include <cstdint>
 #include <string>
@@ -92,4 +92,4 @@ Status readCompositePlane(const std::string& path, const PsdHeader& header, int 
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_PSD_HEADER_H_
+#endif  // PIXOLUNE_PSD_PSD_HEADER_H_

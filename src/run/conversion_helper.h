@@ -1,8 +1,8 @@
 // The helper side of isolated conversion: a child process of this program
 // that converts the files its parent sends, so that a decoder crash, hang or
 // runaway allocation ends the helper and never the run.
-#ifndef PIXOLUNE_ENGINE_CONVERSION_HELPER_H_
-#define PIXOLUNE_ENGINE_CONVERSION_HELPER_H_
+#ifndef PIXOLUNE_RUN_CONVERSION_HELPER_H_
+#define PIXOLUNE_RUN_CONVERSION_HELPER_H_
 
 namespace pixolune {
 
@@ -24,4 +24,4 @@ int runConversionHelper(int fd);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_CONVERSION_HELPER_H_
+#endif  // PIXOLUNE_RUN_CONVERSION_HELPER_H_

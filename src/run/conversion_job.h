@@ -1,6 +1,6 @@
 // The run-time record of the current run and the current file.
-#ifndef PIXOLUNE_ENGINE_CONVERSION_JOB_H_
-#define PIXOLUNE_ENGINE_CONVERSION_JOB_H_
+#ifndef PIXOLUNE_RUN_CONVERSION_JOB_H_
+#define PIXOLUNE_RUN_CONVERSION_JOB_H_
 
 #include <cstdint>
 #include <string>
@@ -39,4 +39,4 @@ int drawRandomNumber();
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_CONVERSION_JOB_H_
+#endif  // PIXOLUNE_RUN_CONVERSION_JOB_H_

@@ -1,6 +1,6 @@
 // The conversion worker: converts every entry of the input list.
-#ifndef PIXOLUNE_ENGINE_CONVERSION_WORKER_H_
-#define PIXOLUNE_ENGINE_CONVERSION_WORKER_H_
+#ifndef PIXOLUNE_RUN_CONVERSION_WORKER_H_
+#define PIXOLUNE_RUN_CONVERSION_WORKER_H_
 
 namespace pixolune {
 
@@ -44,4 +44,4 @@ void ensureOutputSubfolder();
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_CONVERSION_WORKER_H_
+#endif  // PIXOLUNE_RUN_CONVERSION_WORKER_H_

@@ -1,7 +1,7 @@
 // The parent side of isolated conversion: helper processes that convert the
 // files of a run, each watched for crashes, hangs and memory exhaustion.
-#ifndef PIXOLUNE_ENGINE_HELPER_POOL_H_
-#define PIXOLUNE_ENGINE_HELPER_POOL_H_
+#ifndef PIXOLUNE_RUN_HELPER_POOL_H_
+#define PIXOLUNE_RUN_HELPER_POOL_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -96,4 +96,4 @@ class HelperPool {
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_HELPER_POOL_H_
+#endif  // PIXOLUNE_RUN_HELPER_POOL_H_

@@ -4,8 +4,8 @@
 // per file; for each request the helper sends a SavingNotice naming its
 // temporary file just before it writes it (so the parent can remove it when
 // the helper dies mid-save), then one FileReply.
-#ifndef PIXOLUNE_ENGINE_HELPER_PROTOCOL_H_
-#define PIXOLUNE_ENGINE_HELPER_PROTOCOL_H_
+#ifndef PIXOLUNE_RUN_HELPER_PROTOCOL_H_
+#define PIXOLUNE_RUN_HELPER_PROTOCOL_H_
 
 #include <cstdint>
 #include <string>
@@ -109,4 +109,4 @@ std::string expectedOutputPath(const FileRequest& request, const FileReply& repl
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_HELPER_PROTOCOL_H_
+#endif  // PIXOLUNE_RUN_HELPER_PROTOCOL_H_

@@ -1,7 +1,7 @@
 // Where converted files land: the checks that keep a run inside its output
 // folder, off its own input documents, and from writing one path twice.
-#ifndef PIXOLUNE_ENGINE_OUTPUT_NAMES_H_
-#define PIXOLUNE_ENGINE_OUTPUT_NAMES_H_
+#ifndef PIXOLUNE_RUN_OUTPUT_NAMES_H_
+#define PIXOLUNE_RUN_OUTPUT_NAMES_H_
 
 #include <sys/types.h>
 
@@ -63,4 +63,4 @@ class OutputNames {
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_OUTPUT_NAMES_H_
+#endif  // PIXOLUNE_RUN_OUTPUT_NAMES_H_

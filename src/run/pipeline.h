@@ -1,6 +1,6 @@
 // The single-image conversion pipeline: decode, stages, name, save.
-#ifndef PIXOLUNE_ENGINE_PIPELINE_H_
-#define PIXOLUNE_ENGINE_PIPELINE_H_
+#ifndef PIXOLUNE_RUN_PIPELINE_H_
+#define PIXOLUNE_RUN_PIPELINE_H_
 
 #include <string>
 
@@ -44,4 +44,4 @@ void initImageLibrary();
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_PIPELINE_H_
+#endif  // PIXOLUNE_RUN_PIPELINE_H_

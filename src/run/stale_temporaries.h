@@ -1,8 +1,8 @@
 // Temporary files that an ended run left behind: a converted file is
 // written as "<output>.pxl-<pid>-<n>" by process <pid> and renamed when it
 // is done, so such a file whose writer is gone will never be renamed.
-#ifndef PIXOLUNE_ENGINE_STALE_TEMPORARIES_H_
-#define PIXOLUNE_ENGINE_STALE_TEMPORARIES_H_
+#ifndef PIXOLUNE_RUN_STALE_TEMPORARIES_H_
+#define PIXOLUNE_RUN_STALE_TEMPORARIES_H_
 
 #include <sys/types.h>
 
@@ -30,4 +30,4 @@ int removeStaleTemporaries(const std::string& folder);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_STALE_TEMPORARIES_H_
+#endif  // PIXOLUNE_RUN_STALE_TEMPORARIES_H_

@@ -1,8 +1,8 @@
 // The worker runs of the long operations (folder import, list import, list
 // export; the conversion worker builds on them) and the record through which
 // a worker reports progress to the thread that started it.
-#ifndef PIXOLUNE_ENGINE_WORKER_H_
-#define PIXOLUNE_ENGINE_WORKER_H_
+#ifndef PIXOLUNE_RUN_WORKER_H_
+#define PIXOLUNE_RUN_WORKER_H_
 
 #include <cstdint>
 #include <functional>
@@ -125,4 +125,4 @@ void exportListWorker(const std::vector<std::string>& rows);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_WORKER_H_
+#endif  // PIXOLUNE_RUN_WORKER_H_

@@ -1,7 +1,7 @@
 // Tone and colour stages, run in this order after flipping: correction,
 // greyscale, threshold.
-#ifndef PIXOLUNE_ENGINE_ADJUST_H_
-#define PIXOLUNE_ENGINE_ADJUST_H_
+#ifndef PIXOLUNE_STAGES_ADJUST_H_
+#define PIXOLUNE_STAGES_ADJUST_H_
 
 #include <FreeImage.h>
 
@@ -33,4 +33,4 @@ Status thresholdStage(BitmapPtr& image);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_ADJUST_H_
+#endif  // PIXOLUNE_STAGES_ADJUST_H_

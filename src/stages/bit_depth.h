@@ -1,6 +1,6 @@
 // Bit-depth normalisation after decoding and the final bit-depth stage.
-#ifndef PIXOLUNE_ENGINE_BIT_DEPTH_H_
-#define PIXOLUNE_ENGINE_BIT_DEPTH_H_
+#ifndef PIXOLUNE_STAGES_BIT_DEPTH_H_
+#define PIXOLUNE_STAGES_BIT_DEPTH_H_
 
 #include <FreeImage.h>
 
@@ -49,4 +49,4 @@ BitmapPtr normalizeHighRange(BitmapPtr image);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_BIT_DEPTH_H_
+#endif  // PIXOLUNE_STAGES_BIT_DEPTH_H_

@@ -1,6 +1,6 @@
 // The solid-colour frame stage.
-#ifndef PIXOLUNE_ENGINE_FRAME_H_
-#define PIXOLUNE_ENGINE_FRAME_H_
+#ifndef PIXOLUNE_STAGES_FRAME_H_
+#define PIXOLUNE_STAGES_FRAME_H_
 
 #include <FreeImage.h>
 
@@ -34,4 +34,4 @@ std::string frameSidePath(int side, int w, int h, int left, int right, int top, 
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_FRAME_H_
+#endif  // PIXOLUNE_STAGES_FRAME_H_

@@ -1,7 +1,7 @@
 // Drawn layers handed to FreeImage and composited over the picture; shared
 // by the frame and watermark stages.
-#ifndef PIXOLUNE_ENGINE_LAYER_H_
-#define PIXOLUNE_ENGINE_LAYER_H_
+#ifndef PIXOLUNE_STAGES_OVERLAY_H_
+#define PIXOLUNE_STAGES_OVERLAY_H_
 
 #include <FreeImage.h>
 
@@ -28,4 +28,4 @@ BitmapPtr compositeOver(BitmapPtr image, FIBITMAP* layer);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LAYER_H_
+#endif  // PIXOLUNE_STAGES_OVERLAY_H_

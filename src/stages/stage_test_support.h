@@ -1,7 +1,7 @@
 // Helpers for the stage tests: documents decoded the way the pipeline decodes
 // them, and bitmaps read as 8-bit RGBA with row 0 at the top.
-#ifndef PIXOLUNE_ENGINE_STAGE_TEST_SUPPORT_H_
-#define PIXOLUNE_ENGINE_STAGE_TEST_SUPPORT_H_
+#ifndef PIXOLUNE_STAGES_STAGE_TEST_SUPPORT_H_
+#define PIXOLUNE_STAGES_STAGE_TEST_SUPPORT_H_
 
 #include <FreeImage.h>
 
@@ -65,4 +65,4 @@ inline std::string rgbText(const Pixels& px, int x, int y) {
 
 }  // namespace pixolune::testing
 
-#endif  // PIXOLUNE_ENGINE_STAGE_TEST_SUPPORT_H_
+#endif  // PIXOLUNE_STAGES_STAGE_TEST_SUPPORT_H_

@@ -1,6 +1,6 @@
 // Geometry stages: rotation, resizing and flipping.
-#ifndef PIXOLUNE_ENGINE_TRANSFORM_H_
-#define PIXOLUNE_ENGINE_TRANSFORM_H_
+#ifndef PIXOLUNE_STAGES_TRANSFORM_H_
+#define PIXOLUNE_STAGES_TRANSFORM_H_
 
 #include <FreeImage.h>
 
@@ -58,4 +58,4 @@ RGBQUAD parseHexColor(const std::string& text);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_TRANSFORM_H_
+#endif  // PIXOLUNE_STAGES_TRANSFORM_H_

@@ -1,7 +1,7 @@
 // The text and picture watermark stage, its per-run preparation and the
 // run's watermark font.
-#ifndef PIXOLUNE_ENGINE_WATERMARK_H_
-#define PIXOLUNE_ENGINE_WATERMARK_H_
+#ifndef PIXOLUNE_STAGES_WATERMARK_H_
+#define PIXOLUNE_STAGES_WATERMARK_H_
 
 #include <FreeImage.h>
 
@@ -63,4 +63,4 @@ void watermarkAnchor(int position, int room_w, int room_h, int w, int h, int off
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_WATERMARK_H_
+#endif  // PIXOLUNE_STAGES_WATERMARK_H_

@@ -1,7 +1,7 @@
 // The drawn watermark layers: a text block or a picture, before rotation
 // and placement.
-#ifndef PIXOLUNE_ENGINE_WATERMARK_LAYER_H_
-#define PIXOLUNE_ENGINE_WATERMARK_LAYER_H_
+#ifndef PIXOLUNE_STAGES_WATERMARK_LAYER_H_
+#define PIXOLUNE_STAGES_WATERMARK_LAYER_H_
 
 #include <string>
 #include <vector>
@@ -28,4 +28,4 @@ SurfacePtr buildPictureLayer();
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_WATERMARK_LAYER_H_
+#endif  // PIXOLUNE_STAGES_WATERMARK_LAYER_H_

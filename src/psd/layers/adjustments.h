@@ -1,7 +1,7 @@
 // Adjustment layers (which recolour what lies below them) and fill layers
 // (which paint a colour, gradient or pattern), as sources for the canvas.
-#ifndef PIXOLUNE_ENGINE_LAYERS_ADJUSTMENTS_H_
-#define PIXOLUNE_ENGINE_LAYERS_ADJUSTMENTS_H_
+#ifndef PIXOLUNE_PSD_LAYERS_ADJUSTMENTS_H_
+#define PIXOLUNE_PSD_LAYERS_ADJUSTMENTS_H_
 
 #include <memory>
 #include <string>
@@ -33,4 +33,4 @@ bool drawsWithoutPixels(const LayerRecord& layer);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LAYERS_ADJUSTMENTS_H_
+#endif  // PIXOLUNE_PSD_LAYERS_ADJUSTMENTS_H_

@@ -1,6 +1,6 @@
 // Photoshop's blend modes on colour samples of the 0..1 scale, per pixel.
-#ifndef PIXOLUNE_ENGINE_LAYERS_BLEND_MODES_H_
-#define PIXOLUNE_ENGINE_LAYERS_BLEND_MODES_H_
+#ifndef PIXOLUNE_PSD_LAYERS_BLEND_MODES_H_
+#define PIXOLUNE_PSD_LAYERS_BLEND_MODES_H_
 
 #include <string>
 
@@ -35,4 +35,4 @@ void blendPixel(BlendMode mode, const float* backdrop, const float* source, floa
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LAYERS_BLEND_MODES_H_
+#endif  // PIXOLUNE_PSD_LAYERS_BLEND_MODES_H_

@@ -1,6 +1,6 @@
 // Pixels of one layer channel: raw, PackBits, ZIP, or ZIP with prediction.
-#ifndef PIXOLUNE_ENGINE_LAYERS_CHANNEL_DATA_H_
-#define PIXOLUNE_ENGINE_LAYERS_CHANNEL_DATA_H_
+#ifndef PIXOLUNE_PSD_LAYERS_CHANNEL_DATA_H_
+#define PIXOLUNE_PSD_LAYERS_CHANNEL_DATA_H_
 
 #include <cstdint>
 #include <vector>
@@ -44,4 +44,4 @@ Status readChannelPlane(PsdFile& in, const LayerChannel& ch, int width, int heig
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LAYERS_CHANNEL_DATA_H_
+#endif  // PIXOLUNE_PSD_LAYERS_CHANNEL_DATA_H_

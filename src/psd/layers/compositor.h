@@ -1,8 +1,8 @@
 // Draws a document's layers onto one canvas as Photoshop merges them:
 // visibility, opacity and fill, pixel and vector masks, clipping groups,
 // groups with their own blend mode, opacity and mask, and pass-through.
-#ifndef PIXOLUNE_ENGINE_LAYERS_COMPOSITOR_H_
-#define PIXOLUNE_ENGINE_LAYERS_COMPOSITOR_H_
+#ifndef PIXOLUNE_PSD_LAYERS_COMPOSITOR_H_
+#define PIXOLUNE_PSD_LAYERS_COMPOSITOR_H_
 
 #include <cstdint>
 #include <set>
@@ -63,4 +63,4 @@ Status mergeLayerBands(PsdFile& in, const PsdHeader& header, const LayerSet& set
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LAYERS_COMPOSITOR_H_
+#endif  // PIXOLUNE_PSD_LAYERS_COMPOSITOR_H_

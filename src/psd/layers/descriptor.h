@@ -1,7 +1,7 @@
 // Photoshop's action descriptors: the keyed, typed trees in which fill
 // layers, effects and newer adjustments keep their settings.
-#ifndef PIXOLUNE_ENGINE_LAYERS_DESCRIPTOR_H_
-#define PIXOLUNE_ENGINE_LAYERS_DESCRIPTOR_H_
+#ifndef PIXOLUNE_PSD_LAYERS_DESCRIPTOR_H_
+#define PIXOLUNE_PSD_LAYERS_DESCRIPTOR_H_
 
 #include <cstdint>
 #include <string>
@@ -51,4 +51,4 @@ bool parseBlockDescriptor(const std::vector<uint8_t>& block, size_t skip, DescVa
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LAYERS_DESCRIPTOR_H_
+#endif  // PIXOLUNE_PSD_LAYERS_DESCRIPTOR_H_

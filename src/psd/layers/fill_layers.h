@@ -1,7 +1,7 @@
 // Fill layers: a solid colour ("SoCo") or a gradient ("GdFl") over the
 // document, read from their descriptors.
-#ifndef PIXOLUNE_ENGINE_LAYERS_FILL_LAYERS_H_
-#define PIXOLUNE_ENGINE_LAYERS_FILL_LAYERS_H_
+#ifndef PIXOLUNE_PSD_LAYERS_FILL_LAYERS_H_
+#define PIXOLUNE_PSD_LAYERS_FILL_LAYERS_H_
 
 #include <memory>
 
@@ -26,4 +26,4 @@ std::unique_ptr<PixelSource> makeFillSource(const LayerRecord& layer, int colour
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LAYERS_FILL_LAYERS_H_
+#endif  // PIXOLUNE_PSD_LAYERS_FILL_LAYERS_H_

@@ -1,7 +1,7 @@
 // A float canvas of colour and alpha, and the one operation that draws on
 // it: composing a source row by row under a blend mode, opacity and mask.
-#ifndef PIXOLUNE_ENGINE_LAYERS_LAYER_CANVAS_H_
-#define PIXOLUNE_ENGINE_LAYERS_LAYER_CANVAS_H_
+#ifndef PIXOLUNE_PSD_LAYERS_LAYER_CANVAS_H_
+#define PIXOLUNE_PSD_LAYERS_LAYER_CANVAS_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -169,4 +169,4 @@ class CanvasSource : public PixelSource {
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LAYERS_LAYER_CANVAS_H_
+#endif  // PIXOLUNE_PSD_LAYERS_LAYER_CANVAS_H_

@@ -1,7 +1,7 @@
 // Layer effects are not drawn; this names the ones a document uses, so the
 // debug output can say what the rendering leaves out.
-#ifndef PIXOLUNE_ENGINE_LAYERS_LAYER_EFFECTS_H_
-#define PIXOLUNE_ENGINE_LAYERS_LAYER_EFFECTS_H_
+#ifndef PIXOLUNE_PSD_LAYERS_LAYER_EFFECTS_H_
+#define PIXOLUNE_PSD_LAYERS_LAYER_EFFECTS_H_
 
 #include <set>
 #include <string>
@@ -18,4 +18,4 @@ void noteEffects(const LayerRecord& layer, std::set<std::string>* names);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LAYERS_LAYER_EFFECTS_H_
+#endif  // PIXOLUNE_PSD_LAYERS_LAYER_EFFECTS_H_

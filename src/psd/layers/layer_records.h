@@ -2,8 +2,8 @@
 // blends, its masks and the additional information blocks that make it a
 // group, a fill or an adjustment. Channel pixels are read separately
 // (channel_data.h), one layer at a time, so a document is never held whole.
-#ifndef PIXOLUNE_ENGINE_LAYERS_LAYER_RECORDS_H_
-#define PIXOLUNE_ENGINE_LAYERS_LAYER_RECORDS_H_
+#ifndef PIXOLUNE_PSD_LAYERS_LAYER_RECORDS_H_
+#define PIXOLUNE_PSD_LAYERS_LAYER_RECORDS_H_
 
 #include <cstdint>
 #include <string>
@@ -105,4 +105,4 @@ Status readLayerRecords(const std::string& path, const PsdHeader& header, LayerS
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LAYERS_LAYER_RECORDS_H_
+#endif  // PIXOLUNE_PSD_LAYERS_LAYER_RECORDS_H_

@@ -1,7 +1,7 @@
 // A document's picture made from its layers, for documents saved without a
 // composite (and, on request, instead of the stored composite).
-#ifndef PIXOLUNE_ENGINE_LAYERS_LAYER_RENDER_H_
-#define PIXOLUNE_ENGINE_LAYERS_LAYER_RENDER_H_
+#ifndef PIXOLUNE_PSD_LAYERS_LAYER_RENDER_H_
+#define PIXOLUNE_PSD_LAYERS_LAYER_RENDER_H_
 
 #include <FreeImage.h>
 
@@ -49,4 +49,4 @@ uint64_t layerRenderMemoryNeed(const PsdHeader& header);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LAYERS_LAYER_RENDER_H_
+#endif  // PIXOLUNE_PSD_LAYERS_LAYER_RENDER_H_

@@ -1,7 +1,7 @@
 // Shared by the tests of the layer merge: documents of every kind built
 // with the test PSD writer, drawn by the decoder, read back as RGBA.
-#ifndef PIXOLUNE_ENGINE_LAYERS_LAYER_TEST_SUPPORT_H_
-#define PIXOLUNE_ENGINE_LAYERS_LAYER_TEST_SUPPORT_H_
+#ifndef PIXOLUNE_PSD_LAYERS_LAYER_TEST_SUPPORT_H_
+#define PIXOLUNE_PSD_LAYERS_LAYER_TEST_SUPPORT_H_
 
 #include <gtest/gtest.h>
 
@@ -202,4 +202,4 @@ class Desc {
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LAYERS_LAYER_TEST_SUPPORT_H_
+#endif  // PIXOLUNE_PSD_LAYERS_LAYER_TEST_SUPPORT_H_

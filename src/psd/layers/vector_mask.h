@@ -1,7 +1,7 @@
 // Vector masks ("vmsk", "vsms") drawn with cairo, for layers whose file
 // holds no rendering of them (shape layers saved without one).
-#ifndef PIXOLUNE_ENGINE_LAYERS_VECTOR_MASK_H_
-#define PIXOLUNE_ENGINE_LAYERS_VECTOR_MASK_H_
+#ifndef PIXOLUNE_PSD_LAYERS_VECTOR_MASK_H_
+#define PIXOLUNE_PSD_LAYERS_VECTOR_MASK_H_
 
 #include "psd/layers/layer_canvas.h"
 #include "psd/layers/layer_records.h"
@@ -16,4 +16,4 @@ bool drawVectorMask(const LayerRecord& layer, int width, int height, PlaneMask* 
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_ENGINE_LAYERS_VECTOR_MASK_H_
+#endif  // PIXOLUNE_PSD_LAYERS_VECTOR_MASK_H_
