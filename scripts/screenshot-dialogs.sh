@@ -1,8 +1,10 @@
 #!/bin/bash
-# Takes the README screenshots of the conversion window at the end of a run
-# and of two preferences pages: runs build/pixolune on a virtual X server
-# with a window manager, imports a few documents, converts them with F5,
-# then opens Converter > Preferences... on the Adjustment and Watermark pages.
+# Takes the README screenshots: the conversion window at the end of a run,
+# the main window with each file's result, and two preferences pages. Runs
+# build/pixolune on a virtual X server with a window manager, imports a few
+# documents (one of them cut short, so a failure shows), converts them with
+# F5, then opens Converter > Preferences... on the Adjustment and Watermark
+# pages.
 # Needs xvfb, xdotool, openbox, ImageMagick and the document corpus.
 # Usage: scripts/screenshot-dialogs.sh [out-folder]
 set -euo pipefail
@@ -20,6 +22,8 @@ for name in beach-sunset family-portrait harbour-at-night mountain-lake poster-d
   cp "$corpus/${sources[$i]}.psd" "$work/Pictures/Campaign 2026/$name.psd"
   i=$((i + 1))
 done
+# A document cut short in its image data: it fails with the reader's reason.
+head -c 9000 "$corpus/2layers.psd" > "$work/Pictures/Campaign 2026/studio-logo.psd"
 ls "$work/Pictures/Campaign 2026"/*.psd > "$work/list.txt"
 # A text watermark and a slight colour correction, so both pages show values.
 printf '\xEF\xBB\xBF[Adjustment]\r\nImage Brightness=12\r\nImage Contrast=-8\r\nImage Gamma=1.2\r\n[Watermark]\r\nDo Watermark=1\r\nText=(c) Example Studio %%year%%\r\nFont=Liberation Sans\r\nFonts=Liberation Sans,Liberation Serif,DejaVu Sans\r\nFont Color=FF8000\r\n' \
@@ -55,6 +59,10 @@ shot() {  # shot <window> <name>: the window with its frame.
 shot \$done conversion-window.png
 xdotool windowactivate --sync \$done key Return
 sleep 1
+# The list with the status column after the run.
+xdotool windowactivate --sync \$win mousemove --window \$win 200 160 click 1 mousemove 0 0
+sleep 0.5
+shot \$win main-window.png
 # Converter > Preferences..., then the categories by keyboard.
 xdotool windowactivate --sync \$win key F10 Right Right Down Down Down Return
 prefs=\$(xdotool search --sync --name '^Preferences')
@@ -72,4 +80,4 @@ SESSION
 chmod +x "$work/session.sh"
 mkdir -p "$out"
 xvfb-run -a -s '-screen 0 1024x768x24' "$work/session.sh"
-echo "wrote $out/conversion-window.png $out/preferences-adjustment.png $out/preferences-watermark.png"
+echo "wrote $out/conversion-window.png $out/main-window.png $out/preferences-adjustment.png $out/preferences-watermark.png"
