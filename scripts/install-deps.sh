@@ -6,10 +6,11 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libfreeimage-dev libpng-dev zlib1g-dev libdeflate-dev libarchive-dev libjpeg-dev
-  libcairo2-dev libpango1.0-dev fonts-liberation fonts-dejavu-core
+  libcairo2-dev libpango1.0-dev fonts-liberation fonts-liberation2 fonts-dejavu-core
   libwxgtk3.2-dev
   libgtest-dev xvfb xauth pngcheck python3-pil
   tango-icon-theme librsvg2-bin
+  desktop-file-utils appstream man-db strace
   clang libclang-rt-14-dev libfuzzer-14-dev
 )
 

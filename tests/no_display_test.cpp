@@ -15,6 +15,7 @@ TEST(NoDisplayTest, WindowModeEndsWithAnErrorAndWritesNoSettings) {
   EXPECT_EQ(1, r.exit_code);
   EXPECT_EQ("", r.out);
   EXPECT_EQ(0u, r.err.rfind("Error: The window mode needs a graphical display", 0)) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "/config/pixolune"));
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/config/Quorvant/vemarkt/config.ini"));
   RunResult version = runPixolune({"-v"}, dir.path(), dir.path());
   EXPECT_EQ(0, version.exit_code);

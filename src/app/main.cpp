@@ -1,6 +1,7 @@
 // The program entry. The console mode needs only the engine, linked into
-// this program; the window mode is loaded from its module beside the
-// program (pixolune-window.so) when a window is to be shown, so console
+// this program; the window mode is loaded from its module
+// (pixolune-window.so, beside the program in the build tree, in
+// ../lib/pixolune/ when installed) when a window is to be shown, so console
 // runs do not pay for loading the window toolkit.
 #include <dlfcn.h>
 
@@ -9,6 +10,7 @@
 
 #include "app/startup.h"
 #include "app/window_module.h"
+#include "platform/install_paths.h"
 
 namespace {
 
@@ -17,8 +19,8 @@ using pixolune::WindowEntryMode;
 // The module's entry; ends the program with an error line when the module
 // cannot be loaded.
 pixolune::WindowEntry windowEntry() {
-  const std::string path = pixolune::besideProgram(pixolune::kWindowModuleName);
-  void* module = path.empty() ? nullptr : dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+  const std::string path = pixolune::installedProgram(pixolune::kWindowModuleName);
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
   void* entry = module ? dlsym(module, pixolune::kWindowEntryName) : nullptr;
   if (!entry) {
     const char* reason = dlerror();

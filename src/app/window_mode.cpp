@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "platform/console.h"
 #include "ui/main_window.h"
+#include "ui/start_modes.h"
 #include "ui/window_session.h"
 
 namespace pixolune {
@@ -40,6 +41,8 @@ void runWindowMode() {
   if (buildMainWindow()) {
     wxTheApp->SetTopWindow(mainWindow());
     finishMainWindow();
+    // The inputs of "--window FILE...", once the loop runs and the window shows.
+    if (!windowStartInputs().empty()) wxTheApp->CallAfter([] { addStartInputs(windowStartInputs()); });
     wxTheApp->OnRun();
   }
   endWindowSession();

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "platform/files.h"
+#include "platform/install_paths.h"
 #include "platform/text.h"
 #include "resources/builtin_pictures.h"
 #include "resources/zip_archive.h"
@@ -175,7 +176,7 @@ ThemeList& themeList() {
 
 std::string themeFolder() {
   const std::string& folder = themeFolderOverride();
-  return folder.empty() ? programFolder() + "gfx/" : withTrailingSlash(folder);
+  return folder.empty() ? installedDataFolder(kThemeFolderName) : withTrailingSlash(folder);
 }
 
 void setThemeFolder(const std::string& folder) { themeFolderOverride() = folder; }

@@ -48,8 +48,9 @@ struct ThemeList {
 };
 ThemeList& themeList();
 
-/// The folder holding the theme archives, ending with "/": "gfx/" in the
-/// program's folder unless setThemeFolder chose another (tests do).
+/// The folder holding the theme archives, ending with "/": "gfx/" beside
+/// the program or in its installed data folder (installedDataFolder)
+/// unless setThemeFolder chose another (tests do).
 std::string themeFolder();
 /// Empty text restores the default.
 void setThemeFolder(const std::string& folder);

@@ -9,9 +9,6 @@
 
 namespace pixolune {
 
-/// File name of the user manual, looked up in the program's folder.
-constexpr char kManualFileName[] = "vemarkt.html";
-
 /// Asks the desktop to open `target` with xdg-open: a web or "mailto:"
 /// address in the default browser or mail program, anything else as a
 /// document. Returns at once. When xdg-open cannot be started or ends with
@@ -27,7 +24,9 @@ int linksBeingOpened();
 using ShellOpener = std::function<void(const std::string& target)>;
 ShellOpener setShellOpener(ShellOpener opener);
 
-/// The manual's full path: the program's folder + kManualFileName.
+/// The manual's full path (installedManual: vemarkt.html beside the program
+/// in the build tree, else in ../share/pixolune/ for an installed program;
+/// beside the program when it is in neither, so the warning names that path).
 std::string manualPath();
 
 /// "mailto:" + support address + "?subject=" + title + " Feedback"; the

@@ -13,6 +13,7 @@
 #include "run/worker.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/install_paths.h"
 #include "platform/text.h"
 #include "resources/product.h"
 #include "resources/themes.h"
@@ -72,7 +73,8 @@ void setScreenshotWindowBuilder(ScreenshotWindowBuilder builder) { windowBuilder
 
 std::string screenshotFolder(const std::string& argument) {
   std::string folder = trim(argument);
-  if (folder.empty()) folder = programFolder();
+  // An installed program's folder is not the user's to write in.
+  if (folder.empty()) folder = runsInstalled() ? absolutePath(".") : programFolder();
   folder = withTrailingSlash(folder);
   return isFolder(folder) ? folder : std::string();
 }

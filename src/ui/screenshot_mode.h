@@ -37,8 +37,9 @@ ScreenshotScene screenshotScene();
 using ScreenshotWindowBuilder = std::function<wxTopLevelWindow*(const ScreenshotScene& scene)>;
 void setScreenshotWindowBuilder(ScreenshotWindowBuilder builder);
 
-/// The folder the files go to, ending with "/": the trimmed argument, or the
-/// program's folder when it is empty. Empty when that is not an existing
+/// The folder the files go to, ending with "/": the trimmed argument, or,
+/// when it is empty, the program's folder in the build tree and the working
+/// folder for an installed program (runsInstalled). Empty when that is not an existing
 /// folder.
 std::string screenshotFolder(const std::string& argument);
 

@@ -7,6 +7,7 @@
 #include <wx/log.h>
 
 #include "platform/console.h"
+#include "ui/input_list_view.h"
 #include "ui/screenshot_mode.h"
 #include "ui/uninstall_window.h"
 
@@ -56,6 +57,13 @@ void runScreenshotMode(const std::string& argument) {
   Toolkit toolkit;
   if (!toolkit.started()) return;
   captureScreenshots(argument);
+}
+
+void addStartInputs(const std::vector<std::string>& paths) {
+  std::string text;
+  for (const std::string& path : paths)
+    if (path.find('\n') == std::string::npos) text += path + "\n";
+  if (!text.empty()) dropFiles(text);
 }
 
 }  // namespace pixolune

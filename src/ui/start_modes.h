@@ -5,6 +5,7 @@
 #define PIXOLUNE_UI_START_MODES_H_
 
 #include <string>
+#include <vector>
 
 namespace pixolune {
 
@@ -15,6 +16,13 @@ void runUninstallPage(const std::string& argument);
 /// "-T": starts the toolkit and runs captureScreenshots(argument). Prints an
 /// error line when there is no display or the screenshots fail.
 void runScreenshotMode(const std::string& argument);
+
+/// "--window FILE...": puts the documents and folders given on the command
+/// line into the main window's list as a drop of them does (folders walked
+/// under the import progress window, the status bar counting what was
+/// added). A path holding a line break is skipped (a drop separates paths
+/// by them). Main thread, with the main window built.
+void addStartInputs(const std::vector<std::string>& paths);
 
 }  // namespace pixolune
 

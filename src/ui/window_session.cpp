@@ -8,6 +8,7 @@
 #include "resources/themes.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
+#include "settings/settings_location.h"
 #include "ui/input_list_view.h"
 #include "ui/message_dialogs.h"
 
@@ -27,7 +28,7 @@ DesktopSize firstDesktopSize() {
 void startWindowSession() {
   setDesktopQuery(&firstDesktopSize);
   Settings& s = settings();
-  s.settings_file_path = userDataFolder("Quorvant", "vemarkt") + "config.ini";
+  s.settings_file_path = settingsFileLocation();
   loadSettings();
   loadStringTable();
   loadBuiltinImages();
