@@ -57,7 +57,7 @@ class ConsoleReportTest : public ::testing::Test {
     ASSERT_TRUE(writePsdFile(path, doc));
   }
   // a.psd intact, b.psd cut off inside its pixels, c.psd a JPEG file, and
-  // list() naming them in this order (a folder's order is the file system's).
+  // list() naming them in this order.
   void writeMixedBatch(bool with_intact = true) {
     writeRgb(in() + "/a.psd");
     writeRgb(in() + "/b.psd");
@@ -154,6 +154,20 @@ TEST_F(ConsoleReportTest, FailedFilesAreNamedOnStandardErrorWithTheirReasons) {
   EXPECT_NE(std::string::npos, debug.out.find("Not OK\nReason: cannot be decoded as a Photoshop document: header: "
                                               "not a Photoshop document (bad signature)\n"))
       << debug.out;
+}
+
+TEST_F(ConsoleReportTest, AFolderIsConvertedInTheOrderOfItsNames) {
+  // Made out of order, none a document: each is named as it is met.
+  for (const char* name : {"b.psd", "a/z.psd", "B.psd", "a.psd", "a/c.psd"}) {
+    fs::create_directories(fs::path(in() + "/" + name).parent_path());
+    writeText(in() + "/" + name, "not a Photoshop document");
+  }
+  RunResult r = run({"-q", "-i", in(), "-o", out()});
+  EXPECT_EQ(2, r.exit_code) << r.out << r.err;
+  std::vector<std::string> named;
+  for (size_t at = 0; (at = r.err.find(in() + "/", at)) != std::string::npos; at = r.err.find('\n', at))
+    named.push_back(r.err.substr(at + in().size() + 1, r.err.find(".psd", at) + 4 - (at + in().size() + 1)));
+  EXPECT_EQ((std::vector<std::string>{"B.psd", "a/c.psd", "a/z.psd", "a.psd", "b.psd"}), named) << r.err;
 }
 
 TEST_F(ConsoleReportTest, ARunThatConvertsNothingStillGivesTheTotalAndEachFile) {

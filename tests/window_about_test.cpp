@@ -23,6 +23,8 @@ TEST_F(AboutWindowTest, ShowsTitleVersionAndLinks) {
   AboutWindow* about = showAboutWindow(main_window);
   EXPECT_EQ("About...", about->GetTitle());
   EXPECT_EQ(wxSize(360, 240), about->GetClientSize());
+  EXPECT_FALSE(about->HasFlag(wxRESIZE_BORDER));  // A small window is fixed in size unless made resizable.
+  EXPECT_FALSE(about->HasFlag(wxMAXIMIZE_BOX));
   auto* title = dynamic_cast<wxStaticText*>(about->FindWindow(kAboutTitle));
   ASSERT_NE(nullptr, title);
   EXPECT_EQ("Pixolune 2.8", title->GetLabel());

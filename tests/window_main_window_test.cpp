@@ -29,6 +29,11 @@ TEST_F(MainWindowTest, FirstLayoutReproducesTheCreationCoordinates) {
   EXPECT_EQ(396, window().formatButtonBar()->GetPosition().x);
   EXPECT_EQ(380, window().folderBox()->GetSize().x);
   EXPECT_EQ(380, window().formatBox()->GetSize().x);
+  // A folder can be typed; a format only picked.
+  EXPECT_NE(nullptr, window().folderBox()->GetTextCtrl());
+  EXPECT_FALSE(window().folderBox()->HasFlag(wxCB_READONLY));
+  EXPECT_EQ(nullptr, window().formatBox()->GetTextCtrl());
+  EXPECT_TRUE(window().formatBox()->HasFlag(wxCB_READONLY));
 }
 
 TEST_F(MainWindowTest, WiderWindowMovesAndWidensByTheSameAmount) {
@@ -242,7 +247,8 @@ TEST_F(MainWindowTest, NewAsksBeforeEmptyingAListWithRows) {
   EXPECT_TRUE(window().runCommand(kCommandNew));
   ASSERT_EQ(1u, boxes_.shown().size());
   EXPECT_EQ(MessageButtons::kYesNo, boxes_.shown()[0].buttons);
-  EXPECT_NE(std::string::npos, boxes_.shown()[0].text.find("2 files")) << boxes_.shown()[0].text;
+  EXPECT_EQ("The list holds 2 files. Do you want to remove them from the list?", boxes_.shown()[0].text);
+  EXPECT_EQ("New", boxes_.shown()[0].title);
   EXPECT_EQ(2u, list().rowCount());
   boxes_.answer(MessageAnswer::kYes);
   window().runCommand(kCommandNew);
@@ -343,7 +349,7 @@ class WindowSessionTest : public ::testing::Test {
 
 TEST_F(WindowSessionTest, SettingsAreSavedAtTheEndAndTheHistoryForgottenWhenNotKept) {
   startWindowSession();
-  const std::string path = dir_.path() + "/Quorvant/vemarkt/config.ini";
+  const std::string path = dir_.path() + "/pixolune/config.ini";
   EXPECT_EQ(path, settings().settings_file_path);
   settings().window_width = 777;
   settings().recent_out_folders = "/a/\t/b/";

@@ -10,6 +10,7 @@
 #include <wx/choice.h>
 #include <wx/combobox.h>
 #include <wx/datectrl.h>
+#include <wx/display.h>
 #include <wx/slider.h>
 #include <wx/textctrl.h>
 #include <wx/timectrl.h>
@@ -595,6 +596,7 @@ TEST_F(PreferencesTest, EveryControlOfTheTallPagesCanBeSeenAtTheDefaultSize) {
 TEST_F(PreferencesTest, DialogIsResizableAndOpensAgainWithItsLastSize) {
   open();
   EXPECT_TRUE(dialog_->HasFlag(wxRESIZE_BORDER));
+  EXPECT_TRUE(dialog_->HasFlag(wxMAXIMIZE_BOX));
   dialog_->SetClientSize(800, 600);
   pumpEvents(30);
   EXPECT_EQ(wxSize(800, 600), dialog_->GetClientSize());
@@ -604,11 +606,35 @@ TEST_F(PreferencesTest, DialogIsResizableAndOpensAgainWithItsLastSize) {
   EXPECT_GT(dialog_->categoryPage(7)->GetSize().x, 600);
   dialog_->cancel();
   pumpEvents(10);
+  EXPECT_EQ(800, settings().preferences_width);  // Kept by Cancel too.
+  EXPECT_EQ(600, settings().preferences_height);
+  // The next session reads it from the settings file.
+  ASSERT_TRUE(saveSettings());
+  applyDefaultSettings(false);
+  loadSettings();
   open();
   EXPECT_EQ(wxSize(800, 600), dialog_->GetClientSize());
-  dialog_->SetClientSize(kPreferencesWidth, kPreferencesHeight);  // The next tests expect the first size.
-  dialog_->cancel();
+  dialog_->SetClientSize(700, 560);
+  ASSERT_TRUE(dialog_->confirm());
   pumpEvents(10);
+  EXPECT_EQ(700, settings().preferences_width);  // And by OK.
+  EXPECT_EQ(560, settings().preferences_height);
+}
+
+TEST_F(PreferencesTest, RememberedSizeIsClampedToTheScreenAndNeverBelowTheDefault) {
+  const wxRect screen = wxDisplay(0u).GetClientArea();
+  ASSERT_GT(screen.width, kPreferencesWidth);
+  ASSERT_GT(screen.height, kPreferencesHeight);
+  settings().preferences_width = screen.width + 500;
+  settings().preferences_height = 100;
+  EXPECT_EQ(wxSize(screen.width, kPreferencesHeight), preferencesOpeningSize(mainWindow()));
+  settings().preferences_width = -3;
+  settings().preferences_height = screen.height * 4;
+  EXPECT_EQ(wxSize(kPreferencesWidth, screen.height), preferencesOpeningSize(mainWindow()));
+  settings().preferences_width = 100;
+  settings().preferences_height = 100;
+  open();
+  EXPECT_EQ(wxSize(kPreferencesWidth, kPreferencesHeight), dialog_->GetClientSize());
 }
 
 }  // namespace

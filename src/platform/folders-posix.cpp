@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace pixolune {
@@ -32,6 +33,9 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
     if (name == "." || name == "..") continue;
     entries->push_back({name, entryIsFolder(folder, entry)});
   }
+  // std::string compares its chars as unsigned bytes: byte order, whatever the locale.
+  std::sort(entries->begin(), entries->end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return true;
 }
 

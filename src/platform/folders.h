@@ -14,7 +14,9 @@ struct FolderEntry {
   bool is_folder = false;  // True for a folder or a link to one.
 };
 
-/// The entries of `folder` in the order the file system returns them.
+/// The entries of `folder`, files and folders together, in the byte order of
+/// their names (as `LC_ALL=C ls` lists them), never the file system's own
+/// order, so a walk lists and converts the same way on every machine.
 /// False (and no entries) when the folder cannot be opened.
 bool listFolder(const std::string& folder, std::vector<FolderEntry>* entries);
 

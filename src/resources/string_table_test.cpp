@@ -34,6 +34,7 @@ Select All	Select All
 Converter	Converter
 Convert	Convert
 Batch Convert	Batch Convert...
+Preview	Preview...
 Custom Converter	Find a File Converter...
 Preferences	Preferences...
 Help	Help
@@ -95,6 +96,19 @@ Ask break import	Do you want to break the import?
 Ask break export	Do you want to break the export?
 Ask break conversion	Do you want to break the conversion?
 Empty extensions	Please, fill all required fields and try again!
+Conversion failed files	Conversion finished, %s1% of %s2% failed
+Not converted	Not converted:
+Estimating time left	Estimating the time left...
+Second left	About %s1% second left
+Seconds left	About %s1% seconds left
+Minute left	About %s1% minute left
+Minutes left	About %s1% minutes left
+Stopping conversion	Stopping after the file in hand...
+Ask remove file	The list holds %s1% file. Do you want to remove it from the list?
+Ask remove files	The list holds %s1% files. Do you want to remove them from the list?
+Unable to open address	The following address could not be opened:<LF>%s1%<LF><LF>The desktop has no program set up for it (xdg-open failed). Open it by hand.
+Line skipped	%s1% line skipped (not found or not documents)
+Lines skipped	%s1% lines skipped (not found or not documents)
 [Dialog]
 Select Input Files	Select Input Files
 Select Input Folder	Select Input Folder
@@ -110,6 +124,7 @@ Export Progress	Exporting
 Convert Progress	Converting
 OK	OK
 Cancel	Cancel
+Stop	Stop
 Help	Help
 Defaults	Defaults
 [About]
@@ -341,6 +356,17 @@ Csv	CSV
 Csv Delimiter	CSV Delimiter:
 Privacy	Privacy
 Clean Recent Files	Clean Recent Files List on Exit
+[Preview]
+Title	Preview
+Preparing	Preparing preview...
+No Selection	Please, select a file in the list to preview its output!
+No Folder	No temporary folder could be made for the preview.
+Unreadable	the converted file could not be read back
+Failed	The file could not be converted: %s1%
+Output Name	Output name: %s1%
+Picture Size	Size: %s1% x %s2% pixels, %s3% bits per pixel
+File Size	File size: %s1% (%s2% bytes)
+Close	Close
 )";
 
 struct Expected {
@@ -360,7 +386,8 @@ std::vector<Expected> expectedEntries() {
       continue;
     }
     size_t tab = line.find('\t');
-    entries.push_back({group, line.substr(0, tab), replaceIgnoreCase(line.substr(tab + 1), "<CRLF>", "\r\n")});
+    const std::string text = replaceIgnoreCase(line.substr(tab + 1), "<CRLF>", "\r\n");
+    entries.push_back({group, line.substr(0, tab), replaceIgnoreCase(text, "<LF>", "\n")});
   }
   return entries;
 }
@@ -373,17 +400,18 @@ class StringTableTest : public ::testing::Test {
 
 TEST_F(StringTableTest, EveryEntryOfTheContentsIsFound) {
   std::vector<Expected> entries = expectedEntries();
-  ASSERT_EQ(320u, entries.size());
+  ASSERT_EQ(345u, entries.size());
   for (const Expected& e : entries) EXPECT_EQ(e.text, getText(e.group, e.key)) << e.group << " / " << e.key;
 }
 
 TEST_F(StringTableTest, GroupsHoldTheirEntryCountsInBlockOrder) {
   const StringTable& table = stringTable();
-  const char* names[] = {"MENU", "GENERAL", "MSG", "DIALOG", "ABOUT", "CUSTOM-CONVERTER", "UNINSTALL", "PREFERENCES"};
-  const int counts[] = {28, 10, 41, 16, 4, 4, 3, 214};
-  ASSERT_EQ(8, table.group_count);
+  const char* names[] = {"MENU",      "GENERAL",   "MSG", "DIALOG", "ABOUT", "CUSTOM-CONVERTER",
+                         "UNINSTALL", "PREFERENCES", "PREVIEW"};
+  const int counts[] = {29, 10, 54, 17, 4, 4, 3, 214, 10};
+  ASSERT_EQ(9, table.group_count);
   int next_first = 1;
-  for (int g = 1; g <= 8; ++g) {
+  for (int g = 1; g <= 9; ++g) {
     EXPECT_EQ(names[g - 1], table.groups[g].name);
     EXPECT_EQ(next_first, table.groups[g].first);
     EXPECT_EQ(counts[g - 1], table.groups[g].last - table.groups[g].first + 1) << names[g - 1];

@@ -58,7 +58,8 @@ class ConversionWindow : public wxDialog {
                        wxGA_HORIZONTAL | wxGA_SMOOTH);
     detail_ = new wxStaticText(this, controlId(kGadgetDetail), wxString(), wxPoint(10, 67), wxSize(280, 20),
                                wxST_NO_AUTORESIZE);
-    stop_ = new wxButton(this, controlId(kGadgetStop), "Stop", wxPoint(60, kRunHeight - 35), wxSize(80, 25));
+    stop_ = new wxButton(this, controlId(kGadgetStop), toWx(getText("Dialog", "Stop")), wxPoint(60, kRunHeight - 35),
+                         wxSize(80, 25));
     ok_ = new wxButton(this, controlId(kGadgetOk), toWx(getText("Dialog", "OK")), wxPoint(160, kRunHeight - 35),
                        wxSize(80, 25));
     ok_->Disable();
@@ -138,8 +139,9 @@ class RunObserver : public ConversionObserver {
  public:
   ConversionObserver* next = nullptr;  // The observer set before the window's, told everything too.
   void fileStarted(const std::string& path) override { if (next) next->fileStarted(path); }
-  void fileFinished(const std::string& path, bool converted, const std::string& reason) override {
-    if (next) next->fileFinished(path, converted, reason);
+  void fileFinished(const std::string& path, bool converted, const std::string& reason,
+                    const std::string& output_path) override {
+    if (next) next->fileFinished(path, converted, reason, output_path);
     MutexLock hold(&lock_);
     ++finished_;
     if (!converted) failures_.push_back(path + ": " + reason);
@@ -211,12 +213,12 @@ void showResult(ConversionWindow* window, const RunView& view, const RunObserver
   } else {
     const int failed = view.total - record->result_count;
     const std::string outcome = failed == 0 ? getText("Msg", "Conversion complete")
-                                            : "Conversion finished, " + std::to_string(failed) + " of " +
-                                                  std::to_string(view.total) + " failed";
+                                            : formatMessage(getText("Msg", "Conversion failed files"),
+                                                            std::to_string(failed), std::to_string(view.total));
     setStatusText(outcome);
     window->showTitle(failed == 0 ? outcome + " " + counter : outcome);
     window->showLine(converted);
-    window->showDetail(record->failures.empty() ? std::string() : "Not converted:");
+    window->showDetail(record->failures.empty() ? std::string() : getText("Msg", "Not converted"));
     window->showBar(view.total + 1);
   }
   window->showEnd(record->failures);
@@ -244,13 +246,14 @@ std::string shortenMiddle(const std::string& text, int max_chars) {
 }
 
 std::string timeLeftText(int64_t elapsed_ms, int finished, int total) {
-  if (finished <= 0) return "Estimating the time left...";
+  if (finished <= 0) return getText("Msg", "Estimating time left");
   const int remaining = std::max(0, total - finished);
   const int64_t left_ms = elapsed_ms / finished * remaining;
   const int64_t seconds = std::max<int64_t>(1, (left_ms + 999) / 1000);
-  if (seconds < 60) return "About " + std::to_string(seconds) + (seconds == 1 ? " second left" : " seconds left");
+  if (seconds < 60)
+    return formatMessage(getText("Msg", seconds == 1 ? "Second left" : "Seconds left"), std::to_string(seconds));
   const int64_t minutes = (seconds + 59) / 60;
-  return "About " + std::to_string(minutes) + (minutes == 1 ? " minute left" : " minutes left");
+  return formatMessage(getText("Msg", minutes == 1 ? "Minute left" : "Minutes left"), std::to_string(minutes));
 }
 
 std::string progressLineText(const std::string& path, int char_width) {
@@ -262,7 +265,7 @@ std::string progressLineText(const std::string& path, int char_width) {
 
 void setConversionFinishedHook(ConversionFinishedHook hook) { finished_hook = std::move(hook); }
 
-ConversionDialogRecord runConversionDialog() {
+ConversionDialogRecord runConversionDialog(const RunOptions& run, const std::string& output_folder) {
   ConversionDialogRecord record;
   RunView view;
   view.total = static_cast<int>(inputList().count());
@@ -285,8 +288,8 @@ ConversionDialogRecord runConversionDialog() {
   view.started = std::chrono::steady_clock::now();
   showTimeLeft(window, view, 0);
   std::atomic<bool> worker_done{false};
-  std::thread worker([&worker_done] {
-    conversionWorker();
+  std::thread worker([&worker_done, &run, &output_folder] {
+    conversionWorker(run, output_folder);
     worker_done = true;
     wxWakeUpIdle();
   });
@@ -300,7 +303,7 @@ ConversionDialogRecord runConversionDialog() {
     window->ok_pressed = false;  // OK is disabled while the run lasts.
     showProgress(window, &view);
     if (!record.stop_asked) showTimeLeft(window, view, observer.finished());
-    else window->showDetail("Stopping after the file in hand...");
+    else window->showDetail(getText("Msg", "Stopping conversion"));
   }
   worker.join();
   setConversionObserver(previous_observer);

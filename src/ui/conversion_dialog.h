@@ -56,7 +56,7 @@ struct ConversionDialogRecord {
 using ConversionFinishedHook = std::function<void(wxDialog* window, const ConversionDialogRecord& shown)>;
 void setConversionFinishedHook(ConversionFinishedHook hook);
 
-/// Runs conversionWorker under window 3 and returns when the user has closed
+/// Runs conversionWorker with `run` into `output_folder` under window 3 and returns when the user has closed
 /// the window (the close box or OK, once the run has ended). The Stop button
 /// or a close request during the run pauses the worker, asks
 /// askBreakConversion and stops the run after the file in hand on Yes. The
@@ -65,8 +65,9 @@ void setConversionFinishedHook(ConversionFinishedHook hook);
 /// complete" only when every listed file was converted; otherwise how many
 /// failed, and the files not converted are listed with their reasons. The main window is disabled meanwhile
 /// and its status bar gets the final text.
-/// REQUIRES: main thread; prepareRun() has succeeded; no other worker runs.
-ConversionDialogRecord runConversionDialog();
+/// REQUIRES: main thread; prepareRun() has made `run`; no other worker runs.
+struct RunOptions;
+ConversionDialogRecord runConversionDialog(const RunOptions& run, const std::string& output_folder);
 
 /// The conversion window while it is open, else null.
 wxDialog* conversionWindow();

@@ -220,8 +220,8 @@ bool importListFrom(const std::string& path) {
     const int skipped = skippedListLines(path);
     if (skipped > 0)
       setStatusText(formatMessage(getText("Msg", "Import complete"), std::to_string(record.result_count)) + "; " +
-                    std::to_string(skipped) + (skipped == 1 ? " line" : " lines") +
-                    " skipped (not found or not documents)");
+                    formatMessage(getText("Msg", skipped == 1 ? "Line skipped" : "Lines skipped"),
+                                  std::to_string(skipped)));
   }
   return true;
 }

@@ -7,6 +7,7 @@
 
 #include "run/worker.h"
 #include "platform/files.h"
+#include "platform/install_paths.h"
 #include "resources/message_box.h"
 #include "resources/product.h"
 #include "resources/string_table.h"
@@ -25,8 +26,7 @@ int links_opening = 0;
 
 void reportUnopened(const std::string& target) {
   showMessage(getText("Msg", "Warning"),
-              "The following address could not be opened:\n" + target +
-                  "\n\nThe desktop has no program set up for it (xdg-open failed). Open it by hand.",
+              formatMessage(getText("Msg", "Unable to open address"), target),
               MessageButtons::kOk, MessageIcon::kWarning);
 }
 
@@ -80,7 +80,7 @@ ShellOpener setShellOpener(ShellOpener opener) {
   return before;
 }
 
-std::string manualPath() { return withTrailingSlash(programFolder()) + kManualFileName; }
+std::string manualPath() { return installedManual(); }
 
 std::string feedbackMailLink() {
   return std::string("mailto:") + kSupportMailAddress + "?subject=" + productTitle() +

@@ -14,6 +14,7 @@
 #include "settings/format_lists.h"
 #include "settings/settings.h"
 #include "ui/input_list_view.h"
+#include "ui/preview_dialog.h"
 #include "ui/window_ids.h"
 #include "ui/wx_convert.h"
 
@@ -44,19 +45,6 @@ class FileDrop : public wxFileDropTarget {
     if (text.empty() || !mainWindow() || !mainWindow()->IsEnabled()) return false;
     mainWindow()->CallAfter([text] { dropFiles(text); });
     return true;
-  }
-};
-
-/// The output-folder box: the picture drop-down made editable, so that a
-/// folder can be typed as well as picked from the history. The base creates
-/// it read-only; the text field is added once it exists.
-class FolderComboBox : public PictureComboBox {
- public:
-  FolderComboBox(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size)
-      : PictureComboBox(parent, id, pos, size) {
-    SetWindowStyleFlag(GetWindowStyleFlag() & ~wxCB_READONLY);
-    CreateTextCtrl(wxNO_BORDER);
-    OnResize();
   }
 };
 
@@ -137,8 +125,9 @@ void MainWindow::buildControls() {
   file_list_->SetDropTarget(new FileDrop);
   folder_label_ = new wxStaticText(container_, controlId(kControlFolderLabel), toWx(getText("General", "Output Folder")),
                                    wxPoint(10, kListHeight + 15), wxSize(380, 20));
-  folder_box_ = new FolderComboBox(container_, controlId(kControlFolderBox), wxPoint(10, kListHeight + 30),
-                                   wxSize(380, kBoxHeight));
+  // Editable: a folder can be typed as well as picked from the history.
+  folder_box_ = new PictureComboBox(container_, controlId(kControlFolderBox), wxPoint(10, kListHeight + 30),
+                                    wxSize(380, kBoxHeight), ComboTyping::kEditable);
   format_label_ = new wxStaticText(container_, controlId(kControlFormatLabel), toWx(getText("General", "Output Format")),
                                    wxPoint(10, kListHeight + 55), wxSize(380, 20));
   format_box_ = new PictureComboBox(container_, controlId(kControlFormatBox), wxPoint(10, kListHeight + 70),
@@ -247,8 +236,8 @@ void MainWindow::clearFolderBoxText() {
 bool MainWindow::confirmNewList() {
   const size_t rows = file_list_->rowCount();
   if (rows == 0) return true;
-  const std::string text = "The list holds " + std::to_string(rows) + (rows == 1 ? " file" : " files") +
-                           ". Do you want to remove " + (rows == 1 ? "it" : "them") + " from the list?";
+  const std::string text =
+      formatMessage(getText("Msg", rows == 1 ? "Ask remove file" : "Ask remove files"), std::to_string(rows));
   return showMessage(getText("Menu", "New"), text, MessageButtons::kYesNo, MessageIcon::kQuestion) ==
          MessageAnswer::kYes;
 }
@@ -293,6 +282,7 @@ bool MainWindow::runCommand(int command) {
     case kCommandOutputFolder: chooseOutputFolder(); return true;
     case kCommandImportList: importListDialog(); return true;
     case kCommandExportList: exportListDialog(); return true;
+    case kCommandPreview: openPreviewDialog(); return true;
     default: break;
   }
   // Copy, Delete and Select All act on the list only while it has the focus.

@@ -48,6 +48,7 @@ const MenuRow kEditMenu[] = {
 
 const MenuRow kConverterMenu[] = {
     {kCommandConvert, "Convert", "F5", "Convert"},
+    {kCommandPreview, "Preview", "Ctrl+P", "OutFormat"},
     {kSeparator, "", "", ""},
     {kCommandCustomConverter, "Custom Converter", "", "CustomConverter"},
     {kSeparator, "", "", ""},

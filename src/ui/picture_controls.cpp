@@ -14,8 +14,10 @@ constexpr int kPictureGap = 4;  // Space around an item's picture.
 
 }  // namespace
 
-PictureComboBox::PictureComboBox(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size)
-    : wxOwnerDrawnComboBox(parent, id, wxEmptyString, pos, size, 0, nullptr, wxCB_READONLY) {}
+PictureComboBox::PictureComboBox(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
+                                 ComboTyping typing)
+    : wxOwnerDrawnComboBox(parent, id, wxEmptyString, pos, size, 0, nullptr,
+                           typing == ComboTyping::kEditable ? 0 : wxCB_READONLY) {}
 
 int PictureComboBox::Append(const wxString& text, const wxBitmap& picture) {
   const int item = wxOwnerDrawnComboBox::Append(text);
@@ -78,11 +80,6 @@ FlatPictureButton::FlatPictureButton(wxWindow* parent, wxWindowID id, const wxBi
     Refresh();
     if (was_pressed) click();
   });
-}
-
-void FlatPictureButton::setPicture(const wxBitmap& picture) {
-  picture_ = picture;
-  Refresh();
 }
 
 bool FlatPictureButton::Enable(bool enable) {

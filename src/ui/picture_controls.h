@@ -1,7 +1,7 @@
 // Two small controls drawn by the program itself, so that they keep exactly
 // the size the layout gives them whatever the desktop theme's paddings: a
-// read-only drop-down list whose items carry a picture, and a flat picture
-// button that sends a command like a toolbar button.
+// drop-down list whose items carry a picture, and a flat picture button that
+// sends a command like a toolbar button.
 #ifndef PIXOLUNE_UI_PICTURE_CONTROLS_H_
 #define PIXOLUNE_UI_PICTURE_CONTROLS_H_
 
@@ -13,11 +13,19 @@
 
 namespace pixolune {
 
-/// A drop-down list the user cannot type into; every item shows a picture
-/// before its text. No selection shows no text.
+/// Whether the user may type into a PictureComboBox.
+enum class ComboTyping {
+  kPickOnly,  // Read-only: the text is always an item's (or none).
+  kEditable,  // A text field above the list, for a value the list does not hold.
+};
+
+/// A drop-down list whose items each show a picture before their text; the
+/// user picks from it, or, when it is made editable, may also type a value.
+/// No selection shows no text.
 class PictureComboBox : public wxOwnerDrawnComboBox {
  public:
-  PictureComboBox(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size);
+  PictureComboBox(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
+                  ComboTyping typing = ComboTyping::kPickOnly);
 
   /// Appends an item; returns its index.
   int Append(const wxString& text, const wxBitmap& picture);
@@ -41,7 +49,6 @@ class FlatPictureButton : public wxControl {
   FlatPictureButton(wxWindow* parent, wxWindowID id, const wxBitmap& picture, const wxString& tooltip,
                     const wxPoint& pos, const wxSize& size);
 
-  void setPicture(const wxBitmap& picture);
   bool Enable(bool enable = true) override;
   bool AcceptsFocus() const override { return false; }
 

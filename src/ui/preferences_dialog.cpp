@@ -1,6 +1,7 @@
 #include "ui/preferences_dialog.h"
 
 #include <wx/button.h>
+#include <wx/display.h>
 #include <wx/font.h>
 #include <wx/scrolwin.h>
 #include <wx/settings.h>
@@ -27,15 +28,6 @@ namespace {
 constexpr int kListWidth = 130;
 constexpr int kButtonHeight = 30;
 
-// The inner size the dialog had when it was last closed in this session.
-wxSize session_size(kPreferencesWidth, kPreferencesHeight);
-
-// The toolkit's flags for a resizable, maximisable frame (GDK_FUNC_RESIZE,
-// GDK_FUNC_MAXIMIZE, GDK_DECOR_RESIZEH, GDK_DECOR_MAXIMIZE): the small
-// window frame the dialog is made on is fixed in size.
-constexpr int kGdkResizeFunctions = 2 | 16;
-constexpr int kGdkResizeDecorations = 4 | 64;
-
 // The caption font: bold, 10 points, of the desktop's dialog family.
 wxFont captionFont() {
   wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
@@ -46,15 +38,20 @@ wxFont captionFont() {
 
 }  // namespace
 
-PreferencesWindow::PreferencesWindow(wxWindow* parent)
-    : SmallWindow(parent, getText("Preferences", "Title"), session_size.x, session_size.y),
+wxSize preferencesOpeningSize(wxWindow* parent) {
+  const int found = parent ? wxDisplay::GetFromWindow(parent) : wxNOT_FOUND;
+  const wxRect screen = wxDisplay(found == wxNOT_FOUND ? 0u : static_cast<unsigned>(found)).GetClientArea();
+  const Settings& s = settings();
+  return wxSize(std::max(kPreferencesWidth, std::min(s.preferences_width, screen.width)),
+                std::max(kPreferencesHeight, std::min(s.preferences_height, screen.height)));
+}
+
+PreferencesWindow::PreferencesWindow(wxWindow* parent) : PreferencesWindow(parent, preferencesOpeningSize(parent)) {}
+
+PreferencesWindow::PreferencesWindow(wxWindow* parent, wxSize size)
+    : SmallWindow(parent, getText("Preferences", "Title"), size.x, size.y, WindowSizing::kResizable),
       pages_(kPreferenceCategoryCount, nullptr) {
   SetId(windowId(kWindowPreferences));
-  SetWindowStyleFlag(GetWindowStyleFlag() | wxRESIZE_BORDER | wxMAXIMIZE_BOX);
-#ifdef __WXGTK__
-  m_gdkFunc |= kGdkResizeFunctions;
-  m_gdkDecor |= kGdkResizeDecorations;
-#endif
   buildFrame();
   buildPages();
   SetMinClientSize(wxSize(420, 260));
@@ -74,9 +71,15 @@ PreferencesWindow::PreferencesWindow(wxWindow* parent)
 }
 
 PreferencesWindow::~PreferencesWindow() {
-  session_size = GetClientSize();
+  rememberSize();
   // The controls' handlers use the helper objects: the controls go first.
   DestroyChildren();
+}
+
+void PreferencesWindow::rememberSize() const {
+  if (IsMaximized()) return;  // A maximised dialog keeps the size it had before.
+  settings().preferences_width = GetClientSize().x;
+  settings().preferences_height = GetClientSize().y;
 }
 
 void PreferencesWindow::buildFrame() {
@@ -231,6 +234,7 @@ bool PreferencesWindow::confirm() {
   const Settings before = s;
   readControls(s);
   pending_window_refresh = reloadDecision(before, s, pending_window_refresh);
+  rememberSize();
   saveSettings();
   const int format = selectedOutputFormat();
   closeWindow();
@@ -244,6 +248,7 @@ bool PreferencesWindow::resetToDefaults() {
   const Settings before = s;
   applyDefaultSettings(false);
   pending_window_refresh = reloadDecision(before, s, pending_window_refresh);
+  rememberSize();
   saveSettings();
   closeWindow();
   applyPreferencesToWindow(-1);

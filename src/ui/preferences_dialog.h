@@ -36,10 +36,16 @@ inline constexpr const char* kPreferenceCategories[] = {"General",    "Interface
                                                         "Adjustment", "Frame",     "Watermark", "Advanced"};
 inline constexpr int kPreferenceCategoryCount = 9;
 
-/// The inner size the dialog first opens with; it is resizable and opens
-/// again with the size it last had in this session.
-inline constexpr int kPreferencesWidth = 680;
-inline constexpr int kPreferencesHeight = 520;
+/// The inner size the dialog first opens with. It is resizable; its size
+/// when it closes is kept in settings() (preferences_width and _height,
+/// saved with the window's position) and it opens again with that size.
+inline constexpr int kPreferencesWidth = kPreferencesDefaultWidth;
+inline constexpr int kPreferencesHeight = kPreferencesDefaultHeight;
+
+/// The inner size the dialog opens with: the size it had when it last
+/// closed, no larger than the free area of the screen `parent` is on (the
+/// first screen without a parent) and never smaller than the default size.
+wxSize preferencesOpeningSize(wxWindow* parent);
 
 /// Button ids of the dialog.
 enum PreferencesButton : int { kPreferencesDefaults = 100, kPreferencesOk = 101, kPreferencesCancel = 102 };
@@ -74,7 +80,8 @@ class PreferencesWindow : public SmallWindow {
   /// defaults, saves, refreshes the main window and closes. On No the dialog
   /// stays open and nothing changes. True when the reset was made.
   bool resetToDefaults();
-  /// Cancel: closes without touching the settings.
+  /// Cancel: closes without touching the settings the dialog edits (the
+  /// dialog's own size is kept, as after OK).
   void cancel() { closeWindow(); }
 
   /// Shows the page of category `index` and its caption.
@@ -113,6 +120,9 @@ class PreferencesWindow : public SmallWindow {
   }
 
  private:
+  PreferencesWindow(wxWindow* parent, wxSize size);
+  /// Keeps the dialog's inner size in settings() (not while maximised).
+  void rememberSize() const;
   void buildFrame();
   void buildPages();
   /// Runs the checks; on the first problem shows its field and the message.

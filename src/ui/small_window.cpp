@@ -6,16 +6,18 @@ namespace pixolune {
 
 namespace {
 
-long frameStyle(wxWindow* parent) {
+long frameStyle(wxWindow* parent, WindowSizing sizing) {
   long style = wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX;
+  if (sizing == WindowSizing::kResizable) style |= wxRESIZE_BORDER | wxMAXIMIZE_BOX;
   if (parent) style |= wxFRAME_FLOAT_ON_PARENT;
   return style;
 }
 
 }  // namespace
 
-SmallWindow::SmallWindow(wxWindow* parent, const std::string& title, int width, int height)
-    : wxFrame(parent, wxID_ANY, wxString::FromUTF8(title), wxDefaultPosition, wxDefaultSize, frameStyle(parent)) {
+SmallWindow::SmallWindow(wxWindow* parent, const std::string& title, int width, int height, WindowSizing sizing)
+    : wxFrame(parent, wxID_ANY, wxString::FromUTF8(title), wxDefaultPosition, wxDefaultSize,
+              frameStyle(parent, sizing)) {
   SetClientSize(width, height);
   panel_ = new wxPanel(this, wxID_ANY, wxPoint(0, 0), wxSize(width, height));
   Bind(wxEVT_CHAR_HOOK, &SmallWindow::onCharHook, this);

@@ -1,7 +1,7 @@
 // The common frame of the small windows (About, converter search,
-// uninstall): a fixed inner size, one panel holding controls at fixed
-// places, Return and Escape as shortcuts for buttons, and a parent that is
-// disabled while the window is open.
+// uninstall, preferences): a fixed inner size unless made resizable, one
+// panel holding the controls, Return and Escape as shortcuts for buttons,
+// and a parent that is disabled while the window is open.
 #ifndef PIXOLUNE_UI_SMALL_WINDOW_H_
 #define PIXOLUNE_UI_SMALL_WINDOW_H_
 
@@ -15,11 +15,18 @@
 
 namespace pixolune {
 
+/// Whether the user may change a small window's size.
+enum class WindowSizing {
+  kFixed,      // Neither a resizing border nor a maximise box.
+  kResizable,  // A resizing border and a maximise box.
+};
+
 class SmallWindow : public wxFrame {
  public:
   /// A window titled `title` with inner size `width` x `height`. With a
   /// parent it floats over it; without one it is a top-level window.
-  SmallWindow(wxWindow* parent, const std::string& title, int width, int height);
+  SmallWindow(wxWindow* parent, const std::string& title, int width, int height,
+              WindowSizing sizing = WindowSizing::kFixed);
 
   /// Acts on a control number, as a click or a shortcut does.
   virtual void runCommand(int id) = 0;

@@ -21,6 +21,7 @@ enum Command : int {
   kCommandDelete = 12,
   kCommandSelectAll = 13,
   kCommandConvert = 14,
+  kCommandPreview = 15,
   kCommandCustomConverter = 16,
   kCommandPreferences = 17,
   kCommandManual = 18,
