@@ -106,15 +106,16 @@ void compareImages(const Pixels& out, const Pixels& ref, Outcome* o) {
   o->alpha_diff = alpha / n;
 }
 
-Outcome convertOne(const std::string& corpus, const CorpusRow& row, const std::string& out_folder) {
-  ConversionJob& job = conversionJob();
-  job.input_path = corpus + "/files/" + row.file;
-  job.source_subfolder.clear();
-  job.output_folder = out_folder + "/";
+Outcome convertOne(const std::string& corpus, const CorpusRow& row, const std::string& out_folder,
+                   const RunOptions& run) {
+  ConversionRequest request;
+  request.input_path = corpus + "/files/" + row.file;
+  request.output_folder = out_folder + "/";
+  const ConversionResult job = convertFile(request, run);
   Outcome o;
-  o.converted = convertFile();
+  o.converted = job.ok();
   if (!o.converted) {
-    o.reason = job.failure_reason;
+    o.reason = job.failureReason();
     return o;
   }
   if (row.reference == "none") {
@@ -140,10 +141,11 @@ class CorpusTest : public ::testing::Test {
     buildFormatTable();
     createFormatLists();
     applyDefaultSettings(true);
-    ASSERT_TRUE(prepareRun().ok());
+    RunOptions run;
+    ASSERT_TRUE(prepareRun(settings(), &run).ok());
     TempDir out;
     rows_ = readManifest(corpus_);
-    for (const CorpusRow& row : rows_) outcomes_[row.file] = convertOne(corpus_, row, out.path());
+    for (const CorpusRow& row : rows_) outcomes_[row.file] = convertOne(corpus_, row, out.path(), run);
   }
   void SetUp() override {
     if (corpus_.empty()) GTEST_SKIP() << "the real document corpus (../shared/psd-corpus) is absent";

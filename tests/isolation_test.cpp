@@ -11,6 +11,7 @@
 
 #include "psd/composite_reader.h"
 #include "run/pipeline.h"
+#include "psd/psd_document.h"
 #include "psd/psd_header.h"
 #include "support/psd_writer.h"
 #include "support/test_util.h"
@@ -81,10 +82,11 @@ std::vector<std::pair<std::string, std::string>> corpusDocuments() {
 // True when our own composite reader refuses the document as damaged (it
 // is of the reader's kinds, its header is sound, its image data is not).
 bool refusedByOurReader(const std::string& path) {
-  PsdHeader header;
-  if (!readPsdHeader(path, &header).ok()) return false;
+  pixolune::PsdDocument document;
+  if (!document.open(path).ok()) return false;
+  const PsdHeader& header = document.header();
   if (header.has_version_info && !header.has_real_merged_data) return false;  // Drawn from its layers.
-  return readComposite(path, header, 0, 1).outcome == CompositeOutcome::kFailed;
+  return readComposite(document, 0, 1).outcome == CompositeOutcome::kFailed;
 }
 
 // The reason given for each file that failed, by file name.

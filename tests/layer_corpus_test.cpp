@@ -15,6 +15,7 @@
 #include "psd/decode.h"
 #include "psd/layers/layer_records.h"
 #include "run/pipeline.h"
+#include "psd/psd_document.h"
 #include "psd/psd_header.h"
 #include "support/test_util.h"
 
@@ -96,9 +97,9 @@ bool drawable(const Row& row) {
 }
 
 bool hasLayers(const std::string& path) {
-  PsdHeader header;
+  PsdDocument document;
   LayerSet set;
-  return readPsdHeader(path, &header).ok() && readLayerRecords(path, header, &set).ok() && !set.layers.empty();
+  return document.open(path).ok() && readLayerRecords(document, &set).ok() && !set.layers.empty();
 }
 
 std::string describe(const Row& row, const std::pair<double, double>& d, const std::string& extra) {

@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "run/conversion_job.h"
-#include "run/pipeline.h"
+#include "run/saving_observer.h"
 #include "run/worker.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -158,6 +158,7 @@ TEST_F(ConversionTest, TenEntriesWithOneUnreadableFile) {
   EXPECT_TRUE(window().runCommand(kCommandConvert));
   EXPECT_EQ("Files converted: 9 of 10", finished_.line);
   EXPECT_EQ("Conversion finished, 1 of 10 failed", finished_.title);
+  EXPECT_EQ("Not converted:", finished_.detail);
   ASSERT_EQ(1u, finished_.failures.size());
   EXPECT_EQ(0u, finished_.failures[0].find(dir_.file("in/doc4.psd") + ": ")) << finished_.failures[0];
   EXPECT_FALSE(finished_.stop_enabled);
@@ -230,6 +231,7 @@ TEST_F(ConversionTest, WindowShowsItsControlsAndMeasuresTheCharacterWidth) {
   addDocuments(1);
   chooseFolder(out_);
   wxRect path_rect, ok_rect, stop_rect;
+  wxString ok_label, stop_label;
   wxSize inner;
   bool has_failure_box = true;
   setConversionFinishedHook([&](wxDialog* dialog, const ConversionDialogRecord&) {
@@ -237,6 +239,8 @@ TEST_F(ConversionTest, WindowShowsItsControlsAndMeasuresTheCharacterWidth) {
     path_rect = dialog->FindWindow(controlId(344))->GetRect();
     ok_rect = dialog->FindWindow(controlId(346))->GetRect();
     stop_rect = dialog->FindWindow(controlId(348))->GetRect();
+    ok_label = dialog->FindWindow(controlId(346))->GetLabel();
+    stop_label = dialog->FindWindow(controlId(348))->GetLabel();
     has_failure_box = dialog->FindWindow(controlId(349)) != nullptr;
     dialog->Close();
   });
@@ -245,6 +249,8 @@ TEST_F(ConversionTest, WindowShowsItsControlsAndMeasuresTheCharacterWidth) {
   EXPECT_EQ(wxRect(10, 13, 280, 20), path_rect);
   EXPECT_EQ(wxRect(160, 105, 80, 25), ok_rect);
   EXPECT_EQ(wxRect(60, 105, 80, 25), stop_rect);
+  EXPECT_EQ("OK", ok_label);
+  EXPECT_EQ("Stop", stop_label);
   EXPECT_FALSE(has_failure_box);  // Every file was converted.
   EXPECT_EQ("Conversion complete (1/1)", lastConversionRecord().title);
   EXPECT_GT(lastConversionRecord().char_width, 0);
@@ -385,6 +391,7 @@ TEST_F(ConversionTest, StopButtonEndsALongRunAfterTheFileInHand) {
 }
 
 TEST(TimeLeft, FollowsThePaceOfTheFilesFinished) {
+  loadStringTable();  // The texts come from the table.
   EXPECT_EQ("Estimating the time left...", timeLeftText(5000, 0, 10));
   EXPECT_EQ("About 8 seconds left", timeLeftText(2000, 2, 10));   // 1 s a file, 8 to go.
   EXPECT_EQ("About 1 second left", timeLeftText(100, 9, 10));

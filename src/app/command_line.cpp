@@ -108,7 +108,7 @@ bool applySettingOption(CommandLine& line, size_t& i, const OptionSpec& spec) {
   OptionValue v;
   std::string why;
   if (!readOptionValue(spec, raw, &v, &why)) return fail(line, "invalid value \"" + raw + "\" for " + name + ": " + why);
-  spec.apply(settings(), v);
+  applyOptionValue(spec, settings(), v);
   return true;
 }
 
@@ -166,7 +166,8 @@ bool applyOption(CommandLine& line, size_t& i, const std::string& name) {
     if (!takeValue(line, i, &value, false, false)) return false;
     OptionValue v;
     std::string why;
-    const OptionSpec jobs{"--JOBS", ValueForm::kInt, kKeywordsNone, OptionPlace::kCommandLine, nullptr, 1, 256};
+    const OptionSpec jobs{.name = "--JOBS", .form = ValueForm::kInt, .keyword_table = kKeywordsNone,
+                          .place = OptionPlace::kCommandLine, .min = 1, .max = 256};
     if (!readOptionValue(jobs, value, &v, &why))
       return fail(line, "invalid value \"" + value + "\" for " + writtenName(arg) + ": " + why);
     conversionIsolation().jobs = v.number;
@@ -296,7 +297,7 @@ bool loadProfile(const std::string& path, std::string* error) {
       file.closePreferences();
       return false;
     }
-    spec->apply(settings(), v);
+    applyOptionValue(*spec, settings(), v);
   }
   file.closePreferences();
   return true;

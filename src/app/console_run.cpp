@@ -25,6 +25,7 @@
 #include "platform/text.h"
 #include "resources/product.h"
 #include "resources/string_table.h"
+#include "settings/setting_fields.h"
 #include "settings/settings.h"
 
 namespace pixolune {
@@ -53,7 +54,8 @@ class ConsoleReport : public ConversionObserver {
   void fileStarted(const std::string& path) override {
     if (line_) line_->fileStarted(path);
   }
-  void fileFinished(const std::string& path, bool converted, const std::string& reason) override {
+  void fileFinished(const std::string& path, bool converted, const std::string& reason,
+                    const std::string&) override {
     if (!converted) consolePrintError(std::string(kProgramFileName) + ": " + printableText(path) + ": " + printableText(reason));
     if (line_) line_->fileFinished(path);
   }
@@ -175,6 +177,7 @@ class Run {
   bool showsProgress() const;
 
   std::vector<Pass> passes_;
+  RunOptions run_;  // Made once before the first pass.
   bool quiet_;
   bool debug_;
   int progress_;  // -1: when standard error is a terminal and the run is not quiet; 0 off; 1 on.
@@ -252,7 +255,7 @@ bool Run::checkFormatOptions(std::string* error) const {
   const Settings& s = settings();
   const std::string& key = conversionJob().output_extension;
   const std::string upper = toUpper(key);
-  echo(upper + " BPP: ", bitDepthSettingFor(key));
+  echo(upper + " BPP: ", bitDepthSettingFor(key, s));
   if (key == "bmp") {
     echoKeyword("BMP Compression: ", kKeywordsCompression, s.bmp_compression);
     echoKeyword("BMP Color Table: ", kKeywordsColorTable, s.bmp_color_table);
@@ -269,9 +272,9 @@ bool Run::checkFormatOptions(std::string* error) const {
   } else if (key == "webp") {
     echo("WEBP Quality: ", s.webp_quality);
   }
-  if (!depthAccepted(key, bitDepthSettingFor(key))) return *error = "Invalid " + key + "-bpp value", false;
-  if (key == "jpg" && (s.jpg_quality < 1 || s.jpg_quality > 100)) return *error = "Invalid jpg-quality value", false;
-  if (key == "webp" && (s.webp_quality < 1 || s.webp_quality > 100)) return *error = "Invalid webp-quality value", false;
+  if (!depthAccepted(key, bitDepthSettingFor(key, s))) return *error = "Invalid " + key + "-bpp value", false;
+  if (key == "jpg" && !settingInRange(s, &Settings::jpg_quality)) return *error = "Invalid jpg-quality value", false;
+  if (key == "webp" && !settingInRange(s, &Settings::webp_quality)) return *error = "Invalid webp-quality value", false;
   return true;
 }
 
@@ -299,9 +302,9 @@ bool Run::checkStages(std::string* error) const {
   }
   if (s.do_image_resize) {
     echo("Width: ", std::to_string(s.image_width) + " " + codeToKeyword(kKeywordsSizeUnit, s.image_width_unit));
-    if (s.image_width == 0) return *error = "Invalid width value", false;
+    if (!settingInRange(s, &Settings::image_width)) return *error = "Invalid width value", false;
     echo("Height: ", std::to_string(s.image_height) + " " + codeToKeyword(kKeywordsSizeUnit, s.image_height_unit));
-    if (s.image_height == 0) return *error = "Invalid height value", false;
+    if (!settingInRange(s, &Settings::image_height)) return *error = "Invalid height value", false;
     echo("Keep Aspect Ratio: ", s.keep_aspect_ratio ? 1 : 0);
     echoKeyword("Image Resize Type: ", kKeywordsResizeType, s.image_resize_type);
     echoKeyword("Image Resize Algorithm: ", kKeywordsResizeAlgorithm, s.image_resize_algorithm);
@@ -310,11 +313,11 @@ bool Run::checkStages(std::string* error) const {
   echo("Flip Vertical: ", s.do_image_flip_vertical ? 1 : 0);
   if (s.do_image_color_correction) {
     echo("Brightness: ", s.image_brightness);
-    if (s.image_brightness < -100 || s.image_brightness > 100) return *error = "Invalid brightness value", false;
+    if (!settingInRange(s, &Settings::image_brightness)) return *error = "Invalid brightness value", false;
     echo("Contrast: ", s.image_contrast);
-    if (s.image_contrast < -100 || s.image_contrast > 100) return *error = "Invalid contrast value", false;
+    if (!settingInRange(s, &Settings::image_contrast)) return *error = "Invalid contrast value", false;
     echo("Gamma: ", twoDecimals(s.image_gamma));
-    if (!(s.image_gamma >= 0.01f && s.image_gamma <= 9.99f)) return *error = "Invalid gamma value", false;
+    if (!settingInRange(s, &Settings::image_gamma)) return *error = "Invalid gamma value", false;
     echo("Invert: ", s.image_invert ? 1 : 0);
   }
   echo("Greyscale: ", s.do_image_greyscale ? 1 : 0);
@@ -356,7 +359,7 @@ bool Run::checkWatermark(std::string* error) const {
     echo("Watermark offset (x/y): ", std::to_string(s.text_x_offset) + "/" + std::to_string(s.text_y_offset));
     echo("Watermark rotation: ", s.text_rotation);
     echoKeyword("Watermark size/mode: ", kKeywordsSize, s.text_size);
-    if (!loadWatermarkFont()) return *error = "Invalid watermark font", false;
+    if (!loadWatermarkFont(watermarkFontRequest(s))) return *error = "Invalid watermark font", false;
   } else if (s.do_watermark == kWatermarkImage) {
     echo("Watermark image: ", s.watermark_image);
     echo("Watermark greyscale: ", s.wm_image_greyscale ? 1 : 0);
@@ -369,7 +372,7 @@ bool Run::checkWatermark(std::string* error) const {
     if (fileSize(s.watermark_image) <= 0 || isFolder(s.watermark_image))
       return *error = "Invalid watermark image", false;
     // A file that is no picture would be left off every output without a word.
-    const Status prepared = prepareWatermarkRun();
+    const Status prepared = prepareWatermarkRun(watermarkOptionsFrom(s));
     if (prepared.code() == Status::Code::kCorrupt)
       return *error = "Invalid watermark image: " + prepared.message(), false;
     if (!prepared.ok()) return *error = "Invalid watermark image", false;
@@ -383,8 +386,10 @@ void Run::echoNaming() const {
   echoKeyword("File Timestamp: ", kKeywordsFileTimestamp, s.file_timestamp);
   if (s.file_timestamp == kTimestampCustom) echo("Custom Timestamp: ", unixTimeText(s.custom_timestamp));
   echo("Keep Subfolders: ", s.keep_subfolders ? 1 : 0);
-  const int at_once = filesConvertedAtOnce();
-  echo("Parallel Jobs: ", runNumbersFiles() ? "1 (the file names or the watermark number the files)"
+  const NamingOptions naming = namingOptionsFrom(s);
+  const WatermarkOptions watermark = watermarkOptionsFrom(s);
+  const int at_once = filesConvertedAtOnce(naming, watermark);
+  echo("Parallel Jobs: ", runNumbersFiles(naming, watermark) ? "1 (the file names or the watermark number the files)"
                                              : std::to_string(at_once));
 }
 
@@ -436,7 +441,7 @@ int Run::collectAndConvert() {
       inputList().clear();
       for (const auto& [path, entry] : pass.entries) inputList().lookup(path) = entry;
       progress.setResultCount(0);
-      runWorkerAndWait(conversionWorker);
+      runWorkerAndWait([this, &pass] { conversionWorker(run_, pass.output_folder); });
       converted_so_far += progress.resultCount();
       if (stopSignal() != 0) break;
     }
@@ -464,7 +469,7 @@ int Run::execute() {
   if (!checkStages(&error)) return fail(error);
   echoNaming();
   settings().output_format = job.output_extension;
-  if (!prepareRun().ok()) return fail("Invalid conversion type");
+  if (!prepareRun(settings(), &run_).ok()) return fail("Invalid conversion type");
   int status = collectAndConvert();
   freeWatermarkFont();
   return status;

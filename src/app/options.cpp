@@ -5,6 +5,8 @@
 #include <cstring>
 #include <algorithm>
 #include <cstdio>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "platform/text.h"
@@ -13,118 +15,153 @@ namespace pixolune {
 
 namespace {
 
-uint8_t u8(const OptionValue& v) { return static_cast<uint8_t>(v.number); }
-
 // Every option that sets Settings, in the order of the usage documentation.
+// Each one's field (the member it sets and the range of its numbers) is the
+// field table's row of its name; `apply` adds what else it does.
+constexpr ValueForm kFlag = ValueForm::kFlag;
+constexpr ValueForm kInt = ValueForm::kInt;
+constexpr ValueForm kFloat = ValueForm::kFloat;
+constexpr ValueForm kWord = ValueForm::kKeyword;
+constexpr ValueForm kText = ValueForm::kText;
+constexpr OptionPlace kBoth = OptionPlace::kBoth;
+
+void rotate(Settings& s, const OptionValue&) { s.do_image_rotation = true; }
+void resizeWidth(Settings& s, const OptionValue& v) {
+  s.do_image_resize = true;
+  if (v.percent) s.image_width_unit = kSizeInPercent;
+}
+void resizeHeight(Settings& s, const OptionValue& v) {
+  s.do_image_resize = true;
+  if (v.percent) s.image_height_unit = kSizeInPercent;
+}
+void correctColours(Settings& s, const OptionValue&) { s.do_image_color_correction = true; }
+void invert(Settings& s, const OptionValue& v) {
+  if (v.number) s.do_image_color_correction = true;
+}
+void threshold(Settings& s, const OptionValue&) { s.do_image_threshold = true; }
+void frame(Settings& s, const OptionValue&) { s.do_frame = true; }
+void textWatermark(Settings& s, const OptionValue&) { s.do_watermark = kWatermarkText; }
+void imageWatermark(Settings& s, const OptionValue&) { s.do_watermark = kWatermarkImage; }
+// --FIT's width is stored as --WIDTH's; the height, the units and the fit follow.
+void fitInside(Settings& s, const OptionValue& v) {
+  s.do_image_resize = true;
+  s.image_height = v.second;
+  s.image_width_unit = kSizeInPixels;
+  s.image_height_unit = kSizeInPixels;
+  s.fit_inside = true;
+}
+// The flag says the opposite of the field.
+void noSubfolders(Settings& s, const OptionValue& v) { s.keep_subfolders = v.number == 0; }
+
 // clang-format off
 const OptionSpec kOptions[] = {
-      {"--DDS-LOAD-AS", ValueForm::kKeyword, kKeywordsDdsLoadAs, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.dds_load_as = v.number; }},
-      {"--RAW-LOAD-AS", ValueForm::kKeyword, kKeywordsRawLoadAs, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.raw_load_as = v.number; }},
-      {"--GIF-FRAME-LOADING", ValueForm::kKeyword, kKeywordsFrameLoading, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.gif_frame_loading = v.number; }},
-      {"--ICO-FRAME-LOADING", ValueForm::kKeyword, kKeywordsFrameLoading, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.ico_frame_loading = v.number; }},
-      {"--TIFF-FRAME-LOADING", ValueForm::kKeyword, kKeywordsFrameLoading, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.tiff_frame_loading = v.number; }},
-      {"--RAW-TONE-MAPPING", ValueForm::kKeyword, kKeywordsToneMapping, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.raw_tone_mapping = v.number; }},
-      {"--PSD-COLOR-MODEL", ValueForm::kKeyword, kKeywordsColorModel, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.psd_color_model = v.number; }},
-      {"--RAW-HEADER-SIZE", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.raw_header_size = v.number; }, 0, 2147483647.0},
-      {"--RAW-WIDTH", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.raw_image_width = v.number; }, 0, 65535},
-      {"--RAW-HEIGHT", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.raw_image_height = v.number; }, 0, 65535},
-      {"--BMP-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.bmp_bpp = v.number; }, 0, 128},
-      {"--DDS-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.dds_bpp = v.number; }, 0, 128},
-      {"--EXR-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.exr_bpp = v.number; }, 0, 128},
-      {"--GIF-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.gif_bpp = v.number; }, 0, 128},
-      {"--HDR-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.hdr_bpp = v.number; }, 0, 128},
-      {"--ICO-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.ico_bpp = v.number; }, 0, 128},
-      {"--J2K-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.j2k_bpp = v.number; }, 0, 128},
-      {"--JNG-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.jng_bpp = v.number; }, 0, 128},
-      {"--JP2-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.jp2_bpp = v.number; }, 0, 128},
-      {"--JPG-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.jpg_bpp = v.number; }, 0, 128},
-      {"--JXR-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.jxr_bpp = v.number; }, 0, 128},
-      {"--PBM-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.pbm_bpp = v.number; }, 0, 128},
-      {"--PCX-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.pcx_bpp = v.number; }, 0, 128},
-      {"--PFM-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.pfm_bpp = v.number; }, 0, 128},
-      {"--PGM-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.pgm_bpp = v.number; }, 0, 128},
-      {"--PNG-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.png_bpp = v.number; }, 0, 128},
-      {"--PPM-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.ppm_bpp = v.number; }, 0, 128},
-      {"--PSD-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.psd_bpp = v.number; }, 0, 128},
-      {"--TGA-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.tga_bpp = v.number; }, 0, 128},
-      {"--TIFF-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.tiff_bpp = v.number; }, 0, 128},
-      {"--WBMP-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.wbmp_bpp = v.number; }, 0, 128},
-      {"--WEBP-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.webp_bpp = v.number; }, 0, 128},
-      {"--XPM-BPP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.xpm_bpp = v.number; }, 0, 128},
-      {"--BMP-COMPRESSION", ValueForm::kKeyword, kKeywordsCompression, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.bmp_compression = v.number; }},
-      {"--EXR-COMPRESSION", ValueForm::kKeyword, kKeywordsCompression, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.exr_compression = v.number; }},
-      {"--PNG-COMPRESSION", ValueForm::kKeyword, kKeywordsCompression, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.png_compression = v.number; }, 0, 0, "NONE|ZLIB1|ZLIB6|ZLIB9"},
-      {"--TGA-COMPRESSION", ValueForm::kKeyword, kKeywordsCompression, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.tga_compression = v.number; }},
-      {"--TIFF-COMPRESSION", ValueForm::kKeyword, kKeywordsCompression, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.tiff_compression = v.number; }},
-      {"--BMP-COLOR-TABLE", ValueForm::kKeyword, kKeywordsColorTable, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.bmp_color_table = v.number; }},
-      {"--TIFF-COLOR-MODEL", ValueForm::kKeyword, kKeywordsColorModel, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.tiff_color_model = v.number; }},
-      {"--JPG-QUALITY", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.jpg_quality = v.number; }, 1, 100},
-      {"--JPG-CHROMA", ValueForm::kKeyword, kKeywordsJpgChroma, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.jpg_chroma = v.number; }},
-      {"--JPG-SAVE-AS", ValueForm::kKeyword, kKeywordsJpgSaveAs, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.jpg_save_as = v.number; }},
-      {"--PNG-INTERLACED", ValueForm::kFlag, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.png_interlaced = v.number != 0; }},
-      {"--WEBP-QUALITY", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.webp_quality = v.number; }, 1, 100},
-      {"--ROTATION", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_image_rotation = true, s.image_rotation = v.number; }, 0, 360},
-      {"--ROTATION-TYPE", ValueForm::kKeyword, kKeywordsRotationType, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.image_rotation_type = u8(v); }},
-      {"--ROTATION-BACK-COLOR", ValueForm::kText, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.image_rotation_back_color = v.text; }},
-      {"--WIDTH", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_image_resize = true, s.image_width = v.number; if (v.percent) s.image_width_unit = kSizeInPercent; }, 1, 100000, nullptr, true},
-      {"--HEIGHT", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_image_resize = true, s.image_height = v.number; if (v.percent) s.image_height_unit = kSizeInPercent; }, 1, 100000, nullptr, true},
-      {"--WIDTH-UNIT", ValueForm::kKeyword, kKeywordsSizeUnit, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.image_width_unit = u8(v); }},
-      {"--HEIGHT-UNIT", ValueForm::kKeyword, kKeywordsSizeUnit, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.image_height_unit = u8(v); }},
-      {"--KEEP-ASPECT-RATIO", ValueForm::kFlag, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.keep_aspect_ratio = v.number != 0; }},
-      {"--RESIZE-TYPE", ValueForm::kKeyword, kKeywordsResizeType, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.image_resize_type = u8(v); }},
-      {"--RESIZE-ALGORITHM", ValueForm::kKeyword, kKeywordsResizeAlgorithm, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.image_resize_algorithm = u8(v); }},
-      {"--FLIP-HORIZONTAL", ValueForm::kFlag, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_image_flip_horizontal = v.number != 0; }},
-      {"--FLIP-VERTICAL", ValueForm::kFlag, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_image_flip_vertical = v.number != 0; }},
-      {"--BRIGHTNESS", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_image_color_correction = true, s.image_brightness = v.number; }, -100, 100},
-      {"--CONTRAST", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_image_color_correction = true, s.image_contrast = v.number; }, -100, 100},
-      {"--GAMMA", ValueForm::kFloat, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_image_color_correction = true, s.image_gamma = v.real; }, 0.01, 9.99},
-      {"--INVERT", ValueForm::kFlag, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { if (v.number) s.do_image_color_correction = true; s.image_invert = v.number != 0; }},
-      {"--GREYSCALE", ValueForm::kFlag, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_image_greyscale = v.number != 0; }},
-      {"--THRESHOLD", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_image_threshold = true, s.image_threshold = v.number; }, 0, 255},
-      {"--FR-SOLID-LEFT", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_frame = true, s.solid_left = v.number; }, 0, 100000},
-      {"--FR-SOLID-RIGHT", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_frame = true, s.solid_right = v.number; }, 0, 100000},
-      {"--FR-SOLID-TOP", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_frame = true, s.solid_top = v.number; }, 0, 100000},
-      {"--FR-SOLID-BOTTOM", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_frame = true, s.solid_bottom = v.number; }, 0, 100000},
-      {"--FR-SOLID-LEFT-COLOR", ValueForm::kText, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.solid_left_color = v.text; }},
-      {"--FR-SOLID-RIGHT-COLOR", ValueForm::kText, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.solid_right_color = v.text; }},
-      {"--FR-SOLID-TOP-COLOR", ValueForm::kText, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.solid_top_color = v.text; }},
-      {"--FR-SOLID-BOTTOM-COLOR", ValueForm::kText, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.solid_bottom_color = v.text; }},
-      {"--FR-SOLID-OPACITY", ValueForm::kInt, kKeywordsNone, OptionPlace::kCommandLine, [](Settings& s, const OptionValue& v) { s.solid_opacity = v.number; }, 1, 255},
-      {"--WM-SOLID-OPACITY", ValueForm::kInt, kKeywordsNone, OptionPlace::kProfile, [](Settings& s, const OptionValue& v) { s.solid_opacity = v.number; }, 1, 255},
-      {"--WM-TEXT", ValueForm::kText, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_watermark = kWatermarkText, s.watermark_text = v.text; }},
-      {"--WM-IMAGE", ValueForm::kText, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_watermark = kWatermarkImage, s.watermark_image = v.text; }},
-      {"--WM-FONT", ValueForm::kText, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.watermark_font = v.text; }},
-      {"--WM-FONT-COLOR", ValueForm::kText, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.font_color = v.text; }},
-      {"--WM-BACK-COLOR", ValueForm::kText, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.back_color = v.text; }},
-      {"--WM-FONT-SIZE", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.font_size = v.number; }, 1, 1000},
-      {"--WM-FONT-LEADING", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.font_leading = v.number; }, -1000, 1000},
-      {"--WM-FONT-STYLE", ValueForm::kKeyword, kKeywordsFontStyle, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.font_style = u8(v); }},
-      {"--WM-FONT-EFFECT", ValueForm::kKeyword, kKeywordsFontEffect, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.font_effect = u8(v); }},
-      {"--WM-TEXT-ANTIALIASING", ValueForm::kFlag, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.text_antialiasing = v.number != 0; }},
-      {"--WM-TEXT-ALIGNMENT", ValueForm::kKeyword, kKeywordsTextAlignment, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.text_alignment = u8(v); }},
-      {"--WM-TEXT-PADDING", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.text_padding = v.number; }, 0, 100000},
-      {"--WM-TEXT-OPACITY", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.text_opacity = v.number; }, 1, 255},
-      {"--WM-BACK-OPACITY", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.back_opacity = v.number; }, 1, 255},
-      {"--WM-TEXT-BOUNDARY", ValueForm::kKeyword, kKeywordsBoundary, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.text_boundary = v.number != 0; }},
-      {"--WM-IMAGE-BOUNDARY", ValueForm::kKeyword, kKeywordsBoundary, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.wm_image_boundary = v.number != 0; }},
-      {"--WM-TEXT-POSITION", ValueForm::kKeyword, kKeywordsPosition, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.text_position = u8(v); }},
-      {"--WM-IMAGE-POSITION", ValueForm::kKeyword, kKeywordsPosition, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.wm_image_position = u8(v); }},
-      {"--WM-TEXT-X-OFFSET", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.text_x_offset = v.number; }, -100000, 100000},
-      {"--WM-TEXT-Y-OFFSET", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.text_y_offset = v.number; }, -100000, 100000},
-      {"--WM-TEXT-ROTATION", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.text_rotation = v.number; }, 0, 360},
-      {"--WM-TEXT-SIZE", ValueForm::kKeyword, kKeywordsSize, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.text_size = u8(v); }},
-      {"--WM-IMAGE-SIZE", ValueForm::kKeyword, kKeywordsSize, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.wm_image_size = u8(v); }},
-      {"--WM-IMAGE-GREYSCALE", ValueForm::kFlag, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.wm_image_greyscale = v.number != 0; }},
-      {"--WM-IMAGE-OPACITY", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.wm_image_opacity = v.number; }, 1, 255},
-      {"--WM-IMAGE-X-OFFSET", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.wm_image_x_offset = v.number; }, -100000, 100000},
-      {"--WM-IMAGE-Y-OFFSET", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.wm_image_y_offset = v.number; }, -100000, 100000},
-      {"--WM-IMAGE-ROTATION", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.wm_image_rotation = v.number; }, 0, 360},
-      {"--FILENAME-MASK", ValueForm::kText, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.filename_mask = v.text; }},
-      {"--FILE-TIMESTAMP", ValueForm::kKeyword, kKeywordsFileTimestamp, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.file_timestamp = u8(v); }},
-      {"--FILE-TIMESTAMP-CUSTOM", ValueForm::kInt, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.custom_timestamp = v.number; }, -2147483648.0, 2147483647.0},
-      {"--FIT", ValueForm::kSize, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.do_image_resize = 1, s.image_width = v.number, s.image_height = v.second, s.image_width_unit = kSizeInPixels, s.image_height_unit = kSizeInPixels, s.fit_inside = true; }, 1, 100000},
-      {"--STRIP-METADATA", ValueForm::kFlag, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.strip_metadata = v.number != 0; }},
-      {"--NO-SUBFOLDERS", ValueForm::kFlag, kKeywordsNone, OptionPlace::kBoth, [](Settings& s, const OptionValue& v) { s.keep_subfolders = v.number == 0; }},
+    {"--DDS-LOAD-AS", kWord, kKeywordsDdsLoadAs, kBoth},
+    {"--RAW-LOAD-AS", kWord, kKeywordsRawLoadAs, kBoth},
+    {"--GIF-FRAME-LOADING", kWord, kKeywordsFrameLoading, kBoth},
+    {"--ICO-FRAME-LOADING", kWord, kKeywordsFrameLoading, kBoth},
+    {"--TIFF-FRAME-LOADING", kWord, kKeywordsFrameLoading, kBoth},
+    {"--RAW-TONE-MAPPING", kWord, kKeywordsToneMapping, kBoth},
+    {"--PSD-COLOR-MODEL", kWord, kKeywordsColorModel, kBoth},
+    {"--RAW-HEADER-SIZE", kInt, kKeywordsNone, kBoth},
+    {"--RAW-WIDTH", kInt, kKeywordsNone, kBoth},
+    {"--RAW-HEIGHT", kInt, kKeywordsNone, kBoth},
+    {"--BMP-BPP", kInt, kKeywordsNone, kBoth},
+    {"--DDS-BPP", kInt, kKeywordsNone, kBoth},
+    {"--EXR-BPP", kInt, kKeywordsNone, kBoth},
+    {"--GIF-BPP", kInt, kKeywordsNone, kBoth},
+    {"--HDR-BPP", kInt, kKeywordsNone, kBoth},
+    {"--ICO-BPP", kInt, kKeywordsNone, kBoth},
+    {"--J2K-BPP", kInt, kKeywordsNone, kBoth},
+    {"--JNG-BPP", kInt, kKeywordsNone, kBoth},
+    {"--JP2-BPP", kInt, kKeywordsNone, kBoth},
+    {"--JPG-BPP", kInt, kKeywordsNone, kBoth},
+    {"--JXR-BPP", kInt, kKeywordsNone, kBoth},
+    {"--PBM-BPP", kInt, kKeywordsNone, kBoth},
+    {"--PCX-BPP", kInt, kKeywordsNone, kBoth},
+    {"--PFM-BPP", kInt, kKeywordsNone, kBoth},
+    {"--PGM-BPP", kInt, kKeywordsNone, kBoth},
+    {"--PNG-BPP", kInt, kKeywordsNone, kBoth},
+    {"--PPM-BPP", kInt, kKeywordsNone, kBoth},
+    {"--PSD-BPP", kInt, kKeywordsNone, kBoth},
+    {"--TGA-BPP", kInt, kKeywordsNone, kBoth},
+    {"--TIFF-BPP", kInt, kKeywordsNone, kBoth},
+    {"--WBMP-BPP", kInt, kKeywordsNone, kBoth},
+    {"--WEBP-BPP", kInt, kKeywordsNone, kBoth},
+    {"--XPM-BPP", kInt, kKeywordsNone, kBoth},
+    {"--BMP-COMPRESSION", kWord, kKeywordsCompression, kBoth},
+    {"--EXR-COMPRESSION", kWord, kKeywordsCompression, kBoth},
+    {"--PNG-COMPRESSION", kWord, kKeywordsCompression, kBoth, nullptr, "NONE|ZLIB1|ZLIB6|ZLIB9"},
+    {"--TGA-COMPRESSION", kWord, kKeywordsCompression, kBoth},
+    {"--TIFF-COMPRESSION", kWord, kKeywordsCompression, kBoth},
+    {"--BMP-COLOR-TABLE", kWord, kKeywordsColorTable, kBoth},
+    {"--TIFF-COLOR-MODEL", kWord, kKeywordsColorModel, kBoth},
+    {"--JPG-QUALITY", kInt, kKeywordsNone, kBoth},
+    {"--JPG-CHROMA", kWord, kKeywordsJpgChroma, kBoth},
+    {"--JPG-SAVE-AS", kWord, kKeywordsJpgSaveAs, kBoth},
+    {"--PNG-INTERLACED", kFlag, kKeywordsNone, kBoth},
+    {"--WEBP-QUALITY", kInt, kKeywordsNone, kBoth},
+    {"--ROTATION", kInt, kKeywordsNone, kBoth, rotate},
+    {"--ROTATION-TYPE", kWord, kKeywordsRotationType, kBoth},
+    {"--ROTATION-BACK-COLOR", kText, kKeywordsNone, kBoth},
+    {"--WIDTH", kInt, kKeywordsNone, kBoth, resizeWidth, nullptr, true},
+    {"--HEIGHT", kInt, kKeywordsNone, kBoth, resizeHeight, nullptr, true},
+    {"--WIDTH-UNIT", kWord, kKeywordsSizeUnit, kBoth},
+    {"--HEIGHT-UNIT", kWord, kKeywordsSizeUnit, kBoth},
+    {"--KEEP-ASPECT-RATIO", kFlag, kKeywordsNone, kBoth},
+    {"--RESIZE-TYPE", kWord, kKeywordsResizeType, kBoth},
+    {"--RESIZE-ALGORITHM", kWord, kKeywordsResizeAlgorithm, kBoth},
+    {"--FLIP-HORIZONTAL", kFlag, kKeywordsNone, kBoth},
+    {"--FLIP-VERTICAL", kFlag, kKeywordsNone, kBoth},
+    {"--BRIGHTNESS", kInt, kKeywordsNone, kBoth, correctColours},
+    {"--CONTRAST", kInt, kKeywordsNone, kBoth, correctColours},
+    {"--GAMMA", kFloat, kKeywordsNone, kBoth, correctColours},
+    {"--INVERT", kFlag, kKeywordsNone, kBoth, invert},
+    {"--GREYSCALE", kFlag, kKeywordsNone, kBoth},
+    {"--THRESHOLD", kInt, kKeywordsNone, kBoth, threshold},
+    {"--FR-SOLID-LEFT", kInt, kKeywordsNone, kBoth, frame},
+    {"--FR-SOLID-RIGHT", kInt, kKeywordsNone, kBoth, frame},
+    {"--FR-SOLID-TOP", kInt, kKeywordsNone, kBoth, frame},
+    {"--FR-SOLID-BOTTOM", kInt, kKeywordsNone, kBoth, frame},
+    {"--FR-SOLID-LEFT-COLOR", kText, kKeywordsNone, kBoth},
+    {"--FR-SOLID-RIGHT-COLOR", kText, kKeywordsNone, kBoth},
+    {"--FR-SOLID-TOP-COLOR", kText, kKeywordsNone, kBoth},
+    {"--FR-SOLID-BOTTOM-COLOR", kText, kKeywordsNone, kBoth},
+    {"--FR-SOLID-OPACITY", kInt, kKeywordsNone, OptionPlace::kCommandLine},
+    {"--WM-SOLID-OPACITY", kInt, kKeywordsNone, OptionPlace::kProfile, nullptr, nullptr, false, "--FR-SOLID-OPACITY"},
+    {"--WM-TEXT", kText, kKeywordsNone, kBoth, textWatermark},
+    {"--WM-IMAGE", kText, kKeywordsNone, kBoth, imageWatermark},
+    {"--WM-FONT", kText, kKeywordsNone, kBoth},
+    {"--WM-FONT-COLOR", kText, kKeywordsNone, kBoth},
+    {"--WM-BACK-COLOR", kText, kKeywordsNone, kBoth},
+    {"--WM-FONT-SIZE", kInt, kKeywordsNone, kBoth},
+    {"--WM-FONT-LEADING", kInt, kKeywordsNone, kBoth},
+    {"--WM-FONT-STYLE", kWord, kKeywordsFontStyle, kBoth},
+    {"--WM-FONT-EFFECT", kWord, kKeywordsFontEffect, kBoth},
+    {"--WM-TEXT-ANTIALIASING", kFlag, kKeywordsNone, kBoth},
+    {"--WM-TEXT-ALIGNMENT", kWord, kKeywordsTextAlignment, kBoth},
+    {"--WM-TEXT-PADDING", kInt, kKeywordsNone, kBoth},
+    {"--WM-TEXT-OPACITY", kInt, kKeywordsNone, kBoth},
+    {"--WM-BACK-OPACITY", kInt, kKeywordsNone, kBoth},
+    {"--WM-TEXT-BOUNDARY", kWord, kKeywordsBoundary, kBoth},
+    {"--WM-IMAGE-BOUNDARY", kWord, kKeywordsBoundary, kBoth},
+    {"--WM-TEXT-POSITION", kWord, kKeywordsPosition, kBoth},
+    {"--WM-IMAGE-POSITION", kWord, kKeywordsPosition, kBoth},
+    {"--WM-TEXT-X-OFFSET", kInt, kKeywordsNone, kBoth},
+    {"--WM-TEXT-Y-OFFSET", kInt, kKeywordsNone, kBoth},
+    {"--WM-TEXT-ROTATION", kInt, kKeywordsNone, kBoth},
+    {"--WM-TEXT-SIZE", kWord, kKeywordsSize, kBoth},
+    {"--WM-IMAGE-SIZE", kWord, kKeywordsSize, kBoth},
+    {"--WM-IMAGE-GREYSCALE", kFlag, kKeywordsNone, kBoth},
+    {"--WM-IMAGE-OPACITY", kInt, kKeywordsNone, kBoth},
+    {"--WM-IMAGE-X-OFFSET", kInt, kKeywordsNone, kBoth},
+    {"--WM-IMAGE-Y-OFFSET", kInt, kKeywordsNone, kBoth},
+    {"--WM-IMAGE-ROTATION", kInt, kKeywordsNone, kBoth},
+    {"--FILENAME-MASK", kText, kKeywordsNone, kBoth},
+    {"--FILE-TIMESTAMP", kWord, kKeywordsFileTimestamp, kBoth},
+    {"--FILE-TIMESTAMP-CUSTOM", kInt, kKeywordsNone, kBoth},
+    {"--FIT", ValueForm::kSize, kKeywordsNone, kBoth, fitInside, nullptr, false, "--WIDTH"},
+    {"--STRIP-METADATA", kFlag, kKeywordsNone, kBoth},
+    {"--NO-SUBFOLDERS", kFlag, kKeywordsNone, kBoth, noSubfolders},
 };
 // clang-format on
 
@@ -166,15 +203,18 @@ std::string numberText(double value) {
 }
 
 std::string rangeText(const OptionSpec& spec, const char* what) {
-  if (spec.min == spec.max) return std::string("expected ") + what;
-  return std::string("expected ") + what + " from " + numberText(spec.min) + " to " + numberText(spec.max);
+  const SettingRange range = optionRange(spec);
+  if (!range.limited()) return std::string("expected ") + what;
+  return std::string("expected ") + what + " from " + numberText(range.min) + " to " + numberText(range.max);
 }
 
 bool inRange(const OptionSpec& spec, double value) {
-  if (spec.min == spec.max) return true;
+  const SettingRange range = optionRange(spec);
+  if (!range.limited()) return true;
   if (spec.form == ValueForm::kFloat)
-    return static_cast<float>(value) >= static_cast<float>(spec.min) && static_cast<float>(value) <= static_cast<float>(spec.max);
-  return value >= spec.min && value <= spec.max;
+    return static_cast<float>(value) >= static_cast<float>(range.min) &&
+           static_cast<float>(value) <= static_cast<float>(range.max);
+  return value >= range.min && value <= range.max;
 }
 
 bool keywordAllowed(const OptionSpec& spec, const std::string& raw) {
@@ -202,7 +242,9 @@ bool readSize(const OptionSpec& spec, const std::string& raw, OptionValue* value
   int64_t w = 0, h = 0;
   if (x == std::string::npos || !readWholeNumber(raw.substr(0, x), &w) || !readWholeNumber(raw.substr(x + 1), &h) ||
       !inRange(spec, static_cast<double>(w)) || !inRange(spec, static_cast<double>(h)))
-    return *error = "expected WIDTHxHEIGHT in pixels, each from " + numberText(spec.min) + " to " + numberText(spec.max), false;
+    return *error = "expected WIDTHxHEIGHT in pixels, each from " + numberText(optionRange(spec).min) + " to " +
+                    numberText(optionRange(spec).max),
+           false;
   value->number = static_cast<int32_t>(w);
   value->second = static_cast<int32_t>(h);
   return true;
@@ -226,6 +268,30 @@ size_t editDistance(const std::string& a, const std::string& b) {
 }  // namespace
 
 std::span<const OptionSpec> settingOptions() { return kOptions; }
+
+const SettingField* optionField(const OptionSpec& spec) {
+  return findSettingFieldOfOption(spec.field_of ? spec.field_of : spec.name);
+}
+
+SettingRange optionRange(const OptionSpec& spec) {
+  const SettingField* field = optionField(spec);
+  return field ? field->range : SettingRange{spec.min, spec.max};
+}
+
+void applyOptionValue(const OptionSpec& spec, Settings& record, const OptionValue& value) {
+  if (const SettingField* field = optionField(spec)) {
+    std::visit(
+        [&](auto member) {
+          using T = std::remove_cvref_t<decltype(record.*member)>;
+          if constexpr (std::is_same_v<T, std::string>) record.*member = value.text;
+          else if constexpr (std::is_same_v<T, float>) record.*member = value.real;
+          else if constexpr (std::is_same_v<T, bool>) record.*member = value.number != 0;
+          else record.*member = static_cast<T>(value.number);
+        },
+        field->member);
+  }
+  if (spec.apply) spec.apply(record, value);
+}
 
 bool optionIsForThisBuild(const OptionSpec& spec) {
   // The options of formats other than PNG output and PSD input.

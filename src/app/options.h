@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/keywords.h"
+#include "settings/setting_fields.h"
 #include "settings/settings.h"
 
 namespace pixolune {
@@ -27,24 +28,46 @@ struct OptionValue {
   std::string text;    // text form
 };
 
+/// An option of the command line or of a profile. Its field, the row of
+/// the settings field table (settings/setting_fields.h) whose option is its
+/// name, gives the member its value is stored in and the range of its
+/// numbers.
 struct OptionSpec {
   const char* name;  // Upper case, with its two dashes.
   ValueForm form;
   KeywordTable keyword_table;  // For kKeyword: its table; kKeywordsNone for the other forms.
   OptionPlace place;
-  void (*apply)(Settings&, const OptionValue&);
-  // Accepted numbers (kInt, kFloat, kSize), both ends included; equal ends
-  // mean any 32-bit whole number (kInt) or any finite number (kFloat).
-  double min = 0;
-  double max = 0;
+  // What the option does besides storing its value in its field (switching
+  // its stage on, say); null for nothing. Runs after the value is stored.
+  void (*apply)(Settings&, const OptionValue&) = nullptr;
   // kKeyword: the table's words this option accepts, "|"-separated and in
   // upper case; null for the whole table.
   const char* words = nullptr;
   bool percent_ok = false;  // kInt: "50%" gives 50 with OptionValue::percent.
+  // The option whose field this one sets, when it is another's (a profile's
+  // older name; --FIT's width is --WIDTH's); null for the option's own.
+  const char* field_of = nullptr;
+  // Accepted numbers of an option without a field (the run's --JOBS), both
+  // ends included; equal ends mean any 32-bit whole number (kInt) or any
+  // finite number (kFloat). An option with a field takes its field's range.
+  double min = 0;
+  double max = 0;
 };
 
 /// Every option of the table, in the order of the usage documentation.
 std::span<const OptionSpec> settingOptions();
+
+/// The option's field; null for one that has none (a run option).
+const SettingField* optionField(const OptionSpec& spec);
+
+/// The numbers the option accepts (kInt, kFloat, kSize): its field's range,
+/// else its own min and max.
+SettingRange optionRange(const OptionSpec& spec);
+
+/// Stores a value readOptionValue accepted in the option's field of
+/// `record` (a flag or keyword as 0/1 into a switch, a size's width), then
+/// runs the option's apply.
+void applyOptionValue(const OptionSpec& spec, Settings& record, const OptionValue& value);
 
 /// True when the option matters for what this build reads and writes (PSD
 /// in, PNG out, every stage and naming option); the options of the other

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "settings/setting_fields.h"
+
 namespace pixolune {
 namespace {
 
@@ -85,6 +89,92 @@ TEST(OptionNames, ThisBuildDocumentsPngAndTheStagesOnly) {
   EXPECT_FALSE(optionIsForThisBuild(option("--JPG-QUALITY")));
   EXPECT_FALSE(optionIsForThisBuild(option("--PSD-BPP")));
   EXPECT_FALSE(optionIsForThisBuild(option("--RAW-WIDTH")));
+}
+
+// The option tables against the settings field table: every option a field
+// names is parsed and sets that field, every option has a field, and each
+// number is checked against its field's range, with the usual message.
+TEST(OptionFields, EveryFieldOptionIsParsedAndSetsItsField) {
+  for (const SettingField& field : settingFields()) {
+    if (std::string(field.option).empty()) continue;
+    SCOPED_TRACE(field.option);
+    const OptionSpec* spec = findSettingOption(field.option, OptionPlace::kCommandLine);
+    if (!spec) spec = findSettingOption(field.option, OptionPlace::kProfile);
+    ASSERT_NE(nullptr, spec);
+    EXPECT_EQ(&field, optionField(*spec));
+  }
+  for (const OptionSpec& spec : settingOptions()) EXPECT_NE(nullptr, optionField(spec)) << spec.name;
+}
+
+std::string text(double number) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.10g", number);
+  return buf;
+}
+
+TEST(OptionFields, NumbersAreCheckedAgainstTheFieldRange) {
+  int checked = 0;
+  for (const OptionSpec& spec : settingOptions()) {
+    const SettingRange range = optionRange(spec);
+    if (!range.limited()) continue;
+    SCOPED_TRACE(spec.name);
+    ASSERT_TRUE(spec.form == ValueForm::kInt || spec.form == ValueForm::kFloat || spec.form == ValueForm::kSize);
+    const double step = spec.form == ValueForm::kFloat ? 0.01 : 1;
+    const auto form = [&](double number) {
+      return spec.form == ValueForm::kSize ? text(number) + "x" + text(range.min) : text(number);
+    };
+    OptionValue v;
+    std::string error;
+    for (double inside : {range.min, range.max}) EXPECT_TRUE(readOptionValue(spec, form(inside), &v, &error)) << inside;
+    const std::string what = spec.form == ValueForm::kSize ? "WIDTHxHEIGHT in pixels, each"
+                             : spec.form == ValueForm::kFloat ? "a decimal number"
+                             : spec.percent_ok ? "a whole number (or a percentage such as 50%)"
+                                               : "a whole number";
+    for (double outside : {range.min - step, range.max + step}) {
+      ASSERT_FALSE(readOptionValue(spec, form(outside), &v, &error)) << outside;
+      EXPECT_EQ("expected " + what + " from " + text(range.min) + " to " + text(range.max), error);
+    }
+    ++checked;
+  }
+  EXPECT_GT(checked, 40);
+}
+
+TEST(OptionFields, AValueIsStoredInTheFieldAndSwitchesItsStageOn) {
+  for (const OptionSpec& spec : settingOptions()) {
+    const SettingField* field = optionField(spec);
+    if (spec.form == ValueForm::kKeyword || spec.form == ValueForm::kText) continue;
+    SCOPED_TRACE(spec.name);
+    const double number = field->range.limited() ? field->range.max : 1;
+    const std::string raw = spec.form == ValueForm::kSize ? text(number) + "x" + text(number) : text(number);
+    OptionValue v;
+    std::string error;
+    ASSERT_TRUE(readOptionValue(spec, raw, &v, &error));
+    Settings s;
+    applyOptionValue(spec, s, v);
+    const bool inverted = std::string(spec.name) == "--NO-SUBFOLDERS";  // The flag turns the field off.
+    if (spec.form == ValueForm::kFloat)
+      EXPECT_FLOAT_EQ(static_cast<float>(number), static_cast<float>(settingNumber(s, *field)));
+    else
+      EXPECT_EQ(inverted ? 0 : number, settingNumber(s, *field));
+  }
+  Settings s;
+  OptionValue v;
+  std::string error;
+  ASSERT_TRUE(readOptionValue(option("--ROTATION"), "90", &v, &error));
+  applyOptionValue(option("--ROTATION"), s, v);
+  EXPECT_TRUE(s.do_image_rotation);
+  ASSERT_TRUE(readOptionValue(option("--FIT"), "800x600", &v, &error));
+  applyOptionValue(option("--FIT"), s, v);
+  EXPECT_EQ(800, s.image_width);
+  EXPECT_EQ(600, s.image_height);
+  EXPECT_TRUE(s.fit_inside && s.do_image_resize);
+  ASSERT_TRUE(readOptionValue(option("--WM-TEXT"), "hello", &v, &error));
+  applyOptionValue(option("--WM-TEXT"), s, v);
+  EXPECT_EQ("hello", s.watermark_text);
+  EXPECT_EQ(kWatermarkText, s.do_watermark);
+  ASSERT_TRUE(readOptionValue(option("--WM-TEXT-BOUNDARY"), "frame", &v, &error));
+  applyOptionValue(option("--WM-TEXT-BOUNDARY"), s, v);
+  EXPECT_TRUE(s.text_boundary);
 }
 
 }  // namespace

@@ -137,16 +137,21 @@ void ProgressLine::redraw(bool at_once) {
 
 ProgressTicker::ProgressTicker(ProgressLine& line, std::chrono::milliseconds interval)
     : thread_([this, &line, interval] {
-        std::unique_lock<std::mutex> hold(lock_);
-        while (!wake_.wait_for(hold, interval, [this] { return stopping_; })) line.tick();
+        MutexLock hold(&lock_);
+        for (;;) {
+          const auto due = std::chrono::steady_clock::now() + interval;
+          while (!stopping_ && std::chrono::steady_clock::now() < due) wake_.waitUntil(&lock_, due);
+          if (stopping_) return;
+          line.tick();
+        }
       }) {}
 
 ProgressTicker::~ProgressTicker() {
   {
-    std::lock_guard<std::mutex> hold(lock_);
+    MutexLock hold(&lock_);
     stopping_ = true;
   }
-  wake_.notify_all();
+  wake_.notifyAll();
   thread_.join();
 }
 

@@ -4,10 +4,8 @@
 #define PIXOLUNE_APP_PROGRESS_LINE_H_
 
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -92,9 +90,9 @@ class ProgressTicker {
   ProgressTicker& operator=(const ProgressTicker&) = delete;
 
  private:
-  std::mutex lock_;
-  std::condition_variable wake_;
-  bool stopping_ = false;
+  Mutex lock_;
+  CondVar wake_;
+  bool stopping_ GUARDED_BY(lock_) = false;
   std::thread thread_;
 };
 

@@ -7,16 +7,19 @@
 #include <cstdlib>
 #include <algorithm>
 #include <thread>
-#include <vector>
 
 #include "app/command_line.h"
+#include "app/window_module.h"
 #include "run/conversion_helper.h"
 #include "run/conversion_job.h"
 #include "run/helper_pool.h"
 #include "run/pipeline.h"
 #include "platform/console.h"
 #include "platform/helper_process.h"
+#include "platform/files.h"
+#include "platform/install_paths.h"
 #include "platform/instance.h"
+#include "platform/text.h"
 #include "resources/product.h"
 #include "settings/format_lists.h"
 
@@ -27,11 +30,6 @@ namespace {
 std::string& titleStorage() {
   static std::string title;
   return title;
-}
-
-std::vector<std::function<void()>>& releaseList() {
-  static std::vector<std::function<void()>> list;
-  return list;
 }
 
 int instance_lock = -1;
@@ -58,26 +56,42 @@ void configureIsolation() {
 
 }  // namespace
 
-std::string besideProgram(const std::string& name) {
-  char self[4096];
-  const ssize_t length = readlink(kSelfExecutable, self, sizeof self - 1);
-  if (length <= 0) return "";
-  self[length] = '\0';
-  std::string path(self);
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return "";
-  return path.replace(slash + 1, std::string::npos, name);
-}
-
 std::string helperProgram() {
-  const std::string path = besideProgram(kHelperProgramName);
-  if (path.empty()) return kSelfExecutable;
+  const std::string path = installedProgram(kHelperProgramName);
   struct stat info;
   if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || access(path.c_str(), X_OK) != 0) return kSelfExecutable;
   return path;
 }
 
 const std::string& programTitle() { return titleStorage(); }
+
+std::vector<std::string>& windowStartInputs() {
+  static std::vector<std::string> inputs;
+  return inputs;
+}
+
+bool readWindowStart(const std::vector<std::string>& args, std::vector<std::string>* paths, std::string* error) {
+  bool window = false;
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    if (toUpper(arg) == "--WINDOW") window = true;
+  }
+  if (!window) return false;
+  paths->clear();
+  error->clear();
+  bool options_ended = false;
+  for (const std::string& arg : args) {
+    if (!options_ended && arg == "--") {
+      options_ended = true;
+    } else if (!options_ended && toUpper(arg) == "--WINDOW") {
+    } else if (!options_ended && !arg.empty() && arg[0] == '-') {
+      if (error->empty()) *error = "--window takes documents and folders only, not " + arg;
+    } else if (!arg.empty()) {
+      paths->push_back(absolutePath(arg));
+    }
+  }
+  return true;
+}
 
 bool displayNamed() {
   const char* x11 = std::getenv("DISPLAY");
@@ -96,15 +110,7 @@ int acquireSingleInstance(const std::string& name, bool console_run) {
   endProgram(1);
 }
 
-void atProgramEnd(std::function<void()> release) { releaseList().push_back(std::move(release)); }
-
 void endProgram(int code) {
-  auto& list = releaseList();
-  while (!list.empty()) {
-    auto release = std::move(list.back());
-    list.pop_back();
-    release();
-  }
   if (instance_lock >= 0) unlockSingleInstance(instance_lock);
   instance_lock = -1;
   std::fflush(stdout);
@@ -112,18 +118,37 @@ void endProgram(int code) {
   std::exit(code);
 }
 
+namespace {
+
+// Where this program finds its parts (the internal argument
+// kInstallPathsArgument), for checking an installed tree.
+void printInstallPaths() {
+  consolePrint("helper: " + helperProgram());
+  consolePrint("window-module: " + installedProgram(kWindowModuleName));
+  consolePrint("themes: " + installedDataFolder(kThemeFolderName));
+  consolePrint("manual: " + installedManual());
+}
+
+}  // namespace
+
 void runProgram(int argc, char** argv, void (*window_mode)()) {
   ignoreBrokenPipes();
   initImageLibrary();
   if (argc == 2 && std::string(argv[1]) == kConversionHelperArgument) endProgram(runConversionHelper(kHelperSocketFd));
+  if (argc == 2 && std::string(argv[1]) == kInstallPathsArgument) printInstallPaths(), endProgram(0);
+  const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+  std::string window_error;
+  const bool window_start = readWindowStart(args, &windowStartInputs(), &window_error);
+  if (!window_error.empty()) {
+    consolePrint("Error: " + window_error);
+    endProgram(1);
+  }
   configureIsolation();
   createFormatLists();
-  ConversionJob& job = conversionJob();
-  job.sequence_number = 1;
-  job.random_number = drawRandomNumber();
+  nameCounters() = NameCounters{drawRandomNumber(), 1};
   titleStorage() = productTitle();
-  instance_lock = acquireSingleInstance(programTitle(), asksForConsoleRun(argc, argv));
-  runConsoleMode(argc, argv);
+  instance_lock = acquireSingleInstance(programTitle(), !window_start && asksForConsoleRun(argc, argv));
+  if (!window_start) runConsoleMode(argc, argv);
   window_mode();
   endProgram(0);
 }

@@ -2,8 +2,8 @@
 #ifndef PIXOLUNE_APP_STARTUP_H_
 #define PIXOLUNE_APP_STARTUP_H_
 
-#include <functional>
 #include <string>
+#include <vector>
 
 namespace pixolune {
 
@@ -36,24 +36,23 @@ const std::string& programTitle();
 /// files and renames, so runs of one user may overlap.
 int acquireSingleInstance(const std::string& name, bool console_run);
 
-/// Registers work to do when the program ends (closing windows, fonts,
-/// files); run in reverse order of registration.
-void atProgramEnd(std::function<void()> release);
-
-/// Releases everything the process holds and ends it with `code`
-/// (0 everywhere except where a caller documents otherwise). Never returns.
+/// Releases the instance lock, flushes standard output and error and ends
+/// the process with `code` (0 everywhere except where a caller documents
+/// otherwise). Never returns.
 [[noreturn]] void endProgram(int code = 0);
 
-/// File name of the conversion helper program, installed beside this one.
+/// File name of the conversion helper program, beside this one in the
+/// build tree, in ../lib/pixolune/ when installed (platform/install_paths).
 inline constexpr char kHelperProgramName[] = "pixolune-helper";
 
-/// The file `name` in the folder of this program's executable; empty when
-/// the executable's path cannot be read.
-std::string besideProgram(const std::string& name);
+/// The internal argument (given alone) that prints where this program finds
+/// its parts, one "part: path" line each (helper, window-module, themes,
+/// manual): what `make check-install` compares with the installed tree.
+inline constexpr char kInstallPathsArgument[] = "--internal-install-paths";
 
 /// The program started for each conversion helper: the helper program
-/// beside this program's executable when it is there and executable, else
-/// this program itself (which serves as a helper too).
+/// (installedProgram) when it is there and executable, else this program
+/// itself (which serves as a helper too).
 std::string helperProgram();
 
 /// The program entry: common start-up, then console mode or, when it
@@ -62,6 +61,19 @@ std::string helperProgram();
 /// instead (no instance lock, no output of its own). Both run modes convert
 /// through helper processes of this executable.
 [[noreturn]] void runProgram(int argc, char** argv, void (*window_mode)());
+
+/// The window start with inputs: "--window" (any letter case) anywhere
+/// before a "--" asks for the window mode, whatever else the line holds;
+/// every other argument is a document or folder for the window's input
+/// list, in order, made absolute from the working folder (after "--" even
+/// one beginning with "-"). False, with *paths untouched, when the line
+/// does not ask for it. An option among the inputs sets *error ("--window
+/// takes documents and folders only, not -o"); the program then ends.
+bool readWindowStart(const std::vector<std::string>& args, std::vector<std::string>* paths, std::string* error);
+
+/// The inputs readWindowStart found for this run, which the window adds to
+/// its list once it is shown (empty for a plain window start).
+std::vector<std::string>& windowStartInputs();
 
 /// Runs the console mode. Returns only when the window mode is to start.
 void runConsoleMode(int argc, char** argv);

@@ -45,9 +45,9 @@ void buildFormatTable() {
   for (const Row& row : kRows) table[row.key] = FormatInfo{row.id, row.key, row.description, row.depths};
 }
 
-int loadFlagsFor(const std::string& format_key) {
+int loadFlagsFor(const std::string& format_key, const Settings& settings) {
   if (format_key != "psd") return 0;
-  switch (settings().psd_color_model) {
+  switch (settings.psd_color_model) {
     case kColorModelCmyk: return PSD_CMYK;
     case kColorModelLab: return PSD_LAB;
     default: return PSD_DEFAULT;
@@ -71,8 +71,7 @@ int jpegFlags(const Settings& s) {
 
 }  // namespace
 
-int saveFlagsFor(const std::string& key) {
-  const Settings& s = settings();
+int saveFlagsFor(const std::string& key, const Settings& s) {
   if (key == "bmp") return pick(s.bmp_compression, {0, BMP_SAVE_RLE});
   if (key == "exr") return pick(s.exr_compression, {EXR_NONE, EXR_ZIP, EXR_PIZ, EXR_PXR24, EXR_B44});
   if (key == "jpg") return jpegFlags(s);
@@ -106,9 +105,9 @@ const std::vector<std::pair<std::string, DepthField>>& bitDepthFields() {
   return kFields;
 }
 
-int bitDepthSettingFor(const std::string& key) {
+int bitDepthSettingFor(const std::string& key, const Settings& settings) {
   for (const auto& [known, field] : bitDepthFields())
-    if (known == key) return settings().*field;
+    if (known == key) return settings.*field;
   return 0;
 }
 

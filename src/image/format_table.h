@@ -29,17 +29,17 @@ FormatTable& formatTable();
 /// Empties and refills the FormatTable with its 20 rows.
 void buildFormatTable();
 
-/// FreeImage load flags for an input format key; "psd" maps psd_color_model
-/// (0 RGB, 1 CMYK, 2 Lab); every other key gives 0.
-int loadFlagsFor(const std::string& format_key);
+/// FreeImage load flags for an input format key; "psd" maps the settings'
+/// psd_color_model (0 RGB, 1 CMYK, 2 Lab); every other key gives 0.
+int loadFlagsFor(const std::string& format_key, const Settings& settings);
 
 /// FreeImage save flags for an output format key, from the format's settings.
 /// Keys are compared exactly (lower case); unknown keys give 0.
-int saveFlagsFor(const std::string& format_key);
+int saveFlagsFor(const std::string& format_key, const Settings& settings);
 
-/// The per-format bit-depth setting of a format key (0 = automatic); 0 for an
-/// unknown key.
-int bitDepthSettingFor(const std::string& format_key);
+/// The per-format bit-depth setting of a format key in `settings` (0 =
+/// automatic); 0 for an unknown key.
+int bitDepthSettingFor(const std::string& format_key, const Settings& settings);
 
 /// Every format key that has a bit-depth setting, with its Settings field,
 /// in alphabetical order of the keys.

@@ -1,11 +1,10 @@
 #include "image/pixel_form.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
-#include "stages/bit_depth.h"
 #include "image/bitmap.h"
-#include "psd/composite.h"
 
 namespace pixolune {
 
@@ -125,7 +124,48 @@ BitmapPtr flattened(FIBITMAP* src) {
   return dst;
 }
 
+// Drago tone mapping; a float alpha channel is carried over unchanged.
+BitmapPtr toneMap(FIBITMAP* src) {
+  BitmapPtr mapped(FreeImage_TmoDrago03(src, 1.0, 0.0));
+  if (!mapped || FreeImage_GetImageType(src) != FIT_RGBAF) return mapped;
+  BitmapPtr with_alpha(FreeImage_ConvertTo32Bits(mapped.get()));
+  if (!with_alpha) return nullptr;
+  unsigned w = FreeImage_GetWidth(src), h = FreeImage_GetHeight(src);
+  for (unsigned y = 0; y < h; ++y) {
+    const FIRGBAF* in = reinterpret_cast<const FIRGBAF*>(FreeImage_GetScanLine(src, static_cast<int>(y)));
+    BYTE* out = FreeImage_GetScanLine(with_alpha.get(), static_cast<int>(y));
+    for (unsigned x = 0; x < w; ++x)
+      out[4 * x + FI_RGBA_ALPHA] = static_cast<BYTE>(std::lround(std::clamp(in[x].alpha, 0.0f, 1.0f) * 255.0f));
+  }
+  return with_alpha;
+}
+
 }  // namespace
+
+bool hasAlpha(FIBITMAP* image) {
+  if (!image) return false;
+  switch (FreeImage_GetImageType(image)) {
+    case FIT_BITMAP: return FreeImage_GetBPP(image) == 32 && FreeImage_GetColorType(image) != FIC_CMYK;
+    case FIT_RGBA16:
+    case FIT_RGBAF: return true;
+    default: return false;
+  }
+}
+
+BitmapPtr normalizeGrey(BitmapPtr image) {
+  if (!image) return nullptr;
+  FREE_IMAGE_COLOR_TYPE type = FreeImage_GetColorType(image.get());
+  if (type != FIC_MINISWHITE && type != FIC_MINISBLACK) return image;
+  const FREE_IMAGE_TYPE pixels = FreeImage_GetImageType(image.get());
+  if (pixels == FIT_UINT16 || pixels == FIT_BITMAP) return image;
+  return replaceBitmap(image, FreeImage_ConvertToStandardType(image.get(), TRUE));
+}
+
+BitmapPtr normalizeHighRange(BitmapPtr image) {
+  if (!image || FreeImage_GetBPP(image.get()) <= 32 || isWideImage(image.get())) return image;
+  if (FreeImage_GetImageType(image.get()) == FIT_RGBAF) return toneMap(image.get());
+  return replaceBitmap(image, FreeImage_TmoDrago03(image.get(), 1.0, 0.0));
+}
 
 bool isGreyImage(FIBITMAP* image) {
   return image && (FreeImage_GetImageType(image) == FIT_UINT16 || is8BitGrey(image));

@@ -17,6 +17,10 @@ namespace pixolune {
 /// bitmap they have nothing to do for comes back as it is, and null (also for
 /// a failed allocation) makes the file fail. No shared state.
 
+/// True for the bitmaps with an alpha channel the decoder makes: 32-bit
+/// RGBA (not CMYK), 16-bit-per-channel RGBA and floating-point RGBA.
+bool hasAlpha(FIBITMAP* image);
+
 /// 8-bit greyscale (a 0..255 grey ramp) or 16-bit greyscale.
 bool isGreyImage(FIBITMAP* image);
 
@@ -81,6 +85,15 @@ BitmapPtr resampleOnPremultiplied(BitmapPtr image, const std::function<FIBITMAP*
 /// alpha in place, for the operations that only take 8-bit pixels.
 void premultiply8(FIBITMAP* image);
 void unpremultiply8(FIBITMAP* image);
+
+/// Brings greyscale images of non-standard types (signed, 32-bit, floating
+/// point) to ordinary 8-bit bitmaps by linear stretching. 16-bit and 8-bit
+/// greyscale and 1-bit images are kept as they are.
+BitmapPtr normalizeGrey(BitmapPtr image);
+
+/// Brings floating-point images to 8 bits per channel by Drago tone mapping,
+/// keeping alpha. Images of 16 bits per channel are kept.
+BitmapPtr normalizeHighRange(BitmapPtr image);
 
 /// A CMYK bitmap as the decoder keeps it (32-bit, or RGBA16 at 16 bits per
 /// channel; 255 or 65535 is full ink) turned into RGB of the same depth:

@@ -4,10 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "run/conversion_job.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "settings/settings.h"
 
 namespace pixolune {
 
@@ -73,24 +71,8 @@ std::string stripExtension(const std::string& file_name) {
   return dot == std::string::npos ? file_name : file_name.substr(0, dot);
 }
 
-NameFields currentNameFields() {
-  const ConversionJob& job = conversionJob();
-  NameFields fields;
-  fields.input_path = job.input_path;
-  fields.source_subfolder = job.source_subfolder;
-  fields.output_folder = job.output_folder;
-  fields.output_extension = job.output_extension;
-  fields.target_bpp = job.target_bpp;
-  fields.result_width = job.result_width;
-  fields.result_height = job.result_height;
-  fields.random_number = job.random_number;
-  fields.sequence_number = job.sequence_number;
-  fields.name_time = job.name_time;
-  return fields;
-}
-
-std::string replaceToken(const std::string& text, const std::string& token) {
-  return replaceToken(currentNameFields(), text, token);
+NamingOptions namingOptionsFrom(const Settings& settings) {
+  return NamingOptions{settings.filename_mask, settings.keep_subfolders};
 }
 
 std::string replaceToken(const NameFields& fields, const std::string& text, const std::string& token) {
@@ -100,28 +82,24 @@ std::string replaceToken(const NameFields& fields, const std::string& text, cons
   return replaceIgnoreCase(text, token, tokenValue(fields, static_cast<size_t>(it - tokens.begin())));
 }
 
-std::string expandMask() { return expandMask(currentNameFields()); }
-
-std::string expandMask(const NameFields& fields) {
-  std::string mask = toLower(settings().filename_mask);
+std::string expandMask(const NameFields& fields, const std::string& given) {
+  std::string mask = toLower(given);
   if (mask.empty()) mask = kDefaultMask;
   for (const std::string& token : maskTokens())
     if (mask.find(token) != std::string::npos) mask = replaceToken(fields, mask, token);
   return mask;
 }
 
-std::string expandWatermarkText(const std::string& text) {
+std::string expandWatermarkText(const NameFields& fields, const std::string& text) {
   if (std::count(text.begin(), text.end(), '%') < 2) return text;
   std::string working = text;
   for (const std::string& token : maskTokens())
-    if (findIgnoreCase(working, token) != std::string::npos) working = replaceToken(working, token);
+    if (findIgnoreCase(working, token) != std::string::npos) working = replaceToken(fields, working, token);
   return working;
 }
 
-std::string makeOutputPath() { return outputPathFor(currentNameFields()); }
-
-std::string outputPathFor(const NameFields& fields) {
-  const std::string name = expandMask(fields);
+std::string outputPathFor(const NameFields& fields, const NamingOptions& naming) {
+  const std::string name = expandMask(fields, naming.filename_mask);
   if (isAbsolutePath(name)) {
     // The mask was lower-cased: an absolute one that begins with the output
     // folder in any letter case names a path below it, in the folder's own spelling.
@@ -131,7 +109,7 @@ std::string outputPathFor(const NameFields& fields) {
     return name;
   }
   std::string path = fields.output_folder;
-  if (settings().keep_subfolders) path += fields.source_subfolder;
+  if (naming.keep_subfolders) path += fields.source_subfolder;
   return path + name;
 }
 

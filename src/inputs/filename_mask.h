@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "settings/settings.h"
+
 namespace pixolune {
 
 /// The 18 tokens in expansion order.
 const std::vector<std::string>& maskTokens();
 
-/// What a file's name is made of: the job fields the tokens read.
+/// What a file's name is made of: the fields of its request and result
+/// that the tokens read.
 struct NameFields {
   std::string input_path;
   std::string source_subfolder;
@@ -26,33 +29,35 @@ struct NameFields {
   int64_t name_time = 0;  // Unix time the date tokens show; 0: the clock at expansion.
 };
 
-/// The current file's fields from conversionJob().
-NameFields currentNameFields();
+/// How a run names its files: filename_mask and keep_subfolders.
+struct NamingOptions {
+  std::string filename_mask = "%filename%.%ext%";
+  bool keep_subfolders = true;
+  bool operator==(const NamingOptions&) const = default;
+};
 
-/// output_folder + (source_subfolder when keep_subfolders) + expandMask(),
-/// for the current file or for `fields`. An absolute expanded mask is the
-/// whole path (no source sub-folder); when it begins with output_folder,
-/// letter case ignored, that part keeps the folder's own spelling, since
-/// the mask is lower-cased. Reads settings().
-std::string makeOutputPath();
-std::string outputPathFor(const NameFields& fields);
+NamingOptions namingOptionsFrom(const Settings& settings);
 
-/// filename_mask lower-cased (empty: "%filename%.%ext%") with every token
-/// replaced by the current file's value.
-std::string expandMask();
-std::string expandMask(const NameFields& fields);
+/// output_folder + (source_subfolder when keep_subfolders) + expandMask()
+/// for `fields`. An absolute expanded mask is the whole path (no source
+/// sub-folder); when it begins with output_folder, letter case ignored,
+/// that part keeps the folder's own spelling, since the mask is lower-cased.
+std::string outputPathFor(const NameFields& fields, const NamingOptions& naming);
+
+/// `mask` lower-cased (empty: "%filename%.%ext%") with every token replaced
+/// by the file's value.
+std::string expandMask(const NameFields& fields, const std::string& mask);
 
 /// Replaces every occurrence of one token (letter case ignored) by its value
-/// for the current file and moment.
-std::string replaceToken(const std::string& text, const std::string& token);
+/// for the file and moment.
 std::string replaceToken(const NameFields& fields, const std::string& text, const std::string& token);
 
 /// The name without its last "." and what follows; unchanged without ".".
 std::string stripExtension(const std::string& file_name);
 
-/// The watermark text with its tokens expanded; literal text keeps its case.
-/// A text with fewer than two "%" comes back unchanged.
-std::string expandWatermarkText(const std::string& text);
+/// The watermark text with its tokens expanded for `fields`; literal text
+/// keeps its case. A text with fewer than two "%" comes back unchanged.
+std::string expandWatermarkText(const NameFields& fields, const std::string& text);
 
 }  // namespace pixolune
 

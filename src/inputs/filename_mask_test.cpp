@@ -4,7 +4,6 @@
 
 #include <regex>
 
-#include "run/conversion_job.h"
 #include "settings/settings.h"
 
 namespace pixolune {
@@ -13,17 +12,14 @@ namespace {
 class FilenameMaskTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    applyDefaultSettings(true);
-    job = ConversionJob();
     job.input_path = "/in/My.Holiday.PSD";
     job.output_folder = "/out/";
     job.output_extension = "png";
   }
-  std::string expand(const std::string& mask) {
-    settings().filename_mask = mask;
-    return expandMask();
-  }
-  ConversionJob& job = conversionJob();
+  std::string expand(const std::string& mask) { return expandMask(job, mask); }
+  std::string makeOutputPath() const { return outputPathFor(job, naming); }
+  NameFields job;
+  NamingOptions naming;
 };
 
 TEST_F(FilenameMaskTest, DefaultAndEmptyMask) {
@@ -76,9 +72,9 @@ TEST_F(FilenameMaskTest, UnicodeNamesChangeCaseByUnicodeRules) {
 TEST_F(FilenameMaskTest, OutputPathWithAndWithoutSubfolders) {
   job.source_subfolder = "b/c/";
   job.input_path = "/a/b/c/x.psd";
-  settings().keep_subfolders = true;
+  naming.keep_subfolders = true;
   EXPECT_EQ("/out/b/c/x.png", makeOutputPath());
-  settings().keep_subfolders = false;
+  naming.keep_subfolders = false;
   EXPECT_EQ("/out/x.png", makeOutputPath());
 }
 
@@ -86,13 +82,22 @@ TEST_F(FilenameMaskTest, AnAbsoluteMaskIsTheWholePathInTheOutputFoldersOwnSpelli
   job.output_folder = "/Work/Out/";
   job.source_subfolder = "b/";
   job.input_path = "/a/b/x.psd";
-  settings().keep_subfolders = true;
-  settings().filename_mask = "/work/out/sub/%filename%.%ext%";
+  naming.keep_subfolders = true;
+  naming.filename_mask = "/work/out/sub/%filename%.%ext%";
   EXPECT_EQ("/Work/Out/sub/x.png", makeOutputPath());
-  settings().filename_mask = "/work/outer/%filename%.%ext%";  // Not below the folder: left for the check to refuse.
+  naming.filename_mask = "/work/outer/%filename%.%ext%";  // Not below the folder: left for the check to refuse.
   EXPECT_EQ("/work/outer/x.png", makeOutputPath());
-  settings().filename_mask = "sub/%filename%.%ext%";
+  naming.filename_mask = "sub/%filename%.%ext%";
   EXPECT_EQ("/Work/Out/b/sub/x.png", makeOutputPath());
+}
+
+TEST_F(FilenameMaskTest, NamingComesFromTheSettings) {
+  Settings s;
+  s.filename_mask = "%n%.%ext%";
+  s.keep_subfolders = false;
+  const NamingOptions from = namingOptionsFrom(s);
+  EXPECT_EQ("%n%.%ext%", from.filename_mask);
+  EXPECT_FALSE(from.keep_subfolders);
 }
 
 TEST_F(FilenameMaskTest, StripExtension) {
@@ -104,9 +109,9 @@ TEST_F(FilenameMaskTest, StripExtension) {
 
 TEST_F(FilenameMaskTest, WatermarkTextKeepsLiteralCase) {
   job.sequence_number = 7;
-  EXPECT_EQ("Photo My.Holiday No. 00007", expandWatermarkText("Photo %FileName% No. %N%"));
-  EXPECT_EQ("100% Pure", expandWatermarkText("100% Pure"));
-  EXPECT_EQ("Line%eol%Two", expandWatermarkText("Line%eol%Two"));
+  EXPECT_EQ("Photo My.Holiday No. 00007", expandWatermarkText(job, "Photo %FileName% No. %N%"));
+  EXPECT_EQ("100% Pure", expandWatermarkText(job, "100% Pure"));
+  EXPECT_EQ("Line%eol%Two", expandWatermarkText(job, "Line%eol%Two"));
 }
 
 }  // namespace

@@ -155,12 +155,8 @@ int collectFolder(const std::string& folder) {
 }
 
 void resetRunState() {
-  ConversionJob& job = conversionJob();
-  job = ConversionJob{};
-  job.format_id = 0;
-  job.auto_bpp = false;
-  job.random_number = drawRandomNumber();
-  job.sequence_number = 1;
+  conversionJob() = ConversionJob{};
+  nameCounters() = NameCounters{drawRandomNumber(), 1};
   console_mode = false;
   inputList().clear();
   rebuildInputExtensions();

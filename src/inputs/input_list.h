@@ -97,8 +97,8 @@ int addNamedInput(const std::string& path);
 /// Returns the number of files added; 0 when the folder cannot be read.
 int collectFolder(const std::string& folder);
 
-/// Empties the run state: the job record (numbers 0, texts empty; a new
-/// random_number and sequence_number 1), console_mode, the entry store; then
+/// Empties the run state: the job record (texts empty), the name counters
+/// (a new random_number, sequence_number 1), console_mode, the entry store; then
 /// rebuildInputExtensions. REQUIRES: no worker is running.
 void resetRunState();
 

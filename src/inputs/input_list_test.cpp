@@ -173,6 +173,19 @@ TEST_F(InputListTest, CollectsWholeTreesAndCountsAddedFiles) {
   EXPECT_EQ(0, collectFolder(dir.file("missing/")));
 }
 
+TEST_F(InputListTest, WalksFilesAndFoldersInTheByteOrderOfTheirNames) {
+  // Made out of order, so the folder's own order is unlikely to be the names'.
+  for (const char* name : {"b.psd", "a/2.psd", "\xC3\xA9.psd", "C.psd", "a/10.psd", "a.psd", "_x.psd", "a/B/1.psd"})
+    put(name);
+  ASSERT_EQ(8, collectFolder(dir.path()));
+  // Upper case before "_" before lower case, a folder where its name falls
+  // ("a" before "a.psd"), numbers as text, and a UTF-8 byte above every ASCII one.
+  const std::vector<std::string> expected = {dir.file("C.psd"),    dir.file("_x.psd"),   dir.file("a/10.psd"),
+                                             dir.file("a/2.psd"),  dir.file("a/B/1.psd"), dir.file("a.psd"),
+                                             dir.file("b.psd"),    dir.file("\xC3\xA9.psd")};
+  EXPECT_EQ(expected, inputList().listedPaths());
+}
+
 TEST_F(InputListTest, LinkBackToAnOuterFolderIsNotFollowedForever) {
   put("a/1.psd");
   ASSERT_EQ(0, symlink(dir.path().c_str(), dir.file("a/loop").c_str()));
@@ -184,8 +197,7 @@ TEST_F(InputListTest, ResetEmptiesTheRunState) {
   ConversionJob& job = conversionJob();
   job.input_folder = dir.path() + "/";
   job.output_folder = "/out/";
-  job.sequence_number = 42;
-  job.target_bpp = 24;
+  nameCounters().sequence_number = 42;
   console_mode = true;
   addInputFile(put("x.psd"));
   resetRunState();
@@ -193,10 +205,9 @@ TEST_F(InputListTest, ResetEmptiesTheRunState) {
   EXPECT_FALSE(console_mode);
   EXPECT_EQ("", job.input_folder);
   EXPECT_EQ("", job.output_folder);
-  EXPECT_EQ(0, job.target_bpp);
-  EXPECT_EQ(1, job.sequence_number);
-  EXPECT_GE(job.random_number, 1);
-  EXPECT_LE(job.random_number, 99999);
+  EXPECT_EQ(1, nameCounters().sequence_number);
+  EXPECT_GE(nameCounters().random_number, 1);
+  EXPECT_LE(nameCounters().random_number, 99999);
   EXPECT_EQ(std::vector<std::string>{"psd"}, input_extensions);
 }
 

@@ -10,12 +10,12 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <system_error>
 #include <thread>
+
+#include "platform/mutex.h"
 
 namespace pixolune {
 
@@ -85,8 +85,8 @@ using AddressList = std::unique_ptr<addrinfo, AddressListDeleter>;
 
 /// The resolver in use; never destroyed, so that a lookup thread still
 /// running at exit does not meet a destroyed object.
-std::mutex& resolverMutex() {
-  static auto* mutex = new std::mutex;
+Mutex& resolverMutex() {
+  static auto* mutex = new Mutex;
   return *mutex;
 }
 HostResolver& resolverSlot() {
@@ -95,7 +95,7 @@ HostResolver& resolverSlot() {
 }
 
 HostResolver currentResolver() {
-  std::lock_guard<std::mutex> hold(resolverMutex());
+  MutexLock hold(&resolverMutex());
   if (resolverSlot()) return resolverSlot();
   return [](const std::string& host, const std::string& port, const addrinfo& hints, addrinfo** found) {
     return getaddrinfo(host.c_str(), port.c_str(), &hints, found);
@@ -105,10 +105,10 @@ HostResolver currentResolver() {
 /// One lookup, shared by the caller and the thread doing it, so that the
 /// caller can give up at its deadline and the thread finish later alone.
 struct Lookup {
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;     // Guarded by mutex.
-  AddressList found;     // Guarded by mutex; null when the lookup failed.
+  Mutex mutex;
+  CondVar finished;
+  bool done GUARDED_BY(mutex) = false;
+  AddressList found GUARDED_BY(mutex);  // Null when the lookup failed.
 };
 
 /// The addresses of the URL's host, or null when the lookup fails or has
@@ -121,18 +121,19 @@ AddressList lookUp(const UrlParts& url, Clock::time_point deadline) {
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     if (resolver(host, port, hints, &found) != 0) found = nullptr;
-    std::lock_guard<std::mutex> hold(lookup->mutex);
+    MutexLock hold(&lookup->mutex);
     lookup->found.reset(found);
     lookup->done = true;
-    lookup->finished.notify_all();
+    lookup->finished.notifyAll();
   };
   try {
     std::thread(std::move(resolve)).detach();
   } catch (const std::system_error&) {
     return nullptr;  // No thread to look up with: as if the host were unknown.
   }
-  std::unique_lock<std::mutex> hold(lookup->mutex);
-  if (!lookup->finished.wait_until(hold, deadline, [&lookup] { return lookup->done; })) return nullptr;
+  MutexLock hold(&lookup->mutex);
+  while (!lookup->done)
+    if (!lookup->finished.waitUntil(&lookup->mutex, deadline) && !lookup->done) return nullptr;
   return std::move(lookup->found);
 }
 
@@ -257,7 +258,7 @@ std::string fetchVersionText(std::string_view url, std::string_view user_agent, 
 }
 
 HostResolver setHostResolver(HostResolver resolver) {
-  std::lock_guard<std::mutex> hold(resolverMutex());
+  MutexLock hold(&resolverMutex());
   HostResolver before = std::move(resolverSlot());
   resolverSlot() = std::move(resolver);
   return before;

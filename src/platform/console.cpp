@@ -5,14 +5,16 @@
 
 #include <csignal>
 #include <cstdio>
-#include <mutex>
+#include <string>
+
+#include "platform/mutex.h"
 
 namespace pixolune {
 
 namespace {
 
-std::mutex& consoleLock() {
-  static std::mutex lock;
+Mutex& consoleLock() {
+  static Mutex lock;
   return lock;
 }
 
@@ -52,7 +54,7 @@ void printToTerminal(const std::string& line, bool to_error) {
 }
 
 void printLine(const std::string& line, bool to_error) {
-  std::lock_guard<std::mutex> hold(consoleLock());
+  MutexLock hold(&consoleLock());
   if (activeSink()) activeSink()(line);
   else printToTerminal(line, to_error);
 }
@@ -64,14 +66,14 @@ void consolePrint(const std::string& line) { printLine(line, isErrorLine(line));
 void consolePrintError(const std::string& line) { printLine(line, true); }
 
 void consoleShowLiveLine(const std::string& text) {
-  std::lock_guard<std::mutex> hold(consoleLock());
+  MutexLock hold(&consoleLock());
   liveLine().shown = true;
   liveLine().text = text;
   writeAll(stderr, "\r" + text + "\x1b[K");
 }
 
 void consoleClearLiveLine() {
-  std::lock_guard<std::mutex> hold(consoleLock());
+  MutexLock hold(&consoleLock());
   if (!liveLine().shown) return;
   liveLine() = LiveLine{};
   writeAll(stderr, kClearLine);
@@ -88,7 +90,7 @@ int consoleWidth() {
 void ignoreBrokenPipes() { signal(SIGPIPE, SIG_IGN); }
 
 void setConsoleSink(ConsoleSink sink) {
-  std::lock_guard<std::mutex> hold(consoleLock());
+  MutexLock hold(&consoleLock());
   activeSink() = std::move(sink);
 }
 

@@ -1,45 +1,15 @@
 #include "platform/cores.h"
 
-#include <dirent.h>
 #include <sched.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <memory>
-#include <string>
+#include <atomic>
 
 namespace pixolune {
 
 namespace {
 
-// True when process `pid` is running or waiting for the disk: converting.
-bool processBusy(const std::string& pid) {
-  std::ifstream stat("/proc/" + pid + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return false;
-  const size_t name_end = line.rfind(')');
-  return name_end != std::string::npos && name_end + 2 < line.size() &&
-         (line[name_end + 2] == 'R' || line[name_end + 2] == 'D');
-}
-
-// Busy child processes of this process's parent other than this one: the
-// run's other helpers at work. Children are listed per thread of the parent.
-int busySiblings() {
-  const std::string parent = "/proc/" + std::to_string(getppid()) + "/task";
-  const std::string self = std::to_string(getpid());
-  std::unique_ptr<DIR, int (*)(DIR*)> tasks(opendir(parent.c_str()), closedir);
-  if (!tasks) return 0;
-  int busy = 0;
-  while (const dirent* task = readdir(tasks.get())) {
-    if (task->d_name[0] == '.') continue;
-    std::ifstream children(parent + "/" + task->d_name + "/children");
-    std::string pid;
-    while (children >> pid)
-      if (pid != self && processBusy(pid)) ++busy;
-  }
-  return busy;
-}
+std::atomic<int> conversion_threads{0};
 
 }  // namespace
 
@@ -50,9 +20,12 @@ int processCores() {
   return std::max(1, CPU_COUNT(&set));
 }
 
+void setConversionThreads(int threads) { conversion_threads.store(std::max(0, threads), std::memory_order_relaxed); }
+
 int idleCores() {
   const int cores = processCores();
-  return cores <= 1 ? 1 : std::clamp(cores - busySiblings(), 1, cores);
+  const int given = conversion_threads.load(std::memory_order_relaxed);
+  return given <= 0 ? cores : std::clamp(given, 1, cores);
 }
 
 }  // namespace pixolune

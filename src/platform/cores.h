@@ -1,5 +1,5 @@
 // How many cores a conversion may use: the cores this process may run on,
-// and of those, the ones no other conversion of the run is busy on.
+// and the share of them its parent gave the conversion at work.
 #ifndef PIXOLUNE_PLATFORM_CORES_H_
 #define PIXOLUNE_PLATFORM_CORES_H_
 
@@ -9,9 +9,15 @@ namespace pixolune {
 /// data into (the same for every file of a run on this machine).
 int processCores();
 
-/// Threads a conversion in this process may use now: one per core this
-/// process may run on that no other conversion of the run (a sibling
-/// helper process of the same parent) is busy with, at least one.
+/// Sets the threads the conversions of this process may use from now on:
+/// what the parent's request gave the file (it knows how many helpers it
+/// keeps busy on its cores). 0 or less: every core this process may run on.
+/// Called before a conversion starts, on the thread that converts.
+void setConversionThreads(int threads);
+
+/// Threads a conversion in this process may use now: the number
+/// setConversionThreads gave, at most processCores(), at least one; all of
+/// processCores() while none was given.
 int idleCores();
 
 }  // namespace pixolune

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <sched.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 
@@ -17,36 +14,17 @@ TEST(CoresTest, ProcessCoresFollowTheAffinity) {
   EXPECT_EQ(CPU_COUNT(&set), processCores());
 }
 
-// What idleCores says in a child of this process while another child
-// (a sibling, as the run's other helper would be) is busy or waiting.
-int idleCoresBeside(bool sibling_busy) {
-  int gate[2];
-  if (pipe(gate) != 0) return -1;
-  const pid_t sibling = fork();
-  if (sibling == 0) {
-    char byte;
-    volatile unsigned long spins = 0;
-    while (sibling_busy) spins = spins + 1;  // Runs until killed.
-    _exit(read(gate[0], &byte, 1) < 0);  // Waits, as an idle helper waits for a request.
-  }
-  usleep(100 * 1000);
-  const pid_t saver = fork();
-  if (saver == 0) _exit(idleCores());
-  int status = 0;
-  waitpid(saver, &status, 0);
-  kill(sibling, SIGKILL);
-  waitpid(sibling, nullptr, 0);
-  close(gate[0]);
-  close(gate[1]);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST(CoresTest, ConversionsUseTheCoresNoSiblingConversionIsBusyWith) {
-  cpu_set_t set;
-  ASSERT_EQ(0, sched_getaffinity(0, sizeof set, &set));
-  const int cores = CPU_COUNT(&set);
-  EXPECT_EQ(cores, idleCoresBeside(false));
-  EXPECT_EQ(std::max(1, cores - 1), idleCoresBeside(true));
+// The parent's share decides, within the cores this process may run on.
+TEST(CoresTest, ConversionsUseTheThreadsTheirParentGave) {
+  const int cores = processCores();
+  setConversionThreads(0);
+  EXPECT_EQ(cores, idleCores());
+  setConversionThreads(1);
+  EXPECT_EQ(1, idleCores());
+  setConversionThreads(cores + 5);
+  EXPECT_EQ(cores, idleCores());
+  setConversionThreads(-3);
+  EXPECT_EQ(cores, idleCores());
 }
 
 }  // namespace

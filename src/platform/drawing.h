@@ -105,33 +105,31 @@ bool fontFamilyAvailable(const std::string& family);
 /// The request a font was loaded from.
 const FontRequest& fontRequest(const Font& font);
 
+/// The box of one line of text: its advance and line height, grown where
+/// glyphs reach past them (an italic overhang, a glyph wider than its
+/// advance) so that it holds every pixel the text is drawn with.
 struct TextSize {
   int width = 0;
   int height = 0;
-  // Pixels by which the glyphs reach past that box on each side (italic
-  // overhangs, for instance); 0 when they stay inside.
-  int overhang_left = 0;
-  int overhang_top = 0;
-  int overhang_right = 0;
-  int overhang_bottom = 0;
 };
 
-/// Width (advance) and line height of one line of text as plain text draws
-/// it, and how far its glyphs reach past that box. Text is UTF-8 and is
-/// drawn as one line.
+/// The box of one line of text as plain text draws it. Text is UTF-8 and is
+/// drawn as one line. An empty text has width 0 and the line's height.
 TextSize measureText(const Font& font, const std::string& text);
 
 /// The same for anti-aliased vector text.
 TextSize measureVectorText(const Font& font, const std::string& text);
 
 /// Plain text without antialiasing: the line's box at (x, y), of the size
-/// measureText gives, becomes `back`, and the glyph pixels become `fore`; all
-/// four channels are written directly, nothing is blended.
+/// measureText gives, becomes `back`, and the glyph pixels, all inside it,
+/// become `fore`; all four channels are written directly, nothing is
+/// blended.
 void drawText(Surface& surface, const Font& font, int x, int y, const std::string& text, uint32_t fore,
               uint32_t back);
 
-/// Anti-aliased vector text: the glyph outlines of the line whose box starts
-/// at (x, y) are filled with `color` blended over the surface.
+/// Anti-aliased vector text: the glyph outlines of the line whose box (of
+/// the size measureVectorText gives) starts at (x, y) are filled with
+/// `color` blended over the surface; nothing is drawn outside the box.
 void drawVectorText(Surface& surface, const Font& font, int x, int y, const std::string& text, uint32_t color);
 
 /// A picture read from a file.

@@ -174,5 +174,45 @@ TEST(DrawingText, PlainTextIsNotBlendedAndVectorTextIs) {
   EXPECT_GT(partial, 10);
 }
 
+// Whatever the installed faces, the measured box is the drawn one: plain
+// text fills exactly that box and vector text stays inside it, overhanging
+// italics and wide glyphs included.
+TEST(DrawingText, EveryGlyphPixelLiesInTheMeasuredBox) {
+  const char* texts[] = {"Hello", "jfff", "Wave", "\xC3\x89g\xC3\x85y", ""};
+  for (const char* family : {"Arial", "Liberation Sans", "DejaVu Sans", "Times New Roman"}) {
+    for (bool italic : {false, true}) {
+      FontRequest request{family, 24, false, italic};
+      FontPtr font = loadFont(request);
+      ASSERT_TRUE(font) << family;
+      for (const char* text : texts) {
+        SCOPED_TRACE(std::string(family) + (italic ? " italic \"" : " \"") + text + "\"");
+        const TextSize plain = measureText(*font, text), smooth = measureVectorText(*font, text);
+        constexpr int kMargin = 12;
+        const uint32_t back = makeColor(0, 0, 255, 255), fore = makeColor(255, 255, 0, 255);
+        SurfacePtr drawn = createSurface(plain.width + 2 * kMargin, plain.height + 2 * kMargin);
+        drawText(*drawn, *font, kMargin, kMargin, text, fore, back);
+        SurfacePtr outlined = createSurface(smooth.width + 2 * kMargin, smooth.height + 2 * kMargin);
+        drawVectorText(*outlined, *font, kMargin, kMargin, text, fore);
+        int outside = 0, unpainted = 0, stray = 0;
+        for (int y = 0; y < surfaceHeight(*drawn); ++y)
+          for (int x = 0; x < surfaceWidth(*drawn); ++x) {
+            const bool in = x >= kMargin && y >= kMargin && x < kMargin + plain.width && y < kMargin + plain.height;
+            const uint32_t c = surfacePixel(*drawn, x, y);
+            outside += !in && c != 0;
+            unpainted += in && c != fore && c != back;
+          }
+        for (int y = 0; y < surfaceHeight(*outlined); ++y)
+          for (int x = 0; x < surfaceWidth(*outlined); ++x) {
+            const bool in = x >= kMargin && y >= kMargin && x < kMargin + smooth.width && y < kMargin + smooth.height;
+            stray += !in && colorAlpha(surfacePixel(*outlined, x, y)) != 0;
+          }
+        EXPECT_EQ(0, outside);
+        EXPECT_EQ(0, unpainted);
+        EXPECT_EQ(0, stray);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace pixolune

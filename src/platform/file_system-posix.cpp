@@ -31,6 +31,10 @@ class PosixWritableFile : public WritableFile {
 
   Status sync() override { return ::fsync(fd_) == 0 ? Status() : ioError("cannot flush " + path_); }
 
+  void startWriteback() override {
+    if (fd_ >= 0) sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
+
   Status close() override {
     if (fd_ < 0) return Status::invalid(path_ + " is already closed");
     const int fd = fd_;
@@ -54,6 +58,13 @@ class PosixFileSystem : public FileSystem {
     fchmod(fd, stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
     *path = name;
     *file = std::make_unique<PosixWritableFile>(fd, name);
+    return Status();
+  }
+
+  Status newFile(const std::string& path, std::unique_ptr<WritableFile>* file) override {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return ioError("cannot create " + path);
+    *file = std::make_unique<PosixWritableFile>(fd, path);
     return Status();
   }
 

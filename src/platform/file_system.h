@@ -21,6 +21,9 @@ class WritableFile {
   virtual Status append(std::string_view bytes) = 0;
   /// Forces what was appended onto the device (fsync).
   virtual Status sync() = 0;
+  /// Asks the system to start writing what was appended to the device,
+  /// without waiting for it: a later sync() then finds most of it written.
+  virtual void startWriteback() {}
   /// Closes the file; later calls fail. The destructor closes a file still open.
   virtual Status close() = 0;
 };
@@ -35,6 +38,9 @@ class FileSystem {
   /// (0644 otherwise), and returns its name and the open file.
   virtual Status newTemporaryFile(const std::string& target, std::string* path,
                                   std::unique_ptr<WritableFile>* file) = 0;
+  /// Creates `path` for writing, or empties it when it exists (as fopen's
+  /// "wb" does; a new file gets 0666 less the umask).
+  virtual Status newFile(const std::string& path, std::unique_ptr<WritableFile>* file) = 0;
   /// Forces a finished, closed file onto the device (open, fsync, close).
   virtual Status syncFile(const std::string& path) = 0;
   /// Renames `from` over `to` in one step.

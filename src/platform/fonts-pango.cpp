@@ -94,17 +94,28 @@ LayoutPtr makeLayout(cairo_t* cr, const Font& font, const std::string& text, boo
   return layout;
 }
 
-TextSize layoutSize(PangoLayout* layout) {
+// The box a line is measured, placed and drawn by: the union of pango's
+// logical rectangle (the advance and the line height) and its ink rectangle
+// (every pixel a glyph touches, rounded outwards), and where the layout's
+// own origin lies inside it.
+struct LineBox {
+  TextSize size;
+  int origin_x = 0;
+  int origin_y = 0;
+};
+
+LineBox lineBox(PangoLayout* layout) {
   PangoRectangle ink{}, logical{};
   pango_layout_get_pixel_extents(layout, &ink, &logical);
-  TextSize size{logical.width, logical.height};
+  int left = logical.x, top = logical.y;
+  int right = logical.x + logical.width, bottom = logical.y + logical.height;
   if (ink.width > 0 && ink.height > 0) {
-    size.overhang_left = std::max(0, logical.x - ink.x);
-    size.overhang_top = std::max(0, logical.y - ink.y);
-    size.overhang_right = std::max(0, ink.x + ink.width - (logical.x + logical.width));
-    size.overhang_bottom = std::max(0, ink.y + ink.height - (logical.y + logical.height));
+    left = std::min(left, ink.x);
+    top = std::min(top, ink.y);
+    right = std::max(right, ink.x + ink.width);
+    bottom = std::max(bottom, ink.y + ink.height);
   }
-  return size;
+  return LineBox{TextSize{right - left, bottom - top}, -left, -top};
 }
 
 // Text is measured on a scratch surface with the same options it is drawn with.
@@ -114,7 +125,7 @@ TextSize measure(const Font& font, const std::string& text, bool antialias) {
   CairoPtr cr = beginDrawing(*scratch);
   if (!cr) return TextSize{};
   LayoutPtr layout = makeLayout(cr.get(), font, text, antialias);
-  return layoutSize(layout.get());
+  return lineBox(layout.get()).size;
 }
 
 AttrListPtr effectAttributes(const FontRequest& request) {
@@ -162,14 +173,14 @@ void drawText(Surface& surface, const Font& font, int x, int y, const std::strin
   CairoPtr cr = beginDrawing(surface);
   if (!cr) return;
   LayoutPtr layout = makeLayout(cr.get(), font, text, false);
-  TextSize size = layoutSize(layout.get());
+  const LineBox box = lineBox(layout.get());
   cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
   cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_NONE);
   setSourceColor(cr.get(), back);
-  cairo_rectangle(cr.get(), x, y, size.width, size.height);
+  cairo_rectangle(cr.get(), x, y, box.size.width, box.size.height);
   cairo_fill(cr.get());
   setSourceColor(cr.get(), fore);
-  cairo_move_to(cr.get(), x, y);
+  cairo_move_to(cr.get(), x + box.origin_x, y + box.origin_y);
   pango_cairo_show_layout(cr.get(), layout.get());
 }
 
@@ -177,7 +188,8 @@ void drawVectorText(Surface& surface, const Font& font, int x, int y, const std:
   CairoPtr cr = beginDrawing(surface);
   if (!cr) return;
   LayoutPtr layout = makeLayout(cr.get(), font, text, true);
-  cairo_move_to(cr.get(), x, y);
+  const LineBox box = lineBox(layout.get());
+  cairo_move_to(cr.get(), x + box.origin_x, y + box.origin_y);
   pango_cairo_layout_path(cr.get(), layout.get());
   setSourceColor(cr.get(), color);
   cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_GRAY);

@@ -31,11 +31,13 @@ struct Confinement {
 };
 
 /// Confines the calling process for good (it cannot be undone), in this
-/// order: resource limits (`memory_bytes` of address space when not 0, no
-/// core dumps, at most 256 open files); no_new_privs and no capabilities
-/// (effective, permitted, inheritable and ambient sets cleared, and the
-/// bounding set where the process may change it: a process without
-/// CAP_SETPCAP cannot use it anyway under no_new_privs); where the kernel
+/// order: resource limits (no core dumps, at most 256 open files, then
+/// `memory_bytes` of address space when not 0); no_new_privs, then no
+/// capabilities: first the bounding set emptied where the process may change
+/// it (that takes CAP_SETPCAP, which the next steps remove; a process
+/// without CAP_SETPCAP cannot use the bounding set anyway under
+/// no_new_privs), then the ambient set and last the effective, permitted and
+/// inheritable sets cleared; where the kernel
 /// has Landlock, a rule set of every right its version knows under which
 /// files and folders may be created, written, truncated, renamed or removed
 /// and devices driven only below `writable_folder` (empty: nowhere), with no

@@ -178,11 +178,4 @@ std::vector<std::string> split(std::string_view text, char separator) {
   return fields;
 }
 
-size_t utf8Length(std::string_view text) {
-  size_t n = 0;
-  for (char c : text)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-  return n;
-}
-
 }  // namespace pixolune

@@ -33,9 +33,6 @@ std::vector<std::string> split(std::string_view text, char separator);
 /// UTF-8 is read as Latin-1. Broken UTF-16/32 units become U+FFFD.
 std::string decodeTextFile(std::string_view bytes);
 
-/// Number of code points in UTF-8 text.
-size_t utf8Length(std::string_view text);
-
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_PLATFORM_TEXT_H_

@@ -7,9 +7,9 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 
+#include "platform/mutex.h"
 #include "platform/threads.h"
 
 namespace pixolune {
@@ -339,31 +339,28 @@ Coding chooseCoding(const ByteSource& source, size_t size, int level, int thread
     return by_runs ? Coding::kRuns : Coding::kMatches;
   }
   // The samples are coded on up to `threads` threads; the sums, and so the
-  // choice, do not depend on how many.
-  std::atomic<size_t> matches{0}, runs{0}, next{0};
-  runOnThreads(std::clamp(threads, 1, static_cast<int>(kSamples)), [&](int) {
-    for (size_t i; (i = next++) < kSamples;) {
-      const size_t at = (size - kSampleBytes) * (2 * i + 1) / (2 * kSamples);
-      try {  // On a thread of its own: a sample without memory counts for neither coding.
-        RawBytes sample(kSampleBytes);
-        if (!source(at, kSampleBytes, sample.data())) continue;
-        const size_t by_matches = matchesPiece(sample.data(), kSampleBytes, level).size();
-        const size_t by_runs = runsPiece(memorySource(sample.data()), 0, kSampleBytes, true).bytes.size();
-        matches += by_matches, runs += by_runs;
-      } catch (const std::bad_alloc&) {
-      }
+  // choice, do not depend on how many. A sample that cannot be read, or
+  // finds no memory, counts for neither coding and stops no other.
+  std::atomic<size_t> matches{0}, runs{0};
+  runQueue(kSamples, std::clamp(threads, 1, static_cast<int>(kSamples)), [&](size_t i, int) {
+    const size_t at = (size - kSampleBytes) * (2 * i + 1) / (2 * kSamples);
+    try {
+      RawBytes sample(kSampleBytes);
+      if (!source(at, kSampleBytes, sample.data())) return Status();
+      const size_t by_matches = matchesPiece(sample.data(), kSampleBytes, level).size();
+      const size_t by_runs = runsPiece(memorySource(sample.data()), 0, kSampleBytes, true).bytes.size();
+      matches += by_matches, runs += by_runs;
+    } catch (const std::bad_alloc&) {
     }
+    return Status();
   });
   return runs < matches ? Coding::kRuns : Coding::kMatches;
 }
 
+// Empty when the source fails; throws std::bad_alloc when memory runs out.
 Piece compressPiece(const ByteSource& source, size_t begin, size_t size, int level, Coding coding, bool last) {
-  try {  // Runs on a thread of its own: out of memory is a failed piece, not the end of the process.
-    return coding == Coding::kRuns ? runsPiece(source, begin, size, last)
-                                   : matchesPieceFrom(source, begin, size, level, last);
-  } catch (const std::bad_alloc&) {
-    return Piece();
-  }
+  return coding == Coding::kRuns ? runsPiece(source, begin, size, last)
+                                 : matchesPieceFrom(source, begin, size, level, last);
 }
 
 // The zlib header for libdeflate's level, as libdeflate writes it.
@@ -460,31 +457,33 @@ bool compressInPieces(const ByteSource& source, size_t size, int level, int piec
     // Pieces finish in any order; each is handed on as soon as every piece
     // before it has been, by the thread that finished the last one missing,
     // so the stream is written while later pieces are still being coded.
+    // `handing` guards the pieces, what has been handed on, and whether
+    // anything failed (once it has, nothing more is handed on).
     std::vector<Piece> parts(pieces);
     std::vector<char> finished(pieces, 0);
-    std::mutex handing;
+    Mutex handing;
     size_t handed = 0;
-    std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
-    auto work = [&] {
-      for (size_t i; !failed && (i = next++) < pieces;) {
-        Piece piece = compressPiece(source, bounds[i], bounds[i + 1] - bounds[i], level, coding, i + 1 == pieces);
-        std::lock_guard<std::mutex> lock(handing);
-        if (piece.bytes.empty()) failed = true;
-        parts[i] = std::move(piece);
-        finished[i] = 1;
-        for (; !failed && handed < pieces && finished[handed]; ++handed) {
-          try {
-            if (!sink(std::move(parts[handed].bytes))) failed = true;
-          } catch (const std::bad_alloc&) {
-            failed = true;
-          }
-          parts[handed].bytes = RawBytes();
-        }
+    bool failed = false;
+    const Status failure = Status::ioError("a piece could not be coded or written");
+    const auto work = [&](size_t i, int) {
+      // A piece without memory is never finished: nothing from it on is handed on.
+      Piece piece = compressPiece(source, bounds[i], bounds[i + 1] - bounds[i], level, coding, i + 1 == pieces);
+      MutexLock lock(&handing);
+      if (piece.bytes.empty()) failed = true;
+      parts[i] = std::move(piece);
+      finished[i] = 1;
+      for (; !failed && handed < pieces && finished[handed]; ++handed) {
+        failed = true;  // Until the sink has taken the piece (it may run out of memory).
+        failed = !sink(std::move(parts[handed].bytes));
+        parts[handed].bytes = RawBytes();
       }
+      return failed ? failure : Status();
     };
-    runOnThreads(static_cast<int>(std::min(pieces, static_cast<size_t>(std::max(threads, 1)))), [&](int) { work(); });
-    if (failed || handed != pieces) return false;
+    QueueOptions options;
+    options.out_of_memory = failure;
+    const Status coded =
+        runQueue(pieces, static_cast<int>(std::min(pieces, static_cast<size_t>(std::max(threads, 1)))), work, options);
+    if (!coded.ok() || handed != pieces) return false;
     adler = parts[0].adler;
     for (size_t i = 1; i < pieces; ++i)
       adler = static_cast<uint32_t>(

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/status.h"
 
 namespace pixolune {
@@ -52,10 +53,12 @@ PngWriteOptions pngOptionsForSaveFlags(int save_flags);
 /// into zTXt, other comments and the XMP packet into iTXt.
 /// Metadata the caller does not want must be removed from the image first.
 /// kUnsupported (nothing written) for other image types, which the caller
-/// leaves to FreeImage; kIoError when the file could not be written (a
-/// partial file may remain).
+/// leaves to FreeImage; kIoError when the file could not be created or
+/// written, and then the part written has been removed. The file is
+/// created and written through `fs`.
 /// Thread-safe for different images; uses up to options.threads threads.
-Status writePng(FIBITMAP* image, const std::string& path, const PngWriteOptions& options);
+Status writePng(FIBITMAP* image, const std::string& path, const PngWriteOptions& options,
+                FileSystem& fs = realFileSystem());
 
 }  // namespace pixolune
 

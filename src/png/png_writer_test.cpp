@@ -21,6 +21,7 @@
 #include "image/format_table.h"
 #include "run/pipeline.h"
 #include "settings/settings.h"
+#include "support/failing_file_system.h"
 #include "support/psd_writer.h"
 #include "support/sanitizers.h"
 #include "support/test_util.h"
@@ -427,6 +428,55 @@ TEST_F(PngWriterTest, ReportsUnwritableFilesAndLeavesOtherTypesToFreeImage) {
   EXPECT_FALSE(std::filesystem::exists(dir_.file("f.png")));
 }
 
+// Written through a file system that fails at a chosen step: the same
+// bytes when nothing fails; a write that fails at the start, part way
+// through the compressed rows (handed on by the threads) or at the very
+// end, or a close that fails, fails the file and removes what was written.
+TEST_F(PngWriterTest, AFailedWriteRemovesThePartWritten) {
+  using Step = testing::FailingFileSystem::Step;
+  // Two pieces of noise, which compress to more than two IDAT chunks.
+  BitmapPtr image = patterned(kind("rgba16"), 700, 450);
+  uint32_t noise = 12345;
+  for (unsigned y = 0; y < 450; ++y) {
+    BYTE* row = FreeImage_GetScanLine(image.get(), y);
+    for (unsigned i = 0; i < FreeImage_GetLine(image.get()); ++i) {
+      noise ^= noise << 13, noise ^= noise >> 17, noise ^= noise << 5;
+      row[i] = static_cast<BYTE>(noise);
+    }
+  }
+  const PngWriteOptions options{1, false, 2};
+  const auto bytesOf = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string real = dir_.file("real.png"), seamed = dir_.file("seamed.png");
+  ASSERT_TRUE(writePng(image.get(), real, options).ok());
+  testing::FailingFileSystem passing(Step::kNothing);
+  ASSERT_TRUE(writePng(image.get(), seamed, options, passing).ok());
+  const std::string written = bytesOf(real);
+  EXPECT_EQ(written, bytesOf(seamed));
+  ASSERT_GT(written.size(), size_t{2} << 20);
+  const std::pair<Step, size_t> failures[] = {{Step::kAppend, 0},
+                                              {Step::kAppend, 100},
+                                              {Step::kAppend, written.size() / 2},
+                                              {Step::kAppend, written.size() - 1},
+                                              {Step::kClose, 0}};
+  for (const auto& [step, bytes] : failures) {
+    SCOPED_TRACE(bytes);
+    testing::FailingFileSystem fs(step, bytes);
+    const std::string path = dir_.file("failed.png");
+    const Status st = writePng(image.get(), path, options, fs);
+    EXPECT_EQ(Status::Code::kIoError, st.code());
+    EXPECT_EQ("the file could not be written (no space?)", st.message());
+    ASSERT_EQ(1u, fs.created().size());
+    EXPECT_FALSE(std::filesystem::exists(path));
+  }
+  testing::FailingFileSystem unwritable(Step::kCreate);
+  const Status st = writePng(image.get(), dir_.file("never.png"), options, unwritable);
+  EXPECT_EQ("the file could not be created (missing folder or no permission)", st.message());
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("never.png")));
+}
+
 // Helpers run under a cap on their address space. The writer holds only
 // the rows its threads work on and the pieces not yet written, so a 192 MB
 // image is written with 40 MB to spare; with 2 MB to spare it fails the
@@ -481,8 +531,6 @@ class PngSaveTest : public PngWriterTest {
     createFormatLists();
     buildFormatTable();
     applyDefaultSettings(true);
-    conversionJob() = ConversionJob();
-    conversionJob().output_folder = dir_.path() + "/";
   }
 
   // Converts the document at the compression setting; the output's path.
@@ -490,12 +538,17 @@ class PngSaveTest : public PngWriterTest {
     settings().png_compression = compression;
     settings().png_interlaced = interlaced;
     settings().filename_mask = name + ".%ext%";
-    conversionJob().input_path = dir_.file("in.psd");
-    EXPECT_TRUE(testing::writePsdFile(conversionJob().input_path, doc));
-    EXPECT_TRUE(prepareRun().ok());
-    EXPECT_TRUE(convertFile()) << conversionJob().failure_reason;
-    return conversionJob().output_path;
+    ConversionRequest request;
+    request.input_path = dir_.file("in.psd");
+    request.output_folder = dir_.path() + "/";
+    EXPECT_TRUE(testing::writePsdFile(request.input_path, doc));
+    EXPECT_TRUE(prepareRun(settings(), &run_).ok());
+    const ConversionResult result = convertFile(request, run_);
+    EXPECT_TRUE(result.ok()) << result.failureReason();
+    return result.output_path;
   }
+
+  RunOptions run_;  // The last conversion's.
 };
 
 double wave(int c, int x, int y) { return static_cast<double>((40 * c + 17 * x + 29 * y + x * y) % 256); }
@@ -532,7 +585,7 @@ TEST_F(PngSaveTest, EveryDocumentKindSavesTheSamePixelsAtEverySetting) {
         const std::string base = std::string(name) + "-" + std::to_string(compression) + (interlaced ? "i" : "");
         const std::string ours = convert(doc, base, compression, interlaced);
         const std::string theirs = dir_.file(base + "-freeimage.png");
-        ASSERT_TRUE(FreeImage_Save(FIF_PNG, image.get(), theirs.c_str(), conversionJob().save_flags));
+        ASSERT_TRUE(FreeImage_Save(FIF_PNG, image.get(), theirs.c_str(), run_.save_flags));
         expectSameDecoding(theirs, ours);
         checks_.add(theirs, ours);
         const Decoded a = decodeWithLibpng(stored), b = decodeWithLibpng(ours);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "image/pixel_form.h"
 #include "platform/cores.h"
 #include "platform/threads.h"
 
@@ -146,16 +147,6 @@ bool setLab16Colours(FIBITMAP* image, const std::vector<uint8_t>& l, const std::
     }
   }
   return true;
-}
-
-bool hasAlpha(FIBITMAP* image) {
-  if (!image) return false;
-  switch (FreeImage_GetImageType(image)) {
-    case FIT_BITMAP: return FreeImage_GetBPP(image) == 32 && FreeImage_GetColorType(image) != FIC_CMYK;
-    case FIT_RGBA16:
-    case FIT_RGBAF: return true;
-    default: return false;
-  }
 }
 
 void removeWhiteMatte(FIBITMAP* image) {

@@ -13,15 +13,11 @@
 
 namespace pixolune {
 
-/// True for the bitmaps with an alpha channel the decoder makes: 32-bit
-/// RGBA (not CMYK), 16-bit-per-channel RGBA and floating-point RGBA.
-bool hasAlpha(FIBITMAP* image);
-
 /// Photoshop stores a transparent composite blended over white. Undoes that
 /// in place, per colour channel at the image's own depth:
 /// colour = (stored - white * (1 - alpha)) / alpha, clamped to the range;
 /// a fully transparent pixel becomes black. Bitmaps without alpha (see
-/// hasAlpha) are left alone.
+/// hasAlpha in image/pixel_form.h) are left alone.
 void removeWhiteMatte(FIBITMAP* image);
 
 /// An opaque copy of an image with alpha, of the same depth per channel

@@ -1,83 +1,20 @@
 #include "psd/composite_reader.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <limits>
-#include <mutex>
+#include <memory>
 #include <new>
 #include <vector>
 
+#include "psd/psd_document.h"
 #include "psd/psd_file.h"
 #include "platform/threads.h"
 
 namespace pixolune {
 
 namespace {
-
-// The document file mapped into memory, read through FreeImage's I/O
-// callbacks: its decoder reads skipped sections a byte at a time, which a
-// mapping serves far faster than the C library's stream does. Remembers
-// the furthest byte read.
-class MappedFile {
- public:
-  explicit MappedFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    struct stat info;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-      void* p = mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-      if (p != MAP_FAILED) data_ = static_cast<const uint8_t*>(p), size_ = static_cast<size_t>(info.st_size);
-    }
-    ::close(fd);
-  }
-  ~MappedFile() {
-    if (data_) munmap(const_cast<uint8_t*>(data_), size_);
-  }
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-
-  bool ok() const { return data_ != nullptr; }
-  size_t position() const { return position_; }
-
-  static FreeImageIO io() {
-    FreeImageIO io{};
-    io.read_proc = &MappedFile::read;
-    io.write_proc = [](void*, unsigned, unsigned, fi_handle) -> unsigned { return 0; };
-    io.seek_proc = &MappedFile::seek;
-    io.tell_proc = [](fi_handle h) -> long { return static_cast<long>(static_cast<MappedFile*>(h)->position_); };
-    return io;
-  }
-
- private:
-  // Whole items only, as fread counts them.
-  static unsigned DLL_CALLCONV read(void* buffer, unsigned size, unsigned count, fi_handle handle) {
-    auto* f = static_cast<MappedFile*>(handle);
-    if (size == 0) return 0;
-    const size_t left = f->size_ - std::min(f->position_, f->size_);
-    const size_t items = std::min<size_t>(count, left / size);
-    std::memcpy(buffer, f->data_ + f->position_, items * size);
-    f->position_ += items * size;
-    return static_cast<unsigned>(items);
-  }
-  static int DLL_CALLCONV seek(fi_handle handle, long offset, int origin) {
-    auto* f = static_cast<MappedFile*>(handle);
-    const long base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? static_cast<long>(f->position_)
-                                                                  : static_cast<long>(f->size_);
-    if (offset < -base) return -1;
-    f->position_ = static_cast<size_t>(base + offset);
-    return 0;
-  }
-
-  const uint8_t* data_ = nullptr;
-  size_t size_ = 0;
-  size_t position_ = 0;
-};
 
 // Where a channel's samples go in a bitmap pixel, as the library places
 // them: 8-bit colour in blue, green, red, alpha order; 16-bit in the order
@@ -127,7 +64,7 @@ Status outOfMemory() { return Status::ioError("composite image: not enough memor
 // into `rows`, one row of `row_bytes` after another. `starts` holds, for
 // compressed data, the file offset of every row of every channel and its end.
 // Fails with kCorrupt naming the first row that does not expand to a row.
-Status readPlaneRows(PsdFile& file, const PsdHeader& header, unsigned channel, size_t first, size_t last,
+Status readPlaneRows(const PsdFile& file, const PsdHeader& header, unsigned channel, size_t first, size_t last,
                    size_t row_bytes, const std::vector<uint64_t>& starts, std::vector<uint8_t>* packed,
                    uint8_t* rows) {
   const size_t height = static_cast<size_t>(header.height);
@@ -218,34 +155,28 @@ class RowPlacer {
  public:
   static constexpr size_t kChunkRows = 16;
 
-  RowPlacer(const PsdHeader& header, const Placement& p, const std::vector<uint64_t>& starts, FIBITMAP* image)
-      : header_(header), p_(p), starts_(starts), image_(image),
+  RowPlacer(const PsdFile& file, const PsdHeader& header, const Placement& p, const std::vector<uint64_t>& starts,
+            FIBITMAP* image)
+      : file_(file), header_(header), p_(p), starts_(starts), image_(image),
         row_bytes_(static_cast<size_t>(header.width) * p.sample_bytes), interleave_(interleaverFor(p)) {}
 
-  // Fails when the file cannot be read or memory runs out.
-  Status open(const std::string& path) {
-    try {
-      planes_.resize(p_.channels * kChunkRows * row_bytes_);
-    } catch (const std::bad_alloc&) {
-      return outOfMemory();
-    }
-    return file_.open(path);
+  // Throws std::bad_alloc when memory runs out.
+  Status open() {
+    planes_.resize(p_.channels * kChunkRows * row_bytes_);
+    return {};
   }
 
-  // Rows [first, last); fails when their data cannot be read or expanded.
+  // Rows [first, last); fails when their data cannot be read or expanded,
+  // throws std::bad_alloc when memory runs out.
   Status place(size_t first, size_t last) {
     const size_t plane_bytes = kChunkRows * row_bytes_, width = static_cast<size_t>(header_.width);
     const unsigned height = static_cast<unsigned>(header_.height);
     for (size_t at = first; at < last; at += kChunkRows) {
       const size_t end = std::min(last, at + kChunkRows);
       for (unsigned c = 0; c < p_.channels; ++c) {
-        try {
-          Status st = readPlaneRows(file_, header_, c, at, end, row_bytes_, starts_, &packed_,
-                                    planes_.data() + c * plane_bytes);
-          if (!st.ok()) return st;
-        } catch (const std::bad_alloc&) {
-          return outOfMemory();
-        }
+        Status st = readPlaneRows(file_, header_, c, at, end, row_bytes_, starts_, &packed_,
+                                  planes_.data() + c * plane_bytes);
+        if (!st.ok()) return st;
       }
       for (size_t y = at; y < end; ++y) {
         const uint8_t* from[4] = {};
@@ -258,13 +189,13 @@ class RowPlacer {
   }
 
  private:
+  PsdFile file_;
   const PsdHeader& header_;
   const Placement& p_;
   const std::vector<uint64_t>& starts_;
   FIBITMAP* image_;
   size_t row_bytes_;
   RowInterleaver interleave_;
-  PsdFile file_;
   std::vector<uint8_t> planes_, packed_;
 };
 
@@ -297,29 +228,6 @@ BitmapPtr allocateLike(FIBITMAP* header, const Placement& p) {
   return image;
 }
 
-// The failure of the lowest band that failed: every band below it was
-// taken before it and is placed whole, so the report does not depend on
-// how the threads shared the bands.
-class BandFailure {
- public:
-  void note(size_t band, Status st) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (band < band_) band_ = band, status_ = std::move(st);
-    failed_ = true;
-  }
-  bool failed() const { return failed_; }
-  Status status() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return status_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  size_t band_ = std::numeric_limits<size_t>::max();
-  Status status_;
-  std::atomic<bool> failed_{false};
-};
-
 CompositeReading declined(const std::string& why) {
   return {CompositeOutcome::kDeclined, Status::unsupported("composite image: " + why + " is left to the image library"),
           nullptr};
@@ -329,52 +237,52 @@ CompositeReading failed(Status st) { return {CompositeOutcome::kFailed, std::mov
 
 }  // namespace
 
-CompositeReading readComposite(const std::string& path, const PsdHeader& header, int flags, int threads) {
+CompositeReading readComposite(const PsdDocument& document, int flags, int threads) {
+  const PsdHeader& header = document.header();
   Placement placement;
   const std::string other_kind = placementFor(header, flags, &placement);
   if (!other_kind.empty()) return declined(other_kind);
-  PsdFile file;
-  Status st = file.open(path);
-  if (!st.ok()) return failed(st);
+  const PsdFile file = document.file();
   // The library reads the header, the resources (resolution, profile,
   // thumbnail) and the compression word, and must end where the image
   // data begins for both readers to read the same bytes. A header it
   // cannot read its decoder cannot either.
   if (!header.library_fault.empty()) return failed(Status::corrupt(header.library_fault));
-  MappedFile mapped(path);
-  if (!mapped.ok()) return declined("a file that cannot be mapped into memory");
-  FreeImageIO io = MappedFile::io();
-  BitmapPtr described(FreeImage_LoadFromHandle(FIF_PSD, &io, &mapped, flags | FIF_LOAD_NOPIXELS));
+  LibraryStream stream(file);
+  BitmapPtr described = stream.load(flags | FIF_LOAD_NOPIXELS);
   if (!described) return failed(Status::corrupt("image resources: the image library cannot read them"));
-  if (mapped.position() != header.image_data_offset + 2)
+  if (stream.position() != header.image_data_offset + 2)
     return declined("a header the image library reads to another length");
   if (FreeImage_GetWidth(described.get()) != static_cast<unsigned>(header.width) ||
       FreeImage_GetHeight(described.get()) != static_cast<unsigned>(header.height) ||
       FreeImage_GetBPP(described.get()) != (placement.cmyk ? 4 * 8 * placement.sample_bytes : placement.pixel_bytes * 8))
     return declined("a document the image library describes otherwise");
   std::vector<uint64_t> starts;
+  Status st;
   if (header.compression == 1 && !(st = compositeRowStarts(file, header, &starts)).ok()) return failed(st);
   BitmapPtr image = allocateLike(described.get(), placement);
   if (!image) return failed(outOfMemory());
   // Bands of rows go to the threads as they get free: a slower or busier
-  // core simply places fewer of them.
+  // core simply places fewer of them. The failure reported is the lowest
+  // band's, whatever the threads.
   constexpr size_t kBandRows = 64;
   const size_t height = static_cast<size_t>(header.height), bands = (height + kBandRows - 1) / kBandRows;
-  std::atomic<size_t> next{0};
-  BandFailure failure;
-  runOnThreads(std::clamp<int>(threads, 1, static_cast<int>(bands)), [&](int) {
-    RowPlacer placer(header, placement, starts, image.get());
-    Status opened = placer.open(path);
-    if (!opened.ok()) {
-      failure.note(0, opened);
-      return;
-    }
-    for (size_t band; !failure.failed() && (band = next++) < bands;) {
-      Status placed = placer.place(band * kBandRows, std::min(height, (band + 1) * kBandRows));
-      if (!placed.ok()) failure.note(band, placed);
-    }
-  });
-  if (failure.failed()) return failed(failure.status());
+  const int workers = std::clamp<int>(threads, 1, static_cast<int>(std::max<size_t>(bands, 1)));
+  std::vector<std::unique_ptr<RowPlacer>> placers(static_cast<size_t>(workers));
+  QueueOptions options;
+  options.start = [&](int worker) {
+    auto& placer = placers[static_cast<size_t>(worker)];
+    placer = std::make_unique<RowPlacer>(file, header, placement, starts, image.get());
+    return placer->open();
+  };
+  options.out_of_memory = outOfMemory();
+  st = runQueue(
+      bands, workers,
+      [&](size_t band, int worker) {
+        return placers[static_cast<size_t>(worker)]->place(band * kBandRows, std::min(height, (band + 1) * kBandRows));
+      },
+      options);
+  if (!st.ok()) return failed(st);
   return {CompositeOutcome::kRead, Status(), std::move(image)};
 }
 

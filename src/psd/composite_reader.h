@@ -19,6 +19,8 @@
 
 namespace pixolune {
 
+class PsdDocument;
+
 /// What readComposite made of a document.
 enum class CompositeOutcome {
   kRead,      // `image` holds the composite.
@@ -32,8 +34,8 @@ struct CompositeReading {
   BitmapPtr image;  // Only with kRead.
 };
 
-/// The composite of the document at `path`, read on up to `threads`
-/// threads, as FreeImage_Load(FIF_PSD, path, flags) would give it. Declines
+/// The composite of the document, read on up to `threads` threads, as
+/// FreeImage_Load(FIF_PSD, path, flags) would give it. Declines
 /// the large document format, depths other than 8 and 16, ZIP data, colour
 /// modes other than RGB, grey and CMYK (CMYK only made RGB), and documents
 /// whose header the library reads to another length than ours (it would
@@ -43,9 +45,9 @@ struct CompositeReading {
 /// expand to exactly one row, when a resource the library would parse is
 /// damaged (header.library_fault), or when the library cannot read a header
 /// ours accepted; with kIoError when the file cannot be read or memory runs out.
-/// The report is the same on any number of threads.
-/// REQUIRES: header was filled by readPsdHeader from the same file.
-CompositeReading readComposite(const std::string& path, const PsdHeader& header, int flags, int threads);
+/// The report is the same on any number of threads. The document is read
+/// where it lies: the file is not opened again.
+CompositeReading readComposite(const PsdDocument& document, int flags, int threads);
 
 }  // namespace pixolune
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "psd/psd_document.h"
 #include "run/pipeline.h"
 #include "support/psd_writer.h"
 #include "support/test_util.h"
@@ -86,6 +87,14 @@ class CompositeReaderTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { initImageLibrary(); }
 
+  // The document at path opened once, as a conversion opens it, and its composite read.
+  static CompositeReading readAt(const std::string& path, int flags, int threads) {
+    pixolune::PsdDocument document;
+    Status st = document.open(path);
+    EXPECT_TRUE(st.ok()) << st.message();
+    return readComposite(document, flags, threads);
+  }
+
   // Reads the document both ways; the reader must not decline it. Returns
   // whether the library's bitmap has a thumbnail.
   bool expectReadAsTheLibraryReadsIt(const PsdDocument& doc, int threads) {
@@ -93,7 +102,7 @@ class CompositeReaderTest : public ::testing::Test {
     PsdHeader header;
     EXPECT_TRUE(readPsdHeader(path_, &header).ok());
     BitmapPtr expected(FreeImage_Load(FIF_PSD, path_.c_str(), 0));
-    CompositeReading read = readComposite(path_, header, 0, threads);
+    CompositeReading read = readAt(path_, 0, threads);
     EXPECT_EQ(CompositeOutcome::kRead, read.outcome) << read.status.message();
     if (read.image) expectSameBitmap(expected.get(), read.image.get());
     return expected && FreeImage_GetThumbnail(expected.get()) != nullptr;
@@ -171,7 +180,7 @@ TEST_F(CompositeReaderTest, DeclinesOtherKinds) {
     if (other.mode == PsdMode::kIndexed) doc.palette.assign(768, 0);
     ASSERT_TRUE(testing::writePsdFile(path_, doc));
     ASSERT_TRUE(readPsdHeader(path_, &header).ok());
-    CompositeReading read = readComposite(path_, header, 0, 2);
+    CompositeReading read = readAt(path_, 0, 2);
     EXPECT_EQ(CompositeOutcome::kDeclined, read.outcome) << other.why;
     EXPECT_EQ(std::string("composite image: ") + other.why + " is left to the image library", read.status.message());
     EXPECT_EQ(nullptr, read.image);
@@ -179,7 +188,7 @@ TEST_F(CompositeReaderTest, DeclinesOtherKinds) {
   // CMYK kept as CMYK is the library's.
   ASSERT_TRUE(testing::writePsdFile(path_, testing::makeDocument(PsdMode::kCmyk, 8, 8, 8, 0, [](int, int, int) { return 0.0; })));
   ASSERT_TRUE(readPsdHeader(path_, &header).ok());
-  EXPECT_EQ(CompositeOutcome::kDeclined, readComposite(path_, header, PSD_CMYK, 2).outcome);
+  EXPECT_EQ(CompositeOutcome::kDeclined, readAt(path_, PSD_CMYK, 2).outcome);
 }
 
 class DamagedCompositeTest : public CompositeReaderTest {
@@ -200,7 +209,7 @@ class DamagedCompositeTest : public CompositeReaderTest {
   CompositeReading readAgain(int threads) {
     std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes_;
     EXPECT_TRUE(readPsdHeader(path_, &header_).ok());
-    return readComposite(path_, header_, 0, threads);
+    return readAt(path_, 0, threads);
   }
   PsdHeader header_;
   std::string bytes_;
@@ -239,14 +248,24 @@ TEST_F(DamagedCompositeTest, FirstDamagedPlaceIsNamedOnAnyNumberOfThreads) {
   EXPECT_EQ("composite image: row 70 of channel 0 does not expand to a row", readAgain(3).status.message());
 }
 
-// A file gone between the header and the pixels is a failure to read, not
-// a document for the library.
-TEST_F(DamagedCompositeTest, MissingFileFailsToRead) {
+// The document is opened once: the header and the pixels come from the
+// same bytes, even when the file is removed or replaced by a damaged one
+// after it was opened, read mapped or at offsets.
+TEST_F(DamagedCompositeTest, ReadsTheBytesItOpenedWhateverBecomesOfTheFile) {
   writeCompressed(8);
-  std::filesystem::remove(path_);
-  CompositeReading read = readComposite(path_, header_, 0, 2);
-  EXPECT_EQ(CompositeOutcome::kFailed, read.outcome);
-  EXPECT_EQ(Status::Code::kNotFound, read.status.code());
+  BitmapPtr expected(FreeImage_Load(FIF_PSD, path_.c_str(), 0));
+  for (MappedFile::Access access : {MappedFile::Access::kMapped, MappedFile::Access::kPositional}) {
+    writeCompressed(8);
+    pixolune::PsdDocument document;
+    ASSERT_TRUE(document.open(path_, access).ok());
+    std::filesystem::remove(path_);
+    std::string damaged = bytes_;
+    damaged[rowAt(1, 3)] = 0x7F;
+    std::ofstream(path_, std::ios::binary | std::ios::trunc) << damaged;
+    CompositeReading read = readComposite(document, 0, 2);
+    ASSERT_EQ(CompositeOutcome::kRead, read.outcome) << read.status.message();
+    expectSameBitmap(expected.get(), read.image.get());
+  }
 }
 
 // The real documents of the corpus that it reads: the library's bitmap.
@@ -258,7 +277,7 @@ TEST_F(CompositeReaderTest, CorpusDocumentsComeOutAsTheLibraryReadsThem) {
     const std::string path = entry.path().string();
     PsdHeader header;
     if (entry.path().extension() != ".psd" || !readPsdHeader(path, &header).ok()) continue;
-    CompositeReading read = readComposite(path, header, 0, 2);
+    CompositeReading read = readAt(path, 0, 2);
     SCOPED_TRACE(path);
     // Intact documents are read, or declined as another kind; never refused.
     EXPECT_NE(CompositeOutcome::kFailed, read.outcome) << read.status.message();

@@ -6,6 +6,7 @@
 #include "platform/cores.h"
 #include "psd/layers/layer_render.h"
 #include "image/pixel_form.h"
+#include "psd/psd_document.h"
 #include "psd/psd_header.h"
 #include "platform/helper_process.h"
 
@@ -28,9 +29,10 @@ std::string describeBytes(uint64_t bytes) {
 
 // The decoder drops the transparency of greyscale composites; it is the
 // first extra channel of the file, so it is read from there.
-Status addGreyTransparency(const std::string& path, const PsdHeader& header, BitmapPtr* image) {
+Status addGreyTransparency(const PsdDocument& document, BitmapPtr* image) {
+  const PsdHeader& header = document.header();
   std::vector<uint8_t> plane;
-  Status st = readCompositePlane(path, header, colourChannelCount(header.mode), &plane);
+  Status st = readCompositePlane(document.file(), header, colourChannelCount(header.mode), &plane);
   if (!st.ok()) return st;
   *image = greyWithAlpha(image->get(), plane, header.depth);
   return *image ? Status() : Status::ioError("the transparency of the greyscale image could not be added");
@@ -41,10 +43,10 @@ Status addGreyTransparency(const std::string& path, const PsdHeader& header, Bit
 // saturated colours at the edge of the gamut (a red's green channel comes out
 // 6 instead of 9..15), so the colours are computed again from the document's
 // own planes. A ZIP-compressed composite keeps the decoder's colours.
-Status recolourLab16(const std::string& path, const PsdHeader& header, FIBITMAP* image) {
+Status recolourLab16(const PsdDocument& document, FIBITMAP* image) {
   std::vector<uint8_t> planes[3];
   for (int c = 0; c < 3; ++c) {
-    Status st = readCompositePlane(path, header, c, &planes[c]);
+    Status st = readCompositePlane(document.file(), document.header(), c, &planes[c]);
     if (st.code() == Status::Code::kUnsupported) return Status();
     if (!st.ok()) return st;
   }
@@ -55,11 +57,12 @@ Status recolourLab16(const std::string& path, const PsdHeader& header, FIBITMAP*
 
 // Makes the decoded composite what Photoshop shows: a saved selection is not
 // transparency, and a transparent composite loses the white it was stored over.
-Status asPhotoshopShowsIt(const std::string& path, const PsdHeader& header, int flags, BitmapPtr* image) {
+Status asPhotoshopShowsIt(const PsdDocument& document, int flags, BitmapPtr* image) {
+  const PsdHeader& header = document.header();
   // With PSD_LAB the caller asked for the Lab values themselves.
   const bool to_rgb = (flags & PSD_LAB) == 0;
   if (header.mode == kModeLab && header.depth == 16 && to_rgb) {
-    Status st = recolourLab16(path, header, image->get());
+    Status st = recolourLab16(document, image->get());
     if (!st.ok()) return st;
   }
   if (extraChannelCount(header) == 0) return Status();
@@ -69,32 +72,33 @@ Status asPhotoshopShowsIt(const std::string& path, const PsdHeader& header, int 
     return *image ? Status() : Status::ioError("the saved selection could not be removed");
   }
   if (header.mode == kModeGrey && !hasAlpha(image->get())) {
-    Status st = addGreyTransparency(path, header, image);
+    Status st = addGreyTransparency(document, image);
     if (!st.ok()) return st;
   }
   if (header.mode == kModeRgb || header.mode == kModeGrey) removeWhiteMatte(image->get());
   return Status();
 }
 
-// Reads and checks the header: the document must be readable and fit the
+// Opens the document and checks its header: it must be readable and fit the
 // memory limit.
-Status checkedHeader(const std::string& path, PsdHeader* header) {
+Status openChecked(const std::string& path, PsdDocument* document) {
   library_ran = false;
   decode_note.clear();
-  Status st = readPsdHeader(path, header);
+  Status st = document->open(path);
   if (!st.ok()) return Status::withCode(st.code(), "cannot be decoded as a Photoshop document: " + st.message());
+  const PsdHeader& header = document->header();
   const uint64_t limit = decodeMemoryLimit();
-  if (limit != 0 && decodeMemoryNeed(*header) > limit)
-    return Status::unsupported("the document's size (" + std::to_string(header->width) + " x " +
-                               std::to_string(header->height) + ") needs more memory than the limit of " +
+  if (limit != 0 && decodeMemoryNeed(header) > limit)
+    return Status::unsupported("the document's size (" + std::to_string(header.width) + " x " +
+                               std::to_string(header.height) + ") needs more memory than the limit of " +
                                describeBytes(limit) + " allows");
   return Status();
 }
 
-Status fromLayers(const std::string& path, const PsdHeader& header, int flags, BitmapPtr* image,
+Status fromLayers(const PsdDocument& document, int flags, BitmapPtr* image,
                   const std::string& why = "the document holds no composite image (saved without maximum "
                                            "compatibility) and ") {
-  LayerRendering r = renderLayers(path, header, flags, decodeMemoryLimit());
+  LayerRendering r = renderLayers(document, flags, decodeMemoryLimit());
   if (!r.image)
     return Status::withCode(r.damaged ? Status::Code::kCorrupt : Status::Code::kUnsupported, why + r.reason);
   decode_note = r.note;
@@ -123,34 +127,37 @@ const std::string& lastDecodeNote() { return decode_note; }
 
 Status decodeLayers(const std::string& path, int flags, BitmapPtr* image) {
   image->reset();
-  PsdHeader header;
-  Status st = checkedHeader(path, &header);
+  PsdDocument document;
+  Status st = openChecked(path, &document);
   if (!st.ok()) return st;
-  if (header.has_version_info && !header.has_real_merged_data) return fromLayers(path, header, flags, image);
-  return fromLayers(path, header, flags, image, "its layers cannot be drawn: ");
+  const PsdHeader& header = document.header();
+  if (header.has_version_info && !header.has_real_merged_data) return fromLayers(document, flags, image);
+  return fromLayers(document, flags, image, "its layers cannot be drawn: ");
 }
 
 Status decodeDocument(const std::string& path, int flags, BitmapPtr* image) {
   image->reset();
-  PsdHeader header;
-  Status st = checkedHeader(path, &header);
+  PsdDocument document;
+  Status st = openChecked(path, &document);
   if (!st.ok()) return st;
-  if (header.has_version_info && !header.has_real_merged_data) return fromLayers(path, header, flags, image);
+  const PsdHeader& header = document.header();
+  if (header.has_version_info && !header.has_real_merged_data) return fromLayers(document, flags, image);
   if (always_draw_layers && header.layer_count != 0 && layersDrawable(header))
-    return fromLayers(path, header, flags, image, "its layers cannot be drawn: ");
+    return fromLayers(document, flags, image, "its layers cannot be drawn: ");
   // The library parses the resources even when the reader decodes the
   // pixels, and reads past damaged EXIF data.
   if (!header.library_fault.empty())
     return Status::corrupt("cannot be decoded as a Photoshop document: " + header.library_fault);
   library_ran = true;  // The library reads the header even when the reader decodes the pixels.
-  CompositeReading read = readComposite(path, header, flags, idleCores());
+  CompositeReading read = readComposite(document, flags, idleCores());
   // A document of the reader's kinds that it cannot read is damaged, and the
   // library's decoder is never shown it: it reads and writes past its
   // buffers on rows that do not expand to a row.
   if (read.outcome == CompositeOutcome::kFailed)
     return Status::withCode(read.status.code(), "cannot be decoded as a Photoshop document: " + read.status.message());
   BitmapPtr decoded = std::move(read.image);
-  if (!decoded) decoded.reset(FreeImage_Load(FIF_PSD, path.c_str(), flags));
+  // The other kinds the library decodes from the same bytes, as it decodes the file.
+  if (!decoded) decoded = LibraryStream(document.file()).load(flags);
   if (!decoded) return Status::corrupt("cannot be decoded as a Photoshop document");
   // Kept as separated CMYK the inks would be written as blue, green, red
   // and alpha; the stages and the PNG writer need RGB.
@@ -158,7 +165,7 @@ Status decodeDocument(const std::string& path, int flags, BitmapPtr* image) {
     decoded = cmykToRgb(std::move(decoded));
     if (!decoded) return Status::ioError("the CMYK image could not be converted to RGB");
   }
-  st = asPhotoshopShowsIt(path, header, flags, &decoded);
+  st = asPhotoshopShowsIt(document, flags, &decoded);
   if (st.ok()) *image = std::move(decoded);
   return st;
 }

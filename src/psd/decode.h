@@ -32,9 +32,10 @@ struct PsdHeader;
 /// read (the composite reader's, see composite_reader.h, and the layers of
 /// one without a composite) that they find damaged fails with kCorrupt and
 /// their reason ("... composite image: row 12 of channel 2 does not expand
-/// to a row"); FreeImage's decoder only decodes the other kinds. Reads the
-/// file twice: our own header reader checks it before FreeImage sees it.
-/// Holds no shared state.
+/// to a row"); FreeImage's decoder only decodes the other kinds. Opens the
+/// file once (see PsdDocument): our own header reader checks it before
+/// FreeImage sees it, and every reader, FreeImage's too, reads the same
+/// mapped bytes. Holds no shared state.
 Status decodeDocument(const std::string& path, int flags, BitmapPtr* image);
 
 /// Decodes the document from its layers alone, ignoring any stored

@@ -244,17 +244,18 @@ TEST_F(DecodeTest, ConvertFileWritesNothingForPlaceholderComposite) {
   buildFormatTable();
   createFormatLists();
   applyDefaultSettings(true);
-  ASSERT_TRUE(prepareRun().ok());
+  RunOptions run;
+  ASSERT_TRUE(prepareRun(settings(), &run).ok());
   PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 2, 2, 0, [](int, int, int) { return 255.0; });
   doc.resources = {testing::versionInfo(false)};
   ASSERT_TRUE(testing::writePsdFile(path_, doc));
   testing::TempDir out;
-  ConversionJob& job = conversionJob();
-  job.input_path = path_;
-  job.source_subfolder.clear();
-  job.output_folder = out.path() + "/";
-  EXPECT_FALSE(convertFile());
-  EXPECT_NE(std::string::npos, job.failure_reason.find("no composite image"));
+  ConversionRequest request;
+  request.input_path = path_;
+  request.output_folder = out.path() + "/";
+  const ConversionResult result = convertFile(request, run);
+  EXPECT_FALSE(result.ok());
+  EXPECT_NE(std::string::npos, result.failureReason().find("no composite image"));
   EXPECT_FALSE(testing::readImage(out.file("doc.png")).ok());
 }
 

@@ -2,51 +2,18 @@
 
 #include <cstring>
 
-#include <errno.h>
-#include <fcntl.h>
-#include <unistd.h>
-#include <sys/stat.h>
-
 namespace pixolune {
 
-Status PsdFile::open(const std::string& path) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0)
-    return errno == ENOENT ? readFault(Status::Code::kNotFound, "the file does not exist")
-                           : readFault(Status::Code::kIoError, "the file cannot be examined");
-  if (!S_ISREG(st.st_mode)) return readFault(Status::Code::kIoError, "not a regular file");
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) return readFault(Status::Code::kIoError, "the file cannot be opened");
-  size_ = static_cast<uint64_t>(st.st_size);
-  return {};
-}
-
-Status PsdFile::read(uint64_t offset, size_t n, void* out, const char* what) {
+Status PsdFile::read(uint64_t offset, size_t n, void* out, const char* what) const {
   if (!fits(offset, n)) return readCorrupt(std::string(what) + ": runs past the end of the file");
   if (n == 0) return {};
-  if (fd_ < 0) return readFault(Status::Code::kIoError, std::string(what) + ": the file is not open");
-  auto* to = static_cast<uint8_t*>(out);
-  for (size_t done = 0; done < n;) {
-    const ssize_t got = pread(fd_, to + done, n - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return readFault(Status::Code::kIoError, std::string(what) + ": read error");
-    done += static_cast<size_t>(got);
+  if (bytes_) {
+    std::memcpy(out, bytes_ + offset, n);
+    return {};
   }
+  if (!file_ || !file_->isOpen()) return readFault(Status::Code::kIoError, std::string(what) + ": the file is not open");
+  if (!file_->read(offset, n, out)) return readFault(Status::Code::kIoError, std::string(what) + ": read error");
   return {};
-}
-
-PsdFile::~PsdFile() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-PsdFile& PsdFile::operator=(PsdFile&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-    size_ = other.size_;
-  }
-  return *this;
 }
 
 bool longLengthKey(const uint8_t* key) {

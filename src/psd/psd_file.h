@@ -1,14 +1,15 @@
-// Random access to a document file whose every read is checked against its
-// size; shared by the header reader and the layer reader.
+// Random access to a document's bytes, every read checked against their
+// size; shared by the header reader, the composite reader and the layer
+// readers. The bytes are a file opened once (mapped, or read at offsets)
+// or a buffer in memory.
 #ifndef PIXOLUNE_PSD_PSD_FILE_H_
 #define PIXOLUNE_PSD_PSD_FILE_H_
 
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <utility>
 
-#include "psd/psd_header.h"
+#include "platform/mapped_file.h"
+#include "platform/status.h"
 
 namespace pixolune {
 
@@ -29,25 +30,28 @@ inline uint64_t bigEndian(const uint8_t* p, int bytes) {
   return v;
 }
 
+/// A view of a document's bytes: it owns nothing, is cheap to copy, and
+/// must not outlive the file or buffer it reads. Threads may read at once.
 class PsdFile {
  public:
+  /// No bytes: every read of a byte fails.
   PsdFile() = default;
-  ~PsdFile();
-  PsdFile(PsdFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)), size_(other.size_) {}
-  PsdFile& operator=(PsdFile&& other) noexcept;
-  PsdFile(const PsdFile&) = delete;
-  PsdFile& operator=(const PsdFile&) = delete;
+  /// The bytes of an open file.
+  explicit PsdFile(const MappedFile& file) : file_(&file), bytes_(file.data()), size_(file.size()) {}
+  /// size bytes in memory.
+  PsdFile(const uint8_t* bytes, uint64_t size) : bytes_(bytes), size_(size) {}
 
-  /// Opens a regular file: kNotFound, kIoError on failure.
-  Status open(const std::string& path);
   uint64_t size() const { return size_; }
   bool fits(uint64_t offset, uint64_t n) const { return offset <= size_ && n <= size_ - offset; }
+  /// All the bytes at once, or null when they are read from the file at offsets.
+  const uint8_t* bytes() const { return bytes_; }
   /// Reads n bytes at offset; kCorrupt (naming `what`) when they are not all
-  /// in the file, kIoError when the read fails. Threads may read at once.
-  Status read(uint64_t offset, size_t n, void* out, const char* what);
+  /// in the file, kIoError when the read fails.
+  Status read(uint64_t offset, size_t n, void* out, const char* what) const;
 
  private:
-  int fd_ = -1;
+  const MappedFile* file_ = nullptr;  // Read positionally when bytes_ is null.
+  const uint8_t* bytes_ = nullptr;
   uint64_t size_ = 0;
 };
 

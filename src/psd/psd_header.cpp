@@ -22,7 +22,7 @@ constexpr uint16_t kExifResource3 = 1059;
 Status fault(Status::Code kind, const std::string& message) { return readFault(kind, message); }
 Status corrupt(const std::string& message) { return readCorrupt(message); }
 
-using FileReader = PsdFile;
+using FileReader = const PsdFile;
 
 // Reads a big-endian length of `bytes` bytes at *pos and advances *pos.
 Status readLength(FileReader& in, uint64_t* pos, int bytes, uint64_t* value, const char* what) {
@@ -287,25 +287,38 @@ bool firstExtraIsTransparency(const PsdHeader& header) {
   return header.alpha_ids.empty() || header.alpha_ids[0] == 0;
 }
 
-Status readPsdHeader(const std::string& path, PsdHeader* header) {
+Status readPsdHeader(const PsdFile& in, PsdHeader* header, PsdSections* sections) {
   *header = PsdHeader();
-  FileReader in;
-  Status st = in.open(path);
+  PsdSections found;
+  Status st = parseFileHeader(in, header);
   if (!st.ok()) return st;
-  if (!(st = parseFileHeader(in, header)).ok()) return st;
   uint64_t pos = kHeaderSize, length = 0;
   if (!(st = readLength(in, &pos, 4, &length, "colour mode data")).ok()) return st;
   if (!in.fits(pos, length)) return corrupt("colour mode data: length runs past the end of the file");
+  found.colour_mode_data = {pos, length};
   pos += length;
   if (!(st = readLength(in, &pos, 4, &length, "image resources")).ok()) return st;
   if (!in.fits(pos, length)) return corrupt("image resources: length runs past the end of the file");
+  found.image_resources = {pos, length};
   if (!(st = parseResources(in, pos, pos + length, header)).ok()) return st;
   pos += length;
   if (!(st = parseLayerSection(in, pos, header, &header->image_data_offset)).ok()) return st;
-  return checkImageData(in, header);
+  const uint64_t layer_start = pos + (header->version == 2 ? 8 : 4);
+  found.layer_and_mask = {layer_start, header->image_data_offset - layer_start};
+  found.image_data = {header->image_data_offset, in.size() - header->image_data_offset};
+  if (!(st = checkImageData(in, header)).ok()) return st;
+  if (sections) *sections = found;
+  return {};
 }
 
-Status compositeRowStarts(PsdFile& in, const PsdHeader& header, std::vector<uint64_t>* starts) {
+Status readPsdHeader(const std::string& path, PsdHeader* header) {
+  MappedFile file;
+  Status st = file.open(path);
+  if (!st.ok()) return st;
+  return readPsdHeader(PsdFile(file), header);
+}
+
+Status compositeRowStarts(const PsdFile& in, const PsdHeader& header, std::vector<uint64_t>* starts) {
   std::vector<uint64_t> counts;
   Status st = readRowCounts(in, header, &counts);
   if (!st.ok()) return st;
@@ -317,13 +330,10 @@ Status compositeRowStarts(PsdFile& in, const PsdHeader& header, std::vector<uint
   return {};
 }
 
-Status readCompositePlane(const std::string& path, const PsdHeader& header, int channel,
-                              std::vector<uint8_t>* plane) {
+Status readCompositePlane(const PsdFile& in, const PsdHeader& header, int channel, std::vector<uint8_t>* plane) {
   if (channel < 0 || channel >= header.channels) return corrupt("composite image: no such channel");
   if (header.compression > 1) return fault(Status::Code::kUnsupported, "composite image: compressed with ZIP");
-  FileReader in;
-  Status st = in.open(path);
-  if (!st.ok()) return st;
+  Status st;
   const uint64_t row = rowBytes(header), height = static_cast<uint64_t>(header.height);
   plane->assign(static_cast<size_t>(row * height), 0);
   uint64_t pos = header.image_data_offset + 2;

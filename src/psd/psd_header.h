@@ -48,17 +48,39 @@ struct PsdHeader {
   std::string library_fault;          // Why a resource the image library parses is damaged, or empty.
 };
 
+/// Where a section of the document lies: the bytes after its length field.
+struct PsdSection {
+  uint64_t offset = 0;
+  uint64_t length = 0;
+};
+
+/// The sections of a document, in the order they follow its file header.
+struct PsdSections {
+  PsdSection colour_mode_data;
+  PsdSection image_resources;
+  PsdSection layer_and_mask;  // The layer and mask information.
+  PsdSection image_data;      // The composite, from its compression word to the end of the file.
+};
+
+class PsdFile;
+
 /// Reads the header, the image resources and the layer-section header of the
-/// document at path, and checks that the composite's image data fits in the
-/// file. Every length is checked against the file before it is trusted; no
-/// byte past the end of the file is read. On failure *header is unspecified
-/// and the status says why: kNotFound, kIoError, kCorrupt (truncated or
-/// lying lengths, impossible fields) or kUnsupported (unknown version or mode).
+/// document `in` reads, and checks that the composite's image data fits in
+/// the file; *sections (when given) gets where each section lies. Every
+/// length is checked against the file before it is trusted; no byte past
+/// the end of the file is read. On failure *header is unspecified and the
+/// status says why: kIoError, kCorrupt (truncated or lying lengths,
+/// impossible fields) or kUnsupported (unknown version or mode).
 /// The EXIF resources (1058, 1059), which the image library parses even
 /// when it reads only the header and whose parser reads past them when
 /// their directories run outside them, are checked too: a damaged one sets
 /// header->library_fault and fails nothing, since our own readers never
 /// read it; whoever hands the file to the library must refuse it.
+Status readPsdHeader(const PsdFile& in, PsdHeader* header, PsdSections* sections = nullptr);
+
+/// The same for the document at path, opened for this alone (kNotFound and
+/// kIoError when it cannot be opened). A conversion opens its document once,
+/// as a PsdDocument (psd_document.h), which reads the header itself.
 Status readPsdHeader(const std::string& path, PsdHeader* header);
 
 /// Colour channels of a mode: 3 for RGB and Lab, 4 for CMYK, else 1.
@@ -74,21 +96,18 @@ int extraChannelCount(const PsdHeader& header);
 /// no extra channel.
 bool firstExtraIsTransparency(const PsdHeader& header);
 
-class PsdFile;
-
 /// The file offsets of the composite's PackBits rows: every row of every
 /// channel, channel after channel, then the end of the last. Fails with
 /// kCorrupt when the row-length table or the rows do not fit in the file.
-/// REQUIRES: header was filled by readPsdHeader from the file `in` reads.
-Status compositeRowStarts(PsdFile& in, const PsdHeader& header, std::vector<uint64_t>* starts);
+/// REQUIRES: header was filled by readPsdHeader from the bytes `in` reads.
+Status compositeRowStarts(const PsdFile& in, const PsdHeader& header, std::vector<uint64_t>* starts);
 
 /// Decodes one channel plane of the composite (raw or PackBits) into *plane:
 /// height rows of the channel's samples, big-endian as stored (1, 2 or 4
 /// bytes per sample; 1-bit planes packed). Fails with kCorrupt when the data
 /// is short or malformed and kUnsupported for ZIP-compressed data.
-/// REQUIRES: header was filled by readPsdHeader from the same file.
-Status readCompositePlane(const std::string& path, const PsdHeader& header, int channel,
-                              std::vector<uint8_t>* plane);
+/// REQUIRES: header was filled by readPsdHeader from the bytes `in` reads.
+Status readCompositePlane(const PsdFile& in, const PsdHeader& header, int channel, std::vector<uint8_t>* plane);
 
 }  // namespace pixolune
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "psd/psd_document.h"
+
 #include "support/psd_writer.h"
 #include "support/test_util.h"
 
@@ -28,6 +30,12 @@ class PsdHeaderTest : public ::testing::Test {
     return readPsdHeader(path_, header);
   }
   Status read(const PsdDocument& doc, PsdHeader* header) { return read(testing::encodePsd(doc), header); }
+  // One composite plane of the document last read.
+  Status readPlane(int channel, std::vector<uint8_t>* plane) {
+    pixolune::PsdDocument document;
+    Status st = document.open(path_);
+    return st.ok() ? readCompositePlane(document.file(), document.header(), channel, plane) : st;
+  }
   static void putU32(std::string* bytes, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) (*bytes)[at + i] = static_cast<char>((v >> (24 - 8 * i)) & 0xFF);
   }
@@ -165,7 +173,7 @@ TEST_F(PsdHeaderTest, LargeDocumentFormatHasLongerLengths) {
   EXPECT_EQ(2, h.version);
   EXPECT_EQ(1, h.compression);
   std::vector<uint8_t> plane;
-  ASSERT_TRUE(readCompositePlane(path_, h, 3, &plane).ok());
+  ASSERT_TRUE(readPlane(3, &plane).ok());
   EXPECT_EQ(static_cast<uint8_t>(doc.channels[3][5]), plane[5]);
   EXPECT_FALSE(read(bytes.substr(0, bytes.size() - 1), &h).ok());
 }
@@ -187,7 +195,7 @@ TEST_F(PsdHeaderTest, ReadsCompositePlanesRawAndCompressed) {
       PsdHeader h;
       ASSERT_TRUE(read(doc, &h).ok());
       std::vector<uint8_t> plane;
-      ASSERT_TRUE(readCompositePlane(path_, h, 3, &plane).ok()) << depth << (rle ? " rle" : " raw");
+      ASSERT_TRUE(readPlane(3, &plane).ok()) << depth << (rle ? " rle" : " raw");
       const size_t bytes = static_cast<size_t>(depth / 8);
       ASSERT_EQ(3u * 2u * bytes, plane.size());
       for (int y = 0; y < 2; ++y)
@@ -209,7 +217,7 @@ TEST_F(PsdHeaderTest, MalformedCompressedRowIsCorrupt) {
   PsdHeader h;
   ASSERT_TRUE(read(bytes, &h).ok());
   std::vector<uint8_t> plane;
-  Status st = readCompositePlane(path_, h, 3, &plane);
+  Status st = readPlane(3, &plane);
   EXPECT_EQ(Status::Code::kCorrupt, st.code());
   EXPECT_EQ("composite image: malformed compressed row", st.message());
 }

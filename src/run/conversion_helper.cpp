@@ -5,7 +5,6 @@
 
 #include <new>
 
-#include "run/conversion_job.h"
 #include "psd/decode.h"
 #include "image/format_table.h"
 #include "run/helper_protocol.h"
@@ -24,6 +23,7 @@ bool memory_message_seen = false;
 Status run_prepared;  // A watermark the helper cannot prepare fails every file, never silently.
 Status run_confined;  // Without its system call filter the helper converts nothing.
 std::string confinement_note;  // What it runs without, told to the parent with every reply.
+RunOptions run_options;        // The run's, as the parent sent them.
 
 // Nothing is written that the parent was not told of: with the parent gone
 // (or done with this helper) the helper ends instead. The path goes to the
@@ -60,30 +60,29 @@ bool receiveSetup(int fd) {
     run_confined = Status::unsupported("the conversion helper could not be confined: its system call filter was "
                                        "refused (" + confined.system_calls_problem + ")");
   setDecodeMemoryLimit(setup.memory_limit);
-  applyRunSetup(setup);
-  run_prepared = prepareWatermarkRun();
+  setLayersAlwaysDrawn(setup.layers_always_drawn);
+  run_options = setup.options;
+  run_prepared = prepareWatermarkRun(run_options.stages.watermark);
   return true;
 }
 
 FileReply convertRequested(const FileRequest& request) {
-  applyFileRequest(request);
-  ConversionJob& job = conversionJob();
-  job.output_path.clear();
   memory_message_seen = false;
+  FileReply reply;
+  reply.confinement_note = confinement_note;
   for (const Status* run : {&run_confined, &run_prepared}) {
     if (run->ok()) continue;
-    job.failure_reason = run->message();
-    FileReply reply = currentFileReply(false);
-    reply.confinement_note = confinement_note;
+    reply.result.status = *run;
+    reply.result.target_bpp = run_options.stages.depth.fixed_bpp;
     return reply;
   }
   // The parent moves the finished file to its name, in list order.
-  bool ok = convertToTemporary();
-  if (!ok && memory_message_seen) job.failure_reason = "out of memory: the image needs more than the helper may use";
-  FileReply reply = currentFileReply(ok);
+  reply.result = convertToTemporary(request, run_options);
+  const bool ok = reply.result.ok();
+  if (!ok && memory_message_seen)
+    reply.result.status = Status::ioError("out of memory: the image needs more than the helper may use");
   // A file the decoder failed on may have damaged this process's memory.
   reply.helper_spent = !ok && decoderLibraryRan();
-  reply.confinement_note = confinement_note;
   return reply;
 }
 

@@ -14,10 +14,10 @@ inline constexpr char kConversionHelperArgument[] = "--internal-conversion-helpe
 /// Exit status of a helper whose memory ran out.
 inline constexpr int kHelperOutOfMemoryExit = 86;
 
-/// Serves the parent on socket `fd`: reads the run setup (settings, run-wide
-/// job fields, memory cap), then converts one requested file after another
-/// with convertFile and replies with the outcome, until the parent closes
-/// the socket. Returns the exit status: 0 after the parent closed, 1 when a
+/// Serves the parent on socket `fd`: reads the run setup (the run options,
+/// the output folder, the memory cap), then converts one requested file
+/// after another with convertToTemporary and replies with the outcome,
+/// until the parent closes the socket. Returns the exit status: 0 after the parent closed, 1 when a
 /// message was malformed. Allocation failures end the process with
 /// kHelperOutOfMemoryExit. Runs in its own process only.
 int runConversionHelper(int fd);

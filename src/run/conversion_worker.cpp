@@ -12,6 +12,7 @@
 #include "run/helper_protocol.h"
 #include "inputs/input_list.h"
 #include "run/output_names.h"
+#include "psd/decode.h"
 #include "run/pipeline.h"
 #include "run/stale_temporaries.h"
 #include "run/worker.h"
@@ -32,37 +33,38 @@ void observeStart(const std::string& path) {
 }
 
 // A file not converted is always reported with a reason, if only this one.
-void observeOutcome(const std::string& path, bool ok, const std::string& reason) {
+void observeOutcome(const std::string& path, bool ok, const std::string& reason, const std::string& output_path) {
   ConversionObserver* observer = conversionObserver();
   if (!observer) return;
-  observer->fileFinished(path, ok, ok || !reason.empty() ? reason : "the file could not be converted");
+  observer->fileFinished(path, ok, ok || !reason.empty() ? reason : "the file could not be converted", output_path);
 }
 
 // Dates the written file as file_timestamp asks: 1 the input's date, 2 the
 // custom date. A failure leaves the file with the date of writing.
-void applyFileDate(const ConversionJob& job) {
-  const Settings& s = settings();
-  if (s.file_timestamp == kTimestampOriginal) {
-    int64_t input_time = fileModificationTime(job.input_path);
-    if (input_time >= 0) setFileModificationTime(job.output_path, input_time);
-  } else if (s.file_timestamp == kTimestampCustom) {
-    setFileModificationTime(job.output_path, s.custom_timestamp);
+void applyFileDate(const RunOptions& run, const std::string& input_path, const std::string& output_path) {
+  if (run.file_timestamp == kTimestampOriginal) {
+    int64_t input_time = fileModificationTime(input_path);
+    if (input_time >= 0) setFileModificationTime(output_path, input_time);
+  } else if (run.file_timestamp == kTimestampCustom) {
+    setFileModificationTime(output_path, run.custom_timestamp);
   }
 }
 
-void printOutcome(const ConversionJob& job, bool ok, const std::string& wanted) {
-  consolePrint("Processing: " + job.input_path);
-  consolePrint("Saving As: " + job.output_path);
-  if (ok && wanted != job.output_path) consolePrint("Renamed: " + wanted + " was written earlier in this run");
+void printOutcome(const std::string& input_path, const std::string& output_path, bool ok, const std::string& wanted,
+                  const std::string& reason, const std::string& decode_note) {
+  consolePrint("Processing: " + input_path);
+  consolePrint("Saving As: " + output_path);
+  if (ok && wanted != output_path) consolePrint("Renamed: " + wanted + " was written earlier in this run");
   consolePrint(ok ? "OK" : "Not OK");
-  if (!ok && !job.failure_reason.empty()) consolePrint("Reason: " + job.failure_reason);
-  if (ok && !job.decode_note.empty()) consolePrint("Note: " + job.decode_note);
+  if (!ok && !reason.empty()) consolePrint("Reason: " + reason);
+  if (ok && !decode_note.empty()) consolePrint("Note: " + decode_note);
 }
 
 // Converts in this process, one file at a time: the form unit tests use,
 // and the one a helper process runs for its parent.
 class InProcessConverter {
  public:
+  explicit InProcessConverter(const RunOptions& run) : run_(run) {}
   int slots() const { return 1; }
   int pending() const { return waiting_ ? 1 : 0; }
   void submit(const FileRequest& request, size_t tag) {
@@ -72,16 +74,15 @@ class InProcessConverter {
   }
   bool waitForOne(size_t* tag, FileReply* reply) {
     if (stopSignal() != 0) return false;
-    applyFileRequest(request_);
-    conversionJob().output_path.clear();  // A file that fails before naming shows no stale path.
-    bool ok = convertToTemporary();
-    *reply = currentFileReply(ok);
+    *reply = FileReply();
+    reply->result = convertToTemporary(request_, run_);
     *tag = tag_;
     waiting_ = false;
     return true;
   }
 
  private:
+  const RunOptions& run_;
   FileRequest request_;
   size_t tag_ = 0;
   bool waiting_ = false;
@@ -89,9 +90,7 @@ class InProcessConverter {
 
 // A file handed to the converter, kept until every file before it is done.
 struct Pending {
-  std::string path;
-  std::string subfolder;
-  int64_t name_time = 0;
+  FileRequest request;
   bool done = false;
   FileReply reply;
   int removal_ticket = -1;  // Its finished temporary file in the signal handler's table.
@@ -114,18 +113,19 @@ class SweptFolders {
 // program removes its temporary file (window mode; a console run stops in
 // order and removes it itself).
 void guardFinished(Pending& file) {
-  if (file.reply.ok && !file.reply.temporary_path.empty())
-    file.removal_ticket = removeFileOnSignal(file.reply.temporary_path);
+  const ConversionResult& result = file.reply.result;
+  if (result.ok() && !result.temporary_path.empty()) file.removal_ticket = removeFileOnSignal(result.temporary_path);
 }
 
-void releaseFinished(const Pending& file) { forgetFileOnSignal(file.removal_ticket, file.reply.temporary_path); }
+void releaseFinished(const Pending& file) { forgetFileOnSignal(file.removal_ticket, file.reply.result.temporary_path); }
 
 // After a stop signal: the finished files not yet moved to their names are
 // removed, not placed; the run ends with the files placed so far.
 void dropFinished(const std::deque<Pending>& window) {
   for (const Pending& file : window) {
-    if (!file.done || !file.reply.ok || file.reply.temporary_path.empty()) continue;
-    unlink(file.reply.temporary_path.c_str());
+    const ConversionResult& result = file.reply.result;
+    if (!file.done || !result.ok() || result.temporary_path.empty()) continue;
+    unlink(result.temporary_path.c_str());
     releaseFinished(file);
   }
 }
@@ -133,25 +133,25 @@ void dropFinished(const std::deque<Pending>& window) {
 // Takes a finished file's outcome in list order: moves it to its name,
 // prints the debug lines, tells the observer, advances the counters and
 // dates the file. True when it was converted.
-bool finishEntry(const Pending& file, OutputNames& names, SweptFolders& swept, bool debug) {
-  ConversionJob& job = conversionJob();
-  job.input_path = file.path;
-  job.source_subfolder = file.subfolder;
-  job.name_time = file.name_time;
-  applyFileReply(file.reply);
-  bool ok = file.reply.ok;
-  const std::string wanted = job.output_path;
-  if (ok) ok = names.place(file.reply.temporary_path, wanted, &job.output_path, &job.failure_reason);
+bool finishEntry(const Pending& file, const RunOptions& run, OutputNames& names, SweptFolders& swept, bool debug) {
+  const ConversionResult& result = file.reply.result;
+  const std::string& input_path = file.request.input_path;
+  bool ok = result.ok();
+  const std::string& wanted = result.output_path;
+  std::string output_path = wanted;
+  std::string reason = result.failureReason();
+  if (ok) ok = names.place(result.temporary_path, wanted, &output_path, &reason);
   releaseFinished(file);
-  if (ok) swept.sweep(folderOf(job.output_path));  // The mask may lead into folders of its own.
+  if (ok) swept.sweep(folderOf(output_path));  // The mask may lead into folders of its own.
   if (debug && firstSightOfConfinementNote(file.reply.confinement_note))
     consolePrint("Note: " + file.reply.confinement_note);
-  if (debug) printOutcome(job, ok, wanted);
-  observeOutcome(file.path, ok, ok ? std::string() : job.failure_reason);
+  if (debug) printOutcome(input_path, output_path, ok, wanted, reason, result.decode_note);
+  observeOutcome(input_path, ok, ok ? std::string() : reason, ok ? output_path : std::string());
   if (!ok) return false;
-  job.random_number = drawRandomNumber();
-  job.sequence_number += 1;
-  applyFileDate(job);
+  NameCounters& counters = nameCounters();
+  counters.random_number = drawRandomNumber();
+  counters.sequence_number += 1;
+  applyFileDate(run, input_path, output_path);
   return true;
 }
 
@@ -183,11 +183,10 @@ std::vector<std::string> listedInputs() {
 // converter's owner ends what is in hand). Returns the number of files
 // converted and placed.
 template <class Converter>
-int convertEntries(Converter& converter, bool debug) {
-  ConversionJob& job = conversionJob();
-  OutputNames names(job.output_folder, listedInputs());
+int convertEntries(Converter& converter, const RunOptions& run, const std::string& output_folder, bool debug) {
+  OutputNames names(output_folder, listedInputs());
   SweptFolders swept;
-  swept.sweep(job.output_folder);
+  swept.sweep(output_folder);
   const bool parallel = converter.slots() > 1;
   std::deque<Pending> window;
   size_t first_tag = 0;
@@ -201,20 +200,22 @@ int convertEntries(Converter& converter, bool debug) {
         more = false;
         break;
       }
-      job.input_path = entry->first;
-      job.source_subfolder = entry->second.source_subfolder;
-      if (!parallel) reportEntry(++number, job.input_path);
-      observeStart(job.input_path);
-      if (settings().keep_subfolders) {
-        ensureOutputSubfolder();
-        swept.sweep(job.output_folder + job.source_subfolder);
+      FileRequest request;
+      request.input_path = entry->first;
+      request.source_subfolder = entry->second.source_subfolder;
+      request.output_folder = output_folder;
+      if (!parallel) reportEntry(++number, request.input_path);
+      observeStart(request.input_path);
+      if (run.naming.keep_subfolders) {
+        ensureOutputSubfolder(output_folder, request.source_subfolder);
+        swept.sweep(output_folder + request.source_subfolder);
       }
-      job.name_time = static_cast<int64_t>(time(nullptr));
-      converter.submit(currentFileRequest(), first_tag + window.size());
+      request.random_number = nameCounters().random_number;
+      request.sequence_number = nameCounters().sequence_number;
+      request.name_time = static_cast<int64_t>(time(nullptr));
+      converter.submit(request, first_tag + window.size());
       window.emplace_back();
-      window.back().path = job.input_path;
-      window.back().subfolder = job.source_subfolder;
-      window.back().name_time = job.name_time;
+      window.back().request = std::move(request);
     }
     if (window.empty()) break;
     size_t tag = 0;
@@ -228,8 +229,8 @@ int convertEntries(Converter& converter, bool debug) {
     done.done = true;
     guardFinished(done);
     for (; !window.empty() && window.front().done; window.pop_front(), ++first_tag) {
-      if (parallel) reportEntry(++finished, window.front().path);
-      if (finishEntry(window.front(), names, swept, debug)) ++converted;
+      if (parallel) reportEntry(++finished, window.front().request.input_path);
+      if (finishEntry(window.front(), run, names, swept, debug)) ++converted;
     }
   }
   return converted;
@@ -237,21 +238,20 @@ int convertEntries(Converter& converter, bool debug) {
 
 }  // namespace
 
-bool runNumbersFiles() {
-  const Settings& s = settings();
+bool runNumbersFiles(const NamingOptions& naming, const WatermarkOptions& watermark) {
   auto numbers = [](const std::string& text) {
     return findIgnoreCase(text, "%n%") != std::string::npos || findIgnoreCase(text, "%rnd%") != std::string::npos;
   };
-  return numbers(s.filename_mask) || (s.do_watermark == kWatermarkText && numbers(s.watermark_text));
+  return numbers(naming.filename_mask) || (watermark.kind == kWatermarkText && numbers(watermark.text));
 }
 
-int filesConvertedAtOnce() {
+int filesConvertedAtOnce(const NamingOptions& naming, const WatermarkOptions& watermark) {
   const IsolationConfig& isolation = conversionIsolation();
-  if (isolation.program.empty() || runNumbersFiles()) return 1;
+  if (isolation.program.empty() || runNumbersFiles(naming, watermark)) return 1;
   return std::max(1, isolation.jobs);
 }
 
-void conversionWorker() {
+void conversionWorker(const RunOptions& run, const std::string& output_folder) {
   const bool debug = console_mode && run_tag == "DEBUG";
   const IsolationConfig& isolation = conversionIsolation();
   // Where no stop signal is watched (window mode), an ending signal removes
@@ -260,23 +260,27 @@ void conversionWorker() {
   removeFilesOnEndingSignals(SignalEnd::kResignal);
   int converted = 0;
   if (isolation.program.empty()) {
-    InProcessConverter converter;
-    converted = convertEntries(converter, debug);
+    InProcessConverter converter(run);
+    converted = convertEntries(converter, run, output_folder, debug);
   } else {
-    const bool one_by_one = runNumbersFiles();
-    HelperPool pool(isolation, currentRunSetup(isolation.memory_limit), filesConvertedAtOnce(), one_by_one ? 1 : 2);
-    converted = convertEntries(pool, debug);
+    const bool one_by_one = runNumbersFiles(run.naming, run.stages.watermark);
+    RunSetup setup;
+    setup.options = run;
+    setup.output_folder = output_folder;
+    setup.memory_limit = isolation.memory_limit;
+    setup.layers_always_drawn = layersAlwaysDrawn();
+    HelperPool pool(isolation, setup, filesConvertedAtOnce(run.naming, run.stages.watermark), one_by_one ? 1 : 2);
+    converted = convertEntries(pool, run, output_folder, debug);
   }
   workerProgress().setResultCount(converted);
 }
 
-void ensureOutputSubfolder() {
-  const ConversionJob& job = conversionJob();
-  if (job.source_subfolder.empty()) return;
+void ensureOutputSubfolder(const std::string& output_folder, const std::string& source_subfolder) {
+  if (source_subfolder.empty()) return;
   // Made from the output folder without following symbolic links: a link
   // planted in it must not lead the folders elsewhere.
   PathFailure failure;
-  openFolderBelow(job.output_folder, job.source_subfolder, true, &failure);
+  openFolderBelow(output_folder, source_subfolder, true, &failure);
 }
 
 }  // namespace pixolune

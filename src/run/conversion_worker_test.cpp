@@ -43,7 +43,8 @@ class ConversionWorkerTest : public ::testing::TestWithParam<bool> {
     out = dir.file("out/");
     makeFolders(out);
     conversionJob().output_folder = out;
-    ASSERT_TRUE(prepareRun().ok());
+    RunOptions run;
+    ASSERT_TRUE(prepareRun(settings(), &run).ok());
     if (GetParam()) conversionIsolation().program = PIXOLUNE_BINARY;
   }
   void TearDown() override {
@@ -70,7 +71,10 @@ class ConversionWorkerTest : public ::testing::TestWithParam<bool> {
   }
   WorkerProgress::Snapshot convert() {
     workerProgress().setResultCount(0);
-    runWorkerAndWait(conversionWorker);
+    // The run takes the settings as they are now.
+    RunOptions run;
+    EXPECT_TRUE(prepareRun(settings(), &run).ok());
+    runWorkerAndWait([&run] { conversionWorker(run, conversionJob().output_folder); });
     return workerProgress().snapshot();
   }
   // Every pixel of the written file has `colour`.
@@ -112,7 +116,7 @@ TEST_P(ConversionWorkerTest, ConvertsInListOrderAndOnlySuccessAdvancesTheCounter
   EXPECT_EQ(9, first.result_count);
   EXPECT_EQ(10, first.done_count);
   EXPECT_EQ(dir.file("in/5.psd"), first.current_path);
-  EXPECT_EQ(10, conversionJob().sequence_number);
+  EXPECT_EQ(10, nameCounters().sequence_number);
   for (int n = 1; n <= 9; ++n) expectColour(out + "0000" + std::to_string(n) + ".png", expected[n - 1]);
 
   // The same list again continues "%n%" where the first run stopped.
@@ -230,11 +234,9 @@ TEST_P(ConversionWorkerTest, StopLetsTheFilesInHandFinish) {
 }
 
 TEST_P(ConversionWorkerTest, MissingOutputLevelsAreCreatedOneByOne) {
-  conversionJob().source_subfolder = "p/q/r/";
-  ensureOutputSubfolder();
+  ensureOutputSubfolder(out, "p/q/r/");
   EXPECT_TRUE(isFolder(out + "p/q/r"));
-  conversionJob().source_subfolder = "";
-  ensureOutputSubfolder();
+  ensureOutputSubfolder(out, "");
   EXPECT_EQ(0u, filesBelow(out));
 }
 

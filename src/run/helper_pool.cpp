@@ -12,6 +12,7 @@
 
 #include "run/conversion_helper.h"
 #include "run/output_names.h"
+#include "platform/cores.h"
 #include "platform/files.h"
 #include "platform/helper_process.h"
 #include "platform/signals.h"
@@ -30,7 +31,7 @@ constexpr int kDrainMs = 2000;
 
 FileReply failedReply(const std::string& reason) {
   FileReply reply;
-  reply.failure_reason = reason;
+  reply.result.status = Status::ioError(reason);
   return reply;
 }
 
@@ -116,6 +117,7 @@ HelperPool::HelperPool(const IsolationConfig& config, const RunSetup& setup, int
   config_.memory_limit = copy.memory_limit;
   setup_bytes_ = encodeRunSetup(copy);
   output_folder_ = copy.output_folder;
+  run_ = copy.options;
   for (int i = 0; i < std::max(1, helpers); ++i) slots_.push_back(std::make_unique<Slot>());
 }
 
@@ -208,7 +210,13 @@ void HelperPool::submit(const FileRequest& request, size_t tag) {
   auto least = std::min_element(slots_.begin(), slots_.end(),
                                 [](const auto& a, const auto& b) { return a->files.size() < b->files.size(); });
   Slot& slot = **least;
-  slot.files.push_back({request, tag, false});
+  // The file may use the cores the other helpers are not busy on.
+  int others_busy = 0;
+  for (const auto& other : slots_)
+    if (other.get() != &slot && !other->files.empty()) ++others_busy;
+  FileRequest sent = request;
+  sent.threads = std::max(1, processCores() - others_busy);
+  slot.files.push_back({sent, tag, false});
   if (!(slot.process && slot.process->running())) {
     restartWithQueue(slot);
     return;
@@ -254,10 +262,10 @@ bool HelperPool::refuseHelper(Slot& slot, const std::string& reason, size_t* tag
 // path the mask gives for it, written under the temporary name the helper
 // announced. Empty when it holds.
 std::string HelperPool::replyProblem(const Slot& slot, const FileReply& reply) const {
-  if (!reply.ok) return "";
-  const std::string expected = expectedOutputPath(slot.files.front().request, reply);
-  if (reply.output_path != expected)
-    return "it reported the output \"" + reply.output_path + "\" where \"" + expected + "\" was expected";
+  if (!reply.result.ok()) return "";
+  const std::string expected = expectedOutputPath(slot.files.front().request, run_, reply);
+  if (reply.result.output_path != expected)
+    return "it reported the output \"" + reply.result.output_path + "\" where \"" + expected + "\" was expected";
   const std::string& tmp = slot.temporary_path;
   if (tmp.size() <= expected.size() || tmp.compare(0, expected.size(), expected) != 0 ||
       !isHelperTemporary(tmp, slot.process->pid(), output_folder_))
@@ -285,21 +293,18 @@ bool HelperPool::serviceSlot(Slot& slot, bool readable, size_t* tag, FileReply* 
   }
   if (r != FrameRead::kFrame || kind != kFrameFileReply || !decodeFileReply(payload, reply))
     return endHelper(slot, r == FrameRead::kTimeout, tag, reply);
-  if (reply->ok && !slot.temporary_path.empty()) {
+  if (reply->result.ok() && !slot.temporary_path.empty()) {
     // A folder removed while the run goes on fails the file, and is no fault of the helper.
     std::string gone = slot.temporary_gone;
     if (gone.empty() && checkHelperTemporary(slot.temporary_path, slot.process->pid(), output_folder_, &gone) !=
                             TemporaryName::kFolderGone)
       gone.clear();
-    if (!gone.empty()) {
-      reply->ok = false;
-      reply->failure_reason = gone;
-    }
+    if (!gone.empty()) reply->result.status = Status::ioError(gone);
   }
   const std::string problem = replyProblem(slot, *reply);
   if (!problem.empty()) return refuseHelper(slot, problem, tag, reply);
-  if (reply->ok) {
-    reply->temporary_path = slot.temporary_path;
+  if (reply->result.ok()) {
+    reply->result.temporary_path = slot.temporary_path;
   } else if (!slot.temporary_path.empty()) {
     unlink(slot.temporary_path.c_str());
   }

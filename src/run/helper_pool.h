@@ -56,6 +56,8 @@ class HelperPool {
   int pending() const;
 
   /// Hands `request` to a free helper, remembering `tag` for the result.
+  /// The request's threads are set to the cores this process may use that
+  /// no other helper of the pool is busy on (at least one).
   /// A helper that cannot be started makes the result a failure at once.
   /// REQUIRES: pending() < slots().
   void submit(const FileRequest& request, size_t tag);
@@ -90,6 +92,7 @@ class HelperPool {
   int depth_ = 1;
   std::string setup_bytes_;
   std::string output_folder_;  // The run's; every temporary file a helper names lies inside it.
+  RunOptions run_;             // The run's, for the output path a reply must name.
   std::vector<std::unique_ptr<Slot>> slots_;
   std::vector<std::pair<size_t, FileReply>> ready_;  // Failed before reaching a helper.
 };

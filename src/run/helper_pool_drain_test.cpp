@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "run/conversion_helper.h"
-#include "run/conversion_job.h"
 #include "image/format_table.h"
 #include "run/helper_pool.h"
 #include "run/helper_protocol.h"
@@ -24,18 +23,26 @@ namespace {
 using testing::TempDir;
 
 // A run with default settings whose output folder is `dir`.
-bool prepareRunInto(const TempDir& dir) {
+bool prepareRunInto(const TempDir& dir, RunSetup* setup) {
   initImageLibrary();
   buildFormatTable();
   createFormatLists();
   applyDefaultSettings(true);
-  conversionJob().output_folder = dir.path() + "/";
-  return prepareRun().ok();
+  setup->output_folder = dir.path() + "/";
+  return prepareRun(settings(), &setup->options).ok();
+}
+
+FileRequest requestFor(const std::string& input, const TempDir& dir) {
+  FileRequest request;
+  request.input_path = input;
+  request.output_folder = dir.path() + "/";
+  return request;
 }
 
 TEST(HelperPoolDrain, AnnouncementsLeftUnreadAreRemovedWhenTheHelperIsEnded) {
   TempDir dir;
-  ASSERT_TRUE(prepareRunInto(dir));
+  RunSetup setup;
+  ASSERT_TRUE(prepareRunInto(dir, &setup));
   // The helper writes a file of its own, then sends two notices at once: a
   // foreign name, which gets it ended on reading, and its own file, which
   // the parent only finds in the socket after it has ended the helper.
@@ -50,13 +57,13 @@ TEST(HelperPoolDrain, AnnouncementsLeftUnreadAreRemovedWhenTheHelperIsEnded) {
   chmod(script.c_str(), 0755);
   IsolationConfig config;
   config.program = script;
-  HelperPool pool(config, currentRunSetup(0), 1);
-  pool.submit({dir.file("a.psd"), "", 1, 1}, 0);
+  HelperPool pool(config, setup, 1);
+  pool.submit(requestFor(dir.file("a.psd"), dir), 0);
   size_t tag = 9;
   FileReply reply;
   ASSERT_TRUE(pool.waitForOne(&tag, &reply));
-  EXPECT_EQ(0u, reply.failure_reason.rfind("the conversion helper was stopped: it named the temporary file", 0))
-      << reply.failure_reason;
+  EXPECT_EQ(0u, reply.result.failureReason().rfind("the conversion helper was stopped: it named the temporary file", 0))
+      << reply.result.failureReason();
   int temporaries = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
     if (entry.path().filename().string().find(".pxl-") != std::string::npos) ++temporaries;
@@ -68,14 +75,15 @@ TEST(HelperPoolDrain, AnnouncementsLeftUnreadAreRemovedWhenTheHelperIsEnded) {
 // Returns whether the converted file is still there once the helper ended.
 bool convertedFileOutlivesTheSocket(bool parent_says_goodbye) {
   TempDir dir;
-  EXPECT_TRUE(prepareRunInto(dir));
+  RunSetup setup;
+  EXPECT_TRUE(prepareRunInto(dir, &setup));
   auto doc = testing::makeDocument(testing::PsdMode::kRgb, 8, 4, 3, 0, [](int c, int x, int) { return 60.0 * c + x; });
   EXPECT_TRUE(testing::writePsdFile(dir.file("a.psd"), doc));
   HelperProcess helper;
   std::string err;
   EXPECT_TRUE(helper.start(PIXOLUNE_BINARY, {PIXOLUNE_BINARY, kConversionHelperArgument}, &err)) << err;
-  EXPECT_TRUE(writeFrame(helper.socket(), kFrameRunSetup, encodeRunSetup(currentRunSetup(0))));
-  EXPECT_TRUE(writeFrame(helper.socket(), kFrameFileRequest, encodeFileRequest({dir.file("a.psd"), "", 1, 1})));
+  EXPECT_TRUE(writeFrame(helper.socket(), kFrameRunSetup, encodeRunSetup(setup)));
+  EXPECT_TRUE(writeFrame(helper.socket(), kFrameFileRequest, encodeFileRequest(requestFor(dir.file("a.psd"), dir))));
   std::string temporary;
   for (;;) {
     uint8_t kind = 0;

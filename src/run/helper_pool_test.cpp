@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "run/conversion_job.h"
 #include "image/format_table.h"
 #include "run/pipeline.h"
 #include "platform/files.h"
@@ -30,9 +29,23 @@ class HelperPoolTest : public ::testing::Test {
     buildFormatTable();
     createFormatLists();
     applyDefaultSettings(true);
-    conversionJob().output_folder = dir.path() + "/";
-    ASSERT_TRUE(prepareRun().ok());
+    RunOptions run;
+    ASSERT_TRUE(prepareRun(settings(), &run).ok());
     config.program = PIXOLUNE_BINARY;
+  }
+  // The run setup of the current settings.
+  RunSetup runSetup() {
+    RunSetup setup;
+    EXPECT_TRUE(runOptionsFrom(settings(), &setup.options).ok());
+    setup.output_folder = dir.path() + "/";
+    return setup;
+  }
+  FileRequest request(const std::string& input, int sequence_number) {
+    FileRequest request;
+    request.input_path = input;
+    request.output_folder = dir.path() + "/";
+    request.sequence_number = sequence_number;
+    return request;
   }
   std::string script(const std::string& name, const std::string& body) {
     std::string path = dir.file(name);
@@ -47,10 +60,10 @@ class HelperPoolTest : public ::testing::Test {
   }
   // Converts the files one after the other in a one-helper pool.
   std::vector<FileReply> convert(const std::vector<std::string>& inputs) {
-    HelperPool pool(config, currentRunSetup(0), 1);
+    HelperPool pool(config, runSetup(), 1);
     std::vector<FileReply> replies;
     for (size_t i = 0; i < inputs.size(); ++i) {
-      pool.submit({inputs[i], "", 1, static_cast<int32_t>(i + 1)}, i);
+      pool.submit(request(inputs[i], static_cast<int>(i + 1)), i);
       size_t tag = 99;
       replies.emplace_back();
       pool.waitForOne(&tag, &replies.back());
@@ -61,8 +74,8 @@ class HelperPoolTest : public ::testing::Test {
   }
   // What the conversion worker does with a converted file.
   static void place(const FileReply& reply) {
-    if (reply.ok) {
-      EXPECT_EQ(0, rename(reply.temporary_path.c_str(), reply.output_path.c_str()));
+    if (reply.result.ok()) {
+      EXPECT_EQ(0, rename(reply.result.temporary_path.c_str(), reply.result.output_path.c_str()));
     }
   }
   // A helper that announces `temporary` (a shell word) as the file it is
@@ -79,12 +92,12 @@ TEST_F(HelperPoolTest, AHealthyHelperConvertsFileAfterFile) {
   PIXOLUNE_SKIP_UNDER_ADDRESS_SANITIZER("the conversion helper");
   settings().filename_mask = "%n%-%filename%.%ext%";
   std::vector<FileReply> replies = convert({putPsd("a.psd"), putPsd("b.psd")});
-  ASSERT_TRUE(replies[0].ok) << replies[0].failure_reason;
-  ASSERT_TRUE(replies[1].ok) << replies[1].failure_reason;
-  EXPECT_EQ(dir.file("00002-b.png"), replies[1].output_path);
-  EXPECT_EQ(24, replies[1].target_bpp);
-  EXPECT_EQ(4, replies[1].result_width);
-  EXPECT_EQ(3, replies[1].result_height);
+  ASSERT_TRUE(replies[0].result.ok()) << replies[0].result.failureReason();
+  ASSERT_TRUE(replies[1].result.ok()) << replies[1].result.failureReason();
+  EXPECT_EQ(dir.file("00002-b.png"), replies[1].result.output_path);
+  EXPECT_EQ(24, replies[1].result.target_bpp);
+  EXPECT_EQ(4, replies[1].result.result_width);
+  EXPECT_EQ(3, replies[1].result.result_height);
   testing::Pixels px = testing::readImage(dir.file("00001-a.png"));
   ASSERT_TRUE(px.ok());
   EXPECT_EQ(63, px.at(3, 2)[1]);
@@ -96,19 +109,19 @@ TEST_F(HelperPoolTest, ACrashCostsOneFileAndTheHelperIsReplaced) {
   config.program = script("first-crashes.sh", "if [ -e " + dir.file("marker") + " ]; then exec " PIXOLUNE_BINARY
                                               " \"$@\"; fi\ntouch " + dir.file("marker") + "\nkill -SEGV $$");
   std::vector<FileReply> replies = convert({putPsd("a.psd"), putPsd("b.psd")});
-  EXPECT_FALSE(replies[0].ok);
-  EXPECT_EQ(0u, replies[0].failure_reason.rfind("crashed: the decoder ended with signal 11", 0))
-      << replies[0].failure_reason;
-  EXPECT_TRUE(replies[1].ok) << replies[1].failure_reason;
+  EXPECT_FALSE(replies[0].result.ok());
+  EXPECT_EQ(0u, replies[0].result.failureReason().rfind("crashed: the decoder ended with signal 11", 0))
+      << replies[0].result.failureReason();
+  EXPECT_TRUE(replies[1].result.ok()) << replies[1].result.failureReason();
 }
 
 TEST_F(HelperPoolTest, FilesQueuedBehindACrashGoToTheNextHelper) {
   PIXOLUNE_SKIP_UNDER_ADDRESS_SANITIZER("the conversion helper");
   config.program = script("first-crashes.sh", "if [ -e " + dir.file("marker") + " ]; then exec " PIXOLUNE_BINARY
                                               " \"$@\"; fi\ntouch " + dir.file("marker") + "\nkill -SEGV $$");
-  HelperPool pool(config, currentRunSetup(0), 1, 3);
+  HelperPool pool(config, runSetup(), 1, 3);
   ASSERT_EQ(3, pool.slots());
-  for (size_t i = 0; i < 3; ++i) pool.submit({putPsd(std::to_string(i) + ".psd"), "", 1, 1}, i);
+  for (size_t i = 0; i < 3; ++i) pool.submit(request(putPsd(std::to_string(i) + ".psd"), 1), i);
   std::vector<FileReply> replies(3);
   for (int n = 0; n < 3; ++n) {
     size_t tag = 99;
@@ -119,9 +132,9 @@ TEST_F(HelperPoolTest, FilesQueuedBehindACrashGoToTheNextHelper) {
     replies[tag] = reply;
   }
   EXPECT_EQ(0, pool.pending());
-  EXPECT_FALSE(replies[0].ok);
-  EXPECT_TRUE(replies[1].ok) << replies[1].failure_reason;
-  EXPECT_TRUE(replies[2].ok) << replies[2].failure_reason;
+  EXPECT_FALSE(replies[0].result.ok());
+  EXPECT_TRUE(replies[1].result.ok()) << replies[1].result.failureReason();
+  EXPECT_TRUE(replies[2].result.ok()) << replies[2].result.failureReason();
   EXPECT_TRUE(testing::readImage(dir.file("2.png")).ok());
 }
 
@@ -131,21 +144,21 @@ TEST_F(HelperPoolTest, AHangIsEndedAtTheTimeLimit) {
   const int64_t start = monotonicMilliseconds();
   std::vector<FileReply> replies = convert({putPsd("a.psd")});
   EXPECT_LT(monotonicMilliseconds() - start, 5000);
-  EXPECT_FALSE(replies[0].ok);
-  EXPECT_EQ("timed out: the conversion took longer than 300 milliseconds", replies[0].failure_reason);
+  EXPECT_FALSE(replies[0].result.ok());
+  EXPECT_EQ("timed out: the conversion took longer than 300 milliseconds", replies[0].result.failureReason());
 }
 
 TEST_F(HelperPoolTest, ExhaustedMemoryIsNamed) {
   config.program = script("no-memory.sh", "exit 86");
   config.memory_limit = 512ull << 20;
   std::vector<FileReply> replies = convert({putPsd("a.psd")});
-  EXPECT_EQ("out of memory: the image needs more than the 512 MiB a helper may use", replies[0].failure_reason);
+  EXPECT_EQ("out of memory: the image needs more than the 512 MiB a helper may use", replies[0].result.failureReason());
 }
 
 TEST_F(HelperPoolTest, ATemporaryFileOfAHelperThatDiedIsRemoved) {
   config.program = announcer("dies-saving.sh", dir.file("a.png.pxl-$$-0"));
   std::vector<FileReply> replies = convert({putPsd("a.psd")});
-  EXPECT_EQ(0u, replies[0].failure_reason.rfind("crashed", 0)) << replies[0].failure_reason;
+  EXPECT_EQ(0u, replies[0].result.failureReason().rfind("crashed", 0)) << replies[0].result.failureReason();
   for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
     EXPECT_EQ(std::string::npos, entry.path().string().find(".pxl-")) << entry.path();
 }
@@ -162,9 +175,9 @@ TEST_F(HelperPoolTest, AForeignPathFromAHelperIsLeftAlone) {
   for (size_t i = 0; i < std::size(victims); ++i) {
     config.program = announcer("foreign" + std::to_string(i) + ".sh", victims[i]);
     std::vector<FileReply> replies = convert({putPsd("a.psd")});
-    EXPECT_FALSE(replies[0].ok);
-    EXPECT_EQ(0u, replies[0].failure_reason.rfind("the conversion helper was stopped: it named the temporary file", 0))
-        << replies[0].failure_reason;
+    EXPECT_FALSE(replies[0].result.ok());
+    EXPECT_EQ(0u, replies[0].result.failureReason().rfind("the conversion helper was stopped: it named the temporary file", 0))
+        << replies[0].result.failureReason();
   }
   EXPECT_TRUE(pathExists(dir.file("notes.txt")));
   EXPECT_TRUE(pathExists(dir.file("a.png.pxl-1-0")));
@@ -183,8 +196,8 @@ TEST_F(HelperPoolTest, AForeignPathFromAHelperIsLeftAlone) {
 TEST_F(HelperPoolTest, ANameInAFolderThatWentIsNotHeldAgainstTheHelper) {
   config.program = announcer("gone.sh", dir.file("gone/a.png.pxl-$$-0"));
   std::vector<FileReply> replies = convert({putPsd("a.psd")});
-  EXPECT_FALSE(replies[0].ok);
-  EXPECT_EQ(0u, replies[0].failure_reason.rfind("crashed", 0)) << replies[0].failure_reason;
+  EXPECT_FALSE(replies[0].result.ok());
+  EXPECT_EQ(0u, replies[0].result.failureReason().rfind("crashed", 0)) << replies[0].result.failureReason();
   EXPECT_FALSE(pathExists(dir.file("gone")));
 }
 
@@ -192,8 +205,8 @@ TEST_F(HelperPoolTest, AProgramThatCannotStartFailsEveryFileWithoutHanging) {
   config.program = dir.file("missing-program");
   std::vector<FileReply> replies = convert({putPsd("a.psd"), putPsd("b.psd")});
   for (const FileReply& reply : replies) {
-    EXPECT_FALSE(reply.ok);
-    EXPECT_EQ(0u, reply.failure_reason.rfind("crashed", 0)) << reply.failure_reason;
+    EXPECT_FALSE(reply.result.ok());
+    EXPECT_EQ(0u, reply.result.failureReason().rfind("crashed", 0)) << reply.result.failureReason();
   }
 }
 

@@ -3,10 +3,7 @@
 #include <cstring>
 #include <set>
 
-#include "run/conversion_job.h"
-#include "psd/decode.h"
 #include "inputs/filename_mask.h"
-#include "settings/settings_file.h"
 
 namespace pixolune {
 
@@ -57,6 +54,8 @@ class ByteReader {
     at_ += size;
     return s;
   }
+  /// Marks the payload as malformed.
+  void fail() { ok_ = false; }
   /// True when every read was in bounds and nothing is left over.
   bool finished() const { return ok_ && at_ == bytes_.size(); }
 
@@ -73,203 +72,227 @@ class ByteReader {
   bool ok_ = true;
 };
 
-class FieldWriter : public SettingsFieldVisitor {
+// Writes or reads every field of a record in one order: `Io` is Out or In.
+class Out {
  public:
-  explicit FieldWriter(ByteWriter* out) : out_(out) {}
-  void field(int32_t& v) override { out_->i32(v); }
-  void field(uint8_t& v) override { out_->u8(v); }
-  void field(bool& v) override { out_->u8(v ? 1 : 0); }
-  void field(float& v) override {
+  explicit Out(ByteWriter* out) : out_(out) {}
+  void operator()(int32_t v) { out_->i32(v); }
+  void operator()(int64_t v) { out_->u64(static_cast<uint64_t>(v)); }
+  void operator()(uint8_t v) { out_->u8(v); }
+  void operator()(bool v) { out_->u8(v ? 1 : 0); }
+  void operator()(float v) {
     uint32_t bits;
     std::memcpy(&bits, &v, sizeof bits);
     out_->u32(bits);
   }
-  void field(std::string& v) override { out_->text(v); }
+  void operator()(const std::string& v) { out_->text(v); }
+  void operator()(const Status& v) {
+    out_->u8(static_cast<uint8_t>(v.code()));
+    out_->text(v.message());
+  }
 
  private:
   ByteWriter* out_;
 };
 
-class FieldReader : public SettingsFieldVisitor {
+class In {
  public:
-  explicit FieldReader(ByteReader* in) : in_(in) {}
-  void field(int32_t& v) override { v = in_->i32(); }
-  void field(uint8_t& v) override { v = in_->u8(); }
-  void field(bool& v) override { v = in_->u8() != 0; }
-  void field(float& v) override {
+  explicit In(ByteReader* in) : in_(in) {}
+  void operator()(int32_t& v) { v = in_->i32(); }
+  void operator()(int64_t& v) { v = static_cast<int64_t>(in_->u64()); }
+  void operator()(uint8_t& v) { v = in_->u8(); }
+  void operator()(bool& v) { v = in_->u8() != 0; }
+  void operator()(float& v) {
     uint32_t bits = in_->u32();
     std::memcpy(&v, &bits, sizeof v);
   }
-  void field(std::string& v) override { v = in_->text(); }
+  void operator()(std::string& v) { v = in_->text(); }
+  void operator()(Status& v) {
+    const uint8_t code = in_->u8();
+    std::string message = in_->text();
+    if (code > static_cast<uint8_t>(Status::Code::kInvalid)) in_->fail();
+    v = Status::withCode(static_cast<Status::Code>(code), std::move(message));
+  }
 
  private:
   ByteReader* in_;
 };
 
+// `int` fields travel as 32 bits.
+template <class Io>
+void number(Io& io, int& v) {
+  int32_t w = v;
+  io(w);
+  v = w;
+}
+
+template <class Io>
+void fields(Io& io, TransformOptions& o) {
+  io(o.rotate);
+  number(io, o.rotation_type);
+  number(io, o.rotation);
+  io(o.rotation_back_color);
+  io(o.resize);
+  number(io, o.width);
+  number(io, o.width_unit);
+  number(io, o.height);
+  number(io, o.height_unit);
+  io(o.keep_aspect_ratio);
+  io(o.fit_inside);
+  number(io, o.resize_type);
+  number(io, o.resize_algorithm);
+  io(o.flip_horizontal);
+  io(o.flip_vertical);
+}
+
+template <class Io>
+void fields(Io& io, AdjustOptions& o) {
+  io(o.correct);
+  number(io, o.brightness);
+  number(io, o.contrast);
+  io(o.gamma);
+  io(o.invert);
+  io(o.greyscale);
+  io(o.threshold);
+  number(io, o.threshold_level);
+}
+
+template <class Io>
+void fields(Io& io, FrameOptions& o) {
+  io(o.enabled);
+  for (int* side : {&o.left, &o.right, &o.top, &o.bottom}) number(io, *side);
+  for (std::string* colour : {&o.left_color, &o.right_color, &o.top_color, &o.bottom_color}) io(*colour);
+  number(io, o.opacity);
+}
+
+template <class Io>
+void fields(Io& io, WatermarkPlacement& o) {
+  number(io, o.rotation);
+  io(o.boundary);
+  number(io, o.position);
+  number(io, o.off_x);
+  number(io, o.off_y);
+}
+
+template <class Io>
+void fields(Io& io, WatermarkOptions& o) {
+  number(io, o.kind);
+  io(o.text);
+  io(o.font.family);
+  number(io, o.font.size_points);
+  io(o.font.bold);
+  io(o.font.italic);
+  io(o.font.underline);
+  io(o.font.strike_out);
+  TextLayerOptions& t = o.text_layer;
+  number(io, t.padding);
+  number(io, t.leading);
+  number(io, t.alignment);
+  io(t.antialiasing);
+  io(t.font_color);
+  number(io, t.text_opacity);
+  io(t.back_color);
+  number(io, t.back_opacity);
+  fields(io, o.text_placement);
+  io(o.picture.path);
+  io(o.picture.greyscale);
+  number(io, o.picture.opacity);
+  fields(io, o.picture_placement);
+}
+
+template <class Io>
+void fields(Io& io, DepthOptions& o) {
+  io(o.format_key);
+  number(io, o.format_id);
+  number(io, o.fixed_bpp);
+}
+
+template <class Io>
+void fields(Io& io, RunOptions& o) {
+  fields(io, o.stages.transform);
+  fields(io, o.stages.adjust);
+  fields(io, o.stages.frame);
+  fields(io, o.stages.watermark);
+  fields(io, o.stages.depth);
+  io(o.naming.filename_mask);
+  io(o.naming.keep_subfolders);
+  io(o.output_extension);
+  io(o.format_id);
+  io(o.save_flags);
+  io(o.load_flags);
+  io(o.strip_metadata);
+  io(o.file_timestamp);
+  io(o.custom_timestamp);
+}
+
+template <class Io>
+void fields(Io& io, RunSetup& o) {
+  fields(io, o.options);
+  io(o.output_folder);
+  int64_t limit = static_cast<int64_t>(o.memory_limit);
+  io(limit);
+  o.memory_limit = static_cast<uint64_t>(limit);
+  io(o.layers_always_drawn);
+}
+
+template <class Io>
+void fields(Io& io, ConversionRequest& o) {
+  io(o.input_path);
+  io(o.source_subfolder);
+  io(o.output_folder);
+  io(o.random_number);
+  io(o.sequence_number);
+  io(o.name_time);
+  io(o.threads);
+}
+
+// The temporary path is not sent (see FileReply).
+template <class Io>
+void fields(Io& io, FileReply& o) {
+  ConversionResult& r = o.result;
+  io(r.status);
+  io(r.output_path);
+  io(r.source_bpp);
+  io(r.target_bpp);
+  io(r.result_width);
+  io(r.result_height);
+  io(r.decode_note);
+  io(o.helper_spent);
+  io(o.confinement_note);
+}
+
+template <class R>
+std::string encode(R record) {
+  ByteWriter bytes;
+  Out out(&bytes);
+  fields(out, record);
+  return bytes.take();
+}
+
+template <class R>
+bool decode(std::string_view payload, R* record) {
+  ByteReader bytes(payload);
+  In in(&bytes);
+  fields(in, *record);
+  return bytes.finished();
+}
+
 }  // namespace
 
-std::string encodeRunSetup(const RunSetup& setup) {
-  ByteWriter out;
-  Settings copy = setup.settings;
-  FieldWriter fields(&out);
-  visitSettingsFields(copy, fields);
-  out.text(setup.output_folder);
-  out.text(setup.output_extension);
-  out.i32(setup.format_id);
-  out.i32(setup.target_bpp);
-  out.u8(setup.auto_bpp ? 1 : 0);
-  out.i32(setup.save_flags);
-  out.u64(setup.memory_limit);
-  out.u8(setup.layers_always_drawn ? 1 : 0);
-  // Run options the settings file does not store.
-  out.u8(setup.settings.strip_metadata ? 1 : 0);
-  out.u8(setup.settings.fit_inside ? 1 : 0);
-  return out.take();
-}
-
-bool decodeRunSetup(std::string_view bytes, RunSetup* setup) {
-  ByteReader in(bytes);
-  FieldReader fields(&in);
-  visitSettingsFields(setup->settings, fields);
-  setup->output_folder = in.text();
-  setup->output_extension = in.text();
-  setup->format_id = in.i32();
-  setup->target_bpp = in.i32();
-  setup->auto_bpp = in.u8() != 0;
-  setup->save_flags = in.i32();
-  setup->memory_limit = in.u64();
-  setup->layers_always_drawn = in.u8() != 0;
-  setup->settings.strip_metadata = in.u8() != 0;
-  setup->settings.fit_inside = in.u8() != 0;
-  return in.finished();
-}
-
-std::string encodeFileRequest(const FileRequest& request) {
-  ByteWriter out;
-  out.text(request.input_path);
-  out.text(request.source_subfolder);
-  out.i32(request.random_number);
-  out.i32(request.sequence_number);
-  out.u64(static_cast<uint64_t>(request.name_time));
-  return out.take();
-}
-
-bool decodeFileRequest(std::string_view bytes, FileRequest* request) {
-  ByteReader in(bytes);
-  request->input_path = in.text();
-  request->source_subfolder = in.text();
-  request->random_number = in.i32();
-  request->sequence_number = in.i32();
-  request->name_time = static_cast<int64_t>(in.u64());
-  return in.finished();
-}
-
-std::string encodeFileReply(const FileReply& reply) {
-  ByteWriter out;
-  out.u8(reply.ok ? 1 : 0);
-  out.text(reply.output_path);
-  out.i32(reply.target_bpp);
-  out.i32(reply.source_bpp);
-  out.i32(reply.result_width);
-  out.i32(reply.result_height);
-  out.text(reply.failure_reason);
-  out.u8(reply.helper_spent ? 1 : 0);
-  out.text(reply.decode_note);
-  out.text(reply.confinement_note);
-  return out.take();
-}
-
-bool decodeFileReply(std::string_view bytes, FileReply* reply) {
-  ByteReader in(bytes);
-  reply->ok = in.u8() != 0;
-  reply->output_path = in.text();
-  reply->target_bpp = in.i32();
-  reply->source_bpp = in.i32();
-  reply->result_width = in.i32();
-  reply->result_height = in.i32();
-  reply->failure_reason = in.text();
-  reply->helper_spent = in.u8() != 0;
-  reply->decode_note = in.text();
-  reply->confinement_note = in.text();
-  return in.finished();
-}
-
-RunSetup currentRunSetup(uint64_t memory_limit) {
-  const ConversionJob& job = conversionJob();
-  RunSetup setup;
-  setup.settings = settings();
-  setup.output_folder = job.output_folder;
-  setup.output_extension = job.output_extension;
-  setup.format_id = job.format_id;
-  setup.target_bpp = job.target_bpp;
-  setup.auto_bpp = job.auto_bpp;
-  setup.save_flags = job.save_flags;
-  setup.memory_limit = memory_limit;
-  setup.layers_always_drawn = layersAlwaysDrawn();
-  return setup;
-}
-
-void applyRunSetup(const RunSetup& setup) {
-  ConversionJob& job = conversionJob();
-  std::string path = settings().settings_file_path;
-  settings() = setup.settings;
-  settings().settings_file_path = path;
-  job.output_folder = setup.output_folder;
-  job.output_extension = setup.output_extension;
-  job.format_id = setup.format_id;
-  job.target_bpp = setup.target_bpp;
-  job.auto_bpp = setup.auto_bpp;
-  job.save_flags = setup.save_flags;
-  setLayersAlwaysDrawn(setup.layers_always_drawn);
-}
-
-FileRequest currentFileRequest() {
-  const ConversionJob& job = conversionJob();
-  return {job.input_path, job.source_subfolder, job.random_number, job.sequence_number, job.name_time};
-}
-
-void applyFileRequest(const FileRequest& request) {
-  ConversionJob& job = conversionJob();
-  job.input_path = request.input_path;
-  job.source_subfolder = request.source_subfolder;
-  job.random_number = request.random_number;
-  job.sequence_number = request.sequence_number;
-  job.name_time = request.name_time;
-}
-
-FileReply currentFileReply(bool ok) {
-  const ConversionJob& job = conversionJob();
-  return {ok,         job.output_path,    job.target_bpp,     job.source_bpp, job.result_width, job.result_height,
-          job.failure_reason, false, job.decode_note, job.temporary_path, ""};
-}
-
-void applyFileReply(const FileReply& reply) {
-  ConversionJob& job = conversionJob();
-  job.output_path = reply.output_path;
-  job.target_bpp = reply.target_bpp;
-  job.source_bpp = reply.source_bpp;
-  job.result_width = reply.result_width;
-  job.result_height = reply.result_height;
-  job.failure_reason = reply.failure_reason;
-  job.decode_note = reply.decode_note;
-}
+std::string encodeRunSetup(const RunSetup& setup) { return encode(setup); }
+bool decodeRunSetup(std::string_view bytes, RunSetup* setup) { return decode(bytes, setup); }
+std::string encodeFileRequest(const FileRequest& request) { return encode(request); }
+bool decodeFileRequest(std::string_view bytes, FileRequest* request) { return decode(bytes, request); }
+std::string encodeFileReply(const FileReply& reply) { return encode(reply); }
+bool decodeFileReply(std::string_view bytes, FileReply* reply) { return decode(bytes, reply); }
 
 bool firstSightOfConfinementNote(const std::string& note) {
   static std::set<std::string> seen;
   return !note.empty() && seen.insert(note).second;
 }
 
-std::string expectedOutputPath(const FileRequest& request, const FileReply& reply) {
-  NameFields fields = currentNameFields();
-  fields.input_path = request.input_path;
-  fields.source_subfolder = request.source_subfolder;
-  fields.random_number = request.random_number;
-  fields.sequence_number = request.sequence_number;
-  fields.name_time = request.name_time;
-  fields.target_bpp = reply.target_bpp;
-  fields.result_width = reply.result_width;
-  fields.result_height = reply.result_height;
-  return outputPathFor(fields);
+std::string expectedOutputPath(const FileRequest& request, const RunOptions& run, const FileReply& reply) {
+  return outputPathFor(nameFieldsOf(request, run, reply.result), run.naming);
 }
 
 }  // namespace pixolune

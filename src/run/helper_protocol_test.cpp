@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "image/format_table.h"
 #include "platform/helper_process.h"
 
 namespace pixolune {
@@ -30,61 +31,105 @@ Settings unusualSettings() {
   return s;
 }
 
-TEST(HelperProtocolTest, RunSetupCarriesEverySettingExactly) {
+TEST(HelperProtocolTest, RunSetupCarriesTheRunOptionsExactly) {
+  buildFormatTable();
   RunSetup setup;
-  setup.settings = unusualSettings();
+  Settings s = unusualSettings();
+  s.do_frame = true;
+  s.solid_right_color = "00FF00";
+  s.wm_image_position = 3;
+  s.file_timestamp = kTimestampCustom;
+  ASSERT_TRUE(runOptionsFrom(s, &setup.options).ok());
   setup.output_folder = "/out/ü/";
-  setup.output_extension = "png";
-  setup.format_id = 13;
-  setup.target_bpp = 48;
-  setup.auto_bpp = false;
-  setup.save_flags = 0x100 | 0x200;
   setup.memory_limit = 3ull << 40;
+  setup.layers_always_drawn = true;
   RunSetup back;
   ASSERT_TRUE(decodeRunSetup(encodeRunSetup(setup), &back));
-  EXPECT_TRUE(back.settings == setup.settings);
+  EXPECT_TRUE(back.options == setup.options);
   uint32_t a, b;
-  std::memcpy(&a, &setup.settings.image_gamma, 4);
-  std::memcpy(&b, &back.settings.image_gamma, 4);
+  std::memcpy(&a, &setup.options.stages.adjust.gamma, 4);
+  std::memcpy(&b, &back.options.stages.adjust.gamma, 4);
   EXPECT_EQ(a, b);
+  // What the settings asked for arrives as they asked it.
+  EXPECT_EQ(std::string("line\r\nwith \0 bytes", 18), back.options.stages.watermark.text);
+  EXPECT_TRUE(back.options.stages.transform.fit_inside);
+  EXPECT_TRUE(back.options.strip_metadata);
+  EXPECT_EQ(2, back.options.load_flags);  // PSD_LAB
+  EXPECT_EQ(saveFlagsFor("png", s), back.options.save_flags);
+  EXPECT_EQ("%n%-%rnd%.%ext%", back.options.naming.filename_mask);
+  EXPECT_FALSE(back.options.naming.keep_subfolders);
+  EXPECT_TRUE(back.options.stages.watermark.font == watermarkFontRequest(s));
+  EXPECT_EQ("00FF00", back.options.stages.frame.right_color);
+  EXPECT_EQ(3, back.options.stages.watermark.picture_placement.position);
+  EXPECT_EQ(INT32_MIN, back.options.custom_timestamp);
   EXPECT_EQ(setup.output_folder, back.output_folder);
-  EXPECT_EQ(48, back.target_bpp);
-  EXPECT_FALSE(back.auto_bpp);
-  EXPECT_EQ(0x300, back.save_flags);
   EXPECT_EQ(3ull << 40, back.memory_limit);
+  EXPECT_TRUE(back.layers_always_drawn);
 }
 
 TEST(HelperProtocolTest, RequestsAndRepliesRoundTrip) {
-  FileRequest request{"/in/a b.psd", "x/y/", 99999, 123456, 4102444800};
+  FileRequest request;
+  request.input_path = "/in/a b.psd";
+  request.source_subfolder = "x/y/";
+  request.output_folder = "/out/";
+  request.random_number = 99999;
+  request.sequence_number = 123456;
+  request.name_time = 4102444800;
+  request.threads = 3;
   FileRequest request_back;
   ASSERT_TRUE(decodeFileRequest(encodeFileRequest(request), &request_back));
   EXPECT_EQ(request.input_path, request_back.input_path);
   EXPECT_EQ(request.source_subfolder, request_back.source_subfolder);
+  EXPECT_EQ("/out/", request_back.output_folder);
   EXPECT_EQ(99999, request_back.random_number);
   EXPECT_EQ(123456, request_back.sequence_number);
   EXPECT_EQ(4102444800, request_back.name_time);  // Past 2038.
+  EXPECT_EQ(3, request_back.threads);
 
-  FileReply reply{true, "/out/a b.png", 32, 64, 3000, 2000, "", true, "drawn from its layers without stroke", "",
-                  "the conversion helpers run without the system call filter (seccomp: Invalid argument)"};
+  FileReply reply;
+  reply.result.output_path = "/out/a b.png";
+  reply.result.temporary_path = "/out/a b.png.pxl-1-0";
+  reply.result.target_bpp = 32;
+  reply.result.source_bpp = 64;
+  reply.result.result_width = 3000;
+  reply.result.result_height = 2000;
+  reply.result.decode_note = "drawn from its layers without stroke";
+  reply.helper_spent = true;
+  reply.confinement_note = "the conversion helpers run without the system call filter (seccomp: Invalid argument)";
   FileReply reply_back;
   ASSERT_TRUE(decodeFileReply(encodeFileReply(reply), &reply_back));
-  EXPECT_TRUE(reply_back.ok);
-  EXPECT_EQ(reply.output_path, reply_back.output_path);
-  EXPECT_EQ(32, reply_back.target_bpp);
-  EXPECT_EQ(64, reply_back.source_bpp);
-  EXPECT_EQ(3000, reply_back.result_width);
-  EXPECT_EQ(2000, reply_back.result_height);
+  EXPECT_TRUE(reply_back.result.ok());
+  EXPECT_EQ(reply.result.output_path, reply_back.result.output_path);
+  EXPECT_EQ("", reply_back.result.temporary_path);  // Never taken from the helper's word.
+  EXPECT_EQ(32, reply_back.result.target_bpp);
+  EXPECT_EQ(64, reply_back.result.source_bpp);
+  EXPECT_EQ(3000, reply_back.result.result_width);
+  EXPECT_EQ(2000, reply_back.result.result_height);
   EXPECT_TRUE(reply_back.helper_spent);
-  EXPECT_EQ("drawn from its layers without stroke", reply_back.decode_note);
+  EXPECT_EQ("drawn from its layers without stroke", reply_back.result.decode_note);
   EXPECT_EQ(reply.confinement_note, reply_back.confinement_note);
+
+  FileReply failed;
+  failed.result.status = Status::corrupt("resize: out of memory");
+  ASSERT_TRUE(decodeFileReply(encodeFileReply(failed), &reply_back));
+  EXPECT_EQ(Status::Code::kCorrupt, reply_back.result.status.code());
+  EXPECT_EQ("resize: out of memory", reply_back.result.failureReason());
 }
 
 TEST(HelperProtocolTest, ShortOrOverlongPayloadsAreRefused) {
-  const std::string reply = encodeFileReply({false, "/out/x.png", 24, 24, 1, 1, "crashed", false, "", "", ""});
+  FileReply failed;
+  failed.result.status = Status::ioError("crashed");
+  failed.result.output_path = "/out/x.png";
+  const std::string reply = encodeFileReply(failed);
   FileReply back;
   for (size_t cut = 0; cut < reply.size(); ++cut) EXPECT_FALSE(decodeFileReply(reply.substr(0, cut), &back)) << cut;
   EXPECT_FALSE(decodeFileReply(reply + "x", &back));
-  std::string lying = encodeFileRequest({"a", "", 1, 1});
+  std::string unknown_code = reply;
+  unknown_code[0] = '\x40';  // No status has this code.
+  EXPECT_FALSE(decodeFileReply(unknown_code, &back));
+  FileRequest small;
+  small.input_path = "a";
+  std::string lying = encodeFileRequest(small);
   lying[0] = '\x7f';  // The first text claims more bytes than follow.
   FileRequest request;
   EXPECT_FALSE(decodeFileRequest(lying, &request));

@@ -51,16 +51,16 @@ void stripMetadata(FIBITMAP* image) {
 
 // Writes the image in the output format: our own PNG writer, or FreeImage
 // for the types and formats it leaves to it.
-Status writeImage(FIBITMAP* image, const std::string& path) {
-  const ConversionJob& job = conversionJob();
-  if (settings().strip_metadata) stripMetadata(image);
-  if (job.format_id == FIF_PNG) {
-    PngWriteOptions options = pngOptionsForSaveFlags(job.save_flags);
+Status writeImage(FIBITMAP* image, const std::string& path, const RunOptions& run) {
+  if (run.strip_metadata) stripMetadata(image);
+  if (run.format_id == FIF_PNG) {
+    PngWriteOptions options = pngOptionsForSaveFlags(run.save_flags);
     options.threads = idleCores();
     Status written = writePng(image, path, options);
     if (written.code() != Status::Code::kUnsupported) return written;
   }
-  if (FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(job.format_id), image, path.c_str(), job.save_flags)) return Status();
+  if (FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(run.format_id), image, path.c_str(), run.save_flags))
+    return Status();
   return Status::ioError("the image library could not write it");
 }
 
@@ -92,13 +92,13 @@ Status writeFailure(const Status& written, int error, int folder, const std::str
 // reached (and its missing folders made) from the output folder without
 // following symbolic links; the temporary file is announced before it is
 // made. A failure names what happened (pathFailureReason) and leaves no file.
-Status saveTemporary(FIBITMAP* image, const std::string& path, std::string* tmp) {
+Status saveTemporary(FIBITMAP* image, const std::string& path, const std::string& output_folder, const RunOptions& run,
+                     std::string* tmp) {
   static std::atomic<unsigned> counter{0};
   static std::once_flag ignore_size_signal;
   // A write past the file size limit then fails (EFBIG) and is named, instead of ending the process.
   std::call_once(ignore_size_signal, [] { signal(SIGXFSZ, SIG_IGN); });
   tmp->clear();
-  const std::string& output_folder = conversionJob().output_folder;
   const std::string root = output_folder.empty() ? folderOf(path) : output_folder;
   std::string steps;
   if (!stepsBelow(folderOf(path).empty() ? "." : folderOf(path), root.empty() ? "." : root, &steps))
@@ -113,7 +113,7 @@ Status saveTemporary(FIBITMAP* image, const std::string& path, std::string* tmp)
   if (fd < 0) return Status::ioError(pathFailureReason({errno, temporary}, root));
   // The writers take a path; the descriptor kept open here syncs the same file and sees its errors.
   errno = 0;
-  Status st = writeImage(image, temporary);
+  Status st = writeImage(image, temporary, run);
   int error = st.ok() ? 0 : errno;
   if (st.ok() && fsync(fd) != 0) {
     error = errno;
@@ -134,16 +134,15 @@ bool coloured(const std::string& hex) {
 }
 
 // True when the frame or the watermark may put colour on the picture.
-bool laterStagesAddColour() {
-  const Settings& s = settings();
-  const bool frame = s.do_frame == 1 && s.solid_opacity > 0 &&
-                     ((s.solid_left > 0 && coloured(s.solid_left_color)) ||
-                      (s.solid_right > 0 && coloured(s.solid_right_color)) ||
-                      (s.solid_top > 0 && coloured(s.solid_top_color)) ||
-                      (s.solid_bottom > 0 && coloured(s.solid_bottom_color)));
-  const bool text = s.do_watermark == kWatermarkText && ((s.text_opacity > 0 && coloured(s.font_color)) ||
-                                            (s.back_opacity > 0 && coloured(s.back_color)));
-  const bool picture = s.do_watermark == kWatermarkImage && !s.wm_image_greyscale && s.wm_image_opacity > 0;
+bool laterStagesAddColour(const StageOptions& s) {
+  const FrameOptions& f = s.frame;
+  const bool frame = f.enabled && f.opacity > 0 &&
+                     ((f.left > 0 && coloured(f.left_color)) || (f.right > 0 && coloured(f.right_color)) ||
+                      (f.top > 0 && coloured(f.top_color)) || (f.bottom > 0 && coloured(f.bottom_color)));
+  const WatermarkOptions& w = s.watermark;
+  const bool text = w.kind == kWatermarkText && ((w.text_layer.text_opacity > 0 && coloured(w.text_layer.font_color)) ||
+                                                 (w.text_layer.back_opacity > 0 && coloured(w.text_layer.back_color)));
+  const bool picture = w.kind == kWatermarkImage && !w.picture.greyscale && w.picture.opacity > 0;
   return frame || text || picture;
 }
 
@@ -152,47 +151,50 @@ int widthOf(const BitmapPtr& image) { return static_cast<int>(FreeImage_GetWidth
 int heightOf(const BitmapPtr& image) { return static_cast<int>(FreeImage_GetHeight(image.get())); }
 
 // The stages in their order. A failure names the stage it came from.
-Status runStages(ConversionJob& job, BitmapPtr& image) {
+Status runStages(const ConversionRequest& request, const RunOptions& run, BitmapPtr& image, ConversionResult& result) {
+  const StageOptions& o = run.stages;
   const bool grey_document = isGreyImage(image.get());
-  Status st = rotateStage(image).within("rotation");
-  if (st.ok()) st = resizeStage(image, widthOf(image), heightOf(image)).within("resize");
+  Status st = rotateStage(image, o.transform).within("rotation");
+  if (st.ok()) st = resizeStage(image, widthOf(image), heightOf(image), o.transform).within("resize");
   if (!st.ok()) return st;
   const int W = widthOf(image), H = heightOf(image);
   // Stored before the frame and watermark: a watermark text's "%width%" and
-  // "%height%" name this file's size, not the previous file's.
-  job.result_width = W;
-  job.result_height = H;
+  // "%height%" name this file's size.
+  result.result_width = W;
+  result.result_height = H;
 
   image = normalizeHighRange(normalizeGrey(std::move(image)));
   if (!image) return Status::unsupported("the samples could not be brought to 8 or 16 bits").within("normalisation");
-  st = flipStage(image).within("flip");
-  if (st.ok()) st = adjustStage(image).within("colour correction");
-  if (st.ok()) st = greyscaleStage(image).within("greyscale");
-  if (st.ok()) st = thresholdStage(image).within("threshold");
+  st = flipStage(image, o.transform).within("flip");
+  if (st.ok()) st = adjustStage(image, o.adjust).within("colour correction");
+  if (st.ok()) st = greyscaleStage(image, o.adjust).within("greyscale");
+  if (st.ok()) st = thresholdStage(image, o.adjust).within("threshold");
   if (!st.ok()) return st;
   // Chosen before the frame, so a watermark's "%bpp%" names this file's depth.
-  chooseBitDepth(image.get(), grey_document && (laterStagesAddColour() || !isNeutralImage(image.get())));
-  st = frameStage(image, W, H).within("frame");
-  if (st.ok()) st = watermarkStage(image, W, H).within("watermark");
-  if (st.ok()) st = convertBitDepth(image).within("bit depth");
+  result.target_bpp = chooseBitDepth(image.get(),
+                                     grey_document && (laterStagesAddColour(o) || !isNeutralImage(image.get())),
+                                     result.source_bpp, o.depth);
+  st = frameStage(image, W, H, o.frame).within("frame");
+  if (st.ok()) st = watermarkStage(image, W, H, o.watermark, o.frame, nameFieldsOf(request, run, result)).within("watermark");
+  if (st.ok()) st = convertBitDepth(image, result.target_bpp, o.depth).within("bit depth");
   return st;
 }
 
 // Decodes, runs the stages, names the output and writes it under its
 // temporary name.
-Status convertCurrentFile(ConversionJob& job) {
+Status convertRequested(const ConversionRequest& request, const RunOptions& run, ConversionResult& result) {
   BitmapPtr image;
-  Status st = decodeDocument(job.input_path, loadFlagsFor("psd"), &image);
-  job.decode_note = lastDecodeNote();
-  job.source_bpp = image ? static_cast<int>(FreeImage_GetBPP(image.get())) : 0;
+  Status st = decodeDocument(request.input_path, run.load_flags, &image);
+  result.decode_note = lastDecodeNote();
+  result.source_bpp = image ? static_cast<int>(FreeImage_GetBPP(image.get())) : 0;
   if (!st.ok()) return st;
   if (widthOf(image) == 0 || heightOf(image) == 0) return Status::corrupt("the document holds no image");
-  st = runStages(job, image);
+  st = runStages(request, run, image, result);
   if (!st.ok()) return st;
-  job.output_path = makeOutputPath();
-  const std::string problem = outputPathProblem(job.output_path, job.output_folder, job.input_path);
+  result.output_path = outputPathFor(nameFieldsOf(request, run, result), run.naming);
+  const std::string problem = outputPathProblem(result.output_path, request.output_folder, request.input_path);
   if (!problem.empty()) return Status::invalid(problem);
-  return saveTemporary(image.get(), job.output_path, &job.temporary_path);
+  return saveTemporary(image.get(), result.output_path, request.output_folder, run, &result.temporary_path);
 }
 
 }  // namespace
@@ -208,6 +210,11 @@ ConversionJob& conversionJob() {
   return job;
 }
 
+NameCounters& nameCounters() {
+  static NameCounters counters;
+  return counters;
+}
+
 int drawRandomNumber() { return static_cast<int>(random() % 99999) + 1; }
 
 void initImageLibrary() {
@@ -218,37 +225,73 @@ void initImageLibrary() {
   });
 }
 
-Status prepareRun() {
+StageOptions stageOptionsFrom(const Settings& settings) {
+  StageOptions o;
+  o.transform = transformOptionsFrom(settings);
+  o.adjust = adjustOptionsFrom(settings);
+  o.frame = frameOptionsFrom(settings);
+  o.watermark = watermarkOptionsFrom(settings);
+  o.depth = depthOptionsFrom(settings);
+  return o;
+}
+
+Status runOptionsFrom(const Settings& settings, RunOptions* options) {
+  RunOptions run;
+  run.output_extension = settings.output_format;
+  auto row = formatTable().find(run.output_extension);
+  if (row == formatTable().end()) return Status::invalid("unknown output format \"" + run.output_extension + "\"");
+  run.stages = stageOptionsFrom(settings);
+  run.naming = namingOptionsFrom(settings);
+  run.format_id = row->second.format_id;
+  run.save_flags = saveFlagsFor(run.output_extension, settings);
+  run.load_flags = loadFlagsFor("psd", settings);
+  run.strip_metadata = settings.strip_metadata;
+  run.file_timestamp = settings.file_timestamp;
+  run.custom_timestamp = settings.custom_timestamp;
+  *options = std::move(run);
+  return Status();
+}
+
+Status prepareRun(const Settings& settings, RunOptions* options) {
   initImageLibrary();
-  ConversionJob& job = conversionJob();
-  job.output_extension = settings().output_format;
-  auto row = formatTable().find(job.output_extension);
-  if (row == formatTable().end()) return Status::invalid("unknown output format \"" + job.output_extension + "\"");
-  job.format_id = row->second.format_id;
-  job.target_bpp = bitDepthSettingFor(job.output_extension);
-  job.auto_bpp = job.target_bpp == 0;
-  job.save_flags = saveFlagsFor(job.output_extension);
-  return prepareWatermarkRun();
+  Status st = runOptionsFrom(settings, options);
+  if (!st.ok()) return st;
+  return prepareWatermarkRun(options->stages.watermark);
 }
 
-bool convertFile() {
-  if (!convertToTemporary()) return false;
-  ConversionJob& job = conversionJob();
-  const std::string tmp = std::exchange(job.temporary_path, std::string());
-  if (rename(tmp.c_str(), job.output_path.c_str()) != 0) {
+NameFields nameFieldsOf(const ConversionRequest& request, const RunOptions& run, const ConversionResult& result) {
+  NameFields fields;
+  fields.input_path = request.input_path;
+  fields.source_subfolder = request.source_subfolder;
+  fields.output_folder = request.output_folder;
+  fields.output_extension = run.output_extension;
+  fields.target_bpp = result.target_bpp;
+  fields.result_width = result.result_width;
+  fields.result_height = result.result_height;
+  fields.random_number = request.random_number;
+  fields.sequence_number = request.sequence_number;
+  fields.name_time = request.name_time;
+  return fields;
+}
+
+ConversionResult convertFile(const ConversionRequest& request, const RunOptions& run) {
+  ConversionResult result = convertToTemporary(request, run);
+  if (!result.ok()) return result;
+  const std::string tmp = std::exchange(result.temporary_path, std::string());
+  if (rename(tmp.c_str(), result.output_path.c_str()) != 0) {
     unlink(tmp.c_str());
-    job.failure_reason = "the output file could not be replaced";
-    return false;
+    result.status = Status::ioError("the output file could not be replaced");
   }
-  return true;
+  return result;
 }
 
-bool convertToTemporary() {
-  ConversionJob& job = conversionJob();
-  job.temporary_path.clear();
-  const Status st = convertCurrentFile(job);
-  job.failure_reason = st.message();
-  return st.ok();
+ConversionResult convertToTemporary(const ConversionRequest& request, const RunOptions& run) {
+  setConversionThreads(request.threads);
+  ConversionResult result;
+  result.target_bpp = run.stages.depth.fixed_bpp;
+  result.status = convertRequested(request, run, result);
+  if (!result.ok()) result.temporary_path.clear();
+  return result;
 }
 
 }  // namespace pixolune

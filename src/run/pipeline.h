@@ -2,24 +2,94 @@
 #ifndef PIXOLUNE_RUN_PIPELINE_H_
 #define PIXOLUNE_RUN_PIPELINE_H_
 
+#include <cstdint>
 #include <string>
 
+#include "inputs/filename_mask.h"
 #include "platform/status.h"
+#include "run/saving_observer.h"
+#include "settings/settings.h"
+#include "stages/adjust.h"
+#include "stages/bit_depth.h"
+#include "stages/frame.h"
+#include "stages/transform.h"
+#include "stages/watermark.h"
 
 namespace pixolune {
 
-/// Once per run, before the first file: fills the run-wide part of the job
-/// (output key, FreeImage format, bit depth, save flags) from Settings and
-/// prepares the watermark. Fails (kInvalid) when the output format is
-/// unknown, or as prepareWatermarkRun says; then the run must not start.
-/// REQUIRES: buildFormatTable() has run.
-Status prepareRun();
+/// What every stage of the pipeline does, built once per run.
+struct StageOptions {
+  TransformOptions transform;
+  AdjustOptions adjust;
+  FrameOptions frame;
+  WatermarkOptions watermark;
+  DepthOptions depth;
+  bool operator==(const StageOptions&) const = default;
+};
 
-/// Converts conversionJob().input_path to the output named by the mask.
-/// True only when the file was written. On failure nothing is left at the
-/// output path by this call and failure_reason says which step failed.
-/// Runs on the worker thread; reads Settings, writes ConversionJob.
-bool convertFile();
+/// REQUIRES: buildFormatTable() has run (for the depth's format).
+StageOptions stageOptionsFrom(const Settings& settings);
+
+/// Everything a run's conversions read, built once per run from Settings
+/// (prepareRun) and handed to every file; helpers get a copy.
+struct RunOptions {
+  StageOptions stages;
+  NamingOptions naming;
+  std::string output_extension = "png";  // Output format key.
+  int32_t format_id = -1;                // FreeImage format of the output.
+  int32_t save_flags = 0;                // Flags word of the save call.
+  int32_t load_flags = 0;                // Flags word of the document's load call.
+  bool strip_metadata = false;
+  uint8_t file_timestamp = kTimestampCurrent;  // The written file's date: now, the input's, custom_timestamp.
+  int32_t custom_timestamp = 0;
+  bool operator==(const RunOptions&) const = default;
+};
+
+/// The run options of `settings` without the watermark's preparation.
+/// Fails (kInvalid) when the output format is unknown.
+/// REQUIRES: buildFormatTable() has run.
+Status runOptionsFrom(const Settings& settings, RunOptions* options);
+
+/// Once per run, before the first file: runOptionsFrom, then the watermark
+/// is prepared (prepareWatermarkRun). Fails (kInvalid) when the output
+/// format is unknown, or as prepareWatermarkRun says; then the run must not
+/// start. REQUIRES: buildFormatTable() has run; no worker is running.
+Status prepareRun(const Settings& settings, RunOptions* options);
+
+/// One file to convert and the numbers it is named with.
+struct ConversionRequest {
+  std::string input_path;        // Full path of the input file.
+  std::string source_subfolder;  // Sub folder below the collected root, ending in "/", or empty.
+  std::string output_folder;     // Output folder of the run, ending in "/".
+  int32_t random_number = 1;     // "%rnd%".
+  int32_t sequence_number = 1;   // "%n%".
+  int64_t name_time = 0;         // Moment the file's date tokens show (Unix time); 0: the clock.
+  int32_t threads = 0;           // Threads the conversion may use; 0: the cores this process may run on.
+};
+
+/// What converting one file gave.
+struct ConversionResult {
+  Status status;               // Ok when the file was written; else why not (the failure reason).
+  std::string output_path;     // Full path of the written file (empty when the file failed before naming).
+  std::string temporary_path;  // Finished file waiting to be moved to output_path, or empty.
+  int32_t source_bpp = 0;      // Depth of the decoded input, before any stage.
+  int32_t target_bpp = 0;      // Depth the bit-depth stage produced.
+  int32_t result_width = 0;    // Size after rotation and resizing.
+  int32_t result_height = 0;
+  std::string decode_note;     // What decoding left out, e.g. layer effects (debug output), or empty.
+
+  bool ok() const { return status.ok(); }
+  const std::string& failureReason() const { return status.message(); }
+};
+
+/// The naming fields of `request` with the size and depth `result` reports.
+NameFields nameFieldsOf(const ConversionRequest& request, const RunOptions& run, const ConversionResult& result);
+
+/// Converts request.input_path to the output named by the mask. ok only
+/// when the file was written. On failure nothing is left at the output path
+/// by this call and the status says which step failed. Runs on the worker
+/// thread.
+ConversionResult convertFile(const ConversionRequest& request, const RunOptions& run);
 
 /// convertFile without the last step: the file is written to a temporary
 /// name beside output_path (in temporary_path) and left there for the
@@ -27,17 +97,11 @@ bool convertFile();
 /// are decided the same way however many files are converted at once).
 /// Refuses an output path outside output_folder or equal to the input.
 /// On failure nothing is left behind and temporary_path is empty.
-bool convertToTemporary();
+ConversionResult convertToTemporary(const ConversionRequest& request, const RunOptions& run);
 
 /// What the temporary file of output path P is called while it is written
 /// by process `pid`: P + this suffix (".pxl-<pid>-<number>").
 std::string temporarySuffix(long pid, unsigned number);
-
-/// Called with the temporary file's path just before convertFile writes it
-/// (null: nobody is told). A conversion helper tells its parent, which
-/// removes the file if the helper dies before renaming or removing it.
-using SavingObserver = void (*)(const std::string& temporary_path);
-void setSavingObserver(SavingObserver observer);
 
 /// Starts FreeImage once for the process (safe to call again).
 void initImageLibrary();

@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "stages/bit_depth.h"
-#include "run/conversion_job.h"
 #include "image/format_table.h"
 #include "settings/settings.h"
 #include "support/psd_writer.h"
@@ -27,22 +26,25 @@ class PipelineTest : public ::testing::Test {
     createFormatLists();
     buildFormatTable();
     applyDefaultSettings(true);
-    ConversionJob& job = conversionJob();
-    job = ConversionJob();
-    job.output_folder = dir_.path() + "/";
+    request_ = ConversionRequest();
+    request_.output_folder = dir_.path() + "/";
   }
 
   // Writes the document as in.psd, converts it and reads the output back.
   testing::Pixels convert(const PsdDocument& doc, const std::string& name = "in.psd") {
     std::string in = dir_.file(name);
     EXPECT_TRUE(testing::writePsdFile(in, doc));
-    conversionJob().input_path = in;
-    EXPECT_TRUE(prepareRun().ok());
-    ok_ = convertFile();
-    return ok_ ? testing::readImage(conversionJob().output_path) : testing::Pixels();
+    request_.input_path = in;
+    EXPECT_TRUE(prepareRun(settings(), &run_).ok());
+    result_ = convertFile(request_, run_);
+    ok_ = result_.ok();
+    return ok_ ? testing::readImage(result_.output_path) : testing::Pixels();
   }
 
   testing::TempDir dir_;
+  ConversionRequest request_;
+  RunOptions run_;
+  ConversionResult result_;
   bool ok_ = false;
 };
 
@@ -54,9 +56,9 @@ TEST_F(PipelineTest, Rgb8ConvertsToIdentical24BitPng) {
     PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 7, 5, 0, pattern);
     doc.rle = rle;
     testing::Pixels px = convert(doc);
-    ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+    ASSERT_TRUE(ok_) << result_.failureReason();
     EXPECT_EQ(24, px.bpp);
-    EXPECT_EQ(dir_.file("in.png"), conversionJob().output_path);
+    EXPECT_EQ(dir_.file("in.png"), result_.output_path);
     for (int y = 0; y < 5; ++y)
       for (int x = 0; x < 7; ++x)
         for (int c = 0; c < 3; ++c) ASSERT_EQ(pattern(c, x, y), px.at(x, y)[c]) << x << "," << y << " rle " << rle;
@@ -67,7 +69,7 @@ TEST_F(PipelineTest, Rgb16ScalesPlainlyToEightBitsAndWritesDepth48) {
   PsdDocument doc = makeDocument(PsdMode::kRgb, 16, 4, 3, 0,
                                  [](int c, int x, int y) { return 257.0 * pattern(c, x, y) + 100; });
   testing::Pixels px = convert(doc);
-  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  ASSERT_TRUE(ok_) << result_.failureReason();
   EXPECT_EQ(48, px.bpp);  // automatic depth: the smallest PNG depth not below 48
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 4; ++x)
@@ -78,10 +80,10 @@ TEST_F(PipelineTest, Grey16ScalesByValueNotByStretching) {
   // Values 20000..30000 must not be stretched to 0..255.
   PsdDocument doc = makeDocument(PsdMode::kGrey, 16, 3, 1, 0, [](int, int x, int) { return 20000.0 + 5000 * x; });
   testing::Pixels px = convert(doc);
-  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  ASSERT_TRUE(ok_) << result_.failureReason();
   EXPECT_EQ(16, px.bpp);  // automatic depth: PNG stores 16-bit grey as it is
-  EXPECT_EQ(16, conversionJob().target_bpp);
-  testing::Pixels16 wide = testing::readImage16(conversionJob().output_path);
+  EXPECT_EQ(16, result_.target_bpp);
+  testing::Pixels16 wide = testing::readImage16(result_.output_path);
   ASSERT_TRUE(wide.ok());
   for (int x = 0; x < 3; ++x) EXPECT_EQ(20000 + 5000 * x, wide.at(x, 0)[0]) << x;
 }
@@ -89,7 +91,7 @@ TEST_F(PipelineTest, Grey16ScalesByValueNotByStretching) {
 TEST_F(PipelineTest, Grey8KeepsGreyPaletteAtDepth8) {
   PsdDocument doc = makeDocument(PsdMode::kGrey, 8, 5, 2, 0, pattern);
   testing::Pixels px = convert(doc);
-  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  ASSERT_TRUE(ok_) << result_.failureReason();
   EXPECT_EQ(8, px.bpp);
   EXPECT_EQ(FIC_MINISBLACK, px.color_type);
   for (int x = 0; x < 5; ++x) EXPECT_EQ(pattern(0, x, 1), px.at(x, 1)[0]);
@@ -98,7 +100,7 @@ TEST_F(PipelineTest, Grey8KeepsGreyPaletteAtDepth8) {
 TEST_F(PipelineTest, BitmapModeGivesOneBitPng) {
   PsdDocument doc = makeDocument(PsdMode::kBitmap, 1, 10, 2, 0, [](int, int x, int) { return x % 3 == 0 ? 1 : 0; });
   testing::Pixels px = convert(doc);
-  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  ASSERT_TRUE(ok_) << result_.failureReason();
   EXPECT_EQ(1, px.bpp);
   for (int x = 0; x < 10; ++x) EXPECT_EQ(x % 3 == 0 ? 0 : 255, px.at(x, 0)[0]) << x;
 }
@@ -108,7 +110,7 @@ TEST_F(PipelineTest, IndexedGivesPaletteColours) {
   doc.palette.assign(768, 0);
   for (int i = 0; i < 4; ++i) doc.palette[i] = static_cast<uint8_t>(60 * i), doc.palette[512 + i] = 200;
   testing::Pixels px = convert(doc);
-  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  ASSERT_TRUE(ok_) << result_.failureReason();
   EXPECT_EQ(8, px.bpp);
   for (int x = 0; x < 4; ++x) {
     EXPECT_EQ(60 * x, px.at(x, 0)[0]);
@@ -120,7 +122,7 @@ TEST_F(PipelineTest, CmykConvertsToRgb) {
   // Full cyan ink and nothing else is (0, 255, 255) in RGB.
   PsdDocument doc = makeDocument(PsdMode::kCmyk, 8, 2, 2, 0, [](int c, int, int) { return c == 0 ? 255 : 0; });
   testing::Pixels px = convert(doc);
-  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  ASSERT_TRUE(ok_) << result_.failureReason();
   EXPECT_EQ(24, px.bpp);
   EXPECT_NEAR(0, px.at(1, 1)[0], 2);
   EXPECT_NEAR(255, px.at(1, 1)[1], 2);
@@ -139,7 +141,7 @@ TEST_F(PipelineTest, CmykReadKeptSeparatedIsWrittenAsRgb) {
       return c == x ? (x == 0 ? full : 0.5 * full) : 0.0;
     });
     testing::Pixels px = convert(doc);
-    ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+    ASSERT_TRUE(ok_) << result_.failureReason();
     EXPECT_EQ(depth == 16 ? 48 : 24, px.bpp);
     EXPECT_EQ(255, px.at(0, 0)[3]);
     EXPECT_NEAR(0, px.at(0, 0)[0], 1);
@@ -154,12 +156,20 @@ TEST_F(PipelineTest, CmykReadKeptSeparatedIsWrittenAsRgb) {
 TEST_F(PipelineTest, LabAndMultichannelConvert) {
   PsdDocument lab = makeDocument(PsdMode::kLab, 8, 3, 3, 0, [](int c, int, int) { return c == 0 ? 255 : 128; });
   testing::Pixels px = convert(lab);
-  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  ASSERT_TRUE(ok_) << result_.failureReason();
   EXPECT_NEAR(255, px.at(0, 0)[0], 3);  // L = 100, a = b = 0 is white
   EXPECT_NEAR(255, px.at(0, 0)[2], 3);
+  // A multichannel document of one channel is written as that channel in grey.
   PsdDocument multi = makeDocument(PsdMode::kMultichannel, 8, 3, 3, 0, pattern);
-  convert(multi, "multi.psd");
-  EXPECT_TRUE(std::filesystem::exists(dir_.file("multi.png")) || !ok_);
+  px = convert(multi, "multi.psd");
+  ASSERT_TRUE(ok_) << result_.failureReason();
+  EXPECT_EQ(dir_.file("multi.png"), result_.output_path);
+  ASSERT_EQ(3, px.width);
+  ASSERT_EQ(3, px.height);
+  EXPECT_EQ(8, px.bpp);
+  EXPECT_EQ(FIC_MINISBLACK, px.color_type);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(pattern(0, x, y), px.at(x, y)[0]) << x << "," << y;
 }
 
 // Published sRGB values of Lab colours (D65): white, black, mid grey and the
@@ -180,7 +190,7 @@ TEST_F(PipelineTest, Lab16GivesTheStandardSrgbColours) {
     return c == 0 ? std::round(s.l * 65535 / 100) : std::round((c == 1 ? s.a : s.b) * 257 + 32767.5);
   });
   testing::Pixels px = convert(doc);
-  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  ASSERT_TRUE(ok_) << result_.failureReason();
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < n; ++x)
       for (int c = 0; c < 3; ++c) EXPECT_EQ(at(x, y).rgb[c], px.at(x, y)[c]) << x << "," << y << " channel " << c;
@@ -191,7 +201,7 @@ TEST_F(PipelineTest, Lab16KeptAsLabWhenAsked) {
   settings().psd_color_model = 2;
   PsdDocument doc = makeDocument(PsdMode::kLab, 16, 1, 1, 0, [](int c, int, int) { return c == 0 ? 65535.0 : 8000.0; });
   testing::Pixels px = convert(doc);
-  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  ASSERT_TRUE(ok_) << result_.failureReason();
   EXPECT_EQ(255, px.at(0, 0)[0]);
   EXPECT_EQ(31, px.at(0, 0)[1]);  // 8000 / 257
   EXPECT_EQ(31, px.at(0, 0)[2]);
@@ -202,8 +212,8 @@ TEST_F(PipelineTest, Lab16KeptAsLabWhenAsked) {
 TEST_F(PipelineTest, SixteenBitOutputKeepsFullScale) {
   PsdDocument doc = makeDocument(PsdMode::kRgb, 16, 2, 1, 0, [](int, int x, int) { return x == 0 ? 65535.0 : 0.0; });
   convert(doc);
-  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
-  FIBITMAP* out = FreeImage_Load(FIF_PNG, conversionJob().output_path.c_str(), 0);
+  ASSERT_TRUE(ok_) << result_.failureReason();
+  FIBITMAP* out = FreeImage_Load(FIF_PNG, result_.output_path.c_str(), 0);
   ASSERT_NE(nullptr, out);
   ASSERT_EQ(FIT_RGB16, FreeImage_GetImageType(out));
   const FIRGB16* row = reinterpret_cast<const FIRGB16*>(FreeImage_GetScanLine(out, 0));
@@ -216,15 +226,15 @@ TEST_F(PipelineTest, SixteenBitOutputKeepsFullScale) {
 TEST_F(PipelineTest, Float32IsToneMappedTo24Bits) {
   PsdDocument doc = makeDocument(PsdMode::kRgb, 32, 4, 4, 0, [](int, int x, int) { return 0.25 * x; });
   testing::Pixels px = convert(doc);
-  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
-  EXPECT_EQ(conversionJob().target_bpp, px.bpp);
+  ASSERT_TRUE(ok_) << result_.failureReason();
+  EXPECT_EQ(result_.target_bpp, px.bpp);
   EXPECT_LT(px.at(0, 0)[0], px.at(3, 0)[0]);  // tone mapping keeps the order of brightness
 }
 
 TEST_F(PipelineTest, TransparencyKeptAt32Bits) {
   PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 4, 4, 1, [](int c, int x, int) { return c == 3 ? 60.0 * x : 255.0; });
   testing::Pixels px = convert(doc);
-  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  ASSERT_TRUE(ok_) << result_.failureReason();
   EXPECT_EQ(32, px.bpp);
   for (int x = 0; x < 4; ++x) EXPECT_EQ(60 * x, px.at(x, 2)[3]);
 }
@@ -253,7 +263,7 @@ TEST_F(PipelineTest, FewColoursGetAnExactPalette) {
     return static_cast<double>((37 * (x + 20 * y) + 91 * c) % 256);  // 200 colours.
   });
   testing::Pixels px = convert(doc);
-  ASSERT_TRUE(ok_) << conversionJob().failure_reason;
+  ASSERT_TRUE(ok_) << result_.failureReason();
   EXPECT_EQ(FIC_PALETTE, px.color_type);
   int wrong = 0;
   for (int y = 0; y < 10; ++y)
@@ -264,19 +274,20 @@ TEST_F(PipelineTest, FewColoursGetAnExactPalette) {
 
 TEST_F(PipelineTest, NonPsdInputIsRejectedAndNothingWritten) {
   testing::writeText(dir_.file("fake.psd"), "\x89PNG\r\n\x1a\n not really");
-  conversionJob().input_path = dir_.file("fake.psd");
-  ASSERT_TRUE(prepareRun().ok());
-  EXPECT_FALSE(convertFile());
-  EXPECT_FALSE(conversionJob().failure_reason.empty());
+  request_.input_path = dir_.file("fake.psd");
+  ASSERT_TRUE(prepareRun(settings(), &run_).ok());
+  const ConversionResult result = convertFile(request_, run_);
+  EXPECT_FALSE(result.ok());
+  EXPECT_FALSE(result.failureReason().empty());
   EXPECT_FALSE(std::filesystem::exists(dir_.file("fake.png")));
 }
 
 TEST_F(PipelineTest, FailedSaveLeavesExistingOutputAndNoTemporaryFiles) {
   PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 3, 3, 0, pattern);
-  conversionJob().output_folder = dir_.file("missing/");
+  request_.output_folder = dir_.file("missing/");
   convert(doc);
   EXPECT_FALSE(ok_);
-  conversionJob().output_folder = dir_.path() + "/";
+  request_.output_folder = dir_.path() + "/";
   testing::writeText(dir_.file("in.png"), "old");
   settings().png_bpp = 12;
   convert(doc);
@@ -289,14 +300,51 @@ TEST_F(PipelineTest, FailedSaveLeavesExistingOutputAndNoTemporaryFiles) {
 
 TEST_F(PipelineTest, StageNotBuiltFailsTheFileInsteadOfSkippingIt) {
   // A switched-on stage must either apply or fail the file; never pass the
-  // image through silently. Checked on stages that may still be stubs.
+  // image through silently. The frame applies: a one-pixel black left side
+  // drawn over the picture, which keeps its size and the rest of its pixels.
   PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 3, 3, 0, pattern);
   settings().do_frame = true;
   settings().solid_left = 1;
   testing::Pixels px = convert(doc);
-  if (ok_) {
-    EXPECT_NE(pattern(0, 0, 1), px.at(0, 1)[0]);
+  ASSERT_TRUE(ok_) << result_.failureReason();
+  EXPECT_TRUE(result_.failureReason().empty());
+  ASSERT_EQ(3, px.width);
+  ASSERT_EQ(3, px.height);
+  for (int y = 0; y < 3; ++y) {
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_EQ(0, px.at(0, y)[c]) << "frame at row " << y;
+      for (int x = 1; x < 3; ++x) EXPECT_EQ(pattern(c, x, y), px.at(x, y)[c]) << x << "," << y;
+    }
   }
+}
+
+// A run converts with the options it was prepared with: settings changed
+// afterwards (as the window's dialogs may) reach only the next run.
+TEST_F(PipelineTest, ARunKeepsTheOptionsItWasPreparedWith) {
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 8, 6, 4, 0, pattern);
+  ASSERT_TRUE(testing::writePsdFile(dir_.file("in.psd"), doc));
+  request_.input_path = dir_.file("in.psd");
+  ASSERT_TRUE(prepareRun(settings(), &run_).ok());
+  settings().do_image_flip_horizontal = true;
+  settings().filename_mask = "other.%ext%";
+  settings().output_format = "jpg";
+  const ConversionResult result = convertFile(request_, run_);
+  ASSERT_TRUE(result.ok()) << result.failureReason();
+  EXPECT_EQ(dir_.file("in.png"), result.output_path);
+  testing::Pixels px = testing::readImage(result.output_path);
+  ASSERT_TRUE(px.ok());
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(pattern(c, 0, 0), px.at(0, 0)[c]);
+  ASSERT_TRUE(prepareRun(settings(), &run_).ok());
+  EXPECT_EQ("jpg", run_.output_extension);
+  EXPECT_TRUE(run_.stages.transform.flip_horizontal);
+}
+
+TEST_F(PipelineTest, AnUnknownOutputFormatPreparesNoRun) {
+  settings().output_format = "xyz";
+  RunOptions run;
+  const Status st = prepareRun(settings(), &run);
+  EXPECT_EQ(Status::Code::kInvalid, st.code());
+  EXPECT_EQ("unknown output format \"xyz\"", st.message());
 }
 
 TEST(BitDepth, AutoPicksSmallestAcceptedDepth) {

@@ -1,6 +1,5 @@
 #include "run/worker.h"
 
-#include <condition_variable>
 #include <thread>
 
 #include "run/conversion_job.h"
@@ -8,6 +7,7 @@
 #include "inputs/list_file.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "platform/mutex.h"
 #include "platform/signals.h"
 
 namespace pixolune {
@@ -17,9 +17,9 @@ std::string run_tag;
 namespace {
 
 struct PauseGate {
-  std::mutex lock;
-  std::condition_variable opened;
-  bool closed = false;
+  Mutex lock;
+  CondVar opened;
+  bool closed GUARDED_BY(lock) = false;
 };
 
 PauseGate& pauseGate() {
@@ -123,21 +123,24 @@ void requestStop() { workerProgress().requestStop(); }
 bool keepRunning() { return stopSignal() == 0 && workerProgress().keepRunning(); }
 
 void suspendWorker() {
-  std::lock_guard<std::mutex> hold(pauseGate().lock);
-  pauseGate().closed = true;
+  PauseGate& gate = pauseGate();
+  MutexLock hold(&gate.lock);
+  gate.closed = true;
 }
 
 void resumeWorker() {
+  PauseGate& gate = pauseGate();
   {
-    std::lock_guard<std::mutex> hold(pauseGate().lock);
-    pauseGate().closed = false;
+    MutexLock hold(&gate.lock);
+    gate.closed = false;
   }
-  pauseGate().opened.notify_all();
+  gate.opened.notifyAll();
 }
 
 void passPauseGate() {
-  std::unique_lock<std::mutex> hold(pauseGate().lock);
-  pauseGate().opened.wait(hold, [] { return !pauseGate().closed; });
+  PauseGate& gate = pauseGate();
+  MutexLock hold(&gate.lock);
+  while (gate.closed) gate.opened.wait(&gate.lock);
 }
 
 void runWorkerAndWait(const std::function<void()>& worker) {

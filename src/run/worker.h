@@ -64,9 +64,10 @@ class ConversionObserver {
   /// several before the first is finished when helpers convert in parallel.
   virtual void fileStarted(const std::string& path) = 0;
   /// The outcome of `path`, in list order, once for every file handed over
-  /// (except those a stop signal cut off): converted, or not and why
-  /// (`reason` never empty then).
-  virtual void fileFinished(const std::string& path, bool converted, const std::string& reason) = 0;
+  /// (except those a stop signal cut off): converted to `output_path`, or
+  /// not and why (`reason` never empty then, `output_path` empty).
+  virtual void fileFinished(const std::string& path, bool converted, const std::string& reason,
+                            const std::string& output_path) = 0;
 };
 
 /// The observer of the conversion runs that start from now on; null (the

@@ -8,6 +8,10 @@
 
 namespace pixolune {
 
+/// The inner size the preferences dialog first opens with.
+inline constexpr int32_t kPreferencesDefaultWidth = 680;
+inline constexpr int32_t kPreferencesDefaultHeight = 520;
+
 /// The codes of the enumerated fields, as the settings file stores them (the
 /// record keeps plain integers: the file and the console profiles rely on
 /// the numbers).
@@ -32,7 +36,9 @@ enum FileTimestamp : uint8_t { kTimestampCurrent = 0, kTimestampOriginal = 1, kT
 /// digits, red, green, blue. Dates are seconds since 1970-01-01 local time, except
 /// custom_timestamp, which is Unix time (seconds since 1970-01-01 UTC).
 /// Text fields are never "null": empty text instead. No field is range-checked
-/// here; the preferences dialog and the option parser enforce the ranges.
+/// here; the preferences dialog and the option parser enforce the ranges of
+/// the field table (settings/setting_fields.h), which also names each field's
+/// settings-file key and console option.
 struct Settings {
   // Process value, not a user option: full path of the configuration file.
   // applyDefaultSettings never touches it.
@@ -51,6 +57,9 @@ struct Settings {
   int32_t window_y = 100;
   int32_t window_width = 510;      // Inner width.
   int32_t window_height = 330;     // Inner height.
+  // The preferences dialog's inner size when it last closed.
+  int32_t preferences_width = kPreferencesDefaultWidth;
+  int32_t preferences_height = kPreferencesDefaultHeight;
 
   // [Interface]
   std::string ui_theme = "handdrawn";

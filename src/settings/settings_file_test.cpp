@@ -29,7 +29,8 @@ const std::string kDefaultFile =
     "\xEF\xBB\xBF\r\n"
     "[General]\r\nCFG = 18\r\nLanguage = en\r\nUpdate Range = 2\r\nUpdate Date = 1700000000\r\n"
     "Save Window Position = 1\r\n; \r\n"
-    "[Window]\r\nIsMaximized = 0\r\nWidth = 510\r\nHeight = 330\r\nX = 100\r\nY = 100\r\n; \r\n"
+    "[Window]\r\nIsMaximized = 0\r\nWidth = 510\r\nHeight = 330\r\nX = 100\r\nY = 100\r\n"
+    "Preferences Width = 680\r\nPreferences Height = 520\r\n; \r\n"
     "[Interface]\r\nUI Theme = handdrawn\r\nUI Size = 2\r\n; \r\n"
     "[Input]\r\nFormat = psd\r\nPSD Color Model = 0\r\n; \r\n"
     "[Output]\r\nFormat = png\r\nPNG BPP = 0\r\nPNG Compression = 2\r\nPNG Interlaced = 0\r\n; \r\n"
@@ -97,6 +98,7 @@ Settings everyFieldChanged(const std::string& path) {
   s.cfg_version = 18;  // Always saved as 18.
   s.language = "de"; s.update_range = 4; s.update_date = 123456; s.save_window_position = true;
   s.window_maximized = true; s.window_x = -20; s.window_y = 33; s.window_width = 800; s.window_height = 600;
+  s.preferences_width = 900; s.preferences_height = 700;
   s.ui_theme = "Plain Theme"; s.ui_size = 4;
   s.input_format = "raw"; s.dds_load_as = 2; s.gif_frame_loading = 1; s.ico_frame_loading = 3;
   s.tiff_frame_loading = 4; s.psd_color_model = 2; s.raw_load_as = 5; s.raw_header_size = 128;
@@ -170,6 +172,7 @@ TEST_F(SettingsFileTest, WindowGroupWithoutPositionIsJustItsHeaderAndComment) {
   settings().save_window_position = false;
   settings().window_x = 300;
   settings().window_width = 900;
+  settings().preferences_width = 1000;
   ASSERT_TRUE(saveSettings());
   EXPECT_NE(std::string::npos, readText(path).find("Save Window Position = 0\r\n; \r\n[Window]\r\n; \r\n[Interface]"));
   setDesktopQuery(&wideDesktop);
@@ -177,6 +180,7 @@ TEST_F(SettingsFileTest, WindowGroupWithoutPositionIsJustItsHeaderAndComment) {
   EXPECT_EQ(100, settings().window_x);
   EXPECT_EQ(100, settings().window_y);
   EXPECT_EQ(510, settings().window_width);
+  EXPECT_EQ(kPreferencesDefaultWidth, settings().preferences_width);
   EXPECT_FALSE(settings().save_window_position);
 }
 

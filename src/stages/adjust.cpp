@@ -5,9 +5,7 @@
 #include <vector>
 
 #include "image/bitmap.h"
-#include "psd/composite.h"
 #include "image/pixel_form.h"
-#include "settings/settings.h"
 
 namespace pixolune {
 
@@ -16,28 +14,28 @@ namespace {
 // FreeImage's colour adjustment (contrast about 128, then brightness, then
 // gamma, each clamped to 0..255, inverted last) on the 8-bit scale, for a
 // value given on that scale with the fraction 16 bits carry.
-double adjustedLevel(double v, const Settings& s) {
-  if (s.image_contrast != 0) v = std::clamp(128 + (v - 128) * (100.0 + s.image_contrast) / 100.0, 0.0, 255.0);
-  if (s.image_brightness != 0) v = std::clamp(v * (100.0 + s.image_brightness) / 100.0, 0.0, 255.0);
-  if (s.image_gamma > 0 && s.image_gamma != 1.0) {
-    const double exponent = 1.0 / s.image_gamma;
+double adjustedLevel(double v, const AdjustOptions& s) {
+  if (s.contrast != 0) v = std::clamp(128 + (v - 128) * (100.0 + s.contrast) / 100.0, 0.0, 255.0);
+  if (s.brightness != 0) v = std::clamp(v * (100.0 + s.brightness) / 100.0, 0.0, 255.0);
+  if (s.gamma > 0 && s.gamma != 1.0) {
+    const double exponent = 1.0 / s.gamma;
     v = std::clamp(std::pow(v, exponent) * 255.0 * std::pow(255.0, -exponent), 0.0, 255.0);
   }
   return v;
 }
 
-std::vector<WORD> adjustTable16(const Settings& s) {
+std::vector<WORD> adjustTable16(const AdjustOptions& s) {
   std::vector<WORD> table(65536);
   for (unsigned i = 0; i < table.size(); ++i) {
     const long v = std::lround(adjustedLevel(i / 257.0, s) * 257.0);
     const WORD level = static_cast<WORD>(std::clamp(v, 0L, 65535L));
-    table[i] = s.image_invert ? static_cast<WORD>(65535 - level) : level;
+    table[i] = s.invert ? static_cast<WORD>(65535 - level) : level;
   }
   return table;
 }
 
 // The same adjustment on the colour samples of a 16-bit image; alpha is kept.
-void adjustColours16(FIBITMAP* image, const Settings& s) {
+void adjustColours16(FIBITMAP* image, const AdjustOptions& s) {
   const std::vector<WORD> table = adjustTable16(s);
   const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image);
   const unsigned step = type == FIT_UINT16 ? 1 : type == FIT_RGB16 ? 3 : 4;
@@ -107,9 +105,21 @@ Status noImage(const BitmapPtr& image, const char* what) {
 
 }  // namespace
 
-Status adjustStage(BitmapPtr& image) {
-  const Settings& s = settings();
-  if (!image || !s.do_image_color_correction) return Status();
+AdjustOptions adjustOptionsFrom(const Settings& s) {
+  AdjustOptions o;
+  o.correct = s.do_image_color_correction;
+  o.brightness = s.image_brightness;
+  o.contrast = s.image_contrast;
+  o.gamma = s.image_gamma;
+  o.invert = s.image_invert;
+  o.greyscale = s.do_image_greyscale;
+  o.threshold = s.do_image_threshold;
+  o.threshold_level = s.image_threshold;
+  return o;
+}
+
+Status adjustStage(BitmapPtr& image, const AdjustOptions& s) {
+  if (!image || !s.correct) return Status();
   const unsigned bpp = FreeImage_GetBPP(image.get());
   if (!isWideImage(image.get()) && (bpp < 8 || bpp > 32 || FreeImage_GetImageType(image.get()) != FIT_BITMAP)) {
     image = toStageForm(std::move(image));
@@ -119,12 +129,12 @@ Status adjustStage(BitmapPtr& image) {
     adjustColours16(image.get(), s);
     return Status();
   }
-  FreeImage_AdjustColors(image.get(), s.image_brightness, s.image_contrast, s.image_gamma, s.image_invert ? TRUE : FALSE);
+  FreeImage_AdjustColors(image.get(), s.brightness, s.contrast, s.gamma, s.invert ? TRUE : FALSE);
   return Status();
 }
 
-Status greyscaleStage(BitmapPtr& image) {
-  if (!image || !settings().do_image_greyscale) return Status();
+Status greyscaleStage(BitmapPtr& image, const AdjustOptions& options) {
+  if (!image || !options.greyscale) return Status();
   image = toStageForm(std::move(image));
   if (!image || isGreyImage(image.get())) return noImage(image, "made grey");
   if (FreeImage_GetImageType(image.get()) == FIT_RGB16) {
@@ -137,12 +147,11 @@ Status greyscaleStage(BitmapPtr& image) {
   return noImage(image, "made grey");
 }
 
-Status thresholdStage(BitmapPtr& image) {
-  const Settings& s = settings();
-  if (!image || !s.do_image_threshold) return Status();
+Status thresholdStage(BitmapPtr& image, const AdjustOptions& s) {
+  if (!image || !s.threshold) return Status();
   image = narrowExactly(toStageForm(std::move(image)));
   if (!image) return noImage(image, "made black and white");
-  const BYTE level = static_cast<BYTE>(s.image_threshold & 0xFF);
+  const BYTE level = static_cast<BYTE>(s.threshold_level & 0xFF);
   if (hasAlpha(image.get())) {
     if (!thresholdKeepingAlpha(image.get(), level)) image.reset();
   } else {

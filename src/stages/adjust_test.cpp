@@ -20,6 +20,11 @@ using testing::pixelsOf;
 using testing::PsdMode;
 using testing::rgbText;
 
+// The stages with the options a run builds from the current settings.
+Status adjustStage(BitmapPtr& image) { return pixolune::adjustStage(image, adjustOptionsFrom(settings())); }
+Status greyscaleStage(BitmapPtr& image) { return pixolune::greyscaleStage(image, adjustOptionsFrom(settings())); }
+Status thresholdStage(BitmapPtr& image) { return pixolune::thresholdStage(image, adjustOptionsFrom(settings())); }
+
 // Six colours in a row: black, dark grey, mid grey (127), 128, red, white.
 const std::array<std::array<int, 3>, 6> kRow = {{{0, 0, 0}, {40, 40, 40}, {127, 127, 127},
                                                  {128, 128, 128}, {255, 0, 0}, {255, 255, 255}}};

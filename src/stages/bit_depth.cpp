@@ -6,8 +6,6 @@
 #include <unordered_map>
 
 #include "image/bitmap.h"
-#include "psd/composite.h"
-#include "run/conversion_job.h"
 #include "image/format_table.h"
 #include "image/pixel_form.h"
 #include "platform/text.h"
@@ -25,29 +23,12 @@ std::vector<int> depthList(const std::string& format_key) {
   return depths;
 }
 
-// Drago tone mapping; a float alpha channel is carried over unchanged.
-BitmapPtr toneMap(FIBITMAP* src) {
-  BitmapPtr mapped(FreeImage_TmoDrago03(src, 1.0, 0.0));
-  if (!mapped || FreeImage_GetImageType(src) != FIT_RGBAF) return mapped;
-  BitmapPtr with_alpha(FreeImage_ConvertTo32Bits(mapped.get()));
-  if (!with_alpha) return nullptr;
-  unsigned w = FreeImage_GetWidth(src), h = FreeImage_GetHeight(src);
-  for (unsigned y = 0; y < h; ++y) {
-    const FIRGBAF* in = reinterpret_cast<const FIRGBAF*>(FreeImage_GetScanLine(src, static_cast<int>(y)));
-    BYTE* out = FreeImage_GetScanLine(with_alpha.get(), static_cast<int>(y));
-    for (unsigned x = 0; x < w; ++x)
-      out[4 * x + FI_RGBA_ALPHA] = static_cast<BYTE>(std::lround(std::clamp(in[x].alpha, 0.0f, 1.0f) * 255.0f));
-  }
-  return with_alpha;
-}
-
 bool listHas(const std::vector<int>& depths, int depth) {
   return std::find(depths.begin(), depths.end(), depth) != depths.end();
 }
 
 // True when the output format's encoder takes bitmaps of this type.
-bool formatStores(FREE_IMAGE_TYPE type) {
-  const int format = conversionJob().format_id;
+bool formatStores(int format, FREE_IMAGE_TYPE type) {
   return format >= 0 && FreeImage_FIFSupportsExportType(static_cast<FREE_IMAGE_FORMAT>(format), type);
 }
 
@@ -134,8 +115,9 @@ BitmapPtr toPalette(BitmapPtr image) {
   return replaceBitmap(image, FreeImage_ColorQuantizeEx(image.get(), FIQ_WUQUANT, 256, 0, nullptr));
 }
 
-BitmapPtr to16Bits(BitmapPtr image, const std::string& key) {
-  if (formatStores(FIT_UINT16)) return toGrey16(std::move(image));
+BitmapPtr to16Bits(BitmapPtr image, const DepthOptions& o) {
+  const std::string& key = o.format_key;
+  if (formatStores(o.format_id, FIT_UINT16)) return toGrey16(std::move(image));
   image = to24(std::move(image));
   if (!image) return nullptr;
   return replaceBitmap(image, (key == "ico" || key == "tga") ? FreeImage_ConvertTo16Bits555(image.get())
@@ -150,7 +132,8 @@ BitmapPtr opaqueThen(BitmapPtr image, FIBITMAP* (*convert)(FIBITMAP*)) {
 
 FIBITMAP* dither(FIBITMAP* image) { return FreeImage_Dither(image, FID_FS); }
 
-BitmapPtr toDepth(BitmapPtr image, int target, const std::string& key) {
+BitmapPtr toDepth(BitmapPtr image, int target, const DepthOptions& o) {
+  const std::string& key = o.format_key;
   switch (target) {
     case 96:
       image = flattenOverWhite(std::move(image));
@@ -162,7 +145,7 @@ BitmapPtr toDepth(BitmapPtr image, int target, const std::string& key) {
       if (image && FreeImage_GetBPP(image.get()) != 32) replaceWith(image, FreeImage_ConvertTo32Bits(image.get()));
       return image;
     case 24: return to24(std::move(image));
-    case 16: return to16Bits(std::move(image), key);
+    case 16: return to16Bits(std::move(image), o);
     case 8:
       if (key == "j2k" || key == "jp2" || key == "jpg" || key == "jxr") return opaqueThen(std::move(image), FreeImage_ConvertTo8Bits);
       return toPalette(std::move(image));
@@ -174,10 +157,10 @@ BitmapPtr toDepth(BitmapPtr image, int target, const std::string& key) {
 
 // Already at the target: the depth matches and the form is one the format
 // takes at that depth (a 16-bit grey image is not a 5-6-5 bitmap).
-bool alreadyAt(FIBITMAP* image, int target) {
+bool alreadyAt(FIBITMAP* image, int target, int format) {
   if (static_cast<int>(FreeImage_GetBPP(image)) != target) return false;
-  if (isWideImage(image)) return formatStores(FreeImage_GetImageType(image));
-  return FreeImage_GetImageType(image) == FIT_BITMAP && !(target == 16 && formatStores(FIT_UINT16));
+  if (isWideImage(image)) return formatStores(format, FreeImage_GetImageType(image));
+  return FreeImage_GetImageType(image) == FIT_BITMAP && !(target == 16 && formatStores(format, FIT_UINT16));
 }
 }  // namespace
 
@@ -189,11 +172,19 @@ int autoBitDepth(const std::string& format_key, int source_bpp) {
   return depths.back();
 }
 
-void chooseBitDepth(FIBITMAP* image, bool grey_takes_colour) {
-  ConversionJob& job = conversionJob();
-  if (!job.auto_bpp || !image) return;
-  int target = autoBitDepth(job.output_extension, job.source_bpp);
-  const std::vector<int> depths = depthList(job.output_extension);
+DepthOptions depthOptionsFrom(const Settings& settings) {
+  DepthOptions o;
+  o.format_key = settings.output_format;
+  auto row = formatTable().find(o.format_key);
+  o.format_id = row == formatTable().end() ? -1 : row->second.format_id;
+  o.fixed_bpp = bitDepthSettingFor(o.format_key, settings);
+  return o;
+}
+
+int chooseBitDepth(FIBITMAP* image, bool grey_takes_colour, int source_bpp, const DepthOptions& o) {
+  if (o.fixed_bpp != 0 || !image) return o.fixed_bpp;
+  int target = autoBitDepth(o.format_key, source_bpp);
+  const std::vector<int> depths = depthList(o.format_key);
   const bool alpha = hasAlpha(image);
   const bool grey = isGreyImage(image) && !grey_takes_colour;
   // 16 bits per channel are written in the image's own kind wherever the
@@ -202,45 +193,26 @@ void chooseBitDepth(FIBITMAP* image, bool grey_takes_colour) {
   // file with samples that are all multiples of 257.
   if (isWideImage(image)) {
     const FREE_IMAGE_TYPE wide = alpha ? FIT_RGBA16 : grey ? FIT_UINT16 : FIT_RGB16;
-    if (formatStores(wide)) {
-      job.target_bpp = wideDepth(wide);
-      return;
-    }
+    if (formatStores(o.format_id, wide)) return wideDepth(wide);
   } else if (target > 32) {
-    target = autoBitDepth(job.output_extension, alpha ? 32 : 24);
+    target = autoBitDepth(o.format_key, alpha ? 32 : 24);
   }
   // Transparency is kept where the format has a depth for it; a grey
   // document that takes colour gets a colour depth, never a palette that
   // would cut its levels; a grey image stays grey at 8 bits.
   if (alpha && listHas(depths, 32)) target = 32;
-  else if (grey_takes_colour) target = autoBitDepth(job.output_extension, std::max(job.source_bpp, 24));
+  else if (grey_takes_colour) target = autoBitDepth(o.format_key, std::max(source_bpp, 24));
   else if (grey && target > 8 && listHas(depths, 8)) target = 8;
-  job.target_bpp = target;
+  return target;
 }
 
-Status convertBitDepth(BitmapPtr& image) {
+Status convertBitDepth(BitmapPtr& image, int target_bpp, const DepthOptions& o) {
   if (!image) return Status::invalid("no image");
-  const ConversionJob& job = conversionJob();
-  if (alreadyAt(image.get(), job.target_bpp)) return Status();
-  image = toDepth(std::move(image), job.target_bpp, job.output_extension);
+  if (alreadyAt(image.get(), target_bpp, o.format_id)) return Status();
+  image = toDepth(std::move(image), target_bpp, o);
   if (image) return Status();
-  return Status::unsupported("the image could not be brought to " + std::to_string(job.target_bpp) +
+  return Status::unsupported("the image could not be brought to " + std::to_string(target_bpp) +
                              " bits per pixel (or memory ran out)");
-}
-
-BitmapPtr normalizeGrey(BitmapPtr image) {
-  if (!image) return nullptr;
-  FREE_IMAGE_COLOR_TYPE type = FreeImage_GetColorType(image.get());
-  if (type != FIC_MINISWHITE && type != FIC_MINISBLACK) return image;
-  const FREE_IMAGE_TYPE pixels = FreeImage_GetImageType(image.get());
-  if (pixels == FIT_UINT16 || pixels == FIT_BITMAP) return image;
-  return replaceBitmap(image, FreeImage_ConvertToStandardType(image.get(), TRUE));
-}
-
-BitmapPtr normalizeHighRange(BitmapPtr image) {
-  if (!image || FreeImage_GetBPP(image.get()) <= 32 || isWideImage(image.get())) return image;
-  if (FreeImage_GetImageType(image.get()) == FIT_RGBAF) return toneMap(image.get());
-  return replaceBitmap(image, FreeImage_TmoDrago03(image.get(), 1.0, 0.0));
 }
 
 }  // namespace pixolune

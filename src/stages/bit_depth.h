@@ -1,4 +1,4 @@
-// Bit-depth normalisation after decoding and the final bit-depth stage.
+// The final bit-depth stage and the choice of the output depth.
 #ifndef PIXOLUNE_STAGES_BIT_DEPTH_H_
 #define PIXOLUNE_STAGES_BIT_DEPTH_H_
 
@@ -8,26 +8,41 @@
 
 #include "image/bitmap.h"
 #include "platform/status.h"
+#include "settings/settings.h"
 
 namespace pixolune {
+
+/// The output format's depth: its key and FreeImage format, and the fixed
+/// depth its *_bpp setting asks for (0: chosen per file).
+struct DepthOptions {
+  std::string format_key = "png";
+  int format_id = -1;
+  int fixed_bpp = 0;
+  bool operator==(const DepthOptions&) const = default;
+};
+
+/// From output_format and its depth setting.
+/// REQUIRES: buildFormatTable() has run.
+DepthOptions depthOptionsFrom(const Settings& settings);
 
 /// The smallest depth of the format's list not below source_bpp, else the
 /// largest; 0 for a format without a FormatTable row.
 int autoBitDepth(const std::string& format_key, int source_bpp);
 
-/// Chooses this file's output depth when auto_bpp and stores it in
-/// target_bpp, so "%bpp%" in a watermark names it. An image of 16 bits per
+/// This file's output depth: the fixed depth when the format's setting
+/// gives one, else chosen for the image (so "%bpp%" in a watermark names
+/// it). An image of 16 bits per
 /// channel is written at 16 bits per channel where the format stores its
 /// kind: 16 for grey, 48 for RGB, 64 for RGBA (grey counts as RGB when
 /// `grey_takes_colour` says the document is grey and a stage has put or will
 /// put colour on it: a rotation's corners, a frame, a watermark). Otherwise
-/// the smallest listed depth not below source_bpp, but never more than 8 bits
+/// the smallest listed depth not below source_bpp (the decoded input's),
+/// but never more than 8 bits
 /// per channel for an image that has only those (a tone-mapped or narrowed
 /// one), 32 for an image with alpha where the format lists it, a colour depth
 /// for a grey document that takes colour, and 8 for a grey image where the
-/// format lists it. The pipeline calls it before the frame stage; fixed
-/// depths are left alone.
-void chooseBitDepth(FIBITMAP* image, bool grey_takes_colour);
+/// format lists it. The pipeline calls it before the frame stage.
+int chooseBitDepth(FIBITMAP* image, bool grey_takes_colour, int source_bpp, const DepthOptions& options);
 
 /// The last pixel stage: converts to target_bpp. An image with alpha is
 /// blended over white for every depth without alpha; 16-bit samples are
@@ -35,17 +50,7 @@ void chooseBitDepth(FIBITMAP* image, bool grey_takes_colour);
 /// image's levels exactly. `image` holds the converted image afterwards (the
 /// old one unloaded), or is kept when nothing is to do; a depth it cannot
 /// make (or a failed allocation) gives a failed status and no image.
-/// REQUIRES: chooseBitDepth has run for this file.
-Status convertBitDepth(BitmapPtr& image);
-
-/// Brings greyscale images of non-standard types (signed, 32-bit, floating
-/// point) to ordinary 8-bit bitmaps by linear stretching. 16-bit and 8-bit
-/// greyscale and 1-bit images are kept as they are.
-BitmapPtr normalizeGrey(BitmapPtr image);
-
-/// Brings floating-point images to 8 bits per channel by Drago tone mapping,
-/// keeping alpha. Images of 16 bits per channel are kept.
-BitmapPtr normalizeHighRange(BitmapPtr image);
+Status convertBitDepth(BitmapPtr& image, int target_bpp, const DepthOptions& options);
 
 }  // namespace pixolune
 

@@ -5,7 +5,6 @@
 #include "image/pixel_form.h"
 #include "stages/transform.h"
 #include "platform/drawing.h"
-#include "settings/settings.h"
 
 namespace pixolune {
 
@@ -14,13 +13,12 @@ namespace {
 std::string num(int value) { return std::to_string(value); }
 
 // Layer A: the corner rectangles first, then the four side trapezoids.
-bool drawFrame(Surface& layer, int w, int h) {
-  const Settings& s = settings();
-  const int L = s.solid_left, R = s.solid_right, T = s.solid_top, B = s.solid_bottom;
-  const uint32_t cL = parseHexColorAlpha(s.solid_left_color, 255);
-  const uint32_t cR = parseHexColorAlpha(s.solid_right_color, 255);
-  const uint32_t cT = parseHexColorAlpha(s.solid_top_color, 255);
-  const uint32_t cB = parseHexColorAlpha(s.solid_bottom_color, 255);
+bool drawFrame(Surface& layer, int w, int h, const FrameOptions& s) {
+  const int L = s.left, R = s.right, T = s.top, B = s.bottom;
+  const uint32_t cL = parseHexColorAlpha(s.left_color, 255);
+  const uint32_t cR = parseHexColorAlpha(s.right_color, 255);
+  const uint32_t cT = parseHexColorAlpha(s.top_color, 255);
+  const uint32_t cB = parseHexColorAlpha(s.bottom_color, 255);
   fillRectangle(layer, 0, 0, L, T, cT);
   fillRectangle(layer, w - R, 0, R, T, cR);
   fillRectangle(layer, w - R, h - B, R, B, cB);
@@ -32,6 +30,21 @@ bool drawFrame(Surface& layer, int w, int h) {
 }
 
 }  // namespace
+
+FrameOptions frameOptionsFrom(const Settings& s) {
+  FrameOptions o;
+  o.enabled = s.do_frame;
+  o.left = s.solid_left;
+  o.right = s.solid_right;
+  o.top = s.solid_top;
+  o.bottom = s.solid_bottom;
+  o.left_color = s.solid_left_color;
+  o.right_color = s.solid_right_color;
+  o.top_color = s.solid_top_color;
+  o.bottom_color = s.solid_bottom_color;
+  o.opacity = s.solid_opacity;
+  return o;
+}
 
 uint32_t parseHexColorAlpha(const std::string& text, int alpha) {
   const RGBQUAD c = parseHexColor(text);
@@ -54,17 +67,16 @@ std::string frameSidePath(int side, int w, int h, int L, int R, int T, int B) {
   }
 }
 
-Status frameStage(BitmapPtr& image, int w, int h) {
-  const Settings& s = settings();
-  if (!image || !s.do_frame) return Status();
+Status frameStage(BitmapPtr& image, int w, int h, const FrameOptions& s) {
+  if (!image || !s.enabled) return Status();
   image = toStageForm(std::move(image));
   if (!image) return Status::ioError("the image could not be framed (out of memory?)");
 
   SurfacePtr frame = createSurface(w, h);
-  if (!frame || !drawFrame(*frame, w, h)) return Status();
+  if (!frame || !drawFrame(*frame, w, h, s)) return Status();
   SurfacePtr faded = createSurface(w, h);
   if (!faded) return Status();
-  drawSurface(*faded, *frame, 0, 0, s.solid_opacity);
+  drawSurface(*faded, *frame, 0, 0, s.opacity);
   BitmapPtr layer = layerToBitmap(*faded);
   if (layer) image = compositeOver(std::move(image), layer.get());
   return image ? Status() : Status::ioError("the frame could not be laid on (out of memory?)");

@@ -73,7 +73,7 @@ class StageKindsTest : public testing::ConvertFixture {
   }
   Pixels16 convert16(const PsdDocument& doc) {
     if (!convert(doc).ok()) return {};
-    return testing::readImage16(conversionJob().output_path);
+    return testing::readImage16(output_path_);
   }
   Pixels16 convertKind(const Kind& k) { return convert16(kindDocument(k, colourAt, alphaAt)); }
 
@@ -101,10 +101,10 @@ class StageKindsTest : public testing::ConvertFixture {
 TEST_F(StageKindsTest, PlainConversionKeepsTheKindAndItsDepth) {
   for (const Kind& k : kKinds) {
     Pixels16 px = convertKind(k);
-    ASSERT_TRUE(px.ok()) << k.name << ": " << conversionJob().failure_reason;
+    ASSERT_TRUE(px.ok()) << k.name << ": " << failure_reason_;
     EXPECT_EQ(k.out_type, px.type) << k.name;
     EXPECT_EQ(k.out_bpp, px.bpp) << k.name;
-    EXPECT_EQ(k.out_bpp, conversionJob().target_bpp) << k.name;
+    EXPECT_EQ(k.out_bpp, target_bpp_) << k.name;
     if (k.alpha) {
       EXPECT_EQ(0, px.at(0, 5)[3]) << k.name;
       EXPECT_EQ(65535, px.at(12, 5)[3]) << k.name;
@@ -213,9 +213,9 @@ TEST_F(StageKindsTest, SixteenBitToneFollowsTheEightBitAdjustment) {
     s.image_contrast = 15;
     s.image_gamma = 1.4;
     Pixels16 want = convertKind(narrow);
-    ASSERT_TRUE(want.ok()) << narrow.name << ": " << conversionJob().failure_reason;
+    ASSERT_TRUE(want.ok()) << narrow.name << ": " << failure_reason_;
     Pixels16 got = convertKind(wide);
-    ASSERT_TRUE(got.ok()) << wide.name << ": " << conversionJob().failure_reason;
+    ASSERT_TRUE(got.ok()) << wide.name << ": " << failure_reason_;
     EXPECT_EQ(wide.out_bpp, got.bpp) << wide.name;
     // Only opaque pixels: under partial alpha the 8-bit document's colours
     // were already coarse when the white matte was taken out.
@@ -262,7 +262,7 @@ TEST_F(StageKindsTest, WatermarkChangesOnlyItsBlockAndKeepsTheKind) {
     s.text_x_offset = s.text_y_offset = 0;
     s.font_color = "E0E0E0";
     Pixels16 marked = convert16(kindDocument(k, colourAt, alphaAt, 64, 40));
-    ASSERT_TRUE(marked.ok()) << k.name << ": " << conversionJob().failure_reason;
+    ASSERT_TRUE(marked.ok()) << k.name << ": " << failure_reason_;
     EXPECT_EQ(k.out_bpp, marked.bpp) << k.name;
     int changed = 0, outside = 0;
     for (int y = 0; y < 40; ++y)
@@ -291,7 +291,7 @@ TEST_F(StageKindsTest, FullChainKeepsTheKind) {
     s.watermark_text = "%bpp%";
     s.font_color = "FFFFFF";
     Pixels16 px = convertKind(k);
-    ASSERT_TRUE(px.ok()) << k.name << ": " << conversionJob().failure_reason;
+    ASSERT_TRUE(px.ok()) << k.name << ": " << failure_reason_;
     EXPECT_EQ(k.out_bpp, px.bpp) << k.name;
     EXPECT_EQ(k.out_type, px.type) << k.name;
     if (k.alpha) {
@@ -329,7 +329,7 @@ TEST_F(StageKindsTest, SoftWhiteDiskKeepsWhiteEdgesAndClearCorners) {
       reset();
       setup(settings());
       Pixels16 px = convert16(kindDocument(k, white, diskAlpha, kDisk, kDisk));
-      ASSERT_TRUE(px.ok()) << k.name << " " << name << ": " << conversionJob().failure_reason;
+      ASSERT_TRUE(px.ok()) << k.name << " " << name << ": " << failure_reason_;
       EXPECT_TRUE(px.bpp == 32 || px.bpp == 64) << k.name << " " << name << " lost its alpha";
       // Turning about the centre fills the corners by mirroring the picture.
       if (std::string(name) != "turn about centre") {
@@ -410,7 +410,7 @@ TEST_F(StageKindsTest, StagesAtEightBitsWriteEightBits) {
     ASSERT_TRUE(px.ok()) << k.name;
     const int eight_bits = k.alpha ? 32 : k.mode == PsdMode::kGrey ? 8 : 24;
     EXPECT_EQ(k.depth == 16 ? eight_bits : k.out_bpp, px.bpp) << k.name;
-    EXPECT_EQ(px.bpp, conversionJob().target_bpp) << k.name;
+    EXPECT_EQ(px.bpp, target_bpp_) << k.name;
   }
 }
 
@@ -431,7 +431,7 @@ TEST_F(StageKindsTest, GreyDocumentTurnedOnColourIsNotQuantised) {
   Pixels16 automatic = turned(0);
   ASSERT_TRUE(fixed.ok() && automatic.ok());
   EXPECT_EQ(24, automatic.bpp);
-  EXPECT_EQ(24, conversionJob().target_bpp);
+  EXPECT_EQ(24, target_bpp_);
   EXPECT_EQ(fixed.rgba, automatic.rgba);
 }
 

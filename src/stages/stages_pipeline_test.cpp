@@ -38,14 +38,20 @@ class StagesPipelineTest : public ::testing::Test {
     buildFormatTable();
     applyDefaultSettings(true);
     settings().output_format = "png";
-    conversionJob().output_folder = out_.path() + "/";
   }
   // Converts the document and reads the written PNG back (width 0 on failure).
   Pixels convert(const testing::PsdDocument& doc) {
-    conversionJob().input_path = in_.file("picture.psd");
-    if (!testing::writePsdFile(conversionJob().input_path, doc) || !prepareRun().ok() || !convertFile()) return {};
-    return readImage(conversionJob().output_path);
+    ConversionRequest request;
+    request.input_path = in_.file("picture.psd");
+    request.output_folder = out_.path() + "/";
+    RunOptions run;
+    result_ = ConversionResult();
+    if (!testing::writePsdFile(request.input_path, doc) || !prepareRun(settings(), &run).ok()) return {};
+    result_ = convertFile(request, run);
+    if (!result_.ok()) return {};
+    return readImage(result_.output_path);
   }
+  ConversionResult result_;  // What the last convert() gave.
   static testing::PsdDocument quadrants() {
     return testing::makeDocument(testing::PsdMode::kRgb, 8, 80, 40, 0,
                                  [](int c, int x, int y) { return static_cast<double>(quadrant(x, y)[c]); });
@@ -64,11 +70,11 @@ TEST_F(StagesPipelineTest, ResizeTargetsApplyToTheTurnedImage) {
   s.image_height = 20;
   s.image_width_unit = s.image_height_unit = 1;
   Pixels px = convert(testing::makeDocument(testing::PsdMode::kRgb, 8, 100, 50, 0, [](int, int, int) { return 90.0; }));
-  ASSERT_TRUE(px.ok()) << conversionJob().failure_reason;
+  ASSERT_TRUE(px.ok()) << result_.failureReason();
   EXPECT_EQ(25, px.width);   // 50 % of the turned width 50.
   EXPECT_EQ(20, px.height);  // 20 % of the turned height 100.
-  EXPECT_EQ(25, conversionJob().result_width);
-  EXPECT_EQ(20, conversionJob().result_height);
+  EXPECT_EQ(25, result_.result_width);
+  EXPECT_EQ(20, result_.result_height);
 }
 
 TEST_F(StagesPipelineTest, TurnFlipHalveAndGreyscaleTogether) {
@@ -81,7 +87,7 @@ TEST_F(StagesPipelineTest, TurnFlipHalveAndGreyscaleTogether) {
   s.image_width_unit = s.image_height_unit = 1;
   s.do_image_greyscale = true;
   Pixels px = convert(quadrants());
-  ASSERT_TRUE(px.ok()) << conversionJob().failure_reason;
+  ASSERT_TRUE(px.ok()) << result_.failureReason();
   ASSERT_EQ(20, px.width);
   ASSERT_EQ(40, px.height);
   // Turning a quarter counter-clockwise and mirroring left-right maps the
@@ -108,7 +114,7 @@ TEST_F(StagesPipelineTest, FortyFiveDegreesFillsTheCornersWithTheBackColour) {
   settings().image_rotation = 45;
   settings().image_rotation_back_color = "00ff80";
   Pixels px = convert(quadrants());
-  ASSERT_TRUE(px.ok()) << conversionJob().failure_reason;
+  ASSERT_TRUE(px.ok()) << result_.failureReason();
   EXPECT_GT(px.width, 80);
   EXPECT_GT(px.height, 40);
   const uint8_t* corner = px.at(px.width - 1, px.height - 1);
@@ -122,7 +128,7 @@ TEST_F(StagesPipelineTest, ThresholdAfterGreyscaleSplitsByLuminance) {
   settings().do_image_threshold = true;
   settings().image_threshold = 100;  // Red (66) and blue (42) fall below, green (152) and white not.
   Pixels px = convert(quadrants());
-  ASSERT_TRUE(px.ok()) << conversionJob().failure_reason;
+  ASSERT_TRUE(px.ok()) << result_.failureReason();
   for (auto [x, y] : {std::pair{5, 5}, {75, 5}, {5, 35}, {75, 35}}) {
     int want = luminance(quadrant(x, y)) < 100 ? 0 : 255;
     EXPECT_EQ(want, px.at(x, y)[0]) << x << "," << y;

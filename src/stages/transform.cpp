@@ -5,9 +5,7 @@
 #include <limits>
 
 #include "image/bitmap.h"
-#include "psd/composite.h"
 #include "image/pixel_form.h"
-#include "settings/settings.h"
 
 namespace pixolune {
 
@@ -126,15 +124,34 @@ RGBQUAD parseHexColor(const std::string& text) {
   return colour;
 }
 
-Status rotateStage(BitmapPtr& image) {
-  const Settings& s = settings();
-  if (!image || !s.do_image_rotation) return Status();
-  const int angle = s.image_rotation;
+TransformOptions transformOptionsFrom(const Settings& s) {
+  TransformOptions o;
+  o.rotate = s.do_image_rotation;
+  o.rotation_type = s.image_rotation_type;
+  o.rotation = s.image_rotation;
+  o.rotation_back_color = s.image_rotation_back_color;
+  o.resize = s.do_image_resize;
+  o.width = s.image_width;
+  o.width_unit = s.image_width_unit;
+  o.height = s.image_height;
+  o.height_unit = s.image_height_unit;
+  o.keep_aspect_ratio = s.keep_aspect_ratio;
+  o.fit_inside = s.fit_inside;
+  o.resize_type = s.image_resize_type;
+  o.resize_algorithm = s.image_resize_algorithm;
+  o.flip_horizontal = s.do_image_flip_horizontal;
+  o.flip_vertical = s.do_image_flip_vertical;
+  return o;
+}
+
+Status rotateStage(BitmapPtr& image, const TransformOptions& o) {
+  if (!image || !o.rotate) return Status();
+  const int angle = o.rotation;
   if (angle <= 0 || angle >= 360) return Status();
   image = toStageForm(std::move(image));
   if (!image) return noImage(image, "turned");
-  if (s.image_rotation_type == kRotationSimple) image = turnOnCanvas(std::move(image), angle, parseHexColor(s.image_rotation_back_color));
-  else if (s.image_rotation_type == kRotationAdvanced) image = turnAboutCentre(std::move(image), angle);
+  if (o.rotation_type == kRotationSimple) image = turnOnCanvas(std::move(image), angle, parseHexColor(o.rotation_back_color));
+  else if (o.rotation_type == kRotationAdvanced) image = turnAboutCentre(std::move(image), angle);
   return noImage(image, "turned");
 }
 
@@ -156,17 +173,16 @@ FREE_IMAGE_FILTER resizeFilter(int algorithm) {
   }
 }
 
-Status resizeStage(BitmapPtr& image, int width, int height) {
-  const Settings& s = settings();
-  if (!image || !s.do_image_resize) return Status();
-  const int target_width = scaledLength(s.image_width, s.image_width_unit, width);
-  const int target_height = scaledLength(s.image_height, s.image_height_unit, height);
+Status resizeStage(BitmapPtr& image, int width, int height, const TransformOptions& o) {
+  if (!image || !o.resize) return Status();
+  const int target_width = scaledLength(o.width, o.width_unit, width);
+  const int target_height = scaledLength(o.height, o.height_unit, height);
   if (target_width <= 0 || target_height <= 0) return Status();
   if (width == target_width && height == target_height) return Status();
-  if (s.image_resize_type == kResizeLargeImages && width < target_width && height < target_height) return Status();
+  if (o.resize_type == kResizeLargeImages && width < target_width && height < target_height) return Status();
   int new_width = target_width;
   int new_height = target_height;
-  if (s.fit_inside) {
+  if (o.fit_inside) {
     // The side whose target is the tighter bound takes its target: w / h
     // against tw / th, compared as w * th against h * tw without rounding.
     if (int64_t{width} * target_height >= int64_t{height} * target_width) {
@@ -175,14 +191,14 @@ Status resizeStage(BitmapPtr& image, int width, int height) {
       new_width = keptLength(target_height, height, width);
     }
     if (new_width == width && new_height == height) return Status();
-  } else if (s.keep_aspect_ratio) {
+  } else if (o.keep_aspect_ratio) {
     if (width >= height) {
       new_height = keptLength(target_width, width, height);
     } else {
       new_width = keptLength(target_height, height, width);
     }
   }
-  const FREE_IMAGE_FILTER filter = resizeFilter(s.image_resize_algorithm);
+  const FREE_IMAGE_FILTER filter = resizeFilter(o.resize_algorithm);
   // Floating-point RGBA has no premultiplied form: it is brought to the
   // stage form first, as rotation does (the pipeline would narrow it next).
   if (FreeImage_GetImageType(image.get()) == FIT_RGBAF) {
@@ -198,11 +214,11 @@ Status resizeStage(BitmapPtr& image, int width, int height) {
   return noImage(image, "resized");
 }
 
-Status flipStage(BitmapPtr& image) {
+Status flipStage(BitmapPtr& image, const TransformOptions& o) {
   if (!image) return Status();
-  if (settings().do_image_flip_horizontal && !FreeImage_FlipHorizontal(image.get()))
+  if (o.flip_horizontal && !FreeImage_FlipHorizontal(image.get()))
     return Status::unsupported("the image could not be flipped");
-  if (settings().do_image_flip_vertical && !FreeImage_FlipVertical(image.get()))
+  if (o.flip_vertical && !FreeImage_FlipVertical(image.get()))
     return Status::unsupported("the image could not be flipped");
   return Status();
 }

@@ -18,6 +18,13 @@ using testing::pixelsOf;
 using testing::rgbDocument;
 using testing::rgbText;
 
+// The stages with the options a run builds from the current settings.
+Status rotateStage(BitmapPtr& image) { return pixolune::rotateStage(image, transformOptionsFrom(settings())); }
+Status resizeStage(BitmapPtr& image, int width, int height) {
+  return pixolune::resizeStage(image, width, height, transformOptionsFrom(settings()));
+}
+Status flipStage(BitmapPtr& image) { return pixolune::flipStage(image, transformOptionsFrom(settings())); }
+
 // Every pixel different: red from x, green from y, blue constant.
 std::array<int, 3> gradient(int x, int y) { return {x * 2, y * 5, 77}; }
 

@@ -7,7 +7,6 @@
 #include "stages/watermark_layer.h"
 #include "platform/drawing.h"
 #include "platform/files.h"
-#include "settings/settings.h"
 
 namespace pixolune {
 
@@ -19,8 +18,9 @@ FontPtr& runFont() {
   return font;
 }
 
-FontRequest watermarkFontRequest() {
-  const Settings& s = settings();
+}  // namespace
+
+FontRequest watermarkFontRequest(const Settings& s) {
   FontRequest request;
   request.family = s.watermark_font;
   request.size_points = s.font_size;
@@ -31,31 +31,35 @@ FontRequest watermarkFontRequest() {
   return request;
 }
 
-// How the current watermark kind is placed.
-struct Placement {
-  int rotation = 0;
-  bool boundary = false;
-  int position = 8;
-  int off_x = 0;
-  int off_y = 0;
-};
-
-Placement currentPlacement() {
-  const Settings& s = settings();
-  if (s.do_watermark == kWatermarkText)
-    return Placement{s.text_rotation, s.text_boundary, s.text_position, s.text_x_offset, s.text_y_offset};
-  return Placement{s.wm_image_rotation, s.wm_image_boundary, s.wm_image_position, s.wm_image_x_offset,
-                   s.wm_image_y_offset};
+WatermarkOptions watermarkOptionsFrom(const Settings& s) {
+  WatermarkOptions o;
+  o.kind = s.do_watermark;
+  o.text = s.watermark_text;
+  o.font = watermarkFontRequest(s);
+  o.text_layer.padding = s.text_padding;
+  o.text_layer.leading = s.font_leading;
+  o.text_layer.alignment = s.text_alignment;
+  o.text_layer.antialiasing = s.text_antialiasing;
+  o.text_layer.font_color = s.font_color;
+  o.text_layer.text_opacity = s.text_opacity;
+  o.text_layer.back_color = s.back_color;
+  o.text_layer.back_opacity = s.back_opacity;
+  o.text_placement = WatermarkPlacement{s.text_rotation, s.text_boundary, s.text_position, s.text_x_offset,
+                                        s.text_y_offset};
+  o.picture = PictureLayerOptions{s.watermark_image, s.wm_image_greyscale, s.wm_image_opacity};
+  o.picture_placement = WatermarkPlacement{s.wm_image_rotation, s.wm_image_boundary, s.wm_image_position,
+                                           s.wm_image_x_offset, s.wm_image_y_offset};
+  return o;
 }
+
+namespace {
 
 int widthOf(FIBITMAP* dib) { return static_cast<int>(FreeImage_GetWidth(dib)); }
 int heightOf(FIBITMAP* dib) { return static_cast<int>(FreeImage_GetHeight(dib)); }
 
 // Rotates, crops to the room and pastes the watermark onto a transparent
 // canvas of the image's size. Null when nothing can be placed.
-BitmapPtr placeWatermark(BitmapPtr wm, int W, int H) {
-  const Settings& s = settings();
-  const Placement p = currentPlacement();
+BitmapPtr placeWatermark(BitmapPtr wm, int W, int H, const WatermarkPlacement& p, const FrameOptions& frame) {
   if (p.rotation > 0 && p.rotation < 360) {
     const int angle = p.rotation;
     wm = resampleOnPremultiplied(std::move(wm), [angle](FIBITMAP* block) {
@@ -65,11 +69,11 @@ BitmapPtr placeWatermark(BitmapPtr wm, int W, int H) {
     if (!wm) return nullptr;
   }
   int room_w = W, room_h = H, frame_x = 0, frame_y = 0;
-  if (s.do_frame && p.boundary) {
-    room_w = W - s.solid_left - s.solid_right;
-    room_h = H - s.solid_top - s.solid_bottom;
-    frame_x = s.solid_left;
-    frame_y = s.solid_top;
+  if (frame.enabled && p.boundary) {
+    room_w = W - frame.left - frame.right;
+    room_h = H - frame.top - frame.bottom;
+    frame_x = frame.left;
+    frame_y = frame.top;
   }
   int w = widthOf(wm.get()), h = heightOf(wm.get());
   const bool crop_w = w + p.off_x > room_w, crop_h = h + p.off_y > room_h;
@@ -106,33 +110,34 @@ void watermarkAnchor(int position, int room_w, int room_h, int w, int h, int off
   *y = ys[position / 3];
 }
 
-Status watermarkStage(BitmapPtr& image, int W, int H) {
-  const Settings& s = settings();
-  if (!image || s.do_watermark == kWatermarkNone) return Status();
+Status watermarkStage(BitmapPtr& image, int W, int H, const WatermarkOptions& o, const FrameOptions& frame,
+                      const NameFields& name) {
+  if (!image || o.kind == kWatermarkNone) return Status();
   image = toStageForm(std::move(image));
   if (!image) return Status::ioError("the image could not be watermarked (out of memory?)");
   SurfacePtr layer;
-  if (s.do_watermark == kWatermarkText && runFont()) layer = buildTextLayer(*runFont());
-  if (s.do_watermark == kWatermarkImage) layer = buildPictureLayer();
+  if (o.kind == kWatermarkText && runFont()) layer = buildTextLayer(*runFont(), expandWatermarkText(name, o.text), o.text_layer);
+  if (o.kind == kWatermarkImage) layer = buildPictureLayer(o.picture);
   if (!layer) return Status();
   BitmapPtr wm = layerToBitmap(*layer);
   if (!wm) return Status();
-  BitmapPtr canvas = placeWatermark(std::move(wm), W, H);
+  BitmapPtr canvas =
+      placeWatermark(std::move(wm), W, H, o.kind == kWatermarkText ? o.text_placement : o.picture_placement, frame);
   if (canvas) image = compositeOver(std::move(image), canvas.get());
   return image ? Status() : Status::ioError("the watermark could not be laid on (out of memory?)");
 }
 
-Status prepareWatermarkRun() {
-  const Settings& s = settings();
-  if (s.do_watermark == kWatermarkText && !loadWatermarkFont())
-    return Status::unsupported("the watermark font \"" + s.watermark_font + "\" cannot be loaded");
-  if (s.do_watermark == kWatermarkImage) {
-    if (s.watermark_image.empty()) return Status::invalid("no watermark picture is set");
-    if (fileSize(s.watermark_image) <= 0 || isFolder(s.watermark_image))
-      return Status::notFound("the watermark picture \"" + s.watermark_image + "\" is missing or empty");
-    const std::string problem = watermarkPictureProblem(s.watermark_image);
+Status prepareWatermarkRun(const WatermarkOptions& o) {
+  if (o.kind == kWatermarkText && !loadWatermarkFont(o.font))
+    return Status::unsupported("the watermark font \"" + o.font.family + "\" cannot be loaded");
+  if (o.kind == kWatermarkImage) {
+    const std::string& picture = o.picture.path;
+    if (picture.empty()) return Status::invalid("no watermark picture is set");
+    if (fileSize(picture) <= 0 || isFolder(picture))
+      return Status::notFound("the watermark picture \"" + picture + "\" is missing or empty");
+    const std::string problem = watermarkPictureProblem(picture);
     if (!problem.empty())
-      return Status::corrupt("the watermark picture \"" + s.watermark_image + "\" cannot be decoded: " + problem);
+      return Status::corrupt("the watermark picture \"" + picture + "\" cannot be decoded: " + problem);
   }
   return Status();
 }
@@ -146,8 +151,7 @@ std::string watermarkPictureProblem(const std::string& path) {
   return "the picture is damaged or cut short";
 }
 
-bool loadWatermarkFont() {
-  const FontRequest request = watermarkFontRequest();
+bool loadWatermarkFont(const FontRequest& request) {
   FontPtr& font = runFont();
   if (font && fontRequest(*font) == request) return true;
   font = loadFont(request);

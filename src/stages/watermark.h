@@ -8,19 +8,58 @@
 #include <string>
 
 #include "image/bitmap.h"
+#include "inputs/filename_mask.h"
+#include "platform/drawing.h"
 #include "platform/status.h"
+#include "settings/settings.h"
+#include "stages/frame.h"
+#include "stages/watermark_layer.h"
 
 namespace pixolune {
 
-/// Stamps the text (do_watermark 1) or picture (2) watermark onto the image:
+/// How one kind of watermark is placed: turned by `rotation` degrees, at
+/// anchor `position` (0..8) pushed in by the offsets, inside the frame when
+/// `boundary` is set.
+struct WatermarkPlacement {
+  int rotation = 0;
+  bool boundary = false;
+  int position = 8;
+  int off_x = 10;
+  int off_y = 10;
+  bool operator==(const WatermarkPlacement&) const = default;
+};
+
+/// The watermark of a run, from do_watermark, the text, font and picture
+/// Settings.
+struct WatermarkOptions {
+  int kind = kWatermarkNone;  // do_watermark
+  std::string text;           // watermark_text, its tokens not yet expanded
+  FontRequest font;           // watermark_font, font_size, font_style, font_effect
+  TextLayerOptions text_layer;
+  WatermarkPlacement text_placement;
+  PictureLayerOptions picture;
+  WatermarkPlacement picture_placement;
+  bool operator==(const WatermarkOptions&) const = default;
+};
+
+WatermarkOptions watermarkOptionsFrom(const Settings& settings);
+
+/// The font of watermark_font, font_size, font_style (1 bold, 2 italic, 3
+/// both) and font_effect (1 underline, 2 strike-out).
+FontRequest watermarkFontRequest(const Settings& settings);
+
+/// Stamps the text (kind 1) or picture (2) watermark onto the image:
 /// rotated, cropped to the room left by the offsets (inside the frame when
 /// the boundary flag asks for it), placed by its anchor and alpha-blended.
-/// Any do_watermark but 0 brings a palette image to the stage form, even
+/// Any kind but 0 brings a palette image to the stage form, even
 /// when no watermark can be drawn (no font loaded, unreadable picture, a
 /// block pushed off the image by negative offsets); alpha, grey (under a grey
 /// watermark) and 16 bits per channel are kept. W and H are the image size
-/// after resizing. Runs on the worker thread.
-Status watermarkStage(BitmapPtr& image, int W, int H);
+/// after resizing; `frame` is the run's frame (for the boundary) and `name`
+/// the file's naming fields, which the text's tokens show. Runs on the
+/// worker thread.
+Status watermarkStage(BitmapPtr& image, int W, int H, const WatermarkOptions& options, const FrameOptions& frame,
+                      const NameFields& name);
 
 /// The watermark part of run preparation, done before the first file:
 /// loads the text watermark's font (loadWatermarkFont) or checks that the
@@ -33,7 +72,7 @@ Status watermarkStage(BitmapPtr& image, int W, int H);
 /// an invalid image, adding the message for kCorrupt. Calling it again in
 /// the same run keeps the loaded font.
 /// REQUIRES: no worker is running.
-Status prepareWatermarkRun();
+Status prepareWatermarkRun(const WatermarkOptions& options);
 
 /// Empty when the file at `path` decodes as a watermark picture (the whole
 /// file is decoded, as the stage will); otherwise why not, in words that
@@ -41,12 +80,11 @@ Status prepareWatermarkRun();
 /// format that cannot be read, a damaged picture). Any thread.
 std::string watermarkPictureProblem(const std::string& path);
 
-/// Loads the run's watermark font from watermark_font, font_size,
-/// font_style (1 bold, 2 italic, 3 both) and font_effect (1 underline,
-/// 2 strike-out). True when it is loaded; an already loaded font for the same
-/// settings is kept. A family the font system does not know fails.
+/// Loads the run's watermark font. True when it is loaded; an already
+/// loaded font for the same request is kept. A family the font system does
+/// not know fails.
 /// REQUIRES: no worker is running (the worker draws with this font).
-bool loadWatermarkFont();
+bool loadWatermarkFont(const FontRequest& request);
 
 /// Releases the run's watermark font; the text watermark draws nothing
 /// until the next load. REQUIRES: no worker is running.

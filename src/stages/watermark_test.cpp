@@ -148,26 +148,31 @@ TEST_F(PictureWatermarkTest, PictureAlphaIsKept) {
 TEST_F(PictureWatermarkTest, PictureSpoiledAfterPreparationStillConverts) {
   const std::string input = dir_.file("input.psd");
   ASSERT_TRUE(testing::writePsdFile(input, solidDocument(50, 40, kGrey)));
-  conversionJob().input_path = input;
-  ASSERT_TRUE(prepareRun().ok());
+  ConversionRequest request;
+  request.input_path = input;
+  request.output_folder = dir_.path() + "/";
+  RunOptions run;
+  ASSERT_TRUE(prepareRun(settings(), &run).ok());
   testing::writeText(settings().watermark_image, "not a picture");
-  ASSERT_TRUE(convertFile());
-  Pixels px = testing::readImage(conversionJob().output_path);
+  const ConversionResult result = convertFile(request, run);
+  ASSERT_TRUE(result.ok());
+  Pixels px = testing::readImage(result.output_path);
   ASSERT_TRUE(px.ok());
   EXPECT_EQ(0, changedBox(px, kGrey).width);
 }
 
 TEST_F(PictureWatermarkTest, PreparationReportsWhichCheckFailed) {
-  EXPECT_TRUE(prepareWatermarkRun().ok());
+  EXPECT_TRUE(prepareWatermarkRun(watermarkOptionsFrom(settings())).ok());
   settings().watermark_image = "";
-  EXPECT_EQ(Status::Code::kInvalid, prepareWatermarkRun().code());
+  EXPECT_EQ(Status::Code::kInvalid, prepareWatermarkRun(watermarkOptionsFrom(settings())).code());
   for (const std::string& bad : {dir_.file("missing.png"), dir_.file("empty.png"), dir_.path()}) {
     testing::writeText(dir_.file("empty.png"), "");
     settings().watermark_image = bad;
-    Status prep = prepareWatermarkRun();
+    Status prep = prepareWatermarkRun(watermarkOptionsFrom(settings()));
     EXPECT_EQ(Status::Code::kNotFound, prep.code()) << bad;
     EXPECT_NE(std::string::npos, prep.message().find("\"" + bad + "\"")) << prep.message();
-    EXPECT_FALSE(prepareRun().ok());
+    RunOptions run;
+    EXPECT_FALSE(prepareRun(settings(), &run).ok());
   }
 }
 

@@ -183,7 +183,7 @@ TEST_F(TextWatermarkTest, DepthTokenNamesThisFilesDepth) {
   Pixels want = convert(grey);
   settings().watermark_text = "%bpp%";
   ASSERT_TRUE(convert(deep).ok());
-  EXPECT_EQ(48, conversionJob().target_bpp);
+  EXPECT_EQ(48, target_bpp_);
   Pixels got = convert(grey);
   ASSERT_TRUE(got.ok() && want.ok());
   EXPECT_EQ(8, got.bpp);
@@ -254,25 +254,30 @@ TEST_F(TextWatermarkTest, EffectsDrawALineAcrossTheText) {
 
 TEST_F(TextWatermarkTest, UnknownFontFailsPreparation) {
   settings().watermark_font = "Arail";
-  Status prep = prepareWatermarkRun();
+  Status prep = prepareWatermarkRun(watermarkOptionsFrom(settings()));
   EXPECT_EQ(Status::Code::kUnsupported, prep.code());
   EXPECT_NE(std::string::npos, prep.message().find("\"Arail\"")) << prep.message();
   EXPECT_FALSE(watermarkFontLoaded());
-  EXPECT_FALSE(prepareRun().ok());
+  RunOptions run;
+  EXPECT_FALSE(prepareRun(settings(), &run).ok());
   for (const char* family : {"Arial", "DejaVu Sans", "Times New Roman"}) {
     settings().watermark_font = family;
-    EXPECT_TRUE(prepareWatermarkRun().ok()) << family;
+    EXPECT_TRUE(prepareWatermarkRun(watermarkOptionsFrom(settings())).ok()) << family;
   }
 }
 
 TEST_F(TextWatermarkTest, WithoutLoadedFontTheImageIsOnlyConverted) {
   const std::string input = dir_.file("input.psd");
   ASSERT_TRUE(testing::writePsdFile(input, solidDocument(50, 40, kGrey)));
-  conversionJob().input_path = input;
-  ASSERT_TRUE(prepareRun().ok());
+  ConversionRequest request;
+  request.input_path = input;
+  request.output_folder = dir_.path() + "/";
+  RunOptions run;
+  ASSERT_TRUE(prepareRun(settings(), &run).ok());
   freeWatermarkFont();
-  ASSERT_TRUE(convertFile());
-  EXPECT_EQ(0, changedBox(testing::readImage(conversionJob().output_path), kGrey).width);
+  const ConversionResult result = convertFile(request, run);
+  ASSERT_TRUE(result.ok());
+  EXPECT_EQ(0, changedBox(testing::readImage(result.output_path), kGrey).width);
 }
 
 }  // namespace

@@ -6,12 +6,12 @@
 #include <wx/dialog.h>
 #include <wx/thread.h>
 
-#include <mutex>
 
 #include "run/conversion_job.h"
 #include "inputs/input_list.h"
 #include "run/worker.h"
 #include "platform/files.h"
+#include "platform/mutex.h"
 #include "platform/text.h"
 #include "resources/string_table.h"
 #include "ui/links.h"
@@ -24,12 +24,12 @@ namespace pixolune {
 
 namespace {
 
-std::mutex queue_lock;
-std::vector<std::string> queued_paths;
+Mutex queue_lock;
+std::vector<std::string> queued_paths GUARDED_BY(queue_lock);
 
 void queueAddedFile(const std::string& path) {
   {
-    std::lock_guard<std::mutex> hold(queue_lock);
+    MutexLock hold(&queue_lock);
     queued_paths.push_back(path);
   }
   if (wxThread::IsMain()) drainAddedFiles();
@@ -72,13 +72,13 @@ struct FileOutcome {
   std::string reason;
 };
 
-std::mutex outcome_lock;
-std::vector<FileOutcome> queued_outcomes;
+Mutex outcome_lock;
+std::vector<FileOutcome> queued_outcomes GUARDED_BY(outcome_lock);
 
 void queueOutcome(FileOutcome outcome) {
   bool first = false;
   {
-    std::lock_guard<std::mutex> hold(outcome_lock);
+    MutexLock hold(&outcome_lock);
     first = queued_outcomes.empty();
     queued_outcomes.push_back(std::move(outcome));
   }
@@ -87,12 +87,13 @@ void queueOutcome(FileOutcome outcome) {
 }
 
 // Tells the rows what the conversion worker does with each file. Called on
-// the worker's thread, where the job names the file just written.
+// the worker's thread, right after the file was written.
 class ListObserver : public ConversionObserver {
  public:
   void fileStarted(const std::string& path) override { queueOutcome({path, FileState::kConverting, -1, {}}); }
-  void fileFinished(const std::string& path, bool converted, const std::string& reason) override {
-    if (converted) queueOutcome({path, FileState::kConverted, fileSize(conversionJob().output_path), {}});
+  void fileFinished(const std::string& path, bool converted, const std::string& reason,
+                    const std::string& output_path) override {
+    if (converted) queueOutcome({path, FileState::kConverted, fileSize(output_path), {}});
     else queueOutcome({path, FileState::kFailed, -1, reason});
   }
 };
@@ -109,7 +110,7 @@ void installAddFileHook() {
 void drainAddedFiles() {
   std::vector<std::string> paths;
   {
-    std::lock_guard<std::mutex> hold(queue_lock);
+    MutexLock hold(&queue_lock);
     paths.swap(queued_paths);
   }
   for (const std::string& path : paths) onInputFileAdded(path);
@@ -118,7 +119,7 @@ void drainAddedFiles() {
 void showFileOutcomes() {
   std::vector<FileOutcome> outcomes;
   {
-    std::lock_guard<std::mutex> hold(outcome_lock);
+    MutexLock hold(&outcome_lock);
     outcomes.swap(queued_outcomes);
   }
   MainWindow* window = mainWindow();
@@ -236,7 +237,7 @@ void newList() {
   refreshOutputFolderBox();
   resetRunState();
   {
-    std::lock_guard<std::mutex> hold(queue_lock);
+    MutexLock hold(&queue_lock);
     queued_paths.clear();
   }
   if (!window) return;

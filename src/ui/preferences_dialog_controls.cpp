@@ -179,11 +179,15 @@ wxBitmap colourSwatch(const std::string& hex, int size) {
   return bitmap;
 }
 
-LinkedSlider::LinkedSlider(wxWindow* parent, const std::string& name, int minimum, int maximum, bool hundredths)
-    : minimum_(minimum), maximum_(maximum), hundredths_(hundredths) {
-  slider_ = new wxSlider(parent, wxID_ANY, minimum, minimum, maximum, wxDefaultPosition, wxSize(170, -1));
+LinkedSlider::LinkedSlider(wxWindow* parent, const std::string& name, const SettingMember& field)
+    : hundredths_(std::holds_alternative<float Settings::*>(field)) {
+  const SettingRange range = settingRange(field);
+  const double scale = hundredths_ ? 100.0 : 1.0;
+  minimum_ = static_cast<int>(std::lround(range.min * scale));
+  maximum_ = static_cast<int>(std::lround(range.max * scale));
+  slider_ = new wxSlider(parent, wxID_ANY, minimum_, minimum_, maximum_, wxDefaultPosition, wxSize(170, -1));
   slider_->SetName(toWx(name));
-  box_ = new wxTextCtrl(parent, wxID_ANY, toWx(boxText(minimum)), wxDefaultPosition, wxSize(64, -1));
+  box_ = new wxTextCtrl(parent, wxID_ANY, toWx(boxText(minimum_)), wxDefaultPosition, wxSize(64, -1));
   box_->SetName(toWx(name + ".number"));
   sizer_ = new wxBoxSizer(wxHORIZONTAL);
   sizer_->Add(slider_, 0, wxALIGN_CENTER_VERTICAL);
@@ -421,7 +425,10 @@ void bindCheck(PreferencesWindow& dialog, wxCheckBox* check, bool Settings::*fie
                   [check, field](Settings& s) { s.*field = check->GetValue(); });
 }
 
-void bindDigits(PreferencesWindow& dialog, wxTextCtrl* box, int32_t Settings::*field, long minimum, long maximum) {
+void bindDigits(PreferencesWindow& dialog, wxTextCtrl* box, int32_t Settings::*field) {
+  const SettingRange range = settingRange(field);
+  const long minimum = range.limited() ? static_cast<long>(range.min) : INT32_MIN;
+  const long maximum = range.limited() ? static_cast<long>(range.max) : INT32_MAX;
   dialog.addField([box, field](const Settings& s) { box->ChangeValue(std::to_string(s.*field)); },
                   [box, field](Settings& s) { s.*field = static_cast<int32_t>(integerOf(box->GetValue())); });
   dialog.addCheck(box, [box, minimum, maximum] {

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/setting_fields.h"
 #include "settings/settings.h"
 #include "ui/preferences_dialog.h"
 
@@ -27,12 +28,13 @@ namespace pixolune {
 /// A track bar and the number box linked to it. Moving the bar writes its
 /// value into the box; typing a number into the box moves the bar (as far
 /// as its range goes) and leaves the text as typed, so that OK can refuse a
-/// text that is not a number or is out of range (problem()). With
-/// `hundredths` the box shows the bar's value / 100 with two decimals (the
-/// gamma box).
+/// text that is not a number or is out of range (problem()). The range is
+/// the field's in the settings field table; for a float field (the gamma)
+/// the bar counts hundredths and the box shows its value / 100 with two
+/// decimals.
 class LinkedSlider {
  public:
-  LinkedSlider(wxWindow* parent, const std::string& name, int minimum, int maximum, bool hundredths = false);
+  LinkedSlider(wxWindow* parent, const std::string& name, const SettingMember& field);
 
   wxSizer* sizer() const { return sizer_; }
   wxSlider* slider() const { return slider_; }
@@ -108,7 +110,6 @@ class PageBuilder {
  public:
   PageBuilder(wxWindow* page, int pairs = 1);
   wxWindow* page() const { return page_; }
-  wxFlexGridSizer* grid() const { return grid_; }
 
   wxStaticText* label(const char* key);
   /// A row: the label of `key` and `control`; returns the label.
@@ -161,9 +162,10 @@ void bindChoice(PreferencesWindow& dialog, wxChoice* choice, T Settings::*field)
       [choice, field](Settings& s) { s.*field = static_cast<T>(std::max(0, choice->GetSelection())); });
 }
 void bindCheck(PreferencesWindow& dialog, wxCheckBox* check, bool Settings::*field);
-/// A number box of `minimum`..`maximum`; OK refuses anything else (only a
-/// text that is not a number while the box is disabled).
-void bindDigits(PreferencesWindow& dialog, wxTextCtrl* box, int32_t Settings::*field, long minimum, long maximum);
+/// A number box of the field's range in the settings field table; OK
+/// refuses anything else (only a text that is not a number while the box is
+/// disabled).
+void bindDigits(PreferencesWindow& dialog, wxTextCtrl* box, int32_t Settings::*field);
 template <class T>
 void bindSlider(PreferencesWindow& dialog, LinkedSlider* slider, T Settings::*field) {
   dialog.addField([slider, field](const Settings& s) { slider->setValue(static_cast<int>(s.*field)); },

@@ -43,13 +43,13 @@ void addRawPanel(PreferencesWindow& dialog, SubPanels* panels, wxWindow* page) {
   bindChoice(dialog, load, &Settings::raw_load_as);
   wxTextCtrl* header = sub.digits("raw_header_size");
   sub.row("Header Size", sub.withUnit(header, "Bytes"));
-  bindDigits(dialog, header, &Settings::raw_header_size, 0, 2147483647);
+  bindDigits(dialog, header, &Settings::raw_header_size);
   wxTextCtrl* width = sub.digits("raw_image_width");
   sub.row("Image Width", sub.withUnit(width, "Pixels"));
-  bindDigits(dialog, width, &Settings::raw_image_width, 0, 100000);
+  bindDigits(dialog, width, &Settings::raw_image_width);
   wxTextCtrl* height = sub.digits("raw_image_height");
   sub.row("Image Height", sub.withUnit(height, "Pixels"));
-  bindDigits(dialog, height, &Settings::raw_image_height, 0, 100000);
+  bindDigits(dialog, height, &Settings::raw_image_height);
   wxChoice* tone = sub.choice("raw_tone_mapping",
                               {"None", "Linear", "Adaptive Logarithmic", "DR Reduction", "Gradient Domain"});
   sub.row("Tone Mapping", tone);
@@ -114,7 +114,7 @@ void addDepthChoice(PreferencesWindow& dialog, PageBuilder& sub, const std::stri
 }
 
 void addQuality(PreferencesWindow& dialog, PageBuilder& sub, const std::string& name, int32_t Settings::*field) {
-  LinkedSlider* quality = dialog.keep(std::make_unique<LinkedSlider>(sub.page(), name, 1, 100));
+  LinkedSlider* quality = dialog.keep(std::make_unique<LinkedSlider>(sub.page(), name, field));
   sub.row("Image Quality", quality->sizer());
   bindSlider(dialog, quality, field);
 }

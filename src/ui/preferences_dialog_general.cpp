@@ -127,7 +127,8 @@ void buildAdvanced(PreferencesWindow& dialog) {
   wxChoice* history = page.choice("out_folders_history", {"Clean On Exit", "Keep Folders"});
   page.row("Out Folders History", history);
   bindChoice(dialog, history, &Settings::out_folders_history);
-  LinkedSlider* number = dialog.keep(std::make_unique<LinkedSlider>(page.page(), "out_folders_number", 1, 50));
+  LinkedSlider* number =
+      dialog.keep(std::make_unique<LinkedSlider>(page.page(), "out_folders_number", &Settings::out_folders_number));
   page.row("Out Folders Number", number->sizer());
   bindSlider(dialog, number, &Settings::out_folders_number);
   wxCheckBox* subfolders = page.check("keep_subfolders");

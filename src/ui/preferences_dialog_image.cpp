@@ -8,10 +8,12 @@ namespace pixolune {
 
 namespace {
 
+// A slider of the field's range, bound to it.
 LinkedSlider* slider(PreferencesWindow& dialog, PageBuilder& page, const char* key, const std::string& name,
-                     int minimum, int maximum) {
-  LinkedSlider* linked = dialog.keep(std::make_unique<LinkedSlider>(page.page(), name, minimum, maximum));
+                     int32_t Settings::*field) {
+  LinkedSlider* linked = dialog.keep(std::make_unique<LinkedSlider>(page.page(), name, field));
   page.row(key, linked->sizer());
+  bindSlider(dialog, linked, field);
   return linked;
 }
 
@@ -39,7 +41,7 @@ void sizeRow(PreferencesWindow& dialog, PageBuilder& page, const char* key, cons
   sizer->Add(box, 0, wxALIGN_CENTER_VERTICAL);
   sizer->Add(units, 0, wxALIGN_CENTER_VERTICAL | wxLEFT, 6);
   page.row(key, sizer);
-  bindDigits(dialog, box, value, 1, 100000);
+  bindDigits(dialog, box, value);
   bindChoice(dialog, units, unit);
   parts->push_back(box);
   parts->push_back(units);
@@ -50,8 +52,7 @@ void buildTransform(PreferencesWindow& dialog) {
   wxCheckBox* rotate = checkRow(dialog, page, "Image Rotation", "do_image_rotation", &Settings::do_image_rotation);
   wxChoice* type = choiceRow(page, "Rotation Type", "image_rotation_type", {"Simple Rotation", "Advanced Rotation"});
   bindChoice(dialog, type, &Settings::image_rotation_type);
-  LinkedSlider* angle = slider(dialog, page, "Rotation Angle", "image_rotation", 0, 360);
-  bindSlider(dialog, angle, &Settings::image_rotation);
+  LinkedSlider* angle = slider(dialog, page, "Rotation Angle", "image_rotation", &Settings::image_rotation);
   ColourPicker* back = dialog.keep(std::make_unique<ColourPicker>(page.page(), "image_rotation_back_color"));
   page.row("Background Color", back->sizer());
   bindColour(dialog, back, &Settings::image_rotation_back_color);
@@ -85,10 +86,10 @@ void buildTransform(PreferencesWindow& dialog) {
 
 void buildAdjustment(PreferencesWindow& dialog) {
   PageBuilder page(newCategoryPage(dialog, 5));
-  bindSlider(dialog, slider(dialog, page, "Image Brightness", "image_brightness", -100, 100),
-             &Settings::image_brightness);
-  bindSlider(dialog, slider(dialog, page, "Image Contrast", "image_contrast", -100, 100), &Settings::image_contrast);
-  LinkedSlider* gamma = dialog.keep(std::make_unique<LinkedSlider>(page.page(), "image_gamma", 1, 999, true));
+  slider(dialog, page, "Image Brightness", "image_brightness", &Settings::image_brightness);
+  slider(dialog, page, "Image Contrast", "image_contrast", &Settings::image_contrast);
+  LinkedSlider* gamma =
+      dialog.keep(std::make_unique<LinkedSlider>(page.page(), "image_gamma", &Settings::image_gamma));
   page.row("Image Gamma", gamma->sizer());
   dialog.addField([gamma](const Settings& s) { gamma->setValue(static_cast<int>(std::lround(s.image_gamma * 100.0))); },
                   [gamma](Settings& s) { s.image_gamma = static_cast<float>(gamma->value()) / 100.0f; });
@@ -97,8 +98,7 @@ void buildAdjustment(PreferencesWindow& dialog) {
   checkRow(dialog, page, "Image Greyscale", "do_image_greyscale", &Settings::do_image_greyscale);
   wxCheckBox* threshold =
       checkRow(dialog, page, "Image Threshold", "do_image_threshold", &Settings::do_image_threshold);
-  LinkedSlider* level = slider(dialog, page, "Threshold Level", "image_threshold", 0, 255);
-  bindSlider(dialog, level, &Settings::image_threshold);
+  LinkedSlider* level = slider(dialog, page, "Threshold Level", "image_threshold", &Settings::image_threshold);
   dialog.addRule([threshold, level] { level->Enable(threshold->GetValue()); });
 }
 
@@ -119,7 +119,7 @@ void buildFrame(PreferencesWindow& dialog) {
                                                              : key[0] == 'T' ? "top"
                                                                              : "bottom"));
     widths.row(key, widths.withUnit(box, "Pixels"));
-    bindDigits(dialog, box, field, 0, 100000);
+    bindDigits(dialog, box, field);
   }
   const std::tuple<const char*, const char*, std::string Settings::*> colours[] = {
       {"Left Color", "solid_left_color", &Settings::solid_left_color},
@@ -132,7 +132,7 @@ void buildFrame(PreferencesWindow& dialog) {
     bindColour(dialog, picker, field);
   }
   PageBuilder bottom(area);
-  bindSlider(dialog, slider(dialog, bottom, "Opacity", "solid_opacity", 1, 255), &Settings::solid_opacity);
+  slider(dialog, bottom, "Opacity", "solid_opacity", &Settings::solid_opacity);
   // The widths and colours only show for a solid frame.
   dialog.addRule([type, solid] { solid->Show(type->GetSelection() == 1); });
 }

@@ -28,18 +28,18 @@ void choiceRow(PreferencesWindow& dialog, PageBuilder& page, const char* key, co
 }
 
 template <class T>
-void sliderRow(PreferencesWindow& dialog, PageBuilder& page, const char* key, const std::string& name, int minimum,
-               int maximum, T Settings::*field) {
-  LinkedSlider* linked = dialog.keep(std::make_unique<LinkedSlider>(page.page(), name, minimum, maximum));
+void sliderRow(PreferencesWindow& dialog, PageBuilder& page, const char* key, const std::string& name,
+               T Settings::*field) {
+  LinkedSlider* linked = dialog.keep(std::make_unique<LinkedSlider>(page.page(), name, field));
   page.row(key, linked->sizer());
   bindSlider(dialog, linked, field);
 }
 
 void digitsRow(PreferencesWindow& dialog, PageBuilder& page, const char* key, const std::string& name,
-               const char* unit, int32_t Settings::*field, long minimum, long maximum) {
+               const char* unit, int32_t Settings::*field) {
   wxTextCtrl* box = page.digits(name);
   page.row(key, page.withUnit(box, unit));
-  bindDigits(dialog, box, field, minimum, maximum);
+  bindDigits(dialog, box, field);
 }
 
 // Boundary, position, offsets, rotation, size and scale: the same rows for
@@ -62,11 +62,11 @@ void placementRows(PreferencesWindow& dialog, PageBuilder& page, const Placement
   for (const char* key : kPositionKeys) position->Append(toWx(getText("Preferences", key)));
   page.row("Position", position);
   bindChoice(dialog, position, f.position);
-  digitsRow(dialog, page, "X-Offset", p + "_x_offset", "Pixels", f.x_offset, -100000, 100000);
-  digitsRow(dialog, page, "Y-Offset", p + "_y_offset", "Pixels", f.y_offset, -100000, 100000);
-  sliderRow(dialog, page, "Rotation Angle", p + "_rotation", 0, 360, f.rotation);
+  digitsRow(dialog, page, "X-Offset", p + "_x_offset", "Pixels", f.x_offset);
+  digitsRow(dialog, page, "Y-Offset", p + "_y_offset", "Pixels", f.y_offset);
+  sliderRow(dialog, page, "Rotation Angle", p + "_rotation", f.rotation);
   choiceRow(dialog, page, "Size", p + "_size", {"Fixed"}, f.size);
-  sliderRow(dialog, page, "Scale", p + "_scale", 1, 200, f.scale);
+  sliderRow(dialog, page, "Scale", p + "_scale", f.scale);
 }
 
 // The editable font list with its "..." font dialog.
@@ -112,8 +112,8 @@ void buildTextPanel(PreferencesWindow& dialog, wxPanel* panel) {
   page.row("Text", text);
   bindText(dialog, text, &Settings::watermark_text, true);
   fontRow(dialog, page);
-  digitsRow(dialog, page, "Font Size", "font_size", "Points", &Settings::font_size, 1, 1000);
-  digitsRow(dialog, page, "Font Leading", "font_leading", "Pixels", &Settings::font_leading, -1000, 1000);
+  digitsRow(dialog, page, "Font Size", "font_size", "Points", &Settings::font_size);
+  digitsRow(dialog, page, "Font Leading", "font_leading", "Pixels", &Settings::font_leading);
   colourRow(dialog, page, "Font Color", "font_color", &Settings::font_colors, &Settings::font_color);
   colourRow(dialog, page, "Background Color", "back_color", &Settings::back_colors, &Settings::back_color);
   choiceRow(dialog, page, "Font Style", "font_style", {"Regular", "Bold", "Italic", "Bold Italic"},
@@ -124,9 +124,9 @@ void buildTextPanel(PreferencesWindow& dialog, wxPanel* panel) {
   bindCheck(dialog, smooth, &Settings::text_antialiasing);
   choiceRow(dialog, page, "Text Alignment", "text_alignment", {"Align Left", "Align Center", "Align Right"},
             &Settings::text_alignment);
-  digitsRow(dialog, page, "Text Padding", "text_padding", "Pixels", &Settings::text_padding, 0, 100000);
-  sliderRow(dialog, page, "Text Opacity", "text_opacity", 1, 255, &Settings::text_opacity);
-  sliderRow(dialog, page, "Background Opacity", "back_opacity", 1, 255, &Settings::back_opacity);
+  digitsRow(dialog, page, "Text Padding", "text_padding", "Pixels", &Settings::text_padding);
+  sliderRow(dialog, page, "Text Opacity", "text_opacity", &Settings::text_opacity);
+  sliderRow(dialog, page, "Background Opacity", "back_opacity", &Settings::back_opacity);
   placementRows(dialog, page,
                 {"text", &Settings::text_boundary, &Settings::text_position, &Settings::text_x_offset,
                  &Settings::text_y_offset, &Settings::text_rotation, &Settings::text_size, &Settings::text_scale});
@@ -159,7 +159,7 @@ void buildImagePanel(PreferencesWindow& dialog, wxPanel* panel) {
   wxCheckBox* grey = page.check("wm_image_greyscale");
   page.row("Image Greyscale", grey);
   bindCheck(dialog, grey, &Settings::wm_image_greyscale);
-  sliderRow(dialog, page, "Opacity", "wm_image_opacity", 1, 255, &Settings::wm_image_opacity);
+  sliderRow(dialog, page, "Opacity", "wm_image_opacity", &Settings::wm_image_opacity);
   placementRows(dialog, page,
                 {"wm_image", &Settings::wm_image_boundary, &Settings::wm_image_position, &Settings::wm_image_x_offset,
                  &Settings::wm_image_y_offset, &Settings::wm_image_rotation, &Settings::wm_image_size,

@@ -62,7 +62,7 @@ bool checkOutputFolder() {
 // A picture that does not decode is refused with the reason, so a run
 // never goes on without its watermark.
 bool checkWatermark() {
-  const Status prepared = prepareWatermarkRun();
+  const Status prepared = prepareWatermarkRun(watermarkOptionsFrom(settings()));
   if (prepared.ok()) return true;
   const Settings& s = settings();
   switch (prepared.code()) {
@@ -83,7 +83,6 @@ void takeOutputFormat() {
   const std::vector<std::string>& formats = outputFormatList();
   if (index >= 0 && static_cast<size_t>(index) < formats.size())
     settings().output_format = formats[static_cast<size_t>(index)];
-  conversionJob().output_extension = settings().output_format;
 }
 
 }  // namespace
@@ -109,12 +108,13 @@ bool startConversion() {
   if (validateConversion()) {
     // The watermark part of the preparation has passed above; an output
     // format the table does not know is the one failure left.
-    if (!prepareRun().ok()) {
+    RunOptions run;
+    if (!prepareRun(settings(), &run).ok()) {
       refuse(getText("Msg", "Invalid conversion type"));
     } else {
       if (rememberOutputFolder(conversionJob().output_folder)) refreshOutputFolderBox();
       setStatusText(getText("General", "Converting"));
-      runConversionDialog();
+      runConversionDialog(run, conversionJob().output_folder);
       ran = true;
     }
   }

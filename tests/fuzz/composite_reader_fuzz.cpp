@@ -5,6 +5,7 @@
 #include <FreeImage.h>
 
 #include "psd/composite_reader.h"
+#include "psd/psd_document.h"
 #include "fuzz/fuzz_input.h"
 
 using namespace pixolune;
@@ -14,9 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool library = (FreeImage_Initialise(FALSE), true);
   (void)library;
   const std::string& path = file.hold(data, size);
-  PsdHeader header;
-  if (!readPsdHeader(path, &header).ok() || fuzz::pixelBytes(header) > fuzz::kPixelBudget) return 0;
-  CompositeReading read = readComposite(path, header, 0, 2);
+  PsdDocument document;
+  if (!document.open(path).ok() || fuzz::pixelBytes(document.header()) > fuzz::kPixelBudget) return 0;
+  const PsdHeader& header = document.header();
+  CompositeReading read = readComposite(document, 0, 2);
   if (read.outcome == CompositeOutcome::kRead) {
     fuzz::require(read.image && read.status.ok());
     fuzz::require(FreeImage_GetWidth(read.image.get()) == static_cast<unsigned>(header.width));

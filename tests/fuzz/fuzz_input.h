@@ -1,5 +1,5 @@
-// What the fuzz targets share: the readers take a path, so each input is
-// written to one in-memory file, and the same memory limit the decoder
+// What the fuzz targets share: each input is written to one in-memory
+// file, opened as a conversion opens its document (mapped), and the same memory limit the decoder
 // applies before it reads pixels keeps lying sizes from exhausting memory.
 #ifndef PIXOLUNE_TESTS_FUZZ_FUZZ_INPUT_H_
 #define PIXOLUNE_TESTS_FUZZ_FUZZ_INPUT_H_

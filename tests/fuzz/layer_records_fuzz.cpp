@@ -4,6 +4,7 @@
 #include "psd/layers/channel_data.h"
 #include "psd/layers/descriptor.h"
 #include "psd/layers/layer_records.h"
+#include "psd/psd_document.h"
 #include "fuzz/fuzz_input.h"
 
 using namespace pixolune;
@@ -44,14 +45,14 @@ void readChannels(PsdFile& in, const PsdHeader& header, const LayerRecord& layer
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static fuzz::InputFile file;
   const std::string& path = file.hold(data, size);
-  PsdHeader header;
-  if (!readPsdHeader(path, &header).ok()) return 0;
+  PsdDocument document;
+  if (!document.open(path).ok()) return 0;
+  const PsdHeader& header = document.header();
   LayerSet set;
-  if (!readLayerRecords(path, header, &set).ok()) return 0;
+  if (!readLayerRecords(document, &set).ok()) return 0;
   fuzz::require(set.layers.size() <= static_cast<size_t>(kMaxLayers));
   if (fuzz::pixelBytes(header) > fuzz::kPixelBudget) return 0;
-  PsdFile in;
-  if (!in.open(path).ok()) return 0;
+  PsdFile in = document.file();
   for (const LayerRecord& layer : set.layers) {
     fuzz::require(layer.channels.size() <= static_cast<size_t>(kMaxLayerChannels));
     parseDescriptors(layer);

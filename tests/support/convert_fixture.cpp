@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "run/conversion_job.h"
 #include "image/format_table.h"
 #include "run/pipeline.h"
 #include "stages/watermark.h"
@@ -42,7 +41,6 @@ void ConvertFixture::SetUp() {
   buildFormatTable();
   applyDefaultSettings(true);
   settings().output_format = "png";
-  conversionJob().output_folder = dir_.path() + "/";
 }
 
 void ConvertFixture::TearDown() { freeWatermarkFont(); }
@@ -50,9 +48,21 @@ void ConvertFixture::TearDown() { freeWatermarkFont(); }
 Pixels ConvertFixture::convert(const PsdDocument& doc) {
   const std::string input = dir_.file("input.psd");
   if (!writePsdFile(input, doc)) return Pixels{};
-  conversionJob().input_path = input;
-  if (!prepareRun().ok() || !convertFile()) return Pixels{};
-  return readImage(conversionJob().output_path);
+  ConversionRequest request;
+  request.input_path = input;
+  request.output_folder = dir_.path() + "/";
+  output_path_.clear();
+  target_bpp_ = 0;
+  RunOptions run;
+  const Status prepared = prepareRun(settings(), &run);
+  failure_reason_ = prepared.message();
+  if (!prepared.ok()) return Pixels{};
+  const ConversionResult result = convertFile(request, run);
+  output_path_ = result.output_path;
+  failure_reason_ = result.failureReason();
+  target_bpp_ = result.target_bpp;
+  if (!result.ok()) return Pixels{};
+  return readImage(result.output_path);
 }
 
 }  // namespace pixolune::testing

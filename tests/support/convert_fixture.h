@@ -41,11 +41,16 @@ class ConvertFixture : public ::testing::Test {
   /// Frees the run's watermark font.
   void TearDown() override;
 
-  /// Writes the document, prepares the run and converts it. The returned
-  /// image is empty (ok() false) when preparation or conversion failed.
+  /// Writes the document, prepares the run from the current settings and
+  /// converts it into dir_. The returned image is empty (ok() false) when
+  /// preparation or conversion failed.
   Pixels convert(const PsdDocument& doc);
 
   TempDir dir_;
+  // What the last convert() gave.
+  std::string output_path_;     // The written file, or empty.
+  std::string failure_reason_;  // Why it failed, or empty.
+  int target_bpp_ = 0;          // The depth the bit-depth stage chose.
 };
 
 }  // namespace pixolune::testing

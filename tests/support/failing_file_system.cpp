@@ -11,9 +11,12 @@ class FailingFile : public WritableFile {
   FailingFile(std::unique_ptr<WritableFile> real, const FailingFileSystem& fs, std::string path)
       : real_(std::move(real)), fs_(fs), path_(std::move(path)) {}
   Status append(std::string_view bytes) override {
-    return fails(FailingFileSystem::Step::kAppend) ? fakeError(path_) : real_->append(bytes);
+    if (fails(FailingFileSystem::Step::kAppend) && appended_ + bytes.size() > fs_.appendBytes()) return fakeError(path_);
+    appended_ += bytes.size();
+    return real_->append(bytes);
   }
   Status sync() override { return fails(FailingFileSystem::Step::kSync) ? fakeError(path_) : real_->sync(); }
+  void startWriteback() override { real_->startWriteback(); }
   Status close() override {
     Status st = real_->close();
     return fails(FailingFileSystem::Step::kClose) && st.ok() ? fakeError(path_) : st;
@@ -24,6 +27,7 @@ class FailingFile : public WritableFile {
   std::unique_ptr<WritableFile> real_;
   const FailingFileSystem& fs_;
   std::string path_;
+  size_t appended_ = 0;
 };
 
 }  // namespace
@@ -36,6 +40,16 @@ Status FailingFileSystem::newTemporaryFile(const std::string& target, std::strin
   if (!st.ok()) return st;
   created_.push_back(*path);
   *file = std::make_unique<FailingFile>(std::move(real), *this, *path);
+  return st;
+}
+
+Status FailingFileSystem::newFile(const std::string& path, std::unique_ptr<WritableFile>* file) {
+  if (failing_ == Step::kCreate) return fakeError(path);
+  std::unique_ptr<WritableFile> real;
+  Status st = realFileSystem().newFile(path, &real);
+  if (!st.ok()) return st;
+  created_.push_back(path);
+  *file = std::make_unique<FailingFile>(std::move(real), *this, path);
   return st;
 }
 

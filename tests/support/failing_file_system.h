@@ -4,6 +4,7 @@
 #ifndef PIXOLUNE_TESTS_SUPPORT_FAILING_FILE_SYSTEM_H_
 #define PIXOLUNE_TESTS_SUPPORT_FAILING_FILE_SYSTEM_H_
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,20 +17,24 @@ class FailingFileSystem : public FileSystem {
  public:
   enum class Step { kNothing, kCreate, kAppend, kSync, kClose, kRename };
 
-  explicit FailingFileSystem(Step failing) : failing_(failing) {}
+  /// With kAppend, each file takes `append_bytes` bytes before an append fails.
+  explicit FailingFileSystem(Step failing, size_t append_bytes = 0) : failing_(failing), append_bytes_(append_bytes) {}
 
   Status newTemporaryFile(const std::string& target, std::string* path,
                           std::unique_ptr<WritableFile>* file) override;
+  Status newFile(const std::string& path, std::unique_ptr<WritableFile>* file) override;
   Status syncFile(const std::string& path) override;
   Status renameFile(const std::string& from, const std::string& to) override;
   Status removeFile(const std::string& path) override;
 
   Step failing() const { return failing_; }
-  /// Every temporary file created, in order.
+  size_t appendBytes() const { return append_bytes_; }
+  /// Every file created (temporary or named), in order.
   const std::vector<std::string>& created() const { return created_; }
 
  private:
   Step failing_;
+  size_t append_bytes_;
   std::vector<std::string> created_;
 };
 

@@ -6,12 +6,12 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <mutex>
 
 #include "psd/layers/adjustments.h"
 #include "psd/layers/descriptor.h"
 #include "psd/layers/layer_effects.h"
 #include "psd/layers/vector_mask.h"
+#include "platform/mutex.h"
 #include "platform/threads.h"
 
 namespace pixolune {
@@ -209,27 +209,23 @@ Status loadPixels(Context& cx, const LayerRecord& layer, PlaneSource* src) {
   if (!st.ok()) return st;
   src->colour.resize(static_cast<size_t>(cx.colours));
   const int planes = cx.colours + 1;  // Colours, then transparency.
-  std::vector<Status> read(static_cast<size_t>(planes));
-  std::atomic<int> next{0};
-  const auto work = [&] {
-    for (int p; (p = next++) < planes;) {
-      const bool alpha = p == cx.colours;
-      if (alpha && cx.alphas) {
-        const auto cached = cx.alphas->find({&layer, cx.band});
-        if (cached != cx.alphas->end() && cached->second.rect == src->rect) {
-          src->alpha = cached->second.plane;
-          continue;
-        }
+  const auto work = [&](size_t item, int) -> Status {
+    const int p = static_cast<int>(item);
+    const bool alpha = p == cx.colours;
+    if (alpha && cx.alphas) {
+      const auto cached = cx.alphas->find({&layer, cx.band});
+      if (cached != cx.alphas->end() && cached->second.rect == src->rect) {
+        src->alpha = cached->second.plane;
+        return {};
       }
-      read[static_cast<size_t>(p)] = readPlane(cx, layer, alpha ? kChannelTransparency : p, layer.rect, src->rect,
-                                               alpha ? &src->alpha : &src->colour[static_cast<size_t>(p)]);
     }
+    return readPlane(cx, layer, alpha ? kChannelTransparency : p, layer.rect, src->rect,
+                     alpha ? &src->alpha : &src->colour[static_cast<size_t>(p)]);
   };
   const bool large = static_cast<uint64_t>(src->rect.width()) * static_cast<uint64_t>(src->rect.height()) >= 256 * 1024;
-  runOnThreads(large ? std::min(cx.threads, planes) : 1, [&](int) { work(); });
-  for (const Status& r : read)
-    if (!r.ok()) return r;
-  return {};
+  QueueOptions options;
+  options.out_of_memory = readFault(Status::Code::kIoError, "no memory for a layer's pixels");
+  return runQueue(static_cast<size_t>(planes), large ? std::min(cx.threads, planes) : 1, work, options);
 }
 
 // The first two blending ranges are the composite grey's: source, then backdrop.
@@ -465,8 +461,8 @@ std::vector<LayerRect> visibleBands(Context& cx, const std::vector<LayerNode>& r
   std::vector<LayerRect> bands(roots.size(), cx.document);
   std::vector<uint8_t> covered;
   int first = 0, last = height;  // Rows outside [first, last) are hidden.
-  uint64_t cached = 0;
-  std::mutex lock;
+  uint64_t cached = 0;  // Under `lock`.
+  Mutex lock;
   for (size_t i = roots.size(); i-- > 0;) {
     bands[i] = LayerRect{first, 0, last, width};
     if (first >= last || !hidesWhatIsBelow(roots[i])) continue;
@@ -477,29 +473,23 @@ std::vector<LayerRect> visibleBands(Context& cx, const std::vector<LayerNode>& r
     // The transparency is read and marked in parts of rows, on up to `threads` threads.
     const int step = band_rows > 0 ? band_rows : std::max(1, (r.height() + threads - 1) / std::max(threads, 1));
     const int first_part = r.top / step, parts = (r.bottom - 1) / step - first_part + 1;
-    std::atomic<int> next{0};
-    std::atomic<bool> unreadable{false};
-    const auto work = [&](int) {
-      for (int k; (k = next++) < parts && !unreadable;) {
-        const int part_index = first_part + k;
-        const LayerRect part = intersect(r, LayerRect{part_index * step, r.left, (part_index + 1) * step, r.right});
-        ChannelPlane alpha;
-        if (!readPlane(cx, layer, kChannelTransparency, layer.rect, part, &alpha).ok()) {
-          unreadable = true;
-          return;
-        }
-        markOpaque(alpha, part, width, &covered);
-        if (!cache) continue;
-        const uint64_t bytes = alpha.bytes.size() + 2 * alpha.words.size() + 4 * alpha.floats.size();
-        std::lock_guard<std::mutex> hold(lock);
-        if (cached + bytes > cache_bytes) continue;
-        cached += bytes;
-        (*cache)[{&layer, part_index}] = CachedPlane{part, std::move(alpha)};
-      }
+    const auto work = [&](size_t k, int) -> Status {
+      const int part_index = first_part + static_cast<int>(k);
+      const LayerRect part = intersect(r, LayerRect{part_index * step, r.left, (part_index + 1) * step, r.right});
+      ChannelPlane alpha;
+      Status st = readPlane(cx, layer, kChannelTransparency, layer.rect, part, &alpha);
+      if (!st.ok()) return st;
+      markOpaque(alpha, part, width, &covered);
+      if (!cache) return {};
+      const uint64_t bytes = alpha.bytes.size() + 2 * alpha.words.size() + 4 * alpha.floats.size();
+      MutexLock hold(&lock);
+      if (cached + bytes > cache_bytes) return {};
+      cached += bytes;
+      (*cache)[{&layer, part_index}] = CachedPlane{part, std::move(alpha)};
+      return {};
     };
     const int workers = std::clamp(threads, 1, parts);
-    runOnThreads(workers, work);
-    if (unreadable) break;
+    if (!runQueue(static_cast<size_t>(parts), workers, work).ok()) break;  // Unreadable (or no memory).
     const auto whole = [&](int y) {
       const uint8_t* row = covered.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
       return std::memchr(row, 0, static_cast<size_t>(width)) == nullptr;
@@ -563,35 +553,43 @@ Status mergeLayerBands(PsdFile& in, const PsdHeader& header, const LayerSet& set
   if (!sink->begin(opaque)) return readFault(Status::Code::kIoError, "no memory for the drawn image");
   const int bands = (header.height + band_rows - 1) / band_rows;
   const int workers = std::clamp(budget.threads, 1, std::max(bands, 1));
-  std::atomic<int> next{0};
-  std::mutex lock;
-  int failed_band = bands;  // The first band that failed, and why.
-  Status failure;
   std::vector<MergeNotes> found(static_cast<size_t>(workers));
-  const auto work = [&](int worker) {
-    Context cx{in, header, budget.layer_samples, &found[static_cast<size_t>(worker)], colours, document,
-               budget.canvas_bytes / static_cast<uint64_t>(workers), 1, {}, &alphas, 0};
-    Canvas canvas(LayerRect{0, 0, band_rows, header.width}, colours);  // Used again for every band.
-    for (int b; (b = next++) < bands;) {
-      const LayerRect band{b * band_rows, 0, std::min(header.height, (b + 1) * band_rows), header.width};
-      canvas.area = band;
-      cx.band = b;
-      std::fill(canvas.px.begin(), canvas.px.end(), 0.0f);
-      Status drawn;
-      for (size_t i = 0; i < roots.size() && drawn.ok(); ++i) {
-        cx.document = intersect(band, spans[i]);
-        if (!cx.document.empty()) drawn = renderNode(cx, roots[i], &canvas);
-      }
-      if (!drawn.ok()) {
-        std::lock_guard<std::mutex> hold(lock);
-        if (b < failed_band) failed_band = b, failure = drawn;
-        next = bands;  // No point in drawing more.
-        return;
-      }
-      sink->take(canvas);
-    }
+  // What each thread keeps from band to band: its context and a canvas used again for every band.
+  struct BandWorker {
+    Context cx;
+    Canvas canvas;
   };
-  runOnThreads(workers, work);
+  std::vector<std::unique_ptr<BandWorker>> kept(static_cast<size_t>(workers));
+  QueueOptions options;
+  options.start = [&](int worker) {
+    kept[static_cast<size_t>(worker)].reset(new BandWorker{
+        Context{in, header, budget.layer_samples, &found[static_cast<size_t>(worker)], colours, document,
+                budget.canvas_bytes / static_cast<uint64_t>(workers), 1, {}, &alphas, 0},
+        Canvas(LayerRect{0, 0, band_rows, header.width}, colours)});
+    return Status();
+  };
+  options.out_of_memory = readFault(Status::Code::kIoError, "no memory for the drawn image");
+  // The failure reported is the lowest band's, however the threads shared them.
+  const Status failure = runQueue(
+      static_cast<size_t>(bands), workers,
+      [&](size_t item, int worker) {
+        Context& cx = kept[static_cast<size_t>(worker)]->cx;
+        Canvas& canvas = kept[static_cast<size_t>(worker)]->canvas;
+        const int b = static_cast<int>(item);
+        const LayerRect band{b * band_rows, 0, std::min(header.height, (b + 1) * band_rows), header.width};
+        canvas.area = band;
+        cx.band = b;
+        std::fill(canvas.px.begin(), canvas.px.end(), 0.0f);
+        Status drawn;
+        for (size_t i = 0; i < roots.size() && drawn.ok(); ++i) {
+          cx.document = intersect(band, spans[i]);
+          if (!cx.document.empty()) drawn = renderNode(cx, roots[i], &canvas);
+        }
+        if (drawn.ok()) sink->take(canvas);
+        return drawn;
+      },
+      options);
+  kept.clear();
   for (const MergeNotes& n : found) notes->left_out.insert(n.left_out.begin(), n.left_out.end());
   return failure;
 }

@@ -8,6 +8,8 @@
 namespace pixolune {
 namespace {
 
+using testing::PsdDocument;
+
 TEST_F(LayerMergeTest, NormalLayerWithOpacityAndFillOverOpaqueBackdrop) {
   const double alphas[] = {0.0, 0.25, 0.5, 1.0};
   const std::vector<double> under = {0.8, 0.4, 0.2}, over = {0.1, 0.3, 0.9};
@@ -287,14 +289,15 @@ TEST_F(LayerMergeTest, DocumentWithoutCompositeIsConvertedNotBlank) {
   buildFormatTable();
   createFormatLists();
   applyDefaultSettings(true);
-  ASSERT_TRUE(prepareRun().ok());
+  RunOptions run;
+  ASSERT_TRUE(prepareRun(settings(), &run).ok());
   testing::TempDir out;
-  ConversionJob& job = conversionJob();
-  job.input_path = path_;
-  job.source_subfolder.clear();
-  job.output_folder = out.path() + "/";
-  ASSERT_TRUE(convertFile()) << job.failure_reason;
-  testing::Pixels png = testing::readImage(job.output_path);
+  ConversionRequest request;
+  request.input_path = path_;
+  request.output_folder = out.path() + "/";
+  const ConversionResult result = convertFile(request, run);
+  ASSERT_TRUE(result.ok()) << result.failureReason();
+  testing::Pixels png = testing::readImage(result.output_path);
   ASSERT_EQ(4, png.width);
   EXPECT_EQ(128, png.at(2, 2)[1]);
   EXPECT_EQ(255, png.at(2, 2)[2]);

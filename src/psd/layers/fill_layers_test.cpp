@@ -10,6 +10,8 @@
 namespace pixolune {
 namespace {
 
+using testing::PsdDocument;
+
 std::string solidColour(double r, double g, double b) {
   Desc d;
   d.object("null", 1).item("Clr ", "Objc").rgb(r, g, b);

@@ -1,14 +1,10 @@
 #include "psd/layers/layer_canvas.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
+#include "platform/memory.h"
 #include "platform/threads.h"
 
 namespace pixolune {
@@ -70,47 +66,12 @@ float BlendRange::weight(float v) const {
   return 1.0f;
 }
 
-namespace {
-
-// Blocks from this size on are mapped on their own, and from the second
-// cleared by two threads.
-constexpr size_t kMappedBytes = size_t{4} << 20, kParallelBytes = size_t{32} << 20;
-
-}  // namespace
-
 void* allocateZeroed(size_t bytes) {
-  if (bytes < kMappedBytes) {
-    if (void* p = std::calloc(bytes ? bytes : 1, 1)) return p;
-    throw std::bad_alloc();
-  }
-  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED) throw std::bad_alloc();
-  madvise(p, bytes, MADV_HUGEPAGE);
-  // Present and writable now: the first reads of a canvas must not map
-  // shared zero pages that every later write then replaces. The system
-  // clears the pages; a large canvas is cleared in two halves at once.
-  std::atomic<bool> out_of_memory{false};
-  const auto populate = [&](size_t from, size_t to) {
-    uint8_t* at = static_cast<uint8_t*>(p) + from;
-    if (madvise(at, to - from, MADV_POPULATE_WRITE) == 0) return;
-    if (errno == ENOMEM) out_of_memory = true;
-    else std::memset(at, 0, to - from);  // A kernel without it: the writes fault the pages in.
-  };
-  const size_t huge_page = size_t{2} << 20;
-  const size_t half = bytes >= kParallelBytes ? (bytes / 2) & ~(huge_page - 1) : bytes;
-  runOnThreads(half < bytes ? 2 : 1, [&](int k) { k == 0 ? populate(0, half) : populate(half, bytes); });
-  if (out_of_memory) {
-    munmap(p, bytes);
-    throw std::bad_alloc();
-  }
-  return p;
+  if (void* p = allocateZeroedBlock(bytes)) return p;
+  throw std::bad_alloc();
 }
 
-void freeZeroed(void* p, size_t bytes) {
-  if (!p) return;
-  if (bytes < kMappedBytes) std::free(p);
-  else munmap(p, bytes);
-}
+void freeZeroed(void* p, size_t bytes) { freeZeroedBlock(p, bytes); }
 
 int rowBands(int rows, int width, int threads) {
   const int64_t pixels = static_cast<int64_t>(std::max(rows, 0)) * std::max(width, 0);

@@ -17,7 +17,8 @@
 namespace pixolune {
 
 /// Zeroed memory of `bytes` bytes (std::bad_alloc when there is none), and
-/// its release; the pair behind CanvasAllocator.
+/// its release; the pair behind CanvasAllocator (allocateZeroedBlock,
+/// platform/memory.h).
 void* allocateZeroed(size_t bytes);
 void freeZeroed(void* p, size_t bytes);
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "psd/psd_document.h"
 #include "psd/psd_file.h"
 
 namespace pixolune {
@@ -171,7 +172,7 @@ Status parseExtra(Cursor c, int version, LayerRecord* layer) {
 }
 
 // Reads `n` bytes at *pos (within end) into *bytes and advances *pos.
-Status take(PsdFile& in, uint64_t* pos, uint64_t end, uint64_t n, std::vector<uint8_t>* bytes) {
+Status take(const PsdFile& in, uint64_t* pos, uint64_t end, uint64_t n, std::vector<uint8_t>* bytes) {
   if (n > end - *pos) return readCorrupt("layer records: a layer record runs past the layer info");
   bytes->resize(static_cast<size_t>(n));
   Status st = in.read(*pos, bytes->size(), bytes->data(), "layer records");
@@ -181,7 +182,7 @@ Status take(PsdFile& in, uint64_t* pos, uint64_t end, uint64_t n, std::vector<ui
 
 // One layer record at *pos, read piece by piece so that no length is
 // trusted before it has been checked against the layer info.
-Status parseRecord(PsdFile& in, uint64_t* pos, uint64_t end, int version, LayerRecord* layer) {
+Status parseRecord(const PsdFile& in, uint64_t* pos, uint64_t end, int version, LayerRecord* layer) {
   std::vector<uint8_t> bytes;
   Status st = take(in, pos, end, 18, &bytes);
   if (!st.ok()) return st;
@@ -225,7 +226,7 @@ Status placeChannels(uint64_t start, uint64_t end, LayerSet* set) {
   return {};
 }
 
-Status readGlobalBlocks(PsdFile& in, const PsdHeader& header, LayerSet* set) {
+Status readGlobalBlocks(const PsdFile& in, const PsdHeader& header, LayerSet* set) {
   if (header.global_blocks_offset == 0 || header.global_blocks_end <= header.global_blocks_offset) return {};
   const uint64_t n = header.global_blocks_end - header.global_blocks_offset;
   std::vector<uint8_t> bytes(static_cast<size_t>(n));
@@ -246,12 +247,12 @@ const LayerBlock* LayerRecord::block(const char* key) const {
   return nullptr;
 }
 
-Status readLayerRecords(const std::string& path, const PsdHeader& header, LayerSet* set) {
+Status readLayerRecords(const PsdDocument& document, LayerSet* set) {
+  const PsdFile in = document.file();
+  const PsdHeader& header = document.header();
   *set = LayerSet();
   if (header.layer_info_offset == 0 || header.layer_info_length < 2) return {};
-  PsdFile in;
-  Status st = in.open(path);
-  if (!st.ok()) return st;
+  Status st;
   uint8_t count_bytes[2];
   if (!(st = in.read(header.layer_info_offset, 2, count_bytes, "layer records")).ok()) return st;
   const int count = static_cast<int16_t>(static_cast<uint16_t>(bigEndian(count_bytes, 2)));

@@ -13,6 +13,8 @@
 
 namespace pixolune {
 
+class PsdDocument;
+
 /// A rectangle in document pixels; right and bottom are exclusive.
 struct LayerRect {
   int top = 0, left = 0, bottom = 0, right = 0;
@@ -94,14 +96,13 @@ constexpr int kMaxLayers = 20000;
 constexpr int kMaxLayerChannels = 56;
 constexpr int kMaxLayerSide = 300000;
 
-/// Reads the layer records of the document at path (the layer info of the
+/// Reads the layer records of the document (the layer info of the
 /// layer section, or its "Lr16"/"Lr32" block for deep documents). Every
 /// length is checked against its section and the file; no byte beyond the
 /// end of the file is read. An absent or empty layer section gives an empty
 /// set. Fails with kCorrupt (truncated or lying lengths, impossible fields,
 /// more layers or channels than the limits) naming the step.
-/// REQUIRES: header was filled by readPsdHeader from the same file.
-Status readLayerRecords(const std::string& path, const PsdHeader& header, LayerSet* set);
+Status readLayerRecords(const PsdDocument& document, LayerSet* set);
 
 }  // namespace pixolune
 

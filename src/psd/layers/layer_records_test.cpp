@@ -4,6 +4,7 @@
 
 #include "image/bitmap.h"
 #include "psd/decode.h"
+#include "psd/psd_document.h"
 #include "run/pipeline.h"
 #include "support/psd_writer.h"
 #include "support/test_util.h"
@@ -42,9 +43,9 @@ class LayerRecordsTest : public ::testing::Test {
   static void SetUpTestSuite() { initImageLibrary(); }
   Status read(const std::string& bytes, LayerSet* set) {
     testing::writeText(path_, bytes);
-    PsdHeader header;
-    Status st = readPsdHeader(path_, &header);
-    return st.ok() ? readLayerRecords(path_, header, set) : st;
+    pixolune::PsdDocument document;
+    Status st = document.open(path_);
+    return st.ok() ? readLayerRecords(document, set) : st;
   }
   testing::TempDir dir_;
   std::string path_ = dir_.file("layers.psd");

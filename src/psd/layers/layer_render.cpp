@@ -14,6 +14,7 @@
 #include "psd/composite.h"
 #include "psd/layers/compositor.h"
 #include "platform/cores.h"
+#include "psd/psd_document.h"
 #include "psd/psd_file.h"
 
 namespace pixolune {
@@ -371,14 +372,14 @@ BitmapPtr bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags, int
 
 bool layersDrawable(const PsdHeader& header) { return refusal(header, 0).empty(); }
 
-LayerRendering renderLayers(const std::string& path, const PsdHeader& header, int flags, uint64_t memory_limit) {
+LayerRendering renderLayers(const PsdDocument& document, int flags, uint64_t memory_limit) {
+  const PsdHeader& header = document.header();
   LayerRendering out;
   out.reason = refusal(header, memory_limit);
   if (!out.reason.empty()) return out;
   LayerSet set;
-  Status st = readLayerRecords(path, header, &set);
-  PsdFile in;
-  if (st.ok()) st = in.open(path);
+  Status st = readLayerRecords(document, &set);
+  PsdFile in = document.file();
   if (st.ok() && set.layers.empty()) {
     out.reason = "it has no layers";
     return out;

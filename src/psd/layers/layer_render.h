@@ -14,6 +14,8 @@
 
 namespace pixolune {
 
+class PsdDocument;
+
 /// Result of a rendering: the bitmap or null with the reason; `note` names what the rendering left out (effects, kinds of
 /// adjustment it cannot draw), or is empty.
 struct LayerRendering {
@@ -23,7 +25,7 @@ struct LayerRendering {
   bool damaged = false;  // The layers' bytes break the format; the reason says where.
 };
 
-/// Merges the visible layers of the document at path into a bitmap of the
+/// Merges the visible layers of the document into a bitmap of the
 /// kind the decoder gives for a stored composite of the same document:
 /// - RGB and greyscale at their depth (8, 16, or 32 as floating point),
 ///   with alpha when any pixel is not opaque, colour not blended with white;
@@ -35,9 +37,8 @@ struct LayerRendering {
 /// Fails (null image, with the reason) for documents without layers, for
 /// other colour modes, for 32 bits outside RGB and greyscale, when the
 /// layers cannot be read, and when the canvas would need more than
-/// `memory_limit` bytes (0: no limit). REQUIRES: header was filled by
-/// readPsdHeader from the same file. Holds no shared state.
-LayerRendering renderLayers(const std::string& path, const PsdHeader& header, int flags, uint64_t memory_limit);
+/// `memory_limit` bytes (0: no limit). Holds no shared state.
+LayerRendering renderLayers(const PsdDocument& document, int flags, uint64_t memory_limit);
 
 /// True when renderLayers draws documents of this colour mode and depth.
 bool layersDrawable(const PsdHeader& header);

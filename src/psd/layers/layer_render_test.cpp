@@ -6,6 +6,8 @@
 namespace pixolune {
 namespace {
 
+using testing::PsdDocument;
+
 class LayerMemoryTest : public LayerMergeTest {
  protected:
   void TearDown() override { setDecodeMemoryLimit(defaultMemoryLimit()); }

@@ -19,7 +19,6 @@
 
 namespace pixolune {
 
-using testing::PsdDocument;
 using testing::PsdLayer;
 using testing::PsdLayerChannel;
 using testing::PsdMode;
@@ -99,12 +98,12 @@ class LayerMergeTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { initImageLibrary(); }
   // A document of this kind whose composite is a blank placeholder.
-  static PsdDocument document(const Kind& k, int w, int h) {
-    PsdDocument doc = testing::makeDocument(k.mode, k.depth, w, h, 0, [](int, int, int) { return 0.0; });
+  static testing::PsdDocument document(const Kind& k, int w, int h) {
+    testing::PsdDocument doc = testing::makeDocument(k.mode, k.depth, w, h, 0, [](int, int, int) { return 0.0; });
     doc.resources = {testing::versionInfo(false)};
     return doc;
   }
-  Image render(const PsdDocument& doc, std::string* reason = nullptr) {
+  Image render(const testing::PsdDocument& doc, std::string* reason = nullptr) {
     EXPECT_TRUE(testing::writePsdFile(path_, doc));
     BitmapPtr dib;
     const std::string why = decodeDocument(path_, 0, &dib).message();
@@ -114,7 +113,7 @@ class LayerMergeTest : public ::testing::Test {
   }
   // Expects the colours of `drawn` (2 x 1) within a level of what the
   // decoder gives for `stored`, a document whose composite holds them.
-  void expectAsStored(const PsdDocument& stored, const Image& drawn, int depth) {
+  void expectAsStored(const testing::PsdDocument& stored, const Image& drawn, int depth) {
     ASSERT_TRUE(testing::writePsdFile(path_, stored));
     BitmapPtr composite;
     decodeDocument(path_, 0, &composite);
