@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "image/bitmap.h"
-#include "psd/decode.h"
+#include "run/decode.h"
 #include "psd/layers/channel_data.h"
 #include "support/psd_writer.h"
 

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "image/bitmap.h"
-#include "psd/decode.h"
+#include "run/decode.h"
 #include "psd/layers/layer_records.h"
 #include "run/pipeline.h"
 #include "psd/psd_document.h"

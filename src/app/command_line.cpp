@@ -4,7 +4,7 @@
 #include "app/options.h"
 #include "app/startup.h"
 #include "run/conversion_job.h"
-#include "psd/decode.h"
+#include "run/decode.h"
 #include "run/helper_pool.h"
 #include "inputs/input_list.h"
 #include "run/worker.h"

@@ -5,7 +5,7 @@
 
 #include <new>
 
-#include "psd/decode.h"
+#include "run/decode.h"
 #include "image/format_table.h"
 #include "run/helper_protocol.h"
 #include "run/pipeline.h"

@@ -12,7 +12,7 @@
 #include "run/helper_protocol.h"
 #include "inputs/input_list.h"
 #include "run/output_names.h"
-#include "psd/decode.h"
+#include "run/decode.h"
 #include "run/pipeline.h"
 #include "run/stale_temporaries.h"
 #include "run/worker.h"

@@ -20,7 +20,7 @@
 #include "stages/bit_depth.h"
 #include "image/bitmap.h"
 #include "run/conversion_job.h"
-#include "psd/decode.h"
+#include "run/decode.h"
 #include "inputs/filename_mask.h"
 #include "image/format_table.h"
 #include "stages/frame.h"

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "image/bitmap.h"
-#include "psd/decode.h"
+#include "run/decode.h"
 #include "support/psd_writer.h"
 #include "support/test_util.h"
 

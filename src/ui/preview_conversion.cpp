@@ -13,7 +13,7 @@
 #include "image/bitmap.h"
 #include "inputs/input_list.h"
 #include "platform/files.h"
-#include "psd/decode.h"
+#include "run/decode.h"
 #include "resources/string_table.h"
 #include "run/conversion_job.h"
 #include "run/conversion_worker.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "image/bitmap.h"
-#include "psd/decode.h"
+#include "run/decode.h"
 #include "run/pipeline.h"
 #include "support/psd_writer.h"
 #include "support/test_util.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "image/bitmap.h"
-#include "psd/decode.h"
+#include "run/decode.h"
 #include "psd/psd_document.h"
 #include "run/pipeline.h"
 #include "support/psd_writer.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "image/bitmap.h"
-#include "psd/decode.h"
+#include "run/decode.h"
 #include "run/pipeline.h"
 #include "support/psd_writer.h"
 #include "support/test_util.h"

@@ -1,4 +1,4 @@
-#include "psd/decode.h"
+#include "run/decode.h"
 
 #include "image/bitmap.h"
 #include "psd/composite.h"

@@ -1,4 +1,4 @@
-#include "psd/decode.h"
+#include "run/decode.h"
 #include "psd/psd_header.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Decoding of one input document into a FreeImage bitmap.
-#ifndef PIXOLUNE_PSD_DECODE_H_
-#define PIXOLUNE_PSD_DECODE_H_
+#ifndef PIXOLUNE_RUN_DECODE_H_
+#define PIXOLUNE_RUN_DECODE_H_
 
 #include <FreeImage.h>
 
@@ -72,4 +72,4 @@ void setDecodeMemoryLimit(uint64_t bytes);
 
 }  // namespace pixolune
 
-#endif  // PIXOLUNE_PSD_DECODE_H_
+#endif  // PIXOLUNE_RUN_DECODE_H_
