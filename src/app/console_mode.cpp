@@ -128,6 +128,7 @@ std::vector<std::string> usageLines(const std::string& program_name) {
       "  -d, --debug               Print debug information to stdout",
       "  -p, --pause               Pause at exit",
       "  --progress, --no-progress Show or hide the progress line",
+      "  --window [FILE...]        Open the window with these files in its list",
       "  -v, --version             Display version information and exit",
   };
   const auto& inputs = inputFormatList();

@@ -11,7 +11,7 @@ namespace pixolune {
 /// What an operation gave: ok, or a failure kind with a message for the
 /// user that names the file or step. ok() follows from the code alone.
 /// Cheap to copy; a default-constructed Status is ok.
-class Status {
+class [[nodiscard]] Status {
  public:
   enum class Code {
     kOk,
