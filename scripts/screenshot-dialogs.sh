@@ -13,7 +13,7 @@ out=${1:-$root/docs}
 corpus=${PSD_CORPUS:-$root/../shared/psd-corpus/files}
 work=/tmp/screenshot-dialogs
 rm -rf "$work"
-mkdir -p "$work/home/.config/Quorvant/vemarkt" "$work/run" "$work/Pictures/Campaign 2026"
+mkdir -p "$work/home/.config/pixolune" "$work/run" "$work/Pictures/Campaign 2026"
 chmod 700 "$work/run"
 trap 'rm -rf "$work"' EXIT
 sources=(2layers group hidden-layer masks3 slices transparentbg-gimp)
@@ -27,7 +27,7 @@ head -c 9000 "$corpus/2layers.psd" > "$work/Pictures/Campaign 2026/studio-logo.p
 ls "$work/Pictures/Campaign 2026"/*.psd > "$work/list.txt"
 # A text watermark and a slight colour correction, so both pages show values.
 printf '\xEF\xBB\xBF[Adjustment]\r\nImage Brightness=12\r\nImage Contrast=-8\r\nImage Gamma=1.2\r\n[Watermark]\r\nDo Watermark=1\r\nText=(c) Example Studio %%year%%\r\nFont=Liberation Sans\r\nFonts=Liberation Sans,Liberation Serif,DejaVu Sans\r\nFont Color=FF8000\r\n' \
-  > "$work/home/.config/Quorvant/vemarkt/config.ini"
+  > "$work/home/.config/pixolune/config.ini"
 
 cat > "$work/session.sh" <<SESSION
 #!/bin/bash
@@ -48,7 +48,7 @@ xdotool key Return
 sleep 2.5
 # Convert; the window stays open with the result.
 xdotool windowactivate --sync \$win key F5
-done=\$(xdotool search --sync --name '^Conversion complete')
+done=\$(xdotool search --sync --name '^Conversion (complete|finished)')
 sleep 1
 shot() {  # shot <window> <name>: the window with its frame.
   import -window root "$work/screen.png"
@@ -64,7 +64,7 @@ xdotool windowactivate --sync \$win mousemove --window \$win 200 160 click 1 mou
 sleep 0.5
 shot \$win main-window.png
 # Converter > Preferences..., then the categories by keyboard.
-xdotool windowactivate --sync \$win key F10 Right Right Down Down Down Return
+xdotool windowactivate --sync \$win key F10 Right Right Down Down Down Down Return
 prefs=\$(xdotool search --sync --name '^Preferences')
 sleep 1
 xdotool key Down Down Down Down Down
