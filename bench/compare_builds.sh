@@ -30,16 +30,19 @@ export XDG_RUNTIME_DIR="$WORK" XDG_CONFIG_HOME="$WORK/config" HOME="$WORK"
 differing=0
 compared=0
 for set in $SETS; do
-  for setting in none zlib1 zlib6 zlib9 interlaced stages; do
+  for setting in none zlib1 zlib6 zlib9 interlaced stages watermark numbers; do
     for source in composite layers; do
       args="--png-compression=$setting"
       [ "$setting" = interlaced ] && args="--png-compression=zlib6 --png-interlaced"
-      # Every stage the console reaches, and a mask with numbers.
+      # Every stage the console reaches; the text watermark and a mask with
+      # numbers on their own, so a change to either shows by itself.
       [ "$setting" = stages ] && args="--png-compression=zlib1 --rotation=33 --fit=300x240 --flip-vertical
-        --brightness=12 --contrast=-20 --gamma=1.3 --filename-mask=%filename%_%n%.%ext%
-        --fr-solid-left=7 --fr-solid-top=3 --fr-solid-left-color=FF8000 --fr-solid-opacity=200
+        --brightness=12 --contrast=-20 --gamma=1.3
+        --fr-solid-left=7 --fr-solid-top=3 --fr-solid-left-color=FF8000 --fr-solid-opacity=200"
+      [ "$setting" = watermark ] && args="--png-compression=zlib1 --fit=400x400
         --wm-text=%filename%%eol%(c) --wm-text-position=bottomright --wm-text-rotation=15
         --wm-font-size=14 --wm-text-opacity=180"
+      [ "$setting" = numbers ] && args="--png-compression=zlib1 --fit=64x64 --filename-mask=%filename%_%n%.%ext%"
       [ "$source" = layers ] && args="$args --render-layers"
       for side in old new; do
         program=$OLD; [ $side = new ] && program=$NEW

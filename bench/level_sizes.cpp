@@ -55,7 +55,11 @@ int main(int argc, char** argv) {
     for (int level : levels) {
       if (level < 0 || level > 12) continue;
       const auto start = std::chrono::steady_clock::now();
-      pixolune::writePng(image, out, {level, false, 1});
+      const pixolune::Status written = pixolune::writePng(image, out, {level, false, 1});
+      if (!written.ok()) {
+        std::fprintf(stderr, "level %d: %s\n", level, written.message().c_str());
+        return 1;
+      }
       ours[level].seconds += since(start);
       ours[level].bytes += std::filesystem::file_size(out);
     }

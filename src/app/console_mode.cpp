@@ -1,8 +1,5 @@
 // The console mode's entry: the first-argument forms, the option loop, the
 // banner and the batch run.
-#include <termios.h>
-#include <unistd.h>
-
 #include <cstdlib>
 
 #include "app/command_line.h"
@@ -10,6 +7,8 @@
 #include "image/format_table.h"
 #include "inputs/input_extensions.h"
 #include "inputs/input_list.h"
+#include "platform/terminal.h"
+#include "run/conversion_job.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/signals.h"
@@ -27,20 +26,7 @@ SpecialStartMode screenshot_mode = nullptr;
 
 // Waits for one key press on the terminal, without echo. Does not wait when
 // standard input is not a terminal (scripts, pipes).
-void waitForKey() {
-  if (!isatty(STDIN_FILENO)) return;
-  struct termios saved, raw;
-  if (tcgetattr(STDIN_FILENO, &saved) != 0) return;
-  raw = saved;
-  raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
-  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-  char c;
-  while (read(STDIN_FILENO, &c, 1) < 0) {
-  }
-  tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-}
+void waitForKey() { waitForKeyPress(); }
 
 void printBanner() {
   consolePrint(programTitle());

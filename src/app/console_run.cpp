@@ -122,24 +122,24 @@ void collectPass(const Pass& pass, bool null_separated, int* unreadable) {
   for (const RunInput& input : pass.inputs) {
     if (!keepRunning()) break;
     std::vector<std::string> lines;
-    std::string why;
     if (input.kind == InputKind::kListFile) {
       if (!readListFile(input.full, &lines)) {
-        addNamedInput(input.full);
+        addNamedInput(input.full, &conversionJob().input_folder);
         continue;
       }
     } else if (input.kind == InputKind::kListStream) {
-      if (!readListStream(input.full, null_separated, &lines, &why)) {
-        consolePrintError(std::string(kProgramFileName) + ": " + printableText(input.path) + ": " + why);
+      const Status read = readListStream(input.full, null_separated, &lines);
+      if (!read.ok()) {
+        consolePrintError(std::string(kProgramFileName) + ": " + printableText(input.path) + ": " + read.message());
         ++*unreadable;
       }
     } else {
-      addNamedInput(input.full);
+      addNamedInput(input.full, &conversionJob().input_folder);
       continue;
     }
     for (const std::string& line : lines) {
       if (!keepRunning()) break;
-      addNamedInput(absolutePath(line));  // A relative line is taken from the working folder.
+      addNamedInput(absolutePath(line), &conversionJob().input_folder);  // A relative line is taken from the working folder.
     }
   }
 }

@@ -1,8 +1,5 @@
 #include "app/startup.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
@@ -17,6 +14,7 @@
 #include "platform/console.h"
 #include "platform/helper_process.h"
 #include "platform/files.h"
+#include "platform/folder_files.h"
 #include "platform/install_paths.h"
 #include "platform/instance.h"
 #include "platform/text.h"
@@ -58,8 +56,7 @@ void configureIsolation() {
 
 std::string helperProgram() {
   const std::string path = installedProgram(kHelperProgramName);
-  struct stat info;
-  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || access(path.c_str(), X_OK) != 0) return kSelfExecutable;
+  if (!isExecutableFile(path)) return kSelfExecutable;
   return path;
 }
 

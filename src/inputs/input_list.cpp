@@ -2,7 +2,6 @@
 
 #include <set>
 
-#include "run/conversion_job.h"
 #include "inputs/input_extensions.h"
 #include "platform/files.h"
 #include "platform/folders.h"
@@ -30,15 +29,15 @@ bool hasDotStep(const std::string& folder) {
   return false;
 }
 
-int collectBelow(const std::string& folder, std::set<FolderIdentity>* on_the_way) {
+int collectBelow(const std::string& folder, const std::string& input_folder, std::set<FolderIdentity>* on_the_way) {
   FolderIdentity identity;
   if (!folderIdentity(folder, &identity) || !on_the_way->insert(identity).second) return 0;
   std::vector<FolderEntry> entries;
   listFolder(folder, &entries);
   int added = 0;
   for (const FolderEntry& entry : entries) {
-    if (entry.is_folder) added += collectBelow(withTrailingSlash(folder + entry.name), on_the_way);
-    else if (addInputFile(folder + entry.name)) ++added;
+    if (entry.is_folder) added += collectBelow(withTrailingSlash(folder + entry.name), input_folder, on_the_way);
+    else if (addInputFile(folder + entry.name, input_folder)) ++added;
   }
   on_the_way->erase(identity);
   return added;
@@ -123,24 +122,23 @@ std::string sourceSubfolderOf(const std::string& path, const std::string& root) 
   return hasDotStep(rest) ? "" : rest;
 }
 
-bool addInputFile(const std::string& path) {
+bool addInputFile(const std::string& path, const std::string& input_folder) {
   if (fileSize(path) == 0 || isFolder(path)) return false;
   if (!isInputExtension(inputExtensionOf(path))) return false;
   InputEntry& entry = inputList().lookup(path);
   if (entry.listed != 0) return false;
   entry.listed = 1;
-  entry.source_subfolder = sourceSubfolderOf(path, conversionJob().input_folder);
+  entry.source_subfolder = sourceSubfolderOf(path, input_folder);
   if (!console_mode && addFileHook()) addFileHook()(path);
   return true;
 }
 
-int addNamedInput(const std::string& path) {
-  ConversionJob& job = conversionJob();
+int addNamedInput(const std::string& path, std::string* input_folder) {
   if (isFolder(path)) {
-    job.input_folder = withTrailingSlash(path);
-    return collectFolder(job.input_folder);
+    *input_folder = withTrailingSlash(path);
+    return collectFolder(*input_folder, *input_folder);
   }
-  job.input_folder.clear();  // A named document goes straight into the output folder.
+  input_folder->clear();  // A named document goes straight into the output folder.
   InputEntry& entry = inputList().lookup(path);
   if (entry.listed != 0) return 0;
   entry.listed = 1;
@@ -149,14 +147,12 @@ int addNamedInput(const std::string& path) {
   return 1;
 }
 
-int collectFolder(const std::string& folder) {
+int collectFolder(const std::string& folder, const std::string& input_folder) {
   std::set<FolderIdentity> on_the_way;
-  return collectBelow(withTrailingSlash(folder), &on_the_way);
+  return collectBelow(withTrailingSlash(folder), input_folder, &on_the_way);
 }
 
-void resetRunState() {
-  conversionJob() = ConversionJob{};
-  nameCounters() = NameCounters{drawRandomNumber(), 1};
+void resetInputState() {
   console_mode = false;
   inputList().clear();
   rebuildInputExtensions();

@@ -80,27 +80,30 @@ std::string sourceSubfolderOf(const std::string& path, const std::string& root);
 /// The only way an entry enters the store. False (and nothing changes) for a
 /// 0-byte file, a folder, a path without an accepted extension, or a path
 /// already listed. A path that does not exist passes the size rule; its
-/// conversion fails later and is counted then.
-bool addInputFile(const std::string& path);
+/// conversion fails later and is counted then. The entry's source_subfolder
+/// is its folder below `input_folder` (the folder an import collects from;
+/// empty: none).
+bool addInputFile(const std::string& path, const std::string& input_folder = "");
 
 /// Enters a path the user named (an input, a line of a list) as a document,
 /// whatever its name, size or whether it can be read: a missing, empty or
 /// unreadable file then fails in the conversion with its reason and counts
 /// as not converted. A folder is collected (collectFolder, with
-/// input_folder set to it, so its sub-folders are kept below the output
-/// folder). Returns the number of entries added; 0 for a path already listed.
-int addNamedInput(const std::string& path);
+/// `*input_folder` set to it, so its sub-folders are kept below the output
+/// folder); a document empties `*input_folder`. Returns the number of entries added; 0 for a path already listed.
+int addNamedInput(const std::string& path, std::string* input_folder);
 
-/// Offers every file below `folder` (ending with "/") to addInputFile, in the
+/// Offers every file below `folder` (ending with "/") to addInputFile (with
+/// `input_folder`), in the
 /// order the file system lists them, descending into every sub-folder. A
 /// link back to a folder already on the way down is not followed again.
 /// Returns the number of files added; 0 when the folder cannot be read.
-int collectFolder(const std::string& folder);
+int collectFolder(const std::string& folder, const std::string& input_folder = "");
 
-/// Empties the run state: the job record (texts empty), the name counters
-/// (a new random_number, sequence_number 1), console_mode, the entry store; then
-/// rebuildInputExtensions. REQUIRES: no worker is running.
-void resetRunState();
+/// Empties the inputs' part of the run state: console_mode, the entry store;
+/// then rebuildInputExtensions (resetRunState, run/conversion_job.h, empties
+/// the rest first). REQUIRES: no worker is running.
+void resetInputState();
 
 }  // namespace pixolune
 

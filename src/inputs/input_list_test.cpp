@@ -138,8 +138,8 @@ TEST_F(InputListTest, RecordsTheSubfolderBelowTheInputFolder) {
   conversionJob().input_folder = dir.path() + "/";
   std::string deep = put("a/b/x.psd");
   std::string top = put("y.psd");
-  ASSERT_TRUE(addInputFile(deep));
-  ASSERT_TRUE(addInputFile(top));
+  ASSERT_TRUE(addInputFile(deep, conversionJob().input_folder));
+  ASSERT_TRUE(addInputFile(top, conversionJob().input_folder));
   EXPECT_EQ("a/b/", inputList().find(deep)->source_subfolder);
   EXPECT_EQ("", inputList().find(top)->source_subfolder);
 }
@@ -216,11 +216,11 @@ TEST_F(InputListTest, NamedInputsAreListedWhateverTheirNameOrState) {
   const std::string empty = put("empty.psd", "");
   const std::string missing = dir.file("gone.psd");
   put("tree/sub/a.psd");
-  EXPECT_EQ(1, addNamedInput(noext));
-  EXPECT_EQ(1, addNamedInput(empty));
-  EXPECT_EQ(1, addNamedInput(missing));  // Its conversion fails and names it.
-  EXPECT_EQ(0, addNamedInput(noext));    // Listed once.
-  EXPECT_EQ(1, addNamedInput(dir.file("tree")));
+  EXPECT_EQ(1, addNamedInput(noext, &conversionJob().input_folder));
+  EXPECT_EQ(1, addNamedInput(empty, &conversionJob().input_folder));
+  EXPECT_EQ(1, addNamedInput(missing, &conversionJob().input_folder));  // Its conversion fails and names it.
+  EXPECT_EQ(0, addNamedInput(noext, &conversionJob().input_folder));    // Listed once.
+  EXPECT_EQ(1, addNamedInput(dir.file("tree"), &conversionJob().input_folder));
   EXPECT_EQ((std::vector<std::string>{noext, empty, missing, dir.file("tree/sub/a.psd")}), inputList().listedPaths());
   EXPECT_EQ("sub/", inputList().find(dir.file("tree/sub/a.psd"))->source_subfolder);
   EXPECT_EQ("", inputList().find(noext)->source_subfolder);

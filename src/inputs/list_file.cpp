@@ -1,8 +1,5 @@
 #include "inputs/list_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -10,6 +7,7 @@
 #include <memory>
 
 #include "platform/files.h"
+#include "platform/folder_files.h"
 #include "platform/signals.h"
 #include "platform/text.h"
 
@@ -42,24 +40,14 @@ std::vector<std::string> splitNullSeparated(const std::string& bytes) {
   return fields;
 }
 
-bool readListStream(const std::string& path, bool null_separated, std::vector<std::string>* lines,
-                    std::string* error) {
+Status readListStream(const std::string& path, bool null_separated, std::vector<std::string>* lines) {
   lines->clear();
   const bool standard_input = path == "-";
-  const int fd = standard_input ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return *error = std::strerror(errno), false;
   std::string bytes;
-  char block[65536];
-  ssize_t n;
-  while ((n = read(fd, block, sizeof block)) != 0) {
-    if (n > 0) bytes.append(block, static_cast<size_t>(n));
-    else if (errno != EINTR || stopSignal() != 0) break;  // Ctrl+C while a terminal is read.
-  }
-  const int read_errno = n < 0 ? errno : 0;
-  if (!standard_input) close(fd);
-  if (read_errno != 0) return *error = std::strerror(read_errno), false;
+  const int read_errno = readAllOf(path, standard_input, &bytes);
+  if (read_errno != 0) return Status::ioError(std::strerror(read_errno));
   *lines = null_separated ? splitNullSeparated(bytes) : splitListLines(decodeTextFile(bytes));
-  return true;
+  return Status();
 }
 
 bool readListFile(const std::string& path, std::vector<std::string>* lines) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace pixolune {
 
@@ -21,9 +22,9 @@ std::vector<std::string> splitNullSeparated(const std::string& bytes);
 /// Reads a list from a stream to its end: standard input for "-", else the
 /// path (a pipe such as /dev/stdin or a shell's <(...)). Lines as
 /// splitListLines gives them, or NUL-separated fields with `null_separated`.
-/// False (and no lines) when it cannot be opened or read; *error says why.
-bool readListStream(const std::string& path, bool null_separated, std::vector<std::string>* lines,
-                    std::string* error);
+/// kIoError (and no lines) when it cannot be opened or read; the message is
+/// the system's reason ("No such file or directory").
+Status readListStream(const std::string& path, bool null_separated, std::vector<std::string>* lines);
 
 /// Reads and splits a list file. False (and no lines) when it cannot be read.
 bool readListFile(const std::string& path, std::vector<std::string>* lines);

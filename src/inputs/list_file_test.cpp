@@ -81,21 +81,21 @@ TEST(ListFileReadTest, StreamsGiveLinesOrNulSeparatedFieldsAsTheyStand) {
   const char kFields[] = "/in/a b.psd\0 /in/ lead.psd\0\0/in/c\nd.psd\0";
   writeText(dir.file("nul"), std::string(kFields, sizeof kFields - 1));
   std::vector<std::string> lines;
-  std::string error;
-  ASSERT_TRUE(readListStream(dir.file("nul"), true, &lines, &error));
+  ASSERT_TRUE(readListStream(dir.file("nul"), true, &lines).ok());
   EXPECT_EQ((std::vector<std::string>{"/in/a b.psd", " /in/ lead.psd", "/in/c\nd.psd"}), lines);
-  ASSERT_TRUE(readListStream(dir.file("nul"), false, &lines, &error));
+  ASSERT_TRUE(readListStream(dir.file("nul"), false, &lines).ok());
   EXPECT_EQ(2u, lines.size());  // By lines the NUL bytes stay inside them.
 
   const std::string fifo = dir.file("pipe");
   ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
   std::thread writer([&] { writeText(fifo, "\xEF\xBB\xBF/in/a.psd\r\n/in/b.psd\n"); });
-  ASSERT_TRUE(readListStream(fifo, false, &lines, &error));
+  ASSERT_TRUE(readListStream(fifo, false, &lines).ok());
   writer.join();
   EXPECT_EQ((std::vector<std::string>{"/in/a.psd", "/in/b.psd"}), lines);
 
-  EXPECT_FALSE(readListStream(dir.file("missing"), false, &lines, &error));
-  EXPECT_EQ("No such file or directory", error);
+  const Status missing = readListStream(dir.file("missing"), false, &lines);
+  EXPECT_FALSE(missing.ok());
+  EXPECT_EQ("No such file or directory", missing.message());
 }
 
 TEST(ListFileWriterTest, WritesTheMarkAndCrLfAfterEveryLine) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-struct addrinfo;
+#include "platform/socket.h"  // HostResolver, setHostResolver
 
 namespace pixolune {
 
@@ -63,15 +63,6 @@ std::string versionTextOfReply(std::string_view reply);
 std::string fetchVersionText(std::string_view url, std::string_view user_agent,
                              int time_limit_ms = kFetchTimeLimitMs);
 
-/// Looks a host name up the way getaddrinfo does (same result, freed with
-/// freeaddrinfo). fetchVersionText calls it on a thread of its own.
-using HostResolver =
-    std::function<int(const std::string& host, const std::string& port, const addrinfo& hints, addrinfo** found)>;
-
-/// Replaces the resolver fetchVersionText uses (tests make lookups that
-/// hang); an empty function restores getaddrinfo. Returns the one replaced.
-/// A lookup already running keeps the resolver it started with.
-HostResolver setHostResolver(HostResolver resolver);
 
 }  // namespace pixolune
 

@@ -17,7 +17,8 @@ Status ioError(const std::string& what) { return Status::ioError(what + ": " + s
 class PosixWritableFile : public WritableFile {
  public:
   PosixWritableFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-  ~PosixWritableFile() override { close(); }
+  // A destructor cannot report; a caller that cares closes first and checks.
+  ~PosixWritableFile() override { ignoreStatus(close()); }
 
   Status append(std::string_view bytes) override {
     while (!bytes.empty()) {

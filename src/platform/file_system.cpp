@@ -32,9 +32,11 @@ Status FileReplacement::commit() {
 }
 
 void FileReplacement::discard() {
-  if (file_) file_->close();
+  // Discarding abandons the file: a failure to close or remove the temporary
+  // changes nothing for the caller, whose own status already says what went wrong.
+  if (file_) ignoreStatus(file_->close());
   file_.reset();
-  if (!temporary_.empty()) fs_.removeFile(temporary_);
+  if (!temporary_.empty()) ignoreStatus(fs_.removeFile(temporary_));
   temporary_.clear();
   failure_ = Status();
 }
@@ -51,7 +53,8 @@ Status writeSyncedFile(const std::string& path, const std::function<Status(const
                        FileSystem& fs) {
   Status st = write(path);
   if (st.ok()) st = fs.syncFile(path);
-  if (!st.ok()) fs.removeFile(path);
+  // Best effort: the write's own failure is what the caller reports.
+  if (!st.ok()) ignoreStatus(fs.removeFile(path));
   return st;
 }
 

@@ -225,4 +225,13 @@ Confinement confineHelperProcess(uint64_t bytes, const std::string& writable_fol
   return confineProcess(bytes, writable_folder);
 }
 
+void pollReadable(const std::vector<int>& fds, int timeout_ms, std::vector<bool>* readable) {
+  std::vector<pollfd> polled;
+  polled.reserve(fds.size());
+  for (int fd : fds) polled.push_back({fd, POLLIN, 0});
+  poll(polled.data(), polled.size(), timeout_ms);
+  readable->assign(fds.size(), false);
+  for (size_t i = 0; i < polled.size(); ++i) (*readable)[i] = polled[i].revents != 0;
+}
+
 }  // namespace pixolune

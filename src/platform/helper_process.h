@@ -93,6 +93,11 @@ class HelperProcess {
 /// layers took effect. REQUIRES: the helper has one thread.
 Confinement confineHelperProcess(uint64_t bytes, const std::string& writable_folder);
 
+/// Waits up to `timeout_ms` until one of `fds` can be read (or was closed at
+/// the other end), or a signal came; `readable` tells which, one per
+/// descriptor. A negative descriptor is ignored.
+void pollReadable(const std::vector<int>& fds, int timeout_ms, std::vector<bool>* readable);
+
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_PLATFORM_HELPER_PROCESS_H_

@@ -127,4 +127,6 @@ void removeFilesOnEndingSignals(SignalEnd end) {
     if (!takenByStopWatch(signal) && !ignoredAtStart(signal)) sigaction(signal, &action, nullptr);
 }
 
+void ignoreFileSizeSignal() { signal(SIGXFSZ, SIG_IGN); }
+
 }  // namespace pixolune

@@ -59,6 +59,10 @@ void removeFilesOnSignalListNow();
 /// the action and raises the signal again).
 void removeFilesOnEndingSignals(SignalEnd end);
 
+/// Ignores the signal of a write past the file size limit, so that the write
+/// fails (EFBIG) and is named instead of ending the process.
+void ignoreFileSizeSignal();
+
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_PLATFORM_SIGNALS_H_

@@ -10,7 +10,8 @@ namespace pixolune {
 
 /// What an operation gave: ok, or a failure kind with a message for the
 /// user that names the file or step. ok() follows from the code alone.
-/// Cheap to copy; a default-constructed Status is ok.
+/// Cheap to copy; a default-constructed Status is ok. A caller checks it or
+/// drops it through ignoreStatus, saying why dropping is right.
 class [[nodiscard]] Status {
  public:
   enum class Code {
@@ -49,6 +50,10 @@ class [[nodiscard]] Status {
   Code code_ = Code::kOk;
   std::string message_;
 };
+
+/// Drops a status on purpose: cleanup after an earlier failure, or a step
+/// whose failure changes nothing for the caller. Each call says why.
+inline void ignoreStatus(const Status& /*dropped*/) {}
 
 }  // namespace pixolune
 

@@ -342,7 +342,9 @@ Coding chooseCoding(const ByteSource& source, size_t size, int level, int thread
   // choice, do not depend on how many. A sample that cannot be read, or
   // finds no memory, counts for neither coding and stops no other.
   std::atomic<size_t> matches{0}, runs{0};
-  runQueue(kSamples, std::clamp(threads, 1, static_cast<int>(kSamples)), [&](size_t i, int) {
+  // Every item gives ok (a failed sample only counts for neither), so the
+  // queue's status says nothing.
+  ignoreStatus(runQueue(kSamples, std::clamp(threads, 1, static_cast<int>(kSamples)), [&](size_t i, int) {
     const size_t at = (size - kSampleBytes) * (2 * i + 1) / (2 * kSamples);
     try {
       RawBytes sample(kSampleBytes);
@@ -353,7 +355,7 @@ Coding chooseCoding(const ByteSource& source, size_t size, int level, int thread
     } catch (const std::bad_alloc&) {
     }
     return Status();
-  });
+  }));
   return runs < matches ? Coding::kRuns : Coding::kMatches;
 }
 

@@ -340,7 +340,8 @@ Status writePng(FIBITMAP* image, const std::string& path, const PngWriteOptions&
   // Nothing half-written stays behind.
   auto failed = [&file, &path, &fs](const char* why) {
     file.reset();
-    fs.removeFile(path);
+    // Best effort: the write's own failure is what the user is told.
+    ignoreStatus(fs.removeFile(path));
     return Status::ioError(why);
   };
   ChunkWriter out(file.get());

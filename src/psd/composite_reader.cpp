@@ -31,12 +31,13 @@ struct Placement {
   bool opaque_alpha = false;  // CMYK only: the pixel ends with an alpha of the largest sample.
 };
 
-// Why the reader leaves the document to the library, or empty when it reads
-// it (and then *p says how).
-std::string placementFor(const PsdHeader& header, int flags, Placement* p) {
-  if (header.version != 1) return "the large document format";
-  if (header.depth != 8 && header.depth != 16) return std::to_string(header.depth) + "-bit channels";
-  if (header.compression > 1) return "ZIP-compressed image data";
+// Ok when the reader reads the document (and then *p says how); otherwise
+// kUnsupported naming the kind it leaves to the library.
+Status placementFor(const PsdHeader& header, int flags, Placement* p) {
+  if (header.version != 1) return Status::unsupported("the large document format");
+  if (header.depth != 8 && header.depth != 16)
+    return Status::unsupported(std::to_string(header.depth) + "-bit channels");
+  if (header.compression > 1) return Status::unsupported("ZIP-compressed image data");
   p->sample_bytes = static_cast<unsigned>(header.depth / 8);
   if (header.mode == kModeGrey) {
     p->channels = 1;  // Extra channels are dropped.
@@ -47,15 +48,15 @@ std::string placementFor(const PsdHeader& header, int flags, Placement* p) {
     p->cmyk = true;
     p->opaque_alpha = header.channels > 4;
   } else if (header.mode == kModeCmyk) {
-    return "CMYK kept as CMYK or read as Lab";
+    return Status::unsupported("CMYK kept as CMYK or read as Lab");
   } else {
-    return "colour mode " + std::to_string(header.mode);
+    return Status::unsupported("colour mode " + std::to_string(header.mode));
   }
   const unsigned samples = p->cmyk ? (p->opaque_alpha ? 4 : 3) : p->channels;
   p->pixel_bytes = samples * p->sample_bytes;
   for (unsigned c = 0; c < p->channels; ++c) p->position[c] = c;
   if (header.depth == 8 && p->channels >= 3 && !p->cmyk) std::swap(p->position[0], p->position[2]);  // Red and blue.
-  return {};
+  return Status();
 }
 
 Status outOfMemory() { return Status::ioError("composite image: not enough memory"); }
@@ -240,14 +241,14 @@ CompositeReading failed(Status st) { return {CompositeOutcome::kFailed, std::mov
 CompositeReading readComposite(const PsdDocument& document, int flags, int threads) {
   const PsdHeader& header = document.header();
   Placement placement;
-  const std::string other_kind = placementFor(header, flags, &placement);
-  if (!other_kind.empty()) return declined(other_kind);
+  const Status placed = placementFor(header, flags, &placement);
+  if (!placed.ok()) return declined(placed.message());
   const PsdFile file = document.file();
   // The library reads the header, the resources (resolution, profile,
   // thumbnail) and the compression word, and must end where the image
   // data begins for both readers to read the same bytes. A header it
   // cannot read its decoder cannot either.
-  if (!header.library_fault.empty()) return failed(Status::corrupt(header.library_fault));
+  if (!header.library_fault.ok()) return failed(header.library_fault);
   LibraryStream stream(file);
   BitmapPtr described = stream.load(flags | FIF_LOAD_NOPIXELS);
   if (!described) return failed(Status::corrupt("image resources: the image library cannot read them"));

@@ -70,41 +70,41 @@ Status parseFileHeader(FileReader& in, PsdHeader* h) {
 
 // The TIFF structure of EXIF data: every directory (the first, the ones
 // after it and the EXIF, GPS and interoperability directories they name)
-// and every value longer than four bytes must lie within the data. Empty
-// when it does, else what does not.
-std::string exifFault(const std::vector<uint8_t>& d) {
-  if (d.size() < 8) return "too short";
+// and every value longer than four bytes must lie within the data. Ok when
+// it does, else kCorrupt saying what does not.
+Status checkExif(const std::vector<uint8_t>& d) {
+  if (d.size() < 8) return Status::corrupt("too short");
   const bool little = d[0] == 'I' && d[1] == 'I';
-  if (!little && !(d[0] == 'M' && d[1] == 'M')) return "unknown byte order";
+  if (!little && !(d[0] == 'M' && d[1] == 'M')) return Status::corrupt("unknown byte order");
   auto number = [&](size_t at, int bytes) {
     uint64_t v = 0;
     for (int i = 0; i < bytes; ++i) v |= uint64_t{d[at + static_cast<size_t>(i)]} << (8 * (little ? i : bytes - 1 - i));
     return v;
   };
-  if (number(2, 2) != 42) return "bad signature";
+  if (number(2, 2) != 42) return Status::corrupt("bad signature");
   static constexpr unsigned kTypeBytes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
   std::vector<uint64_t> pending = {number(4, 4)}, seen;
   while (!pending.empty()) {
     const uint64_t at = pending.back();
     pending.pop_back();
     if (at == 0 || std::find(seen.begin(), seen.end(), at) != seen.end()) continue;
-    if (seen.size() == 64) return "too many directories";
+    if (seen.size() == 64) return Status::corrupt("too many directories");
     seen.push_back(at);
-    if (at > d.size() - 2) return "a directory lies outside the data";
+    if (at > d.size() - 2) return Status::corrupt("a directory lies outside the data");
     const uint64_t entries = number(static_cast<size_t>(at), 2);
-    if (entries * 12 > d.size() - at - 2) return "a directory runs past the data";
+    if (entries * 12 > d.size() - at - 2) return Status::corrupt("a directory runs past the data");
     for (uint64_t e = 0; e < entries; ++e) {
       const size_t entry = static_cast<size_t>(at + 2 + 12 * e);
       const uint64_t tag = number(entry, 2), type = number(entry + 2, 2), count = number(entry + 4, 4);
       if (type == 0 || type >= std::size(kTypeBytes)) continue;  // Unknown types are skipped.
       const uint64_t bytes = count * kTypeBytes[type], value = number(entry + 8, 4);
-      if (bytes > 4 && (value > d.size() || bytes > d.size() - value)) return "a value lies outside the data";
+      if (bytes > 4 && (value > d.size() || bytes > d.size() - value)) return Status::corrupt("a value lies outside the data");
       if ((tag == 0x8769 || tag == 0x8825 || tag == 0xA005) && (type == 4 || type == 13)) pending.push_back(value);
     }
     const uint64_t next = at + 2 + 12 * entries;
     if (next + 4 <= d.size()) pending.push_back(number(static_cast<size_t>(next), 4));
   }
-  return {};
+  return Status();
 }
 
 void takeResource(PsdHeader* h, uint16_t id, const std::vector<uint8_t>& data) {
@@ -115,9 +115,11 @@ void takeResource(PsdHeader* h, uint16_t id, const std::vector<uint8_t>& data) {
   } else if (id == kVersionInfoResource && data.size() >= 5) {
     h->has_version_info = true;
     h->has_real_merged_data = data[4] != 0;
-  } else if ((id == kExifResource || id == kExifResource3) && h->library_fault.empty()) {
-    const std::string fault = exifFault(data);
-    if (!fault.empty()) h->library_fault = "image resources: the EXIF data (" + std::to_string(id) + ") is damaged: " + fault;
+  } else if ((id == kExifResource || id == kExifResource3) && h->library_fault.ok()) {
+    const Status exif = checkExif(data);
+    if (!exif.ok())
+      h->library_fault =
+          Status::corrupt("image resources: the EXIF data (" + std::to_string(id) + ") is damaged: " + exif.message());
   }
 }
 

@@ -45,7 +45,7 @@ struct PsdHeader {
   uint64_t image_data_offset = 0;     // Offset of the composite's compression word.
   int compression = 0;                // Of the composite: 0 raw, 1 PackBits, 2 and 3 ZIP.
   uint64_t file_size = 0;
-  std::string library_fault;          // Why a resource the image library parses is damaged, or empty.
+  Status library_fault;               // kCorrupt: why a resource the image library parses is damaged.
 };
 
 /// Where a section of the document lies: the bytes after its length field.
@@ -74,7 +74,7 @@ class PsdFile;
 /// The EXIF resources (1058, 1059), which the image library parses even
 /// when it reads only the header and whose parser reads past them when
 /// their directories run outside them, are checked too: a damaged one sets
-/// header->library_fault and fails nothing, since our own readers never
+/// header->library_fault (kCorrupt) and fails nothing, since our own readers never
 /// read it; whoever hands the file to the library must refuse it.
 Status readPsdHeader(const PsdFile& in, PsdHeader* header, PsdSections* sections = nullptr);
 

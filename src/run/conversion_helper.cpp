@@ -1,7 +1,6 @@
 #include "run/conversion_helper.h"
 
 #include <FreeImage.h>
-#include <unistd.h>
 
 #include <new>
 
@@ -13,6 +12,7 @@
 #include "platform/helper_process.h"
 #include "platform/signals.h"
 #include "platform/text.h"
+#include "platform/processes.h"
 
 namespace pixolune {
 
@@ -33,7 +33,7 @@ RunOptions run_options;        // The run's, as the parent sent them.
 // no temporary name is used twice.
 void tellParentSaving(const std::string& temporary_path) {
   removeFileOnSignal(temporary_path);
-  if (!writeFrame(parent_socket, kFrameSavingNotice, temporary_path)) _exit(0);
+  if (!writeFrame(parent_socket, kFrameSavingNotice, temporary_path)) endProcessNow(0);
 }
 
 int parentGone(int status) {
@@ -41,7 +41,7 @@ int parentGone(int status) {
   return status;
 }
 
-[[noreturn]] void outOfMemory() { _exit(kHelperOutOfMemoryExit); }
+[[noreturn]] void outOfMemory() { endProcessNow(kHelperOutOfMemoryExit); }
 
 // FreeImage reports failed allocations as messages and returns no image.
 void noteLibraryMessage(FREE_IMAGE_FORMAT, const char* message) {

@@ -35,6 +35,12 @@ NameCounters& nameCounters();
 /// A uniformly drawn number in 1..99999.
 int drawRandomNumber();
 
+/// Empties the run state: the job record (texts empty), the name counters
+/// (a new random_number, sequence_number 1), then the inputs' part
+/// (resetInputState: console_mode, the entry store, the input extensions).
+/// REQUIRES: no worker is running.
+void resetRunState();
+
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_RUN_CONVERSION_JOB_H_

@@ -1,7 +1,5 @@
 #include "run/conversion_worker.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <ctime>
 #include <deque>
@@ -17,6 +15,7 @@
 #include "run/stale_temporaries.h"
 #include "run/worker.h"
 #include "platform/console.h"
+#include "platform/file_system.h"
 #include "platform/files.h"
 #include "platform/signals.h"
 #include "platform/text.h"
@@ -125,7 +124,7 @@ void dropFinished(const std::deque<Pending>& window) {
   for (const Pending& file : window) {
     const ConversionResult& result = file.reply.result;
     if (!file.done || !result.ok() || result.temporary_path.empty()) continue;
-    unlink(result.temporary_path.c_str());
+    (void)realFileSystem().removeFile(result.temporary_path);  // Best effort: the run is ending anyway.
     releaseFinished(file);
   }
 }
@@ -140,7 +139,10 @@ bool finishEntry(const Pending& file, const RunOptions& run, OutputNames& names,
   const std::string& wanted = result.output_path;
   std::string output_path = wanted;
   std::string reason = result.failureReason();
-  if (ok) ok = names.place(result.temporary_path, wanted, &output_path, &reason);
+  if (ok) {
+    const Status placed = names.place(result.temporary_path, wanted, &output_path);
+    if (!placed.ok()) ok = false, reason = placed.message();
+  }
   releaseFinished(file);
   if (ok) swept.sweep(folderOf(output_path));  // The mask may lead into folders of its own.
   if (debug && firstSightOfConfinementNote(file.reply.confinement_note))

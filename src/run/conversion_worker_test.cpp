@@ -132,7 +132,7 @@ TEST_P(ConversionWorkerTest, KeepSubfoldersRecreatesTheTreeBelowTheOutputFolder)
   conversionJob().input_folder = dir.file("in/");
   putPsd("in/a/b/x.psd", colourOf(1));
   putPsd("in/top.psd", colourOf(2));
-  ASSERT_EQ(2, collectFolder(dir.file("in/")));
+  ASSERT_EQ(2, collectFolder(dir.file("in/"), conversionJob().input_folder));
   EXPECT_EQ(2, convert().result_count);
   expectColour(out + "a/b/x.png", colourOf(1));
   expectColour(out + "top.png", colourOf(2));
@@ -149,7 +149,7 @@ TEST_P(ConversionWorkerTest, RootRepeatedInsideThePathKeepsTheWholeSubfolder) {
   if (GetParam()) PIXOLUNE_SKIP_UNDER_ADDRESS_SANITIZER("the isolated conversion's helper");
   conversionJob().input_folder = dir.file("a/");
   putPsd("a/b/a/c/x.psd", colourOf(3));
-  ASSERT_EQ(1, collectFolder(dir.file("a/")));
+  ASSERT_EQ(1, collectFolder(dir.file("a/"), conversionJob().input_folder));
   EXPECT_EQ(1, convert().result_count);
   expectColour(out + "b/a/c/x.png", colourOf(3));
 }

@@ -99,8 +99,7 @@ Status fromLayers(const PsdDocument& document, int flags, BitmapPtr* image,
                   const std::string& why = "the document holds no composite image (saved without maximum "
                                            "compatibility) and ") {
   LayerRendering r = renderLayers(document, flags, decodeMemoryLimit());
-  if (!r.image)
-    return Status::withCode(r.damaged ? Status::Code::kCorrupt : Status::Code::kUnsupported, why + r.reason);
+  if (!r.status.ok()) return Status::withCode(r.status.code(), why + r.status.message());
   decode_note = r.note;
   *image = std::move(r.image);
   return Status();
@@ -146,8 +145,8 @@ Status decodeDocument(const std::string& path, int flags, BitmapPtr* image) {
     return fromLayers(document, flags, image, "its layers cannot be drawn: ");
   // The library parses the resources even when the reader decodes the
   // pixels, and reads past damaged EXIF data.
-  if (!header.library_fault.empty())
-    return Status::corrupt("cannot be decoded as a Photoshop document: " + header.library_fault);
+  if (!header.library_fault.ok())
+    return Status::corrupt("cannot be decoded as a Photoshop document: " + header.library_fault.message());
   library_ran = true;  // The library reads the header even when the reader decodes the pixels.
   CompositeReading read = readComposite(document, flags, idleCores());
   // A document of the reader's kinds that it cannot read is damaged, and the
@@ -156,8 +155,8 @@ Status decodeDocument(const std::string& path, int flags, BitmapPtr* image) {
   if (read.outcome == CompositeOutcome::kFailed)
     return Status::withCode(read.status.code(), "cannot be decoded as a Photoshop document: " + read.status.message());
   BitmapPtr decoded = std::move(read.image);
-  // The other kinds the library decodes from the same bytes, as it decodes the file.
-  if (!decoded) decoded = LibraryStream(document.file()).load(flags);
+  // The kinds the reader declines the library decodes from the same bytes, as it decodes the file.
+  if (read.outcome == CompositeOutcome::kDeclined) decoded = LibraryStream(document.file()).load(flags);
   if (!decoded) return Status::corrupt("cannot be decoded as a Photoshop document");
   // Kept as separated CMYK the inks would be written as blue, green, red
   // and alpha; the stages and the PNG writer need RGB.

@@ -1,18 +1,17 @@
 #include "run/helper_pool.h"
 
-#include <errno.h>
-#include <limits.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <string.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 
 #include "run/conversion_helper.h"
 #include "run/output_names.h"
 #include "platform/cores.h"
+#include "platform/file_system.h"
 #include "platform/files.h"
 #include "platform/helper_process.h"
 #include "platform/signals.h"
@@ -59,7 +58,7 @@ enum class TemporaryName {
 // it converts: a ".pxl-<pid>-<number>" file inside the output folder whose
 // folder is reached from the output folder without passing a symbolic link.
 // For kFolderGone, *gone says which folder went (pathFailureReason).
-TemporaryName checkHelperTemporary(const std::string& path, pid_t pid, const std::string& output_folder,
+TemporaryName checkHelperTemporary(const std::string& path, long pid, const std::string& output_folder,
                                    std::string* gone) {
   if (!isInsideFolder(path, output_folder)) return TemporaryName::kForeign;
   const std::string name = fileNameOf(path);
@@ -77,7 +76,7 @@ TemporaryName checkHelperTemporary(const std::string& path, pid_t pid, const std
   return TemporaryName::kFolderGone;
 }
 
-bool isHelperTemporary(const std::string& path, pid_t pid, const std::string& output_folder) {
+bool isHelperTemporary(const std::string& path, long pid, const std::string& output_folder) {
   std::string gone;
   return checkHelperTemporary(path, pid, output_folder, &gone) == TemporaryName::kOwn;
 }
@@ -136,15 +135,17 @@ HelperPool::~HelperPool() {
 // closes), so nothing it was writing, or had written for a reply the parent
 // never read, is left behind.
 HelperExit HelperPool::retireHelper(Slot& slot, int grace_ms) {
-  const pid_t pid = slot.process->pid();
+  const long pid = slot.process->pid();
   if (grace_ms == 0) slot.process->kill();
   HelperExit end = slot.process->reap(grace_ms);
   uint8_t kind = 0;
   std::string payload;
   const int64_t drain_deadline = monotonicMilliseconds() + kDrainMs;
+  // Removing the retired helper's temporaries is best effort: a file left
+  // behind is swept as a stale temporary later.
   while (readFrame(slot.process->socket(), drain_deadline, &kind, &payload) == FrameRead::kFrame)
-    if (kind == kFrameSavingNotice && isHelperTemporary(payload, pid, output_folder_)) unlink(payload.c_str());
-  if (!slot.temporary_path.empty()) unlink(slot.temporary_path.c_str());
+    if (kind == kFrameSavingNotice && isHelperTemporary(payload, pid, output_folder_)) (void)realFileSystem().removeFile(payload);
+  if (!slot.temporary_path.empty()) (void)realFileSystem().removeFile(slot.temporary_path);
   slot.temporary_path.clear();
   slot.process.reset();
   return end;
@@ -156,17 +157,18 @@ int HelperPool::pending() const {
   return static_cast<int>(count);
 }
 
-bool HelperPool::startHelper(Slot& slot, std::string* err) {
+Status HelperPool::startHelper(Slot& slot) {
   slot.process = std::make_unique<HelperProcess>();
   slot.files_done = 0;
-  if (!slot.process->start(config_.program, {config_.program, kConversionHelperArgument}, err)) {
+  std::string err;
+  if (!slot.process->start(config_.program, {config_.program, kConversionHelperArgument}, &err)) {
     slot.process.reset();
-    return false;
+    return Status::ioError(err);
   }
   // A helper that died at once fails this write and the next ones; how it
   // ended then decides the outcome of its first file (endHelper).
   writeFrame(slot.process->socket(), kFrameRunSetup, setup_bytes_);
-  return true;
+  return Status();
 }
 
 // Sends the slot's files, from `from` on, to its helper. False when the
@@ -187,10 +189,11 @@ void HelperPool::restartWithQueue(Slot& slot) {
   slot.process.reset();
   slot.temporary_path.clear();
   if (slot.files.empty()) return;
-  std::string err;
-  if (!startHelper(slot, &err)) {
+  const Status started = startHelper(slot);
+  if (!started.ok()) {
     for (const auto& file : slot.files)
-      ready_.emplace_back(file.tag, failedReply("crashed: the conversion helper could not be started: " + err));
+      ready_.emplace_back(file.tag,
+                          failedReply("crashed: the conversion helper could not be started: " + started.message()));
     slot.files.clear();
     return;
   }
@@ -261,16 +264,17 @@ bool HelperPool::refuseHelper(Slot& slot, const std::string& reason, size_t* tag
 // Checks a reply against what the parent expects for the file: the output
 // path the mask gives for it, written under the temporary name the helper
 // announced. Empty when it holds.
-std::string HelperPool::replyProblem(const Slot& slot, const FileReply& reply) const {
-  if (!reply.result.ok()) return "";
+Status HelperPool::checkReply(const Slot& slot, const FileReply& reply) const {
+  if (!reply.result.ok()) return Status();
   const std::string expected = expectedOutputPath(slot.files.front().request, run_, reply);
   if (reply.result.output_path != expected)
-    return "it reported the output \"" + reply.result.output_path + "\" where \"" + expected + "\" was expected";
+    return Status::invalid("it reported the output \"" + reply.result.output_path + "\" where \"" + expected +
+                           "\" was expected");
   const std::string& tmp = slot.temporary_path;
   if (tmp.size() <= expected.size() || tmp.compare(0, expected.size(), expected) != 0 ||
       !isHelperTemporary(tmp, slot.process->pid(), output_folder_))
-    return "it reported a converted file without a temporary file of its own";
-  return "";
+    return Status::invalid("it reported a converted file without a temporary file of its own");
+  return Status();
 }
 
 // Reads what a busy helper sent, or ends it when its time is up. True when
@@ -301,12 +305,12 @@ bool HelperPool::serviceSlot(Slot& slot, bool readable, size_t* tag, FileReply* 
       gone.clear();
     if (!gone.empty()) reply->result.status = Status::ioError(gone);
   }
-  const std::string problem = replyProblem(slot, *reply);
-  if (!problem.empty()) return refuseHelper(slot, problem, tag, reply);
+  const Status checked = checkReply(slot, *reply);
+  if (!checked.ok()) return refuseHelper(slot, checked.message(), tag, reply);
   if (reply->result.ok()) {
     reply->result.temporary_path = slot.temporary_path;
   } else if (!slot.temporary_path.empty()) {
-    unlink(slot.temporary_path.c_str());
+    (void)realFileSystem().removeFile(slot.temporary_path);  // Best effort: the file's own failure is reported.
   }
   *tag = slot.files.front().tag;
   slot.files.pop_front();
@@ -327,23 +331,24 @@ bool HelperPool::waitForOne(size_t* tag, FileReply* reply) {
       ready_.erase(ready_.begin());
       return true;
     }
-    std::vector<pollfd> fds;
+    std::vector<int> fds;
     std::vector<Slot*> busy;
     int64_t first_deadline = INT64_MAX;
     for (auto& slot : slots_) {
       if (slot->files.empty()) continue;
-      fds.push_back({slot->process->socket(), POLLIN, 0});
+      fds.push_back(slot->process->socket());
       busy.push_back(slot.get());
       first_deadline = std::min(first_deadline, slot->deadline);
     }
-    fds.push_back({stopSignalFd(), POLLIN, 0});  // Ignored by poll() while nothing watches for stop signals.
+    fds.push_back(stopSignalFd());  // Ignored by the wait while nothing watches for stop signals.
     int64_t wait = std::max<int64_t>(0, first_deadline - monotonicMilliseconds());
-    poll(fds.data(), fds.size(), static_cast<int>(std::min<int64_t>(wait, 1000000)));
+    std::vector<bool> readable;
+    pollReadable(fds, static_cast<int>(std::min<int64_t>(wait, 1000000)), &readable);
     // A helper that took the same signal may have ended already: its file
     // is not failed for that.
     if (stopSignal() != 0) return false;
     for (size_t i = 0; i < busy.size(); ++i)
-      if (serviceSlot(*busy[i], fds[i].revents != 0, tag, reply)) return true;
+      if (serviceSlot(*busy[i], readable[i], tag, reply)) return true;
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include "run/helper_protocol.h"
 #include "platform/helper_process.h"
+#include "platform/status.h"
 
 namespace pixolune {
 
@@ -78,12 +79,15 @@ class HelperPool {
 
  private:
   struct Slot;
-  bool startHelper(Slot& slot, std::string* err);
+  /// Starts the slot's helper and sends it the run; kIoError saying why when it cannot start.
+  Status startHelper(Slot& slot);
   void restartWithQueue(Slot& slot);
   bool serviceSlot(Slot& slot, bool readable, size_t* tag, FileReply* reply);
   bool endHelper(Slot& slot, bool timed_out, size_t* tag, FileReply* reply);
   bool refuseHelper(Slot& slot, const std::string& reason, size_t* tag, FileReply* reply);
-  std::string replyProblem(const Slot& slot, const FileReply& reply) const;
+  /// Ok unless the helper's reply for the slot's first file claims an output
+  /// it may not have made (kInvalid, saying how).
+  Status checkReply(const Slot& slot, const FileReply& reply) const;
   bool sendQueue(Slot& slot, size_t from);
   void failFirstFile(Slot& slot);
   HelperExit retireHelper(Slot& slot, int grace_ms);

@@ -1,28 +1,14 @@
 #include "run/output_names.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "platform/files.h"
+#include "platform/folder_files.h"
+#include "platform/file_system.h"
 #include "platform/text.h"
 
 namespace pixolune {
-
-namespace {
-
-bool fileIdentity(const std::string& path, std::pair<dev_t, ino_t>* id) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return false;
-  *id = {st.st_dev, st.st_ino};
-  return true;
-}
-
-}  // namespace
 
 std::string numberedPath(const std::string& path, int n) {
   const std::string folder = folderOf(path);
@@ -33,28 +19,28 @@ std::string numberedPath(const std::string& path, int n) {
   return folder + name.substr(0, dot) + suffix + name.substr(dot);
 }
 
-std::string outputPathProblem(const std::string& output_path, const std::string& output_folder,
-                              const std::string& input_path) {
+Status checkOutputPath(const std::string& output_path, const std::string& output_folder,
+                       const std::string& input_path) {
   if (!output_folder.empty() && !isInsideFolder(output_path, output_folder))
-    return "the output name \"" + output_path + "\" lies outside the output folder " + output_folder;
-  std::pair<dev_t, ino_t> out_id, in_id;
+    return Status::invalid("the output name \"" + output_path + "\" lies outside the output folder " + output_folder);
+  FileIdentity out_id, in_id;
   if (lexicallyNormal(output_path) == lexicallyNormal(input_path) ||
       (fileIdentity(output_path, &out_id) && fileIdentity(input_path, &in_id) && out_id == in_id))
-    return "the output name \"" + output_path + "\" is the input document itself";
-  return "";
+    return Status::invalid("the output name \"" + output_path + "\" is the input document itself");
+  return Status();
 }
 
 OutputNames::OutputNames(std::string output_folder, const std::vector<std::string>& inputs)
     : folder_(std::move(output_folder)) {
   for (const std::string& input : inputs) {
     inputs_.insert(lexicallyNormal(input));
-    std::pair<dev_t, ino_t> id;
+    FileIdentity id;
     if (fileIdentity(input, &id)) input_files_.insert(id);
   }
 }
 
 bool OutputNames::isInput(const std::string& normal_path) const {
-  std::pair<dev_t, ino_t> id;
+  FileIdentity id;
   return inputs_.count(normal_path) || (fileIdentity(normal_path, &id) && input_files_.count(id));
 }
 
@@ -89,42 +75,43 @@ std::string pathFailureReason(const PathFailure& failure, const std::string& out
   }
 }
 
-bool OutputNames::place(const std::string& temporary, const std::string& wanted, std::string* path,
-                        std::string* reason) {
+Status OutputNames::place(const std::string& temporary, const std::string& wanted, std::string* path) {
   *path = wanted;
   FolderHandle folder;
   bool opened = false;  // Once the folder was to be opened, the temporary file is only reached through it.
-  auto refuse = [&](const std::string& why) {
-    if (folder) unlinkat(folder.fd(), fileNameOf(temporary).c_str(), 0);
-    else if (!opened) unlink(temporary.c_str());
-    *reason = why;
-    return false;
+  auto refuse = [&](const Status& why) {
+    if (folder) removeFileIn(folder, fileNameOf(temporary));
+    // Best effort: the refusal is what the user is told.
+    else if (!opened) ignoreStatus(realFileSystem().removeFile(temporary));
+    return why;
   };
   if (!isInsideFolder(wanted, folder_))
-    return refuse("the output name \"" + wanted + "\" lies outside the output folder " + folder_);
+    return refuse(Status::invalid("the output name \"" + wanted + "\" lies outside the output folder " + folder_));
   std::string normal = lexicallyNormal(wanted);
-  if (isInput(normal)) return refuse("the output name \"" + wanted + "\" is an input document of this run");
+  if (isInput(normal))
+    return refuse(Status::invalid("the output name \"" + wanted + "\" is an input document of this run"));
   for (int n = 2; written_.count(normal) || isInput(normal); ++n) {
     *path = numberedPath(wanted, n);
     normal = lexicallyNormal(*path);
   }
   std::string steps;
   if (folderOf(temporary) != folderOf(wanted) || !stepsBelow(folderOf(wanted), folder_, &steps))
-    return refuse("the converted file \"" + temporary + "\" is not beside its output name \"" + wanted + "\"");
+    return refuse(Status::invalid("the converted file \"" + temporary + "\" is not beside its output name \"" +
+                                  wanted + "\""));
   PathFailure failure;
   opened = true;
   folder = openFolderBelow(folder_, steps, false, &failure);
-  if (!folder) return refuse(pathFailureReason(failure, folder_));
+  if (!folder) return refuse(Status::ioError(pathFailureReason(failure, folder_)));
   const std::string temporary_name = fileNameOf(temporary);
-  struct stat st;
-  if (fstatat(folder.fd(), temporary_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-    return refuse("the converted file \"" + temporary + "\" no longer exists");
-  if (!S_ISREG(st.st_mode) || st.st_nlink != 1)
-    return refuse("the converted file \"" + temporary + "\" is not a plain file");
-  if (renameat(folder.fd(), temporary_name.c_str(), folder.fd(), fileNameOf(*path).c_str()) != 0)
-    return refuse(pathFailureReason({errno, *path}, folder_));
+  const EntryKind kind = entryKindIn(folder, temporary_name);
+  if (kind == EntryKind::kMissing)
+    return refuse(Status::notFound("the converted file \"" + temporary + "\" no longer exists"));
+  if (kind != EntryKind::kPlainFile)
+    return refuse(Status::invalid("the converted file \"" + temporary + "\" is not a plain file"));
+  if (const int error = renameFileIn(folder, temporary_name, fileNameOf(*path)); error != 0)
+    return refuse(Status::ioError(pathFailureReason({error, *path}, folder_)));
   written_.insert(normal);
-  return true;
+  return Status();
 }
 
 }  // namespace pixolune

@@ -3,14 +3,14 @@
 #ifndef PIXOLUNE_RUN_OUTPUT_NAMES_H_
 #define PIXOLUNE_RUN_OUTPUT_NAMES_H_
 
-#include <sys/types.h>
-
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/folder_files.h"
+#include "platform/status.h"
 
 namespace pixolune {
 
@@ -19,11 +19,11 @@ namespace pixolune {
 /// at the end.
 std::string numberedPath(const std::string& path, int n);
 
-/// Why one file's output path must not be written, or empty when it may:
+/// Ok when one file's output path may be written; kInvalid saying why when
 /// it leads outside `output_folder` (a mask with ".." steps or an absolute
 /// part) or it is the file's own input document.
-std::string outputPathProblem(const std::string& output_path, const std::string& output_folder,
-                              const std::string& input_path);
+Status checkOutputPath(const std::string& output_path, const std::string& output_folder,
+                       const std::string& input_path);
 
 /// What a file's reason says when a call on a path in the output folder
 /// failed as `failure` says: the symbolic link it would pass through, the
@@ -44,20 +44,20 @@ class OutputNames {
 
   /// Moves the finished `temporary` file to `wanted`, or, when this run has
   /// already written `wanted`, to the first free numbered form of it
-  /// ("a (2).png", "a (3).png" ...). *path is where it went. Refuses (false,
-  /// *reason, `temporary` removed) a path outside the output folder, the
-  /// path of an input document of the run, or a temporary file that is not
-  /// one plain file beside `wanted`. The folder is reached from the output
-  /// folder without following symbolic links; a failure there or in the
-  /// rename gives pathFailureReason().
-  bool place(const std::string& temporary, const std::string& wanted, std::string* path, std::string* reason);
+  /// ("a (2).png", "a (3).png" ...). *path is where it went. Refuses (a
+  /// failed status saying why, `temporary` removed) a path outside the output
+  /// folder, the path of an input document of the run, or a temporary file
+  /// that is not one plain file beside `wanted`. The folder is reached from
+  /// the output folder without following symbolic links; a failure there or
+  /// in the rename is kIoError with pathFailureReason()'s words.
+  Status place(const std::string& temporary, const std::string& wanted, std::string* path);
 
  private:
   bool isInput(const std::string& normal_path) const;
 
   std::string folder_;
   std::set<std::string> inputs_;                     // Lexical forms.
-  std::set<std::pair<dev_t, ino_t>> input_files_;    // The same files, however they are named.
+  std::set<FileIdentity> input_files_;    // The same files, however they are named.
   std::set<std::string> written_;                    // Lexical forms of paths written by this run.
 };
 

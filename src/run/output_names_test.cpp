@@ -33,10 +33,11 @@ class OutputNamesTest : public ::testing::Test {
 
 TEST_F(OutputNamesTest, FilesInSubFoldersAreNumberedAsInTheFolderItself) {
   OutputNames names(out() + "/", {dir_.file("in/a.psd")});
-  std::string path, reason;
+  std::string path;
   for (const char* bytes : {"first", "second"}) {
     const std::string wanted = out() + "/sub/a.png";
-    ASSERT_TRUE(names.place(converted(wanted, bytes), wanted, &path, &reason)) << reason;
+    const Status placed = names.place(converted(wanted, bytes), wanted, &path);
+    ASSERT_TRUE(placed.ok()) << placed.message();
   }
   EXPECT_EQ(out() + "/sub/a (2).png", path);
   EXPECT_EQ("first", testing::readText(out() + "/sub/a.png"));
@@ -52,7 +53,8 @@ TEST_F(OutputNamesTest, AFolderThatIsALinkIsNamedAndNothingGoesThroughIt) {
   testing::writeText(dir_.file("outside/a.png.pxl-1-0"), "planted");
   ASSERT_EQ(0, symlink(dir_.file("outside").c_str(), (out() + "/sub").c_str()));
   std::string path, reason;
-  EXPECT_FALSE(names.place(temporary, wanted, &path, &reason));
+  reason = names.place(temporary, wanted, &path).message();
+  EXPECT_FALSE(reason.empty());
   EXPECT_EQ("the path passes through the symbolic link \"" + out() + "/sub\", which is not followed", reason);
   EXPECT_FALSE(fs::exists(dir_.file("outside/a.png")));
   EXPECT_EQ("planted", testing::readText(dir_.file("outside/a.png.pxl-1-0")));
@@ -64,10 +66,12 @@ TEST_F(OutputNamesTest, AnOutputFolderRemovedDuringTheRunIsNamed) {
   const std::string temporary = converted(wanted, "x");
   fs::remove_all(out() + "/sub");
   std::string path, reason;
-  EXPECT_FALSE(names.place(temporary, wanted, &path, &reason));
+  reason = names.place(temporary, wanted, &path).message();
+  EXPECT_FALSE(reason.empty());
   EXPECT_EQ("the folder \"" + out() + "/sub/\" no longer exists", reason);
   fs::remove_all(out());
-  EXPECT_FALSE(names.place(temporary, wanted, &path, &reason));
+  reason = names.place(temporary, wanted, &path).message();
+  EXPECT_FALSE(reason.empty());
   EXPECT_EQ("the output folder \"" + out() + "/\" no longer exists", reason);
 }
 

@@ -1,14 +1,8 @@
 #include "run/pipeline.h"
 
 #include <FreeImage.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
-
 #include <atomic>
+#include <cstdlib>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -30,7 +24,11 @@
 #include "png/png_writer.h"
 #include "stages/transform.h"
 #include "stages/watermark.h"
+#include "platform/file_system.h"
 #include "platform/files.h"
+#include "platform/folder_files.h"
+#include "platform/processes.h"
+#include "platform/signals.h"
 #include "settings/settings.h"
 
 namespace pixolune {
@@ -69,17 +67,9 @@ Status writeImage(FIBITMAP* image, const std::string& path, const RunOptions& ru
 // stands instead.
 bool telling(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG || error == EIO; }
 
-// True when the device holding the open folder `folder` has no room left
-// for this user (the superuser may use the reserved blocks).
-bool deviceFull(int folder) {
-  struct statvfs st;
-  if (fstatvfs(folder, &st) != 0) return false;
-  return (geteuid() == 0 ? st.f_bfree : st.f_bavail) == 0;
-}
-
 // Why writing the temporary file `tmp` in the open `folder` failed with
 // `written` (errno `error` right after the failing call, 0 when unknown).
-Status writeFailure(const Status& written, int error, int folder, const std::string& tmp, const std::string& root) {
+Status writeFailure(const Status& written, int error, const FolderHandle& folder, const std::string& tmp, const std::string& root) {
   if (!telling(error) && deviceFull(folder)) error = ENOSPC;
   if (telling(error) || (error == ENOENT && !isFolder(folderOf(tmp).empty() ? "." : folderOf(tmp))))
     return Status::ioError(pathFailureReason({error, tmp}, root));
@@ -97,7 +87,7 @@ Status saveTemporary(FIBITMAP* image, const std::string& path, const std::string
   static std::atomic<unsigned> counter{0};
   static std::once_flag ignore_size_signal;
   // A write past the file size limit then fails (EFBIG) and is named, instead of ending the process.
-  std::call_once(ignore_size_signal, [] { signal(SIGXFSZ, SIG_IGN); });
+  std::call_once(ignore_size_signal, [] { ignoreFileSizeSignal(); });
   tmp->clear();
   const std::string root = output_folder.empty() ? folderOf(path) : output_folder;
   std::string steps;
@@ -106,26 +96,24 @@ Status saveTemporary(FIBITMAP* image, const std::string& path, const std::string
   PathFailure failure;
   const FolderHandle folder = openFolderBelow(root, steps, true, &failure);
   if (!folder) return Status::ioError(pathFailureReason(failure, root));
-  const std::string temporary = path + temporarySuffix(getpid(), counter++);
+  const std::string temporary = path + temporarySuffix(currentProcessId(), counter++);
   const std::string name = fileNameOf(temporary);
   if (saving_observer) saving_observer(temporary);
-  const int fd = openat(folder.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) return Status::ioError(pathFailureReason({errno, temporary}, root));
+  int create_error = 0;
+  OpenFile file = createNewFileIn(folder, name, &create_error);
+  if (!file) return Status::ioError(pathFailureReason({create_error, temporary}, root));
   // The writers take a path; the descriptor kept open here syncs the same file and sees its errors.
   errno = 0;
   Status st = writeImage(image, temporary, run);
   int error = st.ok() ? 0 : errno;
-  if (st.ok() && fsync(fd) != 0) {
-    error = errno;
-    st = Status::ioError(std::strerror(error));
-  }
-  close(fd);
+  if (st.ok() && (error = file.syncToDevice()) != 0) st = Status::ioError(std::strerror(error));
+  file.close();
   if (st.ok()) {
     *tmp = temporary;
     return Status();
   }
-  unlinkat(folder.fd(), name.c_str(), 0);
-  return writeFailure(st, error, folder.fd(), temporary, root);
+  removeFileIn(folder, name);
+  return writeFailure(st, error, folder, temporary, root);
 }
 
 bool coloured(const std::string& hex) {
@@ -192,8 +180,8 @@ Status convertRequested(const ConversionRequest& request, const RunOptions& run,
   st = runStages(request, run, image, result);
   if (!st.ok()) return st;
   result.output_path = outputPathFor(nameFieldsOf(request, run, result), run.naming);
-  const std::string problem = outputPathProblem(result.output_path, request.output_folder, request.input_path);
-  if (!problem.empty()) return Status::invalid(problem);
+  st = checkOutputPath(result.output_path, request.output_folder, request.input_path);
+  if (!st.ok()) return st;
   return saveTemporary(image.get(), result.output_path, request.output_folder, run, &result.temporary_path);
 }
 
@@ -216,14 +204,6 @@ NameCounters& nameCounters() {
 }
 
 int drawRandomNumber() { return static_cast<int>(random() % 99999) + 1; }
-
-void initImageLibrary() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    FreeImage_Initialise(FALSE);
-    srandom(static_cast<unsigned>(time(nullptr)) ^ static_cast<unsigned>(getpid()));
-  });
-}
 
 StageOptions stageOptionsFrom(const Settings& settings) {
   StageOptions o;
@@ -278,8 +258,8 @@ ConversionResult convertFile(const ConversionRequest& request, const RunOptions&
   ConversionResult result = convertToTemporary(request, run);
   if (!result.ok()) return result;
   const std::string tmp = std::exchange(result.temporary_path, std::string());
-  if (rename(tmp.c_str(), result.output_path.c_str()) != 0) {
-    unlink(tmp.c_str());
+  if (!realFileSystem().renameFile(tmp, result.output_path).ok()) {
+    (void)realFileSystem().removeFile(tmp);  // Best effort: the failed replace is what the user is told.
     result.status = Status::ioError("the output file could not be replaced");
   }
   return result;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "image/image_library.h"  // initImageLibrary, for the callers of the pipeline.
 #include "inputs/filename_mask.h"
 #include "platform/status.h"
 #include "run/saving_observer.h"
@@ -102,9 +103,6 @@ ConversionResult convertToTemporary(const ConversionRequest& request, const RunO
 /// What the temporary file of output path P is called while it is written
 /// by process `pid`: P + this suffix (".pxl-<pid>-<number>").
 std::string temporarySuffix(long pid, unsigned number);
-
-/// Starts FreeImage once for the process (safe to call again).
-void initImageLibrary();
 
 }  // namespace pixolune
 

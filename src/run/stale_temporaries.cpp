@@ -1,16 +1,12 @@
 #include "run/stale_temporaries.h"
 
-#include <dirent.h>
-#include <errno.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <climits>
 #include <map>
+#include <vector>
 
 #include "platform/files.h"
+#include "platform/folder_files.h"
+#include "platform/processes.h"
 #include "resources/product.h"
 
 namespace pixolune {
@@ -31,26 +27,12 @@ long long digitsAt(const std::string& text, size_t at, size_t end) {
   return value;
 }
 
-std::string procEntry(pid_t pid, const char* what) { return "/proc/" + std::to_string(pid) + "/" + what; }
-
-// The file a process runs, without the mark of a file replaced since.
-bool programOf(pid_t pid, std::string* program) {
-  char target[PATH_MAX];
-  const ssize_t length = readlink(procEntry(pid, "exe").c_str(), target, sizeof target - 1);
-  if (length <= 0) return false;
-  program->assign(target, static_cast<size_t>(length));
-  const std::string deleted = " (deleted)";
-  if (program->size() > deleted.size() && program->compare(program->size() - deleted.size(), deleted.size(), deleted) == 0)
-    program->resize(program->size() - deleted.size());
-  return true;
-}
-
 // The programs that write temporary names: this program and its helper,
 // which is named after it, under their usual names or the names this
 // program runs under.
 bool isOurProgramName(const std::string& name) {
   for (std::string program : {std::string(kProgramFileName), std::string()}) {
-    if (program.empty() && programOf(getpid(), &program)) program = fileNameOf(program);
+    if (program.empty() && processProgram(currentProcessId(), &program)) program = fileNameOf(program);
     if (!program.empty() && (name == program || name == program + "-helper")) return true;
   }
   return false;
@@ -58,7 +40,7 @@ bool isOurProgramName(const std::string& name) {
 
 }  // namespace
 
-bool parseTemporaryName(const std::string& name, pid_t* pid) {
+bool parseTemporaryName(const std::string& name, long* pid) {
   const size_t at = name.rfind(kMarker);
   if (at == std::string::npos || at == 0) return false;
   const size_t id_from = at + sizeof kMarker - 1;
@@ -66,45 +48,38 @@ bool parseTemporaryName(const std::string& name, pid_t* pid) {
   if (dash == std::string::npos) return false;
   const long long id = digitsAt(name, id_from, dash);
   if (id <= 0 || id > INT_MAX || digitsAt(name, dash + 1, name.size()) < 0) return false;
-  *pid = static_cast<pid_t>(id);
+  *pid = static_cast<long>(id);
   return true;
 }
 
-bool temporaryWriterMayLive(pid_t pid) {
+bool temporaryWriterMayLive(long pid) {
   if (pid <= 0) return false;
-  if (pid == getpid()) return true;
-  if (kill(pid, 0) != 0 && errno == ESRCH) return false;
+  if (pid == currentProcessId()) return true;
+  if (!processMayExist(pid)) return false;
   std::string program;
-  if (programOf(pid, &program)) return isOurProgramName(fileNameOf(program));
+  if (processProgram(pid, &program)) return isOurProgramName(fileNameOf(program));
   // Another user's process, or one that has ended and is not yet reaped:
   // only its name is there. A helper started as /proc/self/exe is "exe".
   std::string name;
-  if (!readWholeFile(procEntry(pid, "comm"), &name)) return true;  // Nothing tells: it may be ours.
-  while (!name.empty() && name.back() == '\n') name.pop_back();
+  if (!processName(pid, &name)) return true;  // Nothing tells: it may be ours.
   return isOurProgramName(name) || name == "exe";
 }
 
 int removeStaleTemporaries(const std::string& folder) {
-  const int dir_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir_fd < 0) return 0;
-  DIR* dir = fdopendir(dir_fd);
-  if (!dir) {
-    close(dir_fd);
-    return 0;
-  }
-  std::map<pid_t, bool> may_live;  // Asked once per writer.
+  const FolderHandle dir = openFolder(folder);
+  std::vector<std::string> names;
+  if (!dir || !entryNamesIn(dir, &names)) return 0;
+  std::map<long, bool> may_live;  // Asked once per writer.
   int removed = 0;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    pid_t pid = 0;
+  for (const std::string& name : names) {
+    long pid = 0;
     if (!parseTemporaryName(name, &pid)) continue;
-    struct stat info;
-    if (fstatat(dir_fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) continue;
+    const EntryKind kind = entryKindIn(dir, name);
+    if (kind != EntryKind::kPlainFile && kind != EntryKind::kLinkedFile) continue;
     auto known = may_live.find(pid);
     if (known == may_live.end()) known = may_live.emplace(pid, temporaryWriterMayLive(pid)).first;
-    if (!known->second && unlinkat(dir_fd, name.c_str(), 0) == 0) ++removed;
+    if (!known->second && removeFileIn(dir, name)) ++removed;
   }
-  closedir(dir);
   return removed;
 }
 

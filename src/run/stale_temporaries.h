@@ -4,8 +4,6 @@
 #ifndef PIXOLUNE_RUN_STALE_TEMPORARIES_H_
 #define PIXOLUNE_RUN_STALE_TEMPORARIES_H_
 
-#include <sys/types.h>
-
 #include <string>
 
 namespace pixolune {
@@ -13,13 +11,13 @@ namespace pixolune {
 /// True when `name` (a file name, no folder) is exactly a temporary name
 /// of this program: a non-empty output name, ".pxl-", the writer's process
 /// id and "-", a number; *pid is the process id.
-bool parseTemporaryName(const std::string& name, pid_t* pid);
+bool parseTemporaryName(const std::string& name, long* pid);
 
 /// True when process `pid` may still be writing one of its temporary files:
 /// it exists and is this program or its helper (by the file it runs, else
 /// by its name), or it exists but cannot be told apart. False when no such
 /// process exists or it runs another program (its id was used again).
-bool temporaryWriterMayLive(pid_t pid);
+bool temporaryWriterMayLive(long pid);
 
 /// Removes, in `folder` only (not below it), every regular file named as a
 /// temporary whose writer cannot live any more. Links, folders and every

@@ -21,7 +21,7 @@ namespace {
 using testing::TempDir;
 
 TEST(TemporaryName, OnlyTheExactPatternIsATemporaryName) {
-  pid_t pid = 0;
+  long pid = 0;
   EXPECT_TRUE(parseTemporaryName("a.png.pxl-1234-0", &pid));
   EXPECT_EQ(1234, pid);
   EXPECT_TRUE(parseTemporaryName("x.pxl-.pxl-7-12", &pid));

@@ -39,8 +39,8 @@ bool mayContinue() {
 
 // One top-level item of an import: a folder with its tree, or one file.
 int collectItem(const std::string& path, bool is_folder) {
-  if (is_folder) return collectFolder(withTrailingSlash(path));
-  return addInputFile(path) ? 1 : 0;
+  if (is_folder) return collectFolder(withTrailingSlash(path), conversionJob().input_folder);
+  return addInputFile(path, conversionJob().input_folder) ? 1 : 0;
 }
 
 }  // namespace

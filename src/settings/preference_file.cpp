@@ -1,12 +1,11 @@
 #include "settings/preference_file.h"
 
-#include <unistd.h>
-
 #include <charconv>
 #include <cmath>
 #include <limits>
 
 #include "platform/files.h"
+#include "platform/folder_files.h"
 #include "platform/text.h"
 
 namespace pixolune {
@@ -84,7 +83,7 @@ bool PreferenceFile::createPreferences(const std::string& path) {
   if (path.empty() || path.back() == '/') return false;
   std::string folder = folderOf(path);
   if (folder.empty()) folder = ".";
-  if (!isFolder(folder) || access(folder.c_str(), W_OK) != 0) return false;
+  if (!isFolder(folder) || !folderWritable(folder)) return false;
   path_ = path;
   mode_ = Mode::kWriting;
   return true;

@@ -1,11 +1,10 @@
 #include "settings/settings.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <ctime>
 
 #include "platform/files.h"
+#include "platform/folder_files.h"
 #include "settings/format_lists.h"
 
 namespace pixolune {
@@ -95,7 +94,7 @@ std::string userDataFolder(const std::string& first, const std::string& second) 
   if (path.empty() || path.back() != '/') path += '/';
   for (const std::string* name : {&first, &second}) {
     path += *name + '/';
-    if (fileSize(path) < 0) mkdir(path.c_str(), 0700);
+    if (fileSize(path) < 0) makePrivateFolder(path);
   }
   return path;
 }

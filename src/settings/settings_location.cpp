@@ -1,9 +1,8 @@
 #include "settings/settings_location.h"
 
-#include <sys/stat.h>
-
 #include "platform/file_system.h"
 #include "platform/files.h"
+#include "platform/folder_files.h"
 #include "platform/folders.h"
 #include "settings/settings.h"
 
@@ -14,7 +13,7 @@ std::string settingsFileLocation() {
   if (base.empty()) return "";
   const std::string path = withTrailingSlash(base) + kSettingsFileName;
   const std::string folder = folderOf(path);
-  if (!isFolder(folder) && makeFolders(base)) mkdir(folder.c_str(), 0700);
+  if (!isFolder(folder) && makeFolders(base)) makePrivateFolder(folder);
   if (pathExists(path)) return path;
   const std::string old_path = withTrailingSlash(base) + kOldSettingsFileName;
   std::string bytes;

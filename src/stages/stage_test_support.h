@@ -21,7 +21,7 @@ inline BitmapPtr decodeTestDocument(const TempDir& dir, const PsdDocument& doc) 
   std::string path = dir.file("doc" + std::to_string(serial++) + ".psd");
   if (!writePsdFile(path, doc)) return nullptr;
   BitmapPtr image;
-  decodeDocument(path, 0, &image);
+  if (!decodeDocument(path, 0, &image).ok()) return nullptr;
   return image;
 }
 

@@ -343,16 +343,17 @@ TEST_F(TransformTest, FlipsMoveKnownPixels) {
       EXPECT_EQ(source(2 - x, 1 - y), rgbText(flipped(true, true), x, y));
     }
   BitmapPtr none;
-  flipStage(none);
+  ignoreStatus(flipStage(none));  // Only that a null image does not crash matters here.
 }
 
 TEST_F(TransformTest, NullPassesThrough) {
   turnOn(90, 0);
   resizeTo(10, 10);
   BitmapPtr none;
-  rotateStage(none);
+  // Only that nothing appears matters here, not what the stages report.
+  ignoreStatus(rotateStage(none));
   EXPECT_EQ(nullptr, none);
-  resizeStage(none, 0, 0);
+  ignoreStatus(resizeStage(none, 0, 0));
   EXPECT_EQ(nullptr, none);
 }
 

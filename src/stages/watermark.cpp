@@ -2,7 +2,7 @@
 
 #include "image/bitmap.h"
 #include "stages/overlay.h"
-#include "run/pipeline.h"
+#include "image/image_library.h"
 #include "image/pixel_form.h"
 #include "stages/watermark_layer.h"
 #include "platform/drawing.h"
@@ -135,20 +135,20 @@ Status prepareWatermarkRun(const WatermarkOptions& o) {
     if (picture.empty()) return Status::invalid("no watermark picture is set");
     if (fileSize(picture) <= 0 || isFolder(picture))
       return Status::notFound("the watermark picture \"" + picture + "\" is missing or empty");
-    const std::string problem = watermarkPictureProblem(picture);
-    if (!problem.empty())
-      return Status::corrupt("the watermark picture \"" + picture + "\" cannot be decoded: " + problem);
+    const Status decoded = checkWatermarkPicture(picture);
+    if (!decoded.ok())
+      return Status::corrupt("the watermark picture \"" + picture + "\" cannot be decoded: " + decoded.message());
   }
   return Status();
 }
 
-std::string watermarkPictureProblem(const std::string& path) {
+Status checkWatermarkPicture(const std::string& path) {
   initImageLibrary();
-  if (loadPicture(path).surface) return std::string();
+  if (loadPicture(path).surface) return Status();
   const FREE_IMAGE_FORMAT by_content = FreeImage_GetFileType(path.c_str(), 0);
-  if (by_content == FIF_UNKNOWN) return "its content is not in a picture format this program reads";
-  if (!FreeImage_FIFSupportsReading(by_content)) return "its picture format cannot be read";
-  return "the picture is damaged or cut short";
+  if (by_content == FIF_UNKNOWN) return Status::corrupt("its content is not in a picture format this program reads");
+  if (!FreeImage_FIFSupportsReading(by_content)) return Status::corrupt("its picture format cannot be read");
+  return Status::corrupt("the picture is damaged or cut short");
 }
 
 bool loadWatermarkFont(const FontRequest& request) {

@@ -74,11 +74,11 @@ Status watermarkStage(BitmapPtr& image, int W, int H, const WatermarkOptions& op
 /// REQUIRES: no worker is running.
 Status prepareWatermarkRun(const WatermarkOptions& options);
 
-/// Empty when the file at `path` decodes as a watermark picture (the whole
-/// file is decoded, as the stage will); otherwise why not, in words that
-/// follow "cannot be decoded: " (content in no readable picture format, a
-/// format that cannot be read, a damaged picture). Any thread.
-std::string watermarkPictureProblem(const std::string& path);
+/// Ok when the file at `path` decodes as a watermark picture (the whole
+/// file is decoded, as the stage will); otherwise kCorrupt saying why not, in
+/// words that follow "cannot be decoded: " (content in no readable picture
+/// format, a format that cannot be read, a damaged picture). Any thread.
+Status checkWatermarkPicture(const std::string& path);
 
 /// Loads the run's watermark font. True when it is loaded; an already
 /// loaded font for the same request is kept. A family the font system does

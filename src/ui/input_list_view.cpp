@@ -169,7 +169,7 @@ void dropFiles(const std::string& text) {
       walked = true;
       stopped = stopped || lastProgressRecord().stop_asked;
     }
-    addInputFile(path);
+    addInputFile(path, conversionJob().input_folder);
     pumpWindowEvents();
   }
   // The walks' windows counted only their own files: the status bar counts
@@ -180,7 +180,7 @@ void dropFiles(const std::string& text) {
 
 void addFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
-    addInputFile(path);
+    addInputFile(path, conversionJob().input_folder);
     pumpWindowEvents();
   }
 }

@@ -5,13 +5,12 @@
 #include <wx/scrolwin.h>
 #include <wx/valtext.h>
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/loaded_code.h"
 #include "platform/text.h"
 #include "resources/string_table.h"
 #include "ui/preferences_dialog_controls.h"
@@ -129,7 +128,7 @@ void showScrollBarsWhenNeeded(wxWindow* page) {
 #ifdef __WXGTK__
   using SetOverlay = void (*)(void*, int);
   static const auto set_overlay =
-      reinterpret_cast<SetOverlay>(dlsym(RTLD_DEFAULT, "gtk_scrolled_window_set_overlay_scrolling"));
+      reinterpret_cast<SetOverlay>(loadedFunction("gtk_scrolled_window_set_overlay_scrolling"));
   if (set_overlay && page->GetHandle()) set_overlay(page->GetHandle(), 0);
 #else
   (void)page;

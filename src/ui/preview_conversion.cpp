@@ -1,17 +1,16 @@
 #include "ui/preview_conversion.h"
 
 #include <FreeImage.h>
-#include <stdlib.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
 #include "image/bitmap.h"
 #include "inputs/input_list.h"
+#include "platform/file_system.h"
 #include "platform/files.h"
 #include "run/decode.h"
 #include "resources/string_table.h"
@@ -114,8 +113,8 @@ PreviewOutcome convertInto(const ConversionRequest& request, const RunOptions& r
     return outcome;
   }
   // The folder is this preview's own: the file takes its name at once.
-  if (rename(result.temporary_path.c_str(), result.output_path.c_str()) != 0) {
-    unlink(result.temporary_path.c_str());
+  if (!realFileSystem().renameFile(result.temporary_path, result.output_path).ok()) {
+    (void)realFileSystem().removeFile(result.temporary_path);
     outcome.reason = "the output file could not be renamed";
     return outcome;
   }

@@ -11,14 +11,12 @@
 #include "run/pipeline.h"
 #include "stages/watermark.h"
 #include "platform/files.h"
+#include "platform/folder_files.h"
 #include "platform/text.h"
 #include "resources/message_box.h"
 #include "resources/string_table.h"
 #include "settings/format_lists.h"
 #include "settings/settings.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -37,12 +35,8 @@ bool refuse(const std::string& text) {
 // Creates and removes a probe file in `folder` (which ends in "/"): empty
 // when that worked, otherwise why the folder cannot take files.
 std::string whyNotWritable(const std::string& folder) {
-  std::string probe = folder + ".pixolune-write-test-XXXXXX";
-  const int fd = mkostemp(probe.data(), O_CLOEXEC);
-  if (fd < 0) return std::strerror(errno);
-  close(fd);
-  unlink(probe.c_str());
-  return std::string();
+  const int error = probeFileCreation(folder + ".pixolune-write-test-");
+  return error != 0 ? std::strerror(error) : std::string();
 }
 
 bool checkOutputFolder() {

@@ -369,8 +369,9 @@ AdjustmentSource makeAdjustmentSource(const LayerRecord& layer, int colours, con
                                       std::string* left_out, bool linear) {
   AdjustmentSource out;
   if (layer.block("SoCo") || layer.block("GdFl")) {
-    if (layer.rect.empty()) out.source = makeFillSource(layer, colours, document, linear);
-    if (!out.source && layer.rect.empty()) *left_out = layer.block("SoCo") ? "colour fill" : "gradient fill";
+    // A fill this program cannot draw, for whatever reason, is named among what the drawing left out.
+    if (layer.rect.empty() && !makeFillSource(layer, colours, document, linear, &out.source).ok())
+      *left_out = layer.block("SoCo") ? "colour fill" : "gradient fill";
     return out;
   }
   RecolourSource::Recolour f;

@@ -193,24 +193,28 @@ class GradientSource : public PixelSource {
 
 }  // namespace
 
-std::unique_ptr<PixelSource> makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document,
-                                            bool linear) {
+Status makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document, bool linear,
+                      std::unique_ptr<PixelSource>* source) {
+  source->reset();
   DescValue d;
   if (const LayerBlock* b = layer.block("SoCo")) {
     float colour[4];
-    if (!parseBlockDescriptor(b->data, 4, &d) || !descriptorColour(d.get("Clr "), colours, colour)) return nullptr;
+    if (!parseBlockDescriptor(b->data, 4, &d) || !descriptorColour(d.get("Clr "), colours, colour))
+      return Status::corrupt("the colour fill's descriptor cannot be read");
     if (linear)
       for (int c = 0; c < colours; ++c) colour[c] = std::pow(colour[c], 2.2f);
-    return std::make_unique<SolidSource>(colour, colours);
+    *source = std::make_unique<SolidSource>(colour, colours);
+    return Status();
   }
   if (const LayerBlock* b = layer.block("GdFl")) {
-    if (!parseBlockDescriptor(b->data, 4, &d)) return nullptr;
+    if (!parseBlockDescriptor(b->data, 4, &d)) return Status::corrupt("the gradient fill's descriptor cannot be read");
     const DescValue* grad = d.get("Grad");
     const DescValue* form = grad ? grad->get("GrdF") : nullptr;
-    if (form && form->class_id != "CstS") return nullptr;  // Noise gradients are not drawn.
-    return std::make_unique<GradientSource>(d, colours, document, linear);
+    if (form && form->class_id != "CstS") return Status::unsupported("noise gradients are not drawn");
+    *source = std::make_unique<GradientSource>(d, colours, document, linear);
+    return Status();
   }
-  return nullptr;
+  return Status::unsupported("the layer is no colour or gradient fill");
 }
 
 }  // namespace pixolune

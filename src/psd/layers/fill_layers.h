@@ -8,6 +8,7 @@
 #include "psd/layers/descriptor.h"
 #include "psd/layers/layer_canvas.h"
 #include "psd/layers/layer_records.h"
+#include "platform/status.h"
 
 namespace pixolune {
 
@@ -17,12 +18,13 @@ namespace pixolune {
 /// colours, Lab) or a missing object.
 bool descriptorColour(const DescValue* colour, int colours, float* out);
 
-/// The source of a solid colour or gradient fill layer over `document`, or
-/// null when the layer is neither or its descriptor cannot be read. With
-/// `linear` (32-bit documents, which hold linear light) the colours, given
-/// for the screen, are taken to linear light with gamma 2.2.
-std::unique_ptr<PixelSource> makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document,
-                                            bool linear = false);
+/// Sets *source to the source of a solid colour or gradient fill layer over
+/// `document`. Declines with kUnsupported (null *source) a layer that is
+/// neither or a noise gradient, and fails with kCorrupt when its descriptor
+/// cannot be read. With `linear` (32-bit documents, which hold linear light)
+/// the colours, given for the screen, are taken to linear light with gamma 2.2.
+Status makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document, bool linear,
+                      std::unique_ptr<PixelSource>* source);
 
 }  // namespace pixolune
 

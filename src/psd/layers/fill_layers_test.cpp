@@ -129,6 +129,25 @@ TEST_F(FillLayerTest, UnreadableFillIsNamedAndLeftOut) {
   EXPECT_EQ("drawn from its layers without colour fill", lastDecodeNote());
 }
 
+TEST_F(FillLayerTest, FillSourceDeclinesOtherLayersAndFailsOnUnreadableDescriptors) {
+  auto record = [](const char* key, const std::string& bytes) {
+    LayerRecord layer;
+    if (key) layer.blocks.push_back({key, std::vector<uint8_t>(bytes.begin(), bytes.end())});
+    return layer;
+  };
+  const LayerRect document{0, 0, 1, 2};
+  std::unique_ptr<PixelSource> source;
+  EXPECT_EQ(Status::Code::kUnsupported, makeFillSource(record(nullptr, ""), 3, document, false, &source).code());
+  EXPECT_FALSE(source);
+  const std::string unreadable("\0\0", 2);
+  EXPECT_EQ(Status::Code::kCorrupt, makeFillSource(record("SoCo", unreadable), 3, document, false, &source).code());
+  EXPECT_FALSE(source);
+  EXPECT_EQ(Status::Code::kCorrupt, makeFillSource(record("GdFl", unreadable), 3, document, false, &source).code());
+  EXPECT_FALSE(source);
+  EXPECT_TRUE(makeFillSource(record("SoCo", solidColour(1, 2, 3)), 3, document, false, &source).ok());
+  EXPECT_TRUE(source);
+}
+
 TEST_F(FillLayerTest, ArtboardShowsItsLayersOnlyInsideItsRectangle) {
   PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 4, 1, 0, [](int, int, int) { return 0.0; });
   doc.resources = {testing::versionInfo(false)};

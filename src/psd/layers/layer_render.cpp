@@ -190,16 +190,16 @@ uint64_t layerRenderMemoryNeed(const PsdHeader& header) {
 namespace {
 
 // Why a document of this header is not drawn, or empty when it can be.
-std::string refusal(const PsdHeader& header, uint64_t memory_limit) {
+Status refusal(const PsdHeader& header, uint64_t memory_limit) {
   if (header.mode != kModeRgb && header.mode != kModeGrey && header.mode != kModeCmyk && header.mode != kModeLab &&
       header.mode != kModeDuotone)
-    return "layers are drawn only in RGB, greyscale, duotone, CMYK and Lab documents";
+    return Status::unsupported("layers are drawn only in RGB, greyscale, duotone, CMYK and Lab documents");
   const bool deep_colour = header.mode == kModeCmyk || header.mode == kModeLab || header.mode == kModeDuotone;
   if (header.depth != 8 && header.depth != 16 && (header.depth != 32 || deep_colour))
-    return "layers are drawn only at 8 and 16 bits per channel, and at 32 in RGB and greyscale";
+    return Status::unsupported("layers are drawn only at 8 and 16 bits per channel, and at 32 in RGB and greyscale");
   if (memory_limit != 0 && layerRenderMemoryNeed(header) > memory_limit)
-    return "drawing its layers needs more memory than the limit allows";
-  return "";
+    return Status::unsupported("drawing its layers needs more memory than the limit allows");
+  return Status();
 }
 
 // The need counts one group canvas and one document-sized layer; what the
@@ -370,18 +370,18 @@ BitmapPtr bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags, int
 
 }  // namespace
 
-bool layersDrawable(const PsdHeader& header) { return refusal(header, 0).empty(); }
+bool layersDrawable(const PsdHeader& header) { return refusal(header, 0).ok(); }
 
 LayerRendering renderLayers(const PsdDocument& document, int flags, uint64_t memory_limit) {
   const PsdHeader& header = document.header();
   LayerRendering out;
-  out.reason = refusal(header, memory_limit);
-  if (!out.reason.empty()) return out;
+  out.status = refusal(header, memory_limit);
+  if (!out.status.ok()) return out;
   LayerSet set;
   Status st = readLayerRecords(document, &set);
   PsdFile in = document.file();
   if (st.ok() && set.layers.empty()) {
-    out.reason = "it has no layers";
+    out.status = Status::unsupported("it has no layers");
     return out;
   }
   MergeNotes notes;
@@ -398,11 +398,16 @@ LayerRendering renderLayers(const PsdDocument& document, int flags, uint64_t mem
     if (st.ok()) out.image = bitmapOf(canvas, header, flags, budget.threads);
   }
   if (!st.ok()) {
-    out.reason = "its layers cannot be read: " + st.message();
-    out.damaged = st.code() == Status::Code::kCorrupt;
+    // Damaged bytes stay kCorrupt; any other failure is one this reader cannot get past.
+    out.status = Status::withCode(st.code() == Status::Code::kCorrupt ? Status::Code::kCorrupt
+                                                                      : Status::Code::kUnsupported,
+                                  "its layers cannot be read: " + st.message());
     return out;
   }
-  if (!out.image) out.reason = "the drawn layers could not be made into an image";
+  if (!out.image) {
+    out.status = Status::unsupported("the drawn layers could not be made into an image");
+    return out;
+  }
   out.note = joinNotes(notes);
   return out;
 }

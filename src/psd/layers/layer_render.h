@@ -11,18 +11,20 @@
 #include "psd/psd_header.h"
 
 #include "image/bitmap.h"
+#include "platform/status.h"
 
 namespace pixolune {
 
 class PsdDocument;
 
-/// Result of a rendering: the bitmap or null with the reason; `note` names what the rendering left out (effects, kinds of
-/// adjustment it cannot draw), or is empty.
+/// Result of a rendering: the bitmap, or null with a failed status that says
+/// why (kCorrupt when the layers' bytes break the format, naming where;
+/// kUnsupported otherwise); `note` names what the rendering left out
+/// (effects, kinds of adjustment it cannot draw), or is empty.
 struct LayerRendering {
-  BitmapPtr image;
-  std::string reason;
+  Status status;
+  BitmapPtr image;  // Only when status is ok.
   std::string note;
-  bool damaged = false;  // The layers' bytes break the format; the reason says where.
 };
 
 /// Merges the visible layers of the document into a bitmap of the

@@ -116,7 +116,7 @@ class LayerMergeTest : public ::testing::Test {
   void expectAsStored(const testing::PsdDocument& stored, const Image& drawn, int depth) {
     ASSERT_TRUE(testing::writePsdFile(path_, stored));
     BitmapPtr composite;
-    decodeDocument(path_, 0, &composite);
+    ASSERT_TRUE(decodeDocument(path_, 0, &composite).ok());
     ASSERT_TRUE(composite);
     Image want = imageOf(composite.get());
     for (int x = 0; x < 2; ++x)
