@@ -21,6 +21,7 @@
 #include "run/pipeline.h"
 #include "settings/settings.h"
 #include "stages/watermark.h"
+#include "ui/start_conversion.h"
 
 namespace pixolune {
 
@@ -128,25 +129,6 @@ PreviewOutcome convertInto(const ConversionRequest& request, const RunOptions& r
   return outcome;
 }
 
-// What a run checks before its first file, as a reason for the dialog;
-// empty when the run options are ready in `run`.
-std::string whyNoRun(RunOptions* run) {
-  const Settings& s = settings();
-  if (s.do_image_resize && s.image_width == 0) return getText("Msg", "Invalid width");
-  if (s.do_image_resize && s.image_height == 0) return getText("Msg", "Invalid height");
-  const Status prepared = prepareRun(s, run);
-  if (prepared.ok()) return std::string();
-  switch (prepared.code()) {
-    case Status::Code::kUnsupported: return formatMessage(getText("Msg", "Invalid watermark font"), s.watermark_font);
-    case Status::Code::kInvalid:
-      return s.do_watermark == kWatermarkImage ? getText("Msg", "Empty watermark image")
-                                               : getText("Msg", "Invalid conversion type");
-    default:
-      return formatMessage(getText("Msg", "Invalid watermark image"), s.watermark_image) +
-             (prepared.message().empty() ? std::string() : " (" + prepared.message() + ")");
-  }
-}
-
 }  // namespace
 
 struct PreviewConversion::State {
@@ -171,7 +153,7 @@ std::string PreviewConversion::prepare() {
   ConversionRequest& request = state_->request;
   request.output_folder = makePreviewFolder();
   if (request.output_folder.empty()) return text("No Folder");
-  const std::string refused = whyNoRun(&state_->run);
+  const std::string refused = whyRunCannotStart(&state_->run);
   request.name_time = static_cast<int64_t>(time(nullptr));
   return refused;
 }

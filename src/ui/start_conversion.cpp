@@ -55,18 +55,15 @@ bool checkOutputFolder() {
 
 // A picture that does not decode is refused with the reason, so a run
 // never goes on without its watermark.
-bool checkWatermark() {
-  const Status prepared = prepareWatermarkRun(watermarkOptionsFrom(settings()));
-  if (prepared.ok()) return true;
+std::string watermarkRefusal(const Status& prepared) {
   const Settings& s = settings();
   switch (prepared.code()) {
-    case Status::Code::kUnsupported:
-      return refuse(formatMessage(getText("Msg", "Invalid watermark font"), s.watermark_font));
-    case Status::Code::kInvalid: return refuse(getText("Msg", "Empty watermark image"));
+    case Status::Code::kUnsupported: return formatMessage(getText("Msg", "Invalid watermark font"), s.watermark_font);
+    case Status::Code::kInvalid: return getText("Msg", "Empty watermark image");
     case Status::Code::kCorrupt:
-      return refuse(formatMessage(getText("Msg", "Invalid watermark image"), s.watermark_image) + "\r\n(" +
-                    prepared.message() + ")");
-    default: return refuse(formatMessage(getText("Msg", "Invalid watermark image"), s.watermark_image));
+      return formatMessage(getText("Msg", "Invalid watermark image"), s.watermark_image) + "\r\n(" +
+             prepared.message() + ")";
+    default: return formatMessage(getText("Msg", "Invalid watermark image"), s.watermark_image);
   }
 }
 
@@ -81,15 +78,37 @@ void takeOutputFormat() {
 
 }  // namespace
 
-bool validateConversion() {
+std::string whyRunCannotStart(RunOptions* run) {
   const Settings& s = settings();
+  if (s.do_image_resize) {
+    if (s.image_width == 0) return getText("Msg", "Invalid width");
+    if (s.image_height == 0) return getText("Msg", "Invalid height");
+  }
+  initImageLibrary();
+  // The output format is checked first, as the run prepares it, but said
+  // last: a watermark problem is the one the user can mend in the window.
+  const bool format_known = runOptionsFrom(s, run).ok();
+  const Status watermark = prepareWatermarkRun(watermarkOptionsFrom(s));
+  if (!watermark.ok()) return watermarkRefusal(watermark);
+  if (!format_known) return getText("Msg", "Invalid conversion type");
+  return std::string();
+}
+
+namespace {
+
+// Every check of Convert, in order; the first failure shows its warning.
+bool checkConversion(RunOptions* run) {
   if (inputList().count() == 0) return refuse(getText("Msg", "Empty input files"));
   if (!checkOutputFolder()) return false;
-  if (s.do_image_resize) {
-    if (s.image_width == 0) return refuse(getText("Msg", "Invalid width"));
-    if (s.image_height == 0) return refuse(getText("Msg", "Invalid height"));
-  }
-  return checkWatermark();
+  const std::string why = whyRunCannotStart(run);
+  return why.empty() || refuse(why);
+}
+
+}  // namespace
+
+bool validateConversion() {
+  RunOptions run;
+  return checkConversion(&run);
 }
 
 bool startConversion() {
@@ -99,18 +118,12 @@ bool startConversion() {
   takeOutputFormat();
   setStatusText(getText("General", "Preparing"));
   bool ran = false;
-  if (validateConversion()) {
-    // The watermark part of the preparation has passed above; an output
-    // format the table does not know is the one failure left.
-    RunOptions run;
-    if (!prepareRun(settings(), &run).ok()) {
-      refuse(getText("Msg", "Invalid conversion type"));
-    } else {
-      if (rememberOutputFolder(conversionJob().output_folder)) refreshOutputFolderBox();
-      setStatusText(getText("General", "Converting"));
-      runConversionDialog(run, conversionJob().output_folder);
-      ran = true;
-    }
+  RunOptions run;
+  if (checkConversion(&run)) {
+    if (rememberOutputFolder(conversionJob().output_folder)) refreshOutputFolderBox();
+    setStatusText(getText("General", "Converting"));
+    runConversionDialog(run, conversionJob().output_folder);
+    ran = true;
   }
   if (settings().do_watermark == kWatermarkText && watermarkFontLoaded()) freeWatermarkFont();
   return ran;

@@ -8,6 +8,8 @@
 
 namespace pixolune {
 
+struct RunOptions;
+
 /// Takes the output folder (trimmed of spaces) and format from the main
 /// window's boxes, then checks in this order: a list with entries, a
 /// non-empty output folder, an existing output folder (a trailing "/" is
@@ -28,6 +30,13 @@ bool startConversion();
 /// on the job's output_folder (which gains its trailing "/"). Shows the
 /// warning of the first failure; true when all pass.
 bool validateConversion();
+
+/// The checks of the settings alone, in startConversion's order: the resize
+/// width and height, the watermark inputs (which it prepares), the output
+/// format. Empty when they pass, and `run` then holds the run's options;
+/// else the warning the window shows. Shared by Convert and the preview.
+/// REQUIRES: main thread, no worker runs.
+std::string whyRunCannotStart(RunOptions* run);
 
 }  // namespace pixolune
 
