@@ -112,7 +112,7 @@ std::pair<double, double> timeBoth(const std::string& path, int rounds, std::str
   });
   const double layers = medianSeconds(rounds, [&] {
     pixolune::BitmapPtr image;
-    const pixolune::Status st = pixolune::decodeLayers(path, 0, &image);
+    const pixolune::Status st = pixolune::decodeLayers(path, &image);
     if (!st.ok()) *reason = st.message();
     ok = ok && image;
   });

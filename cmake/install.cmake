@@ -152,6 +152,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.quorvant.example/pixolune/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The CMYK working space for documents that carry no profile of their own.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgs-common")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libfreeimage-dev libpng-dev zlib1g-dev libdeflate-dev libarchive-dev libjpeg-dev
+  liblcms2-dev libgs-common
   libcairo2-dev libpango1.0-dev fonts-liberation fonts-liberation2 fonts-dejavu-core
   libwxgtk3.2-dev
   libgtest-dev xvfb xauth pngcheck python3-pil

@@ -129,7 +129,7 @@ TEST_F(LayerCorpusTest, LayersReproduceTheStoredComposite) {
     BitmapPtr stored;
     reason = decodeDocument(path, 0, &stored).message();
     BitmapPtr drawn;
-    reason = decodeLayers(path, 0, &drawn).message();
+    reason = decodeLayers(path, &drawn).message();
     if (!stored || !drawn) {
       misses += "  " + row.file + ": " + (stored ? "not drawn (" + reason + ")" : "composite unreadable") + "\n";
       continue;

@@ -362,35 +362,4 @@ void unpremultiply8(FIBITMAP* image) {
   }
 }
 
-BitmapPtr cmykToRgb(BitmapPtr owned) {
-  if (!owned) return nullptr;
-  FIBITMAP* image = owned.get();
-  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image);
-  const bool wide = type == FIT_RGBA16;
-  if (!wide && !isRgba8(image)) return owned;
-  BitmapPtr rgb = wide ? blankLike(image, FIT_RGB16, 0) : blankLike(image, FIT_BITMAP, 24);
-  if (!rgb) return nullptr;
-  const uint64_t top = wide ? 65535 : 255;
-  auto ink = [top](uint64_t c, uint64_t k) { return static_cast<unsigned>(((top - c) * (top - k) + top / 2) / top); };
-  for (unsigned y = 0; y < heightOf(image); ++y) {
-    if (wide) {
-      const FIRGBA16* in = rowOf<FIRGBA16>(image, y);  // C, M, Y, K in the red, green, blue and alpha places.
-      FIRGB16* out = rowOf<FIRGB16>(rgb.get(), y);
-      for (unsigned x = 0; x < widthOf(image); ++x)
-        out[x] = FIRGB16{static_cast<WORD>(ink(in[x].red, in[x].alpha)),
-                         static_cast<WORD>(ink(in[x].green, in[x].alpha)),
-                         static_cast<WORD>(ink(in[x].blue, in[x].alpha))};
-    } else {
-      const BYTE* in = rowOf<BYTE>(image, y);  // C, M, Y, K in memory order.
-      BYTE* out = rowOf<BYTE>(rgb.get(), y);
-      for (unsigned x = 0; x < widthOf(image); ++x, in += 4, out += 3) {
-        out[FI_RGBA_RED] = static_cast<BYTE>(ink(in[0], in[3]));
-        out[FI_RGBA_GREEN] = static_cast<BYTE>(ink(in[1], in[3]));
-        out[FI_RGBA_BLUE] = static_cast<BYTE>(ink(in[2], in[3]));
-      }
-    }
-  }
-  return rgb;
-}
-
 }  // namespace pixolune

@@ -95,11 +95,6 @@ BitmapPtr normalizeGrey(BitmapPtr image);
 /// keeping alpha. Images of 16 bits per channel are kept.
 BitmapPtr normalizeHighRange(BitmapPtr image);
 
-/// A CMYK bitmap as the decoder keeps it (32-bit, or RGBA16 at 16 bits per
-/// channel; 255 or 65535 is full ink) turned into RGB of the same depth:
-/// each colour is (1 - ink) * (1 - black). Other bitmaps are kept.
-BitmapPtr cmykToRgb(BitmapPtr image);
-
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_IMAGE_PIXEL_FORM_H_

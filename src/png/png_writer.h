@@ -27,6 +27,10 @@ struct PngWriteOptions {
   bool interlaced = false;
   int threads = 1;
   int pieces = 0;
+  /// An RGBA image (32-bit or RGBA16) whose pixels are all neutral (red ==
+  /// green == blue, whatever the alpha) is written as grey with alpha at its
+  /// depth; an image with any coloured pixel as RGBA. Other types as always.
+  bool grey_alpha = false;
 };
 
 /// Filtered rows a piece of the compressed data holds by default: small

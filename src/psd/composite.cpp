@@ -101,53 +101,7 @@ void mergeRow(FREE_IMAGE_TYPE type, const BYTE* in, const RGBQUAD* palette, cons
   }
 }
 
-// The inverse of CIE L*a*b*'s cube-root curve.
-double labCurveInverse(double t) {
-  constexpr double kDelta = 6.0 / 29.0;
-  return t > kDelta ? t * t * t : 3.0 * kDelta * kDelta * (t - 4.0 / 29.0);
-}
-
-double srgbEncode(double linear) {
-  const double c = std::clamp(linear, 0.0, 1.0);
-  return c <= 0.0031308 ? 12.92 * c : 1.055 * std::pow(c, 1.0 / 2.4) - 0.055;
-}
-
-// One Lab colour (L 0..100, a and b about -128..127) as sRGB at 0..1 per
-// channel, clipped to the gamut.
-void labToSrgb(double l, double a, double b, double rgb[3]) {
-  const double fy = (l + 16.0) / 116.0;
-  const double x = 0.95047 * labCurveInverse(fy + a / 500.0);
-  const double y = labCurveInverse(fy);
-  const double z = 1.08883 * labCurveInverse(fy - b / 200.0);
-  rgb[0] = srgbEncode(3.2404542 * x - 1.5371385 * y - 0.4985314 * z);
-  rgb[1] = srgbEncode(-0.9692660 * x + 1.8760108 * y + 0.0415560 * z);
-  rgb[2] = srgbEncode(0.0556434 * x - 0.2040259 * y + 1.0572252 * z);
-}
-
 }  // namespace
-
-bool setLab16Colours(FIBITMAP* image, const std::vector<uint8_t>& l, const std::vector<uint8_t>& a,
-                     const std::vector<uint8_t>& b) {
-  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image);
-  if (type != FIT_RGB16 && type != FIT_RGBA16) return false;
-  const unsigned width = FreeImage_GetWidth(image), height = FreeImage_GetHeight(image);
-  const size_t bytes = static_cast<size_t>(width) * height * 2;
-  if (l.size() != bytes || a.size() != bytes || b.size() != bytes) return false;
-  const unsigned step = type == FIT_RGB16 ? 3 : 4;
-  for (unsigned y = 0; y < height; ++y) {
-    // Plane rows run top to bottom; bitmap scan lines bottom to top.
-    const size_t first = static_cast<size_t>(height - 1 - y) * width * 2;
-    const uint8_t *lr = l.data() + first, *ar = a.data() + first, *br = b.data() + first;
-    WORD* p = reinterpret_cast<WORD*>(FreeImage_GetScanLine(image, static_cast<int>(y)));
-    for (unsigned x = 0; x < width; ++x, p += step) {
-      double rgb[3];
-      labToSrgb(100.0 * planeSample(lr, x, 16) / 65535.0, (planeSample(ar, x, 16) - 32767.5) / 257.0,
-                (planeSample(br, x, 16) - 32767.5) / 257.0, rgb);
-      for (int c = 0; c < 3; ++c) p[c] = static_cast<WORD>(std::lround(rgb[c] * 65535.0));
-    }
-  }
-  return true;
-}
 
 void removeWhiteMatte(FIBITMAP* image) {
   if (!hasAlpha(image)) return;

@@ -32,16 +32,6 @@ BitmapPtr withoutAlpha(FIBITMAP* image);
 /// plane of the wrong size.
 BitmapPtr greyWithAlpha(FIBITMAP* grey, const std::vector<uint8_t>& plane, int depth);
 
-/// Gives a decoded 16-bit Lab composite (an RGB16 or RGBA16 bitmap) the
-/// sRGB colours of the document's own L, a and b planes (each height rows of
-/// big-endian 16-bit samples, top row first); alpha is kept. L spans 0..100
-/// over the channel's range; a and b span -127.5..127.5 with neutral grey at
-/// the middle of the range; the white point is D65 and out-of-gamut colours
-/// are clipped per channel. Returns false, leaving the image alone, for other
-/// bitmaps or planes of the wrong size.
-bool setLab16Colours(FIBITMAP* image, const std::vector<uint8_t>& l, const std::vector<uint8_t>& a,
-                     const std::vector<uint8_t>& b);
-
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_PSD_COMPOSITE_H_

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "image/colour_management.h"
 #include "psd/psd_document.h"
 #include "psd/psd_file.h"
 #include "platform/threads.h"
@@ -18,44 +19,45 @@ namespace {
 
 // Where a channel's samples go in a bitmap pixel, as the library places
 // them: 8-bit colour in blue, green, red, alpha order; 16-bit in the order
-// of the channels, each sample in the machine's byte order. CMYK becomes
-// RGB as the library makes it: each colour is its stored (inverted) ink
-// times the stored black, over the largest sample; a fifth channel becomes
-// an opaque alpha.
+// of the channels, each sample in the machine's byte order. CMYK and Lab
+// go through the document's colour conversion to sRGB instead, followed by
+// the transparency when the document has one.
 struct Placement {
   unsigned channels = 0;     // Channels read: the library keeps at most four.
   unsigned sample_bytes = 1;
   unsigned pixel_bytes = 1;  // Of the bitmap.
-  unsigned position[4] = {};  // Of each channel's sample in the pixel; CMYK keeps channel order.
-  bool cmyk = false;
-  bool opaque_alpha = false;  // CMYK only: the pixel ends with an alpha of the largest sample.
+  unsigned position[5] = {};  // Of each channel's sample in the pixel.
+  const SrgbConversion* conversion = nullptr;  // CMYK and Lab: their colour channels to sRGB.
+  bool alpha = false;         // With conversion: the channel after the colours is the transparency.
 };
 
 // Ok when the reader reads the document (and then *p says how); otherwise
-// kUnsupported naming the kind it leaves to the library.
-Status placementFor(const PsdHeader& header, int flags, Placement* p) {
+// kUnsupported naming the kind it leaves to the library. `conversion` is
+// the document's own for CMYK and Lab.
+Status placementFor(const PsdHeader& header, const SrgbConversion* conversion, Placement* p) {
   if (header.version != 1) return Status::unsupported("the large document format");
   if (header.depth != 8 && header.depth != 16)
     return Status::unsupported(std::to_string(header.depth) + "-bit channels");
   if (header.compression > 1) return Status::unsupported("ZIP-compressed image data");
   p->sample_bytes = static_cast<unsigned>(header.depth / 8);
+  const int colours = colourChannelCount(header.mode);
   if (header.mode == kModeGrey) {
     p->channels = 1;  // Extra channels are dropped.
   } else if (header.mode == kModeRgb && header.channels >= 3) {
     p->channels = static_cast<unsigned>(std::min(header.channels, 4));
-  } else if (header.mode == kModeCmyk && header.channels >= 4 && (flags & (PSD_CMYK | PSD_LAB)) == 0) {
-    p->channels = 4;
-    p->cmyk = true;
-    p->opaque_alpha = header.channels > 4;
-  } else if (header.mode == kModeCmyk) {
-    return Status::unsupported("CMYK kept as CMYK or read as Lab");
+  } else if ((header.mode == kModeCmyk || header.mode == kModeLab) && header.channels >= colours && conversion) {
+    p->conversion = conversion;
+    p->alpha = firstExtraIsTransparency(header);
+    p->channels = static_cast<unsigned>(colours + (p->alpha ? 1 : 0));
+    p->pixel_bytes = (p->alpha ? 4 : 3) * p->sample_bytes;
+    for (unsigned c = 0; c < p->channels; ++c) p->position[c] = c;
+    return Status();
   } else {
     return Status::unsupported("colour mode " + std::to_string(header.mode));
   }
-  const unsigned samples = p->cmyk ? (p->opaque_alpha ? 4 : 3) : p->channels;
-  p->pixel_bytes = samples * p->sample_bytes;
+  p->pixel_bytes = p->channels * p->sample_bytes;
   for (unsigned c = 0; c < p->channels; ++c) p->position[c] = c;
-  if (header.depth == 8 && p->channels >= 3 && !p->cmyk) std::swap(p->position[0], p->position[2]);  // Red and blue.
+  if (header.depth == 8 && p->channels >= 3) std::swap(p->position[0], p->position[2]);  // Red and blue.
   return Status();
 }
 
@@ -114,27 +116,6 @@ void interleaveRow(const uint8_t* const from[4], size_t width, uint8_t* out) {
   }
 }
 
-// One CMYK row (`from` in channel order) as RGB: blue, green, red for 8
-// bits, red, green, blue for 16, then an opaque alpha when kAlpha.
-template <typename Sample, bool kAlpha>
-void cmykRow(const uint8_t* const from[4], size_t width, uint8_t* out) {
-  constexpr unsigned kMax = sizeof(Sample) == 1 ? 0xFF : 0xFFFF, kSamples = kAlpha ? 4 : 3;
-  constexpr unsigned kRed = sizeof(Sample) == 1 ? 2 : 0, kBlue = 2 - kRed;
-  const uint8_t* __restrict plane[4] = {from[0], from[1], from[2], from[3]};
-  Sample* __restrict to = reinterpret_cast<Sample*>(out);
-  auto sample = [&](unsigned c, size_t x) -> unsigned {
-    if constexpr (sizeof(Sample) == 1) return plane[c][x];
-    return static_cast<unsigned>(plane[c][2 * x] << 8 | plane[c][2 * x + 1]);
-  };
-  for (size_t x = 0; x < width; ++x) {
-    const unsigned black = sample(3, x);
-    to[x * kSamples + kRed] = static_cast<Sample>(sample(0, x) * black / kMax);
-    to[x * kSamples + 1] = static_cast<Sample>(sample(1, x) * black / kMax);
-    to[x * kSamples + kBlue] = static_cast<Sample>(sample(2, x) * black / kMax);
-    if constexpr (kAlpha) to[x * kSamples + 3] = static_cast<Sample>(kMax);
-  }
-}
-
 using RowInterleaver = void (*)(const uint8_t* const from[4], size_t width, uint8_t* out);
 
 RowInterleaver interleaverFor(const Placement& p) {
@@ -142,11 +123,9 @@ RowInterleaver interleaverFor(const Placement& p) {
                                               interleaveRow<uint8_t, 3>, interleaveRow<uint8_t, 4>};
   static constexpr RowInterleaver kWords[] = {interleaveRow<uint16_t, 1>, interleaveRow<uint16_t, 2>,
                                               interleaveRow<uint16_t, 3>, interleaveRow<uint16_t, 4>};
-  if (p.cmyk) {
-    if (p.sample_bytes == 1) return p.opaque_alpha ? cmykRow<uint8_t, true> : cmykRow<uint8_t, false>;
-    return p.opaque_alpha ? cmykRow<uint16_t, true> : cmykRow<uint16_t, false>;
-  }
-  return (p.sample_bytes == 1 ? kBytes : kWords)[p.channels - 1];
+  // Converted documents interleave their colour channels alone, for the conversion.
+  const unsigned samples = p.conversion ? static_cast<unsigned>(p.conversion->inputChannels()) : p.channels;
+  return (p.sample_bytes == 1 ? kBytes : kWords)[samples - 1];
 }
 
 // Places rows of every kept channel into the bitmap (bottom row first),
@@ -164,6 +143,7 @@ class RowPlacer {
   // Throws std::bad_alloc when memory runs out.
   Status open() {
     planes_.resize(p_.channels * kChunkRows * row_bytes_);
+    if (p_.conversion) samples_.resize(static_cast<size_t>(p_.conversion->inputChannels()) * row_bytes_);
     return {};
   }
 
@@ -180,16 +160,33 @@ class RowPlacer {
         if (!st.ok()) return st;
       }
       for (size_t y = at; y < end; ++y) {
-        const uint8_t* from[4] = {};
+        const uint8_t* from[5] = {};
         for (unsigned c = 0; c < p_.channels; ++c)
           from[p_.position[c]] = planes_.data() + c * plane_bytes + (y - at) * row_bytes_;
-        interleave_(from, width, FreeImage_GetScanLine(image_, height - 1 - static_cast<unsigned>(y)));
+        BYTE* row = FreeImage_GetScanLine(image_, height - 1 - static_cast<unsigned>(y));
+        if (p_.conversion) convertRow(from, width, row);
+        else interleave_(from, width, row);
       }
     }
     return {};
   }
 
  private:
+  // The colour planes interleaved and converted to sRGB, then the
+  // transparency placed after them.
+  void convertRow(const uint8_t* const from[5], size_t width, BYTE* row) {
+    interleave_(from, width, samples_.data());
+    p_.conversion->convert(samples_.data(), row, width);
+    if (!p_.alpha) return;
+    const uint8_t* alpha = from[p_.channels - 1];
+    if (p_.sample_bytes == 1) {
+      for (size_t x = 0; x < width; ++x) row[4 * x + FI_RGBA_ALPHA] = alpha[x];
+    } else {
+      WORD* words = reinterpret_cast<WORD*>(row);
+      for (size_t x = 0; x < width; ++x) words[4 * x + 3] = static_cast<WORD>(alpha[2 * x] << 8 | alpha[2 * x + 1]);
+    }
+  }
+
   PsdFile file_;
   const PsdHeader& header_;
   const Placement& p_;
@@ -197,15 +194,16 @@ class RowPlacer {
   FIBITMAP* image_;
   size_t row_bytes_;
   RowInterleaver interleave_;
-  std::vector<uint8_t> planes_, packed_;
+  std::vector<uint8_t> planes_, packed_, samples_;
 };
 
 // The bitmap the library makes: the header bitmap's type, size, palette
-// and metadata, but for CMYK, which becomes RGB and loses its profile.
+// and metadata, but for CMYK and Lab, which become sRGB (with their
+// transparency) and lose their profile.
 BitmapPtr allocateLike(FIBITMAP* header, const Placement& p) {
   const unsigned width = FreeImage_GetWidth(header), height = FreeImage_GetHeight(header);
   FREE_IMAGE_TYPE type = FreeImage_GetImageType(header);
-  if (p.cmyk && p.sample_bytes == 2) type = p.opaque_alpha ? FIT_RGBA16 : FIT_RGB16;
+  if (p.conversion) type = p.sample_bytes == 1 ? FIT_BITMAP : p.alpha ? FIT_RGBA16 : FIT_RGB16;
   // No colour masks, as the library allocates it: its default layout.
   BitmapPtr image(FreeImage_AllocateT(type, static_cast<int>(width), static_cast<int>(height),
                                       static_cast<int>(p.pixel_bytes * 8)));
@@ -216,34 +214,39 @@ BitmapPtr allocateLike(FIBITMAP* header, const Placement& p) {
   FreeImage_SetDotsPerMeterX(image.get(), FreeImage_GetDotsPerMeterX(header));
   FreeImage_SetDotsPerMeterY(image.get(), FreeImage_GetDotsPerMeterY(header));
   const FIICCPROFILE* icc = FreeImage_GetICCProfile(header);
-  if (icc && icc->data && icc->size > 0 && !p.cmyk) {
+  if (icc && icc->data && icc->size > 0 && !p.conversion) {
     FIICCPROFILE* copy = FreeImage_CreateICCProfile(image.get(), icc->data, icc->size);
     if (!copy) return nullptr;
     copy->flags = icc->flags;
   }
   if (!FreeImage_CloneMetadata(image.get(), header)) return nullptr;
-  // CMYK that becomes plain RGB is a new bitmap made without the thumbnail.
-  const bool converted_anew = p.cmyk && !p.opaque_alpha;
-  FIBITMAP* thumbnail = converted_anew ? nullptr : FreeImage_GetThumbnail(header);
+  FIBITMAP* thumbnail = FreeImage_GetThumbnail(header);
   if (thumbnail && !FreeImage_SetThumbnail(image.get(), thumbnail)) return nullptr;
   return image;
 }
 
 CompositeReading declined(const std::string& why) {
   return {CompositeOutcome::kDeclined, Status::unsupported("composite image: " + why + " is left to the image library"),
-          nullptr};
+          nullptr, {}};
 }
 
-CompositeReading failed(Status st) { return {CompositeOutcome::kFailed, std::move(st), nullptr}; }
+CompositeReading failed(Status st) { return {CompositeOutcome::kFailed, std::move(st), nullptr, {}}; }
 
 }  // namespace
 
 CompositeReading readComposite(const PsdDocument& document, int flags, int threads) {
   const PsdHeader& header = document.header();
-  Placement placement;
-  const Status placed = placementFor(header, flags, &placement);
-  if (!placed.ok()) return declined(placed.message());
   const PsdFile file = document.file();
+  // CMYK and Lab become sRGB through the document's profile.
+  const bool converted = header.mode == kModeCmyk || header.mode == kModeLab;
+  SrgbConversion conversion;
+  if (converted && (header.depth == 8 || header.depth == 16)) {
+    Status st = colourConversionFor(document, header.depth, firstExtraIsTransparency(header) ? 4 : 3, &conversion);
+    if (!st.ok()) return failed(st);
+  }
+  Placement placement;
+  const Status placed = placementFor(header, converted ? &conversion : nullptr, &placement);
+  if (!placed.ok()) return declined(placed.message());
   // The library reads the header, the resources (resolution, profile,
   // thumbnail) and the compression word, and must end where the image
   // data begins for both readers to read the same bytes. A header it
@@ -256,7 +259,7 @@ CompositeReading readComposite(const PsdDocument& document, int flags, int threa
     return declined("a header the image library reads to another length");
   if (FreeImage_GetWidth(described.get()) != static_cast<unsigned>(header.width) ||
       FreeImage_GetHeight(described.get()) != static_cast<unsigned>(header.height) ||
-      FreeImage_GetBPP(described.get()) != (placement.cmyk ? 4 * 8 * placement.sample_bytes : placement.pixel_bytes * 8))
+      (!converted && FreeImage_GetBPP(described.get()) != placement.pixel_bytes * 8))
     return declined("a document the image library describes otherwise");
   std::vector<uint64_t> starts;
   Status st;
@@ -284,7 +287,7 @@ CompositeReading readComposite(const PsdDocument& document, int flags, int threa
       },
       options);
   if (!st.ok()) return failed(st);
-  return {CompositeOutcome::kRead, Status(), std::move(image)};
+  return {CompositeOutcome::kRead, Status(), std::move(image), converted ? conversion.description() : std::string()};
 }
 
 }  // namespace pixolune

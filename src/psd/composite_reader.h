@@ -32,6 +32,7 @@ struct CompositeReading {
   CompositeOutcome outcome = CompositeOutcome::kDeclined;
   Status status;
   BitmapPtr image;  // Only with kRead.
+  std::string colour;  // With kRead of CMYK and Lab: how the colours became sRGB.
 };
 
 /// The composite of the document, read on up to `threads` threads, as

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+#include "image/colour_management.h"
+#include "platform/files.h"
 #include "psd/psd_document.h"
 #include "run/pipeline.h"
 #include "support/psd_writer.h"
@@ -141,9 +143,7 @@ TEST_F(CompositeReaderTest, EveryKindItReadsComesOutAsTheLibraryReadsIt) {
   };
   const Kind kinds[] = {{PsdMode::kRgb, 8, 0},  {PsdMode::kRgb, 8, 1},   {PsdMode::kRgb, 8, 2},
                         {PsdMode::kRgb, 16, 0}, {PsdMode::kRgb, 16, 1},  {PsdMode::kGrey, 8, 0},
-                        {PsdMode::kGrey, 8, 1}, {PsdMode::kGrey, 16, 0}, {PsdMode::kGrey, 16, 1},
-                        {PsdMode::kCmyk, 8, 0}, {PsdMode::kCmyk, 8, 1},  {PsdMode::kCmyk, 16, 0},
-                        {PsdMode::kCmyk, 16, 1}};
+                        {PsdMode::kGrey, 8, 1}, {PsdMode::kGrey, 16, 0}, {PsdMode::kGrey, 16, 1}};
   for (const Kind& kind : kinds) {
     for (bool rle : {false, true}) {
       for (int threads : {1, 3}) {
@@ -157,12 +157,105 @@ TEST_F(CompositeReaderTest, EveryKindItReadsComesOutAsTheLibraryReadsIt) {
         });
         doc.rle = rle;
         doc.resources = {profileResource(), resolutionResource(), thumbnailResource()};
-        // Plain RGB made of CMYK is a new bitmap, without the thumbnail.
-        const bool thumbnail = kind.mode != PsdMode::kCmyk || kind.extra > 0;
-        EXPECT_EQ(thumbnail, expectReadAsTheLibraryReadsIt(doc, threads));
+        EXPECT_TRUE(expectReadAsTheLibraryReadsIt(doc, threads));
       }
     }
   }
+}
+
+// The sRGB pixels of a CMYK or Lab document's planes, computed pixel by
+// pixel with the document's conversion, in FreeImage's layout, bottom row
+// first; with alpha from the plane after the colours. CMYK is stored as the
+// writer stores it: inverted inks.
+std::vector<uint8_t> convertedPlanes(const PsdDocument& doc, const SrgbConversion& conversion, bool alpha) {
+  const size_t colours = static_cast<size_t>(conversion.inputChannels());
+  const size_t sample = doc.depth / 8, pixel = (alpha ? 4 : 3) * sample;
+  const double top = sample == 2 ? 65535.0 : 255.0;
+  std::vector<uint8_t> out(static_cast<size_t>(doc.width) * doc.height * pixel);
+  for (int y = 0; y < doc.height; ++y) {
+    for (int x = 0; x < doc.width; ++x) {
+      const size_t at = static_cast<size_t>(y) * doc.width + x;
+      uint8_t* to = out.data() + ((static_cast<size_t>(doc.height - 1 - y) * doc.width + x) * pixel);
+      uint16_t in16[4];
+      uint8_t in8[4];
+      for (size_t c = 0; c < colours; ++c) {
+        const double stored = doc.mode == PsdMode::kCmyk ? top - doc.channels[c][at] : doc.channels[c][at];
+        in16[c] = static_cast<uint16_t>(stored);
+        in8[c] = static_cast<uint8_t>(stored);
+      }
+      if (sample == 2) conversion.convert(in16, to, 1);
+      else conversion.convert(in8, to, 1);
+      if (!alpha) continue;
+      const double a = doc.channels[colours][at];
+      if (sample == 2) reinterpret_cast<uint16_t*>(to)[3] = static_cast<uint16_t>(a);
+      else to[FI_RGBA_ALPHA] = static_cast<uint8_t>(a);
+    }
+  }
+  return out;
+}
+
+// CMYK and Lab become sRGB through the document's conversion: every pixel
+// of every row of every band in its place, with the transparency after the
+// colours, on one thread and on several.
+TEST_F(CompositeReaderTest, CmykAndLabAreReadIntoSrgb) {
+  struct Kind {
+    PsdMode mode;
+    int depth, extra;
+  };
+  for (const Kind& kind : {Kind{PsdMode::kCmyk, 8, 0}, Kind{PsdMode::kCmyk, 8, 1}, Kind{PsdMode::kCmyk, 16, 0},
+                           Kind{PsdMode::kCmyk, 16, 1}, Kind{PsdMode::kLab, 8, 0}, Kind{PsdMode::kLab, 16, 1}}) {
+    for (bool rle : {false, true}) {
+      for (int threads : {1, 3}) {
+        SCOPED_TRACE(::testing::Message() << "mode " << static_cast<int>(kind.mode) << ", " << kind.depth << " bits, "
+                                          << kind.extra << " extra, rle " << rle << ", threads " << threads);
+        const double top = kind.depth == 16 ? 65535.0 : 255.0;
+        PsdDocument doc = testing::makeDocument(kind.mode, kind.depth, 37, 203, kind.extra, [&](int c, int x, int y) {
+          if (y % 7 == 0) return top;
+          return static_cast<double>((x * 131 + y * 17 * (c + 1) + ((x * y) % 13) * 977) % (static_cast<int>(top) + 1));
+        });
+        doc.rle = rle;
+        ASSERT_TRUE(testing::writePsdFile(path_, doc));
+        pixolune::PsdDocument document;
+        ASSERT_TRUE(document.open(path_).ok());
+        SrgbConversion conversion;
+        ASSERT_TRUE(colourConversionFor(document, kind.depth, kind.extra ? 4 : 3, &conversion).ok());
+        CompositeReading read = readComposite(document, 0, threads);
+        ASSERT_EQ(CompositeOutcome::kRead, read.outcome) << read.status.message();
+        FIBITMAP* image = read.image.get();
+        EXPECT_EQ(kind.depth == 8 ? FIT_BITMAP : kind.extra ? FIT_RGBA16 : FIT_RGB16, FreeImage_GetImageType(image));
+        EXPECT_EQ((kind.extra ? 4u : 3u) * kind.depth, FreeImage_GetBPP(image));
+        EXPECT_EQ(conversion.description(), read.colour);
+        const std::vector<uint8_t> expected = convertedPlanes(doc, conversion, kind.extra > 0);
+        const size_t row = expected.size() / doc.height;
+        for (int y = 0; y < doc.height; ++y)
+          ASSERT_EQ(0, std::memcmp(expected.data() + y * row, FreeImage_GetScanLine(image, y), row)) << "row " << y;
+      }
+    }
+  }
+}
+
+// A CMYK document's own profile is used where it has one, the working
+// space where it has none, and the colour-model flags change nothing: PNG
+// holds neither CMYK nor Lab.
+TEST_F(CompositeReaderTest, CmykGoesThroughTheDocumentsOwnProfile) {
+  std::string own;
+  if (!readWholeFile("/usr/share/color/icc/ghostscript/ps_cmyk.icc", &own)) GTEST_SKIP() << "no second CMYK profile";
+  PsdDocument doc = testing::makeDocument(PsdMode::kCmyk, 8, 8, 8, 0, [](int c, int x, int y) {
+    return c == 3 ? 0.0 : (x * 29 + y * 13 * (c + 1)) % 256;  // No black ink.
+  });
+  ASSERT_TRUE(testing::writePsdFile(path_, doc));
+  CompositeReading working = readAt(path_, 0, 1);
+  EXPECT_EQ(CompositeOutcome::kRead, readAt(path_, PSD_CMYK, 1).outcome);
+  EXPECT_EQ(CompositeOutcome::kRead, readAt(path_, PSD_LAB, 1).outcome);
+  doc.resources = {{1039, own}};
+  ASSERT_TRUE(testing::writePsdFile(path_, doc));
+  CompositeReading embedded = readAt(path_, 0, 1);
+  ASSERT_TRUE(working.image && embedded.image);
+  EXPECT_NE(std::string::npos, working.colour.find("through the working space")) << working.colour;
+  EXPECT_EQ(0u, embedded.colour.find("CMYK through embedded '")) << embedded.colour;
+  const size_t bytes = 3 * 8 * 8;
+  EXPECT_NE(0, std::memcmp(FreeImage_GetBits(working.image.get()), FreeImage_GetBits(embedded.image.get()), bytes));
+  EXPECT_EQ(0, FreeImage_GetICCProfile(embedded.image.get())->size);  // Its colours are sRGB now.
 }
 
 // Other kinds it leaves to the library, saying which kind.
@@ -173,7 +266,7 @@ TEST_F(CompositeReaderTest, DeclinesOtherKinds) {
     int depth;
     const char* why;
   };
-  for (const Other& other : {Other{PsdMode::kLab, 8, "colour mode 9"}, Other{PsdMode::kRgb, 32, "32-bit channels"},
+  for (const Other& other : {Other{PsdMode::kMultichannel, 8, "colour mode 7"}, Other{PsdMode::kRgb, 32, "32-bit channels"},
                              Other{PsdMode::kBitmap, 1, "1-bit channels"}, Other{PsdMode::kIndexed, 8, "colour mode 2"},
                              Other{PsdMode::kDuotone, 8, "colour mode 8"}}) {
     PsdDocument doc = testing::makeDocument(other.mode, other.depth, 8, 8, 0, [](int, int, int) { return 0.0; });
@@ -185,10 +278,6 @@ TEST_F(CompositeReaderTest, DeclinesOtherKinds) {
     EXPECT_EQ(std::string("composite image: ") + other.why + " is left to the image library", read.status.message());
     EXPECT_EQ(nullptr, read.image);
   }
-  // CMYK kept as CMYK is the library's.
-  ASSERT_TRUE(testing::writePsdFile(path_, testing::makeDocument(PsdMode::kCmyk, 8, 8, 8, 0, [](int, int, int) { return 0.0; })));
-  ASSERT_TRUE(readPsdHeader(path_, &header).ok());
-  EXPECT_EQ(CompositeOutcome::kDeclined, readAt(path_, PSD_CMYK, 2).outcome);
 }
 
 class DamagedCompositeTest : public CompositeReaderTest {
@@ -281,7 +370,8 @@ TEST_F(CompositeReaderTest, CorpusDocumentsComeOutAsTheLibraryReadsThem) {
     SCOPED_TRACE(path);
     // Intact documents are read, or declined as another kind; never refused.
     EXPECT_NE(CompositeOutcome::kFailed, read.outcome) << read.status.message();
-    if (!read.image) continue;
+    // CMYK and Lab are made sRGB through their profiles, unlike the library's formulas.
+    if (!read.image || header.mode == kModeCmyk || header.mode == kModeLab) continue;
     BitmapPtr expected(FreeImage_Load(FIF_PSD, path.c_str(), 0));
     expectSameBitmap(expected.get(), read.image.get());
     ++read_count;

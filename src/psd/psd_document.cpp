@@ -62,4 +62,15 @@ long DLL_CALLCONV LibraryStream::tell(fi_handle handle) {
   return static_cast<long>(static_cast<LibraryStream*>(handle)->position_);
 }
 
+Status colourConversionFor(const PsdDocument& document, int bits, int out_samples, SrgbConversion* conversion) {
+  const int mode = document.header().mode;
+  const StoredColour colour = mode == kModeCmyk ? StoredColour::kCmyk
+                              : mode == kModeLab ? StoredColour::kLab
+                                                 : StoredColour::kGrey;
+  if (mode != kModeCmyk && mode != kModeLab && mode != kModeGrey)
+    return Status::unsupported("colour mode " + std::to_string(mode) + " has no colour conversion");
+  return SrgbConversion::create(colour, bits, readIccProfile(document.file(), document.header()), out_samples,
+                                conversion);
+}
+
 }  // namespace pixolune

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "image/bitmap.h"
+#include "image/colour_management.h"
 #include "platform/mapped_file.h"
 #include "psd/psd_file.h"
 #include "psd/psd_header.h"
@@ -48,6 +49,12 @@ class PsdDocument {
   PsdHeader header_;
   PsdSections sections_;
 };
+
+/// The conversion of the document's colour samples (CMYK and Lab as
+/// stored, grey) to sRGB through its embedded profile (see SrgbConversion),
+/// for samples of `bits` (8 or 16) and `out_samples` (3, or 4 with an alpha
+/// left as it is). kUnsupported for other modes.
+Status colourConversionFor(const PsdDocument& document, int bits, int out_samples, SrgbConversion* conversion);
 
 /// The document's bytes as the image library reads a file, through its I/O
 /// callbacks (fread, fseek and ftell as the C library has them), from the

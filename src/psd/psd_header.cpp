@@ -16,6 +16,7 @@ constexpr int kMaxSideV1 = 30000;
 constexpr int kMaxSideV2 = 300000;
 constexpr uint16_t kAlphaIdsResource = 1053;
 constexpr uint16_t kVersionInfoResource = 1057;
+constexpr uint16_t kIccProfileResource = 1039;
 constexpr uint16_t kExifResource = 1058;
 constexpr uint16_t kExifResource3 = 1059;
 
@@ -145,6 +146,7 @@ Status parseResources(FileReader& in, uint64_t pos, uint64_t end, PsdHeader* h) 
     if (pos > end || end - pos < 4) return corrupt("image resources: truncated resource");
     if (!(st = readLength(in, &pos, 4, &size, "image resources")).ok()) return st;
     if (size > end - pos) return corrupt("image resources: a resource runs past its section");
+    if (id == kIccProfileResource) h->icc_offset = pos, h->icc_length = size;  // Read when it is needed.
     if (id == kAlphaIdsResource || id == kVersionInfoResource || id == kExifResource || id == kExifResource3) {
       std::vector<uint8_t> data(static_cast<size_t>(size));
       if (!(st = in.read(pos, data.size(), data.data(), "image resources")).ok()) return st;
@@ -268,6 +270,14 @@ Status checkImageData(FileReader& in, PsdHeader* h) {
 }
 
 }  // namespace
+
+std::string readIccProfile(const PsdFile& in, const PsdHeader& header) {
+  std::string icc;
+  if (header.icc_length == 0 || !in.fits(header.icc_offset, header.icc_length)) return icc;
+  icc.resize(static_cast<size_t>(header.icc_length));
+  if (!in.read(header.icc_offset, icc.size(), icc.data(), "colour profile").ok()) icc.clear();
+  return icc;
+}
 
 int colourChannelCount(int mode) {
   switch (mode) {

@@ -38,6 +38,8 @@ struct PsdHeader {
   bool has_real_merged_data = true;   // Its flag; false: the composite is a blank placeholder.
   int layer_count = 0;                // Signed; negative: first extra channel is transparency.
   bool merged_transparency = false;   // A "Mtrn", "Mt16" or "Mt32" block is present.
+  uint64_t icc_offset = 0;            // The embedded colour profile (resource 1039), or 0.
+  uint64_t icc_length = 0;
   uint64_t layer_info_offset = 0;     // Layer count of the layer records ("Lr16"/"Lr32" too), or 0.
   uint64_t layer_info_length = 0;     // Bytes of the layer records from the count on.
   uint64_t global_blocks_offset = 0;  // First additional-information block of the layer section, or 0.
@@ -82,6 +84,11 @@ Status readPsdHeader(const PsdFile& in, PsdHeader* header, PsdSections* sections
 /// kIoError when it cannot be opened). A conversion opens its document once,
 /// as a PsdDocument (psd_document.h), which reads the header itself.
 Status readPsdHeader(const std::string& path, PsdHeader* header);
+
+/// The document's embedded colour profile (empty when it has none), read
+/// from the bytes `in` reads. REQUIRES: header was filled by readPsdHeader
+/// from those bytes.
+std::string readIccProfile(const PsdFile& in, const PsdHeader& header);
 
 /// Colour channels of a mode: 3 for RGB and Lab, 4 for CMYK, else 1.
 int colourChannelCount(int mode);

@@ -50,13 +50,14 @@ void applyFileDate(const RunOptions& run, const std::string& input_path, const s
 }
 
 void printOutcome(const std::string& input_path, const std::string& output_path, bool ok, const std::string& wanted,
-                  const std::string& reason, const std::string& decode_note) {
+                  const std::string& reason, const ConversionResult& result) {
   consolePrint("Processing: " + input_path);
   consolePrint("Saving As: " + output_path);
   if (ok && wanted != output_path) consolePrint("Renamed: " + wanted + " was written earlier in this run");
   consolePrint(ok ? "OK" : "Not OK");
   if (!ok && !reason.empty()) consolePrint("Reason: " + reason);
-  if (ok && !decode_note.empty()) consolePrint("Note: " + decode_note);
+  if (ok && !result.colour_note.empty()) consolePrint("Colour: " + result.colour_note);
+  if (ok && !result.decode_note.empty()) consolePrint("Note: " + result.decode_note);
 }
 
 // Converts in this process, one file at a time: the form unit tests use,
@@ -147,7 +148,7 @@ bool finishEntry(const Pending& file, const RunOptions& run, OutputNames& names,
   if (ok) swept.sweep(folderOf(output_path));  // The mask may lead into folders of its own.
   if (debug && firstSightOfConfinementNote(file.reply.confinement_note))
     consolePrint("Note: " + file.reply.confinement_note);
-  if (debug) printOutcome(input_path, output_path, ok, wanted, reason, result.decode_note);
+  if (debug) printOutcome(input_path, output_path, ok, wanted, reason, result);
   observeOutcome(input_path, ok, ok ? std::string() : reason, ok ? output_path : std::string());
   if (!ok) return false;
   NameCounters& counters = nameCounters();

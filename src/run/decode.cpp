@@ -1,6 +1,7 @@
 #include "run/decode.h"
 
 #include "image/bitmap.h"
+#include "image/colour_management.h"
 #include "psd/composite.h"
 #include "psd/composite_reader.h"
 #include "platform/cores.h"
@@ -38,33 +39,36 @@ Status addGreyTransparency(const PsdDocument& document, BitmapPtr* image) {
   return *image ? Status() : Status::ioError("the transparency of the greyscale image could not be added");
 }
 
-// The decoder spreads the a and b channels of 16-bit Lab over -128..128
-// rather than the -127.5..127.5 of the 8-bit scale they encode, which shifts
-// saturated colours at the edge of the gamut (a red's green channel comes out
-// 6 instead of 9..15), so the colours are computed again from the document's
-// own planes. A ZIP-compressed composite keeps the decoder's colours.
-Status recolourLab16(const PsdDocument& document, FIBITMAP* image) {
-  std::vector<uint8_t> planes[3];
-  for (int c = 0; c < 3; ++c) {
-    Status st = readCompositePlane(document.file(), document.header(), c, &planes[c]);
-    if (st.code() == Status::Code::kUnsupported) return Status();
-    if (!st.ok()) return st;
-  }
-  if (!setLab16Colours(image, planes[0], planes[1], planes[2]))
-    return Status::unsupported("the colours of the Lab image could not be converted");
+// A CMYK document the reader leaves to the library (ZIP-compressed, say),
+// read by it as separated CMYK (inks as stored, full ink at the top of the
+// range), made sRGB through the document's profile.
+Status separatedCmykToSrgb(const PsdDocument& document, BitmapPtr* image, std::string* note) {
+  FIBITMAP* cmyk = image->get();
+  const bool wide = FreeImage_GetImageType(cmyk) == FIT_RGBA16;
+  if (!wide && !(FreeImage_GetImageType(cmyk) == FIT_BITMAP && FreeImage_GetBPP(cmyk) == 32))
+    return Status::unsupported("the image library read the CMYK image in a form that cannot be converted");
+  SrgbConversion conversion;
+  Status st = SrgbConversion::create(StoredColour::kCmykInk, wide ? 16 : 8,
+                                     readIccProfile(document.file(), document.header()), 3, &conversion);
+  if (!st.ok()) return st;
+  const unsigned width = FreeImage_GetWidth(cmyk), height = FreeImage_GetHeight(cmyk);
+  BitmapPtr rgb(FreeImage_AllocateT(wide ? FIT_RGB16 : FIT_BITMAP, static_cast<int>(width), static_cast<int>(height),
+                                    wide ? 48 : 24));
+  if (!rgb) return Status::ioError("the CMYK image could not be converted: not enough memory");
+  FreeImage_SetDotsPerMeterX(rgb.get(), FreeImage_GetDotsPerMeterX(cmyk));
+  FreeImage_SetDotsPerMeterY(rgb.get(), FreeImage_GetDotsPerMeterY(cmyk));
+  for (unsigned y = 0; y < height; ++y)
+    conversion.convert(FreeImage_GetScanLine(cmyk, static_cast<int>(y)), FreeImage_GetScanLine(rgb.get(), static_cast<int>(y)),
+                       width);
+  *image = std::move(rgb);
+  *note = conversion.description();
   return Status();
 }
 
 // Makes the decoded composite what Photoshop shows: a saved selection is not
 // transparency, and a transparent composite loses the white it was stored over.
-Status asPhotoshopShowsIt(const PsdDocument& document, int flags, BitmapPtr* image) {
+Status asPhotoshopShowsIt(const PsdDocument& document, BitmapPtr* image) {
   const PsdHeader& header = document.header();
-  // With PSD_LAB the caller asked for the Lab values themselves.
-  const bool to_rgb = (flags & PSD_LAB) == 0;
-  if (header.mode == kModeLab && header.depth == 16 && to_rgb) {
-    Status st = recolourLab16(document, image->get());
-    if (!st.ok()) return st;
-  }
   if (extraChannelCount(header) == 0) return Status();
   if (!firstExtraIsTransparency(header)) {
     if (!hasAlpha(image->get())) return Status();
@@ -75,7 +79,9 @@ Status asPhotoshopShowsIt(const PsdDocument& document, int flags, BitmapPtr* ima
     Status st = addGreyTransparency(document, image);
     if (!st.ok()) return st;
   }
-  if (header.mode == kModeRgb || header.mode == kModeGrey) removeWhiteMatte(image->get());
+  // CMYK and Lab come made sRGB, with their transparency.
+  if (header.mode == kModeRgb || header.mode == kModeGrey || header.mode == kModeCmyk || header.mode == kModeLab)
+    removeWhiteMatte(image->get());
   return Status();
 }
 
@@ -95,14 +101,51 @@ Status openChecked(const std::string& path, PsdDocument* document) {
   return Status();
 }
 
-Status fromLayers(const PsdDocument& document, int flags, BitmapPtr* image,
+Status fromLayers(const PsdDocument& document, BitmapPtr* image, std::string* colour_note,
                   const std::string& why = "the document holds no composite image (saved without maximum "
                                            "compatibility) and ") {
-  LayerRendering r = renderLayers(document, flags, decodeMemoryLimit());
+  LayerRendering r = renderLayers(document, decodeMemoryLimit());
   if (!r.status.ok()) return Status::withCode(r.status.code(), why + r.status.message());
   decode_note = r.note;
+  *colour_note = r.colour;
   *image = std::move(r.image);
   return Status();
+}
+
+// The profile a picture of this document keeps: an RGB document's RGB
+// profile, a grey one's grey profile. CMYK and Lab come made sRGB.
+std::string keptProfile(const PsdDocument& document) {
+  const int mode = document.header().mode;
+  std::string icc = readIccProfile(document.file(), document.header());
+  const ProfileSpace space = profileSpace(icc);
+  const bool fits = ((mode == kModeRgb || mode == kModeIndexed) && space == ProfileSpace::kRgb) ||
+                    (mode == kModeGrey && space == ProfileSpace::kGrey);
+  return fits ? icc : std::string();
+}
+
+// The last step of every decode: a 32-bit document's linear samples are
+// encoded for display, and the picture carries the profile its colours are
+// in, which *colour records.
+Status finishColour(const PsdDocument& document, BitmapPtr* image, DecodedColour* colour) {
+  colour->profile = keptProfile(document);
+  colour->grey = document.header().mode == kModeGrey;
+  std::string encoded;
+  *image = encodeLinear(std::move(*image), &colour->profile, &encoded);
+  if (!*image) return Status::ioError("the 32-bit samples could not be encoded: not enough memory");
+  if (!encoded.empty()) colour->note = encoded;
+  if (!setBitmapProfile(image->get(), colour->profile)) return Status::ioError("the colour profile could not be kept");
+  return Status();
+}
+
+// Draws the document from its layers and finishes the picture's colours.
+Status layersFinished(const PsdDocument& document, BitmapPtr* image, DecodedColour* colour,
+                      const std::string& why) {
+  std::string note;
+  Status st = why.empty() ? fromLayers(document, image, &note) : fromLayers(document, image, &note, why);
+  if (!st.ok()) return st;
+  st = finishColour(document, image, colour);
+  if (colour->note.empty()) colour->note = note;
+  return st;
 }
 
 }  // namespace
@@ -124,25 +167,31 @@ bool layersAlwaysDrawn() { return always_draw_layers; }
 
 const std::string& lastDecodeNote() { return decode_note; }
 
-Status decodeLayers(const std::string& path, int flags, BitmapPtr* image) {
+Status decodeLayers(const std::string& path, BitmapPtr* image, DecodedColour* colour) {
   image->reset();
+  DecodedColour ignored;
+  if (!colour) colour = &ignored;
+  *colour = DecodedColour();
   PsdDocument document;
   Status st = openChecked(path, &document);
   if (!st.ok()) return st;
   const PsdHeader& header = document.header();
-  if (header.has_version_info && !header.has_real_merged_data) return fromLayers(document, flags, image);
-  return fromLayers(document, flags, image, "its layers cannot be drawn: ");
+  if (header.has_version_info && !header.has_real_merged_data) return layersFinished(document, image, colour, "");
+  return layersFinished(document, image, colour, "its layers cannot be drawn: ");
 }
 
-Status decodeDocument(const std::string& path, int flags, BitmapPtr* image) {
+Status decodeDocument(const std::string& path, int flags, BitmapPtr* image, DecodedColour* colour) {
   image->reset();
+  DecodedColour ignored;
+  if (!colour) colour = &ignored;
+  *colour = DecodedColour();
   PsdDocument document;
   Status st = openChecked(path, &document);
   if (!st.ok()) return st;
   const PsdHeader& header = document.header();
-  if (header.has_version_info && !header.has_real_merged_data) return fromLayers(document, flags, image);
+  if (header.has_version_info && !header.has_real_merged_data) return layersFinished(document, image, colour, "");
   if (always_draw_layers && header.layer_count != 0 && layersDrawable(header))
-    return fromLayers(document, flags, image, "its layers cannot be drawn: ");
+    return layersFinished(document, image, colour, "its layers cannot be drawn: ");
   // The library parses the resources even when the reader decodes the
   // pixels, and reads past damaged EXIF data.
   if (!header.library_fault.ok())
@@ -155,17 +204,27 @@ Status decodeDocument(const std::string& path, int flags, BitmapPtr* image) {
   if (read.outcome == CompositeOutcome::kFailed)
     return Status::withCode(read.status.code(), "cannot be decoded as a Photoshop document: " + read.status.message());
   BitmapPtr decoded = std::move(read.image);
-  // The kinds the reader declines the library decodes from the same bytes, as it decodes the file.
-  if (read.outcome == CompositeOutcome::kDeclined) decoded = LibraryStream(document.file()).load(flags);
-  if (!decoded) return Status::corrupt("cannot be decoded as a Photoshop document");
-  // Kept as separated CMYK the inks would be written as blue, green, red
-  // and alpha; the stages and the PNG writer need RGB.
-  if ((flags & PSD_CMYK) != 0 && header.mode == kModeCmyk) {
-    decoded = cmykToRgb(std::move(decoded));
-    if (!decoded) return Status::ioError("the CMYK image could not be converted to RGB");
+  std::string note = read.colour;
+  // The kinds the reader declines the library decodes from the same bytes,
+  // as it decodes the file: CMYK kept separated, to be made sRGB through the
+  // document's profile here; Lab by the library's own formula. PNG holds
+  // neither CMYK nor Lab, so the colour-model flags do not keep them.
+  const bool cmyk = header.mode == kModeCmyk;
+  if (read.outcome == CompositeOutcome::kDeclined) {
+    decoded = LibraryStream(document.file()).load((flags & ~(PSD_CMYK | PSD_LAB)) | (cmyk ? PSD_CMYK : 0));
+    if (decoded && cmyk) {
+      st = separatedCmykToSrgb(document, &decoded, &note);
+      if (!st.ok()) return st;
+    } else if (decoded && header.mode == kModeLab) {
+      note = "Lab by the image library's formula to sRGB";
+    }
   }
-  st = asPhotoshopShowsIt(document, flags, &decoded);
-  if (st.ok()) *image = std::move(decoded);
+  if (!decoded) return Status::corrupt("cannot be decoded as a Photoshop document");
+  st = asPhotoshopShowsIt(document, &decoded);
+  if (st.ok()) st = finishColour(document, &decoded, colour);
+  if (!st.ok()) return st;
+  if (colour->note.empty()) colour->note = note;
+  *image = std::move(decoded);
   return st;
 }
 

@@ -14,13 +14,31 @@ namespace pixolune {
 
 struct PsdHeader;
 
+/// What decoding made of a document's colours.
+struct DecodedColour {
+  /// The ICC profile the picture's colours are in, which the bitmap also
+  /// carries: an RGB document's RGB profile, a grey document's grey one,
+  /// the profile a 32-bit document's samples were encoded for (see
+  /// encodeLinear); empty for sRGB (CMYK and Lab come made sRGB).
+  std::string profile;
+  /// How the colours were made ("CMYK through embedded 'U.S. Web Coated
+  /// (SWOP) v2' to sRGB", "32-bit linear samples encoded with the sRGB
+  /// curve"), or empty when they are used as stored.
+  std::string note;
+  /// A greyscale document: the picture is grey, or grey with transparency
+  /// as colour with alpha whose pixels are neutral.
+  bool grey = false;
+};
+
 /// Decodes the file at path as a Photoshop document, whatever its extension,
 /// with the given FreeImage load flags, and returns the composite as
 /// Photoshop shows it: an extra channel that is a saved selection is dropped
 /// (the image stays at its depth, opaque), the transparency of greyscale
-/// composites is kept, and RGB and greyscale composites with transparency
-/// lose the white they are stored over. A CMYK document read with PSD_CMYK
-/// (kept separated by FreeImage) is converted to RGB. *image gets the bitmap;
+/// composites is kept, and composites with transparency lose the white they
+/// are stored over. CMYK and Lab documents come converted to sRGB through
+/// their profile (whatever PSD_CMYK and PSD_LAB in `flags` say: PNG holds
+/// neither), 32-bit documents encoded for display at 16 bits a sample (see
+/// DecodedColour, which *colour gets when given). *image gets the bitmap;
 /// it stays null, and the status says why, when the file's header is
 /// truncated or inconsistent (kCorrupt, or kNotFound/kIoError for a file that
 /// cannot be read), when
@@ -36,14 +54,14 @@ struct PsdHeader;
 /// file once (see PsdDocument): our own header reader checks it before
 /// FreeImage sees it, and every reader, FreeImage's too, reads the same
 /// mapped bytes. Holds no shared state.
-Status decodeDocument(const std::string& path, int flags, BitmapPtr* image);
+Status decodeDocument(const std::string& path, int flags, BitmapPtr* image, DecodedColour* colour = nullptr);
 
 /// Decodes the document from its layers alone, ignoring any stored
 /// composite, as decodeDocument does for documents saved without one.
 /// *image gets the bitmap, or stays null and the status says why (header,
 /// memory limit, or layers that cannot be read or drawn). Holds no shared state
 /// beyond lastDecodeNote.
-Status decodeLayers(const std::string& path, int flags, BitmapPtr* image);
+Status decodeLayers(const std::string& path, BitmapPtr* image, DecodedColour* colour = nullptr);
 
 /// When set, decodeDocument draws every document that has layers from
 /// them and ignores its stored composite (for measuring the drawing);

@@ -257,6 +257,7 @@ void fields(Io& io, FileReply& o) {
   io(r.result_width);
   io(r.result_height);
   io(r.decode_note);
+  io(r.colour_note);
   io(o.helper_spent);
   io(o.confinement_note);
 }

@@ -13,6 +13,7 @@
 #include "stages/adjust.h"
 #include "stages/bit_depth.h"
 #include "image/bitmap.h"
+#include "image/colour_management.h"
 #include "run/conversion_job.h"
 #include "run/decode.h"
 #include "inputs/filename_mask.h"
@@ -48,12 +49,14 @@ void stripMetadata(FIBITMAP* image) {
 }
 
 // Writes the image in the output format: our own PNG writer, or FreeImage
-// for the types and formats it leaves to it.
-Status writeImage(FIBITMAP* image, const std::string& path, const RunOptions& run) {
+// for the types and formats it leaves to it. `grey_alpha`: a neutral image
+// with alpha is written as grey with alpha where the format has it.
+Status writeImage(FIBITMAP* image, const std::string& path, const RunOptions& run, bool grey_alpha) {
   if (run.strip_metadata) stripMetadata(image);
   if (run.format_id == FIF_PNG) {
     PngWriteOptions options = pngOptionsForSaveFlags(run.save_flags);
     options.threads = idleCores();
+    options.grey_alpha = grey_alpha;
     Status written = writePng(image, path, options);
     if (written.code() != Status::Code::kUnsupported) return written;
   }
@@ -83,7 +86,7 @@ Status writeFailure(const Status& written, int error, const FolderHandle& folder
 // following symbolic links; the temporary file is announced before it is
 // made. A failure names what happened (pathFailureReason) and leaves no file.
 Status saveTemporary(FIBITMAP* image, const std::string& path, const std::string& output_folder, const RunOptions& run,
-                     std::string* tmp) {
+                     bool grey_alpha, std::string* tmp) {
   static std::atomic<unsigned> counter{0};
   static std::once_flag ignore_size_signal;
   // A write past the file size limit then fails (EFBIG) and is named, instead of ending the process.
@@ -104,7 +107,7 @@ Status saveTemporary(FIBITMAP* image, const std::string& path, const std::string
   if (!file) return Status::ioError(pathFailureReason({create_error, temporary}, root));
   // The writers take a path; the descriptor kept open here syncs the same file and sees its errors.
   errno = 0;
-  Status st = writeImage(image, temporary, run);
+  Status st = writeImage(image, temporary, run, grey_alpha);
   int error = st.ok() ? 0 : errno;
   if (st.ok() && (error = file.syncToDevice()) != 0) st = Status::ioError(std::strerror(error));
   file.close();
@@ -135,12 +138,45 @@ bool laterStagesAddColour(const StageOptions& s) {
 }
 
 
+// True when a simple rotation's corners may put colour on the picture.
+bool rotationAddsColour(const TransformOptions& t) {
+  return t.rotate && t.rotation_type == kRotationSimple && t.rotation % 90 != 0 && coloured(t.rotation_back_color);
+}
+
+// The colours of a file on their way through the stages: the profile they
+// are in and whether the picture is still a grey document's.
+struct FileColour {
+  std::string profile;
+  bool grey = false;
+};
+
+// The picture leaves with the profile its colours are in where the PNG can
+// carry it: an RGB profile on colour, a grey profile on grey (and on grey
+// with alpha written as such). Stages may have made the bitmap anew
+// without it, or made a grey picture of a colour one.
+void attachProfile(FIBITMAP* image, const FileColour& colour, bool grey_alpha) {
+  const ProfileSpace space = profileSpace(colour.profile);
+  const bool grey = isGreyImage(image) || (grey_alpha && hasAlpha(image));
+  const bool fits = (space == ProfileSpace::kRgb && !grey) || (space == ProfileSpace::kGrey && grey);
+  // A profile that cannot be kept (memory) leaves the picture untagged: sRGB.
+  setBitmapProfile(image, fits ? colour.profile : std::string());
+}
+
 int widthOf(const BitmapPtr& image) { return static_cast<int>(FreeImage_GetWidth(image.get())); }
 int heightOf(const BitmapPtr& image) { return static_cast<int>(FreeImage_GetHeight(image.get())); }
 
 // The stages in their order. A failure names the stage it came from.
-Status runStages(const ConversionRequest& request, const RunOptions& run, BitmapPtr& image, ConversionResult& result) {
+// A grey document that a stage will put colour on is made colour first,
+// through its grey profile; otherwise it stays grey (*colour says which).
+Status runStages(const ConversionRequest& request, const RunOptions& run, BitmapPtr& image, FileColour* colour,
+                 ConversionResult& result) {
   const StageOptions& o = run.stages;
+  const bool took_colour = colour->grey && (rotationAddsColour(o.transform) || laterStagesAddColour(o));
+  if (took_colour) {
+    image = greyToSrgb(std::move(image), colour->profile);
+    if (!image) return Status::ioError("not enough memory").within("grey to colour");
+    *colour = FileColour();
+  }
   const bool grey_document = isGreyImage(image.get());
   Status st = rotateStage(image, o.transform).within("rotation");
   if (st.ok()) st = resizeStage(image, widthOf(image), heightOf(image), o.transform).within("resize");
@@ -159,12 +195,14 @@ Status runStages(const ConversionRequest& request, const RunOptions& run, Bitmap
   if (st.ok()) st = thresholdStage(image, o.adjust).within("threshold");
   if (!st.ok()) return st;
   // Chosen before the frame, so a watermark's "%bpp%" names this file's depth.
-  result.target_bpp = chooseBitDepth(image.get(),
-                                     grey_document && (laterStagesAddColour(o) || !isNeutralImage(image.get())),
-                                     result.source_bpp, o.depth);
+  result.target_bpp = chooseBitDepth(
+      image.get(), took_colour || (grey_document && (laterStagesAddColour(o) || !isNeutralImage(image.get()))),
+      result.source_bpp, o.depth);
   st = frameStage(image, W, H, o.frame).within("frame");
   if (st.ok()) st = watermarkStage(image, W, H, o.watermark, o.frame, nameFieldsOf(request, run, result)).within("watermark");
   if (st.ok()) st = convertBitDepth(image, result.target_bpp, o.depth).within("bit depth");
+  // Grey with transparency stays grey where the depth was left to the program.
+  colour->grey = colour->grey && o.depth.fixed_bpp == 0 && isNeutralImage(image.get());
   return st;
 }
 
@@ -172,17 +210,23 @@ Status runStages(const ConversionRequest& request, const RunOptions& run, Bitmap
 // temporary name.
 Status convertRequested(const ConversionRequest& request, const RunOptions& run, ConversionResult& result) {
   BitmapPtr image;
-  Status st = decodeDocument(request.input_path, run.load_flags, &image);
+  DecodedColour decoded;
+  Status st = decodeDocument(request.input_path, run.load_flags, &image, &decoded);
   result.decode_note = lastDecodeNote();
+  result.colour_note = decoded.note;
   result.source_bpp = image ? static_cast<int>(FreeImage_GetBPP(image.get())) : 0;
   if (!st.ok()) return st;
   if (widthOf(image) == 0 || heightOf(image) == 0) return Status::corrupt("the document holds no image");
-  st = runStages(request, run, image, result);
+  FileColour colour{decoded.profile, decoded.grey};
+  st = runStages(request, run, image, &colour, result);
   if (!st.ok()) return st;
+  const bool grey_alpha = colour.grey && hasAlpha(image.get());
+  attachProfile(image.get(), colour, grey_alpha);
   result.output_path = outputPathFor(nameFieldsOf(request, run, result), run.naming);
   st = checkOutputPath(result.output_path, request.output_folder, request.input_path);
   if (!st.ok()) return st;
-  return saveTemporary(image.get(), result.output_path, request.output_folder, run, &result.temporary_path);
+  return saveTemporary(image.get(), result.output_path, request.output_folder, run, grey_alpha,
+                       &result.temporary_path);
 }
 
 }  // namespace

@@ -78,6 +78,7 @@ struct ConversionResult {
   int32_t result_width = 0;    // Size after rotation and resizing.
   int32_t result_height = 0;
   std::string decode_note;     // What decoding left out, e.g. layer effects (debug output), or empty.
+  std::string colour_note;     // How the document's colours were made sRGB or encoded (debug output), or empty.
 
   bool ok() const { return status.ok(); }
   const std::string& failureReason() const { return status.message(); }

@@ -118,38 +118,42 @@ TEST_F(PipelineTest, IndexedGivesPaletteColours) {
   }
 }
 
-TEST_F(PipelineTest, CmykConvertsToRgb) {
-  // Full cyan ink and nothing else is (0, 255, 255) in RGB.
-  PsdDocument doc = makeDocument(PsdMode::kCmyk, 8, 2, 2, 0, [](int c, int, int) { return c == 0 ? 255 : 0; });
+// CMYK without a profile of its own goes through the CMYK working space
+// to sRGB: paper stays white, full cyan is the printed cyan (no red, blue
+// above green), and the run says so.
+TEST_F(PipelineTest, CmykConvertsToSrgbThroughTheWorkingSpace) {
+  PsdDocument doc = makeDocument(PsdMode::kCmyk, 8, 2, 1, 0, [](int c, int x, int) { return x == 1 && c == 0 ? 255 : 0; });
   testing::Pixels px = convert(doc);
   ASSERT_TRUE(ok_) << result_.failureReason();
   EXPECT_EQ(24, px.bpp);
-  EXPECT_NEAR(0, px.at(1, 1)[0], 2);
-  EXPECT_NEAR(255, px.at(1, 1)[1], 2);
-  EXPECT_NEAR(255, px.at(1, 1)[2], 2);
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(255, px.at(0, 0)[c], 1) << c;
+  EXPECT_LT(px.at(1, 0)[0], 30);
+  EXPECT_GT(px.at(1, 0)[1], 120);
+  EXPECT_GT(px.at(1, 0)[2], px.at(1, 0)[1] + 30);
+  EXPECT_EQ(0u, result_.colour_note.find("CMYK through the working space '")) << result_.colour_note;
 }
 
-// Kept as separated CMYK by the decoder, the inks are converted to RGB
-// rather than written as blue, green, red and alpha.
-TEST_F(PipelineTest, CmykReadKeptSeparatedIsWrittenAsRgb) {
-  settings().psd_color_model = 1;
-  for (int depth : {8, 16}) {
-    const double full = depth == 16 ? 65535 : 255;
-    // Cyan at full ink with 20 % black, then magenta at half ink.
-    PsdDocument doc = makeDocument(PsdMode::kCmyk, depth, 2, 1, 0, [&](int c, int x, int) {
-      if (c == 3) return x == 0 ? 0.2 * full : 0.0;
-      return c == x ? (x == 0 ? full : 0.5 * full) : 0.0;
-    });
-    testing::Pixels px = convert(doc);
-    ASSERT_TRUE(ok_) << result_.failureReason();
-    EXPECT_EQ(depth == 16 ? 48 : 24, px.bpp);
-    EXPECT_EQ(255, px.at(0, 0)[3]);
-    EXPECT_NEAR(0, px.at(0, 0)[0], 1);
-    EXPECT_NEAR(204, px.at(0, 0)[1], 1);  // 255 * (1 - 0.2)
-    EXPECT_NEAR(204, px.at(0, 0)[2], 1);
-    EXPECT_NEAR(255, px.at(1, 0)[0], 1);
-    EXPECT_NEAR(128, px.at(1, 0)[1], 1);
-    EXPECT_NEAR(255, px.at(1, 0)[2], 1);
+// PNG holds neither CMYK nor Lab: whatever colour model is asked for,
+// CMYK and Lab documents are written as the same sRGB pixels, never as
+// separated inks or raw Lab values.
+TEST_F(PipelineTest, ColourModelChoiceGivesTheSameSrgbPixels) {
+  for (PsdMode mode : {PsdMode::kCmyk, PsdMode::kLab}) {
+    for (int depth : {8, 16}) {
+      const double full = depth == 16 ? 65535 : 255;
+      PsdDocument doc = makeDocument(mode, depth, 3, 2, 0, [&](int c, int x, int y) {
+        return std::fmod((c + 1) * 0.31 * full + x * 0.2 * full + y * 0.13 * full, full);
+      });
+      std::vector<uint8_t> first;
+      for (int model : {0, 1, 2}) {
+        SCOPED_TRACE(::testing::Message() << "mode " << static_cast<int>(mode) << ", " << depth << " bits, model " << model);
+        settings().psd_color_model = model;
+        testing::Pixels px = convert(doc);
+        ASSERT_TRUE(ok_) << result_.failureReason();
+        EXPECT_EQ(depth == 16 ? 48 : 24, px.bpp);
+        if (first.empty()) first = px.rgba;
+        EXPECT_EQ(first, px.rgba);
+      }
+    }
   }
 }
 
@@ -172,39 +176,29 @@ TEST_F(PipelineTest, LabAndMultichannelConvert) {
     for (int x = 0; x < 3; ++x) EXPECT_EQ(pattern(0, x, y), px.at(x, y)[0]) << x << "," << y;
 }
 
-// Published sRGB values of Lab colours (D65): white, black, mid grey and the
-// three primaries, written as a 16-bit Lab document with a and b centred on
-// the middle of the range; the second row holds them in reverse order.
+// Lab colours as the ICC profile connection space (D50) holds sRGB's white,
+// black, mid grey and primaries, written as a 16-bit Lab document (a and b
+// at 0x8080 for 0); the second row holds them in reverse order.
 TEST_F(PipelineTest, Lab16GivesTheStandardSrgbColours) {
   struct Sample {
     double l, a, b;
     int rgb[3];
   };
   const Sample samples[] = {{100, 0, 0, {255, 255, 255}},          {0, 0, 0, {0, 0, 0}},
-                            {50, 0, 0, {119, 119, 119}},           {53.2408, 80.0925, 67.2032, {255, 0, 0}},
-                            {87.7347, -86.1827, 83.1793, {0, 255, 0}}, {32.2970, 79.1875, -107.8602, {0, 0, 255}}};
+                            {50, 0, 0, {119, 119, 119}},           {54.29, 80.81, 69.89, {255, 0, 0}},
+                            {87.82, -79.29, 80.99, {0, 255, 0}}, {29.57, 68.30, -112.03, {0, 0, 255}}};
   const int n = static_cast<int>(std::size(samples));
   auto at = [&](int x, int y) -> const Sample& { return samples[y == 0 ? x : n - 1 - x]; };
   PsdDocument doc = makeDocument(PsdMode::kLab, 16, n, 2, 0, [&](int c, int x, int y) {
     const Sample& s = at(x, y);
-    return c == 0 ? std::round(s.l * 65535 / 100) : std::round((c == 1 ? s.a : s.b) * 257 + 32767.5);
+    return c == 0 ? std::round(s.l * 65535 / 100) : std::round(((c == 1 ? s.a : s.b) + 128) * 257);
   });
   testing::Pixels px = convert(doc);
   ASSERT_TRUE(ok_) << result_.failureReason();
+  EXPECT_EQ("Lab (D50) to sRGB", result_.colour_note);
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < n; ++x)
-      for (int c = 0; c < 3; ++c) EXPECT_EQ(at(x, y).rgb[c], px.at(x, y)[c]) << x << "," << y << " channel " << c;
-}
-
-// Asked to keep Lab, the converter hands on the document's L, a and b values.
-TEST_F(PipelineTest, Lab16KeptAsLabWhenAsked) {
-  settings().psd_color_model = 2;
-  PsdDocument doc = makeDocument(PsdMode::kLab, 16, 1, 1, 0, [](int c, int, int) { return c == 0 ? 65535.0 : 8000.0; });
-  testing::Pixels px = convert(doc);
-  ASSERT_TRUE(ok_) << result_.failureReason();
-  EXPECT_EQ(255, px.at(0, 0)[0]);
-  EXPECT_EQ(31, px.at(0, 0)[1]);  // 8000 / 257
-  EXPECT_EQ(31, px.at(0, 0)[2]);
+      for (int c = 0; c < 3; ++c) EXPECT_NEAR(at(x, y).rgb[c], px.at(x, y)[c], 2) << x << "," << y << " channel " << c;
 }
 
 // A 16-bit document is written at 48 bits; full scale stays full scale
@@ -223,12 +217,46 @@ TEST_F(PipelineTest, SixteenBitOutputKeepsFullScale) {
   FreeImage_Unload(out);
 }
 
-TEST_F(PipelineTest, Float32IsToneMappedTo24Bits) {
-  PsdDocument doc = makeDocument(PsdMode::kRgb, 32, 4, 4, 0, [](int, int x, int) { return 0.25 * x; });
+double srgbEncoded(double linear) {
+  return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
+}
+
+// 32-bit documents hold linear light: it is encoded with the sRGB curve,
+// not tone-mapped, and kept at 16 bits a sample; light above 1.0 clips.
+TEST_F(PipelineTest, Float32IsEncodedWithTheSrgbCurve) {
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 32, 6, 2, 0, [](int c, int x, int) { return 0.25 * x + 0.01 * c; });
+  convert(doc);
+  ASSERT_TRUE(ok_) << result_.failureReason();
+  testing::Pixels16 px = testing::readImage16(result_.output_path);
+  ASSERT_TRUE(px.ok());
+  EXPECT_EQ(48, px.bpp);
+  for (int x = 0; x < 6; ++x)
+    for (int c = 0; c < 3; ++c)
+      EXPECT_NEAR(65535 * srgbEncoded(std::min(1.0, 0.25 * x + 0.01 * c)), px.at(x, 1)[c], 1) << x << " " << c;
+  EXPECT_EQ("32-bit linear samples encoded with the sRGB curve", result_.colour_note);
+}
+
+// A transparent 32-bit document goes through every stage: resized to
+// half, its transparency and encoded colours kept.
+TEST_F(PipelineTest, Transparent32BitDocumentResizes) {
+  PsdDocument doc = makeDocument(PsdMode::kRgb, 32, 100, 150, 1, [](int c, int x, int) {
+    if (c == 3) return x < 50 ? 1.0 : 0.0;
+    return c == 0 ? 0.675 : 0.043;  // Stored blended over white where transparent: that is taken out.
+  });
+  settings().do_image_resize = true;
+  settings().image_width = 50;
+  settings().image_width_unit = kSizeInPercent;
+  settings().image_height = 50;
+  settings().image_height_unit = kSizeInPercent;
   testing::Pixels px = convert(doc);
   ASSERT_TRUE(ok_) << result_.failureReason();
-  EXPECT_EQ(result_.target_bpp, px.bpp);
-  EXPECT_LT(px.at(0, 0)[0], px.at(3, 0)[0]);  // tone mapping keeps the order of brightness
+  ASSERT_EQ(50, px.width);
+  ASSERT_EQ(75, px.height);
+  EXPECT_EQ(64, px.bpp);
+  EXPECT_NEAR(215, px.at(5, 30)[0], 1);
+  EXPECT_NEAR(59, px.at(5, 30)[1], 1);
+  EXPECT_EQ(255, px.at(5, 30)[3]);
+  EXPECT_EQ(0, px.at(45, 30)[3]);
 }
 
 TEST_F(PipelineTest, TransparencyKeptAt32Bits) {

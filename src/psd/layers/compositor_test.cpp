@@ -184,9 +184,11 @@ TEST_F(LayerMergeTest, BandsGiveThePixelsOfTheWholeCanvas) {
 TEST_F(LayerMergeTest, CmykLayersGetTheColoursOfAStoredComposite) {
   for (int depth : {8, 16}) {
     const Kind k{PsdMode::kCmyk, depth, "CMYK"};
-    // Ink amounts are written inverted, as Photoshop stores them; 0.25 of the
-    // top layer's cyan over the bottom's magenta.
-    const std::vector<double> under = {1.0, 0.2, 1.0, 0.9}, over = {0.3, 1.0, 0.6, 1.0};
+    // Ink amounts are written inverted, as Photoshop stores them; the top
+    // layer's cyan beside the bottom's magenta. The amounts are whole
+    // levels at both depths: the profile's conversion turns a level of
+    // rounding into several.
+    const std::vector<double> under = {1.0, 0.2, 1.0, 0.8}, over = {0.4, 1.0, 0.6, 1.0};
     PsdDocument doc = document(k, 2, 1);
     doc.layers.push_back(solidLayer(k, 0, 0, 1, 2, under, opaque));
     doc.layers.push_back(solidLayer(k, 0, 0, 1, 2, over, [](int x, int) { return x == 0 ? 0.0 : 1.0; }));
@@ -260,24 +262,32 @@ TEST_F(LayerMergeTest, EveryCompressionGivesTheSamePixels) {
   }
 }
 
-TEST_F(LayerMergeTest, FloatingPointLayersKeepLightAboveOne) {
-  // 32-bit documents hold linear light; a half-covering layer of 3.0 over 0.5.
+double srgbEncoded(double linear) {
+  return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
+}
+
+TEST_F(LayerMergeTest, FloatingPointLayersBlendLightAboveOne) {
+  // 32-bit documents hold linear light; a quarter-covering layer of 3.0
+  // over 0.2 is 0.9 (0.4 had the light been clipped first), then encoded
+  // with the sRGB curve at 16 bits.
   for (int compression : {0, 1, 2, 3}) {
     const Kind k{PsdMode::kRgb, 32, "RGB 32"};
     PsdDocument doc = document(k, 2, 1);
-    PsdLayer under = solidLayer(k, 0, 0, 1, 2, {0.5, 0.5, 0.5}, opaque, compression);
-    PsdLayer over = solidLayer(k, 0, 0, 1, 2, {3.0, 0.25, 0.0}, [](int x, int) { return x == 0 ? 0.0 : 0.5; }, compression);
+    PsdLayer under = solidLayer(k, 0, 0, 1, 2, {0.2, 0.2, 0.2}, opaque, compression);
+    PsdLayer over = solidLayer(k, 0, 0, 1, 2, {3.0, 0.6, 0.0}, [](int x, int) { return x == 0 ? 0.0 : 0.25; }, compression);
     doc.layers = {under, over};
     ASSERT_TRUE(testing::writePsdFile(path_, doc));
     std::string reason;
     BitmapPtr image;
     reason = decodeDocument(path_, 0, &image).message();
     ASSERT_TRUE(image) << reason;
-    ASSERT_EQ(FIT_RGBF, FreeImage_GetImageType(image.get()));
-    const FIRGBF* row = reinterpret_cast<const FIRGBF*>(FreeImage_GetScanLine(image.get(), 0));
-    EXPECT_FLOAT_EQ(0.5f, row[0].red) << compression;
-    EXPECT_FLOAT_EQ(1.75f, row[1].red) << compression;
-    EXPECT_FLOAT_EQ(0.375f, row[1].green) << compression;
+    ASSERT_EQ(FIT_RGB16, FreeImage_GetImageType(image.get()));
+    const FIRGB16* row = reinterpret_cast<const FIRGB16*>(FreeImage_GetScanLine(image.get(), 0));
+    auto encoded = [](double linear) { return std::round(65535 * srgbEncoded(linear)); };
+    EXPECT_NEAR(encoded(0.2), row[0].red, 1) << compression;
+    EXPECT_NEAR(encoded(0.9), row[1].red, 1) << compression;
+    EXPECT_NEAR(encoded(0.3), row[1].green, 1) << compression;
+    EXPECT_NEAR(encoded(0.15), row[1].blue, 1) << compression;
   }
 }
 

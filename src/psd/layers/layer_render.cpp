@@ -21,10 +21,6 @@ namespace pixolune {
 
 namespace {
 
-struct MemoryCloser {
-  void operator()(FIMEMORY* m) const { FreeImage_CloseMemory(m); }
-};
-
 // True when every pixel of the canvas is opaque; the rows are looked at by
 // up to `threads` threads, each stopping at the first transparent pixel found.
 bool opaque(const Canvas& c, int threads) {
@@ -71,90 +67,47 @@ BitmapPtr toBitmapFloat(const Canvas& c, bool alpha) {
   return owned;
 }
 
-void put(std::string* out, uint64_t v, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-constexpr size_t kMemoryHeader = 26 + 4 + 4 + 4 + 2;
-
-// The canvas as a document in memory with a raw composite, its
-// transparency blended over the mode's white as Photoshop stores it.
-std::string memoryDocument(const Canvas& c, int mode, int depth, bool alpha) {
+// CMYK and Lab converted to sRGB through the document's profile, as a
+// stored composite is, at the document's depth; with transparency the
+// colours keep the canvas's alpha (a clear pixel is black).
+BitmapPtr throughProfile(const Canvas& c, const SrgbConversion& conversion, int depth, bool alpha, int threads) {
   const int w = c.area.width(), h = c.area.height(), n = c.colours;
-  const float neutral = depth == 8 ? 128.0f / 255.0f : 32768.0f / 65535.0f;  // Lab's a and b of grey.
-  std::string psd = "8BPS";
-  put(&psd, 1, 2), put(&psd, 0, 6), put(&psd, static_cast<uint64_t>(n), 2);
-  put(&psd, static_cast<uint64_t>(h), 4), put(&psd, static_cast<uint64_t>(w), 4);
-  put(&psd, static_cast<uint64_t>(depth), 2), put(&psd, static_cast<uint64_t>(mode), 2);
-  put(&psd, 0, 4), put(&psd, 0, 4), put(&psd, 0, 4), put(&psd, 0, 2);
-  const int bytes = depth / 8;
-  psd.reserve(psd.size() + static_cast<size_t>(w) * h * n * bytes);
-  for (int p = 0; p < n; ++p) {
-    const float white = mode == kModeLab && p > 0 ? neutral : 1.0f;
-    for (int y = 0; y < h; ++y) {
+  const bool wide = depth == 16;
+  BitmapPtr owned(FreeImage_AllocateT(wide ? (alpha ? FIT_RGBA16 : FIT_RGB16) : FIT_BITMAP, w, h,
+                                      (alpha ? 4 : 3) * (wide ? 16 : 8)));
+  FIBITMAP* dib = owned.get();
+  if (!dib) return nullptr;
+  forRowBands(0, h, rowBands(h, w, threads), [&](int, int top, int bottom) {
+    std::vector<uint16_t> samples(static_cast<size_t>(w) * n);
+    std::vector<uint8_t> narrow(wide ? 0 : samples.size());
+    for (int y = top; y < bottom; ++y) {
       const float* s = c.at(c.area.left, c.area.top + y);
+      for (int x = 0; x < w; ++x, s += c.stride())
+        for (int p = 0; p < n; ++p) samples[static_cast<size_t>(x) * n + p] = wide ? to16(s[p]) : to8(s[p]);
+      BYTE* line = FreeImage_GetScanLine(dib, h - 1 - y);
+      if (wide) {
+        conversion.convert(samples.data(), line, static_cast<size_t>(w));
+      } else {
+        std::copy(samples.begin(), samples.end(), narrow.begin());
+        conversion.convert(narrow.data(), line, static_cast<size_t>(w));
+      }
+      if (!alpha) continue;
+      s = c.at(c.area.left, c.area.top + y);
       for (int x = 0; x < w; ++x, s += c.stride()) {
-        const float v = alpha ? s[p] * s[n] + white * (1.0f - s[n]) : s[p];
-        put(&psd, bytes == 1 ? to8(v) : to16(v), bytes);
+        const float a = s[n];
+        if (wide) {
+          WORD* px = reinterpret_cast<WORD*>(line) + 4 * x;
+          px[3] = to16(a);
+          if (px[3] == 0) px[0] = px[1] = px[2] = 0;
+        } else {
+          BYTE* px = line + 4 * x;
+          px[FI_RGBA_ALPHA] = to8(a);
+          if (px[FI_RGBA_ALPHA] == 0) px[FI_RGBA_RED] = px[FI_RGBA_GREEN] = px[FI_RGBA_BLUE] = 0;
+        }
       }
     }
-  }
-  return psd;
-}
-
-BitmapPtr decodeMemory(std::string& psd, int flags) {
-  std::unique_ptr<FIMEMORY, MemoryCloser> mem(
-      FreeImage_OpenMemory(reinterpret_cast<BYTE*>(psd.data()), static_cast<DWORD>(psd.size())));
-  return BitmapPtr(mem ? FreeImage_LoadFromMemory(FIF_PSD, mem.get(), flags) : nullptr);
-}
-
-// 16-bit Lab gets its colours from its own planes, as a stored composite does.
-bool recolourLab16(const std::string& psd, FIBITMAP* image, int w, int h) {
-  const size_t plane = static_cast<size_t>(w) * h * 2;
-  std::vector<uint8_t> planes[3];
-  for (int p = 0; p < 3; ++p) {
-    const char* at = psd.data() + kMemoryHeader + p * plane;
-    planes[p].assign(at, at + plane);
-  }
-  return setLab16Colours(image, planes[0], planes[1], planes[2]);
-}
-
-// The canvas's alpha put into the decoder's RGB bitmap, whose colours then
-// lose the white they were blended over. Null when the bitmap is of
-// another kind (CMYK kept as CMYK stays matted and opaque).
-BitmapPtr withCanvasAlpha(FIBITMAP* rgb, const Canvas& c) {
-  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(rgb);
-  BitmapPtr owned(type == FIT_RGB16 ? FreeImage_ConvertToRGBA16(rgb)
-                  : type == FIT_BITMAP && FreeImage_GetBPP(rgb) == 24 ? FreeImage_ConvertTo32Bits(rgb)
-                                                                      : nullptr);
-  FIBITMAP* out = owned.get();
-  if (!out) return nullptr;
-  const int w = c.area.width(), h = c.area.height();
-  for (int y = 0; y < h; ++y) {
-    BYTE* line = FreeImage_GetScanLine(out, h - 1 - y);
-    const float* s = c.at(c.area.left, c.area.top + y);
-    for (int x = 0; x < w; ++x, s += c.stride()) {
-      if (type == FIT_RGB16) reinterpret_cast<FIRGBA16*>(line)[x].alpha = to16(s[c.colours]);
-      else line[4 * x + FI_RGBA_ALPHA] = to8(s[c.colours]);
-    }
-  }
-  removeWhiteMatte(out);
+  });
   return owned;
-}
-
-// CMYK and Lab go through the decoder itself, so their colours match a
-// stored composite's; with transparency the converted colours get the
-// canvas's alpha (unless kept as CMYK or Lab).
-BitmapPtr throughDecoder(const Canvas& c, int mode, int depth, bool alpha, int flags) {
-  std::string psd = memoryDocument(c, mode, depth, alpha);
-  BitmapPtr decoded = decodeMemory(psd, flags);
-  const bool converted = (flags & (PSD_CMYK | PSD_LAB)) == 0;
-  if (decoded && mode == kModeLab && depth == 16 && converted &&
-      !recolourLab16(psd, decoded.get(), c.area.width(), c.area.height()))
-    return nullptr;
-  if (!decoded || !alpha || !converted) return decoded;
-  BitmapPtr with_alpha = withCanvasAlpha(decoded.get(), c);
-  return with_alpha ? std::move(with_alpha) : std::move(decoded);
 }
 
 std::string joinNotes(const MergeNotes& notes) {
@@ -356,10 +309,15 @@ class BandedBitmap : public BandSink {
   std::atomic<bool> transparent_{false};
 };
 
-BitmapPtr bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags, int threads) {
+BitmapPtr bitmapOf(const Canvas& canvas, const PsdDocument& document, int threads, std::string* colour) {
+  const PsdHeader& header = document.header();
   const bool alpha = !opaque(canvas, threads);
-  if (header.mode == kModeCmyk || header.mode == kModeLab)
-    return throughDecoder(canvas, header.mode, header.depth, alpha, flags);
+  if (header.mode == kModeCmyk || header.mode == kModeLab) {
+    SrgbConversion conversion;
+    if (!colourConversionFor(document, header.depth, alpha ? 4 : 3, &conversion).ok()) return nullptr;
+    *colour = conversion.description();
+    return throughProfile(canvas, conversion, header.depth, alpha, threads);
+  }
   if (header.depth == 32) return toBitmapFloat(canvas, alpha);
   BandedBitmap bitmap(canvas.area.width(), canvas.area.height(), header.depth, canvas.colours);
   if (!bitmap.begin(!alpha)) return nullptr;
@@ -372,7 +330,7 @@ BitmapPtr bitmapOf(const Canvas& canvas, const PsdHeader& header, int flags, int
 
 bool layersDrawable(const PsdHeader& header) { return refusal(header, 0).ok(); }
 
-LayerRendering renderLayers(const PsdDocument& document, int flags, uint64_t memory_limit) {
+LayerRendering renderLayers(const PsdDocument& document, uint64_t memory_limit) {
   const PsdHeader& header = document.header();
   LayerRendering out;
   out.status = refusal(header, memory_limit);
@@ -395,7 +353,7 @@ LayerRendering renderLayers(const PsdDocument& document, int flags, uint64_t mem
   } else if (st.ok()) {
     Canvas canvas(LayerRect{0, 0, header.height, header.width}, colours);
     st = mergeLayers(in, header, set, budget, &canvas, &notes);
-    if (st.ok()) out.image = bitmapOf(canvas, header, flags, budget.threads);
+    if (st.ok()) out.image = bitmapOf(canvas, document, budget.threads, &out.colour);
   }
   if (!st.ok()) {
     // Damaged bytes stay kCorrupt; any other failure is one this reader cannot get past.

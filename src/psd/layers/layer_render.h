@@ -25,6 +25,7 @@ struct LayerRendering {
   Status status;
   BitmapPtr image;  // Only when status is ok.
   std::string note;
+  std::string colour;  // CMYK and Lab: how the colours became sRGB.
 };
 
 /// Merges the visible layers of the document into a bitmap of the
@@ -32,15 +33,14 @@ struct LayerRendering {
 /// - RGB and greyscale at their depth (8, 16, or 32 as floating point),
 ///   with alpha when any pixel is not opaque, colour not blended with white;
 ///   duotone as greyscale, as the decoder reads it;
-/// - CMYK and Lab through the decoder's own colour conversion (kept as CMYK
-///   or Lab with PSD_CMYK or PSD_LAB in `flags`, then blended over white);
-///   with transparency the converted colours lose the white again and get
-///   the alpha.
+/// - CMYK and Lab converted to sRGB through the document's profile, as a
+///   stored composite is (see colourConversionFor), at the document's depth,
+///   with alpha when any pixel is not opaque.
 /// Fails (null image, with the reason) for documents without layers, for
 /// other colour modes, for 32 bits outside RGB and greyscale, when the
 /// layers cannot be read, and when the canvas would need more than
 /// `memory_limit` bytes (0: no limit). Holds no shared state.
-LayerRendering renderLayers(const PsdDocument& document, int flags, uint64_t memory_limit);
+LayerRendering renderLayers(const PsdDocument& document, uint64_t memory_limit);
 
 /// True when renderLayers draws documents of this colour mode and depth.
 bool layersDrawable(const PsdHeader& header);
