@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "support/png_chunks.h"
 #include "support/psd_writer.h"
 #include "support/test_util.h"
 
@@ -21,53 +22,6 @@ namespace fs = std::filesystem;
 // mogrify -format png over a copy of the corpus (ImageMagick 6.9.11-60):
 // the bytes of the 131 composites it wrote (bench/png_sizes.md).
 constexpr uintmax_t kMogrifyCorpusBytes = 2381420;
-
-struct Chunk {
-  std::string type;
-  std::string data;
-};
-
-// The chunks of a PNG file in their order; empty when it is no PNG.
-std::vector<Chunk> chunksOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-  std::vector<Chunk> chunks;
-  if (bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return chunks;
-  for (size_t at = 8; at + 12 <= bytes.size();) {
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data() + at);
-    const size_t length = size_t{p[0]} << 24 | size_t{p[1]} << 16 | size_t{p[2]} << 8 | p[3];
-    if (at + 12 + length > bytes.size()) break;
-    chunks.push_back({bytes.substr(at + 4, 4), bytes.substr(at + 8, length)});
-    at += 12 + length;
-  }
-  return chunks;
-}
-
-std::vector<Chunk> chunksOfType(const std::vector<Chunk>& chunks, const std::string& type) {
-  std::vector<Chunk> found;
-  for (const Chunk& c : chunks)
-    if (c.type == type) found.push_back(c);
-  return found;
-}
-
-// A zlib stream inflated; "(corrupt)" when it is none.
-std::string inflated(const std::string& stream) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) return "(corrupt)";
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));
-  z.avail_in = static_cast<uInt>(stream.size());
-  std::string out;
-  char buffer[16384];
-  int status;
-  do {
-    z.next_out = reinterpret_cast<Bytef*>(buffer);
-    z.avail_out = sizeof buffer;
-    status = inflate(&z, Z_NO_FLUSH);
-    out.append(buffer, sizeof buffer - z.avail_out);
-  } while (status == Z_OK);
-  inflateEnd(&z);
-  return status == Z_STREAM_END ? out : "(corrupt)";
-}
 
 // An ICC profile that PNG takes for RGB: a header, no tags.
 std::string rgbProfile() {

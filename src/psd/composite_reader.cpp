@@ -240,7 +240,7 @@ CompositeReading readComposite(const PsdDocument& document, int flags, int threa
   // CMYK and Lab become sRGB through the document's profile.
   const bool converted = header.mode == kModeCmyk || header.mode == kModeLab;
   SrgbConversion conversion;
-  if (converted && (header.depth == 8 || header.depth == 16)) {
+  if (converted && header.version == 1 && (header.depth == 8 || header.depth == 16) && header.compression <= 1) {
     Status st = colourConversionFor(document, header.depth, firstExtraIsTransparency(header) ? 4 : 3, &conversion);
     if (!st.ok()) return failed(st);
   }

@@ -1,14 +1,16 @@
-// Reads the composite image of the most common documents, RGB, grey and
-// CMYK (made RGB) of 8 or 16 bits a channel, stored raw or PackBits-
-// compressed, on several threads at once: the threads take bands of rows as
-// they get free and read and place each band's rows. The result is the
+// Reads the composite image of the most common documents, RGB, grey, CMYK
+// and Lab of 8 or 16 bits a channel, stored raw or PackBits-compressed, on
+// several threads at once: the threads take bands of rows as they get free
+// and read and place each band's rows. For RGB and grey the result is the
 // bitmap the image library's own decoder makes of the same file, bit for
 // bit: the same type, the same channels in the same order (only the
 // channels that decoder keeps), the same resolution, colour profile and
-// thumbnail, which the library still reads from the file's header. Other
-// kinds of document it declines, for the library to decode; a document of
-// its kinds whose image data is damaged it refuses with the reason, so the
-// library's decoder never sees damaged data it would read past.
+// thumbnail, which the library still reads from the file's header. CMYK and
+// Lab become sRGB through the document's profile (SrgbConversion), with
+// their transparency, where the library would use formulas. Other kinds of
+// document it declines, for the library to decode; a document of its kinds
+// whose image data is damaged it refuses with the reason, so the library's
+// decoder never sees damaged data it would read past.
 #ifndef PIXOLUNE_PSD_COMPOSITE_READER_H_
 #define PIXOLUNE_PSD_COMPOSITE_READER_H_
 
@@ -36,9 +38,11 @@ struct CompositeReading {
 };
 
 /// The composite of the document, read on up to `threads` threads, as
-/// FreeImage_Load(FIF_PSD, path, flags) would give it. Declines
+/// FreeImage_Load(FIF_PSD, path, flags) would give it (CMYK and Lab: made
+/// sRGB through the document's profile, whatever PSD_CMYK and PSD_LAB in
+/// `flags` ask). Declines
 /// the large document format, depths other than 8 and 16, ZIP data, colour
-/// modes other than RGB, grey and CMYK (CMYK only made RGB), and documents
+/// modes other than RGB, grey, CMYK and Lab, and documents
 /// whose header the library reads to another length than ours (it would
 /// take other bytes for the pixels). Fails with kCorrupt naming the first
 /// damaged place ("composite image: row 12 of channel 2 does not expand to

@@ -190,7 +190,8 @@ RecolourSource::Recolour threshold(const std::vector<uint8_t>& d) {
     // CMYK as stored: each colour's light is what its ink and the black leave.
     const float k = n == 4 ? c[3] : 1.0f;
     const float l = n >= 3 ? (0.299f * c[0] + 0.587f * c[1] + 0.114f * c[2]) * k : c[0];
-    for (int i = 0; i < n; ++i) c[i] = l >= level ? 1.0f : 0.0f;
+    // CMYK's black is black ink alone, as Photoshop stores it.
+    for (int i = 0; i < n; ++i) c[i] = l >= level || (n == 4 && i < 3) ? 1.0f : 0.0f;
   };
 }
 
