@@ -133,6 +133,18 @@ testing::PsdResource resolutionResource() {
   return {1005, r};
 }
 
+// A 37 x 203 document of runs (for PackBits), gradients and noise,
+// different in every channel, uneven bands for the threads.
+PsdDocument patterned(PsdMode mode, int depth, int extra, bool rle) {
+  const double top = depth == 16 ? 65535.0 : 255.0;
+  PsdDocument doc = testing::makeDocument(mode, depth, 37, 203, extra, [&](int c, int x, int y) {
+    if (y % 7 == 0) return top;
+    return static_cast<double>((x * 131 + y * 17 * (c + 1) + ((x * y) % 13) * 977) % (static_cast<int>(top) + 1));
+  });
+  doc.rle = rle;
+  return doc;
+}
+
 // Every kind it reads, raw and compressed, with and without extra channels,
 // on one thread and on several (bands that split the rows unevenly):
 // the same bitmap as the library's, to the bit, with its metadata.
@@ -149,13 +161,7 @@ TEST_F(CompositeReaderTest, EveryKindItReadsComesOutAsTheLibraryReadsIt) {
       for (int threads : {1, 3}) {
         SCOPED_TRACE(::testing::Message() << "mode " << static_cast<int>(kind.mode) << ", " << kind.depth << " bits, "
                                         << kind.extra << " extra, rle " << rle << ", threads " << threads);
-        const double top = kind.depth == 16 ? 65535.0 : 255.0;
-        PsdDocument doc = testing::makeDocument(kind.mode, kind.depth, 37, 203, kind.extra, [&](int c, int x, int y) {
-          // Runs (for PackBits), gradients and noise, different in every channel.
-          if (y % 7 == 0) return top;
-          return static_cast<double>((x * 131 + y * 17 * (c + 1) + ((x * y) % 13) * 977) % (static_cast<int>(top) + 1));
-        });
-        doc.rle = rle;
+        PsdDocument doc = patterned(kind.mode, kind.depth, kind.extra, rle);
         doc.resources = {profileResource(), resolutionResource(), thumbnailResource()};
         EXPECT_TRUE(expectReadAsTheLibraryReadsIt(doc, threads));
       }
@@ -208,12 +214,7 @@ TEST_F(CompositeReaderTest, CmykAndLabAreReadIntoSrgb) {
       for (int threads : {1, 3}) {
         SCOPED_TRACE(::testing::Message() << "mode " << static_cast<int>(kind.mode) << ", " << kind.depth << " bits, "
                                           << kind.extra << " extra, rle " << rle << ", threads " << threads);
-        const double top = kind.depth == 16 ? 65535.0 : 255.0;
-        PsdDocument doc = testing::makeDocument(kind.mode, kind.depth, 37, 203, kind.extra, [&](int c, int x, int y) {
-          if (y % 7 == 0) return top;
-          return static_cast<double>((x * 131 + y * 17 * (c + 1) + ((x * y) % 13) * 977) % (static_cast<int>(top) + 1));
-        });
-        doc.rle = rle;
+        const PsdDocument doc = patterned(kind.mode, kind.depth, kind.extra, rle);
         ASSERT_TRUE(testing::writePsdFile(path_, doc));
         pixolune::PsdDocument document;
         ASSERT_TRUE(document.open(path_).ok());
