@@ -24,7 +24,7 @@ namespace {
 // keep the order.
 constexpr int kLibdeflateLevel[10] = {0, 1, 2, 4, 5, 6, 7, 8, 9, 10};
 
-constexpr uint8_t kGrey = 0, kRgb = 2, kPalette = 3, kRgbAlpha = 6;
+constexpr uint8_t kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgbAlpha = 6;
 
 // libdeflate level of the profile and the texts, whatever the rows' level:
 // they are small beside the rows (a profile a few KiB, an XMP packet up to a
@@ -71,8 +71,35 @@ void smallLayout(FIBITMAP* image, unsigned bpp, Layout* layout) {
   paletteOf(image, bpp, layout);
 }
 
-bool layoutOf(FIBITMAP* image, Layout* layout) {
+// True when every pixel of a 32-bit or RGBA16 image has equal red, green
+// and blue.
+bool neutralWithAlpha(FIBITMAP* image) {
+  const bool wide = FreeImage_GetImageType(image) == FIT_RGBA16;
+  if (!wide && !(FreeImage_GetImageType(image) == FIT_BITMAP && FreeImage_GetBPP(image) == 32)) return false;
+  const unsigned width = FreeImage_GetWidth(image), height = FreeImage_GetHeight(image);
+  for (unsigned y = 0; y < height; ++y) {
+    const BYTE* row = FreeImage_GetScanLine(image, static_cast<int>(y));
+    for (unsigned x = 0; x < width; ++x) {
+      if (wide) {
+        const auto* p = reinterpret_cast<const FIRGBA16*>(row) + x;
+        if (p->red != p->green || p->green != p->blue) return false;
+      } else if (row[4 * x] != row[4 * x + 1] || row[4 * x + 1] != row[4 * x + 2]) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool layoutOf(FIBITMAP* image, bool grey_alpha, Layout* layout) {
   const unsigned bpp = FreeImage_GetBPP(image);
+  if (grey_alpha && neutralWithAlpha(image)) {
+    layout->rows = image;
+    layout->colour_type = kGreyAlpha;
+    layout->bit_depth = bpp == 32 ? 8 : 16;
+    layout->format = {bpp == 32 ? 16u : 32u, SampleOrder::kGreyAlpha, false, false};
+    return true;
+  }
   const SampleOrder colour_order = FI_RGBA_RED == 2 ? SampleOrder::kBlueFirst : SampleOrder::kAsStored;
   layout->rows = image;
   switch (FreeImage_GetImageType(image)) {
@@ -192,7 +219,7 @@ class IdatWriter {
 bool profileFits(const uint8_t* p, size_t size, uint8_t colour_type) {
   auto be32 = [p](size_t at) { return uint32_t{p[at]} << 24 | uint32_t{p[at + 1]} << 16 | p[at + 2] << 8 | p[at + 3]; };
   if (size < 132 || be32(0) != size || std::memcmp(p + 36, "acsp", 4) != 0) return false;
-  const bool grey = colour_type == kGrey || colour_type == 4;
+  const bool grey = colour_type == kGrey || colour_type == kGreyAlpha;
   if (std::memcmp(p + 16, grey ? "GRAY" : "RGB ", 4) != 0) return false;
   if (std::memcmp(p + 20, "XYZ ", 4) != 0 && std::memcmp(p + 20, "Lab ", 4) != 0) return false;
   if (std::memcmp(p + 12, "abst", 4) == 0 || be32(64) >= 0xFFFF) return false;
@@ -226,7 +253,7 @@ void writeBackground(FIBITMAP* image, const Layout& layout, ChunkWriter* out) {
   if (layout.colour_type == kPalette) {
     if (colour.rgbReserved >= layout.palette.size() / 3) return;
     data.push_back(colour.rgbReserved);
-  } else if (layout.colour_type == kGrey || layout.colour_type == 4) {
+  } else if (layout.colour_type == kGrey || layout.colour_type == kGreyAlpha) {
     data = {0, 0};  // FreeImage hands libpng no grey level: it writes 0.
   } else {
     data = {0, colour.rgbRed, 0, colour.rgbGreen, 0, colour.rgbBlue};
@@ -325,7 +352,7 @@ PngWriteOptions pngOptionsForSaveFlags(int save_flags) {
 
 Status writePng(FIBITMAP* image, const std::string& path, const PngWriteOptions& options, FileSystem& fs) {
   Layout layout;
-  if (!image || !FreeImage_HasPixels(image) || !layoutOf(image, &layout))
+  if (!image || !FreeImage_HasPixels(image) || !layoutOf(image, options.grey_alpha, &layout))
     return Status::unsupported("PNG of this image type is left to the image library");
   // libpng's default: palette and sub-byte images unfiltered; stored rows gain nothing from filters.
   layout.format.adaptive = options.level > 0 && layout.colour_type != kPalette && layout.bit_depth >= 8;

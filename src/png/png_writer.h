@@ -48,7 +48,8 @@ PngWriteOptions pngOptionsForSaveFlags(int save_flags);
 /// 1-, 4- and 8-bit images as grey (min-is-black or min-is-white palettes
 /// without transparency) or palette with tRNS, 16-bit 5-5-5/5-6-5 as RGB,
 /// 24/32-bit as RGB/RGBA, FIT_UINT16, FIT_RGB16 and FIT_RGBA16 as 16-bit
-/// grey, RGB and RGBA. An ICC profile that PNG cannot carry for the colour
+/// grey, RGB and RGBA; with options.grey_alpha, neutral 32-bit and RGBA16
+/// images as grey with alpha (which FreeImage cannot write). An ICC profile that PNG cannot carry for the colour
 /// type (or that is malformed) is left out rather than failing the file, and
 /// so is a text chunk with a keyword PNG does not allow. Unlike FreeImage's
 /// writer, the comments and the XMP packet are compressed (and so is the

@@ -22,6 +22,7 @@
 #include "run/pipeline.h"
 #include "settings/settings.h"
 #include "support/failing_file_system.h"
+#include "support/png_chunks.h"
 #include "support/psd_writer.h"
 #include "support/sanitizers.h"
 #include "support/test_util.h"
@@ -418,6 +419,70 @@ TEST_F(PngWriterTest, ProfileOfAnotherColourSpaceIsLeftOutInsteadOfFailingTheFil
   FreeImage_DestroyICCProfile(image.get());
   writeBoth(image.get(), kZlib6, "without-profile");
   expectSameDecoding(dir_.file("without-profile-freeimage.png"), ours);
+}
+
+// An RGBA image whose pixels are all neutral, asked for grey with alpha,
+// is written as PNG grey with alpha at its depth (plain and interlaced,
+// in pieces on threads), every level and alpha kept, with its grey profile;
+// an RGB profile does not go with grey. One coloured pixel keeps RGBA.
+TEST_F(PngWriterTest, NeutralImagesWithAlphaAreWrittenAsGreyWithAlpha) {
+  const unsigned width = 23, height = 17;
+  for (bool wide : {false, true}) {
+    BitmapPtr image(wide ? FreeImage_AllocateT(FIT_RGBA16, width, height) : FreeImage_Allocate(width, height, 32));
+    auto level = [&](unsigned x, unsigned y) { return (x * 37 + y * 101) % (wide ? 65536 : 256); };
+    auto alpha = [&](unsigned x, unsigned y) { return (x * 13 + y * 7 + 5) % (wide ? 65536 : 256); };
+    for (unsigned y = 0; y < height; ++y) {
+      BYTE* row = FreeImage_GetScanLine(image.get(), static_cast<int>(y));
+      for (unsigned x = 0; x < width; ++x) {
+        if (wide) {
+          const auto g = static_cast<WORD>(level(x, y));
+          reinterpret_cast<FIRGBA16*>(row)[x] = {g, g, g, static_cast<WORD>(alpha(x, y))};
+        } else {
+          row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = static_cast<BYTE>(level(x, y));
+          row[4 * x + FI_RGBA_ALPHA] = static_cast<BYTE>(alpha(x, y));
+        }
+      }
+    }
+    std::vector<BYTE> grey = iccProfile("GRAY");
+    std::fill(grey.begin() + 128, grey.begin() + 132, BYTE{0});  // No tags: a profile libpng takes.
+    FreeImage_CreateICCProfile(image.get(), grey.data(), static_cast<long>(grey.size()));
+    for (bool interlaced : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << "16 bits " << wide << ", interlaced " << interlaced);
+      const std::string path = dir_.file("grey-alpha.png");
+      PngWriteOptions options{6, interlaced, 3, 3};
+      options.grey_alpha = true;
+      ASSERT_TRUE(writePng(image.get(), path, options).ok());
+      const Decoded d = decodeWithLibpng(path);
+      ASSERT_TRUE(d.ok);
+      EXPECT_EQ(PNG_COLOR_TYPE_GRAY_ALPHA, d.colour_type);
+      EXPECT_EQ(wide ? 16 : 8, d.bit_depth);
+      const unsigned scale = wide ? 1 : 257;
+      int off = 0;
+      for (unsigned y = 0; y < height; ++y)
+        for (unsigned x = 0; x < width; ++x) {
+          const png_uint_16* p = &d.rgba[(size_t{height - 1 - y} * width + x) * 4];
+          auto sample = [p](int c) { return static_cast<unsigned>(p[c] >> 8 | (p[c] & 0xFF) << 8); };  // As stored: big-endian.
+          off += sample(0) != level(x, y) * scale || p[1] != p[0] || sample(3) != alpha(x, y) * scale;
+        }
+      EXPECT_EQ(0, off);
+      EXPECT_EQ(std::string(grey.begin(), grey.end()), testing::pngProfileOf(testing::chunksOf(path)));
+    }
+    // An RGB profile cannot go with grey: left out, the pixels written.
+    std::vector<BYTE> rgb = iccProfile("RGB ");
+    std::fill(rgb.begin() + 128, rgb.begin() + 132, BYTE{0});
+    FreeImage_CreateICCProfile(image.get(), rgb.data(), static_cast<long>(rgb.size()));
+    PngWriteOptions options;
+    options.grey_alpha = true;
+    ASSERT_TRUE(writePng(image.get(), dir_.file("rgb-profile.png"), options).ok());
+    EXPECT_EQ(PNG_COLOR_TYPE_GRAY_ALPHA, decodeWithLibpng(dir_.file("rgb-profile.png")).colour_type);
+    EXPECT_EQ("", testing::pngProfileOf(testing::chunksOf(dir_.file("rgb-profile.png"))));
+    // One coloured pixel: RGBA, as without the option.
+    BYTE* first = FreeImage_GetScanLine(image.get(), 0);
+    if (wide) reinterpret_cast<FIRGBA16*>(first)->red ^= 1;
+    else first[FI_RGBA_RED] ^= 1;
+    ASSERT_TRUE(writePng(image.get(), dir_.file("coloured.png"), options).ok());
+    EXPECT_EQ(PNG_COLOR_TYPE_RGB_ALPHA, decodeWithLibpng(dir_.file("coloured.png")).colour_type);
+  }
 }
 
 TEST_F(PngWriterTest, ReportsUnwritableFilesAndLeavesOtherTypesToFreeImage) {
