@@ -649,11 +649,16 @@ TEST_F(PngSaveTest, EveryDocumentKindSavesTheSamePixelsAtEverySetting) {
       for (bool interlaced : {false, true}) {
         const std::string base = std::string(name) + "-" + std::to_string(compression) + (interlaced ? "i" : "");
         const std::string ours = convert(doc, base, compression, interlaced);
-        const std::string theirs = dir_.file(base + "-freeimage.png");
-        ASSERT_TRUE(FreeImage_Save(FIF_PNG, image.get(), theirs.c_str(), run_.save_flags));
-        expectSameDecoding(theirs, ours);
-        checks_.add(theirs, ours);
         const Decoded a = decodeWithLibpng(stored), b = decodeWithLibpng(ours);
+        // FreeImage writes grey with alpha as RGBA; ours stays grey (the pixels are compared below).
+        if (std::string(name) == "grey-alpha") {
+          EXPECT_EQ(PNG_COLOR_TYPE_GRAY_ALPHA, b.colour_type) << base;
+        } else {
+          const std::string theirs = dir_.file(base + "-freeimage.png");
+          ASSERT_TRUE(FreeImage_Save(FIF_PNG, image.get(), theirs.c_str(), run_.save_flags));
+          expectSameDecoding(theirs, ours);
+          checks_.add(theirs, ours);
+        }
         EXPECT_TRUE(a.rgba == b.rgba) << base;
       }
     }
