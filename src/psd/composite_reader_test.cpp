@@ -187,7 +187,7 @@ std::vector<uint8_t> convertedPlanes(const PsdDocument& doc, const SrgbConversio
       for (size_t c = 0; c < colours; ++c) {
         const double stored = doc.mode == PsdMode::kCmyk ? top - doc.channels[c][at] : doc.channels[c][at];
         in16[c] = static_cast<uint16_t>(stored);
-        in8[c] = static_cast<uint8_t>(stored);
+        in8[c] = static_cast<uint8_t>(in16[c]);  // Only used at 8 bits, where it fits.
       }
       if (sample == 2) conversion.convert(in16, to, 1);
       else conversion.convert(in8, to, 1);
