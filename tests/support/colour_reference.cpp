@@ -50,40 +50,63 @@ bool unpackRow(const std::string& d, size_t at, size_t length, size_t size, uint
 
 bool readDocument(const std::string& path, Document* doc, std::string* why) {
   std::ifstream in(path, std::ios::binary);
+  if (!in) return *why = "cannot open " + path, false;
   const std::string d((std::istreambuf_iterator<char>(in)), {});
+  // Every read below is checked against the end of the file first.
+  const auto fits = [&d](size_t at, size_t bytes) { return at <= d.size() && bytes <= d.size() - at; };
   if (d.size() < 26 || d.compare(0, 4, "8BPS") != 0 || be(d, 4, 2) != 1) return *why = "not a version 1 document", false;
   doc->channels = static_cast<int>(be(d, 12, 2));
   doc->height = static_cast<int>(be(d, 14, 4));
   doc->width = static_cast<int>(be(d, 18, 4));
   doc->depth = static_cast<int>(be(d, 22, 2));
   doc->mode = static_cast<int>(be(d, 24, 2));
+  if (doc->channels < 1 || doc->channels > 56 || doc->width < 1 || doc->width > 30000 || doc->height < 1 ||
+      doc->height > 30000 || (doc->depth != 8 && doc->depth != 16 && doc->depth != 32))
+    return *why = "header out of range", false;
   size_t at = 26;
-  at += 4 + be(d, at, 4);  // Colour mode data.
-  const size_t resources_end = at + 4 + be(d, at, 4);
-  for (size_t r = at + 4; r + 12 <= resources_end;) {
+  const auto skipSection = [&](size_t* end) {
+    if (!fits(at, 4)) return false;
+    const size_t length = be(d, at, 4);
+    if (!fits(at + 4, length)) return false;
+    *end = at + 4 + length;
+    return true;
+  };
+  size_t end = 0;
+  if (!skipSection(&end)) return *why = "short colour mode data", false;
+  at = end;
+  if (!skipSection(&end)) return *why = "short image resources", false;
+  for (size_t r = at + 4; r + 12 <= end;) {
     const uint32_t id = be(d, r + 4, 2);
     const size_t name = (static_cast<uint8_t>(d[r + 6]) + 2u) & ~1u;
+    if (r + 10 + name > end) return *why = "damaged image resource", false;
     const size_t size = be(d, r + 6 + name, 4), data = r + 10 + name;
+    if (size > end - data) return *why = "damaged image resource", false;
     if (id == 1039) doc->icc = d.substr(data, size);
     r = data + size + (size & 1);
   }
-  at = resources_end;
-  at += 4 + be(d, at, 4);  // Layers and masks.
+  at = end;
+  if (!skipSection(&end)) return *why = "short layer and mask information", false;
+  at = end;
+  if (!fits(at, 2)) return *why = "no image data", false;
   const uint32_t compression = be(d, at, 2);
   at += 2;
   const size_t row = static_cast<size_t>(doc->width) * doc->depth / 8, rows = static_cast<size_t>(doc->height);
-  doc->planes.assign(static_cast<size_t>(doc->channels), std::vector<uint8_t>(row * rows));
+  const size_t channels = static_cast<size_t>(doc->channels);
   if (compression == 0) {
-    if (at + row * rows * doc->channels > d.size()) return *why = "short image data", false;
+    if (!fits(at, row * rows * channels)) return *why = "short image data", false;
+    doc->planes.assign(channels, std::vector<uint8_t>(row * rows));
     for (auto& plane : doc->planes) std::memcpy(plane.data(), d.data() + at, plane.size()), at += plane.size();
     return true;
   }
   if (compression != 1) return *why = "ZIP-compressed image data", false;
-  size_t data = at + 2 * rows * doc->channels;
-  for (int c = 0; c < doc->channels; ++c)
+  if (!fits(at, 2 * rows * channels)) return *why = "short PackBits row table", false;
+  doc->planes.assign(channels, std::vector<uint8_t>(row * rows));
+  size_t data = at + 2 * rows * channels;
+  for (size_t c = 0; c < channels; ++c)
     for (size_t y = 0; y < rows; ++y) {
       const size_t length = be(d, at + 2 * (c * rows + y), 2);
-      if (!unpackRow(d, data, length, row, doc->planes[c].data() + y * row)) return *why = "damaged PackBits row", false;
+      if (!fits(data, length) || !unpackRow(d, data, length, row, doc->planes[c].data() + y * row))
+        return *why = "damaged PackBits row", false;
       data += length;
     }
   return true;
@@ -98,11 +121,13 @@ float floatAt(const std::vector<uint8_t>& plane, size_t i) {
 }
 
 double srgbEncoded(double linear) {
-  const double c = std::clamp(linear, 0.0, 1.0);
+  const double c = std::isnan(linear) ? 0.0 : std::clamp(linear, 0.0, 1.0);
   return c <= 0.0031308 ? 12.92 * c : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
 }
 
-uint8_t to8(double unit) { return static_cast<uint8_t>(std::lround(std::clamp(unit, 0.0, 1.0) * 255)); }
+uint8_t to8(double unit) {
+  return static_cast<uint8_t>(std::lround(std::isnan(unit) ? 0.0 : std::clamp(unit, 0.0, 1.0) * 255));
+}
 
 // 32-bit linear light encoded with the sRGB curve; a transparent
 // composite's colours first taken out of the white they are stored over.
@@ -132,6 +157,9 @@ bool throughProfile(const Document& doc, Pixels* out, std::string* why) {
   if (!source) return *why = "no CMYK profile", false;
   cmsHPROFILE srgb = cmsCreate_sRGBProfile();
   const cmsUInt32Number format = cmyk ? (wide ? TYPE_CMYK_16_REV : TYPE_CMYK_8_REV) : (wide ? TYPE_Lab_16 : TYPE_Lab_8);
+  // Unoptimised: every pixel goes through the profiles' exact pipeline. The
+  // optimised transform samples Lab on a coarse grid, and saturated colours
+  // outside sRGB then land up to 18 levels off the clipped exact value.
   cmsHTRANSFORM t = cmsCreateTransform(source, format, srgb, TYPE_RGB_16, INTENT_RELATIVE_COLORIMETRIC,
                                        cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_NOOPTIMIZE);
   cmsCloseProfile(source);
