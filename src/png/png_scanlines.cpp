@@ -38,14 +38,14 @@ void pngRow(FIBITMAP* image, unsigned y, const ScanlineFormat& format, size_t si
         out[i + 1] = in[i];
       }
       break;
-    case SampleOrder::kGreyAlpha:
-      if (format.bits_per_pixel == 16) {  // Green stands for the grey: the pixel is neutral.
+    case SampleOrder::kGreyAlpha:  // Green stands for the grey: the pixel is neutral.
+      if (format.bits_per_pixel == 16) {
         for (size_t i = 0; i + 1 < size; i += 2, in += 4) out[i] = in[FI_RGBA_GREEN], out[i + 1] = in[FI_RGBA_ALPHA];
       } else {
-        const auto* words = reinterpret_cast<const uint16_t*>(in);
-        for (size_t i = 0; i + 3 < size; i += 4, words += 4) {
-          out[i] = static_cast<uint8_t>(words[0] >> 8), out[i + 1] = static_cast<uint8_t>(words[0]);
-          out[i + 2] = static_cast<uint8_t>(words[3] >> 8), out[i + 3] = static_cast<uint8_t>(words[3]);
+        const auto* pixel = reinterpret_cast<const FIRGBA16*>(in);
+        for (size_t i = 0; i + 3 < size; i += 4, ++pixel) {
+          out[i] = static_cast<uint8_t>(pixel->green >> 8), out[i + 1] = static_cast<uint8_t>(pixel->green);
+          out[i + 2] = static_cast<uint8_t>(pixel->alpha >> 8), out[i + 3] = static_cast<uint8_t>(pixel->alpha);
         }
       }
       break;

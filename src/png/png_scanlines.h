@@ -16,12 +16,12 @@ namespace pixolune {
 
 /// How a FreeImage row becomes a PNG row.
 enum class SampleOrder {
-  kAsStored,     // Bytes as FreeImage holds them (palette indexes, grey).
-  kInverted,     // Every bit inverted (1-bit min-is-white to PNG grey).
-  kBlueFirst,    // 8-bit BGR or BGRA pixels to RGB or RGBA.
+  kAsStored,      // Bytes as FreeImage holds them (palette indexes, grey).
+  kInverted,      // Every bit inverted (1-bit min-is-white to PNG grey).
+  kBlueFirst,     // 8-bit BGR or BGRA pixels to RGB or RGBA.
   kLittleEndian,  // 16-bit samples in the machine's order to big-endian.
-  kGreyAlpha      // Neutral colour with alpha to grey with alpha: 32-bit BGRA pixels to
-                  // 16 bits a pixel, RGBA16 pixels (the machine's order) to 32 big-endian.
+  kGreyAlpha      // Neutral pixels with alpha to grey and alpha: 32-bit pixels to 16
+                  // bits, RGBA16 pixels to 32 (big-endian); green stands for the grey.
 };
 
 /// The shape of the rows to produce.

@@ -93,7 +93,7 @@ bool neutralWithAlpha(FIBITMAP* image) {
 
 bool layoutOf(FIBITMAP* image, bool grey_alpha, Layout* layout) {
   const unsigned bpp = FreeImage_GetBPP(image);
-  if (grey_alpha && neutralWithAlpha(image)) {
+  if (grey_alpha && neutralWithAlpha(image)) {  // The rows drop red and blue as they are made: no copy.
     layout->rows = image;
     layout->colour_type = kGreyAlpha;
     layout->bit_depth = bpp == 32 ? 8 : 16;
@@ -215,7 +215,9 @@ class IdatWriter {
 };
 
 // libpng's checks of an ICC profile before it writes iCCP; FreeImage's save
-// fails outright on a profile they refuse, we leave the profile out.
+// fails outright on a profile they refuse, we leave the profile out. The
+// profile's colour space follows the colour type: grey for grey and grey
+// with alpha, RGB for RGB, palette and RGBA.
 bool profileFits(const uint8_t* p, size_t size, uint8_t colour_type) {
   auto be32 = [p](size_t at) { return uint32_t{p[at]} << 24 | uint32_t{p[at + 1]} << 16 | p[at + 2] << 8 | p[at + 3]; };
   if (size < 132 || be32(0) != size || std::memcmp(p + 36, "acsp", 4) != 0) return false;

@@ -27,9 +27,11 @@ struct PngWriteOptions {
   bool interlaced = false;
   int threads = 1;
   int pieces = 0;
-  /// An RGBA image (32-bit or RGBA16) whose pixels are all neutral (red ==
-  /// green == blue, whatever the alpha) is written as grey with alpha at its
-  /// depth; an image with any coloured pixel as RGBA. Other types as always.
+  /// When set, an RGBA image (32-bit or RGBA16) whose pixels are all
+  /// neutral (red == green == blue in every pixel, whatever the alpha) is
+  /// written as grey with alpha at its depth (8 or 16 bits a sample), with
+  /// its grey ICC profile; an image with any coloured pixel is written as
+  /// RGBA as before. Other image types are unaffected.
   bool grey_alpha = false;
 };
 
@@ -49,11 +51,13 @@ PngWriteOptions pngOptionsForSaveFlags(int save_flags);
 /// without transparency) or palette with tRNS, 16-bit 5-5-5/5-6-5 as RGB,
 /// 24/32-bit as RGB/RGBA, FIT_UINT16, FIT_RGB16 and FIT_RGBA16 as 16-bit
 /// grey, RGB and RGBA; with options.grey_alpha, neutral 32-bit and RGBA16
-/// images as grey with alpha (which FreeImage cannot write). An ICC profile that PNG cannot carry for the colour
-/// type (or that is malformed) is left out rather than failing the file, and
-/// so is a text chunk with a keyword PNG does not allow. Unlike FreeImage's
-/// writer, the comments and the XMP packet are compressed (and so is the
-/// profile, in iCCP) at libdeflate level 9 whatever options.level says:
+/// images as grey with alpha (which FreeImage cannot write). An ICC profile
+/// that PNG cannot carry for the colour type (a grey profile goes with grey
+/// and grey with alpha, an RGB profile with the others) or that is
+/// malformed is left out rather than failing the file, and so is a text
+/// chunk with a keyword PNG does not allow. Unlike FreeImage's writer, the
+/// comments and the XMP packet are compressed (and so is the profile, in
+/// iCCP) at libdeflate level 9 whatever options.level says:
 /// they are small, and an XMP packet shrinks fifteenfold. ASCII comments go
 /// into zTXt, other comments and the XMP packet into iTXt.
 /// Metadata the caller does not want must be removed from the image first.

@@ -421,67 +421,141 @@ TEST_F(PngWriterTest, ProfileOfAnotherColourSpaceIsLeftOutInsteadOfFailingTheFil
   expectSameDecoding(dir_.file("without-profile-freeimage.png"), ours);
 }
 
-// An RGBA image whose pixels are all neutral, asked for grey with alpha,
-// is written as PNG grey with alpha at its depth (plain and interlaced,
-// in pieces on threads), every level and alpha kept, with its grey profile;
-// an RGB profile does not go with grey. One coloured pixel keeps RGBA.
+// Grey level and alpha of pixel (x, y) of neutralImage(): spread over the
+// whole range of the depth, so that a swapped or lost byte of a 16-bit
+// sample shows.
+unsigned greyAt(bool wide, unsigned x, unsigned y) { return (x * 2897 + y * 40503) % (wide ? 65536 : 256); }
+unsigned alphaAt(bool wide, unsigned x, unsigned y) { return (x * 6053 + y * 1741 + 5) % (wide ? 65536 : 256); }
+
+// A 32-bit (or, wide, RGBA16) image whose pixels all have red == green ==
+// blue, with levels and alphas from greyAt and alphaAt.
+BitmapPtr neutralImage(bool wide, unsigned width, unsigned height) {
+  BitmapPtr image(wide ? FreeImage_AllocateT(FIT_RGBA16, width, height) : FreeImage_Allocate(width, height, 32));
+  for (unsigned y = 0; y < height; ++y) {
+    BYTE* row = FreeImage_GetScanLine(image.get(), static_cast<int>(y));
+    for (unsigned x = 0; x < width; ++x) {
+      if (wide) {
+        const auto g = static_cast<WORD>(greyAt(true, x, y));
+        reinterpret_cast<FIRGBA16*>(row)[x] = {g, g, g, static_cast<WORD>(alphaAt(true, x, y))};
+      } else {
+        row[4 * x + FI_RGBA_RED] = row[4 * x + FI_RGBA_GREEN] = row[4 * x + FI_RGBA_BLUE] =
+            static_cast<BYTE>(greyAt(false, x, y));
+        row[4 * x + FI_RGBA_ALPHA] = static_cast<BYTE>(alphaAt(false, x, y));
+      }
+    }
+  }
+  return image;
+}
+
+std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A neutral RGBA image asked for grey with alpha is written as PNG grey
+// with alpha at its depth, every level and alpha kept: plain, interlaced,
+// and in pieces compressed on several threads (the pieces cut rows).
 TEST_F(PngWriterTest, NeutralImagesWithAlphaAreWrittenAsGreyWithAlpha) {
   const unsigned width = 23, height = 17;
   for (bool wide : {false, true}) {
-    BitmapPtr image(wide ? FreeImage_AllocateT(FIT_RGBA16, width, height) : FreeImage_Allocate(width, height, 32));
-    auto level = [&](unsigned x, unsigned y) { return (x * 37 + y * 101) % (wide ? 65536 : 256); };
-    auto alpha = [&](unsigned x, unsigned y) { return (x * 13 + y * 7 + 5) % (wide ? 65536 : 256); };
-    for (unsigned y = 0; y < height; ++y) {
-      BYTE* row = FreeImage_GetScanLine(image.get(), static_cast<int>(y));
-      for (unsigned x = 0; x < width; ++x) {
-        if (wide) {
-          const auto g = static_cast<WORD>(level(x, y));
-          reinterpret_cast<FIRGBA16*>(row)[x] = {g, g, g, static_cast<WORD>(alpha(x, y))};
-        } else {
-          row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = static_cast<BYTE>(level(x, y));
-          row[4 * x + FI_RGBA_ALPHA] = static_cast<BYTE>(alpha(x, y));
+    BitmapPtr image = neutralImage(wide, width, height);
+    for (bool interlaced : {false, true}) {
+      for (int level : {0, 6}) {
+        SCOPED_TRACE(::testing::Message() << (wide ? "16" : "8") << " bits, interlaced " << interlaced << ", level "
+                                          << level);
+        const std::string path = dir_.file("grey-alpha.png");
+        PngWriteOptions options{level, interlaced, 3, 3};
+        options.grey_alpha = true;
+        ASSERT_TRUE(writePng(image.get(), path, options).ok());
+        const Decoded d = decodeWithLibpng(path);
+        ASSERT_TRUE(d.ok);
+        EXPECT_EQ(PNG_COLOR_TYPE_GRAY_ALPHA, d.colour_type);
+        EXPECT_EQ(wide ? 16 : 8, d.bit_depth);
+        EXPECT_EQ(interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, d.interlace);
+        const unsigned scale = wide ? 1 : 257;  // libpng widens 8-bit samples to 16.
+        int off = 0;
+        for (unsigned y = 0; y < height; ++y) {
+          for (unsigned x = 0; x < width; ++x) {
+            const png_uint_16* p = &d.rgba[(size_t{height - 1 - y} * width + x) * 4];
+            // libpng's rows hold the samples big-endian.
+            auto sample = [p](int c) { return static_cast<unsigned>(p[c] >> 8 | (p[c] & 0xFF) << 8); };
+            off += sample(0) != greyAt(wide, x, y) * scale || sample(3) != alphaAt(wide, x, y) * scale;
+          }
         }
+        EXPECT_EQ(0, off) << "pixels differ";
       }
     }
-    std::vector<BYTE> grey = iccProfile("GRAY");
-    std::fill(grey.begin() + 128, grey.begin() + 132, BYTE{0});  // No tags: a profile libpng takes.
-    FreeImage_CreateICCProfile(image.get(), grey.data(), static_cast<long>(grey.size()));
-    for (bool interlaced : {false, true}) {
-      SCOPED_TRACE(::testing::Message() << "16 bits " << wide << ", interlaced " << interlaced);
-      const std::string path = dir_.file("grey-alpha.png");
-      PngWriteOptions options{6, interlaced, 3, 3};
-      options.grey_alpha = true;
-      ASSERT_TRUE(writePng(image.get(), path, options).ok());
+  }
+}
+
+// The option leaves other images as they were: one pixel whose red, green
+// or blue differs from the others keeps an RGBA image RGBA (the same file
+// as without the option, the pixel's colour kept), and a neutral image
+// without alpha stays RGB.
+TEST_F(PngWriterTest, GreyWithAlphaIsOnlyForNeutralImagesWithAlpha) {
+  PngWriteOptions plain{6, false, 1}, grey_alpha = plain;
+  grey_alpha.grey_alpha = true;
+  for (bool wide : {false, true}) {
+    for (int channel : {0, 1, 2}) {  // Red, green, blue.
+      SCOPED_TRACE(::testing::Message() << (wide ? "16" : "8") << " bits, channel " << channel);
+      BitmapPtr image = neutralImage(wide, 19, 7);
+      BYTE* corner = FreeImage_GetScanLine(image.get(), 6) + (wide ? 8 : 4) * 18;  // Top right pixel.
+      if (wide) reinterpret_cast<WORD*>(corner)[channel] ^= 0x100;  // FIRGBA16: red, green, blue, alpha.
+      else corner[channel == 0 ? FI_RGBA_RED : channel == 1 ? FI_RGBA_GREEN : FI_RGBA_BLUE] ^= 1;
+      const std::string with = dir_.file("with.png"), without = dir_.file("without.png");
+      ASSERT_TRUE(writePng(image.get(), with, grey_alpha).ok());
+      ASSERT_TRUE(writePng(image.get(), without, plain).ok());
+      const Decoded d = decodeWithLibpng(with);
+      ASSERT_TRUE(d.ok);
+      EXPECT_EQ(PNG_COLOR_TYPE_RGB_ALPHA, d.colour_type);
+      const png_uint_16* p = &d.rgba[18 * 4];  // The file's top row comes first.
+      EXPECT_FALSE(p[0] == p[1] && p[1] == p[2]) << "the coloured pixel lost its colour";
+      EXPECT_EQ(fileBytes(without), fileBytes(with));
+    }
+  }
+  BitmapPtr rgb(FreeImage_Allocate(9, 4, 24));
+  for (unsigned y = 0; y < 4; ++y) std::memset(FreeImage_GetScanLine(rgb.get(), static_cast<int>(y)), int(y * 60), 27);
+  ASSERT_TRUE(writePng(rgb.get(), dir_.file("rgb.png"), grey_alpha).ok());
+  EXPECT_EQ(PNG_COLOR_TYPE_RGB, decodeWithLibpng(dir_.file("rgb.png")).colour_type);
+}
+
+// A grey profile is written with grey and grey with alpha, an RGB profile
+// with RGB, palette and RGBA; a profile of the other colour space is left
+// out, the pixels still written.
+TEST_F(PngWriterTest, ProfilesAreWrittenWithTheColourTypesOfTheirColourSpace) {
+  struct Case {
+    const char* name;
+    BitmapPtr image;
+    bool grey_alpha;
+    int colour_type;
+  };
+  Case cases[] = {
+      {"grey1", patterned(kind("grey1"), 13, 5), false, PNG_COLOR_TYPE_GRAY},
+      {"grey8", patterned(kind("grey8"), 13, 5), false, PNG_COLOR_TYPE_GRAY},
+      {"grey16", patterned(kind("grey16"), 13, 5), false, PNG_COLOR_TYPE_GRAY},
+      {"grey-alpha8", neutralImage(false, 13, 5), true, PNG_COLOR_TYPE_GRAY_ALPHA},
+      {"grey-alpha16", neutralImage(true, 13, 5), true, PNG_COLOR_TYPE_GRAY_ALPHA},
+      {"rgba8", neutralImage(false, 13, 5), false, PNG_COLOR_TYPE_RGB_ALPHA},
+      {"rgba16", neutralImage(true, 13, 5), false, PNG_COLOR_TYPE_RGB_ALPHA},
+      {"rgb", patterned(kind("rgb"), 13, 5), false, PNG_COLOR_TYPE_RGB},
+      {"palette8", patterned(kind("palette8"), 13, 5), false, PNG_COLOR_TYPE_PALETTE},
+  };
+  for (const Case& c : cases) {
+    const bool grey = c.colour_type == PNG_COLOR_TYPE_GRAY || c.colour_type == PNG_COLOR_TYPE_GRAY_ALPHA;
+    for (const char* space : {"GRAY", "RGB "}) {
+      SCOPED_TRACE(std::string(c.name) + " with a " + space + " profile");
+      std::vector<BYTE> icc = iccProfile(space);
+      FreeImage_CreateICCProfile(c.image.get(), icc.data(), static_cast<long>(icc.size()));
+      const std::string path = dir_.file(std::string(c.name) + ".png");
+      PngWriteOptions options{6, false, 1};
+      options.grey_alpha = c.grey_alpha;
+      ASSERT_TRUE(writePng(c.image.get(), path, options).ok());
       const Decoded d = decodeWithLibpng(path);
       ASSERT_TRUE(d.ok);
-      EXPECT_EQ(PNG_COLOR_TYPE_GRAY_ALPHA, d.colour_type);
-      EXPECT_EQ(wide ? 16 : 8, d.bit_depth);
-      const unsigned scale = wide ? 1 : 257;
-      int off = 0;
-      for (unsigned y = 0; y < height; ++y)
-        for (unsigned x = 0; x < width; ++x) {
-          const png_uint_16* p = &d.rgba[(size_t{height - 1 - y} * width + x) * 4];
-          auto sample = [p](int c) { return static_cast<unsigned>(p[c] >> 8 | (p[c] & 0xFF) << 8); };  // As stored: big-endian.
-          off += sample(0) != level(x, y) * scale || p[1] != p[0] || sample(3) != alpha(x, y) * scale;
-        }
-      EXPECT_EQ(0, off);
-      EXPECT_EQ(std::string(grey.begin(), grey.end()), testing::pngProfileOf(testing::chunksOf(path)));
+      EXPECT_EQ(c.colour_type, d.colour_type);
+      const bool fits = grey == (std::string(space) == "GRAY");
+      EXPECT_EQ(fits ? std::string(icc.begin(), icc.end()) : "", testing::pngProfileOf(testing::chunksOf(path)));
     }
-    // An RGB profile cannot go with grey: left out, the pixels written.
-    std::vector<BYTE> rgb = iccProfile("RGB ");
-    std::fill(rgb.begin() + 128, rgb.begin() + 132, BYTE{0});
-    FreeImage_CreateICCProfile(image.get(), rgb.data(), static_cast<long>(rgb.size()));
-    PngWriteOptions options;
-    options.grey_alpha = true;
-    ASSERT_TRUE(writePng(image.get(), dir_.file("rgb-profile.png"), options).ok());
-    EXPECT_EQ(PNG_COLOR_TYPE_GRAY_ALPHA, decodeWithLibpng(dir_.file("rgb-profile.png")).colour_type);
-    EXPECT_EQ("", testing::pngProfileOf(testing::chunksOf(dir_.file("rgb-profile.png"))));
-    // One coloured pixel: RGBA, as without the option.
-    BYTE* first = FreeImage_GetScanLine(image.get(), 0);
-    if (wide) reinterpret_cast<FIRGBA16*>(first)->red ^= 1;
-    else first[FI_RGBA_RED] ^= 1;
-    ASSERT_TRUE(writePng(image.get(), dir_.file("coloured.png"), options).ok());
-    EXPECT_EQ(PNG_COLOR_TYPE_RGB_ALPHA, decodeWithLibpng(dir_.file("coloured.png")).colour_type);
   }
 }
 
