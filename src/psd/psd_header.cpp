@@ -17,6 +17,7 @@ constexpr int kMaxSideV2 = 300000;
 constexpr uint16_t kAlphaIdsResource = 1053;
 constexpr uint16_t kVersionInfoResource = 1057;
 constexpr uint16_t kIccProfileResource = 1039;
+constexpr uint16_t kGlobalAngleResource = 1037;
 constexpr uint16_t kExifResource = 1058;
 constexpr uint16_t kExifResource3 = 1059;
 
@@ -147,6 +148,11 @@ Status parseResources(FileReader& in, uint64_t pos, uint64_t end, PsdHeader* h) 
     if (!(st = readLength(in, &pos, 4, &size, "image resources")).ok()) return st;
     if (size > end - pos) return corrupt("image resources: a resource runs past its section");
     if (id == kIccProfileResource) h->icc_offset = pos, h->icc_length = size;  // Read when it is needed.
+    if (id == kGlobalAngleResource && size >= 4) {
+      uint8_t angle[4];
+      if (!(st = in.read(pos, 4, angle, "image resources")).ok()) return st;
+      h->global_angle = static_cast<int32_t>(static_cast<uint32_t>(bigEndian(angle, 4)));
+    }
     if (id == kAlphaIdsResource || id == kVersionInfoResource || id == kExifResource || id == kExifResource3) {
       std::vector<uint8_t> data(static_cast<size_t>(size));
       if (!(st = in.read(pos, data.size(), data.data(), "image resources")).ok()) return st;

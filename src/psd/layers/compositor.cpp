@@ -9,6 +9,7 @@
 
 #include "psd/layers/adjustments.h"
 #include "psd/layers/descriptor.h"
+#include "psd/layers/fill_layers.h"
 #include "psd/layers/layer_effects.h"
 #include "psd/layers/vector_mask.h"
 #include "platform/mutex.h"
@@ -250,11 +251,26 @@ Status renderNodes(Context& cx, const std::vector<LayerNode>& nodes, Canvas* tar
 
 // An artboard shows its layers only inside its rectangle (within the
 // document): a mask of it.
-bool artboardMask(const LayerRecord& layer, const LayerRect& document, PlaneMask* out) {
+// Its background, unless transparent, lies under its layers: white,
+// black or a colour of its own (*background, colours then alpha).
+bool artboardMask(const LayerRecord& layer, const LayerRect& document, PlaneMask* out, int colours,
+                  std::vector<float>* background) {
   const LayerBlock* b = layer.block("artb");
   if (!b) b = layer.block("artd");
   DescValue d;
   if (!b || !parseBlockDescriptor(b->data, 4, &d)) return false;
+  background->clear();
+  const int kind = static_cast<int>(d.num("artboardBackgroundType", 3));
+  std::vector<float> colour(static_cast<size_t>(colours) + 1, 1.0f);
+  if (kind == 1 || kind == 2 || (kind == 4 && descriptorColour(d.get("Clr "), colours, colour.data()))) {
+    if (kind == 2) {  // Black, in the canvas's channels (white is all ones).
+      DescValue black;
+      black.class_id = "RGBC";
+      descriptorColour(&black, colours, colour.data());
+    }
+    colour[static_cast<size_t>(colours)] = 1.0f;
+    *background = colour;
+  }
   const DescValue* r = d.get("artboardRect");
   if (!r) return false;
   const auto side = [&](const char* key) { return static_cast<int>(std::lround(std::clamp(r->num(key, 0), -1e9, 1e9))); };
@@ -276,7 +292,16 @@ Status drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_o
   if (!layer.section_blend_key.empty()) rule.mode = blendModeFromKey(layer.section_blend_key);
   Status st = loadMasks(cx, layer, &masks, &rule);
   if (!st.ok()) return st;
-  if (artboardMask(layer, cx.document, &artboard)) rule.masks.push_back(&artboard);
+  std::vector<float> background;
+  if (artboardMask(layer, cx.document, &artboard, cx.colours, &background)) rule.masks.push_back(&artboard);
+  // The artboard's background, drawn first among its layers.
+  const auto drawBackground = [&](Canvas* canvas) {
+    if (background.empty()) return;
+    Canvas fill(intersect(artboard.rect, canvas->area), canvas->colours);
+    for (size_t i = 0; i < fill.px.size(); i += background.size())
+      std::copy(background.begin(), background.end(), fill.px.begin() + static_cast<std::ptrdiff_t>(i));
+    composeOnto(canvas, CanvasSource(fill), ComposeRule(), cx.threads);
+  };
   // A pass-through group with a fill opacity below full is merged on its
   // own, as a normal group, as Photoshop does.
   if (rule.mode == BlendMode::kPassThrough && !keep_alpha && layer.fill_opacity == 255) {
@@ -284,6 +309,7 @@ Status drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_o
     CanvasTicket ticket(cx, target->area);
     if (!ticket.status().ok()) return ticket.status();
     Canvas before = *target;
+    drawBackground(target);
     if (!(st = renderNodes(cx, node.children, target)).ok()) return st;
     fadeTowards(target, before, rule.opacity, rule.masks);
     return {};
@@ -294,16 +320,111 @@ Status drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_o
   CanvasTicket ticket(cx, area);
   if (!ticket.status().ok()) return ticket.status();
   Canvas inner(area, target->colours);
+  drawBackground(&inner);
   if (!(st = renderNodes(cx, node.children, &inner)).ok()) return st;
   composeOnto(target, CanvasSource(inner), rule, cx.threads);
   return {};
 }
 
+LayerEffects effectsOf(const Context& cx, const LayerRecord& layer) {
+  return readEffects(layer, cx.colours, cx.header.depth == 32, cx.header.global_angle);
+}
+
+// The box of the pixels a canvas shows (empty when it shows none).
+LayerRect shownBox(const Canvas& c) {
+  LayerRect box{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+  const int st = c.stride();
+  for (int y = c.area.top; y < c.area.bottom; ++y) {
+    const float* p = c.at(c.area.left, y);
+    for (int x = c.area.left; x < c.area.right; ++x, p += st) {
+      if (p[c.colours] <= 0.0f) continue;
+      box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y + 1);
+      box.left = std::min(box.left, x), box.right = std::max(box.right, x + 1);
+    }
+  }
+  return box.empty() ? LayerRect() : box;
+}
+
+// A layer with effects: drawn alone, over the whole document and the reach
+// of its effects (which spread beyond the rows being drawn), then laid on
+// the target with its effects. `fill`: the source of a fill layer, or null
+// for a layer of pixels.
 Status drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha,
-                     const std::vector<const PlaneMask*>& clip_masks = {}) {
+                 const std::vector<const PlaneMask*>& clip_masks = {});
+
+Status drawWithEffects(Context& cx, const LayerRecord& layer, const LayerEffects& effects, const PixelSource* fill,
+                       bool with_opacity, bool keep_alpha, const std::vector<const PlaneMask*>& clip_masks,
+                       Canvas* target, const std::vector<LayerNode>* clipped = nullptr) {
+  const LayerRect full{0, 0, cx.header.height, cx.header.width};
+  struct Restore {
+    Context& cx;
+    LayerRect document;
+    ~Restore() { cx.document = document; }
+  } restore{cx, cx.document};
+  // The layer's pixels beyond the document shape its effects inside it.
+  const int reach = effects.reach();
+  const auto widen = [&](const LayerRect& r) { return LayerRect{r.top - reach, r.left - reach, r.bottom + reach, r.right + reach}; };
+  const LayerRect box = fill ? full : intersect(layer.rect, widen(full));
+  if (box.empty()) return {};
+  const LayerRect area = intersect(widen(full), widen(box));
+  cx.document = area;
+  CanvasTicket content_ticket(cx, area), paint_ticket(cx, area);
+  if (!content_ticket.status().ok()) return content_ticket.status();
+  if (!paint_ticket.status().ok()) return paint_ticket.status();
+  EffectsInput input;
+  input.content = Canvas(area, cx.colours);
+  input.fill = layer.fill_opacity / 255.0f;
+  const LayerBlock* interior = layer.block("infx");
+  input.interior_as_group = interior && !interior->data.empty() && interior->data[0] != 0;
+  input.document = full;
+  PlaneMask masks[2];
+  ComposeRule own;
+  Status st = loadMasks(cx, layer, &masks, &own);
+  if (!st.ok()) return st;
+  if (fill) {
+    composeOnto(&input.content, *fill, own, cx.threads);
+  } else {
+    if (!(st = loadPixels(cx, layer, &cx.pixels)).ok()) return st;
+    composeOnto(&input.content, cx.pixels, own, cx.threads);
+  }
+  input.layer_box = shownBox(input.content);
+  if (input.layer_box.empty()) input.layer_box = box;
+  ComposeRule rule;
+  rule.mode = blendModeFromKey(layer.blend_key);
+  rule.opacity = with_opacity ? layer.opacity / 255.0f : 1.0f;
+  rule.keep_alpha = keep_alpha;
+  rule.masks = clip_masks;
+  readBlendRanges(layer, &rule);
+  // Layers clipped to it lie under the effects on its pixels, as Photoshop
+  // shows them: an overlay or stroke of the base covers them too.
+  Status clipped_status;
+  // They are clipped by its shape, not by its fill.
+  if (clipped) {
+    input.under_effects = [&](Canvas* canvas, const std::vector<float>& shape) {
+      PlaneMask mask;
+      std::vector<const PlaneMask*> masks;
+      const bool faded = layer.fill_opacity < 255;
+      if (faded) {
+        mask.rect = canvas->area;
+        mask.outside = 0.0f;
+        mask.plane.width = canvas->area.width(), mask.plane.height = canvas->area.height(), mask.plane.depth = 32;
+        mask.plane.floats = shape;
+        masks.push_back(&mask);
+      }
+      for (const LayerNode& c : *clipped)
+        if (c.layer->visible && clipped_status.ok()) clipped_status = drawLayer(cx, c, canvas, true, !faded, masks);
+    };
+  }
+  drawEffects(effects, input, rule, target, cx.threads);
+  return clipped_status;
+}
+
+Status drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha,
+                 const std::vector<const PlaneMask*>& clip_masks) {
   if (node.group) return drawGroup(cx, node, target, with_opacity, keep_alpha);
   const LayerRecord& layer = *node.layer;
-  noteEffects(layer, &cx.notes->left_out);
+  const LayerEffects effects = effectsOf(cx, layer);
+  cx.notes->left_out.insert(effects.left_out.begin(), effects.left_out.end());
   PlaneMask masks[2];
   ComposeRule rule = ruleFor(layer, with_opacity);
   rule.keep_alpha = keep_alpha;
@@ -317,11 +438,14 @@ Status drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_o
   std::string left_out;
   AdjustmentSource adjustment = makeAdjustmentSource(layer, cx.colours, cx.document, &left_out, cx.header.depth == 32);
   if (!left_out.empty()) cx.notes->left_out.insert(left_out);
+  if (adjustment.source && effects.any() && !adjustment.adjusts)
+    return drawWithEffects(cx, layer, effects, adjustment.source.get(), with_opacity, keep_alpha, clip_masks, target);
   if (adjustment.source) {
     rule.keep_alpha = rule.keep_alpha || adjustment.adjusts;
     composeOnto(target, *adjustment.source, rule, cx.threads);
     return {};
   }
+  if (effects.any()) return drawWithEffects(cx, layer, effects, nullptr, with_opacity, keep_alpha, clip_masks, target);
   if (intersect(layer.rect, cx.document).empty()) return {};
   if (!(st = loadPixels(cx, layer, &cx.pixels)).ok()) return st;
   composeOnto(target, cx.pixels, rule, cx.threads);
@@ -348,6 +472,13 @@ Status drawOnPixellessBase(Context& cx, const LayerNode& node, Canvas* target) {
 Status drawClipGroup(Context& cx, const LayerNode& node, Canvas* target) {
   const LayerRecord& base = *node.layer;
   if (!node.group && base.rect.empty() && drawsWithoutPixels(base)) return drawOnPixellessBase(cx, node, target);
+  if (!node.group) {  // A base of pixels (a fill without them was drawn above).
+    const LayerEffects effects = effectsOf(cx, base);
+    if (effects.any()) {
+      cx.notes->left_out.insert(effects.left_out.begin(), effects.left_out.end());
+      return drawWithEffects(cx, base, effects, nullptr, true, false, {}, target, &node.clipped);
+    }
+  }
   const LayerRect area = intersect(node.group ? target->area : intersect(target->area, base.rect), cx.document);
   if (area.empty()) return {};
   CanvasTicket ticket(cx, area);
@@ -523,6 +654,7 @@ Status mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, co
 bool mergeableInBands(PsdFile& in, const LayerSet& set) {
   for (const LayerRecord& layer : set.layers) {
     if (layer.rect.empty() && (layer.block("vmsk") || layer.block("vsms"))) return false;  // A path drawn whole.
+    if (readEffects(layer, 3, false, 120).any()) return false;  // Effects reach across bands.
     for (const LayerChannel& ch : layer.channels) {
       uint8_t word[2];
       if (ch.length < 2 || !in.read(ch.offset, 2, word, "layer channel").ok()) continue;  // Reported when drawn.

@@ -193,6 +193,13 @@ class GradientSource : public PixelSource {
 
 }  // namespace
 
+std::unique_ptr<PixelSource> makeGradientSource(const DescValue& fill, int colours, const LayerRect& box, bool linear) {
+  const DescValue* grad = fill.get("Grad");
+  const DescValue* form = grad ? grad->get("GrdF") : nullptr;
+  if (form && form->class_id != "CstS") return nullptr;
+  return std::make_unique<GradientSource>(fill, colours, box, linear);
+}
+
 Status makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document, bool linear,
                       std::unique_ptr<PixelSource>* source) {
   source->reset();
@@ -208,11 +215,8 @@ Status makeFillSource(const LayerRecord& layer, int colours, const LayerRect& do
   }
   if (const LayerBlock* b = layer.block("GdFl")) {
     if (!parseBlockDescriptor(b->data, 4, &d)) return Status::corrupt("the gradient fill's descriptor cannot be read");
-    const DescValue* grad = d.get("Grad");
-    const DescValue* form = grad ? grad->get("GrdF") : nullptr;
-    if (form && form->class_id != "CstS") return Status::unsupported("noise gradients are not drawn");
-    *source = std::make_unique<GradientSource>(d, colours, document, linear);
-    return Status();
+    *source = makeGradientSource(d, colours, document, linear);
+    return *source ? Status() : Status::unsupported("noise gradients are not drawn");
   }
   return Status::unsupported("the layer is no colour or gradient fill");
 }

@@ -1,8 +1,13 @@
 #include "psd/layers/layer_effects.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <memory>
 
 #include "psd/layers/descriptor.h"
+#include "psd/layers/fill_layers.h"
 #include "psd/psd_file.h"
 
 namespace pixolune {
@@ -72,6 +77,431 @@ void noteEffects(const LayerRecord& layer, std::set<std::string>* names) {
     }
   }
   if (const LayerBlock* b = layer.block("lrFX")) fromLegacy(b->data, names);
+}
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Blend modes as effect descriptors name them.
+BlendMode effectMode(const DescValue& effect) {
+  static const struct {
+    const char* name;
+    const char* key;
+  } kModes[] = {
+      {"Nrml", "norm"}, {"Dslv", "diss"}, {"Drkn", "dark"}, {"Mltp", "mul "}, {"CBrn", "idiv"},
+      {"linearBurn", "lbrn"}, {"darkerColor", "dkCl"}, {"Lghn", "lite"}, {"Scrn", "scrn"}, {"CDdg", "div "},
+      {"linearDodge", "lddg"}, {"lighterColor", "lgCl"}, {"Ovrl", "over"}, {"SftL", "sLit"}, {"HrdL", "hLit"},
+      {"vividLight", "vLit"}, {"linearLight", "lLit"}, {"pinLight", "pLit"}, {"hardMix", "hMix"},
+      {"Dfrn", "diff"}, {"Xclu", "smud"}, {"blendSubtraction", "fsub"}, {"blendDivide", "fdiv"},
+      {"H   ", "hue "}, {"Strt", "sat "}, {"Clr ", "colr"}, {"Lmns", "lum "},
+  };
+  const DescValue* md = effect.get("Md  ");
+  if (!md) return BlendMode::kNormal;
+  for (const auto& m : kModes)
+    if (md->class_id == m.name) return blendModeFromKey(m.key);
+  return BlendMode::kNormal;
+}
+
+bool effectColour(const DescValue& effect, int colours, bool linear, float* out) {
+  if (!descriptorColour(effect.get("Clr "), colours, out)) return false;
+  if (linear)
+    for (int c = 0; c < colours; ++c) out[c] = std::pow(out[c], 2.2f);
+  return true;
+}
+
+bool enumIs(const DescValue& d, const char* key, const char* value) {
+  const DescValue* v = d.get(key);
+  return v && v->class_id == value;
+}
+
+// Fills *e from the descriptor of one effect; false when it is not drawn.
+bool readEffect(const DescValue& d, EffectKind kind, int colours, bool linear, double scale, double global_angle,
+                Effect* e) {
+  e->kind = kind;
+  e->mode = effectMode(d);
+  e->opacity = static_cast<float>(std::clamp(d.num("Opct", 100) / 100.0, 0.0, 1.0));
+  const auto px = [&](const char* key, double fallback) { return std::clamp(d.num(key, fallback) * scale, 0.0, 1000.0); };
+  e->size = px(kind == EffectKind::kStroke ? "Sz  " : "blur", 0);
+  e->distance = px("Dstn", 0);
+  e->angle = d.on("uglg", false) ? global_angle : d.num("lagl", 120);
+  e->spread = std::clamp(d.num("Ckmt", 0) / (kind == EffectKind::kStroke ? 1.0 : 100.0), 0.0, 1.0);
+  e->range = std::clamp(d.num("Inpr", 50) / 100.0, 0.01, 1.0);
+  e->precise = enumIs(d, "GlwT", "PrBL");
+  e->from_centre = enumIs(d, "glwS", "SrcC");
+  e->knocked_out = d.on("layerConceals", true);
+  e->invert = d.on("Invr", false);
+  if (kind == EffectKind::kStroke) {
+    e->position = enumIs(d, "Styl", "InsF") ? StrokePosition::kInside
+                  : enumIs(d, "Styl", "CtrF") ? StrokePosition::kCentre : StrokePosition::kOutside;
+    e->gradient = enumIs(d, "PntT", "GrFl");
+    e->pattern = enumIs(d, "PntT", "Ptrn");
+  } else {
+    e->gradient = kind == EffectKind::kGradientOverlay;
+    e->pattern = kind == EffectKind::kPatternOverlay;
+  }
+  if (e->gradient || e->pattern) {
+    e->paint = d;
+    if (e->gradient) {
+      // Overlays scale their gradient with the effects; strokes keep it.
+      const DescValue* grad = d.get("Grad");
+      const DescValue* form = grad ? grad->get("GrdF") : nullptr;
+      if (form && form->class_id != "CstS") return false;  // Noise gradients.
+    }
+    return true;
+  }
+  return effectColour(d, colours, linear, e->colour) || kind == EffectKind::kSatin;
+}
+
+struct EffectKey {
+  const char* key;
+  const char* multi_key;
+  EffectKind kind;
+};
+
+const EffectKey kDrawn[] = {
+    {"DrSh", "dropShadowMulti", EffectKind::kDropShadow},   {"OrGl", nullptr, EffectKind::kOuterGlow},
+    {"patternFill", nullptr, EffectKind::kPatternOverlay},  {"GrFl", "gradientFillMulti", EffectKind::kGradientOverlay},
+    {"SoFi", "solidFillMulti", EffectKind::kColourOverlay}, {"IrGl", nullptr, EffectKind::kInnerGlow},
+    {"IrSh", "innerShadowMulti", EffectKind::kInnerShadow}, {"FrFX", "frameFXMulti", EffectKind::kStroke},
+};
+
+// One plane of floats over an area.
+using Plane = std::vector<float>;
+
+// The plane moved by (dx, dy) whole pixels; what comes in from outside is `fill`.
+Plane shifted(const Plane& p, int w, int h, int dx, int dy, float fill) {
+  Plane out(p.size(), fill);
+  for (int y = 0; y < h; ++y) {
+    const int sy = y - dy;
+    if (sy < 0 || sy >= h) continue;
+    for (int x = 0; x < w; ++x) {
+      const int sx = x - dx;
+      if (sx >= 0 && sx < w) out[static_cast<size_t>(y) * w + x] = p[static_cast<size_t>(sy) * w + sx];
+    }
+  }
+  return out;
+}
+
+// The shape grown by r pixels, its new edge smooth: a pixel at distance d
+// from the shape's solid part is covered by r + 1 - d.
+Plane grown(const Plane& s, int w, int h, double r) {
+  if (r <= 0) return s;
+  std::vector<uint8_t> inside(s.size());
+  for (size_t i = 0; i < s.size(); ++i) inside[i] = s[i] >= 0.5f;
+  const std::vector<float> d = distanceTo(inside, w, h);
+  Plane out(s.size());
+  for (size_t i = 0; i < s.size(); ++i)
+    out[i] = std::max(s[i], static_cast<float>(std::clamp(r + 1.0 - d[i], 0.0, 1.0)));
+  return out;
+}
+
+// The shape shrunk by r pixels (its complement grown).
+Plane shrunk(const Plane& s, int w, int h, double r) {
+  if (r <= 0) return s;
+  Plane inv(s.size());
+  for (size_t i = 0; i < s.size(); ++i) inv[i] = 1.0f - s[i];
+  Plane g = grown(inv, w, h, r);
+  for (size_t i = 0; i < s.size(); ++i) g[i] = 1.0f - g[i];
+  return g;
+}
+
+// A shadow's or glow's soft shape: grown by its spread, then softened over the rest of its size.
+Plane softShape(const Plane& s, int w, int h, double size, double spread) {
+  Plane p = grown(s, w, h, size * spread);
+  softenPlane(&p, w, h, size * (1.0 - spread));
+  return p;
+}
+
+// A glow measured by distance ("precise"): full on the shape, fading to 0 at `size`.
+Plane preciseGlow(const Plane& s, int w, int h, double size, double spread) {
+  std::vector<uint8_t> inside(s.size());
+  for (size_t i = 0; i < s.size(); ++i) inside[i] = s[i] >= 0.5f;
+  const std::vector<float> d = distanceTo(inside, w, h);
+  const double solid = size * spread, fade = std::max(size - solid, 1e-3);
+  Plane out(s.size());
+  for (size_t i = 0; i < s.size(); ++i)
+    out[i] = std::max(s[i], static_cast<float>(std::clamp(1.0 - (d[i] - solid) / fade, 0.0, 1.0)));
+  return out;
+}
+
+// The canvas an effect paints: its colour (or gradient, or pattern) at the coverage times its opacity.
+void paintEffect(const Effect& e, const Plane& coverage, const EffectsInput& input, Canvas* out) {
+  const LayerRect& a = input.content.area;
+  const int n = input.content.colours, st = n + 1, w = a.width();
+  *out = Canvas(a, n);
+  std::unique_ptr<PixelSource> source;
+  if (e.gradient) {
+    const bool aligned = e.paint.on("Algn", true);
+    source = makeGradientSource(e.paint, n, aligned ? input.layer_box : input.document, false);
+  }
+  std::vector<float> row(static_cast<size_t>(w) * st);
+  for (int y = a.top; y < a.bottom; ++y) {
+    float* d = out->at(a.left, y);
+    const float* c = coverage.data() + static_cast<size_t>(y - a.top) * w;
+    if (source) source->row(a.left, y, w, *out, row.data());
+    for (int i = 0; i < w; ++i, d += st) {
+      if (source) {
+        std::copy_n(&row[static_cast<size_t>(i) * st], st, d);
+        d[n] *= c[i] * e.opacity;
+      } else {
+        std::copy_n(e.colour, n, d);
+        d[n] = c[i] * e.opacity;
+      }
+    }
+  }
+}
+
+void composeEffect(const Effect& e, const Plane& coverage, const EffectsInput& input, Canvas* onto,
+                   const ComposeRule& base, float opacity, int threads) {
+  Canvas paint;
+  paintEffect(e, coverage, input, &paint);
+  ComposeRule rule;
+  rule.mode = e.mode;
+  rule.opacity = opacity;
+  rule.keep_alpha = base.keep_alpha;
+  rule.masks = base.masks;
+  composeOnto(onto, CanvasSource(paint), rule, threads);
+}
+
+}  // namespace
+
+int LayerEffects::reach() const {
+  double r = 0;
+  for (const Effect& e : drawn) {
+    switch (e.kind) {
+      case EffectKind::kDropShadow: r = std::max(r, e.distance + e.size); break;
+      case EffectKind::kOuterGlow: r = std::max(r, e.size); break;
+      case EffectKind::kStroke: r = std::max(r, e.size); break;
+      default: break;
+    }
+  }
+  return static_cast<int>(std::ceil(r)) + 2;
+}
+
+LayerEffects readEffects(const LayerRecord& layer, int colours, bool linear, double global_angle) {
+  LayerEffects out;
+  DescValue fx;
+  bool parsed = false;
+  for (const char* key : {"lfx2", "lmfx"}) {
+    const LayerBlock* b = layer.block(key);
+    if (b && parseBlockDescriptor(b->data, 8, &fx)) {
+      parsed = true;
+      break;
+    }
+  }
+  if (!parsed) {
+    noteEffects(layer, &out.left_out);  // Only the older block: named, not drawn.
+    return out;
+  }
+  if (!fx.on("masterFXSwitch", true)) return out;
+  // "Scl " records a scaling already applied to the sizes stored.
+  const double scale = 1.0;
+  for (const EffectKey& k : kDrawn) {
+    std::vector<const DescValue*> items;
+    if (const DescValue* one = fx.get(k.key)) items.push_back(one);
+    if (const DescValue* many = k.multi_key ? fx.get(k.multi_key) : nullptr)
+      for (auto it = many->list.rbegin(); it != many->list.rend(); ++it) items.push_back(&*it);  // The first is on top.
+    for (const DescValue* d : items) {
+      if (!enabled(*d)) continue;
+      Effect e;
+      if (!readEffect(*d, k.kind, colours, linear, scale, global_angle, &e)) continue;
+      if (e.pattern) {
+        out.left_out.insert(k.kind == EffectKind::kStroke ? "pattern stroke" : "pattern overlay");
+        continue;
+      }
+      out.drawn.push_back(std::move(e));
+    }
+  }
+  std::stable_sort(out.drawn.begin(), out.drawn.end(),
+                   [](const Effect& a, const Effect& b) { return a.kind < b.kind; });
+  // What is not drawn is named.
+  std::set<std::string> named;
+  fromDescriptor(fx, &named);
+  for (const std::string& name : named)
+    if (name == "bevel and emboss" || name == "satin") out.left_out.insert(name);
+  return out;
+}
+
+void drawEffects(const LayerEffects& effects, EffectsInput& input, const ComposeRule& rule, Canvas* target,
+                 int threads) {
+  Canvas& content = input.content;
+  const LayerRect a = content.area;
+  const int w = a.width(), h = a.height(), n = content.colours, st = n + 1;
+  Plane shape(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < shape.size(); ++i) shape[i] = content.px[i * st + n];
+
+  ComposeRule clip;  // What the effects share with the layer: its clipping and further masks.
+  clip.keep_alpha = rule.keep_alpha;
+  clip.masks = rule.masks;
+  for (const Effect& e : effects.drawn) {
+    if (e.kind == EffectKind::kDropShadow) {
+      const double rad = e.angle * kPi / 180.0;
+      const int dx = static_cast<int>(std::lround(-e.distance * std::cos(rad)));
+      const int dy = static_cast<int>(std::lround(e.distance * std::sin(rad)));
+      Plane p = softShape(shifted(shape, w, h, dx, dy, 0.0f), w, h, e.size, e.spread);
+      if (e.knocked_out)
+        for (size_t i = 0; i < p.size(); ++i) p[i] *= 1.0f - shape[i];
+      composeEffect(e, p, input, target, clip, rule.opacity, threads);
+    } else if (e.kind == EffectKind::kOuterGlow) {
+      const Plane p = e.precise ? preciseGlow(shape, w, h, e.size, e.spread) : softShape(shape, w, h, e.size, e.spread);
+      composeEffect(e, p, input, target, clip, rule.opacity, threads);
+    }
+  }
+
+  // The layer's own pixels at their fill, then the effects on them.
+  const auto applyFill = [&] {
+    for (size_t i = 0; i < shape.size(); ++i) content.px[i * st + n] *= input.fill;
+  };
+  // Interior effects blended as a group fade with the fill, and clipped
+  // layers then lie over them; otherwise only the pixels fade, and the
+  // effects cover the clipped layers too.
+  if (!input.interior_as_group) {
+    applyFill();
+    if (input.under_effects) input.under_effects(&content, shape);
+  }
+  bool filled = !input.interior_as_group;
+  ComposeRule inner;
+  for (const Effect& e : effects.drawn) {
+    if (!filled && e.kind == EffectKind::kStroke) {
+      applyFill();
+      if (input.under_effects) input.under_effects(&content, shape);
+      filled = true;
+    }
+    Plane p;
+    switch (e.kind) {
+      case EffectKind::kDropShadow:
+      case EffectKind::kOuterGlow:
+        continue;
+      case EffectKind::kPatternOverlay:
+        continue;  // Patterns are drawn where the document's patterns are known.
+      case EffectKind::kColourOverlay:
+      case EffectKind::kGradientOverlay:
+        p = shape;
+        break;
+      case EffectKind::kSatin:
+        continue;
+      case EffectKind::kInnerShadow: {
+        const double rad = e.angle * kPi / 180.0;
+        const int dx = static_cast<int>(std::lround(-e.distance * std::cos(rad)));
+        const int dy = static_cast<int>(std::lround(e.distance * std::sin(rad)));
+        Plane outside(shape.size());
+        for (size_t i = 0; i < shape.size(); ++i) outside[i] = 1.0f - shape[i];
+        p = softShape(shifted(outside, w, h, dx, dy, 1.0f), w, h, e.size, e.spread);
+        for (size_t i = 0; i < p.size(); ++i) p[i] *= shape[i];
+        break;
+      }
+      case EffectKind::kInnerGlow: {
+        if (e.from_centre) {
+          p = softShape(shrunk(shape, w, h, e.size * e.spread), w, h, e.size, 0.0);
+        } else {
+          Plane outside(shape.size());
+          for (size_t i = 0; i < shape.size(); ++i) outside[i] = 1.0f - shape[i];
+          p = e.precise ? preciseGlow(outside, w, h, e.size, e.spread) : softShape(outside, w, h, e.size, e.spread);
+        }
+        for (size_t i = 0; i < p.size(); ++i) p[i] *= shape[i];
+        break;
+      }
+      case EffectKind::kStroke: {
+        const double out_size = e.position == StrokePosition::kOutside ? e.size
+                                : e.position == StrokePosition::kCentre ? e.size / 2 : 0.0;
+        const double in_size = e.size - out_size;
+        const Plane outer = grown(shape, w, h, out_size);
+        const Plane core = shrunk(shape, w, h, in_size);
+        p.resize(shape.size());
+        for (size_t i = 0; i < p.size(); ++i) p[i] = std::max(0.0f, outer[i] - core[i]);
+        break;
+      }
+    }
+    composeEffect(e, p, input, &content, inner, 1.0f, threads);
+  }
+  if (!filled) {
+    applyFill();
+    if (input.under_effects) input.under_effects(&content, shape);
+  }
+  composeOnto(target, CanvasSource(content), rule, threads);
+}
+
+std::vector<float> distanceTo(const std::vector<uint8_t>& inside, int w, int h) {
+  // Squared distances, one dimension at a time (Felzenszwalb and Huttenlocher).
+  const float kFar = 1e20f;
+  std::vector<float> d(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < d.size(); ++i) d[i] = inside[i] ? 0.0f : kFar;
+  const int n_max = std::max(w, h);
+  std::vector<float> f(static_cast<size_t>(n_max)), z(static_cast<size_t>(n_max) + 1), out(static_cast<size_t>(n_max));
+  std::vector<int> v(static_cast<size_t>(n_max));
+  const auto pass = [&](int n) {
+    int k = 0;
+    v[0] = 0;
+    z[0] = -kFar, z[1] = kFar;
+    for (int q = 1; q < n; ++q) {
+      float s;
+      while (true) {
+        const int p = v[static_cast<size_t>(k)];
+        s = ((f[q] + static_cast<float>(q) * q) - (f[p] + static_cast<float>(p) * p)) / (2.0f * (q - p));
+        if (s <= z[static_cast<size_t>(k)] && k > 0) --k;
+        else break;
+      }
+      if (s <= z[static_cast<size_t>(k)]) {  // k == 0 and the new parabola wins everywhere.
+        v[0] = q;
+        z[0] = -kFar, z[1] = kFar;
+        continue;
+      }
+      ++k;
+      v[static_cast<size_t>(k)] = q;
+      z[static_cast<size_t>(k)] = s;
+      z[static_cast<size_t>(k) + 1] = kFar;
+    }
+    k = 0;
+    for (int q = 0; q < n; ++q) {
+      while (z[static_cast<size_t>(k) + 1] < q) ++k;
+      const int p = v[static_cast<size_t>(k)];
+      out[static_cast<size_t>(q)] = static_cast<float>(q - p) * (q - p) + f[static_cast<size_t>(p)];
+    }
+  };
+  for (int x = 0; x < w; ++x) {
+    for (int y = 0; y < h; ++y) f[static_cast<size_t>(y)] = d[static_cast<size_t>(y) * w + x];
+    pass(h);
+    for (int y = 0; y < h; ++y) d[static_cast<size_t>(y) * w + x] = out[static_cast<size_t>(y)];
+  }
+  for (int y = 0; y < h; ++y) {
+    float* row = d.data() + static_cast<size_t>(y) * w;
+    std::copy_n(row, w, f.begin());
+    pass(w);
+    std::copy_n(out.begin(), w, row);
+  }
+  for (float& x : d) x = x >= kFar / 2 ? std::numeric_limits<float>::infinity() : std::sqrt(x);
+  return d;
+}
+
+namespace {
+
+// One box blur of radius r (fractional: the outermost samples weigh its
+// fraction) along n samples at stride `step`.
+void boxLine(float* p, int n, size_t step, double r, std::vector<float>* tmp) {
+  const int ri = static_cast<int>(r);
+  const float frac = static_cast<float>(r - ri), norm = static_cast<float>(1.0 / (2 * r + 1));
+  tmp->assign(static_cast<size_t>(n), 0.0f);
+  const auto at = [&](int i) { return i >= 0 && i < n ? p[static_cast<size_t>(i) * step] : 0.0f; };
+  double sum = 0;
+  for (int i = -ri; i <= ri; ++i) sum += at(i);
+  for (int i = 0; i < n; ++i) {
+    (*tmp)[static_cast<size_t>(i)] = static_cast<float>((sum + frac * (at(i - ri - 1) + at(i + ri + 1))) * norm);
+    sum += at(i + ri + 1) - at(i - ri);
+  }
+  for (int i = 0; i < n; ++i) p[static_cast<size_t>(i) * step] = (*tmp)[static_cast<size_t>(i)];
+}
+
+}  // namespace
+
+void softenPlane(std::vector<float>* plane, int w, int h, double size) {
+  if (size <= 0 || w <= 0 || h <= 0) return;
+  const double r = size / 3.0;  // Three passes of r reach about `size`.
+  std::vector<float> tmp;
+  for (int pass = 0; pass < 3; ++pass) {
+    for (int y = 0; y < h; ++y) boxLine(plane->data() + static_cast<size_t>(y) * w, w, 1, r, &tmp);
+    for (int x = 0; x < w; ++x) boxLine(plane->data() + x, h, static_cast<size_t>(w), r, &tmp);
+  }
 }
 
 }  // namespace pixolune
