@@ -1,9 +1,15 @@
 #include "psd/layers/layer_effects.h"
 
+#include <cmath>
+#include <functional>
+
 #include "psd/layers/layer_test_support.h"
 
 namespace pixolune {
 namespace {
+
+using testing::PsdDocument;
+using testing::PsdLayer;
 
 // An effects block ("lfx2"): two version words, then the descriptor.
 std::string effects(bool master, bool shadow, bool stroke) {
@@ -32,6 +38,167 @@ TEST(LayerEffectsTest, HiddenEffectsAreNotNamed) { EXPECT_TRUE(named(effects(fal
 TEST(LayerEffectsTest, DamagedBlockNamesNothing) {
   const std::string block = effects(true, true, true);
   for (size_t cut = 0; cut < block.size(); ++cut) EXPECT_TRUE(named(block.substr(0, cut)).empty()) << cut;
+}
+
+// Effect descriptors as Photoshop writes them, one item at a time.
+using Item = std::function<void(Desc&)>;
+
+Item flag(const char* key, bool on) { return [=](Desc& d) { d.item(key, "bool").raw(std::string(1, on ? 1 : 0)); }; }
+Item pixels(const char* key, double v) { return [=](Desc& d) { d.item(key, "UntF").unit("#Pxl", v); }; }
+Item percent(const char* key, double v) { return [=](Desc& d) { d.item(key, "UntF").unit("#Prc", v); }; }
+Item angle(const char* key, double v) { return [=](Desc& d) { d.item(key, "UntF").unit("#Ang", v); }; }
+Item choice(const char* key, const char* type, const char* value) {
+  return [=](Desc& d) { d.item(key, "enum").enumeration(type, value); };
+}
+Item colour(double r, double g, double b) { return [=](Desc& d) { d.item("Clr ", "Objc").rgb(r, g, b); }; }
+Item mode(const char* m) { return choice("Md  ", "BlnM", m); }
+
+struct Fx {
+  const char* key;
+  std::vector<Item> items;
+};
+
+// An "lfx2" block holding these effects, each enabled.
+std::string effectsBlock(const std::vector<Fx>& fx, bool master = true) {
+  Desc d;
+  d.object("null", static_cast<int>(fx.size()) + 1).item("masterFXSwitch", "bool").raw(std::string(1, master ? 1 : 0));
+  for (const Fx& f : fx) {
+    d.item(f.key, "Objc").object(f.key, static_cast<int>(f.items.size()) + 1);
+    flag("enab", true)(d);
+    for (const Item& i : f.items) i(d);
+  }
+  return std::string("\0\0\0\0\0\0\0\x10", 8) + d.bytes();
+}
+
+Fx stroke(const char* position, double size, double r, double g, double b) {
+  return {"FrFX", {choice("Styl", "FStl", position), choice("PntT", "FrFl", "SClr"), mode("Nrml"),
+                   percent("Opct", 100), pixels("Sz  ", size), colour(r, g, b)}};
+}
+
+class LayerEffectsDrawTest : public LayerMergeTest {
+ protected:
+  const Kind& k = kKinds[0];  // RGB, 8 bits.
+  // A 12 x 12 white document with a red 4 x 4 square at (4, 4) carrying `block`.
+  Image draw(const std::string& block, int fill = 255, int size = 12) {
+    PsdDocument doc = document(k, size, size);
+    doc.layers.push_back(solidLayer(k, 0, 0, size, size, {1, 1, 1}, opaque));
+    PsdLayer square = solidLayer(k, 4, 4, 8, 8, {1, 0, 0}, opaque);
+    square.fill_opacity = fill;
+    square.blocks.push_back({"lfx2", block});
+    doc.layers.push_back(square);
+    return render(doc);
+  }
+  void expectColour(const Image& im, int x, int y, double r, double g, double b, double tolerance = 1.0 / 255) {
+    EXPECT_NEAR(r, im.at(x, y)[0], tolerance) << x << "," << y;
+    EXPECT_NEAR(g, im.at(x, y)[1], tolerance) << x << "," << y;
+    EXPECT_NEAR(b, im.at(x, y)[2], tolerance) << x << "," << y;
+  }
+};
+
+TEST_F(LayerEffectsDrawTest, StrokesOutsideInsideAndCentred) {
+  Image out = draw(effectsBlock({stroke("OutF", 2, 0, 255, 0)}));
+  ASSERT_EQ(12, out.width);
+  expectColour(out, 3, 5, 0, 1, 0);  // Two pixels of green left of the square,
+  expectColour(out, 2, 5, 0, 1, 0);
+  expectColour(out, 1, 5, 1, 1, 1);  // then white again;
+  expectColour(out, 4, 5, 1, 0, 0);  // the square itself untouched.
+  // The corner is rounded: (2, 2) lies 2.83 pixels from the corner pixel's centre.
+  const double corner = 2 + 1 - std::sqrt(8.0);
+  expectColour(out, 2, 2, 1 - corner, 1, 1 - corner, 0.01);
+
+  Image in = draw(effectsBlock({stroke("InsF", 1, 0, 0, 255)}));
+  expectColour(in, 4, 5, 0, 0, 1);
+  expectColour(in, 5, 5, 1, 0, 0);
+  expectColour(in, 3, 5, 1, 1, 1);
+
+  Image centre = draw(effectsBlock({stroke("CtrF", 2, 0, 0, 0)}));
+  expectColour(centre, 3, 5, 0, 0, 0);
+  expectColour(centre, 4, 5, 0, 0, 0);
+  expectColour(centre, 5, 5, 1, 0, 0);
+  expectColour(centre, 2, 5, 1, 1, 1);
+}
+
+TEST_F(LayerEffectsDrawTest, OverlaysShowWhateverTheFill) {
+  // A colour overlay at 50 % over the square, by multiply: red times grey.
+  const Fx overlay{"SoFi", {mode("Mltp"), percent("Opct", 50), colour(128, 128, 128)}};
+  Image im = draw(effectsBlock({overlay}));
+  const double grey = 128 / 255.0;
+  expectColour(im, 5, 5, 1 - 0.5 * (1 - grey), 0, 0, 1.5 / 255);
+  expectColour(im, 3, 5, 1, 1, 1);
+  // At fill 0 the square's own pixels are gone, the overlay stays: blue at 50 % over white.
+  const Fx blue{"SoFi", {mode("Nrml"), percent("Opct", 50), colour(0, 0, 255)}};
+  Image faded = draw(effectsBlock({blue}), 0);
+  expectColour(faded, 5, 5, 0.5, 0.5, 1, 1.5 / 255);
+  // Hidden effects draw nothing.
+  Image hidden = draw(effectsBlock({blue}, false));
+  expectColour(hidden, 5, 5, 1, 0, 0);
+}
+
+TEST_F(LayerEffectsDrawTest, GradientOverlaySpansTheLayer) {
+  Desc grad;
+  grad.object("Grdn", 3).item("GrdF", "enum").enumeration("GrdF", "CstS").item("Clrs", "VlLs").list(2);
+  for (int i = 0; i < 2; ++i)
+    grad.raw("Objc").object("Clrt", 2).item("Clr ", "Objc").rgb(i * 255, i * 255, i * 255).item("Lctn", "long").integer(i * 4096);
+  grad.item("Trns", "VlLs").list(0);
+  const std::string stops = grad.bytes();
+  const Fx overlay{"GrFl", {mode("Nrml"), percent("Opct", 100), angle("Angl", 0), choice("Type", "GrdT", "Lnr "),
+                            [&](Desc& d) { d.item("Grad", "Objc").raw(stops); }}};
+  Image im = draw(effectsBlock({overlay}));
+  // Black to white from the square's left edge to its right: pixel centres at 1/8, 3/8, ...
+  for (int x = 0; x < 4; ++x) {
+    const double v = (x + 0.5) / 4;
+    expectColour(im, 4 + x, 5, v, v, v, 1.5 / 255);
+  }
+  expectColour(im, 3, 5, 1, 1, 1);
+}
+
+TEST_F(LayerEffectsDrawTest, DropShadowFallsAwayFromTheLightBehindTheLayer) {
+  // Light from above (90 degrees), three pixels down, hard (size 0), black at 100 %.
+  const Fx shadow{"DrSh", {mode("Nrml"), percent("Opct", 100), flag("uglg", false), angle("lagl", 90),
+                           pixels("Dstn", 3), pixels("blur", 0), percent("Ckmt", 0), colour(0, 0, 0)}};
+  Image im = draw(effectsBlock({shadow}));
+  expectColour(im, 5, 10, 0, 0, 0);   // Under the square, moved down,
+  expectColour(im, 5, 6, 1, 0, 0);    // hidden where the square is,
+  expectColour(im, 5, 3, 1, 1, 1);    // nothing above it,
+  expectColour(im, 3, 10, 1, 1, 1);   // nor beside.
+  // At fill 0 the layer still knocks its shadow out.
+  Image knocked = draw(effectsBlock({shadow}), 0);
+  expectColour(knocked, 5, 6, 1, 1, 1);
+  expectColour(knocked, 5, 10, 0, 0, 0);
+  // Soft: a size of 4 spreads the edge, darker inside the shadow than at its rim.
+  const Fx soft{"DrSh", {mode("Nrml"), percent("Opct", 100), flag("uglg", false), angle("lagl", 90),
+                         pixels("Dstn", 3), pixels("blur", 4), percent("Ckmt", 0), colour(0, 0, 0)}};
+  Image blurred = draw(effectsBlock({soft}), 255, 20);
+  EXPECT_LT(blurred.at(5, 9)[0], blurred.at(5, 11)[0]);
+  EXPECT_LT(blurred.at(5, 11)[0], 1.0);
+  EXPECT_GT(blurred.at(5, 11)[0], 0.0);
+}
+
+TEST(LayerEffectsGeometryTest, DistancesAreEuclidean) {
+  std::vector<uint8_t> inside(7 * 5, 0);
+  inside[2 * 7 + 3] = 1;  // One pixel at (3, 2).
+  const std::vector<float> d = distanceTo(inside, 7, 5);
+  EXPECT_FLOAT_EQ(0.0f, d[2 * 7 + 3]);
+  EXPECT_FLOAT_EQ(3.0f, d[2 * 7 + 0]);
+  EXPECT_FLOAT_EQ(std::sqrt(13.0f), d[0 * 7 + 0]);
+  EXPECT_FLOAT_EQ(std::sqrt(5.0f), d[4 * 7 + 4]);
+  // Nothing inside: infinitely far.
+  EXPECT_TRUE(std::isinf(distanceTo(std::vector<uint8_t>(4, 0), 2, 2)[3]));
+}
+
+TEST(LayerEffectsGeometryTest, SofteningSpreadsAnEdgeOverItsSizeAndKeepsTheLight) {
+  // A vertical edge through a 40 x 40 plane whose right half is lit; the middle row is read.
+  const int w = 40;
+  std::vector<float> plane(static_cast<size_t>(w) * w, 0.0f);
+  for (int y = 0; y < w; ++y)
+    for (int x = 20; x < w; ++x) plane[static_cast<size_t>(y) * w + x] = 1.0f;
+  softenPlane(&plane, w, w, 6);
+  const float* soft = plane.data() + static_cast<size_t>(20) * w;
+  EXPECT_NEAR(0.5f, (soft[19] + soft[20]) / 2, 0.05f);  // The edge stays where it was,
+  EXPECT_FLOAT_EQ(0.0f, soft[12]);                        // reaching about 6 pixels out;
+  EXPECT_GT(soft[16], 0.0f);
+  EXPECT_NEAR(1.0f, soft[30], 1e-5f);                     // inside, all the light is kept.
+  for (int x = 1; x < w - 8; ++x) EXPECT_LE(soft[x - 1], soft[x] + 1e-6f);
 }
 
 }  // namespace
