@@ -387,7 +387,9 @@ Status drawWithEffects(Context& cx, const LayerRecord& layer, const LayerEffects
     if (!(st = loadPixels(cx, layer, &cx.pixels)).ok()) return st;
     composeOnto(&input.content, cx.pixels, own, cx.threads);
   }
-  input.layer_box = shownBox(input.content);
+  // Gradients and patterns align with the rectangle of the pixels stored, or
+  // with the pixels a fill shows.
+  input.layer_box = fill ? shownBox(input.content) : intersect(layer.rect, area);
   if (input.layer_box.empty()) input.layer_box = box;
   ComposeRule rule;
   rule.mode = blendModeFromKey(layer.blend_key);

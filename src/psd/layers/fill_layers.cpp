@@ -127,7 +127,8 @@ void sampleStops(const std::vector<DescValue>& stops, int count, F value, std::v
 
 class GradientSource : public PixelSource {
  public:
-  GradientSource(const DescValue& fill, int colours, const LayerRect& box, bool linear) : colours_(colours) {
+  GradientSource(const DescValue& fill, int colours, const LayerRect& box, bool linear, bool overlay)
+      : colours_(colours), overlay_(overlay) {
     const DescValue* grad = fill.get("Grad");
     std::vector<std::vector<float>> col, opa;
     static const std::vector<DescValue> kNone;
@@ -170,7 +171,11 @@ class GradientSource : public PixelSource {
     const double w = box.width(), h = box.height();
     cx_ = box.left + w / 2, cy_ = box.top + h / 2;
     if (const DescValue* offset = fill.get("Ofst")) cx_ += offset->num("Hrzn", 0) / 100.0 * w, cy_ += offset->num("Vrtc", 0) / 100.0 * h;
-    half_ = std::max(1e-6, (std::fabs(w * dx_) + std::fabs(h * dy_)) / 2 * scale);
+    // A fill spans the box from corner to corner; an overlay's gradient is
+    // shorter off the axes: its length goes from the width to the height
+    // with the square of the angle's cosine and sine, as Photoshop draws it.
+    const double length = overlay_ ? w * dx_ * dx_ + h * dy_ * dy_ : std::fabs(w * dx_) + std::fabs(h * dy_);
+    half_ = std::max(1e-6, length / 2 * scale);
     reverse_ = fill.on("Rvrs", false);
   }
   double position(double x, double y) const {
@@ -189,15 +194,17 @@ class GradientSource : public PixelSource {
   std::string type_;
   double dx_ = 1, dy_ = 0, cx_ = 0, cy_ = 0, half_ = 1;
   bool reverse_ = false;
+  bool overlay_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<PixelSource> makeGradientSource(const DescValue& fill, int colours, const LayerRect& box, bool linear) {
+std::unique_ptr<PixelSource> makeGradientSource(const DescValue& fill, int colours, const LayerRect& box, bool linear,
+                                                bool overlay) {
   const DescValue* grad = fill.get("Grad");
   const DescValue* form = grad ? grad->get("GrdF") : nullptr;
   if (form && form->class_id != "CstS") return nullptr;
-  return std::make_unique<GradientSource>(fill, colours, box, linear);
+  return std::make_unique<GradientSource>(fill, colours, box, linear, overlay);
 }
 
 Status makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document, bool linear,
@@ -215,7 +222,7 @@ Status makeFillSource(const LayerRecord& layer, int colours, const LayerRect& do
   }
   if (const LayerBlock* b = layer.block("GdFl")) {
     if (!parseBlockDescriptor(b->data, 4, &d)) return Status::corrupt("the gradient fill's descriptor cannot be read");
-    *source = makeGradientSource(d, colours, document, linear);
+    *source = makeGradientSource(d, colours, document, linear, false);
     return *source ? Status() : Status::unsupported("noise gradients are not drawn");
   }
   return Status::unsupported("the layer is no colour or gradient fill");

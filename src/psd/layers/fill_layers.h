@@ -18,10 +18,11 @@ namespace pixolune {
 /// colours, Lab) or a missing object.
 bool descriptorColour(const DescValue* colour, int colours, float* out);
 
-/// A gradient as a fill layer or a gradient overlay describes it ("Grad",
-/// "Type", "Angl", "Scl ", "Rvrs", "Ofst"), laid out over `box`; null for
-/// noise gradients, which are not drawn.
-std::unique_ptr<PixelSource> makeGradientSource(const DescValue& fill, int colours, const LayerRect& box, bool linear);
+/// A gradient as a fill layer or (`overlay`) a layer effect describes it
+/// ("Grad", "Type", "Angl", "Scl ", "Rvrs", "Ofst"), laid out over `box`;
+/// null for noise gradients, which are not drawn.
+std::unique_ptr<PixelSource> makeGradientSource(const DescValue& fill, int colours, const LayerRect& box, bool linear,
+                                                bool overlay);
 
 /// Sets *source to the source of a solid colour or gradient fill layer over
 /// `document`. Declines with kUnsupported (null *source) a layer that is

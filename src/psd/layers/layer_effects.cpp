@@ -183,16 +183,21 @@ Plane shifted(const Plane& p, int w, int h, int dx, int dy, float fill) {
   return out;
 }
 
-// The shape grown by r pixels, its new edge smooth: a pixel at distance d
-// from the shape's solid part is covered by r + 1 - d.
+// The shape grown by r pixels, its new edge as smooth as its old one. The
+// edge passes a pixel q of the shape's solid part (alpha a >= 0.5) at
+// a - 0.5 beyond its centre, so a pixel at distance d from q lies
+// d + 0.5 - a from the edge and is covered by r + a - d.
 Plane grown(const Plane& s, int w, int h, double r) {
   if (r <= 0) return s;
   std::vector<uint8_t> inside(s.size());
   for (size_t i = 0; i < s.size(); ++i) inside[i] = s[i] >= 0.5f;
-  const std::vector<float> d = distanceTo(inside, w, h);
+  std::vector<int> nearest;
+  const std::vector<float> d = distanceTo(inside, w, h, &nearest);
   Plane out(s.size());
-  for (size_t i = 0; i < s.size(); ++i)
-    out[i] = std::max(s[i], static_cast<float>(std::clamp(r + 1.0 - d[i], 0.0, 1.0)));
+  for (size_t i = 0; i < s.size(); ++i) {
+    const double a = nearest[i] >= 0 ? s[static_cast<size_t>(nearest[i])] : 0.0;
+    out[i] = std::max(s[i], static_cast<float>(std::clamp(r + a - d[i], 0.0, 1.0)));
+  }
   return out;
 }
 
@@ -217,7 +222,7 @@ Plane softShape(const Plane& s, int w, int h, double size, double spread) {
 Plane preciseGlow(const Plane& s, int w, int h, double size, double spread) {
   std::vector<uint8_t> inside(s.size());
   for (size_t i = 0; i < s.size(); ++i) inside[i] = s[i] >= 0.5f;
-  const std::vector<float> d = distanceTo(inside, w, h);
+  const std::vector<float> d = distanceTo(inside, w, h, nullptr);
   const double solid = size * spread, fade = std::max(size - solid, 1e-3);
   Plane out(s.size());
   for (size_t i = 0; i < s.size(); ++i)
@@ -233,7 +238,7 @@ void paintEffect(const Effect& e, const Plane& coverage, const EffectsInput& inp
   std::unique_ptr<PixelSource> source;
   if (e.gradient) {
     const bool aligned = e.paint.on("Algn", true);
-    source = makeGradientSource(e.paint, n, aligned ? input.layer_box : input.document, false);
+    source = makeGradientSource(e.paint, n, aligned ? input.layer_box : input.document, false, true);
   }
   std::vector<float> row(static_cast<size_t>(w) * st);
   for (int y = a.top; y < a.bottom; ++y) {
@@ -349,38 +354,14 @@ void drawEffects(const LayerEffects& effects, EffectsInput& input, const Compose
     }
   }
 
-  // The layer's own pixels at their fill, then the effects on them.
-  const auto applyFill = [&] {
-    for (size_t i = 0; i < shape.size(); ++i) content.px[i * st + n] *= input.fill;
-  };
-  // Interior effects blended as a group fade with the fill, and clipped
-  // layers then lie over them; otherwise only the pixels fade, and the
-  // effects cover the clipped layers too.
-  if (!input.interior_as_group) {
-    applyFill();
-    if (input.under_effects) input.under_effects(&content, shape);
-  }
-  bool filled = !input.interior_as_group;
-  ComposeRule inner;
-  for (const Effect& e : effects.drawn) {
-    if (!filled && e.kind == EffectKind::kStroke) {
-      applyFill();
-      if (input.under_effects) input.under_effects(&content, shape);
-      filled = true;
-    }
+  // Where each effect on the layer's pixels covers them.
+  const auto coverage = [&](const Effect& e) {
     Plane p;
     switch (e.kind) {
-      case EffectKind::kDropShadow:
-      case EffectKind::kOuterGlow:
-        continue;
-      case EffectKind::kPatternOverlay:
-        continue;  // Patterns are drawn where the document's patterns are known.
       case EffectKind::kColourOverlay:
       case EffectKind::kGradientOverlay:
         p = shape;
         break;
-      case EffectKind::kSatin:
-        continue;
       case EffectKind::kInnerShadow: {
         const double rad = e.angle * kPi / 180.0;
         const int dx = static_cast<int>(std::lround(-e.distance * std::cos(rad)));
@@ -405,31 +386,77 @@ void drawEffects(const LayerEffects& effects, EffectsInput& input, const Compose
       case EffectKind::kStroke: {
         const double out_size = e.position == StrokePosition::kOutside ? e.size
                                 : e.position == StrokePosition::kCentre ? e.size / 2 : 0.0;
-        const double in_size = e.size - out_size;
         const Plane outer = grown(shape, w, h, out_size);
-        const Plane core = shrunk(shape, w, h, in_size);
+        const Plane core = shrunk(shape, w, h, e.size - out_size);
         p.resize(shape.size());
         for (size_t i = 0; i < p.size(); ++i) p[i] = std::max(0.0f, outer[i] - core[i]);
         break;
       }
+      default:
+        break;
     }
-    composeEffect(e, p, input, &content, inner, 1.0f, threads);
-  }
-  if (!filled) {
+    return p;
+  };
+  const auto interior = [](const Effect& e) {
+    return e.kind != EffectKind::kStroke && e.kind != EffectKind::kDropShadow && e.kind != EffectKind::kOuterGlow &&
+           e.kind != EffectKind::kPatternOverlay && e.kind != EffectKind::kSatin;
+  };
+  // Effects inside the shape never make it more opaque than it is: they are
+  // laid on its pixels as if the shape were solid (alpha taken relative to
+  // the shape's, coverage too), and the shape's alpha is put back after.
+  const auto relative = [&](bool to) {
+    for (size_t i = 0; i < shape.size(); ++i) {
+      float& a = content.px[i * st + n];
+      a = to ? (shape[i] > 0.0f ? std::min(1.0f, a / shape[i]) : 0.0f) : a * shape[i];
+    }
+  };
+  const auto layInside = [&](const Effect& e) {
+    Plane p = coverage(e);
+    for (size_t i = 0; i < p.size(); ++i) p[i] = shape[i] > 0.0f ? std::min(1.0f, p[i] / shape[i]) : 0.0f;
+    composeEffect(e, p, input, &content, ComposeRule(), 1.0f, threads);
+  };
+  const auto applyFill = [&] {
+    for (size_t i = 0; i < shape.size(); ++i) content.px[i * st + n] *= input.fill;
+  };
+  // The layer's own pixels fade with the fill and the clipped layers lie
+  // on them, under the effects. Interior effects blended as a group
+  // ("infx") fade with the pixels instead, and the clipped layers lie over them.
+  if (!input.interior_as_group) {
     applyFill();
     if (input.under_effects) input.under_effects(&content, shape);
   }
+  relative(true);
+  for (const Effect& e : effects.drawn)
+    if (interior(e)) layInside(e);
+  if (input.interior_as_group) {
+    applyFill();
+    relative(false);
+    if (input.under_effects) input.under_effects(&content, shape);
+    relative(true);
+  }
+  for (const Effect& e : effects.drawn)
+    if (e.kind == EffectKind::kStroke && e.position == StrokePosition::kInside) layInside(e);
+  relative(false);
+  for (const Effect& e : effects.drawn)
+    if (e.kind == EffectKind::kStroke && e.position != StrokePosition::kInside)
+      composeEffect(e, coverage(e), input, &content, ComposeRule(), 1.0f, threads);
   composeOnto(target, CanvasSource(content), rule, threads);
 }
 
-std::vector<float> distanceTo(const std::vector<uint8_t>& inside, int w, int h) {
-  // Squared distances, one dimension at a time (Felzenszwalb and Huttenlocher).
+std::vector<float> distanceTo(const std::vector<uint8_t>& inside, int w, int h, std::vector<int>* nearest) {
+  // Squared distances, one dimension at a time (Felzenszwalb and
+  // Huttenlocher), keeping which pixel is nearest.
   const float kFar = 1e20f;
   std::vector<float> d(static_cast<size_t>(w) * h);
-  for (size_t i = 0; i < d.size(); ++i) d[i] = inside[i] ? 0.0f : kFar;
+  std::vector<int> from(d.size(), -1);
+  for (size_t i = 0; i < d.size(); ++i) {
+    d[i] = inside[i] ? 0.0f : kFar;
+    if (inside[i]) from[i] = static_cast<int>(i);
+  }
   const int n_max = std::max(w, h);
   std::vector<float> f(static_cast<size_t>(n_max)), z(static_cast<size_t>(n_max) + 1), out(static_cast<size_t>(n_max));
-  std::vector<int> v(static_cast<size_t>(n_max));
+  std::vector<int> v(static_cast<size_t>(n_max)), which(static_cast<size_t>(n_max));
+  // The lower envelope of the parabolas f(q) + (x - q)^2, evaluated at every x.
   const auto pass = [&](int n) {
     int k = 0;
     v[0] = 0;
@@ -442,7 +469,7 @@ std::vector<float> distanceTo(const std::vector<uint8_t>& inside, int w, int h) 
         if (s <= z[static_cast<size_t>(k)] && k > 0) --k;
         else break;
       }
-      if (s <= z[static_cast<size_t>(k)]) {  // k == 0 and the new parabola wins everywhere.
+      if (s <= z[static_cast<size_t>(k)]) {  // k == 0 and the new parabola is lower everywhere.
         v[0] = q;
         z[0] = -kFar, z[1] = kFar;
         continue;
@@ -457,20 +484,32 @@ std::vector<float> distanceTo(const std::vector<uint8_t>& inside, int w, int h) 
       while (z[static_cast<size_t>(k) + 1] < q) ++k;
       const int p = v[static_cast<size_t>(k)];
       out[static_cast<size_t>(q)] = static_cast<float>(q - p) * (q - p) + f[static_cast<size_t>(p)];
+      which[static_cast<size_t>(q)] = p;
     }
   };
+  std::vector<int> column_from(from.size());
   for (int x = 0; x < w; ++x) {
     for (int y = 0; y < h; ++y) f[static_cast<size_t>(y)] = d[static_cast<size_t>(y) * w + x];
     pass(h);
-    for (int y = 0; y < h; ++y) d[static_cast<size_t>(y) * w + x] = out[static_cast<size_t>(y)];
+    for (int y = 0; y < h; ++y) {
+      const size_t i = static_cast<size_t>(y) * w + x;
+      d[i] = out[static_cast<size_t>(y)];
+      column_from[i] = from[static_cast<size_t>(which[static_cast<size_t>(y)]) * w + x];
+    }
   }
   for (int y = 0; y < h; ++y) {
     float* row = d.data() + static_cast<size_t>(y) * w;
     std::copy_n(row, w, f.begin());
     pass(w);
     std::copy_n(out.begin(), w, row);
+    for (int x = 0; x < w; ++x)
+      from[static_cast<size_t>(y) * w + x] = column_from[static_cast<size_t>(y) * w + which[static_cast<size_t>(x)]];
   }
-  for (float& x : d) x = x >= kFar / 2 ? std::numeric_limits<float>::infinity() : std::sqrt(x);
+  for (size_t i = 0; i < d.size(); ++i) {
+    d[i] = d[i] >= kFar / 2 ? std::numeric_limits<float>::infinity() : std::sqrt(d[i]);
+    if (std::isinf(d[i])) from[i] = -1;
+  }
+  if (nearest) *nearest = std::move(from);
   return d;
 }
 

@@ -93,8 +93,9 @@ void drawEffects(const LayerEffects& effects, EffectsInput& input, const Compose
                  int threads);
 
 /// Distances in pixels from each pixel of a w x h grid to the nearest
-/// pixel where `inside` holds (0 there), Euclidean, exact.
-std::vector<float> distanceTo(const std::vector<uint8_t>& inside, int w, int h);
+/// pixel where `inside` holds (0 there), Euclidean, exact; infinite when
+/// none does. *nearest (if given) receives the index of that pixel, or -1.
+std::vector<float> distanceTo(const std::vector<uint8_t>& inside, int w, int h, std::vector<int>* nearest = nullptr);
 
 /// A blur of the plane (w x h, values 0..1) that spreads a sharp edge over
 /// about `size` pixels on each side, as shadows and glows soften: three
