@@ -80,13 +80,6 @@ class SolidSource : public PixelSource {
   std::vector<float> colour_;
 };
 
-// The gradient's colours and opacities sampled at kSteps + 1 places.
-struct GradientTable {
-  static constexpr int kSteps = 1024;
-  int colours = 3;
-  std::vector<float> px;  // (colours + 1) per step.
-};
-
 // Position between two stops, bent by the midpoint (percent) between them.
 double bend(double u, double midpoint) {
   const double m = std::clamp(midpoint / 100.0, 0.001, 0.999);
@@ -108,10 +101,10 @@ void sampleStops(const std::vector<DescValue>& stops, int count, F value, std::v
     s.push_back({stop.num("Lctn", 0) / 4096.0, v, stop.num("Mdpn", 50)});
   }
   std::stable_sort(s.begin(), s.end(), [](const Stop& a, const Stop& b) { return a.first < b.first; });
-  out->assign(GradientTable::kSteps + 1, std::vector<float>(static_cast<size_t>(count), 1.0f));
+  out->assign(kGradientSteps + 1, std::vector<float>(static_cast<size_t>(count), 1.0f));
   if (s.empty()) return;
-  for (int i = 0; i <= GradientTable::kSteps; ++i) {
-    const double t = static_cast<double>(i) / GradientTable::kSteps;
+  for (int i = 0; i <= kGradientSteps; ++i) {
+    const double t = static_cast<double>(i) / kGradientSteps;
     size_t k = 0;
     while (k < s.size() && s[k].first < t) ++k;
     std::vector<float>& v = (*out)[static_cast<size_t>(i)];
@@ -125,30 +118,39 @@ void sampleStops(const std::vector<DescValue>& stops, int count, F value, std::v
   }
 }
 
+}  // namespace
+
+std::vector<float> gradientSteps(const DescValue& fill, int colours, bool linear) {
+  const DescValue* grad = fill.get("Grad");
+  std::vector<std::vector<float>> col, opa;
+  static const std::vector<DescValue> kNone;
+  const DescValue* stops = grad ? grad->get("Clrs") : nullptr;
+  const DescValue* trans = grad ? grad->get("Trns") : nullptr;
+  sampleStops(stops ? stops->list : kNone, colours, [&](const DescValue& s, float* v) {
+    if (!descriptorColour(s.get("Clr "), colours, v)) return false;
+    if (linear)
+      for (int c = 0; c < colours; ++c) v[c] = std::pow(v[c], 2.2f);
+    return true;
+  }, &col);
+  sampleStops(trans ? trans->list : kNone, 1, [](const DescValue& s, float* v) {
+    v[0] = static_cast<float>(s.num("Opct", 100) / 100.0);
+    return true;
+  }, &opa);
+  std::vector<float> table(static_cast<size_t>(kGradientSteps + 1) * (colours + 1));
+  for (int i = 0; i <= kGradientSteps; ++i) {
+    std::copy(col[i].begin(), col[i].end(), &table[static_cast<size_t>(i) * (colours + 1)]);
+    table[static_cast<size_t>(i) * (colours + 1) + colours] = opa[i][0];
+  }
+  return table;
+}
+
+namespace {
+
 class GradientSource : public PixelSource {
  public:
   GradientSource(const DescValue& fill, int colours, const LayerRect& box, bool linear, bool overlay)
       : colours_(colours), overlay_(overlay) {
-    const DescValue* grad = fill.get("Grad");
-    std::vector<std::vector<float>> col, opa;
-    static const std::vector<DescValue> kNone;
-    const DescValue* stops = grad ? grad->get("Clrs") : nullptr;
-    const DescValue* trans = grad ? grad->get("Trns") : nullptr;
-    sampleStops(stops ? stops->list : kNone, colours, [&](const DescValue& s, float* v) {
-      if (!descriptorColour(s.get("Clr "), colours, v)) return false;
-      if (linear)
-        for (int c = 0; c < colours; ++c) v[c] = std::pow(v[c], 2.2f);
-      return true;
-    }, &col);
-    sampleStops(trans ? trans->list : kNone, 1, [](const DescValue& s, float* v) {
-      v[0] = static_cast<float>(s.num("Opct", 100) / 100.0);
-      return true;
-    }, &opa);
-    table_.resize(static_cast<size_t>(GradientTable::kSteps + 1) * (colours + 1));
-    for (int i = 0; i <= GradientTable::kSteps; ++i) {
-      std::copy(col[i].begin(), col[i].end(), &table_[static_cast<size_t>(i) * (colours + 1)]);
-      table_[static_cast<size_t>(i) * (colours + 1) + colours] = opa[i][0];
-    }
+    table_ = gradientSteps(fill, colours, linear);
     setGeometry(fill, box);
   }
   LayerRect bounds() const override { return kEverywhere; }
@@ -157,7 +159,7 @@ class GradientSource : public PixelSource {
     for (int i = 0; i < n; ++i, out += st) {
       const double t = position(x + i + 0.5, y + 0.5);
       const double u = t >= 0.0 ? std::min(t, 1.0) : 0.0;  // NaN as 0.
-      const int k = static_cast<int>(std::lround(u * GradientTable::kSteps));
+      const int k = static_cast<int>(std::lround(u * kGradientSteps));
       std::copy_n(&table_[static_cast<size_t>(k) * st], st, out);
     }
   }

@@ -4,6 +4,7 @@
 #define PIXOLUNE_PSD_LAYERS_FILL_LAYERS_H_
 
 #include <memory>
+#include <vector>
 
 #include "psd/layers/descriptor.h"
 #include "psd/layers/layer_canvas.h"
@@ -17,6 +18,12 @@ namespace pixolune {
 /// stored, 1 meaning no ink); false for colours it cannot convert (book
 /// colours, Lab) or a missing object.
 bool descriptorColour(const DescValue* colour, int colours, float* out);
+
+/// A gradient's colours (as descriptorColour gives them) and opacity at
+/// kGradientSteps + 1 evenly spaced places from its start to its end:
+/// colours + 1 floats each.
+constexpr int kGradientSteps = 1024;
+std::vector<float> gradientSteps(const DescValue& fill, int colours, bool linear);
 
 /// A gradient as a fill layer or (`overlay`) a layer effect describes it
 /// ("Grad", "Type", "Angl", "Scl ", "Rvrs", "Ofst"), laid out over `box`;

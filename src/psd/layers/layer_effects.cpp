@@ -115,6 +115,28 @@ bool enumIs(const DescValue& d, const char* key, const char* value) {
   return v && v->class_id == value;
 }
 
+// A contour: points (0..255 in, 0..255 out) joined by straight lines, as
+// 256 levels; left empty when it is the straight line it usually is.
+void readContour(const DescValue& curve, std::vector<float>* levels) {
+  std::vector<std::pair<double, double>> points;
+  for (const DescValue& p : curve.list)
+    points.emplace_back(std::clamp(p.num("Hrzn", 0), 0.0, 255.0), std::clamp(p.num("Vrtc", 0), 0.0, 255.0));
+  std::stable_sort(points.begin(), points.end());
+  if (points.size() < 2) return;
+  bool straight = true;
+  for (const auto& p : points) straight = straight && std::fabs(p.first - p.second) < 0.5;
+  if (straight) return;
+  levels->resize(256);
+  for (int i = 0; i < 256; ++i) {
+    size_t k = 0;
+    while (k + 1 < points.size() && points[k + 1].first < i) ++k;
+    const auto& a = points[k];
+    const auto& b = points[std::min(k + 1, points.size() - 1)];
+    const double u = b.first > a.first ? std::clamp((i - a.first) / (b.first - a.first), 0.0, 1.0) : 0.0;
+    (*levels)[static_cast<size_t>(i)] = static_cast<float>((a.second + (b.second - a.second) * u) / 255.0);
+  }
+}
+
 // Fills *e from the descriptor of one effect; false when it is not drawn.
 bool readEffect(const DescValue& d, EffectKind kind, int colours, bool linear, double scale, double global_angle,
                 Effect* e) {
@@ -139,6 +161,11 @@ bool readEffect(const DescValue& d, EffectKind kind, int colours, bool linear, d
   } else {
     e->gradient = kind == EffectKind::kGradientOverlay;
     e->pattern = kind == EffectKind::kPatternOverlay;
+  }
+  if (const DescValue* curve = d.get("TrnS") ? d.get("TrnS")->get("Crv ") : nullptr) readContour(*curve, &e->contour);
+  if ((kind == EffectKind::kOuterGlow || kind == EffectKind::kInnerGlow) && d.get("Grad") && !d.get("Clr ")) {
+    e->glow_steps = gradientSteps(d, colours, linear);
+    return true;
   }
   if (e->gradient || e->pattern) {
     e->paint = d;
@@ -246,7 +273,12 @@ void paintEffect(const Effect& e, const Plane& coverage, const EffectsInput& inp
     const float* c = coverage.data() + static_cast<size_t>(y - a.top) * w;
     if (source) source->row(a.left, y, w, *out, row.data());
     for (int i = 0; i < w; ++i, d += st) {
-      if (source) {
+      if (!e.glow_steps.empty()) {  // The glow's gradient runs from the edge (full cover) outwards.
+        const float v = std::clamp(c[i], 0.0f, 1.0f);
+        const size_t k = static_cast<size_t>(std::lround((1.0f - v) * kGradientSteps));
+        std::copy_n(&e.glow_steps[k * st], st, d);
+        d[n] *= v * e.opacity;
+      } else if (source) {
         std::copy_n(&row[static_cast<size_t>(i) * st], st, d);
         d[n] *= c[i] * e.opacity;
       } else {
@@ -260,7 +292,14 @@ void paintEffect(const Effect& e, const Plane& coverage, const EffectsInput& inp
 void composeEffect(const Effect& e, const Plane& coverage, const EffectsInput& input, Canvas* onto,
                    const ComposeRule& base, float opacity, int threads) {
   Canvas paint;
-  paintEffect(e, coverage, input, &paint);
+  if (e.contour.empty()) {
+    paintEffect(e, coverage, input, &paint);
+  } else {
+    Plane shaped(coverage.size());
+    for (size_t i = 0; i < shaped.size(); ++i)
+      shaped[i] = e.contour[static_cast<size_t>(std::lround(std::clamp(coverage[i], 0.0f, 1.0f) * 255.0f))];
+    paintEffect(e, shaped, input, &paint);
+  }
   ComposeRule rule;
   rule.mode = e.mode;
   rule.opacity = opacity;
@@ -349,7 +388,9 @@ void drawEffects(const LayerEffects& effects, EffectsInput& input, const Compose
         for (size_t i = 0; i < p.size(); ++i) p[i] *= 1.0f - shape[i];
       composeEffect(e, p, input, target, clip, rule.opacity, threads);
     } else if (e.kind == EffectKind::kOuterGlow) {
-      const Plane p = e.precise ? preciseGlow(shape, w, h, e.size, e.spread) : softShape(shape, w, h, e.size, e.spread);
+      Plane p = e.precise ? preciseGlow(shape, w, h, e.size, e.spread) : softShape(shape, w, h, e.size, e.spread);
+      // The range is the part of the glow, from its outer end, that the contour spans.
+      for (float& v : p) v = std::min(1.0f, v / static_cast<float>(e.range));
       composeEffect(e, p, input, target, clip, rule.opacity, threads);
     }
   }

@@ -49,6 +49,8 @@ struct Effect {
   bool knocked_out = true;          // Drop shadow hidden under the layer's shape.
   bool invert = false;              // Satin.
   StrokePosition position = StrokePosition::kOutside;
+  std::vector<float> glow_steps;    // Glows painted with a gradient: its steps, from the edge out.
+  std::vector<float> contour;       // Shadows and glows: 256 levels the coverage passes through, or empty.
 };
 
 /// The effects of a layer that this program draws, in drawing order, and

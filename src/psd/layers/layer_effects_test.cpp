@@ -174,6 +174,44 @@ TEST_F(LayerEffectsDrawTest, DropShadowFallsAwayFromTheLightBehindTheLayer) {
   EXPECT_GT(blurred.at(5, 11)[0], 0.0);
 }
 
+TEST_F(LayerEffectsDrawTest, GlowsFollowTheirContourAndGradient) {
+  // A glow of size 4 around the square, and the same through a contour that takes every
+  // coverage below half to nothing: that one stops sooner.
+  const auto glow = [&](std::vector<Item> more) {
+    std::vector<Item> items = {mode("Nrml"), percent("Opct", 100), pixels("blur", 4), percent("Ckmt", 0),
+                               percent("Inpr", 100)};
+    items.insert(items.end(), more.begin(), more.end());
+    return draw(effectsBlock({Fx{"OrGl", items}}), 255, 20);
+  };
+  const Image plain = glow({colour(0, 0, 255)});
+  Desc curve;
+  curve.item("Crv ", "VlLs").list(3);
+  for (const auto& [in, out] : std::vector<std::pair<int, int>>{{0, 0}, {128, 0}, {255, 255}})
+    curve.raw("Objc").object("CrPt", 2).item("Hrzn", "doub").number(in).item("Vrtc", "doub").number(out);
+  const std::string points = curve.bytes();
+  const Item contour = [&](Desc& d) { d.item("TrnS", "Objc").object("ShpC", 1).raw(points); };
+  const Image cut = glow({colour(0, 0, 255), contour});
+  EXPECT_LT(plain.at(2, 6)[0], 1.0);       // The plain glow reaches two pixels out,
+  EXPECT_DOUBLE_EQ(1.0, cut.at(2, 6)[0]);  // the cut one not;
+  EXPECT_GE(cut.at(3, 6)[0], plain.at(3, 6)[0]);  // and it is nowhere stronger.
+  // A gradient glow is coloured by distance: its start at the edge, its end far out.
+  Desc grad;
+  grad.object("Grdn", 3).item("GrdF", "enum").enumeration("GrdF", "CstS").item("Clrs", "VlLs").list(2);
+  grad.raw("Objc").object("Clrt", 2).item("Clr ", "Objc").rgb(0, 0, 255).item("Lctn", "long").integer(0);
+  grad.raw("Objc").object("Clrt", 2).item("Clr ", "Objc").rgb(0, 255, 0).item("Lctn", "long").integer(4096);
+  grad.item("Trns", "VlLs").list(0);
+  const std::string stops = grad.bytes();
+  const Image graded = glow({[&](Desc& d) { d.item("Grad", "Objc").raw(stops); }});
+  const double* near = graded.at(3, 6);
+  const double* far = graded.at(1, 6);
+  // Over white, a glow pixel of cover c at gradient place t is (1 - c, 1 - c (1 - t), 1 - c t):
+  // how much green takes against blue, t / (1 - t), grows outwards.
+  const auto greenness = [](const double* p) { return (1 - p[2]) / (1 - p[1]); };
+  ASSERT_LT(near[1], 1.0);
+  ASSERT_LT(far[1], 1.0);
+  EXPECT_LT(greenness(near), greenness(far));
+}
+
 TEST(LayerEffectsGeometryTest, DistancesAreEuclidean) {
   std::vector<uint8_t> inside(7 * 5, 0);
   inside[2 * 7 + 3] = 1;  // One pixel at (3, 2).
