@@ -103,8 +103,8 @@ BlendMode effectMode(const DescValue& effect) {
   return BlendMode::kNormal;
 }
 
-bool effectColour(const DescValue& effect, int colours, bool linear, float* out) {
-  if (!descriptorColour(effect.get("Clr "), colours, out)) return false;
+bool effectColour(const DescValue& effect, int colours, bool linear, float* out, const char* key = "Clr ") {
+  if (!descriptorColour(effect.get(key), colours, out)) return false;
   if (linear)
     for (int c = 0; c < colours; ++c) out[c] = std::pow(out[c], 2.2f);
   return true;
@@ -162,6 +162,29 @@ bool readEffect(const DescValue& d, EffectKind kind, int colours, bool linear, d
     e->gradient = kind == EffectKind::kGradientOverlay;
     e->pattern = kind == EffectKind::kPatternOverlay;
   }
+  if (kind == EffectKind::kBevel) {
+    const auto modeOf = [&](const char* key) {
+      DescValue m;
+      if (const DescValue* v = d.get(key)) m.items.push_back({"Md  ", *v});
+      return effectMode(m);
+    };
+    e->mode = modeOf("hglM");
+    e->shadow_mode = modeOf("sdwM");
+    e->opacity = static_cast<float>(std::clamp(d.num("hglO", 75) / 100.0, 0.0, 1.0));
+    e->shadow_opacity = static_cast<float>(std::clamp(d.num("sdwO", 75) / 100.0, 0.0, 1.0));
+    if (!effectColour(d, colours, linear, e->colour, "hglC") ||
+        !effectColour(d, colours, linear, e->shadow_colour, "sdwC"))
+      return false;
+    e->bevel = enumIs(d, "bvlS", "OtrB") ? BevelStyle::kOuter
+               : enumIs(d, "bvlS", "Embs") ? BevelStyle::kEmboss
+               : enumIs(d, "bvlS", "PlEb") ? BevelStyle::kPillow : BevelStyle::kInner;
+    if (enumIs(d, "bvlS", "strokeEmboss")) return false;  // Drawn on a stroke: left out.
+    e->down = enumIs(d, "bvlD", "Out ");
+    e->altitude = std::clamp(d.num("Lald", 30), 0.0, 90.0);
+    e->depth = std::clamp(d.num("srgR", 100) / 100.0, 0.01, 10.0);
+    e->soften = std::clamp(d.num("Sftn", 0) * scale, 0.0, 1000.0);
+    return true;
+  }
   if (const DescValue* curve = d.get("TrnS") ? d.get("TrnS")->get("Crv ") : nullptr) readContour(*curve, &e->contour);
   if ((kind == EffectKind::kOuterGlow || kind == EffectKind::kInnerGlow) && d.get("Grad") && !d.get("Clr ")) {
     e->glow_steps = gradientSteps(d, colours, linear);
@@ -191,6 +214,7 @@ const EffectKey kDrawn[] = {
     {"patternFill", nullptr, EffectKind::kPatternOverlay},  {"GrFl", "gradientFillMulti", EffectKind::kGradientOverlay},
     {"SoFi", "solidFillMulti", EffectKind::kColourOverlay}, {"IrGl", nullptr, EffectKind::kInnerGlow},
     {"IrSh", "innerShadowMulti", EffectKind::kInnerShadow}, {"FrFX", "frameFXMulti", EffectKind::kStroke},
+    {"ebbl", nullptr, EffectKind::kBevel},
 };
 
 // One plane of floats over an area.
@@ -308,6 +332,61 @@ void composeEffect(const Effect& e, const Plane& coverage, const EffectsInput& i
   composeOnto(onto, CanvasSource(paint), rule, threads);
 }
 
+// Bevel and emboss: the shape's edge raised into a slope (a height that
+// the blurred shape gives), lit from the effect's angle and altitude; the
+// side facing the light paints the highlight, the side turned away the
+// shadow, each in proportion to how much lighter or darker it is than flat
+// ground. An inner bevel slopes inside the edge, an outer one outside it,
+// an emboss across it, a pillow emboss up inside and down outside.
+void drawBevel(const Effect& e, const Plane& shape, const EffectsInput& input, Canvas* content, int threads) {
+  const LayerRect a = content->area;
+  const int w = a.width(), h = a.height();
+  const double s = std::max(e.size, 1.0);
+  Plane height;
+  switch (e.bevel) {
+    case BevelStyle::kInner:
+    case BevelStyle::kOuter:
+      height = shape;
+      softenPlane(&height, w, h, s);
+      break;
+    case BevelStyle::kEmboss:
+    case BevelStyle::kPillow:
+      height = shape;
+      softenPlane(&height, w, h, s / 2);
+      break;
+  }
+  if (e.soften > 0) softenPlane(&height, w, h, e.soften);
+  const double rad = e.angle * kPi / 180.0, alt = e.altitude * kPi / 180.0;
+  const double lx = std::cos(alt) * std::cos(rad), ly = -std::cos(alt) * std::sin(rad), lz = std::sin(alt);
+  // A slope from 0 to 1 over the bevel's size rises to about 45 degrees at 100 % depth.
+  const double lift = e.depth * s * (e.down ? -1.0 : 1.0);
+  Plane lit(shape.size(), 0.0f), dark(shape.size(), 0.0f);
+  const auto at = [&](int x, int y) {
+    return height[static_cast<size_t>(std::clamp(y, 0, h - 1)) * w + std::clamp(x, 0, w - 1)];
+  };
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const size_t i = static_cast<size_t>(y) * w + x;
+      double zx = (at(x + 1, y) - at(x - 1, y)) / 2 * lift, zy = (at(x, y + 1) - at(x, y - 1)) / 2 * lift;
+      const bool inside = shape[i] >= 0.5f;
+      if (e.bevel == BevelStyle::kPillow && !inside) zx = -zx, zy = -zy;
+      // The surface's normal is (-zx, -zy, 1); how much light it takes against flat ground.
+      const double shade = (-zx * lx - zy * ly + lz) / std::sqrt(zx * zx + zy * zy + 1.0);
+      float where = 1.0f;
+      if (e.bevel == BevelStyle::kInner) where = shape[i];
+      else if (e.bevel == BevelStyle::kOuter) where = 1.0f - shape[i];
+      if (shade > lz) lit[i] = where * static_cast<float>(std::min(1.0, (shade - lz) / std::max(1e-6, 1.0 - lz)));
+      else dark[i] = where * static_cast<float>(std::min(1.0, (lz - shade) / std::max(1e-6, lz)));
+    }
+  Effect highlight = e, shadow = e;
+  shadow.mode = e.shadow_mode;
+  shadow.opacity = e.shadow_opacity;
+  std::copy(e.shadow_colour, e.shadow_colour + 4, shadow.colour);
+  highlight.contour.clear(), shadow.contour.clear();
+  composeEffect(shadow, dark, input, content, ComposeRule(), 1.0f, threads);
+  composeEffect(highlight, lit, input, content, ComposeRule(), 1.0f, threads);
+}
+
 }  // namespace
 
 int LayerEffects::reach() const {
@@ -317,6 +396,7 @@ int LayerEffects::reach() const {
       case EffectKind::kDropShadow: r = std::max(r, e.distance + e.size); break;
       case EffectKind::kOuterGlow: r = std::max(r, e.size); break;
       case EffectKind::kStroke: r = std::max(r, e.size); break;
+      case EffectKind::kBevel: r = std::max(r, e.size + e.soften); break;
       default: break;
     }
   }
@@ -363,7 +443,7 @@ LayerEffects readEffects(const LayerRecord& layer, int colours, bool linear, dou
   std::set<std::string> named;
   fromDescriptor(fx, &named);
   for (const std::string& name : named)
-    if (name == "bevel and emboss" || name == "satin") out.left_out.insert(name);
+    if (name == "satin") out.left_out.insert(name);
   return out;
 }
 
@@ -440,7 +520,7 @@ void drawEffects(const LayerEffects& effects, EffectsInput& input, const Compose
   };
   const auto interior = [](const Effect& e) {
     return e.kind != EffectKind::kStroke && e.kind != EffectKind::kDropShadow && e.kind != EffectKind::kOuterGlow &&
-           e.kind != EffectKind::kPatternOverlay && e.kind != EffectKind::kSatin;
+           e.kind != EffectKind::kPatternOverlay && e.kind != EffectKind::kSatin && e.kind != EffectKind::kBevel;
   };
   // Effects inside the shape never make it more opaque than it is: they are
   // laid on its pixels as if the shape were solid (alpha taken relative to
@@ -481,6 +561,8 @@ void drawEffects(const LayerEffects& effects, EffectsInput& input, const Compose
   for (const Effect& e : effects.drawn)
     if (e.kind == EffectKind::kStroke && e.position != StrokePosition::kInside)
       composeEffect(e, coverage(e), input, &content, ComposeRule(), 1.0f, threads);
+  for (const Effect& e : effects.drawn)
+    if (e.kind == EffectKind::kBevel) drawBevel(e, shape, input, &content, threads);
   composeOnto(target, CanvasSource(content), rule, threads);
 }
 

@@ -27,10 +27,11 @@ void noteEffects(const LayerRecord& layer, std::set<std::string>* names);
 enum class EffectKind {
   kDropShadow, kOuterGlow,                                       // Behind the layer.
   kPatternOverlay, kGradientOverlay, kColourOverlay,              // On its pixels,
-  kSatin, kInnerGlow, kInnerShadow, kStroke,                      // bottom to top.
+  kSatin, kInnerGlow, kInnerShadow, kStroke, kBevel,              // bottom to top.
 };
 
 enum class StrokePosition { kOutside, kInside, kCentre };
+enum class BevelStyle { kInner, kOuter, kEmboss, kPillow };
 
 /// One enabled effect, its sizes already scaled by the effects' scale.
 struct Effect {
@@ -49,6 +50,16 @@ struct Effect {
   bool knocked_out = true;          // Drop shadow hidden under the layer's shape.
   bool invert = false;              // Satin.
   StrokePosition position = StrokePosition::kOutside;
+  // Bevel and emboss: its lit side paints `colour` by `mode` and `opacity`,
+  // its shaded side these; the light comes from `angle` at `altitude`.
+  BlendMode shadow_mode = BlendMode::kMultiply;
+  float shadow_opacity = 0.75f;
+  float shadow_colour[4] = {0, 0, 0, 0};
+  BevelStyle bevel = BevelStyle::kInner;
+  bool down = false;                // The bevel's direction: pressed in instead of raised.
+  double altitude = 30;             // Degrees above the surface.
+  double depth = 1;                 // 1: 100 %.
+  double soften = 0;                // Pixels.
   std::vector<float> glow_steps;    // Glows painted with a gradient: its steps, from the edge out.
   std::vector<float> contour;       // Shadows and glows: 256 levels the coverage passes through, or empty.
 };

@@ -78,11 +78,11 @@ Fx stroke(const char* position, double size, double r, double g, double b) {
 class LayerEffectsDrawTest : public LayerMergeTest {
  protected:
   const Kind& k = kKinds[0];  // RGB, 8 bits.
-  // A 12 x 12 white document with a red 4 x 4 square at (4, 4) carrying `block`.
-  Image draw(const std::string& block, int fill = 255, int size = 12) {
+  // A white document (12 x 12) with a red square (4 x 4) at (4, 4) carrying `block`.
+  Image draw(const std::string& block, int fill = 255, int size = 12, int side = 4) {
     PsdDocument doc = document(k, size, size);
     doc.layers.push_back(solidLayer(k, 0, 0, size, size, {1, 1, 1}, opaque));
-    PsdLayer square = solidLayer(k, 4, 4, 8, 8, {1, 0, 0}, opaque);
+    PsdLayer square = solidLayer(k, 4, 4, 4 + side, 4 + side, {1, 0, 0}, opaque);
     square.fill_opacity = fill;
     square.blocks.push_back({"lfx2", block});
     doc.layers.push_back(square);
@@ -210,6 +210,33 @@ TEST_F(LayerEffectsDrawTest, GlowsFollowTheirContourAndGradient) {
   ASSERT_LT(near[1], 1.0);
   ASSERT_LT(far[1], 1.0);
   EXPECT_LT(greenness(near), greenness(far));
+}
+
+TEST_F(LayerEffectsDrawTest, BevelLightsTheSideFacingTheLight) {
+  const auto bevel = [&](const char* style, const char* direction) {
+    const Fx fx{"ebbl", {choice("hglM", "BlnM", "Scrn"), [](Desc& d) { d.item("hglC", "Objc").rgb(255, 255, 255); },
+                         percent("hglO", 100), choice("sdwM", "BlnM", "Mltp"),
+                         [](Desc& d) { d.item("sdwC", "Objc").rgb(0, 0, 0); }, percent("sdwO", 100),
+                         choice("bvlS", "BESl", style), choice("bvlD", "BESs", direction), flag("uglg", false),
+                         angle("lagl", 90), angle("Lald", 30), percent("srgR", 100), pixels("blur", 3)}};
+    return draw(effectsBlock({fx}), 255, 24, 12);
+  };
+  // Light from above: an inner bevel lights the square's top edge, shades its bottom edge,
+  // leaves its middle and everything outside as they were.
+  const Image up = bevel("InrB", "In  ");
+  EXPECT_GT(up.at(10, 4)[1], 0.1);          // Top edge: red screened towards white.
+  EXPECT_LT(up.at(10, 15)[0], 0.9);         // Bottom edge: red darkened.
+  expectColour(up, 10, 10, 1, 0, 0);        // The flat middle.
+  expectColour(up, 10, 2, 1, 1, 1);         // Outside.
+  // Pressed down, the sides swap.
+  const Image down = bevel("InrB", "Out ");
+  EXPECT_LT(down.at(10, 4)[0], 0.9);
+  EXPECT_GT(down.at(10, 15)[1], 0.1);
+  // An outer bevel works outside the edge only: the square stays red, the white around it changes.
+  const Image outer = bevel("OtrB", "In  ");
+  expectColour(outer, 10, 4, 1, 0, 0);
+  expectColour(outer, 10, 15, 1, 0, 0);
+  EXPECT_LT(outer.at(10, 17)[0], 0.9);      // Below the square, the slope turned from the light.
 }
 
 TEST(LayerEffectsGeometryTest, DistancesAreEuclidean) {
