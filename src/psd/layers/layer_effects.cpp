@@ -207,14 +207,19 @@ struct EffectKey {
   const char* key;
   const char* multi_key;
   EffectKind kind;
+  const char* name;
 };
 
 const EffectKey kDrawn[] = {
-    {"DrSh", "dropShadowMulti", EffectKind::kDropShadow},   {"OrGl", nullptr, EffectKind::kOuterGlow},
-    {"patternFill", nullptr, EffectKind::kPatternOverlay},  {"GrFl", "gradientFillMulti", EffectKind::kGradientOverlay},
-    {"SoFi", "solidFillMulti", EffectKind::kColourOverlay}, {"IrGl", nullptr, EffectKind::kInnerGlow},
-    {"IrSh", "innerShadowMulti", EffectKind::kInnerShadow}, {"FrFX", "frameFXMulti", EffectKind::kStroke},
-    {"ebbl", nullptr, EffectKind::kBevel},
+    {"DrSh", "dropShadowMulti", EffectKind::kDropShadow, "drop shadow"},
+    {"OrGl", nullptr, EffectKind::kOuterGlow, "outer glow"},
+    {"patternFill", nullptr, EffectKind::kPatternOverlay, "pattern overlay"},
+    {"GrFl", "gradientFillMulti", EffectKind::kGradientOverlay, "gradient overlay"},
+    {"SoFi", "solidFillMulti", EffectKind::kColourOverlay, "colour overlay"},
+    {"IrGl", nullptr, EffectKind::kInnerGlow, "inner glow"},
+    {"IrSh", "innerShadowMulti", EffectKind::kInnerShadow, "inner shadow"},
+    {"FrFX", "frameFXMulti", EffectKind::kStroke, "stroke"},
+    {"ebbl", nullptr, EffectKind::kBevel, "bevel and emboss"},
 };
 
 // One plane of floats over an area.
@@ -429,7 +434,10 @@ LayerEffects readEffects(const LayerRecord& layer, int colours, bool linear, dou
     for (const DescValue* d : items) {
       if (!enabled(*d)) continue;
       Effect e;
-      if (!readEffect(*d, k.kind, colours, linear, scale, global_angle, &e)) continue;
+      if (!readEffect(*d, k.kind, colours, linear, scale, global_angle, &e)) {
+        out.left_out.insert(k.name);  // A colour or kind of it this program does not draw.
+        continue;
+      }
       if (e.pattern) {
         out.left_out.insert(k.kind == EffectKind::kStroke ? "pattern stroke" : "pattern overlay");
         continue;

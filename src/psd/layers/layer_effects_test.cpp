@@ -239,6 +239,26 @@ TEST_F(LayerEffectsDrawTest, BevelLightsTheSideFacingTheLight) {
   EXPECT_LT(outer.at(10, 17)[0], 0.9);      // Below the square, the slope turned from the light.
 }
 
+TEST(LayerEffectsReadTest, WhatCannotBeDrawnIsNamed) {
+  LayerRecord layer;
+  const std::string block = effectsBlock({Fx{"SoFi", {mode("Nrml"), percent("Opct", 100)}},  // No colour.
+                                          Fx{"ChFX", {mode("Mltp")}},                         // Satin.
+                                          stroke("OutF", 2, 0, 0, 0)});
+  layer.blocks.push_back({"lfx2", std::vector<uint8_t>(block.begin(), block.end())});
+  const LayerEffects fx = readEffects(layer, 3, false, 120);
+  ASSERT_EQ(1u, fx.drawn.size());
+  EXPECT_EQ(EffectKind::kStroke, fx.drawn[0].kind);
+  EXPECT_EQ((std::set<std::string>{"colour overlay", "satin"}), fx.left_out);
+  // Only the older block: named, nothing drawn.
+  LayerRecord old;
+  old.blocks.push_back({"lrFX", {0, 0, 0, 1, '8', 'B', 'I', 'M', 's', 'o', 'f', 'i', 0, 0, 0, 30}});
+  old.blocks.back().data.resize(4 + 12 + 30, 0);
+  old.blocks.back().data[12 + 4 + 23] = 1;
+  const LayerEffects legacy = readEffects(old, 3, false, 120);
+  EXPECT_FALSE(legacy.any());
+  EXPECT_EQ((std::set<std::string>{"colour overlay"}), legacy.left_out);
+}
+
 TEST(LayerEffectsGeometryTest, DistancesAreEuclidean) {
   std::vector<uint8_t> inside(7 * 5, 0);
   inside[2 * 7 + 3] = 1;  // One pixel at (3, 2).
