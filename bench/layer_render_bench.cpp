@@ -6,7 +6,8 @@
 // layers together cover the canvas, so the seven below are never read; a
 // second document, the same with every layer at opacity 254, has all ten
 // layers seen everywhere, and is timed too.
-// Usage: layer_render_bench [folder-for-the-document] [rounds]
+// Usage: layer_render_bench [folder-for-the-document] [rounds] [keep]
+// ("keep" leaves the documents, as layer-bench-255.psd and -254.psd, for profiling)
 #include <FreeImage.h>
 
 #include <algorithm>
@@ -123,11 +124,13 @@ std::pair<double, double> timeBoth(const std::string& path, int rounds, std::str
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string path = std::string(argc > 1 ? argv[1] : "/tmp") + "/layer-bench.psd";
+  const std::string folder = argc > 1 ? argv[1] : "/tmp";
+  const bool keep = argc > 3 && std::string(argv[3]) == "keep";
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   FreeImage_Initialise(FALSE);
   std::printf("3000 x 2000 RGB, %d normal layers, median of %d rounds\n", kLayers, rounds);
   for (const int opacity : {255, 254}) {
+    const std::string path = folder + (keep ? "/layer-bench-" + std::to_string(opacity) + ".psd" : "/layer-bench.psd");
     {
       std::ofstream out(path, std::ios::binary | std::ios::trunc);
       const std::string bytes = document(opacity);
@@ -135,7 +138,7 @@ int main(int argc, char** argv) {
     }
     std::string reason;
     const auto [composite, layers] = timeBoth(path, rounds, &reason);
-    std::remove(path.c_str());
+    if (!keep) std::remove(path.c_str());
     if (!reason.empty()) {
       std::fprintf(stderr, "decoding failed: %s\n", reason.c_str());
       return 2;
