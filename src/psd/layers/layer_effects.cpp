@@ -185,7 +185,8 @@ bool readEffect(const DescValue& d, EffectKind kind, int colours, bool linear, d
     e->soften = std::clamp(d.num("Sftn", 0) * scale, 0.0, 1000.0);
     return true;
   }
-  if (const DescValue* curve = d.get("TrnS") ? d.get("TrnS")->get("Crv ") : nullptr) readContour(*curve, &e->contour);
+  const DescValue* shape = d.get(kind == EffectKind::kSatin ? "MpgS" : "TrnS");
+  if (const DescValue* curve = shape ? shape->get("Crv ") : nullptr) readContour(*curve, &e->contour);
   if ((kind == EffectKind::kOuterGlow || kind == EffectKind::kInnerGlow) && d.get("Grad") && !d.get("Clr ")) {
     e->glow_steps = gradientSteps(d, colours, linear);
     return true;
@@ -200,7 +201,7 @@ bool readEffect(const DescValue& d, EffectKind kind, int colours, bool linear, d
     }
     return true;
   }
-  return effectColour(d, colours, linear, e->colour) || kind == EffectKind::kSatin;
+  return effectColour(d, colours, linear, e->colour);
 }
 
 struct EffectKey {
@@ -220,6 +221,7 @@ const EffectKey kDrawn[] = {
     {"IrSh", "innerShadowMulti", EffectKind::kInnerShadow, "inner shadow"},
     {"FrFX", "frameFXMulti", EffectKind::kStroke, "stroke"},
     {"ebbl", nullptr, EffectKind::kBevel, "bevel and emboss"},
+    {"ChFX", nullptr, EffectKind::kSatin, "satin"},
 };
 
 // One plane of floats over an area.
@@ -447,11 +449,6 @@ LayerEffects readEffects(const LayerRecord& layer, int colours, bool linear, dou
   }
   std::stable_sort(out.drawn.begin(), out.drawn.end(),
                    [](const Effect& a, const Effect& b) { return a.kind < b.kind; });
-  // What is not drawn is named.
-  std::set<std::string> named;
-  fromDescriptor(fx, &named);
-  for (const std::string& name : named)
-    if (name == "satin") out.left_out.insert(name);
   return out;
 }
 
@@ -501,6 +498,22 @@ void drawEffects(const LayerEffects& effects, EffectsInput& input, const Compose
         for (size_t i = 0; i < p.size(); ++i) p[i] *= shape[i];
         break;
       }
+      case EffectKind::kSatin: {
+        // The shape moved both ways along the light's angle, each softened;
+        // where the two differ the satin shades.
+        const double rad = e.angle * kPi / 180.0;
+        const int dx = static_cast<int>(std::lround(e.distance * std::cos(rad)));
+        const int dy = static_cast<int>(std::lround(-e.distance * std::sin(rad)));
+        Plane one = shifted(shape, w, h, dx, dy, 0.0f), other = shifted(shape, w, h, -dx, -dy, 0.0f);
+        softenPlane(&one, w, h, e.size);
+        softenPlane(&other, w, h, e.size);
+        p.resize(shape.size());
+        for (size_t i = 0; i < p.size(); ++i) {
+          const float v = std::fabs(one[i] - other[i]);
+          p[i] = (e.invert ? 1.0f - v : v) * shape[i];
+        }
+        break;
+      }
       case EffectKind::kInnerGlow: {
         if (e.from_centre) {
           p = softShape(shrunk(shape, w, h, e.size * e.spread), w, h, e.size, 0.0);
@@ -528,7 +541,7 @@ void drawEffects(const LayerEffects& effects, EffectsInput& input, const Compose
   };
   const auto interior = [](const Effect& e) {
     return e.kind != EffectKind::kStroke && e.kind != EffectKind::kDropShadow && e.kind != EffectKind::kOuterGlow &&
-           e.kind != EffectKind::kPatternOverlay && e.kind != EffectKind::kSatin && e.kind != EffectKind::kBevel;
+           e.kind != EffectKind::kPatternOverlay && e.kind != EffectKind::kBevel;
   };
   // Effects inside the shape never make it more opaque than it is: they are
   // laid on its pixels as if the shape were solid (alpha taken relative to

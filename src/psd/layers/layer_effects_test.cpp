@@ -239,6 +239,22 @@ TEST_F(LayerEffectsDrawTest, BevelLightsTheSideFacingTheLight) {
   EXPECT_LT(outer.at(10, 17)[0], 0.9);      // Below the square, the slope turned from the light.
 }
 
+TEST_F(LayerEffectsDrawTest, SatinShadesInsideWhereTheShiftedShapesDiffer) {
+  const auto satin = [&](bool invert) {
+    const Fx fx{"ChFX", {mode("Nrml"), colour(0, 0, 255), percent("Opct", 100), flag("Invr", invert),
+                         angle("lagl", 0), pixels("Dstn", 3), pixels("blur", 0)}};
+    return draw(effectsBlock({fx}), 255, 24, 12);
+  };
+  // Moved three pixels left and right, the square's copies differ in its outer three columns.
+  const Image plain = satin(false), inverted = satin(true);
+  expectColour(plain, 5, 10, 0, 0, 1);     // Near the left edge: satin colour,
+  expectColour(plain, 10, 10, 1, 0, 0);    // in the middle: none;
+  expectColour(plain, 2, 10, 1, 1, 1);     // never outside the shape.
+  expectColour(inverted, 5, 10, 1, 0, 0);  // Inverted, the other way round.
+  expectColour(inverted, 10, 10, 0, 0, 1);
+  expectColour(inverted, 2, 10, 1, 1, 1);
+}
+
 TEST(LayerEffectsReadTest, WhatCannotBeDrawnIsNamed) {
   LayerRecord layer;
   const std::string block = effectsBlock({Fx{"SoFi", {mode("Nrml"), percent("Opct", 100)}},  // No colour.
