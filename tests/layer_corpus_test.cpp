@@ -26,7 +26,7 @@ using testing::Pixels;
 
 // The count reached when this test was last tuned; a change that loses a
 // document fails here.
-constexpr int kExpectedMatches = 91;
+constexpr int kExpectedMatches = 98;
 constexpr double kTolerance = 1.0;
 
 struct Row {
@@ -92,14 +92,54 @@ std::pair<double, double> difference(const Pixels& a, const Pixels& b) {
   return {colour / (3.0 * n), alpha / n};
 }
 
+// Dissolve shows each pixel wholly or not at all by a noise pattern of
+// Photoshop's own that cannot be reproduced: two patterns of the same
+// density differ at about half the pixels. Documents with a visible
+// dissolve layer are judged on the means of 8x8 blocks instead, against
+// the difference two independent patterns at half opacity make there
+// (about 18 on the 0..255 scale); a layer drawn without dissolving, or at
+// the wrong density, is still far outside it. Documents whose pixels match
+// as they are keep the pixel rule.
+constexpr int kDissolveBlock = 8;
+constexpr double kDissolveTolerance = 20.0;
+
+// Mean absolute differences of the 8x8 block means (colour flattened over
+// white, alpha), or -1 for a size mismatch.
+std::pair<double, double> blockDifference(const Pixels& a, const Pixels& b) {
+  if (a.width != b.width || a.height != b.height) return {-1, -1};
+  double colour = 0, alpha = 0;
+  int blocks = 0;
+  for (int by = 0; by < a.height; by += kDissolveBlock)
+    for (int bx = 0; bx < a.width; bx += kDissolveBlock, ++blocks) {
+      double d[4] = {0, 0, 0, 0};  // Sums of a's samples less b's.
+      const int ey = std::min(a.height, by + kDissolveBlock), ex = std::min(a.width, bx + kDissolveBlock);
+      for (int y = by; y < ey; ++y)
+        for (int x = bx; x < ex; ++x) {
+          const size_t i = (static_cast<size_t>(y) * a.width + x) * 4;
+          for (int c = 0; c < 3; ++c) d[c] += flattened(&a.rgba[i], c) - flattened(&b.rgba[i], c);
+          d[3] += static_cast<int>(a.rgba[i + 3]) - static_cast<int>(b.rgba[i + 3]);
+        }
+      const double n = static_cast<double>(ey - by) * (ex - bx);
+      colour += (std::fabs(d[0]) + std::fabs(d[1]) + std::fabs(d[2])) / (3.0 * n);
+      alpha += std::fabs(d[3]) / n;
+    }
+  return {colour / blocks, alpha / blocks};
+}
+
+bool dissolves(const LayerSet& set) {
+  for (const LayerRecord& layer : set.layers)
+    if (layer.visible && layer.blend_key == "diss") return true;
+  return false;
+}
+
 bool drawable(const Row& row) {
   return (row.mode == "RGB" || row.mode == "Grayscale" || row.mode == "CMYK") && (row.depth == 8 || row.depth == 16);
 }
 
-bool hasLayers(const std::string& path) {
+// The document's layer records; false when it has none.
+bool layersOf(const std::string& path, LayerSet* set) {
   PsdDocument document;
-  LayerSet set;
-  return document.open(path).ok() && readLayerRecords(document, &set).ok() && !set.layers.empty();
+  return document.open(path).ok() && readLayerRecords(document, set).ok() && !set->layers.empty();
 }
 
 std::string describe(const Row& row, const std::pair<double, double>& d, const std::string& extra) {
@@ -120,10 +160,11 @@ class LayerCorpusTest : public ::testing::Test {
 
 TEST_F(LayerCorpusTest, LayersReproduceTheStoredComposite) {
   int total = 0, matched = 0;
-  std::string misses;
+  std::string misses, rules;
   for (const Row& row : readManifest(corpus_)) {
     const std::string path = corpus_ + "/files/" + row.file;
-    if (row.composite != "yes" || !drawable(row) || !hasLayers(path)) continue;
+    LayerSet set;
+    if (row.composite != "yes" || !drawable(row) || !layersOf(path, &set)) continue;
     ++total;
     std::string reason;
     BitmapPtr stored;
@@ -134,12 +175,19 @@ TEST_F(LayerCorpusTest, LayersReproduceTheStoredComposite) {
       misses += "  " + row.file + ": " + (stored ? "not drawn (" + reason + ")" : "composite unreadable") + "\n";
       continue;
     }
-    const auto d = difference(pixelsOf(drawn.get()), pixelsOf(stored.get()));
-    if (d.first >= 0 && d.first <= kTolerance && d.second <= kTolerance) ++matched;
+    const Pixels ours = pixelsOf(drawn.get()), theirs = pixelsOf(stored.get());
+    auto d = difference(ours, theirs);
+    double tolerance = kTolerance;
+    if ((d.first > kTolerance || d.second > kTolerance) && dissolves(set)) {
+      d = blockDifference(ours, theirs), tolerance = kDissolveTolerance;
+      rules += describe(row, d, " (judged on 8x8 averages: dissolve noise)");
+    }
+    if (d.first >= 0 && d.first <= tolerance && d.second <= tolerance) ++matched;
     else misses += describe(row, d, lastDecodeNote().empty() ? "" : " (" + lastDecodeNote() + ")");
   }
   std::printf("Layers: %d of %d layered documents match their stored composite\n", matched, total);
   std::printf("Misses:\n%s", misses.c_str());
+  std::printf("Judged by a looser rule:\n%s", rules.c_str());
   EXPECT_GE(matched, kExpectedMatches);
 }
 

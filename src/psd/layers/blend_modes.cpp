@@ -70,7 +70,12 @@ float separable(BlendMode mode, float b, float s) {
     case BlendMode::kVividLight: return vividLight(b, s);
     case BlendMode::kLinearLight: return std::clamp(b + 2.0f * s - 1.0f, 0.0f, 1.0f);
     case BlendMode::kPinLight: return s <= 0.5f ? std::min(b, 2.0f * s) : std::max(b, 2.0f * s - 1.0f);
-    case BlendMode::kHardMix: return b + s >= 1.0f ? 1.0f : 0.0f;
+    // Vivid light cut at one half, as Photoshop does: unlike b + s >= 1 it
+    // is not symmetric (a white backdrop under black stays white, a black
+    // one under white stays black). Fill enters only as the opacity the
+    // result is laid on with; no document shows Photoshop's softer hard
+    // mix below full fill, so it is not modelled.
+    case BlendMode::kHardMix: return vividLight(b, s) >= 0.5f ? 1.0f : 0.0f;
     case BlendMode::kDifference: return std::fabs(b - s);
     case BlendMode::kExclusion: return b + s - 2.0f * b * s;
     case BlendMode::kSubtract: return std::max(0.0f, b - s);

@@ -71,7 +71,15 @@ TEST_F(BlendModeTest, HardLight) { expectPair("hLit", 0.36f, 0.68f); }
 TEST_F(BlendModeTest, VividLight) { expectPair("vLit", 1.0f / 3.0f, 0.5f); }
 TEST_F(BlendModeTest, LinearLight) { expectPair("lLit", 0.2f, 0.8f); }
 TEST_F(BlendModeTest, PinLight) { expectPair("pLit", 0.6f, 0.6f); }
-TEST_F(BlendModeTest, HardMix) { expectPair("hMix", 0.0f, 1.0f); }
+// Hard mix is vivid light cut at one half: black under white stays black,
+// white under black stays white, where b + s >= 1 would make both white.
+TEST_F(BlendModeTest, HardMix) {
+  expectPair("hMix", 0.0f, 1.0f);
+  EXPECT_EQ(0.0f, one(BlendMode::kHardMix, 0.0f, 1.0f));
+  EXPECT_EQ(1.0f, one(BlendMode::kHardMix, 1.0f, 0.0f));
+  EXPECT_EQ(1.0f, one(BlendMode::kHardMix, 0.5f, 0.5f));   // Vivid light 0.5 exactly.
+  EXPECT_EQ(0.0f, one(BlendMode::kHardMix, 0.45f, 0.5f));  // 1 - 0.55.
+}
 TEST_F(BlendModeTest, Difference) { expectPair("diff", 0.3f, 0.6f); }
 TEST_F(BlendModeTest, Exclusion) { expectPair("smud", 0.54f, 0.68f); }
 TEST_F(BlendModeTest, Subtract) { expectPair("fsub", 0.3f, 0.0f); }

@@ -471,9 +471,57 @@ Status drawOnPixellessBase(Context& cx, const LayerNode& node, Canvas* target) {
   return {};
 }
 
+// Layers clipped to a pass-through group: the group's layers still blend
+// with what lies below it, but only where they have any pixel of their own
+// (merged on their own, as the base of the clipped layers is): a blend
+// mode reaches the backdrop, an adjustment in the group changes nothing
+// outside its layers. Each clipped layer is drawn on the target where the
+// group's layers have pixels, through the group's masks and at its opacity.
+Status drawOnPassThroughGroup(Context& cx, const LayerNode& node, Canvas* target) {
+  const LayerRect area = intersect(target->area, cx.document);
+  if (area.empty()) return {};
+  CanvasTicket inner_ticket(cx, area), before_ticket(cx, target->area);
+  if (!inner_ticket.status().ok()) return inner_ticket.status();
+  if (!before_ticket.status().ok()) return before_ticket.status();
+  PlaneMask cover, shape;  // Where the group's layers have pixels; that at the group's opacity.
+  cover.rect = shape.rect = area;
+  cover.outside = shape.outside = 0.0f;
+  cover.plane.width = shape.plane.width = area.width();
+  cover.plane.height = shape.plane.height = area.height();
+  cover.plane.depth = shape.plane.depth = 32;
+  Status st;
+  {
+    Canvas inner(area, target->colours);
+    if (!(st = renderNodes(cx, node.children, &inner)).ok()) return st;
+    const size_t n = static_cast<size_t>(area.width()) * area.height();
+    cover.plane.floats.resize(n);
+    shape.plane.floats.resize(n);
+    const float opacity = node.layer->opacity / 255.0f;
+    for (size_t i = 0; i < n; ++i) {
+      const float a = inner.px[i * static_cast<size_t>(inner.stride()) + static_cast<size_t>(inner.colours)];
+      cover.plane.floats[i] = a > 0.0f ? 1.0f : 0.0f;  // Not faded again at soft edges.
+      shape.plane.floats[i] = a * opacity;
+    }
+  }
+  const Canvas before = *target;
+  if (!(st = drawLayer(cx, node, target, true, false)).ok()) return st;
+  fadeTowards(target, before, 1.0f, {&cover});
+  PlaneMask masks[2];
+  ComposeRule base_rule;
+  if (!(st = loadMasks(cx, *node.layer, &masks, &base_rule)).ok()) return st;
+  base_rule.masks.push_back(&shape);
+  for (const LayerNode& c : node.clipped)
+    if (c.layer->visible && !(st = drawLayer(cx, c, target, true, false, base_rule.masks)).ok()) return st;
+  return {};
+}
+
 Status drawClipGroup(Context& cx, const LayerNode& node, Canvas* target) {
   const LayerRecord& base = *node.layer;
   if (!node.group && base.rect.empty() && drawsWithoutPixels(base)) return drawOnPixellessBase(cx, node, target);
+  if (node.group && base.fill_opacity == 255 &&
+      blendModeFromKey(base.section_blend_key.empty() ? base.blend_key : base.section_blend_key) ==
+          BlendMode::kPassThrough)
+    return drawOnPassThroughGroup(cx, node, target);
   if (!node.group) {  // A base of pixels (a fill without them was drawn above).
     const LayerEffects effects = effectsOf(cx, base);
     if (effects.any()) {

@@ -458,6 +458,73 @@ TEST_F(LayerMergeTest, PassThroughLetsBlendModesReachBelowTheGroup) {
   }
 }
 
+// Dissolve shows each pixel wholly or not at all, about as many as its
+// opacity says, by a pattern fixed to the document's pixels: a second
+// dissolving layer over the first shows through the same pixels, so the
+// pair covers half the picture, not three quarters.
+TEST_F(LayerMergeTest, DissolveShowsWholePixelsByOneFixedPattern) {
+  const Kind k = kKinds[0];
+  const int side = 32;
+  PsdDocument doc = document(k, side, side);
+  PsdLayer blue = solidLayer(k, 0, 0, side, side, {0, 0, 1}, opaque);
+  blue.blend_key = "diss", blue.opacity = 128;
+  doc.layers.push_back(blue);
+  const Image one = render(doc);
+  PsdLayer red = solidLayer(k, 0, 0, side, side, {1, 0, 0}, opaque);
+  red.blend_key = "diss", red.opacity = 128;
+  doc.layers.push_back(red);
+  const Image two = render(doc);
+  ASSERT_EQ(side, one.width);
+  ASSERT_EQ(side, two.width);
+  int shown = 0;
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      const double a = one.at(x, y)[3];
+      ASSERT_TRUE(a == 0.0 || a == 1.0) << x << "," << y;
+      EXPECT_EQ(a, two.at(x, y)[3]) << x << "," << y;
+      if (a == 0.0) continue;
+      ++shown;
+      EXPECT_EQ(1.0, one.at(x, y)[2]);
+      EXPECT_EQ(1.0, two.at(x, y)[0]);  // The red layer hides the blue wholly.
+      EXPECT_EQ(0.0, two.at(x, y)[2]);
+    }
+  EXPECT_NEAR(0.5, shown / static_cast<double>(side * side), 0.05);
+}
+
+// Layers clipped to a pass-through group leave it pass-through where its
+// layers have pixels: its multiply still darkens the background, while an
+// invert in it changes nothing beside them. The clipped layer shows only
+// where the group's layers have pixels, over the darkened colour.
+TEST_F(LayerMergeTest, PassThroughGroupUnderClippedLayersActsWithinItsPixels) {
+  for (const Kind& k : kKinds) {
+    PsdDocument doc = document(k, 2, 1);
+    doc.layers.push_back(solidLayer(k, 0, 0, 1, 2, {0.8, 0.8, 0.8}, opaque));
+    PsdLayer end;
+    end.section = 3;
+    doc.layers.push_back(end);
+    PsdLayer invert;
+    invert.blocks = {{"nvrt", ""}};
+    doc.layers.push_back(invert);
+    PsdLayer multiply = solidLayer(k, 0, 0, 1, 1, {0.5, 0.5, 0.5}, opaque);  // The left pixel only.
+    multiply.blend_key = "mul ";
+    doc.layers.push_back(multiply);
+    PsdLayer group;
+    group.section = 1, group.section_blend_key = "pass", group.blend_key = "pass";
+    doc.layers.push_back(group);
+    PsdLayer clipped = solidLayer(k, 0, 0, 1, 2, {0, 0, 1}, opaque);
+    clipped.clipped = true, clipped.opacity = 128;
+    doc.layers.push_back(clipped);
+    const Image im = render(doc);
+    const double a = 128 / 255.0;
+    // Inverted to 0.2, multiplied to 0.1, then half covered by blue.
+    EXPECT_NEAR(0.1 * (1 - a), im.at(0, 0)[0], 2 * k.tolerance()) << k.name;
+    EXPECT_NEAR(shown(k, {0.1 * (1 - a), 0.1 * (1 - a), 0.1 + 0.9 * a}, 2), im.at(0, 0)[2], 2 * k.tolerance())
+        << k.name;
+    EXPECT_NEAR(0.8, im.at(1, 0)[0], 2 * k.tolerance()) << k.name;  // Outside the group's pixels.
+    EXPECT_NEAR(0.8, im.at(1, 0)[2], 2 * k.tolerance()) << k.name;
+  }
+}
+
 TEST_F(LayerMergeTest, HiddenLayersAndGroupsAreLeftOut) {
   const Kind k = kKinds[0];
   PsdLayer black = solidLayer(k, 0, 0, 1, 1, {0, 0, 0}, opaque);

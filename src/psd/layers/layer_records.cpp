@@ -1,5 +1,6 @@
 #include "psd/layers/layer_records.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "psd/psd_document.h"
@@ -188,7 +189,15 @@ Status parseRecord(const PsdFile& in, uint64_t* pos, uint64_t end, int version, 
   if (!st.ok()) return st;
   Cursor head(bytes.data(), bytes.size());
   layer->rect = readRect(head);
-  if (!plausibleRect(layer->rect)) return readCorrupt("layer records: impossible layer rectangle");
+  // Photoshop writes inverted or empty rectangles for some layers without
+  // pixels (vector shapes drawn from their path): such a layer is empty, and
+  // its channels are passed over by their lengths. Sides longer than any
+  // layer can be, either way round, are damage.
+  const LayerRect& r = layer->rect;
+  const LayerRect turned{std::min(r.top, r.bottom), std::min(r.left, r.right), std::max(r.top, r.bottom),
+                         std::max(r.left, r.right)};
+  if (!plausibleRect(turned)) return readCorrupt("layer records: impossible layer rectangle");
+  if (r.bottom <= r.top || r.right <= r.left) layer->rect = LayerRect();
   const int channels = static_cast<int>(head.number(2));
   if (channels > kMaxLayerChannels) return readCorrupt("layer records: too many channels in a layer");
   const int length_bytes = version == 2 ? 8 : 4;

@@ -108,6 +108,41 @@ TEST_F(LayerRecordsTest, LayerCountBeyondTheLayerInfoIsCorrupt) {
   EXPECT_EQ("layer records: too many layers for the layer info", read(bytes, &set).message());
 }
 
+// Photoshop writes inverted rectangles for some layers drawn from a path
+// only: such a layer is empty, its channel bytes are passed over, and the
+// layers after it are read and drawn as usual. A side longer than any layer
+// can be stays damage, whichever way round.
+TEST_F(LayerRecordsTest, InvertedLayerRectangleIsAnEmptyLayer) {
+  PsdDocument doc = testing::makeDocument(testing::PsdMode::kGrey, 8, 3, 2, 0, [](int, int, int) { return 0.0; });
+  doc.resources = {testing::versionInfo(false)};
+  PsdLayer inverted;
+  inverted.name = "inverted", inverted.top = 2, inverted.left = 3, inverted.bottom = 0, inverted.right = 1;
+  inverted.channels = {{-1, {255, 255, 255}, 0}, {0, {7, 8, 9}, 1}};
+  PsdLayer flat;
+  flat.name = "flat", flat.top = 1, flat.left = 0, flat.bottom = 1, flat.right = 3;  // No rows.
+  PsdLayer above;
+  above.name = "above", above.bottom = 2, above.right = 3;
+  above.channels = {{-1, std::vector<double>(6, 255), 0}, {0, {10, 20, 30, 40, 50, 60}, 1}};
+  doc.layers = {inverted, flat, above};
+  LayerSet set;
+  ASSERT_TRUE(read(testing::encodePsd(doc), &set).ok());
+  ASSERT_EQ(3u, set.layers.size());
+  EXPECT_EQ(LayerRect(), set.layers[0].rect);
+  EXPECT_TRUE(set.layers[1].rect.empty());
+  EXPECT_EQ((LayerRect{0, 0, 2, 3}), set.layers[2].rect);
+
+  BitmapPtr image;
+  ASSERT_TRUE(decodeLayers(path_, &image).ok());
+  ASSERT_EQ(8u, FreeImage_GetBPP(image.get()));
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x)
+      EXPECT_EQ(10 * (1 + x + 3 * y), FreeImage_GetScanLine(image.get(), 1 - y)[x]) << x << "," << y;
+
+  doc.layers[0].top = kMaxLayerSide + 5;
+  LayerSet damaged;
+  EXPECT_EQ("layer records: impossible layer rectangle", read(testing::encodePsd(doc), &damaged).message());
+}
+
 // Every byte of the layer section set to 0xFF in turn: the reader and the
 // merge either work or say why, and never read outside the file.
 TEST_F(LayerRecordsTest, DamagedBytesAnywhereAreSurvived) {
