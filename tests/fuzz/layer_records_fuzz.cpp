@@ -1,9 +1,10 @@
 // The layer records, their channel data and the descriptors of their
 // blocks on any bytes, read as the layer drawing reads them: never outside
-// the file, and planes of the size asked for.
+// the file, and planes of the size asked for; the patterns likewise.
 #include "psd/layers/channel_data.h"
 #include "psd/layers/descriptor.h"
 #include "psd/layers/layer_records.h"
+#include "psd/layers/patterns.h"
 #include "psd/psd_document.h"
 #include "fuzz/fuzz_input.h"
 
@@ -58,5 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     parseDescriptors(layer);
     readChannels(in, header, layer);
   }
+  // The patterns of the document, each of the size it claims.
+  std::vector<Pattern> patterns;
+  (void)readPatterns(set, &patterns);
+  for (const Pattern& p : patterns)
+    fuzz::require(p.px.size() == static_cast<size_t>(p.width) * static_cast<size_t>(p.height) * (p.colours + 1));
   return 0;
 }

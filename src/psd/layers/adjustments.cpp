@@ -350,7 +350,6 @@ const char* unsupportedAdjustment(const LayerRecord& layer) {
       {"selc", "selective colour"}, {"mixr", "channel mixer"},
       {"grdm", "gradient map"},   {"phfl", "photo filter"},     {"blwh", "black and white"},
       {"vibA", "vibrance"},       {"clrL", "colour lookup"},    {"hue ", "hue/saturation"}, {"CgEd", "brightness/contrast"}, {"brit", "brightness/contrast"},
-      {"PtFl", "pattern fill"},
   };
   for (const auto& [key, name] : kKinds)
     if (layer.block(key)) return name;
@@ -360,19 +359,19 @@ const char* unsupportedAdjustment(const LayerRecord& layer) {
 }  // namespace
 
 bool drawsWithoutPixels(const LayerRecord& layer) {
-  static const char* const kKeys[] = {"levl", "curv", "expA", "post", "thrs", "nvrt", "hue2", "blnc", "SoCo", "GdFl"};
+  static const char* const kKeys[] = {"levl", "curv", "expA", "post", "thrs", "nvrt", "hue2", "blnc", "SoCo", "GdFl", "PtFl"};
   for (const char* key : kKeys)
     if (layer.block(key)) return true;
   return unsupportedAdjustment(layer) != nullptr;
 }
 
 AdjustmentSource makeAdjustmentSource(const LayerRecord& layer, int colours, const LayerRect& document,
-                                      std::string* left_out, bool linear) {
+                                      std::string* left_out, bool linear, const std::vector<Pattern>* patterns) {
   AdjustmentSource out;
-  if (layer.block("SoCo") || layer.block("GdFl")) {
+  if (layer.block("SoCo") || layer.block("GdFl") || layer.block("PtFl")) {
     // A fill this program cannot draw, for whatever reason, is named among what the drawing left out.
-    if (layer.rect.empty() && !makeFillSource(layer, colours, document, linear, &out.source).ok())
-      *left_out = layer.block("SoCo") ? "colour fill" : "gradient fill";
+    if (layer.rect.empty() && !makeFillSource(layer, colours, document, linear, &out.source, patterns).ok())
+      *left_out = layer.block("SoCo") ? "colour fill" : layer.block("GdFl") ? "gradient fill" : "pattern fill";
     return out;
   }
   RecolourSource::Recolour f;

@@ -121,6 +121,7 @@ struct Context {
   PlaneSource pixels;          // The planes of the layer being drawn, kept to save allocations.
   const AlphaCache* alphas = nullptr;  // Drawing in bands: planes already read,
   int band = 0;                        // and the band being drawn.
+  const std::vector<Pattern>* patterns = nullptr;  // The document's, for pattern fills.
 };
 
 // Holds the bytes of one more canvas while it lives; ok() is false when the
@@ -438,7 +439,8 @@ Status drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_o
     return {};
   }
   std::string left_out;
-  AdjustmentSource adjustment = makeAdjustmentSource(layer, cx.colours, cx.document, &left_out, cx.header.depth == 32);
+  AdjustmentSource adjustment = makeAdjustmentSource(layer, cx.colours, cx.document, &left_out, cx.header.depth == 32,
+                                                       cx.patterns);
   if (!left_out.empty()) cx.notes->left_out.insert(left_out);
   if (adjustment.source && effects.any() && !adjustment.adjusts)
     return drawWithEffects(cx, layer, effects, adjustment.source.get(), with_opacity, keep_alpha, clip_masks, target);
@@ -692,6 +694,9 @@ Status mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, co
   if (!st.ok()) return st;
   const LayerRect document{0, 0, header.height, header.width};
   Context cx{in, header, budget.layer_samples, notes, canvas->colours, document, budget.canvas_bytes, budget.threads, {}};
+  std::vector<Pattern> patterns;
+  if (drawsPatterns(set)) (void)readPatterns(set, &patterns);  // Damaged: its fills are left out, nothing more.
+  cx.patterns = &patterns;
   const std::vector<LayerRect> bands = visibleBands(cx, roots, budget.threads);
   for (size_t i = 0; i < roots.size(); ++i) {
     if (bands[i].empty()) continue;  // Hidden: its effects are not named either.
@@ -724,6 +729,8 @@ Status mergeLayerBands(PsdFile& in, const PsdHeader& header, const LayerSet& set
   bool opaque = false;
   band_rows = std::max(band_rows, 1);
   AlphaCache alphas;
+  std::vector<Pattern> patterns;
+  if (drawsPatterns(set)) (void)readPatterns(set, &patterns);  // Damaged: its fills are left out, nothing more.
   {
     // The transparency read to find hidden rows is kept for drawing, up to
     // the size of the document's own planes.
@@ -746,7 +753,7 @@ Status mergeLayerBands(PsdFile& in, const PsdHeader& header, const LayerSet& set
   options.start = [&](int worker) {
     kept[static_cast<size_t>(worker)].reset(new BandWorker{
         Context{in, header, budget.layer_samples, &found[static_cast<size_t>(worker)], colours, document,
-                budget.canvas_bytes / static_cast<uint64_t>(workers), 1, {}, &alphas, 0},
+                budget.canvas_bytes / static_cast<uint64_t>(workers), 1, {}, &alphas, 0, &patterns},
         Canvas(LayerRect{0, 0, band_rows, header.width}, colours)});
     return Status();
   };

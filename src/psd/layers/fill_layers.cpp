@@ -210,7 +210,7 @@ std::unique_ptr<PixelSource> makeGradientSource(const DescValue& fill, int colou
 }
 
 Status makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document, bool linear,
-                      std::unique_ptr<PixelSource>* source) {
+                      std::unique_ptr<PixelSource>* source, const std::vector<Pattern>* patterns) {
   source->reset();
   DescValue d;
   if (const LayerBlock* b = layer.block("SoCo")) {
@@ -227,7 +227,20 @@ Status makeFillSource(const LayerRecord& layer, int colours, const LayerRect& do
     *source = makeGradientSource(d, colours, document, linear, false);
     return *source ? Status() : Status::unsupported("noise gradients are not drawn");
   }
-  return Status::unsupported("the layer is no colour or gradient fill");
+  if (const LayerBlock* b = layer.block("PtFl")) {
+    if (!parseBlockDescriptor(b->data, 4, &d)) return Status::corrupt("the pattern fill's descriptor cannot be read");
+    const DescValue* which = d.get("Ptrn");
+    const DescValue* id = which ? which->get("Idnt") : nullptr;
+    const Pattern* pattern = id && patterns ? findPattern(*patterns, id->text) : nullptr;
+    if (!pattern) return Status::unsupported("the pattern fill's pattern is not in the document");
+    // The tiles start at the document's origin, moved by the phase.
+    const DescValue* phase = d.get("phase");
+    if (!phase) phase = d.get("Ofst");
+    const double px = phase ? phase->num("Hrzn", 0) : 0, py = phase ? phase->num("Vrtc", 0) : 0;
+    *source = std::make_unique<PatternSource>(*pattern, colours, d.num("Scl ", 100) / 100.0, px, py, linear);
+    return Status();
+  }
+  return Status::unsupported("the layer is no colour, gradient or pattern fill");
 }
 
 }  // namespace pixolune

@@ -1,5 +1,5 @@
-// Fill layers: a solid colour ("SoCo") or a gradient ("GdFl") over the
-// document, read from their descriptors.
+// Fill layers: a solid colour ("SoCo"), a gradient ("GdFl") or a pattern
+// ("PtFl") over the document, read from their descriptors.
 #ifndef PIXOLUNE_PSD_LAYERS_FILL_LAYERS_H_
 #define PIXOLUNE_PSD_LAYERS_FILL_LAYERS_H_
 
@@ -9,6 +9,7 @@
 #include "psd/layers/descriptor.h"
 #include "psd/layers/layer_canvas.h"
 #include "psd/layers/layer_records.h"
+#include "psd/layers/patterns.h"
 #include "platform/status.h"
 
 namespace pixolune {
@@ -31,13 +32,16 @@ std::vector<float> gradientSteps(const DescValue& fill, int colours, bool linear
 std::unique_ptr<PixelSource> makeGradientSource(const DescValue& fill, int colours, const LayerRect& box, bool linear,
                                                 bool overlay);
 
-/// Sets *source to the source of a solid colour or gradient fill layer over
-/// `document`. Declines with kUnsupported (null *source) a layer that is
-/// neither or a noise gradient, and fails with kCorrupt when its descriptor
-/// cannot be read. With `linear` (32-bit documents, which hold linear light)
-/// the colours, given for the screen, are taken to linear light with gamma 2.2.
+/// Sets *source to the source of a solid colour, gradient or pattern fill
+/// layer over `document`; a pattern fill takes its pattern, by id, from
+/// `patterns` (the document's, readPatterns). Declines with kUnsupported
+/// (null *source) a layer that is none of them, a noise gradient, or a
+/// pattern fill whose pattern is not among `patterns` (or no patterns
+/// given), and fails with kCorrupt when its descriptor cannot be read. With
+/// `linear` (32-bit documents, which hold linear light) the colours, given
+/// for the screen, are taken to linear light with gamma 2.2.
 Status makeFillSource(const LayerRecord& layer, int colours, const LayerRect& document, bool linear,
-                      std::unique_ptr<PixelSource>* source);
+                      std::unique_ptr<PixelSource>* source, const std::vector<Pattern>* patterns = nullptr);
 
 }  // namespace pixolune
 
