@@ -346,6 +346,21 @@ LayerRect shownBox(const Canvas& c) {
   return box.empty() ? LayerRect() : box;
 }
 
+// The bounds of a shape layer's path as Photoshop keeps them ("vogk"),
+// or an empty rectangle.
+LayerRect shapeBounds(const LayerRecord& layer) {
+  const LayerBlock* b = layer.block("vogk");
+  DescValue d;
+  if (!b || !parseBlockDescriptor(b->data, 8, &d)) return {};
+  const DescValue* list = d.get("keyDescriptorList");
+  if (!list || list->list.empty()) return {};
+  const DescValue* box = list->list[0].get("keyOriginShapeBBox");
+  if (!box) return {};
+  const auto side = [&](const char* key) { return static_cast<int>(std::lround(std::clamp(box->num(key, 0), -1e9, 1e9))); };
+  const LayerRect r{side("Top "), side("Left"), side("Btom"), side("Rght")};
+  return r.empty() ? LayerRect() : r;
+}
+
 // A layer with effects: drawn alone, over the whole document and the reach
 // of its effects (which spread beyond the rows being drawn), then laid on
 // the target with its effects. `fill`: the source of a fill layer, or null
@@ -392,6 +407,7 @@ Status drawWithEffects(Context& cx, const LayerRecord& layer, const LayerEffects
   // with the pixels a fill shows.
   input.layer_box = fill ? shownBox(input.content) : intersect(layer.rect, area);
   if (input.layer_box.empty()) input.layer_box = box;
+  input.shape_box = shapeBounds(layer);
   ComposeRule rule;
   rule.mode = blendModeFromKey(layer.blend_key);
   rule.opacity = with_opacity ? layer.opacity / 255.0f : 1.0f;
@@ -418,7 +434,9 @@ Status drawWithEffects(Context& cx, const LayerRecord& layer, const LayerEffects
         if (c.layer->visible && clipped_status.ok()) clipped_status = drawLayer(cx, c, canvas, true, !faded, masks);
     };
   }
-  drawEffects(effects, input, rule, target, cx.threads);
+  input.patterns = cx.patterns;
+  input.linear = cx.header.depth == 32;
+  drawEffects(effects, input, rule, target, cx.threads, &cx.notes->left_out);
   return clipped_status;
 }
 
@@ -685,6 +703,15 @@ std::vector<LayerRect> visibleBands(Context& cx, const std::vector<LayerNode>& r
   return bands;
 }
 
+// True when a layer draws from the document's patterns: a pattern fill
+// without pixels, or an effect painting with one.
+bool usesPatterns(const LayerSet& set) {
+  if (drawsPatterns(set)) return true;
+  for (const LayerRecord& layer : set.layers)
+    if (layer.visible && paintsWithPatterns(layer)) return true;
+  return false;
+}
+
 }  // namespace
 
 Status mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, const MergeBudget& budget,
@@ -695,7 +722,7 @@ Status mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, co
   const LayerRect document{0, 0, header.height, header.width};
   Context cx{in, header, budget.layer_samples, notes, canvas->colours, document, budget.canvas_bytes, budget.threads, {}};
   std::vector<Pattern> patterns;
-  if (drawsPatterns(set)) (void)readPatterns(set, &patterns);  // Damaged: its fills are left out, nothing more.
+  if (usesPatterns(set)) (void)readPatterns(set, &patterns);  // Damaged: its fills are left out, nothing more.
   cx.patterns = &patterns;
   const std::vector<LayerRect> bands = visibleBands(cx, roots, budget.threads);
   for (size_t i = 0; i < roots.size(); ++i) {
@@ -730,7 +757,7 @@ Status mergeLayerBands(PsdFile& in, const PsdHeader& header, const LayerSet& set
   band_rows = std::max(band_rows, 1);
   AlphaCache alphas;
   std::vector<Pattern> patterns;
-  if (drawsPatterns(set)) (void)readPatterns(set, &patterns);  // Damaged: its fills are left out, nothing more.
+  if (usesPatterns(set)) (void)readPatterns(set, &patterns);  // Damaged: its fills are left out, nothing more.
   {
     // The transparency read to find hidden rows is kept for drawing, up to
     // the size of the document's own planes.

@@ -8,6 +8,7 @@
 
 #include "psd/layers/descriptor.h"
 #include "psd/layers/fill_layers.h"
+#include "psd/layers/patterns.h"
 #include "psd/psd_file.h"
 
 namespace pixolune {
@@ -288,6 +289,25 @@ Plane preciseGlow(const Plane& s, int w, int h, double size, double spread) {
   return out;
 }
 
+// The pattern an effect paints with, tiled from the layer's corner when it
+// is aligned with the layer (as Photoshop anchors it), else from the
+// document's origin, moved by its phase; null when the document does not
+// hold it.
+std::unique_ptr<PixelSource> patternSource(const Effect& e, const EffectsInput& input) {
+  const DescValue* which = e.paint.get("Ptrn");
+  const DescValue* id = which ? which->get("Idnt") : nullptr;
+  const Pattern* pattern = id && input.patterns ? findPattern(*input.patterns, id->text) : nullptr;
+  if (!pattern) return nullptr;
+  double x = 0, y = 0;
+  if (e.paint.on("Algn", true)) {
+    const LayerRect& corner = input.shape_box.empty() ? input.layer_box : input.shape_box;
+    x = corner.left, y = corner.top;
+  }
+  if (const DescValue* phase = e.paint.get("phase")) x += phase->num("Hrzn", 0), y += phase->num("Vrtc", 0);
+  const double scale = std::clamp(e.paint.num("Scl ", 100) / 100.0, 0.01, 10.0);
+  return std::make_unique<PatternSource>(*pattern, input.content.colours, scale, x, y, input.linear);
+}
+
 // The canvas an effect paints: its colour (or gradient, or pattern) at the coverage times its opacity.
 void paintEffect(const Effect& e, const Plane& coverage, const EffectsInput& input, Canvas* out) {
   const LayerRect& a = input.content.area;
@@ -297,6 +317,8 @@ void paintEffect(const Effect& e, const Plane& coverage, const EffectsInput& inp
   if (e.gradient) {
     const bool aligned = e.paint.on("Algn", true);
     source = makeGradientSource(e.paint, n, aligned ? input.layer_box : input.document, false, true);
+  } else if (e.pattern) {
+    source = patternSource(e, input);
   }
   std::vector<float> row(static_cast<size_t>(w) * st);
   for (int y = a.top; y < a.bottom; ++y) {
@@ -440,10 +462,6 @@ LayerEffects readEffects(const LayerRecord& layer, int colours, bool linear, dou
         out.left_out.insert(k.name);  // A colour or kind of it this program does not draw.
         continue;
       }
-      if (e.pattern) {
-        out.left_out.insert(k.kind == EffectKind::kStroke ? "pattern stroke" : "pattern overlay");
-        continue;
-      }
       out.drawn.push_back(std::move(e));
     }
   }
@@ -452,8 +470,22 @@ LayerEffects readEffects(const LayerRecord& layer, int colours, bool linear, dou
   return out;
 }
 
-void drawEffects(const LayerEffects& effects, EffectsInput& input, const ComposeRule& rule, Canvas* target,
-                 int threads) {
+bool paintsWithPatterns(const LayerRecord& layer) {
+  for (const Effect& e : readEffects(layer, 3, false, 120).drawn)
+    if (e.pattern) return true;
+  return false;
+}
+
+void drawEffects(const LayerEffects& all, EffectsInput& input, const ComposeRule& rule, Canvas* target, int threads,
+                 std::set<std::string>* left_out) {
+  LayerEffects effects;
+  for (const Effect& e : all.drawn) {
+    if (e.pattern && !patternSource(e, input)) {
+      left_out->insert(e.kind == EffectKind::kStroke ? "pattern stroke" : "pattern overlay");
+      continue;
+    }
+    effects.drawn.push_back(e);
+  }
   Canvas& content = input.content;
   const LayerRect a = content.area;
   const int w = a.width(), h = a.height(), n = content.colours, st = n + 1;
@@ -486,6 +518,7 @@ void drawEffects(const LayerEffects& effects, EffectsInput& input, const Compose
     switch (e.kind) {
       case EffectKind::kColourOverlay:
       case EffectKind::kGradientOverlay:
+      case EffectKind::kPatternOverlay:
         p = shape;
         break;
       case EffectKind::kInnerShadow: {
@@ -541,7 +574,7 @@ void drawEffects(const LayerEffects& effects, EffectsInput& input, const Compose
   };
   const auto interior = [](const Effect& e) {
     return e.kind != EffectKind::kStroke && e.kind != EffectKind::kDropShadow && e.kind != EffectKind::kOuterGlow &&
-           e.kind != EffectKind::kPatternOverlay && e.kind != EffectKind::kBevel;
+           e.kind != EffectKind::kBevel;
   };
   // Effects inside the shape never make it more opaque than it is: they are
   // laid on its pixels as if the shape were solid (alpha taken relative to

@@ -89,7 +89,9 @@ struct EffectsInput {
   bool interior_as_group = false;   // unless its interior effects blend as a group ("infx").
   LayerRect layer_box;              // The layer's bounds: gradients and patterns align with them,
   LayerRect document;               // or with the document's.
-  const std::vector<Pattern>* patterns = nullptr;
+  LayerRect shape_box;              // A shape layer's own bounds, where it keeps them: patterns start there.
+  const std::vector<Pattern>* patterns = nullptr;  // The document's (readPatterns).
+  bool linear = false;              // The canvas holds linear light (32-bit documents).
   /// Called with the layer's canvas (its pixels at their fill) and its
   /// shape (the alpha before the fill, one float a pixel of the canvas)
   /// before the effects on its pixels are drawn: a clipping base draws
@@ -100,10 +102,14 @@ struct EffectsInput {
 /// Draws the layer with its effects onto `target`: the effects behind the
 /// layer straight onto it (by their blend modes, times rule.opacity), then
 /// the layer's pixels with the effects on them as one layer by `rule`
-/// (blend mode, opacity, keep_alpha, further masks). Pattern effects whose
-/// pattern is not among input.patterns are skipped.
+/// (blend mode, opacity, keep_alpha, further masks). Effects painting with
+/// a pattern that is not among input.patterns are skipped and named in
+/// *left_out.
 void drawEffects(const LayerEffects& effects, EffectsInput& input, const ComposeRule& rule, Canvas* target,
-                 int threads);
+                 int threads, std::set<std::string>* left_out);
+
+/// True when the layer has an enabled effect painting with a pattern.
+bool paintsWithPatterns(const LayerRecord& layer);
 
 /// Distances in pixels from each pixel of a w x h grid to the nearest
 /// pixel where `inside` holds (0 there), Euclidean, exact; infinite when

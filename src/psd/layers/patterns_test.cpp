@@ -325,6 +325,61 @@ TEST_F(PatternFillTest, FillOfAnUnknownPatternIsNamedAndLeftOut) {
   EXPECT_NE(std::string::npos, lastDecodeNote().find("pattern fill")) << lastDecodeNote();
 }
 
+// An effects block ("lfx2") holding one pattern overlay of pattern `id`, aligned with the layer.
+std::string patternOverlay(const std::string& id) {
+  auto text = [](Desc& d, const std::string& s) {
+    d.integer(static_cast<int>(s.size() + 1));
+    std::string utf16;
+    for (char c : s) u16(&utf16, c);
+    u16(&utf16, 0);
+    d.raw(utf16);
+  };
+  Desc d;
+  d.object("null", 2).item("masterFXSwitch", "bool").raw(std::string(1, 1));
+  d.item("patternFill", "Objc").object("patternFill", 6).item("enab", "bool").raw(std::string(1, 1));
+  d.item("Md  ", "enum").enumeration("BlnM", "Nrml").item("Opct", "UntF").unit("#Prc", 100);
+  d.item("Ptrn", "Objc").object("Ptrn", 2).item("Nm  ", "TEXT");
+  text(d, "Stripes");
+  d.item("Idnt", "TEXT");
+  text(d, id);
+  d.item("Scl ", "UntF").unit("#Prc", 100).item("Algn", "bool").raw(std::string(1, 1));
+  return std::string("\0\0\0\0\0\0\0\x10", 8) + d.bytes();
+}
+
+TEST_F(PatternFillTest, OverlayTilesFromTheLayersCorner) {
+  // A grey layer over columns 1..4 of a 5 x 1 document, overlaid with the red, green, blue pattern.
+  PatternSpec p;
+  p.id = "rgb-1", p.width = 3;
+  p.channels = {std::string("\xff\x00\x00", 3), std::string("\x00\xff\x00", 3), std::string("\x00\x00\xff", 3)};
+  for (const std::string& id : {std::string("rgb-1"), std::string("elsewhere")}) {
+    testing::PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 5, 1, 0, [](int, int, int) { return 0.0; });
+    doc.resources = {testing::versionInfo(false)};
+    PsdLayer layer;
+    layer.left = 1, layer.right = 5, layer.top = 0, layer.bottom = 1;
+    layer.channels = {{-1, std::vector<double>(4, 255), 0}, {0, std::vector<double>(4, 128), 0},
+                      {1, std::vector<double>(4, 128), 0}, {2, std::vector<double>(4, 128), 0}};
+    layer.blocks = {{"lfx2", patternOverlay(id)}, {"Patt", patternBytes(p)}};
+    doc.layers.push_back(layer);
+    ASSERT_TRUE(testing::writePsdFile(path_, doc));
+    BitmapPtr image;
+    const std::string reason = decodeDocument(path_, 0, &image).message();
+    ASSERT_TRUE(image) << reason;
+    ASSERT_EQ(32u, FreeImage_GetBPP(image.get()));
+    const BYTE* row = FreeImage_GetScanLine(image.get(), 0);
+    EXPECT_EQ(0, row[FI_RGBA_ALPHA]);  // Column 0 stays clear.
+    for (int x = 1; x < 5; ++x) {
+      const int rgb[3] = {row[4 * x + FI_RGBA_RED], row[4 * x + FI_RGBA_GREEN], row[4 * x + FI_RGBA_BLUE]};
+      for (int c = 0; c < 3; ++c) {
+        const int want = id == "elsewhere" ? 128 : c == (x - 1) % 3 ? 255 : 0;
+        EXPECT_EQ(want, rgb[c]) << id << " " << x << " " << c;
+      }
+    }
+    if (id == "elsewhere") {
+      EXPECT_NE(std::string::npos, lastDecodeNote().find("pattern overlay")) << lastDecodeNote();
+    }
+  }
+}
+
 TEST(PatternCorpusTest, FillLayerPixelsAreThePatternTiled) {
   // The pattern fills of this document keep their pixels as Photoshop drew
   // them: inside each shape, the pattern tiled from a phase that moved with
