@@ -19,7 +19,7 @@ void u32(std::string* out, uint32_t v) { u16(out, static_cast<int>(v >> 16)), u1
 
 // One pattern as Photoshop stores it. Channel samples are 8-bit, row by
 // row; `alpha` empty for none.
-struct PatternSpec {
+struct StoredPattern {
   int mode = kModeRgb;
   int width = 2, height = 1;
   std::string name = "Dots", id = "b3c1-0000";
@@ -29,7 +29,7 @@ struct PatternSpec {
   bool packed = false;                // PackBits rows instead of raw.
 };
 
-std::string arrayBytes(const PatternSpec& p, const std::string& samples) {
+std::string arrayBytes(const StoredPattern& p, const std::string& samples) {
   std::string data;
   if (p.packed) {
     std::string rows;
@@ -53,7 +53,7 @@ std::string arrayBytes(const PatternSpec& p, const std::string& samples) {
 }
 
 // The pattern with its length before it, padded to 4 bytes.
-std::string patternBytes(const PatternSpec& p) {
+std::string patternBytes(const StoredPattern& p) {
   std::string body;
   u32(&body, 1);
   u32(&body, static_cast<uint32_t>(p.mode));
@@ -97,8 +97,8 @@ std::vector<float> v255(std::initializer_list<int> samples) {
   return out;
 }
 
-PatternSpec rgbWithAlpha() {
-  PatternSpec p;
+StoredPattern rgbWithAlpha() {
+  StoredPattern p;
   p.width = 3, p.height = 2;
   p.channels = {std::string("\x10\x20\x30\x40\x50\x60", 6), std::string("\x00\x01\x02\x03\x04\x05", 6),
                 std::string("\xff\xfe\xfd\xfc\xfb\xfa", 6)};
@@ -108,15 +108,15 @@ PatternSpec rgbWithAlpha() {
 
 TEST(PatternReadTest, ReadsEveryModeRawOrPacked) {
   for (bool packed : {false, true}) {
-    PatternSpec rgb = rgbWithAlpha();
+    StoredPattern rgb = rgbWithAlpha();
     rgb.packed = packed;
-    PatternSpec grey;
+    StoredPattern grey;
     grey.mode = kModeGrey, grey.id = "g", grey.name = "Grey", grey.packed = packed;
     grey.channels = {std::string("\x00\xff", 2)};
-    PatternSpec cmyk;
+    StoredPattern cmyk;
     cmyk.mode = kModeCmyk, cmyk.id = "c", cmyk.width = 1, cmyk.packed = packed;
     cmyk.channels = {"\x10", "\x20", "\x30", "\x40"};
-    PatternSpec indexed;
+    StoredPattern indexed;
     indexed.mode = kModeIndexed, indexed.id = "i", indexed.packed = packed;
     indexed.table.assign(768, '\0');
     indexed.table[3 * 7] = '\x0a', indexed.table[3 * 7 + 1] = '\x0b', indexed.table[3 * 7 + 2] = '\x0c';
@@ -148,7 +148,7 @@ TEST(PatternReadTest, ReadsEveryModeRawOrPacked) {
 }
 
 TEST(PatternReadTest, PatternsOfLayerBlocksAndEveryKeyAreRead) {
-  PatternSpec a, b;
+  StoredPattern a, b;
   a.channels = b.channels = {"ab", "cd", "ef"};
   b.id = "second";
   LayerSet set = withBlock("Pat2", patternBytes(a));
@@ -169,12 +169,12 @@ TEST(PatternReadTest, PatternsOfLayerBlocksAndEveryKeyAreRead) {
 }
 
 TEST(PatternReadTest, DamagedPatternsAreSkipped) {
-  PatternSpec good = rgbWithAlpha();
+  StoredPattern good = rgbWithAlpha();
   good.packed = true;
-  PatternSpec lab = good;
+  StoredPattern lab = good;
   lab.mode = kModeLab;
   // A channel whose packed rows make more samples than a row holds.
-  PatternSpec overlong = good;
+  StoredPattern overlong = good;
   overlong.width = 1, overlong.height = 1;
   overlong.channels = {"\x01", "\x02", "\x03"}, overlong.alpha.clear();
   std::string broken = patternBytes(overlong);
@@ -289,7 +289,7 @@ class PatternFillTest : public ::testing::Test {
   static void SetUpTestSuite() { initImageLibrary(); }
   // A 5 x 1 RGB document whose only layer is a pattern fill of a red, green, blue pattern.
   BitmapPtr render(const std::string& fill) {
-    PatternSpec p;
+    StoredPattern p;
     p.id = "rgb-1", p.width = 3;
     p.channels = {std::string("\xff\x00\x00", 3), std::string("\x00\xff\x00", 3), std::string("\x00\x00\xff", 3)};
     testing::PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 5, 1, 0, [](int, int, int) { return 0.0; });
@@ -348,7 +348,7 @@ std::string patternOverlay(const std::string& id) {
 
 TEST_F(PatternFillTest, OverlayTilesFromTheLayersCorner) {
   // A grey layer over columns 1..4 of a 5 x 1 document, overlaid with the red, green, blue pattern.
-  PatternSpec p;
+  StoredPattern p;
   p.id = "rgb-1", p.width = 3;
   p.channels = {std::string("\xff\x00\x00", 3), std::string("\x00\xff\x00", 3), std::string("\x00\x00\xff", 3)};
   for (const std::string& id : {std::string("rgb-1"), std::string("elsewhere")}) {
