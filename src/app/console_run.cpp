@@ -382,7 +382,14 @@ bool Run::checkWatermark(std::string* error) const {
 
 void Run::echoNaming() const {
   const Settings& s = settings();
-  echo("Filename Mask: ", s.filename_mask);
+  if (s.export_kind != kExportDocument) {
+    echoKeyword("Export: ", kKeywordsExport, s.export_kind);
+    echoKeyword("Export Bounds: ", kKeywordsExportBounds, s.export_canvas_bounds ? 1 : 0);
+    echo("Export Hidden: ", s.export_hidden ? 1 : 0);
+    if (s.export_kind == kExportGroups) echo("Export Depth: ", s.export_depth);
+    echo("Export Manifest: ", s.export_manifest ? 1 : 0);
+  }
+  echo("Filename Mask: ", maskForExport(s.filename_mask, s.export_kind));
   echoKeyword("File Timestamp: ", kKeywordsFileTimestamp, s.file_timestamp);
   if (s.file_timestamp == kTimestampCustom) echo("Custom Timestamp: ", unixTimeText(s.custom_timestamp));
   echo("Keep Subfolders: ", s.keep_subfolders ? 1 : 0);

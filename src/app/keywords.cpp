@@ -47,6 +47,8 @@ constexpr Keyword kPosition[] = {{"TOPLEFT", 0},     {"TOPCENTER", 1},    {"TOPR
 constexpr Keyword kSize[] = {{"FIXED", 0}};
 constexpr Keyword kFileTimestamp[] = {{"CURRENT", kTimestampCurrent}, {"ORIGINAL", kTimestampOriginal},
                                       {"CUSTOM", kTimestampCustom}};
+constexpr Keyword kExport[] = {{"DOCUMENT", 0}, {"LAYERS", 1}, {"GROUPS", 2}, {"COMPS", 3}};
+constexpr Keyword kExportBounds[] = {{"LAYER", 0}, {"CANVAS", 1}};
 
 std::span<const Keyword> tableOf(KeywordTable table) {
   switch (table) {
@@ -72,6 +74,8 @@ std::span<const Keyword> tableOf(KeywordTable table) {
     case kKeywordsPosition: return kPosition;
     case kKeywordsSize: return kSize;
     case kKeywordsFileTimestamp: return kFileTimestamp;
+    case kKeywordsExport: return kExport;
+    case kKeywordsExportBounds: return kExportBounds;
     case kKeywordsNone:
     case kKeywordTableCount: break;
   }

@@ -8,7 +8,7 @@
 
 namespace pixolune {
 
-/// The 22 keyword tables. kKeywordsNone marks an option without keywords.
+/// The 24 keyword tables. kKeywordsNone marks an option without keywords.
 enum KeywordTable : int {
   kKeywordsNone = -1,
   kKeywordsDdsLoadAs = 0,       // dds_load_as
@@ -33,7 +33,9 @@ enum KeywordTable : int {
   kKeywordsPosition = 19,       // text_position, wm_image_position
   kKeywordsSize = 20,           // text_size, wm_image_size
   kKeywordsFileTimestamp = 21,  // file_timestamp
-  kKeywordTableCount = 22,
+  kKeywordsExport = 22,         // export_kind
+  kKeywordsExportBounds = 23,   // export_canvas_bounds
+  kKeywordTableCount = 24,
 };
 
 /// The code of `text` in `table`: the text is upper-cased and compared

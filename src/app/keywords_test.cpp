@@ -46,7 +46,8 @@ TEST(Keywords, CodesReadBackAsTheirFirstWord) {
   EXPECT_EQ("CUSTOM", codeToKeyword(kKeywordsFileTimestamp, 2));
   EXPECT_EQ("", codeToKeyword(kKeywordsSize, 1));
   EXPECT_EQ("", codeToKeyword(kKeywordsFontEffect, -1));
-  EXPECT_EQ("", codeToKeyword(static_cast<KeywordTable>(22), 0));
+  EXPECT_EQ("COMPS", codeToKeyword(kKeywordsExport, 3));
+  EXPECT_EQ("", codeToKeyword(static_cast<KeywordTable>(24), 0));
 }
 
 TEST(Keywords, EveryWordRoundTripsExceptSharedCompressionCodes) {

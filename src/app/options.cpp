@@ -162,6 +162,11 @@ const OptionSpec kOptions[] = {
     {"--FIT", ValueForm::kSize, kKeywordsNone, kBoth, fitInside, nullptr, false, "--WIDTH"},
     {"--STRIP-METADATA", kFlag, kKeywordsNone, kBoth},
     {"--NO-SUBFOLDERS", kFlag, kKeywordsNone, kBoth, noSubfolders},
+    {"--EXPORT", kWord, kKeywordsExport, kBoth},
+    {"--EXPORT-BOUNDS", kWord, kKeywordsExportBounds, kBoth},
+    {"--EXPORT-HIDDEN", kFlag, kKeywordsNone, kBoth},
+    {"--EXPORT-DEPTH", kInt, kKeywordsNone, kBoth},
+    {"--EXPORT-MANIFEST", kFlag, kKeywordsNone, kBoth},
 };
 // clang-format on
 

@@ -52,6 +52,14 @@ std::string tokenValue(const NameFields& job, size_t index) {
     case 15: return std::to_string(job.result_height);
     case 16: return fiveDigits(job.random_number);
     case 17: return fiveDigits(job.sequence_number);
+    case 18: return job.layer_name;
+    case 19: return job.group_path;
+    case 20: {
+      char buf[16];
+      snprintf(buf, sizeof(buf), "%03d", job.piece_index);
+      return buf;
+    }
+    case 21: return job.comp_name;
     default: return "";
   }
 }
@@ -62,7 +70,8 @@ const std::vector<std::string>& maskTokens() {
   static const std::vector<std::string> kTokens = {
       "%filename%", "%filename[u]%", "%filename[l]%", "%filename[t]%", "%ext%", "%ext[u]%",
       "%ext[t]%",   "%yyyy%",        "%mm%",          "%dd%",          "%hh%",  "%ii%",
-      "%ss%",       "%bpp%",         "%width%",       "%height%",      "%rnd%", "%n%"};
+      "%ss%",       "%bpp%",         "%width%",       "%height%",      "%rnd%", "%n%",
+      "%layer%",    "%group%",       "%index%",       "%comp%"};
   return kTokens;
 }
 
@@ -85,6 +94,7 @@ std::string replaceToken(const NameFields& fields, const std::string& text, cons
 std::string expandMask(const NameFields& fields, const std::string& given) {
   std::string mask = toLower(given);
   if (mask.empty()) mask = kDefaultMask;
+  if (fields.group_path.empty()) mask = replaceIgnoreCase(replaceIgnoreCase(mask, "%group%/", ""), "%group%_", "");
   for (const std::string& token : maskTokens())
     if (mask.find(token) != std::string::npos) mask = replaceToken(fields, mask, token);
   return mask;

@@ -11,7 +11,7 @@
 
 namespace pixolune {
 
-/// The 18 tokens in expansion order.
+/// The 22 tokens in expansion order.
 const std::vector<std::string>& maskTokens();
 
 /// What a file's name is made of: the fields of its request and result
@@ -27,6 +27,12 @@ struct NameFields {
   int random_number = 1;
   int sequence_number = 1;
   int64_t name_time = 0;  // Unix time the date tokens show; 0: the clock at expansion.
+  // A piece of an exported document (a layer, a group, a layer comp); file
+  // names already: made safe, the groups joined by "/" or "_".
+  std::string layer_name;  // "%layer%": the layer's, group's or comp's name.
+  std::string group_path;  // "%group%": the groups it lies in; empty at the top.
+  int piece_index = 0;     // "%index%": its place, 1 from the bottom; 0 for a whole document.
+  std::string comp_name;   // "%comp%".
 };
 
 /// How a run names its files: filename_mask and keep_subfolders.
@@ -45,7 +51,9 @@ NamingOptions namingOptionsFrom(const Settings& settings);
 std::string outputPathFor(const NameFields& fields, const NamingOptions& naming);
 
 /// `mask` lower-cased (empty: "%filename%.%ext%") with every token replaced
-/// by the file's value.
+/// by the file's value. An empty "%group%" takes the "/" or "_" after it
+/// along, so a layer at the top of its document is named as if the mask had
+/// no group.
 std::string expandMask(const NameFields& fields, const std::string& mask);
 
 /// Replaces every occurrence of one token (letter case ignored) by its value

@@ -24,6 +24,17 @@ OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
 
 int OpenFile::syncToDevice() { return fsync(fd_) == 0 ? 0 : errno; }
 
+int OpenFile::writeAll(const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : EIO;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
 void OpenFile::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;

@@ -27,6 +27,8 @@ class OpenFile {
   OpenFile& operator=(const OpenFile&) = delete;
   explicit operator bool() const { return fd_ >= 0; }
 
+  /// Writes every byte: 0, or the error number.
+  int writeAll(const std::string& bytes);
   /// Forces what was written to the device: 0, or the error number.
   int syncToDevice();
   void close();

@@ -18,6 +18,7 @@ constexpr uint16_t kAlphaIdsResource = 1053;
 constexpr uint16_t kVersionInfoResource = 1057;
 constexpr uint16_t kIccProfileResource = 1039;
 constexpr uint16_t kGlobalAngleResource = 1037;
+constexpr uint16_t kLayerCompsResource = 1065;
 constexpr uint16_t kExifResource = 1058;
 constexpr uint16_t kExifResource3 = 1059;
 
@@ -148,6 +149,7 @@ Status parseResources(FileReader& in, uint64_t pos, uint64_t end, PsdHeader* h) 
     if (!(st = readLength(in, &pos, 4, &size, "image resources")).ok()) return st;
     if (size > end - pos) return corrupt("image resources: a resource runs past its section");
     if (id == kIccProfileResource) h->icc_offset = pos, h->icc_length = size;  // Read when it is needed.
+    if (id == kLayerCompsResource) h->comps_offset = pos, h->comps_length = size;
     if (id == kGlobalAngleResource && size >= 4) {
       uint8_t angle[4];
       if (!(st = in.read(pos, 4, angle, "image resources")).ok()) return st;

@@ -41,6 +41,8 @@ struct PsdHeader {
   uint64_t icc_offset = 0;            // The embedded colour profile (resource 1039), or 0.
   uint64_t icc_length = 0;
   int global_angle = 120;             // Resource 1037: the light angle effects may follow, degrees.
+  uint64_t comps_offset = 0;          // The layer comps (resource 1065), or 0.
+  uint64_t comps_length = 0;
   uint64_t layer_info_offset = 0;     // Layer count of the layer records ("Lr16"/"Lr32" too), or 0.
   uint64_t layer_info_length = 0;     // Bytes of the layer records from the count on.
   uint64_t global_blocks_offset = 0;  // First additional-information block of the layer section, or 0.

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "run/conversion_job.h"
+#include "run/export_manifest.h"
 #include "run/helper_pool.h"
 #include "run/helper_protocol.h"
 #include "inputs/input_list.h"
@@ -89,12 +90,57 @@ class InProcessConverter {
 };
 
 // A file handed to the converter, kept until every file before it is done.
+// An export hands over one file for each piece of a document.
 struct Pending {
   FileRequest request;
   bool done = false;
   FileReply reply;
   int removal_ticket = -1;  // Its finished temporary file in the signal handler's table.
+  bool first_piece = true;  // The first (or only) file of its document,
+  bool last_piece = true;   // and the last.
+  ExportPiece piece;        // Exporting: what the file shows.
+  int canvas_width = 0, canvas_height = 0;  // Exporting: the document's size.
 };
+
+// What the files of one document came to, gathered until its last one.
+struct DocumentOutcome {
+  bool ok = true;
+  std::string reasons;                 // Of the pieces that failed, "; " between them.
+  std::string output_path;             // The last written.
+  std::vector<ManifestEntry> written;  // Exporting: the pieces written.
+};
+
+// What a failed piece is called in the reason given for its document.
+std::string pieceLabel(const Pending& file) {
+  const char* kind = file.request.piece_is_comp ? "layer comp" : "layer";
+  return std::string(kind) + " \"" + file.piece.name + "\"";
+}
+
+// The file a document's manifest goes to: its name with ".json", in the
+// output folder (and the document's sub-folder when they are kept).
+std::string manifestPathFor(const FileRequest& request, const RunOptions& run) {
+  std::string path = request.output_folder;
+  if (run.naming.keep_subfolders) path += request.source_subfolder;
+  return path + stripExtension(fileNameOf(request.input_path)) + ".json";
+}
+
+// Writes the manifest of a document whose last piece was taken; a failure
+// fails the document with its reason.
+void writeManifest(const Pending& last, const RunOptions& run, OutputNames& names, DocumentOutcome* outcome,
+                   bool debug) {
+  const std::string wanted = manifestPathFor(last.request, run);
+  std::vector<ManifestEntry> entries = outcome->written;
+  for (ManifestEntry& e : entries) e.file = relativeTo(e.file, withTrailingSlash(folderOf(wanted)));
+  const std::string text = manifestText(fileNameOf(last.request.input_path), last.canvas_width, last.canvas_height,
+                                        run.exporting.kind, entries);
+  std::string temporary, placed;
+  Status st = writeManifestTemporary(text, wanted, last.request.output_folder, &temporary);
+  if (st.ok()) st = names.place(temporary, wanted, &placed);
+  if (debug) consolePrint(st.ok() ? "Manifest: " + placed : "Manifest not written: " + st.message());
+  if (st.ok()) return;
+  outcome->ok = false;
+  outcome->reasons += (outcome->reasons.empty() ? "" : "; ") + ("the manifest: " + st.message());
+}
 
 // The folders a run writes into, each cleared of the temporary files that
 // ended runs left there the first time the run writes into it.
@@ -131,9 +177,12 @@ void dropFinished(const std::deque<Pending>& window) {
 }
 
 // Takes a finished file's outcome in list order: moves it to its name,
-// prints the debug lines, tells the observer, advances the counters and
-// dates the file. True when it was converted.
-bool finishEntry(const Pending& file, const RunOptions& run, OutputNames& names, SweptFolders& swept, bool debug) {
+// prints the debug lines, advances the counters and dates the file; after
+// the last file of its document, tells the observer how the document went.
+// True when the document's last file was taken and every file of it was
+// converted.
+bool finishEntry(const Pending& file, const RunOptions& run, OutputNames& names, SweptFolders& swept, bool debug,
+                 DocumentOutcome* document) {
   const ConversionResult& result = file.reply.result;
   const std::string& input_path = file.request.input_path;
   bool ok = result.ok();
@@ -149,13 +198,57 @@ bool finishEntry(const Pending& file, const RunOptions& run, OutputNames& names,
   if (debug && firstSightOfConfinementNote(file.reply.confinement_note))
     consolePrint("Note: " + file.reply.confinement_note);
   if (debug) printOutcome(input_path, output_path, ok, wanted, reason, result);
-  observeOutcome(input_path, ok, ok ? std::string() : reason, ok ? output_path : std::string());
-  if (!ok) return false;
-  NameCounters& counters = nameCounters();
-  counters.random_number = drawRandomNumber();
-  counters.sequence_number += 1;
-  applyFileDate(run, input_path, output_path);
-  return true;
+  if (file.first_piece) *document = DocumentOutcome();
+  const bool piece = run.exporting.kind != kExportDocument && file.request.piece >= 0;
+  if (!ok) {
+    document->ok = false;
+    const std::string why = piece ? pieceLabel(file) + ": " + reason : reason;
+    document->reasons += (document->reasons.empty() ? "" : "; ") + why;
+  } else {
+    NameCounters& counters = nameCounters();
+    counters.random_number = drawRandomNumber();
+    counters.sequence_number += 1;
+    applyFileDate(run, input_path, output_path);
+    document->output_path = output_path;
+    if (piece)
+      document->written.push_back({output_path, file.piece, result.piece_left, result.piece_top, result.piece_width,
+                                   result.piece_height});
+  }
+  if (!file.last_piece) return false;
+  if (piece && run.exporting.manifest && !document->written.empty()) writeManifest(file, run, names, document, debug);
+  observeOutcome(input_path, document->ok, document->ok ? std::string() : document->reasons,
+                 document->ok ? document->output_path : std::string());
+  return document->ok;
+}
+
+// The files one document gives: itself, or, when exporting, one for each
+// of its pieces. A document whose pieces cannot be listed gives one file
+// (piece -1), whose conversion says why.
+std::vector<Pending> filesOf(const std::string& path, const InputEntry& entry, const std::string& output_folder,
+                             const RunOptions& run) {
+  std::vector<Pending> files(1);
+  FileRequest& request = files[0].request;
+  request.input_path = path;
+  request.source_subfolder = entry.source_subfolder;
+  request.output_folder = output_folder;
+  if (run.exporting.kind == kExportDocument) return files;
+  std::vector<ExportPiece> pieces;
+  int width = 0, height = 0;
+  if (!listDocumentPieces(path, run.exporting, &pieces, &width, &height).ok() || pieces.empty()) return files;
+  files.resize(pieces.size(), files[0]);
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    Pending& f = files[i];
+    f.first_piece = i == 0;
+    f.last_piece = i + 1 == pieces.size();
+    f.canvas_width = width, f.canvas_height = height;
+    f.request.piece = static_cast<int32_t>(i);
+    f.request.piece_name = pieces[i].name;
+    f.request.piece_groups = pieces[i].groups;
+    f.request.piece_index = pieces[i].index;
+    f.request.piece_is_comp = run.exporting.kind == kExportComps;
+    f.piece = std::move(pieces[i]);
+  }
+  return files;
 }
 
 class EntryFeed {
@@ -192,33 +285,38 @@ int convertEntries(Converter& converter, const RunOptions& run, const std::strin
   swept.sweep(output_folder);
   const bool parallel = converter.slots() > 1;
   std::deque<Pending> window;
+  std::deque<Pending> queued;  // The further pieces of the document being exported.
+  DocumentOutcome document;
   size_t first_tag = 0;
   int number = 0, finished = 0, converted = 0;
   EntryFeed feed;
   bool more = true;
   for (;;) {
-    while (more && converter.pending() < converter.slots()) {
-      const auto* entry = more ? feed.next() : nullptr;
-      if (!entry) {
-        more = false;
-        break;
+    while (converter.pending() < converter.slots()) {
+      if (queued.empty()) {
+        const auto* entry = more ? feed.next() : nullptr;
+        if (!entry) {
+          more = false;
+          break;
+        }
+        for (Pending& f : filesOf(entry->first, entry->second, output_folder, run)) queued.push_back(std::move(f));
       }
-      FileRequest request;
-      request.input_path = entry->first;
-      request.source_subfolder = entry->second.source_subfolder;
-      request.output_folder = output_folder;
-      if (!parallel) reportEntry(++number, request.input_path);
-      observeStart(request.input_path);
-      if (run.naming.keep_subfolders) {
-        ensureOutputSubfolder(output_folder, request.source_subfolder);
-        swept.sweep(output_folder + request.source_subfolder);
+      Pending file = std::move(queued.front());
+      queued.pop_front();
+      FileRequest& request = file.request;
+      if (file.first_piece) {
+        if (!parallel) reportEntry(++number, request.input_path);
+        observeStart(request.input_path);
+        if (run.naming.keep_subfolders) {
+          ensureOutputSubfolder(output_folder, request.source_subfolder);
+          swept.sweep(output_folder + request.source_subfolder);
+        }
       }
       request.random_number = nameCounters().random_number;
       request.sequence_number = nameCounters().sequence_number;
       request.name_time = static_cast<int64_t>(time(nullptr));
       converter.submit(request, first_tag + window.size());
-      window.emplace_back();
-      window.back().request = std::move(request);
+      window.push_back(std::move(file));
     }
     if (window.empty()) break;
     size_t tag = 0;
@@ -232,8 +330,8 @@ int convertEntries(Converter& converter, const RunOptions& run, const std::strin
     done.done = true;
     guardFinished(done);
     for (; !window.empty() && window.front().done; window.pop_front(), ++first_tag) {
-      if (parallel) reportEntry(++finished, window.front().request.input_path);
-      if (finishEntry(window.front(), run, names, swept, debug)) ++converted;
+      if (parallel && window.front().last_piece) reportEntry(++finished, window.front().request.input_path);
+      if (finishEntry(window.front(), run, names, swept, debug, &document)) ++converted;
     }
   }
   return converted;

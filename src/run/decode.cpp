@@ -5,6 +5,8 @@
 #include "psd/composite.h"
 #include "psd/composite_reader.h"
 #include "platform/cores.h"
+#include "psd/layers/layer_export.h"
+#include "psd/layers/layer_records.h"
 #include "psd/layers/layer_render.h"
 #include "image/pixel_form.h"
 #include "psd/psd_document.h"
@@ -178,6 +180,69 @@ Status decodeLayers(const std::string& path, BitmapPtr* image, DecodedColour* co
   const PsdHeader& header = document.header();
   if (header.has_version_info && !header.has_real_merged_data) return layersFinished(document, image, colour, "");
   return layersFinished(document, image, colour, "its layers cannot be drawn: ");
+}
+
+namespace {
+
+// The document's export pieces; *set and *comps get what they were found in.
+Status piecesOf(const PsdDocument& document, const ExportOptions& options, LayerSet* set,
+                std::vector<LayerComp>* comps, std::vector<ExportPiece>* pieces) {
+  const PsdHeader& header = document.header();
+  if (!layersDrawable(header))
+    return Status::unsupported("its layers cannot be exported: this program does not draw the layers of " +
+                               std::to_string(header.depth) + "-bit documents of this colour mode");
+  Status st = readLayerRecords(document, set);
+  if (!st.ok()) return Status::withCode(st.code(), "its layers cannot be read: " + st.message());
+  *comps = readLayerComps(document);
+  *pieces = listExportPieces(*set, *comps, options);
+  if (pieces->empty()) {
+    const char* what = options.kind == kExportGroups ? "groups" : options.kind == kExportComps ? "layer comps" : "layers";
+    const bool layers = options.kind != kExportComps && !options.hidden;
+    return Status::unsupported(std::string("it has no ") + (layers ? "visible " : "") + what + " to export" +
+                               (options.kind == kExportGroups && options.depth > 1
+                                    ? " at depth " + std::to_string(options.depth)
+                                    : std::string()));
+  }
+  return Status();
+}
+
+}  // namespace
+
+Status listDocumentPieces(const std::string& path, const ExportOptions& options, std::vector<ExportPiece>* pieces,
+                          int* width, int* height) {
+  pieces->clear();
+  PsdDocument document;
+  Status st = openChecked(path, &document);
+  if (!st.ok()) return st;
+  if (width) *width = document.header().width;
+  if (height) *height = document.header().height;
+  LayerSet set;
+  std::vector<LayerComp> comps;
+  return piecesOf(document, options, &set, &comps, pieces);
+}
+
+Status decodePiece(const std::string& path, const ExportOptions& options, int number, BitmapPtr* image,
+                   DecodedColour* colour, ExportPiece* piece, LayerRect* shown) {
+  image->reset();
+  *colour = DecodedColour();
+  PsdDocument document;
+  Status st = openChecked(path, &document);
+  if (!st.ok()) return st;
+  LayerSet set;
+  std::vector<LayerComp> comps;
+  std::vector<ExportPiece> pieces;
+  if (!(st = piecesOf(document, options, &set, &comps, &pieces)).ok()) return st;
+  if (number < 0 || static_cast<size_t>(number) >= pieces.size())
+    return Status::invalid("it no longer holds piece " + std::to_string(number + 1) + " of its export");
+  *piece = pieces[static_cast<size_t>(number)];
+  LayerRendering r = renderLayerSet(document, pieceLayers(set, *piece, comps, options), decodeMemoryLimit(),
+                                    !options.canvas_bounds, shown);
+  if (!r.status.ok()) return r.status;
+  decode_note = r.note;
+  *image = std::move(r.image);
+  st = finishColour(document, image, colour);
+  if (colour->note.empty()) colour->note = r.colour;
+  return st;
 }
 
 Status decodeDocument(const std::string& path, int flags, BitmapPtr* image, DecodedColour* colour) {

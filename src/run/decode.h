@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "image/bitmap.h"
 #include "platform/status.h"
@@ -13,6 +14,9 @@
 namespace pixolune {
 
 struct PsdHeader;
+struct ExportOptions;
+struct ExportPiece;
+struct LayerRect;
 
 /// What decoding made of a document's colours.
 struct DecodedColour {
@@ -62,6 +66,21 @@ Status decodeDocument(const std::string& path, int flags, BitmapPtr* image, Deco
 /// memory limit, or layers that cannot be read or drawn). Holds no shared state
 /// beyond lastDecodeNote.
 Status decodeLayers(const std::string& path, BitmapPtr* image, DecodedColour* colour = nullptr);
+
+/// The pieces an export with `options` makes of the document at `path`
+/// (see listExportPieces), bottom first. Fails as decodeLayers does when
+/// the document cannot be opened or its layer records cannot be read, and
+/// with kUnsupported when it has no piece to give ("it has no visible
+/// layers to export"). *width and *height, when given, get the canvas size.
+Status listDocumentPieces(const std::string& path, const ExportOptions& options, std::vector<ExportPiece>* pieces,
+                          int* width = nullptr, int* height = nullptr);
+
+/// Decodes piece number `number` (0 from the bottom) of the document's
+/// export with `options`: its layers drawn alone, cut to what shows unless
+/// options.canvas_bounds, finished as decodeLayers finishes a document.
+/// *shown gets the picture's place on the canvas, *piece what the piece is.
+Status decodePiece(const std::string& path, const ExportOptions& options, int number, BitmapPtr* image,
+                   DecodedColour* colour, ExportPiece* piece, LayerRect* shown);
 
 /// When set, decodeDocument draws every document that has layers from
 /// them and ignores its stored composite (for measuring the drawing);

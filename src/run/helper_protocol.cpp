@@ -216,6 +216,11 @@ void fields(Io& io, RunOptions& o) {
   fields(io, o.stages.depth);
   io(o.naming.filename_mask);
   io(o.naming.keep_subfolders);
+  io(o.exporting.kind);
+  io(o.exporting.canvas_bounds);
+  io(o.exporting.hidden);
+  io(o.exporting.depth);
+  io(o.exporting.manifest);
   io(o.output_extension);
   io(o.format_id);
   io(o.save_flags);
@@ -244,6 +249,15 @@ void fields(Io& io, ConversionRequest& o) {
   io(o.sequence_number);
   io(o.name_time);
   io(o.threads);
+  io(o.piece);
+  io(o.piece_name);
+  int32_t groups = static_cast<int32_t>(o.piece_groups.size());
+  io(groups);
+  // A count no document holds leaves the rest unread: the decode fails.
+  o.piece_groups.resize(groups >= 0 && groups <= 1024 ? static_cast<size_t>(groups) : 0);
+  for (std::string& group : o.piece_groups) io(group);
+  io(o.piece_index);
+  io(o.piece_is_comp);
 }
 
 // The temporary path is not sent (see FileReply).
@@ -258,6 +272,10 @@ void fields(Io& io, FileReply& o) {
   io(r.result_height);
   io(r.decode_note);
   io(r.colour_note);
+  io(r.piece_left);
+  io(r.piece_top);
+  io(r.piece_width);
+  io(r.piece_height);
   io(o.helper_spent);
   io(o.confinement_note);
 }

@@ -1,6 +1,7 @@
 #include "run/pipeline.h"
 
 #include <FreeImage.h>
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cerrno>
@@ -30,6 +31,7 @@
 #include "platform/folder_files.h"
 #include "platform/processes.h"
 #include "platform/signals.h"
+#include "platform/text.h"
 #include "settings/settings.h"
 
 namespace pixolune {
@@ -211,7 +213,22 @@ Status runStages(const ConversionRequest& request, const RunOptions& run, Bitmap
 Status convertRequested(const ConversionRequest& request, const RunOptions& run, ConversionResult& result) {
   BitmapPtr image;
   DecodedColour decoded;
-  Status st = decodeDocument(request.input_path, run.load_flags, &image, &decoded);
+  Status st;
+  if (run.exporting.kind == kExportDocument) {
+    st = decodeDocument(request.input_path, run.load_flags, &image, &decoded);
+  } else if (request.piece < 0) {
+    // Its pieces could not be listed: this says why.
+    std::vector<ExportPiece> pieces;
+    st = listDocumentPieces(request.input_path, run.exporting, &pieces);
+    if (st.ok()) st = Status::invalid("its pieces changed while the run listed them");
+    return st;
+  } else {
+    ExportPiece piece;
+    LayerRect shown;
+    st = decodePiece(request.input_path, run.exporting, request.piece, &image, &decoded, &piece, &shown);
+    result.piece_left = shown.left, result.piece_top = shown.top;
+    result.piece_width = shown.width(), result.piece_height = shown.height();
+  }
   result.decode_note = lastDecodeNote();
   result.colour_note = decoded.note;
   result.source_bpp = image ? static_cast<int>(FreeImage_GetBPP(image.get())) : 0;
@@ -266,6 +283,12 @@ Status runOptionsFrom(const Settings& settings, RunOptions* options) {
   if (row == formatTable().end()) return Status::invalid("unknown output format \"" + run.output_extension + "\"");
   run.stages = stageOptionsFrom(settings);
   run.naming = namingOptionsFrom(settings);
+  run.exporting.kind = settings.export_kind <= kExportComps ? settings.export_kind : uint8_t{kExportDocument};
+  run.exporting.canvas_bounds = settings.export_canvas_bounds;
+  run.exporting.hidden = settings.export_hidden;
+  run.exporting.depth = std::max(1, settings.export_depth);
+  run.exporting.manifest = settings.export_manifest;
+  run.naming.filename_mask = maskForExport(run.naming.filename_mask, run.exporting.kind);
   run.format_id = row->second.format_id;
   run.save_flags = saveFlagsFor(run.output_extension, settings);
   run.load_flags = loadFlagsFor("psd", settings);
@@ -283,6 +306,13 @@ Status prepareRun(const Settings& settings, RunOptions* options) {
   return prepareWatermarkRun(options->stages.watermark);
 }
 
+std::string maskForExport(const std::string& mask, uint8_t export_kind) {
+  if (export_kind == kExportDocument) return mask;
+  for (const char* token : {"%layer%", "%group%", "%index%", "%comp%"})
+    if (findIgnoreCase(mask, token) != std::string::npos) return mask;
+  return kExportMask;
+}
+
 NameFields nameFieldsOf(const ConversionRequest& request, const RunOptions& run, const ConversionResult& result) {
   NameFields fields;
   fields.input_path = request.input_path;
@@ -295,6 +325,13 @@ NameFields nameFieldsOf(const ConversionRequest& request, const RunOptions& run,
   fields.random_number = request.random_number;
   fields.sequence_number = request.sequence_number;
   fields.name_time = request.name_time;
+  if (run.exporting.kind != kExportDocument) {
+    fields.layer_name = fileNameSafe(request.piece_name);
+    for (const std::string& group : request.piece_groups)
+      fields.group_path += (fields.group_path.empty() ? "" : run.naming.keep_subfolders ? "/" : "_") + fileNameSafe(group);
+    fields.piece_index = request.piece_index;
+    if (request.piece_is_comp) fields.comp_name = fields.layer_name;
+  }
   return fields;
 }
 

@@ -8,6 +8,7 @@
 #include "image/image_library.h"  // initImageLibrary, for the callers of the pipeline.
 #include "inputs/filename_mask.h"
 #include "platform/status.h"
+#include "psd/layers/layer_export.h"
 #include "run/saving_observer.h"
 #include "settings/settings.h"
 #include "stages/adjust.h"
@@ -36,6 +37,7 @@ StageOptions stageOptionsFrom(const Settings& settings);
 struct RunOptions {
   StageOptions stages;
   NamingOptions naming;
+  ExportOptions exporting;               // What is written of each document: it whole, or its pieces.
   std::string output_extension = "png";  // Output format key.
   int32_t format_id = -1;                // FreeImage format of the output.
   int32_t save_flags = 0;                // Flags word of the save call.
@@ -66,7 +68,23 @@ struct ConversionRequest {
   int32_t sequence_number = 1;   // "%n%".
   int64_t name_time = 0;         // Moment the file's date tokens show (Unix time); 0: the clock.
   int32_t threads = 0;           // Threads the conversion may use; 0: the cores this process may run on.
+  // Exporting: which piece of the document this file is (0 from the
+  // bottom; -1 when its pieces could not be listed, and the conversion
+  // says why), and what it is called.
+  int32_t piece = -1;
+  std::string piece_name;                 // The layer's, group's or comp's name as stored.
+  std::vector<std::string> piece_groups;  // The groups it lies in, outermost first.
+  int32_t piece_index = 0;                // 1 from the bottom.
+  bool piece_is_comp = false;
 };
+
+/// The export mask used when the user's mask names none of the pieces'
+/// tokens, which would give every piece of a document one name.
+inline constexpr char kExportMask[] = "%filename%/%group%/%layer%.%ext%";
+
+/// The mask a run with this mask and export kind names its files by:
+/// `mask`, or kExportMask when exporting with a mask that names no piece.
+std::string maskForExport(const std::string& mask, uint8_t export_kind);
 
 /// What converting one file gave.
 struct ConversionResult {
@@ -79,6 +97,8 @@ struct ConversionResult {
   int32_t result_height = 0;
   std::string decode_note;     // What decoding left out, e.g. layer effects (debug output), or empty.
   std::string colour_note;     // How the document's colours were made sRGB or encoded (debug output), or empty.
+  // An exported piece: where its picture lies on the document's canvas.
+  int32_t piece_left = 0, piece_top = 0, piece_width = 0, piece_height = 0;
 
   bool ok() const { return status.ok(); }
   const std::string& failureReason() const { return status.message(); }

@@ -209,6 +209,11 @@ struct Settings {
   bool out_folders_history = true;
   uint8_t out_folders_number = 5;             // 1..50.
   bool keep_subfolders = true;
+  uint8_t export_kind = 0;                    // 0 the document, 1 its layers, 2 its groups, 3 its layer comps.
+  bool export_canvas_bounds = false;          // Exported pieces as large as the canvas, else cut to what shows.
+  bool export_hidden = false;                 // Hidden layers and groups are exported too.
+  int32_t export_depth = 1;                   // Which groups are exported: 1 the top level.
+  bool export_manifest = false;               // A JSON list of the exported pieces beside them.
 
   // [File] / [Privacy]
   std::string recent_out_folders;             // TAB-separated folders, newest first.

@@ -56,6 +56,7 @@ const std::string kDefaultFile =
     "; \r\n"
     "[Advanced]\r\nFilename Mask = %filename%.%ext%\r\nFile Timestamp = 0\r\nCustom Timestamp = 1700000001\r\n"
     "Out Folders History = 1\r\nOut Folders Number = 5\r\nKeep Subfolders = 1\r\n; \r\n"
+    "[Export]\r\nExport = 0\r\nBounds = 0\r\nHidden = 0\r\nDepth = 1\r\nManifest = 0\r\n; \r\n"
     "[File]\r\nRecent Out Folders = \r\nRecent Files = \r\n; \r\n"
     "[Privacy]\r\nClean Recent Files = 0\r\n; \r\n";
 

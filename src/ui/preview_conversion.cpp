@@ -154,6 +154,9 @@ std::string PreviewConversion::prepare() {
   request.output_folder = makePreviewFolder();
   if (request.output_folder.empty()) return text("No Folder");
   const std::string refused = whyRunCannotStart(&state_->run);
+  // The preview shows the whole document, named as a document, whatever a run exports of it.
+  state_->run.exporting = ExportOptions();
+  state_->run.naming = namingOptionsFrom(settings());
   request.name_time = static_cast<int64_t>(time(nullptr));
   return refused;
 }

@@ -7,6 +7,33 @@
 
 namespace pixolune {
 
+std::string utf8FromUtf16(const uint8_t* p, size_t units) {
+  std::string s;
+  for (size_t i = 0; i < units; ++i) {
+    uint32_t c = static_cast<uint32_t>(bigEndian(p + 2 * i, 2));
+    if (c == 0) break;
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units) {
+      const uint32_t low = static_cast<uint32_t>(bigEndian(p + 2 * i + 2, 2));
+      if (low >= 0xDC00 && low < 0xE000) c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00), ++i;
+      else c = 0xFFFD;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      s += static_cast<char>(c);
+    } else if (c < 0x800) {
+      s += static_cast<char>(0xC0 | (c >> 6)), s += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      s += static_cast<char>(0xE0 | (c >> 12)), s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      s += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      s += static_cast<char>(0xF0 | (c >> 18)), s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      s += static_cast<char>(0x80 | ((c >> 6) & 0x3F)), s += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return s;
+}
+
 namespace {
 
 constexpr int kMaxNesting = 32;
@@ -41,11 +68,8 @@ class Parser {
   bool unicode(std::string* out) {
     uint64_t count = 0;
     if (!u32(&count) || count > (n_ - p_) / 2) return false;
-    out->clear();
-    for (uint64_t i = 0; i < count; ++i, p_ += 2) {
-      const unsigned ch = static_cast<unsigned>(bigEndian(d_ + p_, 2));
-      if (ch != 0) out->push_back(ch < 0x80 ? static_cast<char>(ch) : '?');
-    }
+    *out = utf8FromUtf16(d_ + p_, static_cast<size_t>(count));
+    p_ += 2 * static_cast<size_t>(count);
     return true;
   }
   bool type(std::string* out) {

@@ -39,6 +39,10 @@ struct DescItem {
   DescValue value;
 };
 
+/// UTF-16 (big-endian) of `units` units to UTF-8, up to the first NUL;
+/// unpaired surrogates become U+FFFD.
+std::string utf8FromUtf16(const uint8_t* p, size_t units);
+
 /// Parses a descriptor (class name, class id, items) from data[0..size).
 /// Returns false when it is truncated, nested too deeply or holds a type
 /// this reader does not know; *out is then unspecified.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "psd/layers/descriptor.h"
 #include "psd/psd_document.h"
 #include "psd/psd_file.h"
 
@@ -134,15 +135,10 @@ void takeBlocks(LayerRecord* layer) {
       if (b.data.size() >= 12) layer->section_blend_key.assign(reinterpret_cast<const char*>(b.data.data() + 8), 4);
     }
     if (b.key == "luni" && b.data.size() >= 4) {
-      // A UTF-16 name; kept only when it is plain ASCII, else the Pascal name stays.
+      // The name in UTF-16, which replaces the Pascal name (in the system's
+      // code page) when it is whole.
       const uint64_t n = bigEndian(b.data.data(), 4);
-      std::string name;
-      for (uint64_t i = 0; i < n && 4 + 2 * i + 1 < b.data.size(); ++i) {
-        const unsigned ch = static_cast<unsigned>(bigEndian(b.data.data() + 4 + 2 * i, 2));
-        if (ch == 0 || ch > 0x7E) break;
-        name += static_cast<char>(ch);
-      }
-      if (name.size() == n) layer->name = name;
+      if (n > 0 && n <= (b.data.size() - 4) / 2) layer->name = utf8FromUtf16(b.data.data() + 4, static_cast<size_t>(n));
     }
   }
 }

@@ -330,29 +330,64 @@ BitmapPtr bitmapOf(const Canvas& canvas, const PsdDocument& document, int thread
 
 bool layersDrawable(const PsdHeader& header) { return refusal(header, 0).ok(); }
 
-LayerRendering renderLayers(const PsdDocument& document, uint64_t memory_limit) {
+namespace {
+
+// The smallest rectangle holding every pixel of the canvas that is not
+// fully transparent (empty when none is).
+LayerRect shownArea(const Canvas& canvas) {
+  const int w = canvas.area.width(), h = canvas.area.height(), st = canvas.stride();
+  LayerRect r{h, w, 0, 0};
+  for (int y = 0; y < h; ++y) {
+    const float* p = canvas.px.data() + static_cast<size_t>(y) * static_cast<size_t>(w) * st + canvas.colours;
+    int first = -1, last = -1;
+    for (int x = 0; x < w; ++x)
+      if (p[static_cast<size_t>(x) * st] > 0.5f / 65535.0f) {
+        if (first < 0) first = x;
+        last = x;
+      }
+    if (first < 0) continue;
+    r.top = std::min(r.top, y), r.bottom = y + 1;
+    r.left = std::min(r.left, first), r.right = std::max(r.right, last + 1);
+  }
+  return r.empty() ? LayerRect() : r;
+}
+
+// The part `r` of the canvas, as a canvas of its own whose area starts at 0, 0.
+Canvas cropped(const Canvas& canvas, const LayerRect& r) {
+  Canvas out(LayerRect{0, 0, r.height(), r.width()}, canvas.colours);
+  const size_t row = static_cast<size_t>(r.width()) * canvas.stride();
+  for (int y = r.top; y < r.bottom; ++y)
+    std::copy_n(canvas.at(r.left, y), row, out.at(0, y - r.top));
+  return out;
+}
+
+// Draws `set` for the document: in bands when it can (and no crop is
+// asked), else on one canvas. `shown`: the canvas is cut to the pixels that
+// show, whose place *shown gets.
+LayerRendering renderSet(const PsdDocument& document, const LayerSet& set, uint64_t memory_limit, LayerRect* shown) {
   const PsdHeader& header = document.header();
   LayerRendering out;
-  out.status = refusal(header, memory_limit);
-  if (!out.status.ok()) return out;
-  LayerSet set;
-  Status st = readLayerRecords(document, &set);
+  Status st;
   PsdFile in = document.file();
-  if (st.ok() && set.layers.empty()) {
-    out.status = Status::unsupported("it has no layers");
-    return out;
-  }
   MergeNotes notes;
   const MergeBudget budget = budgetFor(header, memory_limit);
   const int colours = colourChannelCount(header.mode);
-  if (st.ok() && drawnInBands(header) && mergeableInBands(in, set)) {
+  if (!shown && drawnInBands(header) && mergeableInBands(in, set)) {
     BandedBitmap bitmap(header.width, header.height, header.depth, colours);
     const int band_rows = std::max(1, kBandPixels / std::max(header.width, 1));
     st = mergeLayerBands(in, header, set, budget, colours, band_rows, &bitmap, &notes);
     if (st.ok()) out.image = bitmap.finish(budget.threads);
-  } else if (st.ok()) {
+  } else {
     Canvas canvas(LayerRect{0, 0, header.height, header.width}, colours);
     st = mergeLayers(in, header, set, budget, &canvas, &notes);
+    if (st.ok() && shown) {
+      *shown = shownArea(canvas);
+      if (shown->empty()) {
+        out.status = Status::unsupported("nothing of it shows on the canvas");
+        return out;
+      }
+      if (!(*shown == canvas.area)) canvas = cropped(canvas, *shown);
+    }
     if (st.ok()) out.image = bitmapOf(canvas, document, budget.threads, &out.colour);
   }
   if (!st.ok()) {
@@ -367,6 +402,39 @@ LayerRendering renderLayers(const PsdDocument& document, uint64_t memory_limit) 
     return out;
   }
   out.note = joinNotes(notes);
+  return out;
+}
+
+}  // namespace
+
+LayerRendering renderLayers(const PsdDocument& document, uint64_t memory_limit) {
+  LayerRendering out;
+  out.status = refusal(document.header(), memory_limit);
+  if (!out.status.ok()) return out;
+  LayerSet set;
+  Status st = readLayerRecords(document, &set);
+  if (st.ok() && set.layers.empty()) {
+    out.status = Status::unsupported("it has no layers");
+    return out;
+  }
+  if (!st.ok()) {
+    out.status = Status::withCode(st.code() == Status::Code::kCorrupt ? Status::Code::kCorrupt
+                                                                      : Status::Code::kUnsupported,
+                                  "its layers cannot be read: " + st.message());
+    return out;
+  }
+  return renderSet(document, set, memory_limit, nullptr);
+}
+
+LayerRendering renderLayerSet(const PsdDocument& document, const LayerSet& set, uint64_t memory_limit, bool crop,
+                              LayerRect* shown) {
+  LayerRendering out;
+  out.status = refusal(document.header(), memory_limit);
+  if (!out.status.ok()) return out;
+  LayerRect area{0, 0, document.header().height, document.header().width};
+  out = renderSet(document, set, memory_limit, crop ? &area : nullptr);
+  if (crop && !area.empty()) *shown = area;
+  else if (!crop) *shown = LayerRect{0, 0, document.header().height, document.header().width};
   return out;
 }
 

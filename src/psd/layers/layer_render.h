@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "psd/layers/layer_records.h"
 #include "psd/psd_header.h"
 
 #include "image/bitmap.h"
@@ -41,6 +42,15 @@ struct LayerRendering {
 /// layers cannot be read, and when the canvas would need more than
 /// `memory_limit` bytes (0: no limit). Holds no shared state.
 LayerRendering renderLayers(const PsdDocument& document, uint64_t memory_limit);
+
+/// renderLayers for a set of records other than the document's own (a
+/// piece of an export, see layer_export.h), merged on a transparent canvas
+/// of the document's size. With `crop` the picture is cut to the pixels that
+/// are not fully transparent; *shown gets their place on the canvas (the
+/// whole canvas without `crop`). A set of which nothing shows fails
+/// (kUnsupported, "nothing of it shows on the canvas").
+LayerRendering renderLayerSet(const PsdDocument& document, const LayerSet& set, uint64_t memory_limit, bool crop,
+                              LayerRect* shown);
 
 /// True when renderLayers draws documents of this colour mode and depth.
 bool layersDrawable(const PsdHeader& header);

@@ -1,5 +1,7 @@
 #include "psd/layers/patterns.h"
 
+#include "psd/layers/descriptor.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -44,34 +46,6 @@ class Cursor {
   bool ok_ = true;
 };
 
-// UTF-16 (big-endian) to UTF-8, up to the first NUL; unpaired surrogates
-// become U+FFFD.
-std::string utf8Of(const uint8_t* p, size_t units) {
-  std::string s;
-  for (size_t i = 0; i < units; ++i) {
-    uint32_t c = static_cast<uint32_t>(bigEndian(p + 2 * i, 2));
-    if (c == 0) break;
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units) {
-      const uint32_t low = static_cast<uint32_t>(bigEndian(p + 2 * i + 2, 2));
-      if (low >= 0xDC00 && low < 0xE000) c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00), ++i;
-      else c = 0xFFFD;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      s += static_cast<char>(c);
-    } else if (c < 0x800) {
-      s += static_cast<char>(0xC0 | (c >> 6)), s += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      s += static_cast<char>(0xE0 | (c >> 12)), s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      s += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      s += static_cast<char>(0xF0 | (c >> 18)), s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      s += static_cast<char>(0x80 | ((c >> 6) & 0x3F)), s += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return s;
-}
 
 struct Rect32 {
   int64_t top = 0, left = 0, bottom = 0, right = 0;
@@ -142,7 +116,7 @@ bool readPattern(const uint8_t* data, size_t begin, size_t end, Pattern* out) {
   const uint64_t units = c.number(4);
   const uint8_t* name = c.bytes(units * 2);
   if (!name) return false;
-  out->name = utf8Of(name, static_cast<size_t>(units));
+  out->name = utf8FromUtf16(name, static_cast<size_t>(units));
   const uint64_t id_length = c.number(1);
   const uint8_t* id = c.bytes(id_length);
   if (!id) return false;
