@@ -9,7 +9,7 @@ packages=(
   liblcms2-dev libgs-common
   libcairo2-dev libpango1.0-dev fonts-liberation fonts-liberation2 fonts-dejavu-core
   libwxgtk3.2-dev
-  libgtest-dev xvfb xauth pngcheck python3-pil
+  libgtest-dev xvfb xauth pngcheck python3-pil python3-psd-tools
   tango-icon-theme librsvg2-bin
   desktop-file-utils appstream man-db strace
   clang libclang-rt-14-dev libfuzzer-14-dev
