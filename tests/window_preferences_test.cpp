@@ -206,6 +206,25 @@ TEST_F(PreferencesTest, ControlsFollowTheirSwitches) {
   EXPECT_TRUE(find<wxTextCtrl>("watermark_image")->IsShownOnScreen());
 }
 
+TEST_F(PreferencesTest, ExportChoicesOnTheOutputPageApplyToPiecesOnly) {
+  open();
+  EXPECT_FALSE(find<wxChoice>("export_canvas_bounds")->IsEnabled());
+  EXPECT_FALSE(find<wxCheckBox>("export_manifest")->IsEnabled());
+  pick("export_kind", 1);
+  EXPECT_TRUE(find<wxChoice>("export_canvas_bounds")->IsEnabled());
+  EXPECT_TRUE(find<wxCheckBox>("export_hidden")->IsEnabled());
+  EXPECT_FALSE(find<wxTextCtrl>("export_depth")->IsEnabled()) << "depth chooses groups only";
+  pick("export_kind", 2);
+  EXPECT_TRUE(find<wxTextCtrl>("export_depth")->IsEnabled());
+  pick("export_canvas_bounds", 1);
+  tick("export_manifest", true);
+  dialog_->confirm();
+  EXPECT_EQ(2, settings().export_kind);
+  EXPECT_TRUE(settings().export_canvas_bounds);
+  EXPECT_TRUE(settings().export_manifest);
+  EXPECT_FALSE(settings().export_hidden);
+}
+
 TEST_F(PreferencesTest, OpensOnTheStartPageWithItsCaption) {
   open();
   EXPECT_EQ("Preferences...", fromWx(dialog_->GetTitle()));
@@ -361,6 +380,8 @@ Settings changedRecord() {
   r.wm_image_y_offset = 12; r.wm_image_rotation = 270; r.wm_image_scale = 33;
   r.filename_mask = "%filename%-%n%.%ext%"; r.file_timestamp = 2; r.custom_timestamp = 1600000020;
   r.out_folders_history = false; r.out_folders_number = 17; r.keep_subfolders = false;
+  r.export_kind = 2; r.export_canvas_bounds = true; r.export_hidden = true; r.export_depth = 3;
+  r.export_manifest = true;
   return r;
 }
 

@@ -179,6 +179,37 @@ PictureComboBox* outputFormatBox(PreferencesWindow& dialog, wxWindow* page) {
   return box;
 }
 
+// What a run writes of each document: it whole, or each of its layers,
+// groups or layer comps, and how.
+void addExportChoices(PreferencesWindow& dialog, wxWindow* page) {
+  PageBuilder rows(page);
+  wxChoice* kind = rows.choice("export_kind", {"Whole Document", "Each Layer", "Each Group", "Each Layer Comp"});
+  rows.row("Export Pieces", kind);
+  bindChoice(dialog, kind, &Settings::export_kind);
+  wxChoice* bounds = rows.choice("export_canvas_bounds", {"Visible Pixels", "Whole Canvas"});
+  rows.row("Export Bounds", bounds);
+  dialog.addField([bounds](const Settings& s) { bounds->SetSelection(s.export_canvas_bounds ? 1 : 0); },
+                  [bounds](Settings& s) { s.export_canvas_bounds = bounds->GetSelection() == 1; });
+  wxCheckBox* hidden = rows.check("export_hidden");
+  rows.row("Export Hidden", hidden);
+  bindCheck(dialog, hidden, &Settings::export_hidden);
+  wxTextCtrl* depth = rows.digits("export_depth");
+  rows.row("Export Depth", depth);
+  bindDigits(dialog, depth, &Settings::export_depth);
+  wxCheckBox* manifest = rows.check("export_manifest");
+  rows.row("Export Manifest", manifest);
+  bindCheck(dialog, manifest, &Settings::export_manifest);
+  // The choices of pieces mean nothing while the whole document is written.
+  dialog.addRule([kind, bounds, hidden, depth, manifest] {
+    const int chosen = kind->GetSelection();
+    const bool pieces = chosen > 0;
+    for (wxWindow* control : {static_cast<wxWindow*>(bounds), static_cast<wxWindow*>(hidden),
+                              static_cast<wxWindow*>(manifest)})
+      control->Enable(pieces);
+    depth->Enable(chosen == 2);
+  });
+}
+
 }  // namespace
 
 void buildInputPage(PreferencesWindow& dialog) {
@@ -233,6 +264,7 @@ void buildOutputPage(PreferencesWindow& dialog) {
     }
     showSubPanel(*panels, key);
   });
+  addExportChoices(dialog, page);
 }
 
 }  // namespace pixolune

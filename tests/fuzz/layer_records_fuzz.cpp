@@ -1,8 +1,10 @@
 // The layer records, their channel data and the descriptors of their
 // blocks on any bytes, read as the layer drawing reads them: never outside
-// the file, and planes of the size asked for; the patterns likewise.
+// the file, and planes of the size asked for; the patterns likewise; and
+// the pieces an export finds in them, each a well-formed run of records.
 #include "psd/layers/channel_data.h"
 #include "psd/layers/descriptor.h"
+#include "psd/layers/layer_export.h"
 #include "psd/layers/layer_records.h"
 #include "psd/layers/patterns.h"
 #include "psd/psd_document.h"
@@ -64,5 +66,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)readPatterns(set, &patterns);
   for (const Pattern& p : patterns)
     fuzz::require(p.px.size() == static_cast<size_t>(p.width) * static_cast<size_t>(p.height) * (p.colours + 1));
+  // What an export would make of them.
+  const std::vector<LayerComp> comps = readLayerComps(document);
+  for (uint8_t kind : {kExportLayers, kExportGroups, kExportComps}) {
+    ExportOptions options;
+    options.kind = kind;
+    options.hidden = true;
+    for (const ExportPiece& piece : listExportPieces(set, comps, options)) {
+      fuzz::require(piece.first <= piece.own && piece.own <= piece.last && piece.last < set.layers.size());
+      const LayerSet drawn = pieceLayers(set, piece, comps, options);
+      fuzz::require(drawn.layers.size() == piece.last - piece.first + 1 || kind == kExportComps);
+    }
+  }
   return 0;
 }

@@ -161,12 +161,12 @@ std::vector<ExportPiece> listExportPieces(const LayerSet& set, const std::vector
                                           const ExportOptions& options) {
   std::vector<ExportPiece> pieces;
   if (options.kind == kExportComps) {
-    for (size_t i = 0; i < comps.size(); ++i) {
+    for (size_t i = 0; i < comps.size() && !set.layers.empty(); ++i) {
       ExportPiece p;
       p.name = comps[i].name;
       p.comp = i;
       p.first = 0;
-      p.last = set.layers.empty() ? 0 : set.layers.size() - 1;
+      p.last = set.layers.size() - 1;
       pieces.push_back(std::move(p));
     }
   } else if (options.kind == kExportLayers || options.kind == kExportGroups) {
