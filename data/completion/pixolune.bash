@@ -19,7 +19,8 @@ _pixolune_options="-i --input -o --output -c --conversion --null --window
   --wm-text-position --wm-image-position --wm-text-boundary --wm-image-boundary
   --wm-text-x-offset --wm-text-y-offset --wm-image-x-offset --wm-image-y-offset
   --wm-text-rotation --wm-image-rotation --wm-text-size --wm-image-size
-  --filename-mask --file-timestamp --file-timestamp-custom --no-subfolders"
+  --filename-mask --file-timestamp --file-timestamp-custom --no-subfolders
+  --export --export-bounds --export-hidden --export-depth --export-manifest"
 
 # The keywords of option $1 (lower case), or nothing.
 _pixolune_keywords() {
@@ -38,6 +39,8 @@ _pixolune_keywords() {
     --wm-text-position|--wm-image-position) echo "topleft topcenter topright middleleft middlecenter middleright bottomleft bottomcenter bottomright" ;;
     --wm-text-size|--wm-image-size) echo "fixed" ;;
     --file-timestamp) echo "current original custom" ;;
+    --export) echo "document layers groups comps" ;;
+    --export-bounds) echo "layer canvas" ;;
     --png-bpp) echo "0 1 4 8 24 32 48" ;;
   esac
 }
@@ -71,7 +74,7 @@ _pixolune() {
     --wm-font|--wm-font-size|--wm-font-leading|--wm-font-color|--wm-back-color|--wm-text-opacity|\
     --wm-back-opacity|--wm-text-padding|--wm-image-opacity|--wm-text-x-offset|--wm-text-y-offset|\
     --wm-image-x-offset|--wm-image-y-offset|--wm-text-rotation|--wm-image-rotation|--filename-mask|\
-    --file-timestamp-custom)
+    --file-timestamp-custom|--export-depth)
       return ;;  # Free values: nothing to offer.
   esac
   local keywords
