@@ -81,7 +81,7 @@ TEST_F(PreferenceRangesTest, EveryNumberControlTakesItsFieldRange) {
     box->Enable(enabled);
     ++checked;
   }
-  EXPECT_EQ(32, checked);  // 16 bars and 16 number boxes.
+  EXPECT_EQ(33, checked);  // 16 bars and 17 number boxes.
   EXPECT_FALSE(isRegularFile(settings().settings_file_path));  // Nothing was stored.
 }
 
