@@ -230,6 +230,19 @@ TEST_F(ExportConsoleTest, TheManifestPlacesEveryPieceOnTheCanvas) {
   EXPECT_EQ((std::vector<std::string>{"Back.png", "Sprites_Eyes_Left.png", "Sprites_Masked.png"}), written());
 }
 
+TEST_F(ExportConsoleTest, NamesStayInsideTheOutputFolderAndStagesApplyToEachPiece) {
+  PsdDocument doc = sampleDocument();
+  doc.layers[0].name = "../../escape";
+  doc.layers[7].name = "..";
+  ASSERT_TRUE(writePsdFile(dir_.file("doc.psd"), doc));
+  const RunResult r = run({"--export=layers", "--width=50%", "--height=50%"});
+  ASSERT_EQ(0, r.exit_code) << r.err;
+  EXPECT_EQ((std::vector<std::string>{"doc/.._.._escape.png", "doc/_/Eyes/Left.png", "doc/_/Masked.png"}), written());
+  const Pixels back = readImage(dir_.file("out/doc/.._.._escape.png"));
+  EXPECT_EQ(4, back.width);
+  EXPECT_EQ(2, back.height);
+}
+
 TEST_F(ExportConsoleTest, ADocumentWithoutPiecesFailsAndIsNamed) {
   ASSERT_TRUE(writePsdFile(dir_.file("doc.psd"), makeDocument(PsdMode::kRgb, 8, 2, 2, 0, [](int, int, int) { return 9.0; })));
   const RunResult r = run({"--export=comps"});
