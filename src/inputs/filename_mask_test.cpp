@@ -28,6 +28,20 @@ TEST_F(FilenameMaskTest, DefaultAndEmptyMask) {
   EXPECT_EQ("My.Holiday.png", expand("%FILENAME%.%EXT%"));
 }
 
+TEST_F(FilenameMaskTest, PiecesOfAnExportAreNamedByTheirTokens) {
+  job.layer_name = "Arm";
+  job.group_path = "Hero/Body";
+  job.piece_index = 7;
+  job.comp_name = "Night";
+  EXPECT_EQ("My.Holiday/Hero/Body/Arm.png", expand("%filename%/%group%/%layer%.%ext%"));
+  EXPECT_EQ("007-night-Night.png", expand("%INDEX%-night-%comp%.%ext%"));
+  // At the top of the document the group's separator goes with it.
+  job.group_path.clear();
+  EXPECT_EQ("My.Holiday/Arm.png", expand("%filename%/%group%/%layer%.%ext%"));
+  EXPECT_EQ("Arm.png", expand("%group%_%layer%.%ext%"));
+  EXPECT_EQ("/out/Arm.png", outputPathFor(job, NamingOptions{"%group%/%layer%.%ext%", true}));
+}
+
 TEST_F(FilenameMaskTest, LiteralTextIsLowerCased) {
   job.sequence_number = 1;
   EXPECT_EQ("photo_00001.png", expand("Photo_%n%.%ext%"));

@@ -39,6 +39,10 @@ TEST(HelperProtocolTest, RunSetupCarriesTheRunOptionsExactly) {
   s.solid_right_color = "00FF00";
   s.wm_image_position = 3;
   s.file_timestamp = kTimestampCustom;
+  s.export_kind = kExportGroups;
+  s.export_depth = 4;
+  s.export_manifest = true;
+  s.filename_mask = "%n%-%rnd%-%index%.%ext%";
   ASSERT_TRUE(runOptionsFrom(s, &setup.options).ok());
   setup.output_folder = "/out/ü/";
   setup.memory_limit = 3ull << 40;
@@ -56,7 +60,7 @@ TEST(HelperProtocolTest, RunSetupCarriesTheRunOptionsExactly) {
   EXPECT_TRUE(back.options.strip_metadata);
   EXPECT_EQ(2, back.options.load_flags);  // PSD_LAB
   EXPECT_EQ(saveFlagsFor("png", s), back.options.save_flags);
-  EXPECT_EQ("%n%-%rnd%.%ext%", back.options.naming.filename_mask);
+  EXPECT_EQ("%n%-%rnd%-%index%.%ext%", back.options.naming.filename_mask);
   EXPECT_FALSE(back.options.naming.keep_subfolders);
   EXPECT_TRUE(back.options.stages.watermark.font == watermarkFontRequest(s));
   EXPECT_EQ("00FF00", back.options.stages.frame.right_color);
@@ -65,6 +69,8 @@ TEST(HelperProtocolTest, RunSetupCarriesTheRunOptionsExactly) {
   EXPECT_EQ(setup.output_folder, back.output_folder);
   EXPECT_EQ(3ull << 40, back.memory_limit);
   EXPECT_TRUE(back.layers_always_drawn);
+  EXPECT_EQ(kExportGroups, back.options.exporting.kind);
+  EXPECT_EQ(4, back.options.exporting.depth);
 }
 
 TEST(HelperProtocolTest, RequestsAndRepliesRoundTrip) {
@@ -76,6 +82,10 @@ TEST(HelperProtocolTest, RequestsAndRepliesRoundTrip) {
   request.sequence_number = 123456;
   request.name_time = 4102444800;
   request.threads = 3;
+  request.piece = 6;
+  request.piece_name = "Arm";
+  request.piece_groups = {"Hero", "", "Body\tLeft"};
+  request.piece_index = 7;
   FileRequest request_back;
   ASSERT_TRUE(decodeFileRequest(encodeFileRequest(request), &request_back));
   EXPECT_EQ(request.input_path, request_back.input_path);
@@ -85,6 +95,10 @@ TEST(HelperProtocolTest, RequestsAndRepliesRoundTrip) {
   EXPECT_EQ(123456, request_back.sequence_number);
   EXPECT_EQ(4102444800, request_back.name_time);  // Past 2038.
   EXPECT_EQ(3, request_back.threads);
+  EXPECT_EQ(6, request_back.piece);
+  EXPECT_EQ("Arm", request_back.piece_name);
+  EXPECT_EQ(request.piece_groups, request_back.piece_groups);
+  EXPECT_EQ(7, request_back.piece_index);
 
   FileReply reply;
   reply.result.output_path = "/out/a b.png";
@@ -93,6 +107,8 @@ TEST(HelperProtocolTest, RequestsAndRepliesRoundTrip) {
   reply.result.source_bpp = 64;
   reply.result.result_width = 3000;
   reply.result.result_height = 2000;
+  reply.result.piece_left = -3;
+  reply.result.piece_height = 40;
   reply.result.decode_note = "drawn from its layers without stroke";
   reply.helper_spent = true;
   reply.confinement_note = "the conversion helpers run without the system call filter (seccomp: Invalid argument)";
@@ -105,6 +121,8 @@ TEST(HelperProtocolTest, RequestsAndRepliesRoundTrip) {
   EXPECT_EQ(64, reply_back.result.source_bpp);
   EXPECT_EQ(3000, reply_back.result.result_width);
   EXPECT_EQ(2000, reply_back.result.result_height);
+  EXPECT_EQ(-3, reply_back.result.piece_left);
+  EXPECT_EQ(40, reply_back.result.piece_height);
   EXPECT_TRUE(reply_back.helper_spent);
   EXPECT_EQ("drawn from its layers without stroke", reply_back.result.decode_note);
   EXPECT_EQ(reply.confinement_note, reply_back.confinement_note);
