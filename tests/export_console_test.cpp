@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -31,6 +32,17 @@ class Descriptor {
     for (int i = 3; i >= 0; --i) bytes_ += static_cast<char>((v >> (8 * i)) & 0xFF);
     return *this;
   }
+  Descriptor& number(double v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    for (int i = 7; i >= 0; --i) bytes_ += static_cast<char>((bits >> (8 * i)) & 0xFF);
+    return *this;
+  }
+  Descriptor& key(const std::string& k) {
+    u32(k.size() == 4 ? 0 : static_cast<uint32_t>(k.size()));
+    bytes_ += k;
+    return *this;
+  }
   Descriptor& text(const std::string& ascii) {
     u32(static_cast<uint32_t>(ascii.size()));
     for (char c : ascii) bytes_ += '\0', bytes_ += c;
@@ -43,21 +55,23 @@ class Descriptor {
   std::string versioned() const { return std::string("\0\0\0\x10", 4) + bytes_; }
 
  private:
-  void key(const std::string& k) {
-    u32(k.size() == 4 ? 0 : static_cast<uint32_t>(k.size()));
-    bytes_ += k;
-  }
   std::string bytes_;
 };
 
 constexpr uint32_t kNight = 5;
 
-// The layer's settings in comp "Night": hidden, or moved right by `dx`.
+// The layer's settings in comp "Night": hidden, or moved right by `dx`
+// and drawn in screen mode at half opacity.
 std::string compMetadata(bool hidden, int dx) {
   Descriptor d;
-  d.object("null", 1).item("layerSettings", "VlLs").u32(1).raw("Objc").object("null", 2);
-  if (hidden) d.item("enab", "bool").raw(std::string(1, '\0'));
-  else d.item("Ofst", "Objc").object("Pnt ", 2).item("Hrzn", "long").u32(static_cast<uint32_t>(dx)).item("Vrtc", "long").u32(0);
+  d.object("null", 1).item("layerSettings", "VlLs").u32(1).raw("Objc").object("null", hidden ? 2 : 3);
+  if (hidden) {
+    d.item("enab", "bool").raw(std::string(1, '\0'));
+  } else {
+    d.item("Ofst", "Objc").object("Pnt ", 2).item("Hrzn", "long").u32(static_cast<uint32_t>(dx)).item("Vrtc", "long").u32(0);
+    d.item("blendOptions", "Objc").object("blendOptions", 2).item("Md  ", "enum").key("BlnM").key("Scrn");
+    d.item("Opct", "UntF").raw("#Prc").number(50);
+  }
   d.item("compList", "VlLs").u32(1).raw("long").u32(kNight);
   const std::string data = d.versioned();
   std::string block = std::string("\0\0\0\x01", 4) + "8BIMcmls" + std::string(4, '\0');
@@ -96,7 +110,7 @@ PsdLayer marker(int section, const std::string& name = "</Layer group>") {
 // An 8 x 4 document, bottom first:
 //   Back: the whole canvas, (10, 20, 30); hidden in comp Night.
 //   Sprites/ (opacity 204)
-//     Eyes/ { Left: (1, 1)-(3, 3) red; moved 2 right in comp Night }
+//     Eyes/ { Left: (1, 1)-(3, 3) red; in comp Night moved 2 right, at opacity 50 % }
 //     Masked: (4, 0)-(8, 4) blue, its mask showing columns 4 and 5 only
 //     Shade: (4, 0)-(8, 2) green at opacity 128, clipped to Masked
 PsdDocument sampleDocument() {
@@ -195,7 +209,7 @@ TEST_F(ExportConsoleTest, GroupsAreDrawnWholeAtTheChosenDepth) {
   EXPECT_EQ(0, eyes.at(0, 0)[3]);
 }
 
-TEST_F(ExportConsoleTest, CompsShowTheirOwnVisibilityAndPositions) {
+TEST_F(ExportConsoleTest, CompsShowTheirOwnVisibilityPositionsAndBlending) {
   const RunResult r = run({"--export=comps", "--export-bounds=canvas", "--filename-mask=%comp%-%index%.%ext%"});
   ASSERT_EQ(0, r.exit_code) << r.err;
   ASSERT_EQ((std::vector<std::string>{"Night-001.png"}), written());
@@ -203,7 +217,7 @@ TEST_F(ExportConsoleTest, CompsShowTheirOwnVisibilityAndPositions) {
   EXPECT_EQ(8, night.width);
   EXPECT_EQ(0, night.at(0, 0)[3]) << "the background is hidden in this comp";
   EXPECT_EQ(0, night.at(1, 1)[3]) << "the eye moved away";
-  expectPixel(night, 3, 1, {200, 0, 0, 204}, "the eye moved two columns right");
+  expectPixel(night, 3, 1, {200, 0, 0, 102}, "the eye moved two columns right, at half its opacity");
 }
 
 TEST_F(ExportConsoleTest, TheManifestPlacesEveryPieceOnTheCanvas) {

@@ -157,4 +157,21 @@ void blendPixel(BlendMode mode, const float* backdrop, const float* source, floa
   if (n == 4) out[3] = mode == BlendMode::kLuminosity ? source[3] : backdrop[3];
 }
 
+const char* blendKeyOfDescriptorMode(const std::string& name) {
+  static const struct {
+    const char* name;
+    const char* key;
+  } kModes[] = {
+      {"Nrml", "norm"}, {"Dslv", "diss"}, {"Drkn", "dark"}, {"Mltp", "mul "}, {"CBrn", "idiv"},
+      {"linearBurn", "lbrn"}, {"darkerColor", "dkCl"}, {"Lghn", "lite"}, {"Scrn", "scrn"}, {"CDdg", "div "},
+      {"linearDodge", "lddg"}, {"lighterColor", "lgCl"}, {"Ovrl", "over"}, {"SftL", "sLit"}, {"HrdL", "hLit"},
+      {"vividLight", "vLit"}, {"linearLight", "lLit"}, {"pinLight", "pLit"}, {"hardMix", "hMix"},
+      {"Dfrn", "diff"}, {"Xclu", "smud"}, {"blendSubtraction", "fsub"}, {"blendDivide", "fdiv"},
+      {"H   ", "hue "}, {"Strt", "sat "}, {"Clr ", "colr"}, {"Lmns", "lum "}, {"passThrough", "pass"},
+  };
+  for (const auto& m : kModes)
+    if (name == m.name) return m.key;
+  return nullptr;
+}
+
 }  // namespace pixolune

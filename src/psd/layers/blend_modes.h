@@ -21,6 +21,10 @@ enum class BlendMode {
 /// "mul ", "pass", ...); kUnknown for any other key.
 BlendMode blendModeFromKey(const std::string& key);
 
+/// The blend key of a mode as descriptors name it ("Mltp", "linearBurn",
+/// "passThrough"), or null for a name no mode has.
+const char* blendKeyOfDescriptorMode(const std::string& name);
+
 /// The mode's name for messages ("multiply", "colour burn").
 const char* blendModeName(BlendMode mode);
 

@@ -84,24 +84,11 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Blend modes as effect descriptors name them.
+// The blend mode an effect descriptor names.
 BlendMode effectMode(const DescValue& effect) {
-  static const struct {
-    const char* name;
-    const char* key;
-  } kModes[] = {
-      {"Nrml", "norm"}, {"Dslv", "diss"}, {"Drkn", "dark"}, {"Mltp", "mul "}, {"CBrn", "idiv"},
-      {"linearBurn", "lbrn"}, {"darkerColor", "dkCl"}, {"Lghn", "lite"}, {"Scrn", "scrn"}, {"CDdg", "div "},
-      {"linearDodge", "lddg"}, {"lighterColor", "lgCl"}, {"Ovrl", "over"}, {"SftL", "sLit"}, {"HrdL", "hLit"},
-      {"vividLight", "vLit"}, {"linearLight", "lLit"}, {"pinLight", "pLit"}, {"hardMix", "hMix"},
-      {"Dfrn", "diff"}, {"Xclu", "smud"}, {"blendSubtraction", "fsub"}, {"blendDivide", "fdiv"},
-      {"H   ", "hue "}, {"Strt", "sat "}, {"Clr ", "colr"}, {"Lmns", "lum "},
-  };
   const DescValue* md = effect.get("Md  ");
-  if (!md) return BlendMode::kNormal;
-  for (const auto& m : kModes)
-    if (md->class_id == m.name) return blendModeFromKey(m.key);
-  return BlendMode::kNormal;
+  const char* key = md ? blendKeyOfDescriptorMode(md->class_id) : nullptr;
+  return key ? blendModeFromKey(key) : BlendMode::kNormal;
 }
 
 bool effectColour(const DescValue& effect, int colours, bool linear, float* out, const char* key = "Clr ") {

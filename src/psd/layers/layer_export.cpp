@@ -1,8 +1,11 @@
 #include "psd/layers/layer_export.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "psd/layers/adjustments.h"
+#include "psd/layers/blend_modes.h"
 #include "psd/layers/descriptor.h"
 #include "psd/psd_document.h"
 
@@ -90,13 +93,21 @@ void shift(LayerRect* r, int dx, int dy) {
   r->left += dx, r->right += dx, r->top += dy, r->bottom += dy;
 }
 
-// The layer as comp `id` shows it: its visibility and its position.
+// The layer as comp `id` shows it: its visibility, its position and its
+// blend mode and opacity (the effects it may change there are not read).
 void applyComp(LayerRecord* layer, uint32_t id) {
   DescValue cmls;
   if (!compSettings(*layer, &cmls)) return;
   const DescValue* s = settingsFor(cmls, id);
   if (!s) return;
   if (s->get("enab")) layer->visible = s->on("enab", layer->visible);
+  if (const DescValue* blending = s->get("blendOptions")) {
+    const DescValue* md = blending->get("Md  ");
+    if (const char* key = md ? blendKeyOfDescriptorMode(md->class_id) : nullptr)
+      (isGroup(*layer) ? layer->section_blend_key : layer->blend_key) = key;
+    if (blending->get("Opct"))
+      layer->opacity = static_cast<int>(std::lround(std::clamp(blending->num("Opct", 100), 0.0, 100.0) * 2.55));
+  }
   if (const DescValue* offset = s->get("Ofst")) {
     const double dx = offset->num("Hrzn", 0), dy = offset->num("Vrtc", 0);
     if (dx > -100000 && dx < 100000 && dy > -100000 && dy < 100000) {
