@@ -180,6 +180,39 @@ TEST_F(ConversionTest, TenEntriesWithOneUnreadableFile) {
   }
 }
 
+// Exporting layers: the run counts documents, each converted when all its
+// layers were written; a document without layers is named with its reason.
+TEST_F(ConversionTest, ExportedLayersAreCountedByTheirDocument) {
+  PsdDocument layered = solidDocument(6, 4, Rgb{0, 0, 0});
+  for (const char* name : {"Sky", "Tree"}) {
+    PsdLayer layer;
+    layer.name = name;
+    layer.bottom = 2, layer.right = name[0] == 'S' ? 6 : 3;
+    const size_t n = static_cast<size_t>(layer.bottom) * layer.right;
+    layer.channels.push_back({-1, std::vector<double>(n, 255), 1});
+    for (int c = 0; c < 3; ++c) layer.channels.push_back({c, std::vector<double>(n, name[0] == 'S' ? 90 : 20), 1});
+    layered.layers.push_back(layer);
+  }
+  const std::string in = dir_.file("in/scene.psd"), flat = dir_.file("in/flat.psd");
+  makeFolders(dir_.file("in"));
+  ASSERT_TRUE(writePsdFile(in, layered));
+  ASSERT_TRUE(writePsdFile(flat, solidDocument(6, 4, Rgb{1, 2, 3})));
+  ASSERT_TRUE(addInputFile(flat));
+  ASSERT_TRUE(addInputFile(in));
+  settings().export_kind = 1;
+  chooseFolder(out_ + "/");
+  EXPECT_TRUE(window().runCommand(kCommandConvert));
+  settings().export_kind = 0;
+  EXPECT_EQ("Files converted: 1 of 2", finished_.line);
+  ASSERT_EQ(1u, finished_.failures.size());
+  EXPECT_EQ(flat + ": it has no visible layers to export", finished_.failures[0]);
+  const Pixels tree = readImage(out_ + "/scene/Tree.png");
+  ASSERT_TRUE(tree.ok());
+  EXPECT_EQ(3, tree.width);
+  EXPECT_EQ((Rgb{20, 20, 20}), rgbAt(tree, 2, 1));
+  EXPECT_EQ(6, readImage(out_ + "/scene/Sky.png").width);
+}
+
 // Answers Yes to the stop question and tells the waiting worker.
 class StopAnswer : public ScriptedMessageBoxes {
  public:
