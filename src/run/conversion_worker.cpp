@@ -111,8 +111,8 @@ struct DocumentOutcome {
 };
 
 // What a failed piece is called in the reason given for its document.
-std::string pieceLabel(const Pending& file) {
-  const char* kind = file.request.piece_is_comp ? "layer comp" : "layer";
+std::string pieceLabel(const Pending& file, uint8_t kind_of_export) {
+  const char* kind = kind_of_export == kExportComps ? "layer comp" : kind_of_export == kExportGroups ? "group" : "layer";
   return std::string(kind) + " \"" + file.piece.name + "\"";
 }
 
@@ -202,7 +202,7 @@ bool finishEntry(const Pending& file, const RunOptions& run, OutputNames& names,
   const bool piece = run.exporting.kind != kExportDocument && file.request.piece >= 0;
   if (!ok) {
     document->ok = false;
-    const std::string why = piece ? pieceLabel(file) + ": " + reason : reason;
+    const std::string why = piece ? pieceLabel(file, run.exporting.kind) + ": " + reason : reason;
     document->reasons += (document->reasons.empty() ? "" : "; ") + why;
   } else {
     NameCounters& counters = nameCounters();
