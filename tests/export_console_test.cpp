@@ -257,6 +257,20 @@ TEST_F(ExportConsoleTest, NamesStayInsideTheOutputFolderAndStagesApplyToEachPiec
   EXPECT_EQ(2, back.height);
 }
 
+TEST_F(ExportConsoleTest, ALayerThatShowsNothingIsSkippedNotFailed) {
+  PsdDocument doc = sampleDocument();
+  doc.layers.push_back(solid("Parked", 10, 20, 12, 24, 1, 2, 3));  // Beside the canvas.
+  ASSERT_TRUE(writePsdFile(dir_.file("doc.psd"), doc));
+  RunResult r = run({"--export=layers", "-d"});
+  ASSERT_EQ(0, r.exit_code) << r.err;
+  EXPECT_NE(std::string::npos, r.out.find("Skipped: layer \"Parked\" shows nothing on the canvas")) << r.out;
+  EXPECT_EQ(3u, written().size());
+  // With the canvas as the size, it is written, transparent.
+  r = run({"--export=layers", "--export-bounds=canvas"});
+  ASSERT_EQ(0, r.exit_code) << r.err;
+  EXPECT_EQ(0, readImage(dir_.file("out/doc/Parked.png")).at(0, 0)[3]);
+}
+
 TEST_F(ExportConsoleTest, ADocumentWithoutPiecesFailsAndIsNamed) {
   ASSERT_TRUE(writePsdFile(dir_.file("doc.psd"), makeDocument(PsdMode::kRgb, 8, 2, 2, 0, [](int, int, int) { return 9.0; })));
   const RunResult r = run({"--export=comps"});

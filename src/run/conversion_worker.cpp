@@ -108,6 +108,7 @@ struct DocumentOutcome {
   std::string reasons;                 // Of the pieces that failed, "; " between them.
   std::string output_path;             // The last written.
   std::vector<ManifestEntry> written;  // Exporting: the pieces written.
+  int empty = 0;                       // Exporting: pieces of which nothing shows, not written.
 };
 
 // What a failed piece is called in the reason given for its document.
@@ -197,10 +198,15 @@ bool finishEntry(const Pending& file, const RunOptions& run, OutputNames& names,
   if (ok) swept.sweep(folderOf(output_path));  // The mask may lead into folders of its own.
   if (debug && firstSightOfConfinementNote(file.reply.confinement_note))
     consolePrint("Note: " + file.reply.confinement_note);
-  if (debug) printOutcome(input_path, output_path, ok, wanted, reason, result);
-  if (file.first_piece) *document = DocumentOutcome();
   const bool piece = run.exporting.kind != kExportDocument && file.request.piece >= 0;
-  if (!ok) {
+  const bool skipped = !ok && piece && result.piece_empty;
+  if (debug && !skipped) printOutcome(input_path, output_path, ok, wanted, reason, result);
+  if (file.first_piece) *document = DocumentOutcome();
+  if (skipped) {
+    // Nothing to write (a layer off the canvas, or fully transparent): not a failure.
+    ++document->empty;
+    if (debug) consolePrint("Skipped: " + pieceLabel(file, run.exporting.kind) + " shows nothing on the canvas");
+  } else if (!ok) {
     document->ok = false;
     const std::string why = piece ? pieceLabel(file, run.exporting.kind) + ": " + reason : reason;
     document->reasons += (document->reasons.empty() ? "" : "; ") + why;
@@ -215,6 +221,10 @@ bool finishEntry(const Pending& file, const RunOptions& run, OutputNames& names,
                                    result.piece_height});
   }
   if (!file.last_piece) return false;
+  if (document->ok && document->written.empty() && document->empty > 0) {
+    document->ok = false;
+    document->reasons = "nothing of its pieces shows on the canvas";
+  }
   if (piece && run.exporting.manifest && !document->written.empty()) writeManifest(file, run, names, document, debug);
   observeOutcome(input_path, document->ok, document->ok ? std::string() : document->reasons,
                  document->ok ? document->output_path : std::string());

@@ -222,8 +222,9 @@ Status listDocumentPieces(const std::string& path, const ExportOptions& options,
 }
 
 Status decodePiece(const std::string& path, const ExportOptions& options, int number, BitmapPtr* image,
-                   DecodedColour* colour, ExportPiece* piece, LayerRect* shown) {
+                   DecodedColour* colour, ExportPiece* piece, LayerRect* shown, bool* nothing_shows) {
   image->reset();
+  *nothing_shows = false;
   *colour = DecodedColour();
   PsdDocument document;
   Status st = openChecked(path, &document);
@@ -237,6 +238,7 @@ Status decodePiece(const std::string& path, const ExportOptions& options, int nu
   *piece = pieces[static_cast<size_t>(number)];
   LayerRendering r = renderLayerSet(document, pieceLayers(set, *piece, comps, options), decodeMemoryLimit(),
                                     !options.canvas_bounds, shown);
+  *nothing_shows = r.nothing_shows;
   if (!r.status.ok()) return r.status;
   decode_note = r.note;
   *image = std::move(r.image);

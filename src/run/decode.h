@@ -78,9 +78,11 @@ Status listDocumentPieces(const std::string& path, const ExportOptions& options,
 /// Decodes piece number `number` (0 from the bottom) of the document's
 /// export with `options`: its layers drawn alone, cut to what shows unless
 /// options.canvas_bounds, finished as decodeLayers finishes a document.
-/// *shown gets the picture's place on the canvas, *piece what the piece is.
+/// *shown gets the picture's place on the canvas, *piece what the piece is;
+/// *nothing_shows is true when it failed because no pixel of it shows
+/// (cut to what shows, there is no picture to write).
 Status decodePiece(const std::string& path, const ExportOptions& options, int number, BitmapPtr* image,
-                   DecodedColour* colour, ExportPiece* piece, LayerRect* shown);
+                   DecodedColour* colour, ExportPiece* piece, LayerRect* shown, bool* nothing_shows);
 
 /// When set, decodeDocument draws every document that has layers from
 /// them and ignores its stored composite (for measuring the drawing);

@@ -276,6 +276,7 @@ void fields(Io& io, FileReply& o) {
   io(r.piece_top);
   io(r.piece_width);
   io(r.piece_height);
+  io(r.piece_empty);
   io(o.helper_spent);
   io(o.confinement_note);
 }

@@ -225,7 +225,8 @@ Status convertRequested(const ConversionRequest& request, const RunOptions& run,
   } else {
     ExportPiece piece;
     LayerRect shown;
-    st = decodePiece(request.input_path, run.exporting, request.piece, &image, &decoded, &piece, &shown);
+    st = decodePiece(request.input_path, run.exporting, request.piece, &image, &decoded, &piece, &shown,
+                     &result.piece_empty);
     result.piece_left = shown.left, result.piece_top = shown.top;
     result.piece_width = shown.width(), result.piece_height = shown.height();
   }

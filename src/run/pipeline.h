@@ -99,6 +99,7 @@ struct ConversionResult {
   std::string colour_note;     // How the document's colours were made sRGB or encoded (debug output), or empty.
   // An exported piece: where its picture lies on the document's canvas.
   int32_t piece_left = 0, piece_top = 0, piece_width = 0, piece_height = 0;
+  bool piece_empty = false;    // The piece was not written because nothing of it shows.
 
   bool ok() const { return status.ok(); }
   const std::string& failureReason() const { return status.message(); }

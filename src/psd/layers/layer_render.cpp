@@ -384,6 +384,7 @@ LayerRendering renderSet(const PsdDocument& document, const LayerSet& set, uint6
       *shown = shownArea(canvas);
       if (shown->empty()) {
         out.status = Status::unsupported("nothing of it shows on the canvas");
+        out.nothing_shows = true;
         return out;
       }
       if (!(*shown == canvas.area)) canvas = cropped(canvas, *shown);

@@ -27,6 +27,7 @@ struct LayerRendering {
   BitmapPtr image;  // Only when status is ok.
   std::string note;
   std::string colour;  // CMYK and Lab: how the colours became sRGB.
+  bool nothing_shows = false;  // renderLayerSet with crop: the failure is that no pixel shows.
 };
 
 /// Merges the visible layers of the document into a bitmap of the
