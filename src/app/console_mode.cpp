@@ -96,6 +96,7 @@ std::vector<std::string> usageLines(const std::string& program_name) {
       "  --fit=WxH                 Fit inside W x H pixels, keeping proportions",
       "  --png-compression=STR     none | zlib1 | zlib6 | zlib9",
       "  --filename-mask=STR       Define output filename format",
+      "  --export=STR              document | layers | groups | comps: what is written",
       "  --flip-horizontal         Flip output image horizontally",
       "  --flip-vertical           Flip output image vertically",
       "  --rotation=NUM            Rotate output image, NUM = 0..360",
