@@ -44,8 +44,12 @@ std::string linkTarget(const std::string& path) {
 std::map<int, std::string> descriptorsOf(const std::string& base) {
   std::map<int, std::string> fds;
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir((base + "/fd").c_str()), closedir);
-  for (dirent* e; dir && (e = readdir(dir.get()));)
-    if (e->d_name[0] != '.') fds[std::atoi(e->d_name)] = linkTarget(base + "/fd/" + e->d_name);
+  for (dirent* e; dir && (e = readdir(dir.get()));) {
+    if (e->d_name[0] == '.') continue;
+    // A descriptor closed between the listing and the reading of its link is no longer held.
+    const std::string target = linkTarget(base + "/fd/" + e->d_name);
+    if (!target.empty()) fds[std::atoi(e->d_name)] = target;
+  }
   return fds;
 }
 
