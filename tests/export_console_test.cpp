@@ -60,17 +60,22 @@ class Descriptor {
 
 constexpr uint32_t kNight = 5;
 
-// The layer's settings in comp "Night": hidden, or moved right by `dx`
-// and drawn in screen mode at half opacity.
+// The layer's settings in comp "Night": hidden, or moved right by `dx`,
+// drawn in screen mode at half opacity and overlaid with green.
 std::string compMetadata(bool hidden, int dx) {
   Descriptor d;
-  d.object("null", 1).item("layerSettings", "VlLs").u32(1).raw("Objc").object("null", hidden ? 2 : 3);
+  d.object("null", 1).item("layerSettings", "VlLs").u32(1).raw("Objc").object("null", hidden ? 2 : 4);
   if (hidden) {
     d.item("enab", "bool").raw(std::string(1, '\0'));
   } else {
     d.item("Ofst", "Objc").object("Pnt ", 2).item("Hrzn", "long").u32(static_cast<uint32_t>(dx)).item("Vrtc", "long").u32(0);
     d.item("blendOptions", "Objc").object("blendOptions", 2).item("Md  ", "enum").key("BlnM").key("Scrn");
     d.item("Opct", "UntF").raw("#Prc").number(50);
+    d.item("Lefx", "Objc").object("null", 2).item("masterFXSwitch", "bool").raw(std::string(1, '\1'));
+    d.item("SoFi", "Objc").object("SoFi", 4).item("enab", "bool").raw(std::string(1, '\1'));
+    d.item("Md  ", "enum").key("BlnM").key("Nrml").item("Opct", "UntF").raw("#Prc").number(100);
+    d.item("Clr ", "Objc").object("RGBC", 3).item("Rd  ", "doub").number(0).item("Grn ", "doub").number(255);
+    d.item("Bl  ", "doub").number(0);
   }
   d.item("compList", "VlLs").u32(1).raw("long").u32(kNight);
   const std::string data = d.versioned();
@@ -110,7 +115,7 @@ PsdLayer marker(int section, const std::string& name = "</Layer group>") {
 // An 8 x 4 document, bottom first:
 //   Back: the whole canvas, (10, 20, 30); hidden in comp Night.
 //   Sprites/ (opacity 204)
-//     Eyes/ { Left: (1, 1)-(3, 3) red; in comp Night moved 2 right, at opacity 50 % }
+//     Eyes/ { Left: (1, 1)-(3, 3) red; in comp Night moved 2 right, at opacity 50 %, green }
 //     Masked: (4, 0)-(8, 4) blue, its mask showing columns 4 and 5 only
 //     Shade: (4, 0)-(8, 2) green at opacity 128, clipped to Masked
 PsdDocument sampleDocument() {
@@ -209,15 +214,19 @@ TEST_F(ExportConsoleTest, GroupsAreDrawnWholeAtTheChosenDepth) {
   EXPECT_EQ(0, eyes.at(0, 0)[3]);
 }
 
-TEST_F(ExportConsoleTest, CompsShowTheirOwnVisibilityPositionsAndBlending) {
-  const RunResult r = run({"--export=comps", "--export-bounds=canvas", "--filename-mask=%comp%-%index%.%ext%"});
+TEST_F(ExportConsoleTest, CompsShowTheirOwnVisibilityPositionsBlendingAndEffects) {
+  RunResult r = run({"--export=comps", "--export-bounds=canvas", "--filename-mask=%comp%-%index%.%ext%"});
   ASSERT_EQ(0, r.exit_code) << r.err;
   ASSERT_EQ((std::vector<std::string>{"Night-001.png"}), written());
   const Pixels night = readImage(dir_.file("out/Night-001.png"));
+  r = run({"--export=layers"});
+  ASSERT_EQ(0, r.exit_code) << r.err;
   EXPECT_EQ(8, night.width);
   EXPECT_EQ(0, night.at(0, 0)[3]) << "the background is hidden in this comp";
   EXPECT_EQ(0, night.at(1, 1)[3]) << "the eye moved away";
-  expectPixel(night, 3, 1, {200, 0, 0, 102}, "the eye moved two columns right, at half its opacity");
+  expectPixel(night, 3, 1, {0, 255, 0, 102}, "the eye moved two columns right, green, at half its opacity");
+  // Outside the comp the eye keeps its own look.
+  expectPixel(readImage(dir_.file("out/doc/Sprites/Eyes/Left.png")), 0, 0, {200, 0, 0, 255}, "the eye as stored");
 }
 
 TEST_F(ExportConsoleTest, TheManifestPlacesEveryPieceOnTheCanvas) {

@@ -66,18 +66,26 @@ void fromLegacy(const std::vector<uint8_t>& d, std::set<std::string>* names) {
   }
 }
 
+// The descriptor of a layer's effects: a layer comp's, else the one of its
+// "lfx2" (or "lmfx") block. False when it has neither.
+bool effectsDescriptor(const LayerRecord& layer, DescValue* fx) {
+  if (layer.comp_effects) {
+    *fx = *layer.comp_effects;
+    return true;
+  }
+  for (const char* key : {"lfx2", "lmfx"}) {
+    const LayerBlock* b = layer.block(key);
+    if (b && parseBlockDescriptor(b->data, 8, fx)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void noteEffects(const LayerRecord& layer, std::set<std::string>* names) {
   DescValue fx;
-  for (const char* key : {"lfx2", "lmfx"}) {
-    const LayerBlock* b = layer.block(key);
-    if (b && parseBlockDescriptor(b->data, 8, &fx)) {
-      fromDescriptor(fx, names);
-      return;
-    }
-  }
-  if (const LayerBlock* b = layer.block("lrFX")) fromLegacy(b->data, names);
+  if (effectsDescriptor(layer, &fx)) fromDescriptor(fx, names);
+  else if (const LayerBlock* b = layer.block("lrFX")) fromLegacy(b->data, names);
 }
 
 namespace {
@@ -422,15 +430,7 @@ int LayerEffects::reach() const {
 LayerEffects readEffects(const LayerRecord& layer, int colours, bool linear, double global_angle) {
   LayerEffects out;
   DescValue fx;
-  bool parsed = false;
-  for (const char* key : {"lfx2", "lmfx"}) {
-    const LayerBlock* b = layer.block(key);
-    if (b && parseBlockDescriptor(b->data, 8, &fx)) {
-      parsed = true;
-      break;
-    }
-  }
-  if (!parsed) {
+  if (!effectsDescriptor(layer, &fx)) {
     noteEffects(layer, &out.left_out);  // Only the older block: named, not drawn.
     return out;
   }

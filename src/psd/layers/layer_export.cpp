@@ -93,8 +93,8 @@ void shift(LayerRect* r, int dx, int dy) {
   r->left += dx, r->right += dx, r->top += dy, r->bottom += dy;
 }
 
-// The layer as comp `id` shows it: its visibility, its position and its
-// blend mode and opacity (the effects it may change there are not read).
+// The layer as comp `id` shows it: its visibility, its position, its blend
+// mode and opacity, and its effects.
 void applyComp(LayerRecord* layer, uint32_t id) {
   DescValue cmls;
   if (!compSettings(*layer, &cmls)) return;
@@ -108,6 +108,7 @@ void applyComp(LayerRecord* layer, uint32_t id) {
     if (blending->get("Opct"))
       layer->opacity = static_cast<int>(std::lround(std::clamp(blending->num("Opct", 100), 0.0, 100.0) * 2.55));
   }
+  if (const DescValue* effects = s->get("Lefx")) layer->comp_effects = std::make_shared<DescValue>(*effects);
   if (const DescValue* offset = s->get("Ofst")) {
     const double dx = offset->num("Hrzn", 0), dy = offset->num("Vrtc", 0);
     if (dx > -100000 && dx < 100000 && dy > -100000 && dy < 100000) {

@@ -6,6 +6,7 @@
 #define PIXOLUNE_PSD_LAYERS_LAYER_RECORDS_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 namespace pixolune {
 
 class PsdDocument;
+struct DescValue;
 
 /// A rectangle in document pixels; right and bottom are exclusive.
 struct LayerRect {
@@ -79,6 +81,9 @@ struct LayerRecord {
   std::string section_blend_key;    // A group's blend key from its divider, or empty.
   std::vector<uint8_t> blend_ranges;  // Blend-if ranges as stored: grey first, then per channel.
   std::vector<LayerBlock> blocks;
+  /// Effects that replace the layer's own ("lfx2"): those a layer comp
+  /// gives it. Null for the layers as stored.
+  std::shared_ptr<const DescValue> comp_effects;
 
   /// The block with this key, or null.
   const LayerBlock* block(const char* key) const;
