@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "psd/layers/layer_test_support.h"
 #include "support/psd_writer.h"
 #include "support/test_util.h"
 
@@ -15,83 +16,44 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Writes the few descriptor items these documents need.
-class Descriptor {
- public:
-  Descriptor& object(const std::string& cls, int items) {
-    u32(0);
-    key(cls);
-    return u32(static_cast<uint32_t>(items));
-  }
-  Descriptor& item(const std::string& k, const std::string& type) {
-    key(k);
-    bytes_ += type;
-    return *this;
-  }
-  Descriptor& u32(uint32_t v) {
-    for (int i = 3; i >= 0; --i) bytes_ += static_cast<char>((v >> (8 * i)) & 0xFF);
-    return *this;
-  }
-  Descriptor& number(double v) {
-    uint64_t bits;
-    std::memcpy(&bits, &v, 8);
-    for (int i = 7; i >= 0; --i) bytes_ += static_cast<char>((bits >> (8 * i)) & 0xFF);
-    return *this;
-  }
-  Descriptor& key(const std::string& k) {
-    u32(k.size() == 4 ? 0 : static_cast<uint32_t>(k.size()));
-    bytes_ += k;
-    return *this;
-  }
-  Descriptor& text(const std::string& ascii) {
-    u32(static_cast<uint32_t>(ascii.size()));
-    for (char c : ascii) bytes_ += '\0', bytes_ += c;
-    return *this;
-  }
-  Descriptor& raw(const std::string& s) {
-    bytes_ += s;
-    return *this;
-  }
-  std::string versioned() const { return std::string("\0\0\0\x10", 4) + bytes_; }
+// A text as descriptors hold it: its length, then UTF-16 (ASCII here).
+std::string unicode(const std::string& ascii) {
+  std::string out = Desc().integer(static_cast<int>(ascii.size())).bytes();
+  for (char c : ascii) out += '\0', out += c;
+  return out;
+}
 
- private:
-  std::string bytes_;
-};
-
-constexpr uint32_t kNight = 5;
+constexpr int kNight = 5;
 
 // The layer's settings in comp "Night": hidden, or moved right by `dx`,
 // drawn in screen mode at half opacity and overlaid with green.
 std::string compMetadata(bool hidden, int dx) {
-  Descriptor d;
-  d.object("null", 1).item("layerSettings", "VlLs").u32(1).raw("Objc").object("null", hidden ? 2 : 4);
+  Desc d;
+  d.object("null", 1).item("layerSettings", "VlLs").list(1).raw("Objc").object("null", hidden ? 2 : 4);
   if (hidden) {
     d.item("enab", "bool").raw(std::string(1, '\0'));
   } else {
-    d.item("Ofst", "Objc").object("Pnt ", 2).item("Hrzn", "long").u32(static_cast<uint32_t>(dx)).item("Vrtc", "long").u32(0);
-    d.item("blendOptions", "Objc").object("blendOptions", 2).item("Md  ", "enum").key("BlnM").key("Scrn");
+    d.item("Ofst", "Objc").object("Pnt ", 2).item("Hrzn", "long").integer(dx).item("Vrtc", "long").integer(0);
+    d.item("blendOptions", "Objc").object("blendOptions", 2).item("Md  ", "enum").enumeration("BlnM", "Scrn");
     d.item("Opct", "UntF").raw("#Prc").number(50);
     d.item("Lefx", "Objc").object("null", 2).item("masterFXSwitch", "bool").raw(std::string(1, '\1'));
     d.item("SoFi", "Objc").object("SoFi", 4).item("enab", "bool").raw(std::string(1, '\1'));
-    d.item("Md  ", "enum").key("BlnM").key("Nrml").item("Opct", "UntF").raw("#Prc").number(100);
-    d.item("Clr ", "Objc").object("RGBC", 3).item("Rd  ", "doub").number(0).item("Grn ", "doub").number(255);
-    d.item("Bl  ", "doub").number(0);
+    d.item("Md  ", "enum").enumeration("BlnM", "Nrml").item("Opct", "UntF").raw("#Prc").number(100);
+    d.item("Clr ", "Objc").rgb(0, 255, 0);
   }
-  d.item("compList", "VlLs").u32(1).raw("long").u32(kNight);
-  const std::string data = d.versioned();
-  std::string block = std::string("\0\0\0\x01", 4) + "8BIMcmls" + std::string(4, '\0');
-  Descriptor length;
-  length.u32(static_cast<uint32_t>(data.size()));
-  return block + length.versioned().substr(4) + data;
+  d.item("compList", "VlLs").list(1).raw("long").integer(kNight);
+  const std::string data = d.block();
+  return std::string("\0\0\0\x01", 4) + "8BIMcmls" + std::string(4, '\0') +
+         Desc().integer(static_cast<int>(data.size())).bytes() + data;
 }
 
 PsdResource compsResource() {
-  Descriptor d;
-  d.object("null", 1).item("list", "VlLs").u32(1).raw("Objc").object("CmpS", 3);
-  d.item("Nm  ", "TEXT").text("Night");
-  d.item("compID", "long").u32(kNight);
-  d.item("capturedInfo", "long").u32(7);
-  return {1065, d.versioned()};
+  Desc d;
+  d.object("null", 1).item("list", "VlLs").list(1).raw("Objc").object("CmpS", 3);
+  d.item("Nm  ", "TEXT").raw(unicode("Night"));
+  d.item("compID", "long").integer(kNight);
+  d.item("capturedInfo", "long").integer(7);
+  return {1065, d.block()};
 }
 
 PsdLayer solid(const std::string& name, int top, int left, int bottom, int right, int r, int g, int b) {

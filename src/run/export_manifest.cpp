@@ -89,13 +89,10 @@ Status writeManifestTemporary(const std::string& text, const std::string& path, 
                               std::string* temporary) {
   static std::atomic<unsigned> counter{0};
   temporary->clear();
-  const std::string root = output_folder.empty() ? folderOf(path) : output_folder;
-  std::string steps;
-  if (!stepsBelow(folderOf(path).empty() ? "." : folderOf(path), root.empty() ? "." : root, &steps))
-    return Status::invalid("the manifest \"" + path + "\" lies outside the output folder " + root);
-  PathFailure failure;
-  const FolderHandle folder = openFolderBelow(root, steps, true, &failure);
-  if (!folder) return Status::ioError(pathFailureReason(failure, root));
+  FolderHandle folder;
+  std::string root;
+  Status opened = openFolderOfOutput(path, output_folder, "the manifest", &folder, &root);
+  if (!opened.ok()) return opened;
   const std::string tmp = path + temporarySuffix(currentProcessId(), 1000000u + counter++);
   int error = 0;
   OpenFile file = createNewFileIn(folder, fileNameOf(tmp), &error);

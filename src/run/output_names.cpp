@@ -44,6 +44,18 @@ bool OutputNames::isInput(const std::string& normal_path) const {
   return inputs_.count(normal_path) || (fileIdentity(normal_path, &id) && input_files_.count(id));
 }
 
+Status openFolderOfOutput(const std::string& path, const std::string& output_folder, const std::string& what,
+                          FolderHandle* folder, std::string* root) {
+  *root = output_folder.empty() ? folderOf(path) : output_folder;
+  std::string steps;
+  if (!stepsBelow(folderOf(path).empty() ? "." : folderOf(path), root->empty() ? "." : *root, &steps))
+    return Status::invalid(what + " \"" + path + "\" lies outside the output folder " + *root);
+  PathFailure failure;
+  *folder = openFolderBelow(*root, steps, true, &failure);
+  if (!*folder) return Status::ioError(pathFailureReason(failure, *root));
+  return Status();
+}
+
 std::string pathFailureReason(const PathFailure& failure, const std::string& output_folder) {
   const std::string folder = folderOf(failure.path).empty() ? "./" : folderOf(failure.path);
   switch (failure.error) {

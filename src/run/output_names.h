@@ -32,6 +32,14 @@ Status checkOutputPath(const std::string& output_path, const std::string& output
 /// the system's own text for the error.
 std::string pathFailureReason(const PathFailure& failure, const std::string& output_folder);
 
+/// Opens the folder `path` will be written in, reached from output_folder
+/// (the folder of `path` when empty; *root gets which) without following
+/// symbolic links, its missing folders made. Fails with kInvalid when `path`
+/// lies outside it ("<what> \"<path>\" lies outside the output folder ..."),
+/// else with pathFailureReason()'s words.
+Status openFolderOfOutput(const std::string& path, const std::string& output_folder, const std::string& what,
+                          FolderHandle* folder, std::string* root);
+
 /// The output paths of one run. A file is moved from its temporary name to
 /// its output path only through place(), in list order, so which file gets
 /// which name never depends on how many files are converted at once.

@@ -94,13 +94,10 @@ Status saveTemporary(FIBITMAP* image, const std::string& path, const std::string
   // A write past the file size limit then fails (EFBIG) and is named, instead of ending the process.
   std::call_once(ignore_size_signal, [] { ignoreFileSizeSignal(); });
   tmp->clear();
-  const std::string root = output_folder.empty() ? folderOf(path) : output_folder;
-  std::string steps;
-  if (!stepsBelow(folderOf(path).empty() ? "." : folderOf(path), root.empty() ? "." : root, &steps))
-    return Status::invalid("the output name \"" + path + "\" lies outside the output folder " + root);
-  PathFailure failure;
-  const FolderHandle folder = openFolderBelow(root, steps, true, &failure);
-  if (!folder) return Status::ioError(pathFailureReason(failure, root));
+  FolderHandle folder;
+  std::string root;
+  Status opened = openFolderOfOutput(path, output_folder, "the output name", &folder, &root);
+  if (!opened.ok()) return opened;
   const std::string temporary = path + temporarySuffix(currentProcessId(), counter++);
   const std::string name = fileNameOf(temporary);
   if (saving_observer) saving_observer(temporary);

@@ -8,15 +8,11 @@
 #include "psd/layers/blend_modes.h"
 #include "psd/layers/descriptor.h"
 #include "psd/psd_document.h"
+#include "psd/psd_file.h"
 
 namespace pixolune {
 
 namespace {
-
-uint32_t bigEndian32(const uint8_t* p) {
-  return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-         (static_cast<uint32_t>(p[2]) << 8) | p[3];
-}
 
 bool isGroup(const LayerRecord& l) {
   return l.section == SectionKind::kOpenGroup || l.section == SectionKind::kClosedGroup;
@@ -58,12 +54,12 @@ bool compSettings(const LayerRecord& layer, DescValue* out) {
   const LayerBlock* b = layer.block("shmd");
   if (!b || b->data.size() < 4) return false;
   const std::vector<uint8_t>& d = b->data;
-  const uint32_t count = bigEndian32(d.data());
+  const uint32_t count = static_cast<uint32_t>(bigEndian(d.data(), 4));
   size_t at = 4;
   for (uint32_t i = 0; i < count && i < 1000; ++i) {
     if (d.size() - at < 16) return false;
     const bool cmls = std::memcmp(d.data() + at + 4, "cmls", 4) == 0;
-    const uint32_t length = bigEndian32(d.data() + at + 12);
+    const uint32_t length = static_cast<uint32_t>(bigEndian(d.data() + at + 12, 4));
     at += 16;
     if (length > d.size() - at) return false;
     if (cmls) {
