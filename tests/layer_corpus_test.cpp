@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -26,7 +27,7 @@ using testing::Pixels;
 
 // The count reached when this test was last tuned; a change that loses a
 // document fails here.
-constexpr int kExpectedMatches = 98;
+constexpr int kExpectedMatches = 101;
 constexpr double kTolerance = 1.0;
 
 struct Row {
@@ -182,6 +183,7 @@ TEST_F(LayerCorpusTest, LayersReproduceTheStoredComposite) {
       d = blockDifference(ours, theirs), tolerance = kDissolveTolerance;
       rules += describe(row, d, " (judged on 8x8 averages: dissolve noise)");
     }
+    if (std::getenv("PIXOLUNE_CORPUS_ALL")) std::printf("%s", describe(row, d, "").c_str());
     if (d.first >= 0 && d.first <= tolerance && d.second <= tolerance) ++matched;
     else misses += describe(row, d, lastDecodeNote().empty() ? "" : " (" + lastDecodeNote() + ")");
   }

@@ -290,12 +290,47 @@ RecolourSource::Recolour legacyBrightnessContrast(double brightness, double cont
   return perChannel(std::vector<ToneTable>(4, t));
 }
 
+// The current form keeps black and white where they are and bends the levels
+// between like a curve: brightness through two points that move up and left
+// as it grows (a negative brightness is the inverse curve), then contrast as
+// an S through two points that part as it grows. The points' travel was
+// measured on a Photoshop document with four such layers.
+RecolourSource::Recolour modernBrightnessContrast(double brightness, double contrast) {
+  const double s = std::min(std::fabs(brightness), 150.0) / 100.0, k = std::clamp(contrast, -50.0, 100.0) * 0.236;
+  const ToneTable bend = spline({{0.0, 0.0},
+                                 {(130.0 - 20.07 * s) / 255.0, (130.0 + 59.66 * s) / 255.0},
+                                 {(233.0 - 57.49 * s) / 255.0, (233.0 + 8.03 * s) / 255.0},
+                                 {1.0, 1.0}});
+  ToneTable lift = bend;
+  if (brightness < 0) {
+    // The inverse of the rising curve: for each level, where the curve reaches it.
+    constexpr int kSamples = 4096;
+    std::vector<float> up(kSamples + 1);
+    for (int i = 0; i <= kSamples; ++i) up[i] = bend(static_cast<float>(i) / kSamples);
+    lift = ToneTable([&up](double y) {
+      const auto it = std::lower_bound(up.begin(), up.end(), static_cast<float>(y));
+      if (it == up.begin()) return 0.0;
+      if (it == up.end()) return 1.0;
+      const size_t i = static_cast<size_t>(it - up.begin());
+      const double span = up[i] - up[i - 1], f = span > 0 ? (y - up[i - 1]) / span : 0.0;
+      return (static_cast<double>(i - 1) + f) / kSamples;
+    });
+  }
+  constexpr double kPivot = 40.3;
+  const ToneTable s_curve = spline({{0.0, 0.0},
+                                    {kPivot / 255.0, (kPivot - k) / 255.0},
+                                    {(255.0 - kPivot) / 255.0, (255.0 - kPivot + k) / 255.0},
+                                    {1.0, 1.0}});
+  return perChannel(std::vector<ToneTable>(4, lift.then(s_curve)));
+}
+
 // The legacy form from "brit", or from "CgEd" when it asks for it; the
-// newer form is not drawn (null).
+// current form from "CgEd" otherwise.
 RecolourSource::Recolour brightnessContrast(const LayerRecord& layer) {
   DescValue d;
   if (const LayerBlock* b = layer.block("CgEd")) {
-    if (!parseBlockDescriptor(b->data, 4, &d) || !d.on("useLegacy", false)) return nullptr;
+    if (!parseBlockDescriptor(b->data, 4, &d)) return nullptr;
+    if (!d.on("useLegacy", false)) return modernBrightnessContrast(d.num("Brgh", 0), d.num("Cntr", 0));
     return legacyBrightnessContrast(d.num("Brgh", 0), d.num("Cntr", 0), d.num("means", 127));
   }
   const std::vector<uint8_t>& data = layer.block("brit")->data;

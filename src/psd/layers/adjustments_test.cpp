@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "image/bitmap.h"
+#include "psd/layers/layer_test_support.h"
 #include "run/decode.h"
 #include "run/pipeline.h"
 #include "support/psd_writer.h"
@@ -128,6 +129,39 @@ TEST_F(AdjustmentLayerTest, LegacyBrightnessShiftsAndContrastStretches) {
   auto contrast = apply(PsdMode::kRgb, {{137, 117, 127}}, "brit", words({0, 50, 127, 0}));  // Twice as far from 127.
   ASSERT_EQ(1u, contrast.size());
   EXPECT_EQ((std::array<int, 3>{147, 107, 127}), contrast[0]);
+}
+
+TEST_F(AdjustmentLayerTest, CurrentBrightnessContrastBendsBetweenBlackAndWhite) {
+  // "CgEd" with useLegacy off. The levels expected were read from a
+  // Photoshop document holding these three settings (within 4 levels).
+  const auto settings = [](int brightness, int contrast) {
+    Desc d;
+    d.object("null", 3).item("Brgh", "long").integer(brightness).item("Cntr", "long").integer(contrast);
+    d.item("useLegacy", "bool").raw(std::string(1, 0));
+    return d.block();
+  };
+  const std::vector<std::array<int, 3>> grey = {{0, 16, 64}, {128, 192, 255}};
+  const auto levels = [&](int b, int c) {
+    std::vector<int> out;
+    for (const auto& px : apply(PsdMode::kRgb, grey, "CgEd", settings(b, c))) out.insert(out.end(), px.begin(), px.end());
+    return out;
+  };
+  const struct {
+    int brightness, contrast;
+    std::vector<int> want;  // For 0, 16, 64, 128, 192, 255.
+  } cases[] = {{150, -21, {0, 46, 158, 236, 252, 255}}, {23, 70, {0, 10, 57, 157, 229, 255}},
+               {-31, 47, {0, 9, 42, 99, 171, 255}}};
+  for (const auto& c : cases) {
+    const std::vector<int> got = levels(c.brightness, c.contrast);
+    ASSERT_EQ(6u, got.size());
+    for (size_t i = 0; i < 6; ++i) EXPECT_NEAR(c.want[i], got[i], 4) << c.brightness << "/" << c.contrast << " #" << i;
+  }
+  // Brightness alone, up and down, keeps the order of the levels.
+  for (int b : {-150, -50, 50, 150}) {
+    const std::vector<int> got = levels(b, 0);
+    EXPECT_TRUE(std::is_sorted(got.begin(), got.end())) << b;
+    EXPECT_EQ(b > 0, got[3] > 128) << b;
+  }
 }
 
 TEST_F(AdjustmentLayerTest, HueSaturationMasterSettings) {

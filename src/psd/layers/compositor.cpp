@@ -230,8 +230,16 @@ Status loadPixels(Context& cx, const LayerRecord& layer, PlaneSource* src) {
   return runQueue(static_cast<size_t>(planes), large ? std::min(cx.threads, planes) : 1, work, options);
 }
 
-// The first two blending ranges are the composite grey's: source, then backdrop.
+// The colour channels a layer leaves alone ("brst": the numbers of the
+// channels unticked under advanced blending), and its blend-if ranges: the
+// first two blending ranges are the composite grey's, source then backdrop.
 void readBlendRanges(const LayerRecord& layer, ComposeRule* rule) {
+  if (const LayerBlock* b = layer.block("brst"))
+    for (size_t at = 0; at + 4 <= b->data.size(); at += 4) {
+      const uint32_t c = static_cast<uint32_t>(b->data[at]) << 24 | static_cast<uint32_t>(b->data[at + 1]) << 16 |
+                         static_cast<uint32_t>(b->data[at + 2]) << 8 | b->data[at + 3];
+      if (c < 4) rule->kept_channels |= 1u << c;
+    }
   const std::vector<uint8_t>& r = layer.blend_ranges;
   if (r.size() < 8) return;
   rule->source_range = {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2]),
@@ -408,6 +416,16 @@ Status drawWithEffects(Context& cx, const LayerRecord& layer, const LayerEffects
   input.layer_box = fill ? shownBox(input.content) : intersect(layer.rect, area);
   if (input.layer_box.empty()) input.layer_box = box;
   input.shape_box = shapeBounds(layer);
+  if (const LayerBlock* b = layer.block("fxrp"); b && b->data.size() >= 16) {
+    const auto number = [&](size_t at) {
+      uint64_t bits = 0;
+      for (size_t i = 0; i < 8; ++i) bits = bits << 8 | b->data[at + i];
+      double v;
+      std::memcpy(&v, &bits, 8);
+      return std::isfinite(v) ? std::clamp(v, -1e7, 1e7) : 0.0;
+    };
+    input.has_reference = true, input.reference_x = number(0), input.reference_y = number(8);
+  }
   ComposeRule rule;
   rule.mode = blendModeFromKey(layer.blend_key);
   rule.opacity = with_opacity ? layer.opacity / 255.0f : 1.0f;

@@ -89,7 +89,7 @@ void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& r
   if (r.empty() || rule.opacity <= 0.0f) return;
   const int n = canvas->colours, st = n + 1, w = r.width();
   const bool plain = plainMode(rule.mode) && rule.mode != BlendMode::kDissolve && rule.masks.empty() &&
-                     !rule.keep_alpha && !rule.blend_if();
+                     !rule.keep_alpha && !rule.blend_if() && rule.kept_channels == 0;
   const int bands = rowBands(r.height(), w, threads);
   // Each band's row buffer is made here, where running out of memory can be reported.
   std::vector<std::vector<float>> rows(static_cast<size_t>(bands), std::vector<float>(static_cast<size_t>(w) * st));
@@ -111,7 +111,15 @@ void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& r
         float* d = dst + static_cast<size_t>(i) * st;
         if (rule.blend_if()) as *= rule.source_range.weight(grey255(s, n)) * rule.backdrop_range.weight(grey255(d, n));
         if (as <= 0.0f) continue;
+        if (rule.kept_channels == 0) {
+          composePixel(d, s, std::min(as, 1.0f), n, rule);
+          continue;
+        }
+        float kept[4];  // At most four colours (CMYK).
+        std::copy_n(d, n, kept);
         composePixel(d, s, std::min(as, 1.0f), n, rule);
+        for (int c = 0; c < n; ++c)
+          if (rule.kept_channels >> c & 1u) d[c] = kept[c];
       }
     }
   });

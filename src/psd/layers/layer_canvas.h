@@ -129,6 +129,7 @@ struct ComposeRule {
   std::vector<const PlaneMask*> masks;  // Multiplied into the source's alpha.
   bool keep_alpha = false;              // Clipped: the canvas's own alpha stays (source atop).
   BlendRange source_range, backdrop_range;  // Blend if, on the composite grey.
+  uint32_t kept_channels = 0;           // Bit c set: colour channel c of the canvas is left as it is.
   bool blend_if() const { return !source_range.all() || !backdrop_range.all(); }
 };
 

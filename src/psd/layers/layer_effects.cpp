@@ -284,10 +284,11 @@ Plane preciseGlow(const Plane& s, int w, int h, double size, double spread) {
   return out;
 }
 
-// The pattern an effect paints with, tiled from the layer's corner when it
-// is aligned with the layer (as Photoshop anchors it), else from the
-// document's origin, moved by its phase; null when the document does not
-// hold it.
+// The pattern an effect paints with, tiled (when it is aligned with the
+// layer) from a shape's own corner, else from the point the layer records
+// for its effects, else from its corner; when not aligned, from the
+// document's origin; then moved by its phase. Null when the document does
+// not hold the pattern.
 std::unique_ptr<PixelSource> patternSource(const Effect& e, const EffectsInput& input) {
   const DescValue* which = e.paint.get("Ptrn");
   const DescValue* id = which ? which->get("Idnt") : nullptr;
@@ -297,6 +298,7 @@ std::unique_ptr<PixelSource> patternSource(const Effect& e, const EffectsInput& 
   if (e.paint.on("Algn", true)) {
     const LayerRect& corner = input.shape_box.empty() ? input.layer_box : input.shape_box;
     x = corner.left, y = corner.top;
+    if (input.shape_box.empty() && input.has_reference) x = input.reference_x, y = input.reference_y;
   }
   if (const DescValue* phase = e.paint.get("phase")) x += phase->num("Hrzn", 0), y += phase->num("Vrtc", 0);
   const double scale = std::clamp(e.paint.num("Scl ", 100) / 100.0, 0.01, 10.0);
@@ -353,6 +355,7 @@ void composeEffect(const Effect& e, const Plane& coverage, const EffectsInput& i
   rule.opacity = opacity;
   rule.keep_alpha = base.keep_alpha;
   rule.masks = base.masks;
+  rule.kept_channels = base.kept_channels;
   composeOnto(onto, CanvasSource(paint), rule, threads);
 }
 
@@ -419,6 +422,11 @@ int LayerEffects::reach() const {
     switch (e.kind) {
       case EffectKind::kDropShadow: r = std::max(r, e.distance + e.size); break;
       case EffectKind::kOuterGlow: r = std::max(r, e.size); break;
+      // Inner effects soften what lies outside the shape too: a margin of
+      // it keeps their edges right where the shape meets its rectangle.
+      case EffectKind::kInnerGlow: r = std::max(r, e.size); break;
+      case EffectKind::kInnerShadow:
+      case EffectKind::kSatin: r = std::max(r, e.distance + e.size); break;
       case EffectKind::kStroke: r = std::max(r, e.size); break;
       case EffectKind::kBevel: r = std::max(r, e.size + e.soften); break;
       default: break;
@@ -482,6 +490,7 @@ void drawEffects(const LayerEffects& all, EffectsInput& input, const ComposeRule
   ComposeRule clip;  // What the effects share with the layer: its clipping and further masks.
   clip.keep_alpha = rule.keep_alpha;
   clip.masks = rule.masks;
+  clip.kept_channels = rule.kept_channels;
   for (const Effect& e : effects.drawn) {
     if (e.kind == EffectKind::kDropShadow) {
       const double rad = e.angle * kPi / 180.0;
@@ -542,7 +551,7 @@ void drawEffects(const LayerEffects& all, EffectsInput& input, const ComposeRule
           for (size_t i = 0; i < shape.size(); ++i) outside[i] = 1.0f - shape[i];
           p = e.precise ? preciseGlow(outside, w, h, e.size, e.spread) : softShape(outside, w, h, e.size, e.spread);
         }
-        for (size_t i = 0; i < p.size(); ++i) p[i] *= shape[i];
+        for (size_t i = 0; i < p.size(); ++i) p[i] = std::min(1.0f, p[i] / static_cast<float>(e.range)) * shape[i];
         break;
       }
       case EffectKind::kStroke: {

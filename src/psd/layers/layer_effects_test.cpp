@@ -134,6 +134,41 @@ TEST_F(LayerEffectsDrawTest, OverlaysShowWhateverTheFill) {
   expectColour(hidden, 5, 5, 1, 0, 0);
 }
 
+TEST_F(LayerEffectsDrawTest, ChannelsLeftOutOfBlendingKeepTheBackdrop) {
+  // The red square leaves blue alone ("brst" lists channel 2): over white it
+  // shows magenta; a green overlay on it leaves blue alone too.
+  const auto drawn = [&](const std::string& fx) {
+    PsdDocument doc = document(k, 12, 12);
+    doc.layers.push_back(solidLayer(k, 0, 0, 12, 12, {1, 1, 1}, opaque));
+    PsdLayer square = solidLayer(k, 4, 4, 8, 8, {1, 0, 0}, opaque);
+    square.blocks.push_back({"brst", std::string("\0\0\0\x02", 4)});
+    if (!fx.empty()) square.blocks.push_back({"lfx2", fx});
+    doc.layers.push_back(square);
+    return render(doc);
+  };
+  expectColour(drawn(""), 5, 5, 1, 0, 1);
+  expectColour(drawn(""), 3, 5, 1, 1, 1);
+  expectColour(drawn(effectsBlock({Fx{"SoFi", {mode("Nrml"), percent("Opct", 100), colour(0, 255, 0)}}})), 5, 5, 0, 1, 1);
+}
+
+TEST_F(LayerEffectsDrawTest, InnerGlowIsFullAtTheEdgeWithinItsRange) {
+  // A white inner glow of size 8 on a 20-pixel red square that fills its
+  // layer's rectangle: green shows the glow's cover. At the middle of a side
+  // about half the softened outside lies beyond the edge pixel; a range of
+  // 50 % doubles the cover. Deep inside there is none.
+  const auto glow = [&](double range) {
+    return draw(effectsBlock({Fx{"IrGl", {mode("Nrml"), percent("Opct", 100), pixels("blur", 8), percent("Ckmt", 0),
+                                          percent("Inpr", range), colour(255, 255, 255)}}}),
+                255, 40, 20);
+  };
+  const Image full = glow(100), half = glow(50);
+  EXPECT_NEAR(0.45, full.at(4, 14)[1], 0.06);
+  EXPECT_NEAR(full.at(4, 14)[1], full.at(14, 4)[1], 1e-6);
+  EXPECT_NEAR(full.at(4, 14)[1], full.at(23, 14)[1], 1e-6);
+  EXPECT_LT(full.at(14, 14)[1], 0.05);
+  for (int x : {4, 6, 8}) EXPECT_NEAR(2 * full.at(x, 14)[1], half.at(x, 14)[1], 2.0 / 255) << x;
+}
+
 TEST_F(LayerEffectsDrawTest, GradientOverlaySpansTheLayer) {
   Desc grad;
   grad.object("Grdn", 3).item("GrdF", "enum").enumeration("GrdF", "CstS").item("Clrs", "VlLs").list(2);

@@ -380,6 +380,32 @@ TEST_F(PatternFillTest, OverlayTilesFromTheLayersCorner) {
   }
 }
 
+TEST_F(PatternFillTest, OverlayTilesFromTheLayersEffectsReferencePoint) {
+  // The same layer recording (3, 0) as the point its effects start from
+  // ("fxrp", two doubles): the pattern's first column falls on column 3.
+  StoredPattern p;
+  p.id = "rgb-1", p.width = 3;
+  p.channels = {std::string("\xff\x00\x00", 3), std::string("\x00\xff\x00", 3), std::string("\x00\x00\xff", 3)};
+  testing::PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 5, 1, 0, [](int, int, int) { return 0.0; });
+  doc.resources = {testing::versionInfo(false)};
+  PsdLayer layer;
+  layer.left = 1, layer.right = 5, layer.top = 0, layer.bottom = 1;
+  layer.channels = {{-1, std::vector<double>(4, 255), 0}, {0, std::vector<double>(4, 128), 0},
+                    {1, std::vector<double>(4, 128), 0}, {2, std::vector<double>(4, 128), 0}};
+  const std::string reference("\x40\x08\0\0\0\0\0\0" "\0\0\0\0\0\0\0\0", 16);  // 3.0, 0.0
+  layer.blocks = {{"lfx2", patternOverlay("rgb-1")}, {"Patt", patternBytes(p)}, {"fxrp", reference}};
+  doc.layers.push_back(layer);
+  ASSERT_TRUE(testing::writePsdFile(path_, doc));
+  BitmapPtr image;
+  const std::string reason = decodeDocument(path_, 0, &image).message();
+  ASSERT_TRUE(image) << reason;
+  const BYTE* row = FreeImage_GetScanLine(image.get(), 0);
+  for (int x = 1; x < 5; ++x) {
+    const int rgb[3] = {row[4 * x + FI_RGBA_RED], row[4 * x + FI_RGBA_GREEN], row[4 * x + FI_RGBA_BLUE]};
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(c == (x - 3 + 3) % 3 ? 255 : 0, rgb[c]) << x << " " << c;
+  }
+}
+
 TEST(PatternCorpusTest, FillLayerPixelsAreThePatternTiled) {
   // The pattern fills of this document keep their pixels as Photoshop drew
   // them: inside each shape, the pattern tiled from a phase that moved with
