@@ -178,7 +178,40 @@ TEST_F(AdjustmentLayerTest, HueSaturationMasterSettings) {
   EXPECT_EQ((std::array<int, 3>{128, 128, 128}), grey[0]);  // Saturation -100: its lightness.
   auto light = apply(PsdMode::kRgb, {{100, 0, 255}}, "hue2", words({2, 0, 0, 0, 0, 0, 0, 50}) + ranges);
   ASSERT_EQ(1u, light.size());
-  EXPECT_EQ((std::array<int, 3>{178, 128, 255}), light[0]);  // Halfway to white.
+  EXPECT_EQ((std::array<int, 3>{177, 127, 255}), light[0]);  // Halfway to white (50 is 255/256 of 50 %).
+}
+
+TEST_F(AdjustmentLayerTest, HueSaturationRangesAddUpInTheirOrder) {
+  // Ranges over the reds (330..340..30..40 degrees), the rest empty.
+  const auto block = [](std::vector<std::array<int, 3>> settings) {  // hue, saturation, lightness per range
+    std::string d = words({2, 0, 0, 0, 0, 0, 0, 0});
+    settings.resize(6, {0, 0, 0});
+    for (const auto& r : settings) d += words({330, 340, 30, 40, r[0], r[1], r[2]});
+    return d;
+  };
+  const std::vector<std::array<int, 3>> pixels = {{150, 100, 100}, {200, 100, 50}, {128, 128, 128}};
+  // A raise of 89 then a cut of 92: the raise's gain (about 7.8) outweighs
+  // the cut, and saturation stops at full without changing the lightness.
+  auto boosted = apply(PsdMode::kRgb, pixels, "hue2", block({{0, 89, 0}, {0, -92, 0}}));
+  ASSERT_EQ(3u, boosted.size());
+  EXPECT_EQ((std::array<int, 3>{250, 0, 0}), boosted[0]);
+  EXPECT_EQ((std::array<int, 3>{128, 128, 128}), boosted[2]);  // Greys are in no range.
+  // Two full cuts stop at grey, and a raise of 50 after them (a gain of
+  // about 1) brings the colour back: the cuts do not add up beyond grey.
+  auto cut = apply(PsdMode::kRgb, pixels, "hue2", block({{0, -100, 0}, {0, -100, 0}, {0, 50, 0}}));
+  ASSERT_EQ(3u, cut.size());
+  EXPECT_EQ((std::array<int, 3>{150, 100, 100}), cut[0]);
+  auto grey = apply(PsdMode::kRgb, pixels, "hue2", block({{0, -100, 0}, {0, -100, 0}}));
+  ASSERT_EQ(3u, grey.size());
+  EXPECT_EQ((std::array<int, 3>{125, 125, 125}), grey[0]);
+  // A range's lightness takes a colour to its own brightest or darkest channel.
+  auto darker = apply(PsdMode::kRgb, pixels, "hue2", block({{0, 0, -100}}));
+  auto lighter = apply(PsdMode::kRgb, pixels, "hue2", block({{0, 0, 100}}));
+  ASSERT_EQ(3u, darker.size());
+  ASSERT_EQ(3u, lighter.size());
+  EXPECT_EQ((std::array<int, 3>{50, 50, 50}), darker[1]);
+  EXPECT_EQ((std::array<int, 3>{200, 200, 200}), lighter[1]);
+  EXPECT_EQ((std::array<int, 3>{128, 128, 128}), lighter[2]);
 }
 
 TEST_F(AdjustmentLayerTest, ColourBalanceShiftsTheTonesItNames) {

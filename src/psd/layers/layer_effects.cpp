@@ -285,10 +285,10 @@ Plane preciseGlow(const Plane& s, int w, int h, double size, double spread) {
 }
 
 // The pattern an effect paints with, tiled (when it is aligned with the
-// layer) from a shape's own corner, else from the point the layer records
-// for its effects, else from its corner; when not aligned, from the
-// document's origin; then moved by its phase. Null when the document does
-// not hold the pattern.
+// layer) from the point the layer records for its effects, else from a
+// shape's own corner or the layer's; when not aligned, from the document's
+// origin; then moved by its phase. Null when the document does not hold
+// the pattern.
 std::unique_ptr<PixelSource> patternSource(const Effect& e, const EffectsInput& input) {
   const DescValue* which = e.paint.get("Ptrn");
   const DescValue* id = which ? which->get("Idnt") : nullptr;
@@ -297,8 +297,8 @@ std::unique_ptr<PixelSource> patternSource(const Effect& e, const EffectsInput& 
   double x = 0, y = 0;
   if (e.paint.on("Algn", true)) {
     const LayerRect& corner = input.shape_box.empty() ? input.layer_box : input.shape_box;
-    x = corner.left, y = corner.top;
-    if (input.shape_box.empty() && input.has_reference) x = input.reference_x, y = input.reference_y;
+    x = input.has_reference ? input.reference_x : corner.left;
+    y = input.has_reference ? input.reference_y : corner.top;
   }
   if (const DescValue* phase = e.paint.get("phase")) x += phase->num("Hrzn", 0), y += phase->num("Vrtc", 0);
   const double scale = std::clamp(e.paint.num("Scl ", 100) / 100.0, 0.01, 10.0);

@@ -89,9 +89,9 @@ struct EffectsInput {
   bool interior_as_group = false;   // unless its interior effects blend as a group ("infx").
   LayerRect layer_box;              // The layer's bounds: gradients and patterns align with them,
   LayerRect document;               // or with the document's.
-  LayerRect shape_box;              // A shape layer's own bounds, where it keeps them: patterns start there;
-  bool has_reference = false;       // other layers' patterns start at the point they record
-  double reference_x = 0, reference_y = 0;  // for their effects ("fxrp").
+  bool has_reference = false;       // The point the layer records for its effects ("fxrp"):
+  double reference_x = 0, reference_y = 0;  // aligned patterns start there,
+  LayerRect shape_box;              // or at a shape layer's own bounds, where it keeps them.
   const std::vector<Pattern>* patterns = nullptr;  // The document's (readPatterns).
   bool linear = false;              // The canvas holds linear light (32-bit documents).
   /// Called with the layer's canvas (its pixels at their fill) and its

@@ -291,15 +291,17 @@ void PatternSource::row(int x, int y, int n, const Canvas&, float* out) const {
     }
     return;
   }
-  // Bilinear between the four pattern pixels around the pixel's centre, by
-  // alpha-weighted colour so transparent pixels lend none of theirs.
-  const double fy = (y + 0.5 - phase_y_) / scale_ - 0.5;
+  // Bilinear between the four pattern pixels around where the pixel's
+  // corner falls in the pattern (Photoshop's overlays at 200 % put every
+  // other pixel on a pattern pixel and the rest halfway), by alpha-weighted
+  // colour so transparent pixels lend none of theirs.
+  const double fy = (y - phase_y_) / scale_;
   const double y0 = std::floor(fy);
   const float wy = static_cast<float>(fy - y0);
   const int v0 = wrap(static_cast<int64_t>(y0), height_), v1 = v0 + 1 == height_ ? 0 : v0 + 1;
   const float* rows[2] = {&px_[static_cast<size_t>(v0) * width_ * st], &px_[static_cast<size_t>(v1) * width_ * st]};
   for (int i = 0; i < n; ++i, out += st) {
-    const double fx = (x + i + 0.5 - phase_x_) / scale_ - 0.5;
+    const double fx = (x + i - phase_x_) / scale_;
     const double x0 = std::floor(fx);
     const float wx = static_cast<float>(fx - x0);
     const int u0 = wrap(static_cast<int64_t>(x0), width_), u1 = u0 + 1 == width_ ? 0 : u0 + 1;

@@ -220,29 +220,31 @@ TEST(PatternSourceTest, TilesFromTheOriginMovedByThePhase) {
 }
 
 TEST(PatternSourceTest, ScaledPatternIsSampledBetweenItsPixels) {
-  // A 2x1 pattern, black then white, at twice its size: pixel centres fall
-  // a quarter and three quarters of the way between pattern pixels.
+  // A 2x1 pattern, black then white, at twice its size. A document pixel
+  // takes the pattern where its corner falls (as Photoshop's overlays at
+  // 200 % show): on a pattern pixel, or halfway between two.
   Pattern p;
   p.width = 2, p.height = 1, p.colours = 1;
   p.px = {0.0f, 1.0f, 1.0f, 1.0f};
   const PatternSource twice(p, 1, 2.0, 0, 0);
   const std::vector<float> row = sourceRow(twice, 0, 5, 4, 1);
-  const float expected[4] = {0.25f, 0.25f, 0.75f, 0.75f};
+  const float expected[4] = {0.0f, 0.5f, 1.0f, 0.5f};
   for (int i = 0; i < 4; ++i) {
     EXPECT_NEAR(expected[i], row[2 * i], 1e-6) << i;
     EXPECT_EQ(1.0f, row[2 * i + 1]) << i;
   }
-  // Moved back by half a pixel, every other centre meets a pattern pixel's centre.
+  // Moved back by half a pixel, corners fall a quarter of the way between.
   const std::vector<float> moved = sourceRow(PatternSource(p, 1, 2.0, -0.5, 0), 0, 0, 4, 1);
-  const float between[4] = {0.0f, 0.5f, 1.0f, 0.5f};
+  const float between[4] = {0.25f, 0.75f, 0.75f, 0.25f};
   for (int i = 0; i < 4; ++i) EXPECT_NEAR(between[i], moved[2 * i], 1e-6) << i;
-  // Halved, every document pixel sits between a black and a white one.
-  for (int i = 0; i < 6; ++i) EXPECT_NEAR(0.5f, sourceRow(PatternSource(p, 1, 0.5, 0, 0), -3, 0, 6, 1)[2 * i], 1e-6);
+  // At one and a half times its size, the pattern repeats every three pixels.
+  const std::vector<float> wider = sourceRow(PatternSource(p, 1, 1.5, 0, 0), 0, 0, 6, 1);
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(wider[2 * i], wider[2 * (i + 3)], 1e-6) << i;
   // A transparent pixel lends its neighbour no colour, only its alpha.
   p.px = {0.0f, 0.0f, 1.0f, 1.0f};
   const std::vector<float> faded = sourceRow(PatternSource(p, 1, 2.0, 0, 0), 1, 0, 1, 1);
   EXPECT_FLOAT_EQ(1.0f, faded[0]);
-  EXPECT_FLOAT_EQ(0.25f, faded[1]);
+  EXPECT_FLOAT_EQ(0.5f, faded[1]);
 }
 
 TEST(PatternSourceTest, ColoursFollowTheCanvas) {
