@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "psd/layers/adjustments.h"
 #include "psd/layers/descriptor.h"
@@ -122,7 +123,40 @@ struct Context {
   const AlphaCache* alphas = nullptr;  // Drawing in bands: planes already read,
   int band = 0;                        // and the band being drawn.
   const std::vector<Pattern>* patterns = nullptr;  // The document's, for pattern fills.
+  // What a knockout layer shows through its shape: the backdrop of the
+  // group it is in (shallow), or the background (deep); null for none.
+  const Canvas* knock_shallow = nullptr;
+  const Canvas* knock_deep = nullptr;
+  // Inside a group merged on its own, deep knockouts cut its start and
+  // gather here where they reach through, for the group to cut the canvas
+  // beneath it down to the background.
+  PlaneMask* deep_cut = nullptr;
 };
+
+// Sets a context's shallow knockout backdrop while it lives.
+class ShallowKnockout {
+ public:
+  ShallowKnockout(Context& cx, const Canvas* backdrop) : cx_(cx), was_(cx.knock_shallow) {
+    if (backdrop) cx.knock_shallow = backdrop;
+  }
+  ~ShallowKnockout() { cx_.knock_shallow = was_; }
+  ShallowKnockout(const ShallowKnockout&) = delete;
+  ShallowKnockout& operator=(const ShallowKnockout&) = delete;
+
+ private:
+  Context& cx_;
+  const Canvas* was_;
+};
+
+// True when a layer among these (groups searched, clipped layers too)
+// knocks out at least this deep (1 shallow, 2 deep).
+bool knocksOut(const std::vector<LayerNode>& nodes, int depth = 1) {
+  for (const LayerNode& n : nodes)
+    if ((n.layer->visible && n.layer->knockout >= depth && !n.group) || knocksOut(n.children, depth) ||
+        knocksOut(n.clipped, depth))
+      return true;
+  return false;
+}
 
 // Holds the bytes of one more canvas while it lives; ok() is false when the
 // memory limit leaves no room for it.
@@ -292,6 +326,17 @@ bool artboardMask(const LayerRecord& layer, const LayerRect& document, PlaneMask
   return true;
 }
 
+// Adds `shape` (times opacity and masks) to a group's deep cut.
+void gatherCut(const PlaneMask& shape, float opacity, const std::vector<const PlaneMask*>& masks, PlaneMask* cut) {
+  for (int y = cut->rect.top; y < cut->rect.bottom; ++y)
+    for (int x = cut->rect.left; x < cut->rect.right; ++x) {
+      float w = shape.at(x, y) * opacity;
+      for (const PlaneMask* m : masks) w *= m->at(x, y);
+      float& c = cut->plane.floats[static_cast<size_t>(y - cut->rect.top) * cut->rect.width() + (x - cut->rect.left)];
+      c = c + w - c * w;
+    }
+}
+
 Status drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_opacity, bool keep_alpha) {
   const LayerRecord& layer = *node.layer;
   noteEffects(layer, &cx.notes->left_out);
@@ -313,12 +358,14 @@ Status drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_o
   };
   // A pass-through group with a fill opacity below full is merged on its
   // own, as a normal group, as Photoshop does.
+  const bool knockouts = knocksOut(node.children);
   if (rule.mode == BlendMode::kPassThrough && !keep_alpha && layer.fill_opacity == 255) {
-    if (rule.opacity >= 1.0f && rule.masks.empty()) return renderNodes(cx, node.children, target);
+    if (rule.opacity >= 1.0f && rule.masks.empty() && !knockouts) return renderNodes(cx, node.children, target);
     CanvasTicket ticket(cx, target->area);
     if (!ticket.status().ok()) return ticket.status();
     Canvas before = *target;
     drawBackground(target);
+    ShallowKnockout knock(cx, knockouts ? &before : nullptr);
     if (!(st = renderNodes(cx, node.children, target)).ok()) return st;
     fadeTowards(target, before, rule.opacity, rule.masks);
     return {};
@@ -330,8 +377,74 @@ Status drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_o
   if (!ticket.status().ok()) return ticket.status();
   Canvas inner(area, target->colours);
   drawBackground(&inner);
-  if (!(st = renderNodes(cx, node.children, &inner)).ok()) return st;
+  std::optional<Canvas> start;
+  if (knockouts) start.emplace(inner);
+  ShallowKnockout knock(cx, start ? &*start : nullptr);
+  PlaneMask cut;
+  PlaneMask* const outer_cut = cx.deep_cut;
+  const bool deep = cx.knock_deep && knocksOut(node.children, 2);
+  if (deep) {
+    cut.rect = area, cut.outside = 0.0f;
+    cut.plane.width = area.width(), cut.plane.height = area.height(), cut.plane.depth = 32;
+    cut.plane.floats.assign(static_cast<size_t>(area.width()) * area.height(), 0.0f);
+    cx.deep_cut = &cut;
+  }
+  st = renderNodes(cx, node.children, &inner);
+  cx.deep_cut = outer_cut;
+  if (!st.ok()) return st;
+  if (deep) {
+    // Beneath the group, the canvas gives way to the background where its deep knockouts reach.
+    Canvas down(target->area, target->colours);
+    const LayerRect shared = intersect(down.area, cx.knock_deep->area);
+    for (int y = shared.top; y < shared.bottom && !shared.empty(); ++y)
+      std::copy_n(cx.knock_deep->at(shared.left, y), static_cast<size_t>(shared.width()) * down.stride(),
+                  down.at(shared.left, y));
+    std::vector<const PlaneMask*> masks = rule.masks;
+    masks.push_back(&cut);
+    fadeTowards(&down, *target, rule.opacity, masks);
+    if (outer_cut) gatherCut(cut, rule.opacity, rule.masks, outer_cut);
+    *target = std::move(down);
+  }
   composeOnto(target, CanvasSource(inner), rule, cx.threads);
+  return {};
+}
+
+// A knockout layer: within its shape, what lies between it and `backdrop`
+// (its group's start, or the background) is taken away. Its pixels are
+// laid on the backdrop at their fill, and the result replaces the target
+// by the shape at the layer's opacity (and its masks).
+Status drawKnockingOut(Context& cx, const LayerRecord& layer, const ComposeRule& rule, bool with_opacity,
+                       const Canvas& backdrop, Canvas* target) {
+  const LayerRect area = intersect(target->area, cx.document);
+  if (area.empty() || intersect(layer.rect, area).empty()) return {};
+  CanvasTicket inner_ticket(cx, target->area), before_ticket(cx, target->area);
+  if (!inner_ticket.status().ok()) return inner_ticket.status();
+  if (!before_ticket.status().ok()) return before_ticket.status();
+  Status st = loadPixels(cx, layer, &cx.pixels);
+  if (!st.ok()) return st;
+  PlaneMask shape;
+  shape.rect = cx.pixels.rect;
+  shape.outside = 0.0f;
+  shape.plane = cx.pixels.alpha;
+  if (shape.plane.empty()) {  // No transparency: the whole rectangle.
+    shape.plane.width = shape.rect.width(), shape.plane.height = shape.rect.height(), shape.plane.depth = 32;
+    shape.plane.floats.assign(static_cast<size_t>(shape.rect.width()) * shape.rect.height(), 1.0f);
+  }
+  Canvas inner(target->area, target->colours);
+  const LayerRect shared = intersect(inner.area, backdrop.area);
+  for (int y = shared.top; y < shared.bottom && !shared.empty(); ++y)
+    std::copy_n(backdrop.at(shared.left, y), static_cast<size_t>(shared.width()) * inner.stride(), inner.at(shared.left, y));
+  ComposeRule fill = rule;
+  fill.opacity = layer.fill_opacity / 255.0f;
+  fill.masks.clear();
+  composeOnto(&inner, cx.pixels, fill, cx.threads);
+  const Canvas before = *target;
+  *target = std::move(inner);
+  const float opacity = with_opacity ? layer.opacity / 255.0f : 1.0f;
+  if (layer.knockout == 2 && cx.deep_cut) gatherCut(shape, opacity, rule.masks, cx.deep_cut);
+  std::vector<const PlaneMask*> masks = rule.masks;
+  masks.push_back(&shape);
+  fadeTowards(target, before, opacity, masks);
   return {};
 }
 
@@ -487,6 +600,13 @@ Status drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_o
   }
   if (effects.any()) return drawWithEffects(cx, layer, effects, nullptr, with_opacity, keep_alpha, clip_masks, target);
   if (intersect(layer.rect, cx.document).empty()) return {};
+  // Deep inside a group merged on its own: to the group's start here, and
+  // the group cuts the canvas beneath it.
+  const Canvas* backdrop = layer.knockout == 2 ? (cx.deep_cut ? cx.knock_shallow : cx.knock_deep)
+                           : layer.knockout == 1 ? cx.knock_shallow
+                                                 : nullptr;
+  if (backdrop && !keep_alpha)
+    return drawKnockingOut(cx, layer, rule, with_opacity, *backdrop, target);
   if (!(st = loadPixels(cx, layer, &cx.pixels)).ok()) return st;
   composeOnto(target, cx.pixels, rule, cx.threads);
   return {};
@@ -742,11 +862,28 @@ Status mergeLayers(PsdFile& in, const PsdHeader& header, const LayerSet& set, co
   std::vector<Pattern> patterns;
   if (usesPatterns(set)) (void)readPatterns(set, &patterns);  // Damaged: its fills are left out, nothing more.
   cx.patterns = &patterns;
-  const std::vector<LayerRect> bands = visibleBands(cx, roots, budget.threads);
+  const bool knockouts = knocksOut(roots);
+  // Knockout layers show what lies beneath: nothing is hidden, and the
+  // background they reach is the bottom layer when it has no
+  // transparency, else transparency itself.
+  const std::vector<LayerRect> bands =
+      knockouts ? std::vector<LayerRect>(roots.size(), document) : visibleBands(cx, roots, budget.threads);
+  std::optional<Canvas> background;
+  if (knockouts) {
+    CanvasTicket ticket(cx, canvas->area);
+    if (!ticket.status().ok()) return ticket.status();
+    background.emplace(canvas->area, canvas->colours);
+    cx.knock_deep = cx.knock_shallow = &*background;
+  }
   for (size_t i = 0; i < roots.size(); ++i) {
     if (bands[i].empty()) continue;  // Hidden: its effects are not named either.
     cx.document = bands[i];
     if (!(st = renderNode(cx, roots[i], canvas)).ok()) return st;
+    if (i == 0 && background && !roots[0].group && !roots[0].layer->channels.empty()) {
+      bool transparent = false;
+      for (const LayerChannel& ch : roots[0].layer->channels) transparent = transparent || ch.id == kChannelTransparency;
+      if (!transparent) *background = *canvas;
+    }
   }
   return {};
 }
@@ -755,6 +892,7 @@ bool mergeableInBands(PsdFile& in, const LayerSet& set) {
   for (const LayerRecord& layer : set.layers) {
     if (layer.rect.empty() && (layer.block("vmsk") || layer.block("vsms"))) return false;  // A path drawn whole.
     if (readEffects(layer, 3, false, 120).any()) return false;  // Effects reach across bands.
+    if (layer.knockout != 0) return false;  // They reach down through every layer.
     for (const LayerChannel& ch : layer.channels) {
       uint8_t word[2];
       if (ch.length < 2 || !in.read(ch.offset, 2, word, "layer channel").ok()) continue;  // Reported when drawn.

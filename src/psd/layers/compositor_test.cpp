@@ -458,6 +458,49 @@ TEST_F(LayerMergeTest, PassThroughLetsBlendModesReachBelowTheGroup) {
   }
 }
 
+// A 2 x 1 document: a grey bottom layer (a background, without
+// transparency, or not), then a group (`key`) of a green layer over both
+// pixels and a blue knockout layer over the left one.
+PsdDocument knockoutDocument(const Kind& k, const std::string& key, int knockout, int fill, bool background) {
+  PsdDocument doc = testing::makeDocument(k.mode, k.depth, 2, 1, 0, [](int, int, int) { return 0.0; });
+  doc.resources = {testing::versionInfo(false)};
+  PsdLayer bottom = solidLayer(k, 0, 0, 1, 2, {0.5, 0.5, 0.5}, opaque);
+  if (background) bottom.channels.erase(bottom.channels.begin());  // Its transparency channel.
+  doc.layers.push_back(bottom);
+  PsdLayer end;
+  end.section = 3;
+  doc.layers.push_back(end);
+  doc.layers.push_back(solidLayer(k, 0, 0, 1, 2, {0, 1, 0}, opaque));
+  PsdLayer knock = solidLayer(k, 0, 0, 1, 1, {0, 0, 1}, opaque);
+  knock.fill_opacity = fill;
+  knock.blocks.push_back({"knko", std::string(1, static_cast<char>(knockout)) + std::string(3, '\0')});
+  doc.layers.push_back(knock);
+  PsdLayer group;
+  group.section = 1, group.section_blend_key = key, group.blend_key = key;
+  doc.layers.push_back(group);
+  return doc;
+}
+
+TEST_F(LayerMergeTest, KnockoutShowsWhatLiesUnderItsGroupOrTheBackground) {
+  const Kind& k = kKinds[0];
+  const auto expect = [&](const Image& im, int x, std::vector<double> rgba, const char* what) {
+    for (int c = 0; c < 4; ++c) EXPECT_NEAR(rgba[static_cast<size_t>(c)], im.at(x, 0)[c], 1.0 / 255) << what << " " << c;
+  };
+  for (const char* key : {"norm", "pass"}) {
+    // Shallow at fill 0: the group's green is cut away over the left pixel, the grey beneath shows.
+    const Image shallow = render(knockoutDocument(k, key, 1, 0, false));
+    expect(shallow, 0, {0.5, 0.5, 0.5, 1}, key);
+    expect(shallow, 1, {0, 1, 0, 1}, key);
+    // At half fill the blue lies at half over the grey, not over the green.
+    expect(render(knockoutDocument(k, key, 1, 128, false)), 0, {0.25, 0.25, 0.75, 1}, key);
+  }
+  // Deep: down to the background layer, or to transparency when the bottom layer is not one.
+  expect(render(knockoutDocument(k, "norm", 2, 0, true)), 0, {0.5, 0.5, 0.5, 1}, "deep to the background");
+  EXPECT_NEAR(0.0, render(knockoutDocument(k, "norm", 2, 0, false)).at(0, 0)[3], 1.0 / 255);
+  // No knockout: the blue at fill 0 shows nothing, the green stays.
+  expect(render(knockoutDocument(k, "norm", 0, 0, false)), 0, {0, 1, 0, 1}, "none");
+}
+
 // Dissolve shows each pixel wholly or not at all, about as many as its
 // opacity says, by a pattern fixed to the document's pixels: a second
 // dissolving layer over the first shows through the same pixels, so the

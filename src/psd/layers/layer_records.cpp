@@ -126,6 +126,7 @@ void takeBlocks(LayerRecord* layer) {
   for (const LayerBlock& b : layer->blocks) {
     if (b.key == "iOpa" && !b.data.empty()) layer->fill_opacity = b.data[0];
     if (b.key == "tsly" && !b.data.empty()) layer->transparency_shapes = b.data[0] != 0;
+    if (b.key == "knko" && !b.data.empty()) layer->knockout = b.data[0] <= 2 ? b.data[0] : 0;
     if ((b.key == "lsct" || b.key == "lsdk") && b.data.size() >= 4) {
       const uint64_t type = bigEndian(b.data.data(), 4);
       layer->section = type == 1 ? SectionKind::kOpenGroup

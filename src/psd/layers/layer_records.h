@@ -75,6 +75,7 @@ struct LayerRecord {
   bool clipped = false;         // Clips to the nearest unclipped layer below.
   bool visible = true;
   bool transparency_shapes = true;  // "tsly"; false: effects knock out only through fill.
+  int knockout = 0;             // "knko": 1 shallow (to its group's backdrop), 2 deep (to the background).
   LayerMask user_mask;          // The pixel mask the user painted.
   LayerMask vector_mask;        // The vector mask as Photoshop rasterised it.
   SectionKind section = SectionKind::kNone;
