@@ -131,7 +131,18 @@ struct Context {
   // gather here where they reach through, for the group to cut the canvas
   // beneath it down to the background.
   PlaneMask* deep_cut = nullptr;
+  // Inside a pass-through group of reduced fill: the canvas beneath the
+  // group, which the layers' blend modes still meet at that fill.
+  const Canvas* blend_seed = nullptr;
+  float blend_seed_alpha = 0.0f;
 };
+
+// The rule of a layer drawn in the context: its blend mode meets the
+// backdrop of a pass-through group of reduced fill it is in.
+void seedRule(const Context& cx, ComposeRule* rule) {
+  rule->seed = cx.blend_seed;
+  rule->seed_alpha = cx.blend_seed_alpha;
+}
 
 // Sets a context's shallow knockout backdrop while it lives.
 class ShallowKnockout {
@@ -342,6 +353,7 @@ Status drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_o
   noteEffects(layer, &cx.notes->left_out);
   PlaneMask masks[2], artboard;
   ComposeRule rule = ruleFor(layer, with_opacity);
+  seedRule(cx, &rule);
   rule.keep_alpha = keep_alpha;
   if (!layer.section_blend_key.empty()) rule.mode = blendModeFromKey(layer.section_blend_key);
   Status st = loadMasks(cx, layer, &masks, &rule);
@@ -370,9 +382,21 @@ Status drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_o
     fadeTowards(target, before, rule.opacity, rule.masks);
     return {};
   }
+  // A pass-through group of reduced fill is merged on its own, but the
+  // blend modes of its layers still meet the canvas beneath it, as if it
+  // lay under the group's canvas at the fill (Photoshop's result).
+  const bool seeded = rule.mode == BlendMode::kPassThrough && !keep_alpha;
   if (rule.mode == BlendMode::kPassThrough) rule.mode = BlendMode::kNormal;
   const LayerRect area = intersect(target->area, cx.document);  // Only the rows still to be drawn.
   if (area.empty()) return {};
+  struct Seed {
+    Context& cx;
+    const Canvas* canvas;
+    float alpha;
+    ~Seed() { cx.blend_seed = canvas, cx.blend_seed_alpha = alpha; }
+  } seed{cx, cx.blend_seed, cx.blend_seed_alpha};
+  cx.blend_seed = seeded ? target : nullptr;
+  cx.blend_seed_alpha = layer.fill_opacity / 255.0f;
   CanvasTicket ticket(cx, area);
   if (!ticket.status().ok()) return ticket.status();
   Canvas inner(area, target->colours);
@@ -540,6 +564,7 @@ Status drawWithEffects(Context& cx, const LayerRecord& layer, const LayerEffects
     input.has_reference = true, input.reference_x = number(0), input.reference_y = number(8);
   }
   ComposeRule rule;
+  seedRule(cx, &rule);
   rule.mode = blendModeFromKey(layer.blend_key);
   rule.opacity = with_opacity ? layer.opacity / 255.0f : 1.0f;
   rule.keep_alpha = keep_alpha;
@@ -579,6 +604,7 @@ Status drawLayer(Context& cx, const LayerNode& node, Canvas* target, bool with_o
   cx.notes->left_out.insert(effects.left_out.begin(), effects.left_out.end());
   PlaneMask masks[2];
   ComposeRule rule = ruleFor(layer, with_opacity);
+  seedRule(cx, &rule);
   rule.keep_alpha = keep_alpha;
   Status st = loadMasks(cx, layer, &masks, &rule);
   if (!st.ok()) return st;
@@ -697,6 +723,7 @@ Status drawClipGroup(Context& cx, const LayerNode& node, Canvas* target) {
   for (const LayerNode& c : node.clipped)
     if (c.layer->visible && !(st = drawLayer(cx, c, &inner, true, true)).ok()) return st;
   ComposeRule rule;
+  seedRule(cx, &rule);
   rule.mode = blendModeFromKey(node.group && !base.section_blend_key.empty() ? base.section_blend_key : base.blend_key);
   if (rule.mode == BlendMode::kPassThrough) rule.mode = BlendMode::kNormal;
   rule.opacity = base.opacity / 255.0f;

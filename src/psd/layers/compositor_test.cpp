@@ -455,6 +455,13 @@ TEST_F(LayerMergeTest, PassThroughLetsBlendModesReachBelowTheGroup) {
     // A half-opaque pass-through group lands halfway between.
     Image faded = render(groupDocument(k, "pass", 128, {multiply}));
     EXPECT_NEAR(0.5 - 0.25 * 128 / 255.0, faded.at(0, 0)[0], 2 * k.tolerance()) << k.name;
+    // At a fill of f the group is merged on its own, its multiply meeting the
+    // background as if at alpha f: the group's pixel is 0.5 - 0.25 f, laid
+    // down at f, so 0.5 - 0.25 f².
+    PsdDocument filled = groupDocument(k, "pass", 255, {multiply});
+    filled.layers.back().fill_opacity = 128;
+    const double f = 128 / 255.0;
+    EXPECT_NEAR(0.5 - 0.25 * f * f, render(filled).at(0, 0)[0], 2 * k.tolerance()) << k.name;
   }
 }
 

@@ -24,15 +24,25 @@ bool plainMode(BlendMode mode) {
          mode == BlendMode::kPassThrough;
 }
 
-void composePixel(float* d, const float* s, float as, int n, const ComposeRule& rule) {
+// `seed`: the pixel of rule.seed under d, or null.
+void composePixel(float* d, const float* s, float as, int n, const ComposeRule& rule, const float* seed = nullptr) {
   const float ab = d[n];
-  float mixed[4];
-  if (plainMode(rule.mode) || ab <= 0.0f) {
+  float mixed[4], under[4] = {};
+  // What the source blends with: the canvas, over the seed where there is one.
+  const float* backdrop = d;
+  float backdrop_alpha = ab;
+  if (seed && ab < 1.0f && !plainMode(rule.mode)) {
+    const float sa = rule.seed_alpha * seed[n] * (1.0f - ab);
+    backdrop_alpha = ab + sa;
+    for (int i = 0; i < n; ++i) under[i] = backdrop_alpha > 0.0f ? (ab * d[i] + sa * seed[i]) / backdrop_alpha : 0.0f;
+    backdrop = under;
+  }
+  if (plainMode(rule.mode) || backdrop_alpha <= 0.0f) {
     std::memcpy(mixed, s, sizeof(float) * static_cast<size_t>(n));
   } else {
     float b[4];
-    blendPixel(rule.mode, d, s, b, n);
-    for (int i = 0; i < n; ++i) mixed[i] = ab * b[i] + (1.0f - ab) * s[i];
+    blendPixel(rule.mode, backdrop, s, b, n);
+    for (int i = 0; i < n; ++i) mixed[i] = backdrop_alpha * b[i] + (1.0f - backdrop_alpha) * s[i];
   }
   if (rule.keep_alpha || ab >= 1.0f) {
     for (int i = 0; i < n; ++i) d[i] += (mixed[i] - d[i]) * as;
@@ -89,7 +99,7 @@ void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& r
   if (r.empty() || rule.opacity <= 0.0f) return;
   const int n = canvas->colours, st = n + 1, w = r.width();
   const bool plain = plainMode(rule.mode) && rule.mode != BlendMode::kDissolve && rule.masks.empty() &&
-                     !rule.keep_alpha && !rule.blend_if() && rule.kept_channels == 0;
+                     !rule.keep_alpha && !rule.blend_if() && rule.kept_channels == 0 && !rule.seed;
   const int bands = rowBands(r.height(), w, threads);
   // Each band's row buffer is made here, where running out of memory can be reported.
   std::vector<std::vector<float>> rows(static_cast<size_t>(bands), std::vector<float>(static_cast<size_t>(w) * st));
@@ -111,13 +121,15 @@ void composeOnto(Canvas* canvas, const PixelSource& source, const ComposeRule& r
         float* d = dst + static_cast<size_t>(i) * st;
         if (rule.blend_if()) as *= rule.source_range.weight(grey255(s, n)) * rule.backdrop_range.weight(grey255(d, n));
         if (as <= 0.0f) continue;
+        const int x = r.left + i;
+        const float* seed = rule.seed && rule.seed->area.contains(x, y) ? rule.seed->at(x, y) : nullptr;
         if (rule.kept_channels == 0) {
-          composePixel(d, s, std::min(as, 1.0f), n, rule);
+          composePixel(d, s, std::min(as, 1.0f), n, rule, seed);
           continue;
         }
         float kept[4];  // At most four colours (CMYK).
         std::copy_n(d, n, kept);
-        composePixel(d, s, std::min(as, 1.0f), n, rule);
+        composePixel(d, s, std::min(as, 1.0f), n, rule, seed);
         for (int c = 0; c < n; ++c)
           if (rule.kept_channels >> c & 1u) d[c] = kept[c];
       }

@@ -23,6 +23,7 @@ struct LayerRect {
   int width() const { return right > left ? right - left : 0; }
   int height() const { return bottom > top ? bottom - top : 0; }
   bool empty() const { return width() == 0 || height() == 0; }
+  bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
   bool operator==(const LayerRect&) const = default;
 };
 
