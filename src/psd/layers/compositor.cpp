@@ -491,21 +491,6 @@ LayerRect shownBox(const Canvas& c) {
   return box.empty() ? LayerRect() : box;
 }
 
-// The bounds of a shape layer's path as Photoshop keeps them ("vogk"),
-// or an empty rectangle.
-LayerRect shapeBounds(const LayerRecord& layer) {
-  const LayerBlock* b = layer.block("vogk");
-  DescValue d;
-  if (!b || !parseBlockDescriptor(b->data, 8, &d)) return {};
-  const DescValue* list = d.get("keyDescriptorList");
-  if (!list || list->list.empty()) return {};
-  const DescValue* box = list->list[0].get("keyOriginShapeBBox");
-  if (!box) return {};
-  const auto side = [&](const char* key) { return static_cast<int>(std::lround(std::clamp(box->num(key, 0), -1e9, 1e9))); };
-  const LayerRect r{side("Top "), side("Left"), side("Btom"), side("Rght")};
-  return r.empty() ? LayerRect() : r;
-}
-
 // A layer with effects: drawn alone, over the whole document and the reach
 // of its effects (which spread beyond the rows being drawn), then laid on
 // the target with its effects. `fill`: the source of a fill layer, or null

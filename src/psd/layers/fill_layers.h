@@ -22,15 +22,21 @@ bool descriptorColour(const DescValue* colour, int colours, float* out);
 
 /// A gradient's colours (as descriptorColour gives them) and opacity at
 /// kGradientSteps + 1 evenly spaced places from its start to its end:
-/// colours + 1 floats each.
+/// colours + 1 floats each. Colours are mixed in linear light when the
+/// descriptor asks for it ("gradientsInterpolationMethod"); `smoothed`
+/// applies the gradient's smoothness ("Intr"), as fill layers show it.
 constexpr int kGradientSteps = 1024;
-std::vector<float> gradientSteps(const DescValue& fill, int colours, bool linear);
+std::vector<float> gradientSteps(const DescValue& fill, int colours, bool linear, bool smoothed = false);
 
 /// A gradient as a fill layer or (`overlay`) a layer effect describes it
 /// ("Grad", "Type", "Angl", "Scl ", "Rvrs", "Ofst"), laid out over `box`;
 /// null for noise gradients, which are not drawn.
 std::unique_ptr<PixelSource> makeGradientSource(const DescValue& fill, int colours, const LayerRect& box, bool linear,
                                                 bool overlay);
+
+/// The bounds of a shape layer's path as Photoshop keeps them ("vogk"), or
+/// an empty rectangle.
+LayerRect shapeBounds(const LayerRecord& layer);
 
 /// Sets *source to the source of a solid colour, gradient or pattern fill
 /// layer over `document`; a pattern fill takes its pattern, by id, from

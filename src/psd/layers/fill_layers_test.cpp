@@ -19,9 +19,9 @@ std::string solidColour(double r, double g, double b) {
 }
 
 // A linear gradient at `angle` degrees from black to white.
-std::string blackToWhite(double angle) {
+std::string blackToWhite(double angle, const char* type = "Lnr ") {
   Desc d;
-  d.object("null", 3).item("Angl", "UntF").unit("#Ang", angle).item("Type", "enum").enumeration("GrdT", "Lnr ");
+  d.object("null", 3).item("Angl", "UntF").unit("#Ang", angle).item("Type", "enum").enumeration("GrdT", type);
   d.item("Grad", "Objc").object("Grdn", 2).item("GrdF", "enum").enumeration("GrdF", "CstS");
   d.item("Clrs", "VlLs").list(2);
   for (int i = 0; i < 2; ++i) {
@@ -86,15 +86,64 @@ TEST_F(FillLayerTest, SolidColourInGreyTakesItsLuminance) {
 }
 
 TEST_F(FillLayerTest, LinearGradientRunsAcrossTheDocument) {
-  // At 0 degrees from black on the left to white on the right; pixel
-  // centres of a 4-pixel row sit at 1/8, 3/8, 5/8 and 7/8 of the way.
+  // At 0 degrees from black on the left to white on the right. Photoshop
+  // takes each pixel where its corner lies: 0, 1/4, 1/2 and 3/4 of the way.
   BitmapPtr image = render(PsdMode::kRgb, 16, 4, {{"GdFl", blackToWhite(0)}});
   ASSERT_TRUE(image);
   const WORD* row = reinterpret_cast<const WORD*>(FreeImage_GetScanLine(image.get(), 0));
-  for (int x = 0; x < 4; ++x) EXPECT_NEAR((2 * x + 1) / 8.0 * 65535, row[3 * x], 65535 / 1024.0) << x;
+  for (int x = 0; x < 4; ++x) EXPECT_NEAR(x / 4.0 * 65535, row[3 * x], 65535 / 1024.0) << x;
   BitmapPtr turned = render(PsdMode::kRgb, 8, 4, {{"GdFl", blackToWhite(180)}});
   ASSERT_TRUE(turned);
-  EXPECT_NEAR(255 * 7 / 8.0, pixel(turned.get(), 0)[FI_RGBA_RED], 1);
+  EXPECT_NEAR(255, pixel(turned.get(), 0)[FI_RGBA_RED], 1);
+  EXPECT_NEAR(255 / 4.0, pixel(turned.get(), 3)[FI_RGBA_RED], 1);
+}
+
+TEST_F(FillLayerTest, GradientSmoothnessAndMixingInLinearLight) {
+  // Black to white at 0 degrees, with the smoothness (0..4096) and the way
+  // colours are mixed as given.
+  const auto gradient = [](int smoothness, bool linear_light) {
+    Desc d;
+    d.object("null", linear_light ? 4 : 3).item("Angl", "UntF").unit("#Ang", 0).item("Type", "enum").enumeration("GrdT", "Lnr ");
+    if (linear_light) d.item("gradientsInterpolationMethod", "enum").enumeration("gradientInterpolationMethodType", "Lnr ");
+    d.item("Grad", "Objc").object("Grdn", 3).item("GrdF", "enum").enumeration("GrdF", "CstS");
+    d.item("Intr", "doub").number(smoothness);
+    d.item("Clrs", "VlLs").list(2);
+    for (int i = 0; i < 2; ++i) {
+      d.raw("Objc").object("Clrt", 3).item("Clr ", "Objc").rgb(255.0 * i, 255.0 * i, 255.0 * i);
+      d.item("Lctn", "long").integer(4096 * i).item("Mdpn", "long").integer(50);
+    }
+    return d.block();
+  };
+  // Full smoothness: half straight, half smoothstep; a quarter of the way is 0.203.
+  BitmapPtr smooth = render(PsdMode::kRgb, 8, 4, {{"GdFl", gradient(4096, false)}});
+  ASSERT_TRUE(smooth);
+  EXPECT_NEAR(255 * 0.203, pixel(smooth.get(), 1)[FI_RGBA_RED], 1);
+  EXPECT_NEAR(128, pixel(smooth.get(), 2)[FI_RGBA_RED], 1);
+  // Mixed in linear light, halfway is half the light: 188 once encoded.
+  BitmapPtr light = render(PsdMode::kRgb, 8, 4, {{"GdFl", gradient(0, true)}});
+  ASSERT_TRUE(light);
+  EXPECT_NEAR(188, pixel(light.get(), 2)[FI_RGBA_RED], 1);
+}
+
+TEST_F(FillLayerTest, GradientEndsLieOnWholePixels) {
+  // A reflected gradient at 30 degrees in a 4 x 4 document: the line from
+  // the centre (2, 2) leaves the box at (4, 0.85), which Photoshop takes as
+  // (4, 0), so the gradient runs at 45 degrees and a pixel's place is
+  // |x - y| / 4, as Photoshop's own composite of such a document shows.
+  const std::string fill = blackToWhite(30, "Rflc");
+  testing::PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 4, 4, 0, [](int, int, int) { return 0.0; });
+  doc.resources = {testing::versionInfo(false)};
+  PsdLayer layer;
+  layer.blocks = {{"GdFl", fill}};
+  doc.layers.push_back(layer);
+  ASSERT_TRUE(testing::writePsdFile(path_, doc));
+  BitmapPtr image;
+  ASSERT_TRUE(decodeDocument(path_, 0, &image).ok());
+  for (int y = 0; y < 4; ++y) {
+    const BYTE* row = FreeImage_GetScanLine(image.get(), 3 - y);
+    const int step = FreeImage_GetBPP(image.get()) / 8;
+    for (int x = 0; x < 4; ++x) EXPECT_NEAR(255 * std::abs(x - y) / 4.0, row[step * x + FI_RGBA_RED], 1) << x << "," << y;
+  }
 }
 
 TEST_F(FillLayerTest, NonFiniteNumbersAreTakenAsZero) {
