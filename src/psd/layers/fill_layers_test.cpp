@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <numbers>
 
 #include "psd/layers/layer_test_support.h"
 
@@ -123,6 +125,43 @@ TEST_F(FillLayerTest, GradientSmoothnessAndMixingInLinearLight) {
   BitmapPtr light = render(PsdMode::kRgb, 8, 4, {{"GdFl", gradient(0, true)}});
   ASSERT_TRUE(light);
   EXPECT_NEAR(188, pixel(light.get(), 2)[FI_RGBA_RED], 1);
+}
+
+TEST_F(FillLayerTest, GradientStylesMeasureFromTheCentre) {
+  // Black to white at 0 degrees over an 8 x 8 document: the centre is (4, 4)
+  // and the end (8, 4), four pixels away; pixels are taken at their corners.
+  const auto draw = [&](const char* type) {
+    testing::PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 8, 8, 0, [](int, int, int) { return 0.0; });
+    doc.resources = {testing::versionInfo(false)};
+    PsdLayer layer;
+    layer.blocks = {{"GdFl", blackToWhite(0, type)}};
+    doc.layers.push_back(layer);
+    EXPECT_TRUE(testing::writePsdFile(path_, doc));
+    BitmapPtr image;
+    EXPECT_TRUE(decodeDocument(path_, 0, &image).ok());
+    return image;
+  };
+  const auto level = [](FIBITMAP* image, int x, int y) {
+    return FreeImage_GetScanLine(image, 7 - y)[FreeImage_GetBPP(image) / 8 * x + FI_RGBA_RED];
+  };
+  const struct {
+    const char* type;
+    std::function<double(int, int)> t;  // From the pixel's offset to the centre.
+  } styles[] = {
+      {"Rdl ", [](int dx, int dy) { return std::hypot(dx, dy) / 4; }},
+      {"Dmnd", [](int dx, int dy) { return (std::abs(dx) + std::abs(dy)) / 4.0; }},
+      {"Rflc", [](int dx, int) { return std::abs(dx) / 4.0; }},
+      // Clockwise on the screen from the angle's direction.
+      {"Angl", [](int dx, int dy) { return std::fmod(std::atan2(dy, dx) / (2 * std::numbers::pi) + 1, 1); }},
+  };
+  for (const auto& style : styles) {
+    BitmapPtr image = draw(style.type);
+    ASSERT_TRUE(image) << style.type;
+    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{4, 4}, {6, 4}, {4, 6}, {1, 3}, {5, 1}, {7, 7}}) {
+      const double t = std::min(1.0, style.t(x - 4, y - 4));
+      EXPECT_NEAR(255 * t, level(image.get(), x, y), 1.5) << style.type << " " << x << "," << y;
+    }
+  }
 }
 
 TEST_F(FillLayerTest, GradientEndsLieOnWholePixels) {
