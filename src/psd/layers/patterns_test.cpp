@@ -349,18 +349,27 @@ std::string patternOverlay(const std::string& id) {
 }
 
 TEST_F(PatternFillTest, OverlayTilesFromTheLayersCorner) {
-  // A grey layer over columns 1..4 of a 5 x 1 document, overlaid with the red, green, blue pattern.
+  // A grey layer over columns 1..4 of a 5 x 1 document, overlaid with the
+  // red, green, blue pattern: from the layer's corner, from the point it
+  // records for its effects ("fxrp", two doubles: here 3.0, 0.0) when it
+  // has one, or not at all when the document lacks the pattern.
   StoredPattern p;
   p.id = "rgb-1", p.width = 3;
   p.channels = {std::string("\xff\x00\x00", 3), std::string("\x00\xff\x00", 3), std::string("\x00\x00\xff", 3)};
-  for (const std::string& id : {std::string("rgb-1"), std::string("elsewhere")}) {
+  const std::string reference("\x40\x08\0\0\0\0\0\0" "\0\0\0\0\0\0\0\0", 16);
+  const struct {
+    std::string id, fxrp;
+    int first;  // The column showing the pattern's first pixel, or -1: none.
+  } cases[] = {{"rgb-1", "", 1}, {"rgb-1", reference, 3}, {"elsewhere", "", -1}};
+  for (const auto& c : cases) {
     testing::PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 5, 1, 0, [](int, int, int) { return 0.0; });
     doc.resources = {testing::versionInfo(false)};
     PsdLayer layer;
     layer.left = 1, layer.right = 5, layer.top = 0, layer.bottom = 1;
     layer.channels = {{-1, std::vector<double>(4, 255), 0}, {0, std::vector<double>(4, 128), 0},
                       {1, std::vector<double>(4, 128), 0}, {2, std::vector<double>(4, 128), 0}};
-    layer.blocks = {{"lfx2", patternOverlay(id)}, {"Patt", patternBytes(p)}};
+    layer.blocks = {{"lfx2", patternOverlay(c.id)}, {"Patt", patternBytes(p)}};
+    if (!c.fxrp.empty()) layer.blocks.push_back({"fxrp", c.fxrp});
     doc.layers.push_back(layer);
     ASSERT_TRUE(testing::writePsdFile(path_, doc));
     BitmapPtr image;
@@ -371,40 +380,14 @@ TEST_F(PatternFillTest, OverlayTilesFromTheLayersCorner) {
     EXPECT_EQ(0, row[FI_RGBA_ALPHA]);  // Column 0 stays clear.
     for (int x = 1; x < 5; ++x) {
       const int rgb[3] = {row[4 * x + FI_RGBA_RED], row[4 * x + FI_RGBA_GREEN], row[4 * x + FI_RGBA_BLUE]};
-      for (int c = 0; c < 3; ++c) {
-        const int want = id == "elsewhere" ? 128 : c == (x - 1) % 3 ? 255 : 0;
-        EXPECT_EQ(want, rgb[c]) << id << " " << x << " " << c;
+      for (int ch = 0; ch < 3; ++ch) {
+        const int want = c.first < 0 ? 128 : ch == (x - c.first + 3) % 3 ? 255 : 0;
+        EXPECT_EQ(want, rgb[ch]) << c.id << " " << c.first << " " << x << " " << ch;
       }
     }
-    if (id == "elsewhere") {
+    if (c.first < 0) {
       EXPECT_NE(std::string::npos, lastDecodeNote().find("pattern overlay")) << lastDecodeNote();
     }
-  }
-}
-
-TEST_F(PatternFillTest, OverlayTilesFromTheLayersEffectsReferencePoint) {
-  // The same layer recording (3, 0) as the point its effects start from
-  // ("fxrp", two doubles): the pattern's first column falls on column 3.
-  StoredPattern p;
-  p.id = "rgb-1", p.width = 3;
-  p.channels = {std::string("\xff\x00\x00", 3), std::string("\x00\xff\x00", 3), std::string("\x00\x00\xff", 3)};
-  testing::PsdDocument doc = testing::makeDocument(PsdMode::kRgb, 8, 5, 1, 0, [](int, int, int) { return 0.0; });
-  doc.resources = {testing::versionInfo(false)};
-  PsdLayer layer;
-  layer.left = 1, layer.right = 5, layer.top = 0, layer.bottom = 1;
-  layer.channels = {{-1, std::vector<double>(4, 255), 0}, {0, std::vector<double>(4, 128), 0},
-                    {1, std::vector<double>(4, 128), 0}, {2, std::vector<double>(4, 128), 0}};
-  const std::string reference("\x40\x08\0\0\0\0\0\0" "\0\0\0\0\0\0\0\0", 16);  // 3.0, 0.0
-  layer.blocks = {{"lfx2", patternOverlay("rgb-1")}, {"Patt", patternBytes(p)}, {"fxrp", reference}};
-  doc.layers.push_back(layer);
-  ASSERT_TRUE(testing::writePsdFile(path_, doc));
-  BitmapPtr image;
-  const std::string reason = decodeDocument(path_, 0, &image).message();
-  ASSERT_TRUE(image) << reason;
-  const BYTE* row = FreeImage_GetScanLine(image.get(), 0);
-  for (int x = 1; x < 5; ++x) {
-    const int rgb[3] = {row[4 * x + FI_RGBA_RED], row[4 * x + FI_RGBA_GREEN], row[4 * x + FI_RGBA_BLUE]};
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(c == (x - 3 + 3) % 3 ? 255 : 0, rgb[c]) << x << " " << c;
   }
 }
 
