@@ -9,6 +9,7 @@
 
 #include "psd/layers/descriptor.h"
 #include "psd/layers/fill_layers.h"
+#include "psd/layers/tone_curve.h"
 #include "psd/psd_file.h"
 
 namespace pixolune {
@@ -114,31 +115,9 @@ RecolourSource::Recolour levels(const std::vector<uint8_t>& d, int colours) {
 
 // A natural cubic spline through the points (input, output), flat beyond them.
 ToneTable spline(std::vector<std::pair<double, double>> pts) {
-  std::sort(pts.begin(), pts.end());
-  const size_t n = pts.size();
-  if (n < 2) return ToneTable();
-  std::vector<double> m(n, 0.0), u(n, 0.0);
-  for (size_t i = 1; i + 1 < n; ++i) {
-    const double h0 = pts[i].first - pts[i - 1].first, h1 = pts[i + 1].first - pts[i].first;
-    if (h0 <= 0 || h1 <= 0) continue;
-    const double sig = h0 / (h0 + h1), p = sig * m[i - 1] + 2.0;
-    m[i] = (sig - 1.0) / p;
-    const double d = (pts[i + 1].second - pts[i].second) / h1 - (pts[i].second - pts[i - 1].second) / h0;
-    u[i] = (6.0 * d / (h0 + h1) - sig * u[i - 1]) / p;
-  }
-  for (size_t k = n - 1; k-- > 0;) m[k] = m[k] * m[k + 1] + u[k];
-  m[0] = m[n - 1] = 0.0;
-  return ToneTable([pts, m](double x) {
-    if (x <= pts.front().first) return pts.front().second;
-    if (x >= pts.back().first) return pts.back().second;
-    size_t i = 1;
-    while (pts[i].first < x) ++i;
-    const double h = pts[i].first - pts[i - 1].first;
-    if (h <= 0) return pts[i].second;
-    const double a = (pts[i].first - x) / h, b = (x - pts[i - 1].first) / h;
-    return a * pts[i - 1].second + b * pts[i].second +
-           ((a * a * a - a) * m[i - 1] + (b * b * b - b) * m[i]) * h * h / 6.0;
-  });
+  if (pts.size() < 2) return ToneTable();
+  const NaturalSpline curve(std::move(pts));
+  return ToneTable([&curve](double x) { return curve(x); });
 }
 
 // Curves: a bit set of the curves present (bit 0 the composite, then one per

@@ -8,6 +8,7 @@
 
 #include "psd/layers/descriptor.h"
 #include "psd/layers/fill_layers.h"
+#include "psd/layers/tone_curve.h"
 #include "psd/layers/patterns.h"
 #include "psd/psd_file.h"
 
@@ -111,18 +112,28 @@ bool enumIs(const DescValue& d, const char* key, const char* value) {
   return v && v->class_id == value;
 }
 
-// A contour: points (0..255 in, 0..255 out) joined by straight lines, as
-// 256 levels; left empty when it is the straight line it usually is.
+// A contour: points (0..255 in, 0..255 out) as 256 levels; left empty when
+// it is the straight line it usually is. Photoshop draws it as a smooth
+// curve through its points (a natural spline, measured on a glow's
+// contour), or with straight lines when any point is a corner ("Cnty" off).
 void readContour(const DescValue& curve, std::vector<float>* levels) {
   std::vector<std::pair<double, double>> points;
-  for (const DescValue& p : curve.list)
+  bool corners = false;
+  for (const DescValue& p : curve.list) {
     points.emplace_back(std::clamp(p.num("Hrzn", 0), 0.0, 255.0), std::clamp(p.num("Vrtc", 0), 0.0, 255.0));
+    corners = corners || !p.on("Cnty", true);
+  }
   std::stable_sort(points.begin(), points.end());
   if (points.size() < 2) return;
   bool straight = true;
   for (const auto& p : points) straight = straight && std::fabs(p.first - p.second) < 0.5;
   if (straight) return;
   levels->resize(256);
+  if (!corners) {
+    const NaturalSpline smooth(points);
+    for (int i = 0; i < 256; ++i) (*levels)[static_cast<size_t>(i)] = static_cast<float>(std::clamp(smooth(i), 0.0, 255.0) / 255.0);
+    return;
+  }
   for (int i = 0; i < 256; ++i) {
     size_t k = 0;
     while (k + 1 < points.size() && points[k + 1].first < i) ++k;
@@ -327,7 +338,10 @@ void paintEffect(const Effect& e, const Plane& coverage, const EffectsInput& inp
         const float v = std::clamp(c[i], 0.0f, 1.0f);
         const size_t k = static_cast<size_t>(std::lround((1.0f - v) * kGradientSteps));
         std::copy_n(&e.glow_steps[k * st], st, d);
-        d[n] *= v * e.opacity;
+        // The gradient's own transparency sets the glow's, out to where the
+        // softened shape ends (a gradient ending above 0 % does not cover
+        // the canvas).
+        d[n] *= e.opacity * std::min(1.0f, 100.0f * v);
       } else if (source) {
         std::copy_n(&row[static_cast<size_t>(i) * st], st, d);
         d[n] *= c[i] * e.opacity;
@@ -421,7 +435,7 @@ int LayerEffects::reach() const {
   for (const Effect& e : drawn) {
     switch (e.kind) {
       case EffectKind::kDropShadow: r = std::max(r, e.distance + e.size); break;
-      case EffectKind::kOuterGlow: r = std::max(r, e.size); break;
+      case EffectKind::kOuterGlow: r = std::max(r, e.size * std::max(1.0, 2.5 * e.range)); break;
       // Inner effects soften what lies outside the shape too: a margin of
       // it keeps their edges right where the shape meets its rectangle.
       case EffectKind::kInnerGlow: r = std::max(r, e.size); break;
@@ -501,7 +515,16 @@ void drawEffects(const LayerEffects& all, EffectsInput& input, const ComposeRule
         for (size_t i = 0; i < p.size(); ++i) p[i] *= 1.0f - shape[i];
       composeEffect(e, p, input, target, clip, rule.opacity, threads);
     } else if (e.kind == EffectKind::kOuterGlow) {
-      Plane p = e.precise ? preciseGlow(shape, w, h, e.size, e.spread) : softShape(shape, w, h, e.size, e.spread);
+      // A softer glow spreads further the larger its range: its blur's
+      // radius is 0.82 of its size (after the spread) times the range, as
+      // measured on Photoshop's glows.
+      Plane p;
+      if (e.precise) {
+        p = preciseGlow(shape, w, h, e.size, e.spread);
+      } else {
+        p = grown(shape, w, h, e.size * e.spread);
+        blurPlane(&p, w, h, 0.82 * e.size * (1.0 - e.spread) * e.range);
+      }
       // The range is the part of the glow, from its outer end, that the contour spans.
       for (float& v : p) v = std::min(1.0f, v / static_cast<float>(e.range));
       composeEffect(e, p, input, target, clip, rule.opacity, threads);
@@ -707,12 +730,15 @@ void boxLine(float* p, int n, size_t step, double r, std::vector<float>* tmp) {
 }  // namespace
 
 void softenPlane(std::vector<float>* plane, int w, int h, double size) {
-  if (size <= 0 || w <= 0 || h <= 0) return;
   // Three passes of radius r reach 3r. Photoshop's softening reaches a
   // little beyond its size: r = size / 2.7 matched the shadows, glows and
   // bevels of the documents measured best (size / 3 and size / 2.4 were
   // each a little further off).
-  const double r = size / 2.7;
+  blurPlane(plane, w, h, size / 2.7);
+}
+
+void blurPlane(std::vector<float>* plane, int w, int h, double r) {
+  if (r <= 0 || w <= 0 || h <= 0) return;
   std::vector<float> tmp;
   for (int pass = 0; pass < 3; ++pass) {
     for (int y = 0; y < h; ++y) boxLine(plane->data() + static_cast<size_t>(y) * w, w, 1, r, &tmp);

@@ -123,6 +123,9 @@ std::vector<float> distanceTo(const std::vector<uint8_t>& inside, int w, int h, 
 /// box blurs, which approach a Gaussian. Outside the plane counts as 0.
 void softenPlane(std::vector<float>* plane, int w, int h, double size);
 
+/// Three box blurs of radius r (fractional), across and down.
+void blurPlane(std::vector<float>* plane, int w, int h, double r);
+
 }  // namespace pixolune
 
 #endif  // PIXOLUNE_PSD_LAYERS_LAYER_EFFECTS_H_

@@ -245,6 +245,17 @@ TEST_F(LayerEffectsDrawTest, GlowsFollowTheirContourAndGradient) {
   ASSERT_LT(near[1], 1.0);
   ASSERT_LT(far[1], 1.0);
   EXPECT_LT(greenness(near), greenness(far));
+  // A gradient glow is as opaque as its gradient wherever the glow reaches:
+  // an opaque blue one covers white fully two pixels out, where the plain
+  // blue glow, fading with its cover, does not.
+  Desc solid;
+  solid.object("Grdn", 3).item("GrdF", "enum").enumeration("GrdF", "CstS").item("Clrs", "VlLs").list(2);
+  for (int at : {0, 4096}) solid.raw("Objc").object("Clrt", 2).item("Clr ", "Objc").rgb(0, 0, 255).item("Lctn", "long").integer(at);
+  solid.item("Trns", "VlLs").list(0);
+  const std::string opaque_blue = solid.bytes();
+  const Image covered = glow({[&](Desc& d) { d.item("Grad", "Objc").raw(opaque_blue); }});
+  EXPECT_NEAR(0.0, covered.at(2, 6)[0], 1.0 / 255);
+  EXPECT_GT(plain.at(2, 6)[0], 0.1);
 }
 
 TEST_F(LayerEffectsDrawTest, BevelLightsTheSideFacingTheLight) {
