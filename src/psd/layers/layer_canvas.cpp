@@ -27,6 +27,11 @@ bool plainMode(BlendMode mode) {
 // `seed`: the pixel of rule.seed under d, or null.
 void composePixel(float* d, const float* s, float as, int n, const ComposeRule& rule, const float* seed = nullptr) {
   const float ab = d[n];
+  if (rule.alpha_inside && ab >= 1.0f && (rule.mode == BlendMode::kLinearBurn || rule.mode == BlendMode::kLinearDodge)) {
+    const float shift = rule.mode == BlendMode::kLinearBurn ? -1.0f : 0.0f;
+    for (int i = 0; i < n; ++i) d[i] = std::clamp(d[i] + as * (s[i] + shift), 0.0f, 1.0f);
+    return;
+  }
   float mixed[4], under[4] = {};
   // What the source blends with: the canvas, over the seed where there is one.
   const float* backdrop = d;

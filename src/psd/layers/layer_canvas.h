@@ -130,6 +130,9 @@ struct ComposeRule {
   bool keep_alpha = false;              // Clipped: the canvas's own alpha stays (source atop).
   BlendRange source_range, backdrop_range;  // Blend if, on the composite grey.
   uint32_t kept_channels = 0;           // Bit c set: colour channel c of the canvas is left as it is.
+  // Linear burn and dodge take the source's alpha inside the sum (the
+  // source pulled towards their neutral colour), as Photoshop paints effects.
+  bool alpha_inside = false;
   // Blending against more than the canvas: the canvas lies over `seed` (the
   // backdrop of a pass-through group of reduced fill), whose alpha counts
   // times seed_alpha; the canvas keeps only what the source adds.

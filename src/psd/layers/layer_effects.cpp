@@ -370,6 +370,7 @@ void composeEffect(const Effect& e, const Plane& coverage, const EffectsInput& i
   rule.keep_alpha = base.keep_alpha;
   rule.masks = base.masks;
   rule.kept_channels = base.kept_channels;
+  rule.alpha_inside = true;
   composeOnto(onto, CanvasSource(paint), rule, threads);
 }
 

@@ -151,6 +151,24 @@ TEST_F(LayerEffectsDrawTest, ChannelsLeftOutOfBlendingKeepTheBackdrop) {
   expectColour(drawn(effectsBlock({Fx{"SoFi", {mode("Nrml"), percent("Opct", 100), colour(0, 255, 0)}}})), 5, 5, 0, 1, 1);
 }
 
+TEST_F(LayerEffectsDrawTest, LinearBurnAndDodgeEffectsTakeTheirOpacityInside) {
+  // A square of (1, 0.2, 0.8) under a grey (0.5) overlay at 50 %: by linear
+  // burn each channel loses half of what the grey lacks of white, and by
+  // linear dodge gains half the grey, clipped only then (Photoshop's bevels
+  // and overlays in these modes). Blending fully and mixing after would
+  // leave 0.1 of green under the burn and 0.9 of blue under the dodge.
+  const auto drawn = [&](const char* m) {
+    PsdDocument doc = document(k, 12, 12);
+    doc.layers.push_back(solidLayer(k, 0, 0, 12, 12, {1, 1, 1}, opaque));
+    PsdLayer square = solidLayer(k, 4, 4, 8, 8, {1, 0.2, 0.8}, opaque);
+    square.blocks.push_back({"lfx2", effectsBlock({Fx{"SoFi", {mode(m), percent("Opct", 50), colour(127.5, 127.5, 127.5)}}})});
+    doc.layers.push_back(square);
+    return render(doc);
+  };
+  expectColour(drawn("linearBurn"), 5, 5, 0.75, 0.0, 0.55, 1.5 / 255);
+  expectColour(drawn("linearDodge"), 5, 5, 1.0, 0.45, 1.0, 1.5 / 255);
+}
+
 TEST_F(LayerEffectsDrawTest, InnerGlowIsFullAtTheEdgeWithinItsRange) {
   // A white inner glow of size 8 on a 20-pixel red square that fills its
   // layer's rectangle: green shows the glow's cover. At the middle of a side
