@@ -8,8 +8,8 @@
 
 #include "psd/layers/descriptor.h"
 #include "psd/layers/fill_layers.h"
-#include "psd/layers/tone_curve.h"
 #include "psd/layers/patterns.h"
+#include "psd/layers/tone_curve.h"
 #include "psd/psd_file.h"
 
 namespace pixolune {
