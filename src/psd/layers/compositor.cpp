@@ -337,6 +337,16 @@ bool artboardMask(const LayerRecord& layer, const LayerRect& document, PlaneMask
   return true;
 }
 
+// A canvas over `like`'s area holding `from`'s pixels where the two meet,
+// clear elsewhere.
+Canvas copyOver(const Canvas& from, const Canvas& like) {
+  Canvas out(like.area, like.colours);
+  const LayerRect shared = intersect(out.area, from.area);
+  for (int y = shared.top; y < shared.bottom && !shared.empty(); ++y)
+    std::copy_n(from.at(shared.left, y), static_cast<size_t>(shared.width()) * out.stride(), out.at(shared.left, y));
+  return out;
+}
+
 // Adds `shape` (times opacity and masks) to a group's deep cut.
 void gatherCut(const PlaneMask& shape, float opacity, const std::vector<const PlaneMask*>& masks, PlaneMask* cut) {
   for (int y = cut->rect.top; y < cut->rect.bottom; ++y)
@@ -418,11 +428,7 @@ Status drawGroup(Context& cx, const LayerNode& node, Canvas* target, bool with_o
   if (!st.ok()) return st;
   if (deep) {
     // Beneath the group, the canvas gives way to the background where its deep knockouts reach.
-    Canvas down(target->area, target->colours);
-    const LayerRect shared = intersect(down.area, cx.knock_deep->area);
-    for (int y = shared.top; y < shared.bottom && !shared.empty(); ++y)
-      std::copy_n(cx.knock_deep->at(shared.left, y), static_cast<size_t>(shared.width()) * down.stride(),
-                  down.at(shared.left, y));
+    Canvas down = copyOver(*cx.knock_deep, *target);
     std::vector<const PlaneMask*> masks = rule.masks;
     masks.push_back(&cut);
     fadeTowards(&down, *target, rule.opacity, masks);
@@ -454,10 +460,7 @@ Status drawKnockingOut(Context& cx, const LayerRecord& layer, const ComposeRule&
     shape.plane.width = shape.rect.width(), shape.plane.height = shape.rect.height(), shape.plane.depth = 32;
     shape.plane.floats.assign(static_cast<size_t>(shape.rect.width()) * shape.rect.height(), 1.0f);
   }
-  Canvas inner(target->area, target->colours);
-  const LayerRect shared = intersect(inner.area, backdrop.area);
-  for (int y = shared.top; y < shared.bottom && !shared.empty(); ++y)
-    std::copy_n(backdrop.at(shared.left, y), static_cast<size_t>(shared.width()) * inner.stride(), inner.at(shared.left, y));
+  Canvas inner = copyOver(backdrop, *target);
   ComposeRule fill = rule;
   fill.opacity = layer.fill_opacity / 255.0f;
   fill.masks.clear();
@@ -540,8 +543,7 @@ Status drawWithEffects(Context& cx, const LayerRecord& layer, const LayerEffects
   input.shape_box = shapeBounds(layer);
   if (const LayerBlock* b = layer.block("fxrp"); b && b->data.size() >= 16) {
     const auto number = [&](size_t at) {
-      uint64_t bits = 0;
-      for (size_t i = 0; i < 8; ++i) bits = bits << 8 | b->data[at + i];
+      const uint64_t bits = bigEndian(b->data.data() + at, 8);
       double v;
       std::memcpy(&v, &bits, 8);
       return std::isfinite(v) ? std::clamp(v, -1e7, 1e7) : 0.0;
